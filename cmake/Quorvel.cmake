@@ -1,0 +1,50 @@
+# Shared build rules: where binaries land in the app folder and how modules are shaped.
+
+# A program or shared library that belongs in the app folder, finding its
+# neighbours (qvplatform, modules) beside itself.
+function(qv_app_binary target)
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${QV_APP_DIR}
+    LIBRARY_OUTPUT_DIRECTORY ${QV_APP_DIR}
+    BUILD_RPATH "$ORIGIN"
+    INSTALL_RPATH "$ORIGIN")
+endfunction()
+
+# A loadable module (plug-in .qpl, serial link, converter): hidden symbols, so
+# that the static copies of the shared libraries inside each module never clash;
+# only the C entry points marked for export are visible.
+function(qv_module target output_name suffix)
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    OUTPUT_NAME ${output_name}
+    SUFFIX ${suffix}
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
+  qv_app_binary(${target})
+endfunction()
+
+# A GoogleTest program registered with CTest, one process per test case.
+# Tests run offscreen with their own HOME, and write pictures for reviewers
+# into the artifact folder. WIDGETS gives the program a QApplication.
+#   qv_test(name [WIDGETS] SOURCES ... LIBS ... [TIMEOUT s])
+function(qv_test target)
+  cmake_parse_arguments(QT "WIDGETS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${QT_SOURCES})
+  if(QT_WIDGETS)
+    target_link_libraries(${target} PRIVATE qvtest_qtmain ${QT_LIBS})
+  else()
+    target_link_libraries(${target} PRIVATE qvtest_main ${QT_LIBS})
+  endif()
+  set_target_properties(${target} PROPERTIES BUILD_RPATH "${QV_APP_DIR}")
+  if(NOT QT_TIMEOUT)
+    set(QT_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      TIMEOUT ${QT_TIMEOUT}
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QV_APP_DIR=${QV_APP_DIR};QV_ARTIFACT_DIR=${QV_ARTIFACT_DIR};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,29 @@
+#pragma once
+// Shift-JIS (code page 932) helpers. Data stays CP932 bytes everywhere; only
+// the widget edge converts, and only typed text is ever encoded.
+#include <string>
+#include <string_view>
+
+namespace qv::cp932 {
+
+// First byte of a double-byte character.
+constexpr bool IsLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+inline bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+
+// Length in bytes of the character starting at s[i] (1 or 2; a lead byte at the
+// very end counts as 1 so scans never step past the end).
+inline size_t CharLength(std::string_view s, size_t i) {
+  return (IsLeadByte(s[i]) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// Whether byte offset pos falls inside a double-byte character (on its trail byte).
+bool IsTrailPosition(std::string_view s, size_t pos);
+
+// CP932 to UTF-8. Bytes that do not decode become U+FFFD, never dropped silently.
+std::string ToUtf8(std::string_view cp932);
+// UTF-8 to CP932. Characters CP932 cannot hold become "?".
+std::string FromUtf8(std::string_view utf8);
+
+}  // namespace qv::cp932

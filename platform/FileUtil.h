@@ -1,0 +1,23 @@
+#pragma once
+// Whole-file helpers shared by every store that must never leave a half-written file.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// Reads the whole file; false (and empty text) when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& text);
+
+// Replaces the file with the bytes: writes a temporary file beside it, flushes
+// it to disk, renames it over the old one and flushes the folder. The old file
+// stays whole when anything fails. Creates the folder when missing.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Flushes a folder's entries (after a rename or a create) to disk.
+bool SyncDirectory(const std::filesystem::path& dir);
+
+// A temporary name beside path, unique within the process and across processes.
+std::filesystem::path TemporarySibling(const std::filesystem::path& path);
+
+}  // namespace qv

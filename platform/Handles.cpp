@@ -1,0 +1,74 @@
+#include "platform/Handles.h"
+
+#include <mutex>
+#include <shared_mutex>
+#include <unordered_map>
+
+namespace qv {
+namespace {
+
+template <typename T>
+class HandleTable {
+ public:
+  uint32_t Add(T value) {
+    std::unique_lock lock(mutex_);
+    do {
+      ++next_;
+    } while (next_ == 0 || entries_.count(next_));
+    entries_.emplace(next_, std::move(value));
+    return next_;
+  }
+  void Remove(uint32_t id) {
+    std::unique_lock lock(mutex_);
+    entries_.erase(id);
+  }
+  bool Contains(uint32_t id) const {
+    std::shared_lock lock(mutex_);
+    return entries_.count(id) != 0;
+  }
+  // Runs fn on the entry under the table's lock, so that Remove waits for it.
+  template <typename Fn>
+  bool With(uint32_t id, Fn fn) const {
+    std::shared_lock lock(mutex_);
+    auto it = entries_.find(id);
+    if (it == entries_.end()) return false;
+    fn(it->second);
+    return true;
+  }
+
+ private:
+  mutable std::shared_mutex mutex_;
+  std::unordered_map<uint32_t, T> entries_;
+  uint32_t next_ = 0;
+};
+
+HandleTable<MessageSink>& Windows() {
+  static HandleTable<MessageSink> t;
+  return t;
+}
+HandleTable<std::shared_ptr<void>>& Icons() {
+  static HandleTable<std::shared_ptr<void>> t;
+  return t;
+}
+
+}  // namespace
+
+HWND32 RegisterWindow(MessageSink sink) { return Windows().Add(std::move(sink)); }
+void UnregisterWindow(HWND32 id) { Windows().Remove(id); }
+bool IsWindowHandle(HWND32 id) { return Windows().Contains(id); }
+
+bool PostMessage(HWND32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  return Windows().With(id, [&](const MessageSink& sink) {
+    if (sink) sink(msg, wParam, lParam);
+  });
+}
+
+HICON32 RegisterIcon(std::shared_ptr<void> icon) { return Icons().Add(std::move(icon)); }
+void ReleaseIcon(HICON32 id) { Icons().Remove(id); }
+std::shared_ptr<void> LookupIcon(HICON32 id) {
+  std::shared_ptr<void> out;
+  Icons().With(id, [&](const std::shared_ptr<void>& p) { out = p; });
+  return out;
+}
+
+}  // namespace qv

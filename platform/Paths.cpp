@@ -1,0 +1,42 @@
+#include "platform/Paths.h"
+
+#include <mutex>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+std::mutex g_mutex;
+std::filesystem::path g_override;
+}  // namespace
+
+std::filesystem::path ProgramPath() {
+  {
+    std::lock_guard lock(g_mutex);
+    if (!g_override.empty()) return g_override;
+  }
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : p;
+}
+
+std::filesystem::path ProgramDir() { return ProgramPath().parent_path(); }
+
+void SetProgramPathForTesting(const std::filesystem::path& path) {
+  std::lock_guard lock(g_mutex);
+  g_override = path;
+}
+
+std::string NativePath(std::string_view stored) {
+  std::string out(stored);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+std::filesystem::path FromProgramDir(std::string_view stored) {
+  std::filesystem::path p(NativePath(stored));
+  if (p.is_absolute()) return p;
+  return ProgramDir() / p;
+}
+
+}  // namespace qv

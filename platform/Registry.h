@@ -1,0 +1,13 @@
+#pragma once
+// The launcher's registry key "Software\Marlinex\Quorvel" of the current user,
+// kept as an ini file: section = subkey, ident = value name, values are strings.
+#include "platform/IniFile.h"
+
+namespace qv {
+
+// ${XDG_CONFIG_HOME:-$HOME/.config}/Marlinex/Quorvel.reg, looked up at each call.
+std::filesystem::path RegistryPath();
+// The key as an ini file (opened afresh for every call, like the settings file).
+IniFile Registry();
+
+}  // namespace qv
