@@ -187,14 +187,15 @@ size_t WriteMidi(const uint8_t* header, const uint8_t* events, uint32_t length, 
       case DxmEvent::Kind::Meta:
         out.Put(0xFF);
         out.Put(ev.metaType);
-        out.Put(static_cast<uint8_t>(ev.payloadLength));
+        out.PutVlq(ev.payloadLength);
         out.Put(ev.payload, ev.payloadLength);
         last = -1;
         ended = ev.metaType == 0x2F;
         break;
       case DxmEvent::Kind::SysEx:
-        out.Put(0xF0);
-        out.Put(ev.payload, ev.payloadLength);
+        out.Put(0xF0);  // a MIDI file gives the message its length
+        out.PutVlq(std::min(ev.payloadLength, kMaxVlq));
+        out.Put(ev.payload, std::min(ev.payloadLength, kMaxVlq));
         last = -1;
         break;
     }
