@@ -23,6 +23,7 @@ TEST(TcvScan, GathersSongDataAndInitialPrograms) {
                          .Meta(0, 0x59, std::string("\xFF\x00", 2))  // F major: one flat
                          .Meta(0, 0x51, "\x07\xA1\x20")
                          .Meta(0, 0x03, "Second Name")
+                         .Meta(96, 0x58, "\x06\x08\x0C\x08")  // a later time signature change
                          .Meta(0, 0x51, "\x03\x0D\x40")
                          .Program(0, 0, 5)            // program first
                          .NoteOn(0, 0, 60)

@@ -29,7 +29,8 @@ struct TcvApi {
   TcvSetBytesFn setInitVoice;
 };
 
-// The built TCV.so, loaded once per process.
+// The converter under test: the built TCV.so, loaded once per process, or
+// in the sanitizer build the sources linked into the test.
 const TcvApi& Module();
 
 // The info block, read by the offsets callers rely on.
