@@ -82,6 +82,12 @@ bool Converter::ScanSmf(const uint8_t* data, size_t size) {
     }
     if (ev.kind != SmfEvent::Kind::Meta) continue;
     const char* text = reinterpret_cast<const char*>(ev.payload);
+    // Signatures and tempo: the first complete one counts.
+    auto takeFixed = [&ev](bool& took, uint8_t* field, size_t n) {
+      if (took || ev.payloadLength < n) return;
+      std::memcpy(field, ev.payload, n);
+      took = true;
+    };
     switch (ev.metaType) {
       case 0x03:
         if (!tookTitle) CopyText(work.title, kTitleMax, text, ev.payloadLength);
@@ -92,22 +98,13 @@ bool Converter::ScanSmf(const uint8_t* data, size_t size) {
         tookCopyright = true;
         break;
       case 0x59:
-        if (!tookKey && ev.payloadLength >= 2) {
-          std::memcpy(work.keySignature, ev.payload, 2);
-          tookKey = true;
-        }
+        takeFixed(tookKey, work.keySignature, 2);
         break;
       case 0x58:
-        if (!tookTime && ev.payloadLength >= 4) {
-          std::memcpy(work.timeSignature, ev.payload, 4);
-          tookTime = true;
-        }
+        takeFixed(tookTime, work.timeSignature, 4);
         break;
       case 0x51:
-        if (!tookTempo && ev.payloadLength >= 3) {
-          std::memcpy(work.tempo, ev.payload, 3);
-          tookTempo = true;
-        }
+        takeFixed(tookTempo, work.tempo, 3);
         break;
       case 0x2F:
         walking = false;

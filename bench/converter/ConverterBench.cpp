@@ -1,48 +1,17 @@
 // Converter throughput on a 1 MB MIDI file, through the built module:
 // scan, conversion to the ringtone file, polyphony test and conversion back.
-#include "../../tests/converter/SmfTestFile.h"
-#include "converter/TcvApi.h"
-#include "platform/Module.h"
+#include "TcvTestApi.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 using tcvtest::Bytes;
+using tcvtest::Module;
 using tcvtest::SmfBuilder;
-
-struct Tcv {
-  qv::Module module;
-  TcvInitialFn initial;
-  TcvScanSMFFn scan;
-  TcvGetDXMSizeFn dxmSize;
-  TcvConvSMFtoDXMFn toDxm;
-  TcvTestPolyFn testPoly;
-  TcvConvDXMtoSMFFn toSmf;
-  TcvNoArgIntFn pseudoSize;
-
-  Tcv() {
-    if (!module.Load(QV_TCV_MODULE)) {
-      std::fprintf(stderr, "cannot load %s: %s\n", QV_TCV_MODULE, module.Error().c_str());
-      std::exit(1);
-    }
-    initial = module.Function<TcvInitialFn>("tcvInitial");
-    scan = module.Function<TcvScanSMFFn>("tcvScanSMF");
-    dxmSize = module.Function<TcvGetDXMSizeFn>("tcvGetDXMSize");
-    toDxm = module.Function<TcvConvSMFtoDXMFn>("tcvConvSMFtoDXM");
-    testPoly = module.Function<TcvTestPolyFn>("tcvTestPoly");
-    toSmf = module.Function<TcvConvDXMtoSMFFn>("tcvConvDXMtoSMF");
-    pseudoSize = module.Function<TcvNoArgIntFn>("tcvGetPseudoFileSize");
-  }
-};
-
-Tcv& Module() {
-  static Tcv tcv;
-  return tcv;
-}
+using tcvtest::TcvApi;
 
 // A busy song of about 1 MB: four melody channels and rhythm, controllers,
 // pitch bends, running status and a tempo change every bar.
@@ -69,13 +38,13 @@ const Bytes& Song() {
 }
 
 void Scanned() {
-  Tcv& t = Module();
+  const TcvApi& t = Module();
   t.initial(0, 0);
   if (t.scan(Song().data(), static_cast<int32_t>(Song().size())) != 1) std::abort();
 }
 
 Bytes Ringtone() {
-  Tcv& t = Module();
+  const TcvApi& t = Module();
   Scanned();
   Bytes r(static_cast<size_t>(t.dxmSize(Song().data(), static_cast<int32_t>(Song().size()))));
   t.toDxm(Song().data(), static_cast<int32_t>(Song().size()), r.data());
@@ -89,7 +58,7 @@ void BM_Scan(benchmark::State& state) {
 BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertToRingtone(benchmark::State& state) {
-  Tcv& t = Module();
+  const TcvApi& t = Module();
   Scanned();
   Bytes out;
   for (auto _ : state) {
@@ -102,7 +71,7 @@ void BM_ConvertToRingtone(benchmark::State& state) {
 BENCHMARK(BM_ConvertToRingtone)->Unit(benchmark::kMillisecond);
 
 void BM_TestPolyphony(benchmark::State& state) {
-  Tcv& t = Module();
+  const TcvApi& t = Module();
   const Bytes r = Ringtone();
   for (auto _ : state) benchmark::DoNotOptimize(t.testPoly(r.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * r.size()));
@@ -110,7 +79,7 @@ void BM_TestPolyphony(benchmark::State& state) {
 BENCHMARK(BM_TestPolyphony)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertBack(benchmark::State& state) {
-  Tcv& t = Module();
+  const TcvApi& t = Module();
   const Bytes r = Ringtone();
   Bytes midi;
   for (auto _ : state) {
