@@ -291,10 +291,18 @@ Built BuildRingtone(const InfoBlock& info, const uint8_t* data, size_t size, con
   size_t trackEntryPos = 0;
   for (uint16_t tag : kDirectoryTags) {
     uint32_t off = 0, len = 0;
-    for (const FixedEntry& f : kFixedEntries)
-      if (f.tag == tag) off = f.offset, len = f.size;
-    for (const Block& b : blocks)
-      if (b.tag == tag) off = b.offset, len = b.size;
+    for (const FixedEntry& f : kFixedEntries) {
+      if (f.tag == tag) {
+        off = f.offset;
+        len = f.size;
+      }
+    }
+    for (const Block& b : blocks) {
+      if (b.tag == tag) {
+        off = b.offset;
+        len = b.size;
+      }
+    }
     if (tag == kTrackTag) {
       off = trackOffset;
       trackEntryPos = out.Pos() + 6;
