@@ -14,8 +14,9 @@ QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductName=VeoQuorvel\0");
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   qv::TSplashWindow::ShowSplash();
-  QApplication::setApplicationName(QStringLiteral("Quorvel"));
-  QApplication::setApplicationDisplayName(QStringLiteral("VeoQuorvel"));
+  // The program's title. (Not the display name: Qt would append that to
+  // every window caption.)
+  QApplication::setApplicationName(QStringLiteral("VeoQuorvel"));
   // The program ends with its main window, whatever else is still open.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -280,6 +280,7 @@ TEST_F(LauncherTest, TheSplashShowsTheProgramVersionAndLeavesWhenAnotherWindowIs
   ASSERT_TRUE(splash);
   EXPECT_EQ(splash->lblVersion->text().toStdString(), "VeoQuorvel V2.0") << "the test program has no version block";
   EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+  ASSERT_TRUE(splash->grab().save(QString::fromStdString(ArtifactPath("launcher-splash.png").string())));
   QTest::mouseClick(splash->lblVersion, Qt::LeftButton);
   EXPECT_TRUE(splash->isVisible()) << "a click closes only the about box";
   launch_->show();

@@ -201,6 +201,7 @@ TEST_F(ReportTest, ANewNoticeWaitsUntilTheFirstHasBeenUpItsMinimumTime) {
   EXPECT_TRUE(notice_->isVisible());
   EXPECT_EQ(notice_->MessageText().toStdString(), "  メールはありません\n  後で確かめてください");
   EXPECT_TRUE(notice_->tmrWait->isActive());
+  ASSERT_TRUE(notice_->grab().save(QString::fromStdString(ArtifactPath("launcher-notice.png").string())));
 }
 
 TEST_F(ReportTest, NoticesFollowTheSettingUnlessForcedAndSizeToTheirText) {

@@ -115,13 +115,16 @@ TEST_F(LauncherTest, APluginWhoseInitialiseFailsIsFinalisedAndUnloaded) {
 }
 
 TEST_F(LauncherTest, ALongDisplayNameIsCutWithinTheBufferOnACharacterBoundary) {
-  WriteIni(Plugins({{1, "TestLongName.qpl"}}));
+  // One plug-in copies its 300-byte name within the buffer; the other fills
+  // all 256 bytes and leaves no NUL: the host reads neither past 255 bytes
+  // nor keeps half a character.
+  WriteIni(Plugins({{1, "TestLongName.qpl"}, {2, "TestRawName.qpl"}}));
   Start();
-  ASSERT_EQ(launch_->Entries().size(), 2u);
-  const std::string name = launch_->Entries()[0].caption;
+  ASSERT_EQ(launch_->Entries().size(), 3u);
   std::string expected;
   for (int i = 0; i < 127; ++i) expected += J("あ");
-  EXPECT_EQ(name, expected) << "255 bytes would split the 128th character";
+  EXPECT_EQ(launch_->Entries()[0].caption, expected) << "255 bytes would split the 128th character";
+  EXPECT_EQ(launch_->Entries()[1].caption, expected);
 }
 
 TEST_F(LauncherTest, ThePopupMenuHasOneAcceleratedItemPerPluginAheadOfTheFixedOnes) {

@@ -35,7 +35,7 @@ void Log(const std::string& line) {
   std::ofstream(qv::ProgramDir() / "calls.log", std::ios::app | std::ios::binary) << Stem() << " " << line << "\n";
 }
 
-std::string Name() {
+[[maybe_unused]] std::string Name() {
 #ifdef QV_TEST_LONG_NAME
   std::string name;
   for (int i = 0; i < 150; ++i) name += qv::cp932::FromUtf8("あ");
@@ -100,7 +100,14 @@ QvBool GetIcon(QvIconHandle* icon) {
 
 QvBool GetPluginName(char* buffer, int32_t* size) {
   Log("GetPluginName");
+#ifdef QV_TEST_RAW_NAME
+  // Misbehaves: fills the whole buffer with double-byte characters and no NUL.
+  const std::string a = qv::cp932::FromUtf8("あ");
+  for (int32_t i = 0; i < *size; ++i) buffer[i] = a[i % 2];
+  return 1;
+#else
   return QvCopyText(Name().c_str(), buffer, *size);
+#endif
 }
 
 int32_t CallBackParam(QvHostParamCallback callback) {
