@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -68,10 +69,10 @@ Step ReadHeader(std::istream& in, Header& h) {
   return Step::Record;
 }
 
-}  // namespace
-
-bool ListRecords(std::istream& stream, std::vector<std::string>& names) {
-  names.clear();
+// Walks the records from the start. visit(header) either takes the record's
+// data (and answers the walk's result) or leaves it to be skipped (nullopt).
+template <typename Visit>
+bool WalkRecords(std::istream& stream, Visit visit) {
   stream.clear();
   stream.seekg(0);
   Header h;
@@ -81,34 +82,33 @@ bool ListRecords(std::istream& stream, std::vector<std::string>& names) {
       case Step::Malformed: return false;
       case Step::Record: break;
     }
-    names.push_back(h.name);
+    if (std::optional<bool> result = visit(h)) return *result;
     if (h.dataLen < 0 || h.dataLen > Remaining(stream)) return false;
     stream.seekg(h.dataLen, std::ios::cur);
   }
 }
 
+}  // namespace
+
+bool ListRecords(std::istream& stream, std::vector<std::string>& names) {
+  names.clear();
+  return WalkRecords(stream, [&](const Header& h) -> std::optional<bool> {
+    names.push_back(h.name);
+    return std::nullopt;
+  });
+}
+
 bool ReadRecord(std::istream& stream, std::string_view name, std::string& data) {
-  stream.clear();
-  stream.seekg(0);
   std::string wanted = TrimText(name);
-  Header h;
-  for (;;) {
-    switch (ReadHeader(stream, h)) {
-      case Step::End: return true;
-      case Step::Malformed: return false;
-      case Step::Record: break;
-    }
-    if (TrimText(h.name) == wanted) {
-      data.clear();
-      if (h.dataLen < 1) return true;
-      if (h.dataLen > Remaining(stream)) return false;
-      data.resize(static_cast<size_t>(h.dataLen));
-      stream.read(data.data(), h.dataLen);
-      return stream.gcount() == h.dataLen;
-    }
-    if (h.dataLen < 0 || h.dataLen > Remaining(stream)) return false;
-    stream.seekg(h.dataLen, std::ios::cur);
-  }
+  return WalkRecords(stream, [&](const Header& h) -> std::optional<bool> {
+    if (TrimText(h.name) != wanted) return std::nullopt;
+    data.clear();
+    if (h.dataLen < 1) return true;
+    if (h.dataLen > Remaining(stream)) return false;
+    data.resize(static_cast<size_t>(h.dataLen));
+    stream.read(data.data(), h.dataLen);
+    return stream.gcount() == h.dataLen;
+  });
 }
 
 bool AppendRecord(std::ostream& stream, std::string_view name, std::string_view data) {
