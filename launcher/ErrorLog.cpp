@@ -1,5 +1,6 @@
 #include "launcher/ErrorLog.h"
 
+#include "launcher/MessageTable.h"
 #include "platform/FileUtil.h"
 
 #include <cstdio>
@@ -34,22 +35,12 @@ bool AppendErrorLog(const std::filesystem::path& path, std::string_view line) {
   std::error_code ec;
   if (std::filesystem::exists(path, ec) && !ReadWholeFile(path, old)) return false;
   // The log is read as lines whatever their break, and written with CR LF.
-  std::deque<std::string_view> lines;
-  std::string_view rest = old;
-  while (!rest.empty()) {
-    size_t end = rest.find_first_of("\r\n");
-    if (end == std::string_view::npos) {
-      lines.push_back(rest);
-      break;
-    }
-    lines.push_back(rest.substr(0, end));
-    size_t skip = (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n') ? 2 : 1;
-    rest.remove_prefix(end + skip);
-  }
-  lines.push_back(line);
+  std::vector<std::string> old_lines = SplitTextLines(old);
+  std::deque<std::string> lines(std::make_move_iterator(old_lines.begin()), std::make_move_iterator(old_lines.end()));
+  lines.emplace_back(line);
   while (lines.size() > kErrorLogLines) lines.pop_front();
   std::string text;
-  for (auto l : lines) {
+  for (const auto& l : lines) {
     text.append(l);
     text += "\r\n";
   }

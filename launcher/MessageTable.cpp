@@ -10,12 +10,14 @@ namespace {
 // character is never touched.
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
+    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
   return out;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
+}  // namespace
+
+std::vector<std::string> SplitTextLines(std::string_view text) {
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -29,15 +31,13 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-}  // namespace
-
 bool MessageTable::LoadFromFile(const std::filesystem::path& path) {
   Clear();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::string text;
   if (!ReadWholeFile(path, text)) return false;
-  SetLines(SplitLines(text));
+  SetLines(SplitTextLines(text));
   return true;
 }
 

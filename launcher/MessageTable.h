@@ -27,6 +27,9 @@ class MessageTable {
   std::unordered_map<std::string, size_t> index_;  // upper-cased code -> line
 };
 
+// A text file's lines, whatever their break (CR, LF or CR LF).
+std::vector<std::string> SplitTextLines(std::string_view text);
+
 // "<br>" in any letter case becomes CR LF.
 std::string ExpandLineBreaks(std::string_view text);
 

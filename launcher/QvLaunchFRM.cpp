@@ -14,6 +14,7 @@
 #include "launcher/QvReceiveMsgFRM.h"
 #include "launcher/splash.h"
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -692,11 +693,11 @@ void TfrmLaunch::ShowErrorLog() {
   const std::string path = GetDataFilePath(keys::ErrorLogFile.name, keys::ErrorLogFile.def);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return;
-  MessageTable file;  // read as lines, whatever their break
-  file.LoadFromFile(path);
+  std::string text;
+  ReadWholeFile(path, text);
   TfrmMessage viewer(this);
   viewer.setWindowTitle(QStringLiteral("VeoQuorvel - エラーログ"));
-  viewer.SetLines(file.Lines());
+  viewer.SetLines(SplitTextLines(text));
   viewer.exec();
 }
 

@@ -19,12 +19,17 @@ using qv::BoxKind;
 
 TEST(MessageTable, LooksUpCodesIgnoringCaseAndTheFirstEntryCounts) {
   qv::MessageTable table;
-  table.SetLines({"W01001=first", "w01001=second", "E00010=a=b", "no equals sign", "I00001="});
+  // "ア" is 83 41 and "ａ" 82 81: trail bytes are never taken for letters.
+  table.SetLines({"W01001=first", "w01001=second", "E00010=a=b", "no equals sign", "I00001=", J("ア") + "=kana",
+                  J("ａ") + "x=wide"});
   EXPECT_EQ(table.Text("W01001"), "first");
   EXPECT_EQ(table.Text("w01001"), "first");
   EXPECT_EQ(table.Text("e00010"), "a=b");
   EXPECT_EQ(table.Text("I00001"), "");
   EXPECT_EQ(table.Text("W09999"), "");
+  EXPECT_EQ(table.Text(J("ア")), "kana");
+  EXPECT_EQ(table.Text(J("ａ") + "X"), "wide");
+  EXPECT_EQ(table.Text("\x83" "a"), "") << "a lower-case trail byte is not upper-cased";
 }
 
 TEST(MessageTable, LoadsLinesOfAnyBreakAndFailsForAMissingFile) {
