@@ -133,44 +133,52 @@ QRegion AttachPanelRegion(int width, int height, const AttachFrameLook& look) {
 
 // --- TAttachPanel -----------------------------------------------------------
 
-TAttachPanel::TAttachPanel(QWidget* parent) : TCustomPanel(parent), style_(new TAttachPanelStyle(this)) {
+TAttachPanel::TAttachPanel(QWidget* parent) : TCustomPanel(parent), TAttachFrame(new TAttachPanelStyle(this)) {
   connect(style_, &TAttachPanelStyle::OnChange, this, qOverload<>(&QWidget::update));
   Realign();
 }
 
-void TAttachPanel::LookChanged() {
-  Realign();
-  update();
-  MakeRegion();
-}
-
-void TAttachPanel::SetAttachColor(TColor value) {
+void TAttachFrame::SetAttachColor(TColor value) {
   look_.AttachColor = value;
-  update();
+  AttachFrameChanged(false);
 }
 
-void TAttachPanel::SetPanelStyle(bool value) {
+void TAttachFrame::SetPanelStyle(bool value) {
   look_.PanelStyle = value;
-  LookChanged();
+  AttachFrameChanged(true);
 }
 
-void TAttachPanel::SetAttachPanelStyle(TAttachPanelStyle* value) {
+void TAttachFrame::SetAttachPanelStyle(TAttachPanelStyle* value) {
   if (value && value != style_) style_->Assign(*value);
 }
 
-void TAttachPanel::SetSpace(int value) {
+void TAttachFrame::SetSpace(int value) {
   look_.Space = value;
-  LookChanged();
+  AttachFrameChanged(true);
 }
 
-void TAttachPanel::SetDepth(int value) {
+void TAttachFrame::SetDepth(int value) {
   look_.Depth = value;
-  LookChanged();
+  AttachFrameChanged(true);
 }
 
-void TAttachPanel::SetRadius(int value) {
+void TAttachFrame::SetRadius(int value) {
   look_.Radius = value;
-  LookChanged();
+  AttachFrameChanged(true);
+}
+
+AttachFrameLook TAttachFrame::LookWithColor(TColor color) const {
+  AttachFrameLook look = look_;
+  look.Color = color;
+  return look;
+}
+
+void TAttachPanel::AttachFrameChanged(bool shape) {
+  if (shape) {
+    Realign();
+    MakeRegion();
+  }
+  update();
 }
 
 void TAttachPanel::SetAdjustInner(bool value) {
@@ -198,10 +206,8 @@ void TAttachPanel::AdjustClientRect(TRect& rect) const {
 void TAttachPanel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   TCanvas canvas(painter);
-  AttachFrameLook look = look_;
-  look.Color = GetColor();
   const TRect client{0, 0, width(), height()};
-  PaintAttachFrame(canvas, client, look, *style_);
+  PaintAttachFrame(canvas, client, LookWithColor(GetColor()), *style_);
   canvas.Font = GetFont();
   canvas.Brush.Style = bsClear;
   TRect rect = client.Inflated(-Inset(), -Inset());
@@ -369,7 +375,7 @@ TAttachSplitter::TAttachSplitter(QWidget* parent) : TAttachSplitter(Qt::Horizont
 
 TAttachSplitter::TAttachSplitter(Qt::Orientation orientation, QWidget* parent)
     : QSplitter(orientation, parent),
-      style_(new TAttachPanelStyle(this)),
+      TAttachFrame(new TAttachPanelStyle(this)),
       color_(this, clBtnFace, false, [this](TColor) { RepaintBars(); }) {
   connect(style_, &TAttachPanelStyle::OnChange, this, &TAttachSplitter::RepaintBars);
   setHandleWidth(3);
@@ -384,38 +390,7 @@ void TAttachSplitter::RepaintBars() {
 
 void TAttachSplitter::PaintBar(QPainter& painter, const QRect& rect) const {
   TCanvas canvas(painter);
-  AttachFrameLook look = look_;
-  look.Color = GetColor();
-  PaintAttachFrame(canvas, TRect::FromQRect(rect), look, *style_);
-}
-
-void TAttachSplitter::SetAttachColor(TColor value) {
-  look_.AttachColor = value;
-  RepaintBars();
-}
-
-void TAttachSplitter::SetAttachPanelStyle(TAttachPanelStyle* value) {
-  if (value && value != style_) style_->Assign(*value);
-}
-
-void TAttachSplitter::SetPanelStyle(bool value) {
-  look_.PanelStyle = value;
-  RepaintBars();
-}
-
-void TAttachSplitter::SetSpace(int value) {
-  look_.Space = value;
-  RepaintBars();
-}
-
-void TAttachSplitter::SetDepth(int value) {
-  look_.Depth = value;
-  RepaintBars();
-}
-
-void TAttachSplitter::SetRadius(int value) {
-  look_.Radius = value;
-  RepaintBars();
+  PaintAttachFrame(canvas, TRect::FromQRect(rect), LookWithColor(GetColor()), *style_);
 }
 
 void TAttachSplitter::changeEvent(QEvent* event) {

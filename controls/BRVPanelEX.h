@@ -83,7 +83,36 @@ QRegion AttachPanelRegion(int width, int height, const AttachFrameLook& look);
 // A rounded rectangle as a region: the pixels whose centres lie inside it.
 QRegion RoundRectRegion(const QRect& rect, int radius);
 
-class TAttachPanel : public TCustomPanel {
+// The frame properties both classes publish. Changed runs after each change;
+// shape tells that the frame's width or form changed, not just a colour.
+class TAttachFrame {
+ public:
+  TColor GetAttachColor() const { return look_.AttachColor; }
+  void SetAttachColor(TColor value);
+  bool GetPanelStyle() const { return look_.PanelStyle; }
+  void SetPanelStyle(bool value);
+  TAttachPanelStyle* GetAttachPanelStyle() const { return style_; }
+  // Takes over the flags of value; the control keeps its own style object.
+  void SetAttachPanelStyle(TAttachPanelStyle* value);
+  int GetSpace() const { return look_.Space; }
+  void SetSpace(int value);
+  int GetDepth() const { return look_.Depth; }
+  void SetDepth(int value);
+  int GetRadius() const { return look_.Radius; }
+  void SetRadius(int value);
+
+ protected:
+  explicit TAttachFrame(TAttachPanelStyle* style) : style_(style) {}
+  virtual ~TAttachFrame() = default;
+  virtual void AttachFrameChanged(bool shape) = 0;
+  // The look with the control's own colour as the face.
+  AttachFrameLook LookWithColor(TColor color) const;
+
+  AttachFrameLook look_;
+  TAttachPanelStyle* style_;
+};
+
+class TAttachPanel : public TCustomPanel, public TAttachFrame {
   Q_OBJECT
   Q_PROPERTY(TColor AttachColor READ GetAttachColor WRITE SetAttachColor)
   Q_PROPERTY(bool PanelStyle READ GetPanelStyle WRITE SetPanelStyle)
@@ -104,19 +133,6 @@ class TAttachPanel : public TCustomPanel {
  public:
   explicit TAttachPanel(QWidget* parent = nullptr);
 
-  TColor GetAttachColor() const { return look_.AttachColor; }
-  void SetAttachColor(TColor value);
-  bool GetPanelStyle() const { return look_.PanelStyle; }
-  void SetPanelStyle(bool value);
-  TAttachPanelStyle* GetAttachPanelStyle() const { return style_; }
-  // Takes over the flags of value.
-  void SetAttachPanelStyle(TAttachPanelStyle* value);
-  int GetSpace() const { return look_.Space; }
-  void SetSpace(int value);
-  int GetDepth() const { return look_.Depth; }
-  void SetDepth(int value);
-  int GetRadius() const { return look_.Radius; }
-  void SetRadius(int value);
   TBRVTextStyle GetCaptionStyle() const { return captionStyle_; }
   void SetCaptionStyle(TBRVTextStyle value) { StoreAndRepaint(*this, captionStyle_, value); }
   TColor GetFontBorderColor() const { return fontBorderColor_; }
@@ -158,12 +174,10 @@ class TAttachPanel : public TCustomPanel {
 
  private:
   QWidget* MoveTarget();
-  void LookChanged();
+  void AttachFrameChanged(bool shape) override;
   // Cuts the target's window to the panel shapes (TransparentForm).
   void MakeRegion();
 
-  AttachFrameLook look_;
-  TAttachPanelStyle* style_;
   TBRVTextStyle captionStyle_ = btsNormal;
   TColor fontBorderColor_ = clWindowText;
   bool wordWrap_ = true;
@@ -182,7 +196,7 @@ class TAttachPanel : public TCustomPanel {
 };
 
 // A splitter whose bars are attach frames. The panes are the splitter's widgets.
-class TAttachSplitter : public QSplitter, public TColorControl {
+class TAttachSplitter : public QSplitter, public TColorControl, public TAttachFrame {
   Q_OBJECT
   Q_PROPERTY(TColor AttachColor READ GetAttachColor WRITE SetAttachColor)
   Q_PROPERTY(TAttachPanelStyle* AttachPanelStyle READ GetAttachPanelStyle WRITE SetAttachPanelStyle)
@@ -197,18 +211,6 @@ class TAttachSplitter : public QSplitter, public TColorControl {
   explicit TAttachSplitter(QWidget* parent = nullptr);
   explicit TAttachSplitter(Qt::Orientation orientation, QWidget* parent = nullptr);
 
-  TColor GetAttachColor() const { return look_.AttachColor; }
-  void SetAttachColor(TColor value);
-  TAttachPanelStyle* GetAttachPanelStyle() const { return style_; }
-  void SetAttachPanelStyle(TAttachPanelStyle* value);
-  bool GetPanelStyle() const { return look_.PanelStyle; }
-  void SetPanelStyle(bool value);
-  int GetSpace() const { return look_.Space; }
-  void SetSpace(int value);
-  int GetDepth() const { return look_.Depth; }
-  void SetDepth(int value);
-  int GetRadius() const { return look_.Radius; }
-  void SetRadius(int value);
   TColor GetColor() const override { return color_.Get(); }
   void SetColor(TColor value) { color_.Set(value); }
   bool GetParentColor() const { return color_.GetParentColor(); }
@@ -225,8 +227,7 @@ class TAttachSplitter : public QSplitter, public TColorControl {
 
  private:
   void RepaintBars();
+  void AttachFrameChanged(bool) override { RepaintBars(); }
 
-  AttachFrameLook look_;
-  TAttachPanelStyle* style_;
   ControlColor color_;
 };
