@@ -64,7 +64,6 @@ TImageList* Icons(QObject* owner) {
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(QColor(255, 0, 255));
     QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(c);
     p.setPen(c.darker());
     p.drawEllipse(2, 2, 12, 12);
@@ -177,6 +176,7 @@ TEST(ContactSheet, EveryControlInItsMainStates) {
   TMultiSpeedButton* off = sheet.Add(new TMultiSpeedButton, {next(70), y3, 70, 26}, "disabled");
   off->SetCaption("削除");
   off->SetImages(icons);
+  off->SetImageIndex(0);
   off->SetImageAlign(biaLeft);
   off->setEnabled(false);
 
