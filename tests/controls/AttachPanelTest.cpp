@@ -217,16 +217,11 @@ TEST(AttachPanel, SizingZones) {
   }
 }
 
-// Sends a drag of the left button from a to b (panel coordinates).
+// Drags with the left button from a to b (panel coordinates).
 void Drag(QWidget& widget, QPoint a, QPoint b) {
-  const QPoint ga = widget.mapToGlobal(a);
-  const QPoint gb = ga + (b - a);
-  QMouseEvent press(QEvent::MouseButtonPress, a, ga, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &press);
-  QMouseEvent move(QEvent::MouseMove, b, gb, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &move);
-  QMouseEvent release(QEvent::MouseButtonRelease, b, gb, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &release);
+  QTest::mousePress(&widget, Qt::LeftButton, {}, a);
+  QTest::mouseMove(&widget, b);
+  QTest::mouseRelease(&widget, Qt::LeftButton, {}, b);
 }
 
 struct Borderless {
