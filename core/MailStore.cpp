@@ -105,8 +105,11 @@ std::string NewId(const TCSVData& index, int newRow) {
   for (int n = index.RowCount(); n >= 0; --n) {
     std::string candidate = stamp + std::to_string(n);
     bool used = false;
-    for (int r = 0; r < index.RowCount() && !used; ++r)
-      used = r != newRow && IndexCell(index, r, kColId) == candidate;
+    for (int r = 0; r < index.RowCount() && !used; ++r) {
+      // Ids of one folder mostly differ in their last digits: look there first.
+      std::string_view cell = IndexCell(index, r, kColId);
+      used = r != newRow && cell.size() == candidate.size() && cell.back() == candidate.back() && cell == candidate;
+    }
     if (!used) return candidate;
   }
   return stamp;  // unreachable

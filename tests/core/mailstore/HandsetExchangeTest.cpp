@@ -431,3 +431,123 @@ TEST(HandsetExchange, BytesStreamsAndTheFile) {
   EXPECT_EQ(PhoneKindCaption(5), Sjis("文字電話"));
   EXPECT_EQ(PhoneKindCaption(0), "");
 }
+
+TEST(HandsetExchange, EveryRecordKindGoesThroughItsFile) {
+  qvtest::TempDir tmp;
+  qvtest::ScopedLauncherDir launcher(tmp / "app");
+  // Kind 1: a phone-book entry; kind 8: a bookmark. Fields go out as items.
+  const std::vector<std::pair<uint16_t, std::string>> entry = {
+      {0x0101, "YAMADA"}, {0x0102, Sjis("山田太郎")}, {0x0106, Sjis("携帯: 分計ON; 090-1234-5678")},
+      {0x0109, "taro@example.jp"}, {0x010A, "100-0001"}, {0x010C, "     12/24"}, {0x010D, "AB"},
+      {0x010F, Sjis("男")}, {0x0110, "33"}, {0x0002, "2024/06/07 08:09:10"}};
+  const std::vector<std::pair<uint16_t, std::string>> bookmark = {
+      {0x2004, "Quorvel"}, {0x2001, "http://example.jp/"}, {0x2002, Sjis("読み")}, {0x2003, Sjis("メモ")}};
+  const std::string picture = Repeat("5A", 700);
+  for (int kind : {1, 8}) {
+    SCOPED_TRACE(kind);
+    const auto& fields = kind == 1 ? entry : bookmark;
+    std::vector<std::string> lines;
+    for (int record = 0; record < 2; ++record) {
+      std::vector<HandsetItem> items;
+      for (const auto& [tag, text] : fields) items.push_back(EncodeAddressField(tag, text));
+      if (kind == 1) items.push_back("0006" + picture);
+      ASSERT_TRUE(BuildHandsetListFrames(lines, items, (record + 1) & 1, record == 1));
+    }
+    ASSERT_TRUE(HandsetExchangeFile::Write(HandsetExchangeFile::PathFor(kind), lines));
+    std::vector<std::string> read, records;
+    ASSERT_TRUE(HandsetExchangeFile::Read(HandsetExchangeFile::PathFor(kind), read));
+    ASSERT_TRUE(ReadHandsetRecords(read, records));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(Flag(read.back()) & 3, 3);
+    EXPECT_EQ(Flag(read.front()) & 4, 4);  // the first record has parity 1
+    for (const auto& record : records) {
+      std::vector<HandsetItem> items;
+      ASSERT_TRUE(SplitTLVHex(record, items));
+      std::string pictureBack;
+      size_t field = 0;
+      for (const auto& item : items) {
+        if (item.starts_with("0006")) {
+          pictureBack += item.substr(4);
+          continue;
+        }
+        ASSERT_LT(field, fields.size());
+        char tag[8];
+        std::snprintf(tag, sizeof tag, "%04X", fields[field].first);
+        EXPECT_EQ(item.substr(0, 4), tag);
+        std::string expected = fields[field].first == 0x0106 ? Sjis("携帯: 分計ON; 09012345678")
+                               : fields[field].first == 0x010A ? "1000001"
+                                                               : fields[field].second;
+        EXPECT_EQ(DecodeAddressRecord(item), expected) << tag;
+        ++field;
+      }
+      EXPECT_EQ(field, fields.size());
+      EXPECT_EQ(pictureBack, kind == 1 ? picture : "");
+    }
+  }
+
+  // Kinds 4 and 6: mail histories; a K-mail, a ブリーズメール and a DX mail.
+  struct History {
+    uint16_t tag;
+    std::string peer;  // K-mail and ブリーズメール carry the peer's number before the text
+    std::string text;
+  } histories[] = {{0x1003, "09011112222", EncodeHandsetText(Sjis("年月日") + "ok")},
+                   {0x1007, "0312", EncodeHandsetText("breeze")},
+                   {0x1005, "", StrToHex("Subject: DX\r\n\r\n" + std::string(900, 'x') + "\r\n")}};
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < std::size(histories); ++i) {
+    const auto& h = histories[i];
+    std::string header = EncodeRecordHeader("2024/06/07 08:09:10", 2, 0, 1, 0, 0, 0);
+    if (h.tag != 0x1005) {
+      int kind = 0;
+      std::string phone = EncodePhoneNumber(kind, h.peer);
+      char l[4];
+      std::snprintf(l, sizeof l, "%02X", static_cast<unsigned>(phone.size() / 2));
+      header += l + phone;
+    }
+    ASSERT_TRUE(BuildHandsetFrames(lines, h.tag, header, h.text, static_cast<int>(i & 1), i + 1 == std::size(histories)));
+  }
+  ASSERT_TRUE(HandsetExchangeFile::Write(HandsetExchangeFile::PathFor(4), lines));
+  std::vector<std::string> read, records;
+  ASSERT_TRUE(HandsetExchangeFile::Read(HandsetExchangeFile::PathFor(4), read));
+  ASSERT_TRUE(ReadHandsetRecords(read, records));
+  ASSERT_EQ(records.size(), std::size(histories));
+  for (size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::vector<HandsetItem> items;
+    ASSERT_TRUE(SplitTLVHex(records[i], items));
+    std::string value;
+    for (const auto& item : items) value += item.substr(4);
+    HandsetRecordHeader header;
+    std::string rest;
+    ASSERT_TRUE(DecodeRecordHeader(value, header, rest));
+    EXPECT_EQ(header.date, "2024/06/07 08:09:10");
+    EXPECT_EQ(header.kind, 2);
+    EXPECT_EQ(header.unread, 1);
+    if (histories[i].tag == 0x1005) {
+      EXPECT_EQ(HexFieldToText(rest), HexToBytes(histories[i].text));
+      continue;
+    }
+    size_t l = static_cast<size_t>(std::stoi(rest.substr(0, 2), nullptr, 16));
+    EXPECT_EQ(DecodePhoneNumber(0, rest.substr(2, 2 * l)), histories[i].peer);
+    EXPECT_EQ(StrToHex(HexFieldToText(rest.substr(2 + 2 * l))), histories[i].text);
+  }
+}
+
+TEST(HandsetExchange, AHandMadeBookmarkLineDecodes) {
+  // Length 0x12 (18 bytes follow), the constant, flag 03 (last line of the
+  // last record), then the title "Q" (2004) and the address "a/b" (2001); the
+  // empty reading goes out as no item at all.
+  const std::string line = "12" "4D524C58200008" "03" "2004" "01" "51" "2001" "03" "612F62";
+  std::vector<std::string> records;
+  ASSERT_TRUE(ReadHandsetRecords({line}, records));
+  std::vector<HandsetItem> items;
+  ASSERT_TRUE(SplitTLVHex(records[0], items));
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(DecodeAddressRecord(items[0]), "Q");
+  EXPECT_EQ(DecodeAddressRecord(items[1]), "a/b");
+  std::vector<std::string> built;
+  ASSERT_TRUE(BuildHandsetListFrames(built, {EncodeAddressField(0x2004, "Q"), EncodeAddressField(0x2001, "a/b"),
+                                             EncodeAddressField(0x2002, "")},
+                                     0, true));
+  EXPECT_EQ(built, std::vector<std::string>{line});
+}
