@@ -67,6 +67,18 @@ uint64_t LiveExtent(const TCSVData& index, uint64_t storeSize) {
 
 std::string Number(int v) { return std::to_string(v); }
 
+// Whether entry is a temporary sibling of name ("<name>.tmp<pid>-<n>").
+bool IsTemporaryOf(std::string_view entry, std::string_view name) {
+  const std::string prefix = std::string(name) + ".tmp";
+  if (!entry.starts_with(prefix)) return false;
+  std::string_view rest = entry.substr(prefix.size());
+  size_t dash = rest.find('-');
+  auto digits = [](std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
+}
+
 std::string Utf8ToSjis(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 std::string FolderPathBase(const std::filesystem::path& dir, std::string_view name) {
@@ -386,13 +398,13 @@ bool MailFolder::Recover() {
   } else if (Exists(newStore)) {
     ::unlink(newStore.c_str());  // never committed
   }
-  // Temporary files of replacements that never happened.
-  const std::string prefixes[] = {index.filename().string() + ".tmp", newIndex.filename().string() + ".tmp"};
+  // Temporary files of index replacements that never happened.
+  const std::string names[] = {index.filename().string(), newIndex.filename().string()};
   std::error_code ec;
   for (std::filesystem::directory_iterator it(index.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
     std::string n = it->path().filename().string();
-    for (const auto& p : prefixes)
-      if (n.starts_with(p)) ::unlink(it->path().c_str());
+    for (const auto& name : names)
+      if (IsTemporaryOf(n, name)) ::unlink(it->path().c_str());
   }
   return ok;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
 #include <sstream>
 
 using namespace qv;
@@ -550,4 +552,56 @@ TEST(HandsetExchange, AHandMadeBookmarkLineDecodes) {
                                              EncodeAddressField(0x2002, "")},
                                      0, true));
   EXPECT_EQ(built, std::vector<std::string>{line});
+}
+
+TEST(HandsetExchange, RandomInputNeverReadsPastItsEnd) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "0123456789ABCDEFabcdefGZ -";
+  auto randomText = [&](size_t max) {
+    std::string s(rng() % max, '0');
+    for (char& c : s) c = rng() % 8 ? alphabet[rng() % 16] : alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  for (int i = 0; i < 3000; ++i) {
+    const std::string s = randomText(i % 10 == 0 ? 600 : 40);
+    HandsetFrameLine frame;
+    if (ParseHandsetFrameLine(s, frame)) {
+      // The length, flag and payload come back; the constant is not checked.
+      std::string upper = s;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      std::string again = FormatHandsetFrameLine(frame.flag, frame.payload);
+      EXPECT_EQ(again.substr(0, 2) + again.substr(16), upper.substr(0, 2) + upper.substr(16));
+    }
+    std::vector<HandsetItem> items;
+    if (SplitTLVHex(s, items)) {
+      // Put back together, the items give the data again.
+      std::string again;
+      for (const auto& item : items) {
+        char len[4];
+        std::snprintf(len, sizeof len, "%02X", static_cast<unsigned>((item.size() - 4) / 2));
+        again += item.substr(0, 4) + len + item.substr(4);
+      }
+      std::string upper = s;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      EXPECT_EQ(again, upper);
+    }
+    std::vector<std::string> records;
+    ReadHandsetRecords({s, randomText(40)}, records);
+    HandsetRecordHeader header;
+    std::string rest;
+    DecodeRecordHeader(s, header, rest);
+    HexFieldToText(s);
+    DecodeHandsetDate(s);
+    DecodeHandsetText(s);
+    DecodePhoneNumber(static_cast<int>(rng() % 7), s);
+    DecodeAddressRecord(s);
+    std::string a, b, c;
+    DecodeListFlags(s, a, b, c);
+    DecimalTextToHex(s);
+    SplitAddressRecords(items, s);
+    EncodeHandsetDate(s);
+    if (s.size() % 2 == 0 && s.find_first_not_of("0123456789ABCDEF") == std::string::npos) {
+      EXPECT_EQ(DecimalTextToHex(HexToDecimalText(s)), s);
+    }
+  }
 }

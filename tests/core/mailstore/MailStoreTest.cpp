@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 #include <sys/wait.h>
@@ -393,6 +394,7 @@ TEST_F(MailStoreTest, AnInterruptedCompactionIsFinishedOrDroppedByTheNextOpener)
   qvtest::WriteFile(mail.dir() / "box.qvs.new", "beta\r\n");
   qvtest::WriteFile(mail.dir() / "box.qvm.new", "0,0,6,b,3\r\n");
   qvtest::WriteFile(mail.dir() / "box.qvm.tmp99-1", "half an index");
+  Add("box.qvm.tmp7", "a folder whose name looks like a temporary");
   int total = 0, unread = 0;
   ASSERT_TRUE(CountMessages("box", total, unread, Quick()));
   EXPECT_EQ(total, 1);  // counts as done before anyone finished it
@@ -401,6 +403,7 @@ TEST_F(MailStoreTest, AnInterruptedCompactionIsFinishedOrDroppedByTheNextOpener)
   EXPECT_EQ(mails[0].second, "beta\r\n");
   EXPECT_FALSE(std::filesystem::exists(mail.dir() / "box.qvm.new"));
   EXPECT_FALSE(std::filesystem::exists(mail.dir() / "box.qvm.tmp99-1"));
+  EXPECT_EQ(LiveMails("box.qvm.tmp7").size(), 1u);
   // Committed with the store already in place: only the index was left.
   qvtest::WriteFile(mail.dir() / "box.qvm.new", "0,0,6,c,3\r\n");
   mails = LiveMails("box");
@@ -610,4 +613,71 @@ TEST_F(MailStoreTest, KindCaptionsImagesAndFolderNames) {
   EXPECT_EQ(FixedFolderName(FixedFolder::Received), Sjis("受信簿"));
   EXPECT_EQ(FixedFolderName(FixedFolder::Queued), Sjis("送信予約"));
   EXPECT_EQ(FixedFolderName(FixedFolder::Transfer), Sjis("データ転送"));
+}
+
+TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
+  std::mt19937 rng(11);
+  for (std::string text : {"alpha", "beta", "gamma", "delta"}) Add("box", text);
+  const std::string index = mail.indexText("box"), store = mail.storeText("box");
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string damaged = index;
+    for (int n = 1 + static_cast<int>(rng() % 4); n > 0; --n) {
+      size_t at = rng() % damaged.size();
+      switch (rng() % 3) {
+        case 0: damaged[at] = "0123456789,\"\r\n-x"[rng() % 17]; break;
+        case 1: damaged.erase(at, 1 + rng() % 5); break;
+        default: damaged.insert(at, 1, "0123456789,"[rng() % 11]); break;
+      }
+      if (damaged.empty()) damaged = "0";
+    }
+    qvtest::WriteFile(mail.index("box"), damaged);
+    qvtest::WriteFile(mail.store("box"), store);
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    // Whatever reads, reads its own range of the store.
+    for (int r = 0; r < f.Index().RowCount(); ++r) {
+      std::string text;
+      if (!ReadMessageByIndex(f, r, text)) continue;
+      uint64_t start = std::stoull(std::string(IndexCell(f.Index(), r, kColStart)));
+      uint64_t end = std::stoull(std::string(IndexCell(f.Index(), r, kColEnd)));
+      EXPECT_EQ(text, store.substr(start, end - start));
+    }
+    std::vector<std::string> before;
+    for (int r = 0; r < f.Index().RowCount(); ++r) {
+      std::string text;
+      if (ReadMessageByIndex(f, r, text)) before.push_back(text);
+    }
+    if (CompactStore(f)) {
+      // A compaction that went ahead lost no readable mail.
+      std::vector<std::string> after;
+      for (int r = 0; r < f.Index().RowCount(); ++r) {
+        std::string text;
+        EXPECT_TRUE(ReadMessageByIndex(f, r, text));
+        after.push_back(text);
+      }
+      EXPECT_EQ(after, before);
+      f.Close();
+    } else {
+      f.Close();
+      EXPECT_EQ(mail.indexText("box"), damaged);
+      EXPECT_EQ(mail.storeText("box"), store);
+    }
+    // Appending never cuts into a mail that reads, saved or not.
+    MailFolder g;
+    ASSERT_TRUE(g.Open("box", Quick()));
+    std::map<int, std::string> readable;
+    for (int r = 0; r < g.Index().RowCount(); ++r) {
+      std::string text;
+      if (ReadMessageByIndex(g, r, text)) readable[r] = text;
+    }
+    std::string id;
+    ASSERT_TRUE(AppendMessage(g, "new", Row(), id));
+    std::string text;
+    ASSERT_TRUE(ReadMessageById(g, id, text));
+    EXPECT_EQ(text, "new\r\n");
+    for (const auto& [r, before] : readable) {
+      ASSERT_TRUE(ReadMessageByIndex(g, r, text)) << r;
+      EXPECT_EQ(text, before);
+    }
+  }
 }
