@@ -83,6 +83,28 @@ TEST(HandsetExchange, AMailHistoryRecordFillsWholeLines) {
   EXPECT_EQ(small.size(), 1u);
 }
 
+TEST(HandsetExchange, RecordHeaderFlags) {
+  for (int kind = 0; kind < 8; ++kind)
+    for (int bits = 0; bits < 16; ++bits)
+      for (int box : {0, 1, 2, 15}) {
+        const int handset = bits & 1, unread = (bits >> 1) & 1, prot = (bits >> 2) & 1, dir = (bits >> 3) & 1;
+        std::string hex = EncodeRecordHeader("2001/02/03", kind, handset, unread, prot, dir, box);
+        HandsetRecordHeader h;
+        std::string rest;
+        ASSERT_TRUE(DecodeRecordHeader(hex + "AB", h, rest));
+        EXPECT_EQ(rest, "AB");
+        EXPECT_EQ(h.date, "2001/02/03");
+        EXPECT_EQ(h.kind, kind);
+        EXPECT_EQ(h.handsetFlag, handset);
+        EXPECT_EQ(h.unread, unread);
+        EXPECT_EQ(h.isProtected, prot);
+        EXPECT_EQ(h.boxNumber, box);
+        EXPECT_EQ(h.direction, dir || box == 1) << kind << " " << bits << " " << box;
+      }
+  // Values beyond their bits are cut to them.
+  EXPECT_EQ(EncodeRecordHeader("", 9, 3, 2, 5, 3, 17).substr(14), "0D11");
+}
+
 TEST(HandsetExchange, AHandMadeHistoryLineDecodes) {
   // A K-mail record laid out by hand: the line's length byte (31 bytes follow),
   // the constant, flag 07 (parity, last line, last record) and one item 1003 of

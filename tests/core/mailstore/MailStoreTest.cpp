@@ -426,7 +426,7 @@ TEST_F(MailStoreTest, ASecondOpenerInTheSameProcessIsRefusedWithoutTouchingTheFi
   MailFolder holder;
   ASSERT_TRUE(holder.Open("box", Quick()));
   int waits = 0;
-  RetryPolicy retry = Quick(4);
+  RetryPolicy retry{30, std::chrono::milliseconds(1), {}};
   retry.waiting = [&] { ++waits; };
   std::string id = "x";
   bool stored = true;
@@ -434,7 +434,7 @@ TEST_F(MailStoreTest, ASecondOpenerInTheSameProcessIsRefusedWithoutTouchingTheFi
   other.join();
   EXPECT_FALSE(stored);
   EXPECT_EQ(id, "");
-  EXPECT_EQ(waits, 3);  // four tries, three waits between them
+  EXPECT_EQ(waits, 29);  // thirty tries, a wait between each two
   MailFolder again;
   EXPECT_FALSE(again.Open("box", Quick(1)));  // the same thread is refused too
   holder.Close();
