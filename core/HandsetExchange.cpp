@@ -1,6 +1,7 @@
 #include "core/HandsetExchange.h"
 
 #include "core/Settings.h"
+#include "core/SettingsKeys.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
@@ -269,6 +270,8 @@ bool ReadHandsetRecords(const std::vector<std::string>& lines, std::vector<std::
   }
   return !open;
 }
+
+int HandsetRecordParity(int record) { return (record + (IniReadBool(keys::DuplicationFlagStartOdd) ? 1 : 0)) & 1; }
 
 bool BuildHandsetFrames(std::vector<std::string>& lines, uint16_t tag, std::string_view header,
                         std::string_view payload, int parity, bool isLastRecord) {

@@ -46,6 +46,10 @@ bool ParseHandsetFrameLine(std::string_view line, HandsetFrameLine& frame);
 // for a last record without its last line; the records before it are kept.
 bool ReadHandsetRecords(const std::vector<std::string>& lines, std::vector<std::string>& records);
 
+// The parity of record i of a file: (i + 1) and 1 when [Environment]
+// DuplicationFlagStartOdd is on (the default), i and 1 when it is off.
+int HandsetRecordParity(int record);
+
 // An item as the codecs pass it: the tag in 4 hex digits, then the value's hex
 // (the length byte is implied).
 using HandsetItem = std::string;

@@ -1,4 +1,5 @@
 #include "core/HandsetExchange.h"
+#include "core/Settings.h"
 
 #include "TestSupport.h"
 
@@ -447,6 +448,12 @@ TEST(HandsetExchange, BytesStreamsAndTheFile) {
   EXPECT_EQ(back, lines);
   EXPECT_FALSE(HandsetExchangeFile::Read(tmp / "none.dat", back));
   EXPECT_TRUE(back.empty());
+
+  EXPECT_EQ(HandsetRecordParity(0), 1);
+  EXPECT_EQ(HandsetRecordParity(1), 0);
+  ASSERT_TRUE(IniWriteString("Environment", "DuplicationFlagStartOdd", "0"));
+  EXPECT_EQ(HandsetRecordParity(0), 0);
+  EXPECT_EQ(HandsetRecordParity(3), 1);
 
   EXPECT_EQ(DataKindCaption(1), Sjis("電話帳"));
   EXPECT_EQ(DataKindCaption(6), Sjis("KメールDX履歴"));
