@@ -20,7 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTimer>
@@ -278,10 +278,7 @@ void TfrmMailList::CreateComponents() {
     UpdateActions();
     popFolder->popup(trvFolder->viewport()->mapToGlobal(pos));
   });
-  auto* treeDelete = new QShortcut(QKeySequence(Qt::Key_Delete), trvFolder, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(treeDelete, &QShortcut::activated, this, [this] {
-    if (actDelFolder->isEnabled()) DeleteFolder();
-  });
+  trvFolder->installEventFilter(this);
 
   auto* right = new QWidget(splitter);
   auto* layout = new QVBoxLayout(right);
@@ -336,14 +333,8 @@ void TfrmMailList::CreateComponents() {
     UpdateActions();
     popMail->popup(lsvMail->viewport()->mapToGlobal(pos));
   });
-  auto listKey = [this](QKeySequence keys, std::function<void()> fn) {
-    auto* s = new QShortcut(keys, lsvMail, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(s, &QShortcut::activated, this, std::move(fn));
-  };
-  listKey(QKeySequence(Qt::Key_Delete), [this] {
-    if (actMailDelete->isEnabled()) DeleteSelected();
-  });
-  listKey(QKeySequence(Qt::CTRL | Qt::Key_A), [this] { lsvMail->selectAll(); });
+  // Enter (activated) and Ctrl+A are the view's own keys; Delete is ours.
+  lsvMail->installEventFilter(this);
   layout->addWidget(lsvMail, 1);
   splitter->addWidget(trvFolder);
   splitter->addWidget(right);
@@ -780,6 +771,22 @@ void TfrmMailList::showEvent(QShowEvent* event) {
     else
       trvFolder->setCurrentItem(first);
   }
+}
+
+bool TfrmMailList::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    UpdateActions();
+    if (watched == lsvMail) {
+      if (actMailDelete->isEnabled()) DeleteSelected();
+      return true;
+    }
+    if (watched == trvFolder) {
+      if (actDelFolder->isEnabled()) DeleteFolder();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMailList::closeEvent(QCloseEvent* event) {
