@@ -17,19 +17,6 @@ void Require(const TQkDIBImage& src, int bitCount, const char* message) {
   if (src.Header.biBitCount != bitCount || src.Header.biCompression != kBiRgb) throw EQkDIBBadDIBType(message);
 }
 
-// A blank image of the source's size and header, at another depth.
-TQkDIBImage NewLike(const TQkDIBImage& src, int bitCount, bool useFMO) {
-  TQkDIBImage out;
-  out.Header = src.Header;
-  out.Header.biBitCount = static_cast<uint16_t>(bitCount);
-  out.Header.biCompression = kBiRgb;
-  out.Header.biSizeImage = 0;
-  out.ColorTable = src.ColorTable;
-  out.BitsSize = static_cast<uint32_t>(int64_t(src.Rows()) * out.RowBytes());
-  out.Memory = TQkPixelMemory::GetMemory(out.BitsSize, useFMO);
-  return out;
-}
-
 uint8_t Index(const uint8_t* row, int32_t x, int bitCount) {
   switch (bitCount) {
     case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
@@ -70,7 +57,7 @@ void ForEachColor(const TQkDIBImage& src, int32_t y, Fn fn) {
 
 TQkDIBImage Expand(const TQkDIBImage& src, int from, int to, bool useFMO, const char* message) {
   Require(src, from, message);
-  TQkDIBImage out = NewLike(src, to, useFMO);
+  TQkDIBImage out = NewImageLike(src, to, useFMO);
   for (int32_t y = 0; y < src.Rows(); ++y) {
     const uint8_t* in = src.Row(y);
     uint8_t* row = out.Row(y);
@@ -81,7 +68,7 @@ TQkDIBImage Expand(const TQkDIBImage& src, int from, int to, bool useFMO, const 
 
 TQkDIBImage ToTrueColor(const TQkDIBImage& src, int from, bool useFMO, const char* message) {
   Require(src, from, message);
-  TQkDIBImage out = NewLike(src, 24, useFMO);
+  TQkDIBImage out = NewImageLike(src, 24, useFMO);
   for (int32_t y = 0; y < src.Rows(); ++y) {
     uint8_t* row = out.Row(y);
     ForEachColor(src, y, [&](int32_t x, uint8_t b, uint8_t g, uint8_t r) {
@@ -102,7 +89,7 @@ void SetBlackAndWhite(TQkDIBImage& out) {
 TQkDIBImage Mask(const TQkDIBImage& src, int from, bool useFMO, uint32_t maskRGB, const char* message) {
   Require(src, from, message);
   const uint8_t mr = maskRGB & 0xFF, mg = (maskRGB >> 8) & 0xFF, mb = (maskRGB >> 16) & 0xFF;
-  TQkDIBImage out = NewLike(src, 1, useFMO);
+  TQkDIBImage out = NewImageLike(src, 1, useFMO);
   SetBlackAndWhite(out);
   for (int32_t y = 0; y < src.Rows(); ++y) {
     uint8_t* row = out.Row(y);
@@ -207,7 +194,7 @@ class WeightedSplit {
 
 // The result of a reduction: indexes at the given depth, the palette made.
 TQkDIBImage Indexed(const TQkDIBImage& src, int bitCount, bool useFMO, const std::vector<TQkRGBQuad>& palette) {
-  TQkDIBImage out = NewLike(src, bitCount, useFMO);
+  TQkDIBImage out = NewImageLike(src, bitCount, useFMO);
   out.ColorTable.fill({});
   std::copy(palette.begin(), palette.end(), out.ColorTable.begin());
   out.Header.biClrUsed = static_cast<uint32_t>(palette.size());
@@ -487,7 +474,7 @@ TQkDIBImage ConvertToHalfTone(const TQkDIBImage& src, bool useFMO) {
   static constexpr int kRedLevels[6] = {0, 51, 102, 153, 204, 255};
   static constexpr int kGreenLevels[7] = {0, 43, 85, 128, 171, 214, 255};
   static constexpr int kBlueLevels[5] = {0, 64, 128, 192, 255};
-  TQkDIBImage out = NewLike(src, 8, useFMO);
+  TQkDIBImage out = NewImageLike(src, 8, useFMO);
   out.ColorTable.fill({});
   std::copy(HalftoneColors().begin(), HalftoneColors().end(), out.ColorTable.begin());
   out.Header.biClrUsed = 215;
@@ -503,7 +490,7 @@ TQkDIBImage ConvertToHalfTone(const TQkDIBImage& src, bool useFMO) {
 
 TQkDIBImage ConvertToHalfToneBW(const TQkDIBImage& src, bool useFMO) {
   RequireHalftoneSource(src, "ConvertToHalfToneBW");
-  TQkDIBImage out = NewLike(src, 1, useFMO);
+  TQkDIBImage out = NewImageLike(src, 1, useFMO);
   SetBlackAndWhite(out);
   Diffuse(src, [&](int32_t y, int32_t x, const int (&value)[3], int (&error)[3]) {
     const bool white = value[0] + value[1] + value[2] >= 384;

@@ -153,10 +153,13 @@ static_assert(sizeof(TQkRGBQuad) == 4);
 
 // Pixels of a 1, 4, 8 or 24-bit image, kept as they are stored (packed data
 // stays packed); they must cover every row the header describes.
+// Rows in 64 bits: a height of -2^31 has no 32-bit absolute value.
+int64_t RowCount(const TQkBitmapInfoHeader& h) { return h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight; }
+
 void ReadIndexedPixels(TQkDIBImage& img, int64_t bitsSize, ByteSource& src, bool useFMO) {
   const TQkBitmapInfoHeader& h = img.Header;
-  const int64_t need = int64_t(img.Rows()) * DIBRowBytes(h.biWidth, h.biBitCount);
-  if (need > kMaxBitsSize) throw EQkDIBInvalidDIB(kTooLarge);
+  const int64_t need = DIBImageBytes(h.biWidth, RowCount(h), h.biBitCount);
+  if (need < 0) throw EQkDIBInvalidDIB(kTooLarge);
   if (bitsSize < 0 || bitsSize > kMaxBitsSize) throw EQkDIBInvalidDIB(kInvalidBitsSize);
   const bool packed = (h.biBitCount == 8 && h.biCompression == kBiRle8) || (h.biBitCount == 4 && h.biCompression == kBiRle4);
   if (!packed && bitsSize < need) throw EQkDIBInvalidDIB(kBitsTooSmall);
@@ -197,8 +200,9 @@ void ReadHighColorPixels(TQkDIBImage& img, ByteSource& src, bool useFMO) {
   const int64_t width = h.biWidth;
   const int64_t srcRow = h.biBitCount == 16 ? (width * 2 + 3) & ~int64_t(3) : width * 4;
   const int64_t dstRow = (width * 3 + 3) & ~int64_t(3);
-  const int64_t rows = img.Rows();
-  if (rows * dstRow > kMaxBitsSize || srcRow > kMaxBitsSize) throw EQkDIBInvalidDIB(kTooLarge);
+  const int64_t rows = RowCount(h);
+  // Source rows are at most 4/3 of the target's, so one check bounds both.
+  if (DIBImageBytes(width, rows, 32) < 0) throw EQkDIBInvalidDIB(kTooLarge);
   uint32_t masks[3];
   if (h.biCompression != kBiRgb) {
     for (int i = 0; i < 3; ++i) masks[i] = U32(TableBytes(img) + 4 * i);

@@ -59,6 +59,13 @@ void TQkPixelMemory::ReleaseMemory() noexcept {
 
 int64_t DIBRowBytes(int64_t width, int64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 
+int64_t DIBImageBytes(int64_t width, int64_t rows, int64_t bitCount) {
+  if (width <= 0 || rows <= 0 || width > kMaxBitsSize || rows > kMaxBitsSize) return -1;
+  const int64_t row = DIBRowBytes(width, bitCount);
+  if (row > kMaxBitsSize / rows) return -1;
+  return row * rows;
+}
+
 int32_t TQkDIBImage::Rows() const {
   const int64_t h = Header.biHeight;
   return static_cast<int32_t>(h < 0 ? -h : h);
@@ -80,9 +87,8 @@ TQkDIBImage TQkDIBImage::Clone(bool useFMO) const {
 
 TQkDIBImage CreateDIBImage(int32_t width, int32_t height, int32_t clrUsed, int bitCount, bool useFMO) {
   const bool depthOk = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24;
-  const int64_t rows = height < 0 ? -int64_t(height) : int64_t(height);
-  const int64_t size = width > 0 ? rows * DIBRowBytes(width, bitCount) : 0;
-  if (width <= 0 || height == 0 || clrUsed < 0 || clrUsed > 256 || !depthOk || size > kMaxBitsSize)
+  const int64_t size = DIBImageBytes(width, height < 0 ? -int64_t(height) : int64_t(height), bitCount);
+  if (width <= 0 || height == 0 || clrUsed < 0 || clrUsed > 256 || !depthOk || size < 0)
     throw EQkDIBInvalidDIBPara("TQkInternalDIB.CreateDIB: Invalid Parameters");
   TQkDIBImage image;
   image.BitsSize = static_cast<uint32_t>(size);
@@ -100,6 +106,20 @@ TQkDIBImage CreateDIBImage(int32_t width, int32_t height, int32_t clrUsed, int b
   h.biClrUsed = static_cast<uint32_t>(clrUsed);
   h.biClrImportant = 0;
   return image;
+}
+
+TQkDIBImage NewImageLike(const TQkDIBImage& src, int bitCount, bool useFMO) {
+  const int64_t size = DIBImageBytes(src.Width(), src.Rows(), bitCount);
+  if (size < 0) throw EQkDIBInvalidDIBPara("TQkInternalDIB.CreateDIB: Invalid Parameters");
+  TQkDIBImage out;
+  out.Header = src.Header;
+  out.Header.biBitCount = static_cast<uint16_t>(bitCount);
+  out.Header.biCompression = kBiRgb;
+  out.Header.biSizeImage = 0;
+  out.ColorTable = src.ColorTable;
+  out.BitsSize = static_cast<uint32_t>(size);
+  out.Memory = TQkPixelMemory::GetMemory(out.BitsSize, useFMO);
+  return out;
 }
 
 const std::array<TQkRGBQuad, 215>& HalftoneColors() {

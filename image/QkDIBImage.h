@@ -94,10 +94,18 @@ struct TQkDIBImage {
 int64_t DIBRowBytes(int64_t width, int64_t bitCount);
 // Largest pixel block an image may have; sizes above it are refused.
 inline constexpr int64_t kMaxBitsSize = 0x7FFFFFFF;
+// rows x row bytes of an uncompressed image, or -1 when that exceeds
+// kMaxBitsSize (checked without overflowing even 64 bits).
+int64_t DIBImageBytes(int64_t width, int64_t rows, int64_t bitCount);
 
 // A new blank image, zeroed pixels and an all-black colour table; raises
 // EQkDIBInvalidDIBPara when the values are not accepted or do not fit.
 TQkDIBImage CreateDIBImage(int32_t width, int32_t height, int32_t clrUsed, int bitCount, bool useFMO);
+
+// A blank uncompressed image of the source's size, header and colour table
+// at another depth (biSizeImage 0); refused like CreateDIBImage when it
+// would not fit.
+TQkDIBImage NewImageLike(const TQkDIBImage& src, int bitCount, bool useFMO);
 
 // Called once per leaf of a colour-split tree.
 using TQkProgressStep = std::function<void()>;

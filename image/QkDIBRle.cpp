@@ -10,18 +10,6 @@
 namespace qv {
 namespace {
 
-// The unpacked image: the source's header and colour table, uncompressed.
-TQkDIBImage UnpackedLike(const TQkDIBImage& src, bool useFMO) {
-  TQkDIBImage out;
-  out.Header = src.Header;
-  out.Header.biCompression = kBiRgb;
-  out.Header.biSizeImage = 0;
-  out.ColorTable = src.ColorTable;
-  out.BitsSize = static_cast<uint32_t>(int64_t(src.Rows()) * out.RowBytes());
-  out.Memory = TQkPixelMemory::GetMemory(out.BitsSize, useFMO);
-  return out;
-}
-
 // Reads the packed bytes; the source is checked as strictly as the output,
 // so a short block never makes the reader run past it.
 class RleSource {
@@ -241,7 +229,7 @@ TQkDIBImage Convert8BitRLETo8BitRGB(const TQkDIBImage& src, bool useFMO) {
   static const std::string name = "Convert8BitRLETo8BitRGB";
   if (src.Header.biBitCount != 8 || src.Header.biCompression != kBiRle8)
     throw EQkDIBBadDIBType(name + ": Invalid Bitcount & Compression Combination");
-  TQkDIBImage out = UnpackedLike(src, useFMO);
+  TQkDIBImage out = NewImageLike(src, src.Header.biBitCount, useFMO);
   RleSource in(src, name.c_str());
   static const int codes[4] = {1, 2, 3, 4};
   Unpack(
@@ -258,7 +246,7 @@ TQkDIBImage Convert4BitRLETo4BitRGB(const TQkDIBImage& src, bool useFMO) {
   static const std::string name = "Convert4BitRLETo4BitRGB";
   if (src.Header.biBitCount != 4 || src.Header.biCompression != kBiRle4)
     throw EQkDIBBadDIBType(name + ": Invalid Bitcount & Compression Combination");
-  TQkDIBImage out = UnpackedLike(src, useFMO);
+  TQkDIBImage out = NewImageLike(src, src.Header.biBitCount, useFMO);
   RleSource in(src, name.c_str());
   static const int codes[4] = {5, 6, 7, 8};
   const int64_t evenWidth = (int64_t(src.Width()) + 1) & ~int64_t(1);
