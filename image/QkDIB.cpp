@@ -401,12 +401,16 @@ void TQkDIB::EndProgress() {
 
 // ---- stream and clipboard entry points ----------------------------------
 
+void TQkDIB::TakeLoaded(std::shared_ptr<TQkInternalDIB> storage) {
+  TakeInternalDIB(std::move(storage));
+  UpdatePaletteModified();
+  SetModified(true);
+}
+
 void TQkDIB::LoadFromStream(std::istream& stream) {
   auto fresh = NewStorage();
   fresh->LoadFromStream(stream);
-  TakeInternalDIB(std::move(fresh));
-  UpdatePaletteModified();
-  SetModified(true);
+  TakeLoaded(std::move(fresh));
 }
 
 void TQkDIB::SaveToStream(std::ostream& stream) const { Storage().SaveToStream(stream); }
@@ -416,9 +420,7 @@ void TQkDIB::LoadFromClipboardFormat(uint16_t format, std::span<const uint8_t> d
     throw EInvalidGraphic("TQkDIB.LoadFromClipboardFormat: Invalid Clipboard Format or No Data");
   auto fresh = NewStorage();
   fresh->LoadFromClipboardFormat(data);
-  TakeInternalDIB(std::move(fresh));
-  UpdatePaletteModified();
-  SetModified(true);
+  TakeLoaded(std::move(fresh));
 }
 
 void TQkDIB::SaveToClipboardFormat(uint16_t& format, std::vector<uint8_t>& data, TQkPalette& palette) const {

@@ -111,6 +111,8 @@ class TQkGraphic {
 };
 
 class TQkDIB;
+void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib);
+void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
 
 // The shared pixel storage of TQkDIB.
 class TQkInternalDIB {
@@ -207,6 +209,10 @@ class TQkDIB : public TQkGraphic {
 
  private:
   friend class TQkDIBCanvas;
+  friend void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib);
+  friend void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
+  // Takes a storage filled by a reader: the old one goes, the change is told.
+  void TakeLoaded(std::shared_ptr<TQkInternalDIB> storage);
   // The palette of the colour table, whatever HalftoneMode says.
   TQkPalette OwnPalette();
   void ReleaseInternalDIB();

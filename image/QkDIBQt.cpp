@@ -110,10 +110,8 @@ void TQkDIB::Assign(const QImage& source) {
     const size_t bytes = bits == 1 ? (size_t(w) + 7) / 8 : size_t(w);
     for (int y = 0; y < h; ++y) std::memcpy(img.Row(h - 1 - y), indexed.constScanLine(y), bytes);
   }
-  TakeInternalDIB(std::move(fresh));
-  Storage().UpdatePalette();
-  UpdatePaletteModified();
-  SetModified(true);
+  fresh->UpdatePalette();
+  TakeLoaded(std::move(fresh));
 }
 
 void TQkDIB::Draw(QPainter& canvas, const QRect& rect) {

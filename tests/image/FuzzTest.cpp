@@ -4,6 +4,7 @@
 // and everything it then does with the image stays inside its buffers.
 // QV_IMAGE_FUZZ_ITERATIONS sets the number of trials (a short run by default).
 #include "BmpBuilder.h"
+#include "image/QkJPEG.h"
 
 #include <QImage>
 #include <QPainter>
@@ -188,6 +189,45 @@ TEST(ImageFuzz, DamagedClipboardBlocks) {
     }
     Exercise(dib, rng);
   }
+}
+
+TEST(ImageFuzz, DamagedJpegPictures) {
+  std::mt19937 rng(4242);
+  std::vector<std::string> seeds;
+  for (uint16_t bits : {8, 24}) {
+    Bmp b;
+    b.bitCount = bits;
+    b.width = 13;
+    b.height = 9;
+    for (int i = 0; bits == 8 && i < 256; ++i) b.colors.push_back(rng() & 0xFFFFFF);
+    b.pixels = PackRows(bits, Pattern(13, 9, bits == 8 ? 256 : 0xFFFFFF, rng));
+    std::ostringstream out(std::ios::binary);
+    SaveJPEGToStream(LoadDIB(b.Build()), out, 50 + int(bits));
+    seeds.push_back(out.str());
+  }
+  int loaded = 0;
+  for (int i = 0; i < Iterations() / 3; ++i) {
+    std::string bytes = seeds[rng() % seeds.size()];
+    switch (rng() % 3) {
+      case 0: bytes.resize(rng() % (bytes.size() + 1)); break;
+      case 1:
+        for (int n = 1 + int(rng() % 6); n > 0 && !bytes.empty(); --n) bytes[rng() % bytes.size()] = char(rng());
+        break;
+      default:  // the frame header, where the sizes live
+        for (int n = 1 + int(rng() % 3); n > 0 && bytes.size() > 200; --n) bytes[150 + rng() % 50] = char(rng());
+    }
+    TQkDIB dib;
+    std::istringstream in(bytes, std::ios::binary);
+    try {
+      LoadJPEGFromStream(in, dib);
+      ++loaded;
+    } catch (const EQkException&) {
+      EXPECT_EQ(dib.GetWidth(), 1);
+      continue;
+    }
+    if (int64_t(dib.GetWidth()) * dib.GetHeight() <= 1 << 16) Exercise(dib, rng);
+  }
+  EXPECT_GT(loaded, 0);
 }
 
 TEST(ImageFuzz, RandomPackedData) {
