@@ -137,13 +137,17 @@ Stats Measure(std::span<T> list, Weight weight) {
   return st;
 }
 
+// Channel values are whole numbers, so v <= mean exactly when v <= floor(mean).
+int Threshold(long double mean) { return static_cast<int>(std::floor(mean)); }
+
 // Values at or below the mean first; both indexes stay inside the list.
 template <typename T>
 size_t Partition(std::span<T> list, int ch, long double mean) {
+  const int t = Threshold(mean);
   size_t l = 0, r = list.size();
   for (;;) {
-    while (l < r && list[l].v[ch] <= mean) ++l;
-    while (r > l && list[r - 1].v[ch] > mean) --r;
+    while (l < r && list[l].v[ch] <= t) ++l;
+    while (r > l && list[r - 1].v[ch] > t) --r;
     if (l >= r) return l;
     std::swap(list[l], list[r - 1]);
   }
@@ -251,7 +255,7 @@ struct Pixel {
 
 struct Node {
   int kind = kUnknown;
-  long double split = 0;
+  int split = 0;  // the channel mean, rounded down
   uint32_t index = 0;
   uint32_t below = 0;
   uint32_t above = 0;
@@ -280,7 +284,7 @@ class SplitTree {
     else if (4 * vg < 3 * vr || 4 * vg < 2 * vb)
       ch = kBlue;
     nodes[node].kind = ch;
-    nodes[node].split = st.mean[ch];
+    nodes[node].split = Threshold(st.mean[ch]);
     const size_t mid = Partition(list, ch, st.mean[ch]);
     const uint32_t above = NewNode();
     nodes[node].above = above;
