@@ -73,6 +73,33 @@ std::string PackRows(int bitCount, const std::vector<std::vector<uint32_t>>& row
   return out;
 }
 
+Bmp PictureFile(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors, bool storedTopDown) {
+  Bmp b;
+  b.bitCount = bits;
+  b.width = int32_t(topDown[0].size());
+  b.height = int32_t(topDown.size()) * (storedTopDown ? -1 : 1);
+  b.clrUsed = uint32_t(colors.size());
+  b.colors = std::move(colors);
+  b.pixels = PackRows(bits, storedTopDown ? topDown : Grid(topDown.rbegin(), topDown.rend()));
+  return b;
+}
+
+qv::TQkDIB MakeDIB(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors, bool storedTopDown) {
+  return LoadDIB(PictureFile(bits, topDown, std::move(colors), storedTopDown).Build());
+}
+
+Bmp PackedFile(uint16_t bits, int width, int height, std::vector<uint32_t> colors, std::string data) {
+  Bmp b;
+  b.bitCount = bits;
+  b.width = width;
+  b.height = height;
+  b.compression = bits == 8 ? qv::kBiRle8 : qv::kBiRle4;
+  b.clrUsed = uint32_t(colors.size());
+  b.colors = std::move(colors);
+  b.pixels = std::move(data);
+  return b;
+}
+
 qv::TQkDIB LoadDIB(const std::string& bytes) {
   std::istringstream in(bytes, std::ios::binary);
   qv::TQkDIB dib;
@@ -113,15 +140,15 @@ uint32_t PixelColor(const qv::TQkDIB& dib, int x, int y) {
 
 namespace {
 template <typename Fn>
-std::vector<std::vector<uint32_t>> Grid(const qv::TQkDIB& dib, Fn fn) {
-  std::vector<std::vector<uint32_t>> out(size_t(dib.GetHeight()));
+Grid Collect(const qv::TQkDIB& dib, Fn fn) {
+  Grid out(size_t(dib.GetHeight()));
   for (int y = 0; y < dib.GetHeight(); ++y)
     for (int x = 0; x < dib.GetWidth(); ++x) out[size_t(y)].push_back(fn(dib, x, y));
   return out;
 }
 }  // namespace
 
-std::vector<std::vector<uint32_t>> PixelValues(const qv::TQkDIB& dib) { return Grid(dib, PixelValue); }
-std::vector<std::vector<uint32_t>> PixelColors(const qv::TQkDIB& dib) { return Grid(dib, PixelColor); }
+std::vector<std::vector<uint32_t>> PixelValues(const qv::TQkDIB& dib) { return Collect(dib, PixelValue); }
+std::vector<std::vector<uint32_t>> PixelColors(const qv::TQkDIB& dib) { return Collect(dib, PixelColor); }
 
 }  // namespace qvtest

@@ -39,6 +39,15 @@ struct Bmp {
 // are given in the order they are stored.
 std::string PackRows(int bitCount, const std::vector<std::vector<uint32_t>>& rows);
 
+using Grid = std::vector<std::vector<uint32_t>>;
+
+// A file of the picture given top row first; stored bottom-up unless
+// storedTopDown. The colours are the colour table, all of them used.
+Bmp PictureFile(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors = {}, bool storedTopDown = false);
+qv::TQkDIB MakeDIB(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors = {}, bool storedTopDown = false);
+// A file of packed (RLE) pixel data as given.
+Bmp PackedFile(uint16_t bits, int width, int height, std::vector<uint32_t> colors, std::string data);
+
 // Loads bytes into a fresh DIB.
 qv::TQkDIB LoadDIB(const std::string& bytes);
 std::string SaveDIB(const qv::TQkDIB& dib);

@@ -11,21 +11,16 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 const uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
 
-// A DIB of the given depth; rows are given top row first.
-TQkDIB Make(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors = {}, uint32_t compression = 0) {
-  Bmp b;
-  b.bitCount = bits;
-  b.width = int32_t(topDown[0].size());
-  b.height = int32_t(topDown.size());
-  b.colors = std::move(colors);
-  b.clrUsed = uint32_t(b.colors.size());
+TQkDIB Make(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors = {}) {
+  return MakeDIB(bits, topDown, std::move(colors));
+}
+
+// A picture whose header claims a compression its depth does not have.
+TQkDIB Claiming(uint32_t compression, uint16_t bits, std::vector<uint32_t> colors = {}) {
+  Bmp b = PictureFile(bits, {{0}}, std::move(colors));
   b.compression = compression;
-  Grid stored(topDown.rbegin(), topDown.rend());
-  b.pixels = PackRows(bits, stored);
   return LoadDIB(b.Build());
 }
 
@@ -35,15 +30,15 @@ TEST(PixelFormat, ReportsTheFormatOrRefusesAnInvalidDIB) {
   EXPECT_EQ(Make(8, {{0}}, {0}).GetPixelFormat(), qkpf8Bit);
   EXPECT_EQ(Make(24, {{0}}).GetPixelFormat(), qkpf24Bit);
   const std::string m = "TQkInternalDIB.GetPixelFormat: Invalid DIB(";
-  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Make(1, {{0}}, {0, 1}, kBiRle8).GetPixelFormat(); }), m + "1Bit)");
-  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Make(4, {{0}}, {0}, kBiRle8).GetPixelFormat(); }), m + "4Bit)");
-  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Make(8, {{0}}, {0}, kBiRle4).GetPixelFormat(); }), m + "8Bit)");
-  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Make(24, {{0}}, {}, kBiRle8).GetPixelFormat(); }), m + "24Bit)");
+  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Claiming(kBiRle8, 1, {0, 1}).GetPixelFormat(); }), m + "1Bit)");
+  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Claiming(kBiRle8, 4, {0}).GetPixelFormat(); }), m + "4Bit)");
+  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Claiming(kBiRle4, 8, {0}).GetPixelFormat(); }), m + "8Bit)");
+  EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { Claiming(kBiRle8, 24, {}).GetPixelFormat(); }), m + "24Bit)");
   TQkInternalDIB odd(false);
   odd.Image.Header.biBitCount = 2;
   EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { odd.GetPixelFormat(); }), m + "Illegal BitCount)");
   // An invalid DIB cannot be converted and stays as it is.
-  TQkDIB bad = Make(24, {{0}}, {}, kBiRle8);
+  TQkDIB bad = Claiming(kBiRle8, 24, {});
   EXPECT_THROW(bad.SetPixelFormat(qkpf8Bit), EQkDIBInvalidDIB);
   EXPECT_EQ(bad.Header().biCompression, kBiRle8);
 }
@@ -174,14 +169,7 @@ TEST(Converters, ExpandedFourBitRleKeepsItsColourTable) {
   colors[1] = kRed;
   colors[2] = kBlue;
   colors[14] = kGreen;
-  Bmp b;
-  b.bitCount = 4;
-  b.width = 4;
-  b.height = 1;
-  b.compression = kBiRle4;
-  b.colors = colors;
-  b.pixels = std::string("\x04\x12\x00\x01", 4);
-  TQkDIB dib = LoadDIB(b.Build());
+  TQkDIB dib = LoadDIB(PackedFile(4, 4, 1, colors, std::string("\x04\x12\x00\x01", 4)).Build());
   dib.SetPixelFormat(qkpf8Bit);
   EXPECT_EQ(dib.GetPixelFormat(), qkpf8Bit);
   EXPECT_EQ(dib.Header().biClrUsed, 16u);
@@ -457,15 +445,7 @@ TEST(Halftone, ExtremeErrorsStayInsideTheLevelTables) {
 }
 
 TEST(Halftone, PackedSourcesAreUnpackedFirst) {
-  Bmp b;
-  b.bitCount = 8;
-  b.width = 4;
-  b.height = 1;
-  b.compression = kBiRle8;
-  b.colors = {0, kWhite};
-  b.clrUsed = 2;
-  b.pixels = std::string("\x04\x01\x00\x01", 4);
-  TQkDIB dib = LoadDIB(b.Build());
+  TQkDIB dib = LoadDIB(PackedFile(8, 4, 1, {0, kWhite}, std::string("\x04\x01\x00\x01", 4)).Build());
   dib.SetPixelFormat(qkpfHalftone);
   EXPECT_EQ(PixelValues(dib), (Grid{{209, 209, 209, 209}}));
 }

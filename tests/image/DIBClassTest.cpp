@@ -8,8 +8,6 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 TQkDIB Picture8() {
   Bmp b;
   b.bitCount = 8;

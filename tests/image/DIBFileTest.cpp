@@ -9,8 +9,6 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 struct ReadCase {
   const char* name;
   Bmp file;
@@ -133,14 +131,7 @@ TEST(DIBFile, PixelsStartAtTheirOffset) {
 }
 
 TEST(DIBFile, RleFileStaysPackedAndSavesPacked) {
-  Bmp b;
-  b.bitCount = 8;
-  b.width = 4;
-  b.height = 1;
-  b.compression = kBiRle8;
-  b.colors = {kA, kB};
-  b.clrUsed = 2;
-  b.pixels = std::string("\x04\x01\x00\x00\x00\x01", 6);
+  const Bmp b = PackedFile(8, 4, 1, {kA, kB}, std::string("\x04\x01\x00\x00\x00\x01", 6));
   TQkDIB dib = LoadDIB(b.Build());
   EXPECT_EQ(dib.GetPixelFormat(), qkpf8BitRLE);
   EXPECT_EQ(dib.BitsSize(), 6u);

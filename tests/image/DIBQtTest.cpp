@@ -15,8 +15,6 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 Grid ImageColors(const QImage& image) {
   Grid g;
   for (int y = 0; y < image.height(); ++y) {
@@ -28,14 +26,7 @@ Grid ImageColors(const QImage& image) {
 }
 
 TQkDIB Make(uint16_t bits, const Grid& topDown, std::vector<uint32_t> colors = {}, bool storedTopDown = false) {
-  Bmp b;
-  b.bitCount = bits;
-  b.width = int32_t(topDown[0].size());
-  b.height = int32_t(topDown.size()) * (storedTopDown ? -1 : 1);
-  b.colors = std::move(colors);
-  b.clrUsed = uint32_t(b.colors.size());
-  b.pixels = PackRows(bits, storedTopDown ? topDown : Grid(topDown.rbegin(), topDown.rend()));
-  return LoadDIB(b.Build());
+  return MakeDIB(bits, topDown, std::move(colors), storedTopDown);
 }
 
 const uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;

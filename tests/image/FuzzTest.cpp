@@ -24,8 +24,6 @@ int Iterations() {
   return v && *v ? std::max(1, std::atoi(v)) : 1500;
 }
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 Grid Pattern(int w, int h, uint32_t mod, std::mt19937& rng) {
   Grid g(static_cast<size_t>(h), std::vector<uint32_t>(static_cast<size_t>(w)));
   for (auto& row : g)

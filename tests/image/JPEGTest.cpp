@@ -13,8 +13,6 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 Grid Gradient(int w, int h) {
   Grid g;
   for (int y = 0; y < h; ++y) {
@@ -25,13 +23,7 @@ Grid Gradient(int w, int h) {
   return g;
 }
 
-TQkDIB TrueColor(const Grid& topDown) {
-  Bmp b;
-  b.width = int32_t(topDown[0].size());
-  b.height = int32_t(topDown.size());
-  b.pixels = PackRows(24, Grid(topDown.rbegin(), topDown.rend()));
-  return LoadDIB(b.Build());
-}
+TQkDIB TrueColor(const Grid& topDown) { return MakeDIB(24, topDown); }
 
 int MaxDifference(const Grid& a, const Grid& b) {
   int worst = 0;

@@ -11,8 +11,6 @@ using namespace qvtest;
 
 namespace {
 
-using Grid = std::vector<std::vector<uint32_t>>;
-
 std::string Bytes(std::initializer_list<int> v) {
   std::string s;
   for (int b : v) s.push_back(char(b));
@@ -312,15 +310,7 @@ TEST(Rle, PixelFormatPacksAndUnpacksTheDIB) {
 }
 
 TEST(Rle, BadPackedDataInAFileIsRefusedWhenUnpacked) {
-  Bmp b;
-  b.bitCount = 8;
-  b.width = 2;
-  b.height = 1;
-  b.compression = kBiRle8;
-  b.colors = {0x000000, 0xFFFFFF};
-  b.clrUsed = 2;
-  b.pixels = Bytes({3, 1, 0, 1});
-  TQkDIB dib = LoadDIB(b.Build());
+  TQkDIB dib = LoadDIB(PackedFile(8, 2, 1, {0x000000, 0xFFFFFF}, Bytes({3, 1, 0, 1})).Build());
   EXPECT_EQ(MessageOf<EQkDIBInvalidDIB>([&] { dib.SetPixelFormat(qkpf24Bit); }),
             "Convert8BitRLETo8BitRGB: Bad RLE Data 4");
   EXPECT_EQ(dib.GetPixelFormat(), qkpf8BitRLE);
