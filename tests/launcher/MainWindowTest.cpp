@@ -122,7 +122,7 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   EXPECT_EQ(launch_->height(), 448);
   EXPECT_EQ(launch_->minimumWidth(), 211);
   EXPECT_EQ(launch_->pnlInfo->height(), 25);
-  EXPECT_EQ(launch_->pnlInfo->text().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
+  EXPECT_EQ(launch_->pnlInfo->GetCaption().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
   EXPECT_EQ(launch_->pnlTopBanner->height(), 58);
   EXPECT_EQ(launch_->pnlLogo->width(), 65);
   EXPECT_EQ(launch_->pnlBanner->width(), 124);
@@ -130,8 +130,11 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   EXPECT_EQ(launch_->pnlAd->size(), QSize(120, 50));
   EXPECT_EQ(launch_->aniBanner->size(), QSize(120, 50));
   EXPECT_EQ(launch_->pnlRing->size(), QSize(61, 21));
-  EXPECT_EQ(launch_->pnlRing->text().toStdString(), "待受停止");
-  EXPECT_EQ(launch_->btnRing->text().toStdString(), "待受開始");
+  EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), "待受停止");
+  EXPECT_EQ(launch_->pnlRing->GetColor(), clRed);
+  EXPECT_EQ(launch_->btnRing->GetCaption().toStdString(), "待受開始");
+  EXPECT_EQ(launch_->btnRing->GetAction(), launch_->actWaitRing);
+  EXPECT_TRUE(launch_->aniBanner->GetSkipStartPos());
   EXPECT_EQ(launch_->palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF)) << "$FF8080";
   EXPECT_EQ(launch_->palette().color(QPalette::WindowText), QColor(Qt::white));
   QStringList menus;
@@ -143,7 +146,9 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
     EXPECT_TRUE(RendersWithoutBoxes(item->text(), launch_->lsvMainMenu->font())) << item->text().toStdString();
     EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
   }
-  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlRing->text(), launch_->pnlRing->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlRing->GetCaption(), launch_->pnlRing->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlInfo->GetCaption(), launch_->pnlInfo->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->btnRing->GetCaption(), launch_->btnRing->font()));
   EXPECT_FALSE(launch_->lsvMainMenu->item(3)->icon().isNull()) << "the settings entry has its icon";
   QImage shot = launch_->grab().toImage();
   EXPECT_EQ(shot.width(), 211);
