@@ -26,6 +26,23 @@ QImage NewImage(int w, int h) {
   return img;
 }
 
+// A picture of count frames of w x h in cols columns; draw paints each with
+// its origin at the frame's top-left corner, clipped to the frame.
+template <typename Draw>
+QImage Frames(int w, int h, int cols, int count, Draw draw) {
+  QImage img = NewImage(w * cols, h * ((count + cols - 1) / cols));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int frame = 0; frame < count; ++frame) {
+    p.save();
+    p.translate(w * (frame % cols), h * (frame / cols));
+    p.setClipRect(QRectF(0, 0, w, h));
+    draw(p, frame);
+    p.restore();
+  }
+  return img;
+}
+
 void DrawEnvelope(QPainter& p, const QRectF& r, const QColor& paper, const QColor& line) {
   p.setPen(QPen(line, std::max(1.0, r.width() / 14)));
   p.setBrush(paper);
@@ -111,33 +128,18 @@ void DrawBannerFrame(QPainter& p, int frame) {
 }
 
 QImage Banner() {
-  QImage img(120, 50 * kBannerFrames, QImage::Format_ARGB32_Premultiplied);
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  for (int frame = 0; frame < kBannerFrames; ++frame) {
-    p.save();
-    p.translate(0, 50 * frame);
-    p.setClipRect(QRectF(0, 0, 120, 50));
-    DrawBannerFrame(p, frame);
-    p.restore();
-  }
-  return img;
+  return Frames(120, 50, 1, kBannerFrames, DrawBannerFrame);
 }
 
 // The session dialog's wait picture: two 32 x 32 frames side by side, the
 // letter going out and coming in, flipped at each size update.
 QImage Wait() {
-  QImage img = NewImage(64, 32);
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  for (int frame = 0; frame < 2; ++frame) {
-    p.save();
-    p.translate(32 * frame, 0);
+  return Frames(32, 32, 2, 2, [](QPainter& p, int frame) {
     DrawEnvelope(p, QRectF(5, 12, 22, 16), QColor(255, 250, 230), kDeep);
     for (int arrow = 0; arrow < 2; ++arrow) {
       const bool lit = arrow == frame;
       const double x = arrow == 0 ? 10 : 22;
-      const double tip = arrow == 0 ? 1 : 10;   // up: tip at the top; down: tip at the bottom
+      const double tip = arrow == 0 ? 1 : 10;  // up: tip at the top; down: tip at the bottom
       const double tail = arrow == 0 ? 10 : 1;
       p.setPen(QPen(lit ? kBrand : QColor(190, 190, 205), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
       p.drawLine(QPointF(x, tail), QPointF(x, tip));
@@ -145,9 +147,7 @@ QImage Wait() {
       p.drawLine(QPointF(x - 3, tip + head), QPointF(x, tip));
       p.drawLine(QPointF(x + 3, tip + head), QPointF(x, tip));
     }
-    p.restore();
-  }
-  return img;
+  });
 }
 
 QImage Tray() {
