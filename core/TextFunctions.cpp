@@ -103,20 +103,6 @@ int Base64Value(char c) {
   return -1;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t br = text.find_first_of("\r\n", start);
-    if (br == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, br - start));
-    start = br + ((text[br] == '\r' && br + 1 < text.size() && text[br + 1] == '\n') ? 2 : 1);
-  }
-  return lines;
-}
 
 // The value of the first header entry named name, if any.
 bool FindHeader(std::string_view text, std::string_view name, std::string& value) {
@@ -133,6 +119,21 @@ bool FindHeader(std::string_view text, std::string_view name, std::string& value
 }
 
 }  // namespace
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t br = text.find_first_of("\r\n", start);
+    if (br == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, br - start));
+    start = br + ((text[br] == '\r' && br + 1 < text.size() && text[br + 1] == '\n') ? 2 : 1);
+  }
+  return lines;
+}
 
 std::string TrimText(std::string_view s) {
   while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);

@@ -46,6 +46,10 @@ void SplitHeaderParams(std::string_view value, std::vector<std::string>& list);
 // Prefix + "00", "01", ... : the first whose boundary lines do not occur in text.
 std::string MakeBoundary(std::string_view text, std::string_view prefix);
 
+// The lines of a text as a string list holds them: split at CR LF, CR or LF;
+// a final line break adds no empty line.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
 // Text without blanks and control characters at either end.
 std::string TrimText(std::string_view s);
 // Single-byte case-insensitive comparison, stepping over double-byte characters.

@@ -74,7 +74,7 @@ bool SyncDirectory(const std::filesystem::path& dir) {
   return ok;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder) {
   std::error_code ec;
   auto dir = path.parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir, ec);
@@ -97,7 +97,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     ::unlink(tmp.c_str());
     return false;
   }
-  SyncDirectory(dir);
+  if (flushFolder) SyncDirectory(dir);
   return true;
 }
 

@@ -29,7 +29,10 @@ class MappedFile {
 // Replaces the file with the bytes: writes a temporary file beside it, flushes
 // it to disk, renames it over the old one and flushes the folder. The old file
 // stays whole when anything fails. Creates the folder when missing.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// flushFolder false leaves the rename to the file system's next commit, for a
+// caller that keeps itself consistent with either file and flushes the folder
+// itself when it must.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder = true);
 
 // Flushes a folder's entries (after a rename or a create) to disk.
 bool SyncDirectory(const std::filesystem::path& dir);
