@@ -1,0 +1,123 @@
+// JPEG pictures in and out of the DIB.
+#include "BmpBuilder.h"
+#include "image/QkJPEG.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace qv;
+using namespace qvtest;
+
+namespace {
+
+Grid Gradient(int w, int h) {
+  Grid g;
+  for (int y = 0; y < h; ++y) {
+    std::vector<uint32_t> row;
+    for (int x = 0; x < w; ++x) row.push_back(uint32_t(x * 255 / (w - 1)) << 16 | uint32_t(y * 255 / (h - 1)) << 8 | 0x80);
+    g.push_back(row);
+  }
+  return g;
+}
+
+TQkDIB TrueColor(const Grid& topDown) { return MakeDIB(24, topDown); }
+
+int MaxDifference(const Grid& a, const Grid& b) {
+  int worst = 0;
+  for (size_t y = 0; y < a.size(); ++y)
+    for (size_t x = 0; x < a[y].size(); ++x)
+      for (int shift : {0, 8, 16})
+        worst = std::max(worst, std::abs(int((a[y][x] >> shift) & 0xFF) - int((b[y][x] >> shift) & 0xFF)));
+  return worst;
+}
+
+std::string Jpeg(const TQkDIB& dib, int quality) {
+  std::ostringstream out(std::ios::binary);
+  SaveJPEGToStream(dib, out, quality);
+  return out.str();
+}
+
+TQkDIB FromJpeg(const std::string& bytes) {
+  std::istringstream in(bytes, std::ios::binary);
+  TQkDIB dib;
+  LoadJPEGFromStream(in, dib);
+  return dib;
+}
+
+TEST(JPEG, RoundTripKeepsThePicture) {
+  const Grid picture = Gradient(40, 24);
+  const std::string bytes = Jpeg(TrueColor(picture), 95);
+  ASSERT_GT(bytes.size(), 4u);
+  EXPECT_EQ(uint8_t(bytes[0]), 0xFF);
+  EXPECT_EQ(uint8_t(bytes[1]), 0xD8);
+  TQkDIB back = FromJpeg(bytes);
+  EXPECT_EQ(back.GetPixelFormat(), qkpf24Bit);
+  EXPECT_EQ(back.GetWidth(), 40);
+  EXPECT_EQ(back.GetHeight(), 24);
+  EXPECT_GT(back.Header().biHeight, 0);
+  EXPECT_LE(MaxDifference(PixelColors(back), picture), 12);
+  // Lower quality, smaller file, the picture still there.
+  const std::string small = Jpeg(TrueColor(picture), 10);
+  EXPECT_LT(small.size(), bytes.size());
+  EXPECT_LE(MaxDifference(PixelColors(FromJpeg(small)), picture), 80);
+}
+
+TEST(JPEG, ReadsWhatAnotherEncoderWrote) {
+  QImage image(16, 8, QImage::Format_RGB32);
+  image.fill(qRgb(30, 200, 90));
+  for (int x = 0; x < 8; ++x)
+    for (int y = 0; y < 8; ++y) image.setPixel(x, y, qRgb(220, 40, 40));
+  image.setDotsPerMeterX(11811);  // 300 dpi
+  image.setDotsPerMeterY(11811);
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(image.save(&buffer, "JPEG", 100));
+  TQkDIB dib = FromJpeg(data.toStdString());
+  ASSERT_EQ(dib.GetWidth(), 16);
+  EXPECT_LE(MaxDifference({{PixelColor(dib, 2, 2), PixelColor(dib, 13, 5)}}, {{0xDC2828, 0x1EC85A}}), 10);
+  EXPECT_NEAR(dib.Header().biXPelsPerMeter, 11811, 2);
+
+  QImage grey(8, 8, QImage::Format_Grayscale8);
+  grey.fill(100);
+  data.clear();
+  QBuffer greyBuffer(&data);
+  greyBuffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(grey.save(&greyBuffer, "JPEG", 100));
+  TQkDIB g = FromJpeg(data.toStdString());
+  EXPECT_EQ(g.GetBitCount(), 24);
+  EXPECT_LE(MaxDifference({{PixelColor(g, 4, 4)}}, {{0x646464}}), 2);
+}
+
+TEST(JPEG, PaletteDIBsAreWrittenInTheirColours) {
+  Bmp b;
+  b.bitCount = 8;
+  b.width = 16;
+  b.height = 16;
+  b.colors = {0xFF0000, 0x0000FF};
+  b.clrUsed = 2;
+  Grid rows(16, std::vector<uint32_t>(16, 0));
+  for (auto& row : rows) std::fill(row.begin() + 8, row.end(), 1);
+  b.pixels = PackRows(8, rows);
+  TQkDIB dib = LoadDIB(b.Build());
+  TQkDIB back = FromJpeg(Jpeg(dib, 100));
+  EXPECT_LE(MaxDifference({{PixelColor(back, 2, 8), PixelColor(back, 13, 8)}}, {{0xFF0000, 0x0000FF}}), 12);
+  EXPECT_EQ(dib.GetPixelFormat(), qkpf8Bit);  // the source stays as it was
+}
+
+TEST(JPEG, DataThatIsNotAJpegIsRefusedAndTheImageKept) {
+  TQkDIB dib = TrueColor({{0x123456}});
+  const std::string good = Jpeg(TrueColor(Gradient(16, 16)), 90);
+  for (const std::string& bad : {std::string("This is text, not a picture."), std::string(), good.substr(0, 20),
+                                 std::string("\xFF\xD8\xFF\xD9", 4)}) {
+    std::istringstream in(bad, std::ios::binary);
+    const std::string message = MessageOf<EJPEG>([&] { LoadJPEGFromStream(in, dib); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(PixelColors(dib), (Grid{{0x123456}}));
+  }
+}
+
+}  // namespace
