@@ -1,20 +1,15 @@
 #include "plugins/mail/MailIcons.h"
 
 #include "controls/ImageList.h"
+#include "core/Pictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QAction>
 #include <QPixmap>
 
-#if __has_include("core/Pictures.h")
-#include "core/Pictures.h"
-#define QV_HAVE_IMAGE_LISTS 1
-#endif
-
 namespace qv {
 
 void LoadMailIcons(TImageList& clipIcons, TImageList& mailIcons, TImageList& picText) {
-#ifdef QV_HAVE_IMAGE_LISTS
   clipIcons.SetWidth(kClipIconWidth);
   clipIcons.SetHeight(kClipIconHeight);
   mailIcons.SetWidth(kMailIconWidth);
@@ -24,11 +19,6 @@ void LoadMailIcons(TImageList& clipIcons, TImageList& mailIcons, TImageList& pic
   LoadImageListFromDll("CLIPICON", clipIcons);
   LoadImageListFromDll("MAILICON", mailIcons);
   LoadImageListFromDll("PICTEXT", picText);
-#else
-  (void)clipIcons;
-  (void)mailIcons;
-  (void)picText;
-#endif
 }
 
 QIcon ImageListIcon(const TImageList& list, int image) {

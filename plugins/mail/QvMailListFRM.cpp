@@ -321,6 +321,7 @@ void TfrmMailList::CreateComponents() {
   lsvMail->setContextMenuPolicy(Qt::CustomContextMenu);
   QHeaderView* header = lsvMail->header();
   header->setSectionsClickable(true);
+  header->setMinimumSectionSize(8);  // the narrowest width a stored layout gives
   header->setStretchLastSection(true);  // 日付 takes the rest of the width
   const int widths[kMailListColumns] = {20, 20, 20, 20, 100, 100, 150, 60, 120};
   for (int i = 0; i < kMailListColumns; ++i) header->resizeSection(i, widths[i]);

@@ -92,9 +92,8 @@ void MailListTest::SetUp() {
   dir_ = tmp_.path() / "app";
   launcherDir_ = std::make_unique<qvtest::ScopedLauncherDir>(dir_);
   std::filesystem::copy_file(qvtest::AppDir() / "QvMail.qpl", dir_ / "QvMail.qpl");
-  // The resource module with the icons, when the build has one.
-  if (std::filesystem::exists(qvtest::AppDir() / "image.dll"))
-    std::filesystem::copy_file(qvtest::AppDir() / "image.dll", dir_ / "image.dll");
+  // The resource module with the icons.
+  std::filesystem::copy_file(qvtest::AppDir() / "image.dll", dir_ / "image.dll");
   std::filesystem::create_directories(MailDir());
   qv::IniFile(dir_ / "Quorvel.ini").WriteString("Mail", "Folder", "MailLog");
   ParamCalls().clear();
