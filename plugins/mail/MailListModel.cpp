@@ -47,59 +47,64 @@ const MailListModel* DragSourceModel(const QMimeData* data) {
   return ours ? ours->model_ : nullptr;
 }
 
-void SetKindCell(MailListItem& item) {
-  std::string& cell = item.text[kListKind];
-  if (item.kind > 15) {
-    cell = W().unknownKind;
-    item.image[kListKind] = -1;
-    return;
-  }
-  cell = MailKindCaption(item.kind);
-  if (item.outgoing) {
-    if (item.unread) cell += W().unsent;
-    cell += W().sent;
-  } else {
-    cell += W().received;
-  }
-  item.image[kListKind] = MailImageIndex(item.kind, item.outgoing ? 1 : 0, item.unread ? 1 : 0);
-}
-
-void MarkItemRead(MailListItem& item) {
-  item.unread = false;
-  item.text[kListUnread].clear();
-  item.image[kListUnread] = -1;
-  SetKindCell(item);
-}
-
-void SetProtectCell(MailListItem& item, bool isProtected) {
-  item.text[kListProtected] = isProtected ? W().isProtected : std::string();
-  item.image[kListProtected] = isProtected ? kImageProtected : -1;
-}
-
 MailListItem MakeMailListItem(const TCSVData& index, int row) {
   MailListItem item;
+  item.row = row;
   item.kind = static_cast<int>(ToInt(IndexCell(index, row, kColKind), 0));
   item.unread = IndexCell(index, row, kColUnread) == "1";
   item.outgoing = IndexCell(index, row, kColDirection) == "1";
-  SetKindCell(item);
-  if (item.unread && !item.outgoing) {
-    item.text[kListUnread] = W().unread;
-    item.image[kListUnread] = kImageUnread;
-  }
-  if (IndexCell(index, row, kColAttachments) == "1") {
-    item.text[kListAttachment] = W().attachment;
-    item.image[kListAttachment] = kImageAttachment;
-  }
-  SetProtectCell(item, IndexCell(index, row, kColProtected) == "1");
-  item.text[kListFrom] = IndexCell(index, row, kColFrom);
-  item.text[kListTo] = IndexCell(index, row, kColTo);
-  item.text[kListSubject] = IndexCell(index, row, kColSubject);
-  // The stored range ends with the mail's final line break.
-  long long size = ToInt(IndexCell(index, row, kColEnd), 0) - ToInt(IndexCell(index, row, kColStart), 0) - 2;
-  item.text[kListSize] = std::to_string(size < 0 ? 0 : size);
-  item.text[kListDate] = IndexCell(index, row, kColDate);
-  item.id = IndexCell(index, row, kColId);
+  item.attachment = IndexCell(index, row, kColAttachments) == "1";
+  item.isProtected = IndexCell(index, row, kColProtected) == "1";
   return item;
+}
+
+std::string MailListCellText(const TCSVData& index, const MailListItem& item, int column) {
+  switch (column) {
+    case kListKind: {
+      if (item.kind > 15) return W().unknownKind;
+      std::string cell = MailKindCaption(item.kind);
+      if (!item.outgoing) return cell + W().received;
+      if (item.unread) cell += W().unsent;
+      return cell + W().sent;
+    }
+    case kListUnread:
+      return item.unread && !item.outgoing ? W().unread : std::string();
+    case kListAttachment:
+      return item.attachment ? W().attachment : std::string();
+    case kListProtected:
+      return item.isProtected ? W().isProtected : std::string();
+    case kListFrom:
+      return std::string(IndexCell(index, item.row, kColFrom));
+    case kListTo:
+      return std::string(IndexCell(index, item.row, kColTo));
+    case kListSubject:
+      return std::string(IndexCell(index, item.row, kColSubject));
+    case kListSize: {
+      // The stored range ends with the mail's final line break.
+      long long size =
+          ToInt(IndexCell(index, item.row, kColEnd), 0) - ToInt(IndexCell(index, item.row, kColStart), 0) - 2;
+      return std::to_string(size < 0 ? 0 : size);
+    }
+    case kListDate:
+      return std::string(IndexCell(index, item.row, kColDate));
+    default:
+      return {};
+  }
+}
+
+int MailListCellImage(const MailListItem& item, int column) {
+  switch (column) {
+    case kListKind:
+      return item.kind > 15 ? -1 : MailImageIndex(item.kind, item.outgoing ? 1 : 0, item.unread ? 1 : 0);
+    case kListUnread:
+      return item.unread && !item.outgoing ? kImageUnread : -1;
+    case kListAttachment:
+      return item.attachment ? kImageAttachment : -1;
+    case kListProtected:
+      return item.isProtected ? kImageProtected : -1;
+    default:
+      return -1;
+  }
 }
 
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -110,19 +115,24 @@ void MailListModel::SetImages(const TImageList* images) {
   if (!items_.empty()) emit dataChanged(index(0, 0), index(Count() - 1, kMailListColumns - 1), {Qt::DecorationRole});
 }
 
-void MailListModel::Clear() { SetItems({}); }
+void MailListModel::Clear() { SetItems({}, {}); }
 
-void MailListModel::SetItems(std::vector<MailListItem> items) {
+void MailListModel::SetItems(TCSVData index, std::vector<MailListItem> items) {
   beginResetModel();
+  index_ = std::move(index);
   items_ = std::move(items);
-  shown_.assign(items_.size(), {});
-  converted_.assign(items_.size(), 0);
+  shown_.clear();
+  shown_.resize(items_.size());
   endResetModel();
+}
+
+std::string MailListModel::Id(int row) const {
+  return std::string(IndexCell(index_, items_[static_cast<size_t>(row)].row, kColId));
 }
 
 void MailListModel::ItemChanged(int row) {
   if (row < 0 || row >= Count()) return;
-  converted_[static_cast<size_t>(row)] = 0;
+  shown_[static_cast<size_t>(row)].reset();
   emit dataChanged(index(row, 0), index(row, kMailListColumns - 1));
 }
 
@@ -143,15 +153,17 @@ QVariant MailListModel::data(const QModelIndex& idx, int role) const {
   const int col = idx.column();
   switch (role) {
     case Qt::DisplayRole: {
+      auto& shown = shown_[row];
+      if (!shown) shown = std::make_unique<Shown>();
       const uint16_t bit = static_cast<uint16_t>(1u << col);
-      if (!(converted_[row] & bit)) {
-        shown_[row][static_cast<size_t>(col)] = ToQString(items_[row].text[static_cast<size_t>(col)]);
-        converted_[row] |= bit;
+      if (!(shown->converted & bit)) {
+        shown->text[static_cast<size_t>(col)] = ToQString(MailListCellText(index_, items_[row], col));
+        shown->converted |= bit;
       }
-      return shown_[row][static_cast<size_t>(col)];
+      return shown->text[static_cast<size_t>(col)];
     }
     case Qt::DecorationRole: {
-      int image = items_[row].image[static_cast<size_t>(col)];
+      int image = MailListCellImage(items_[row], col);
       if (image < 0) return {};
       QPixmap p = Image(image);
       return p.isNull() ? QVariant() : QVariant(p);
@@ -159,8 +171,6 @@ QVariant MailListModel::data(const QModelIndex& idx, int role) const {
     case Qt::TextAlignmentRole:
       if (col == kListSize) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
       return {};
-    case Qt::UserRole:
-      return ToQString(items_[row].id);
     default:
       return {};
   }

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,25 +35,23 @@ inline constexpr int kImageUnread = 16;
 inline constexpr int kImageAttachment = 18;
 inline constexpr int kImageProtected = 19;
 
-// One list item: the cells' CP932 texts, their images (-1 none) and the
-// mail's id, by which every operation finds the mail again.
+// One list item: the mail's index row and the states the list shows. Cell
+// texts come from the row when a view asks for them.
 struct MailListItem {
-  std::array<std::string, kMailListColumns> text;
-  std::array<int, kMailListColumns> image{-1, -1, -1, -1, -1, -1, -1, -1, -1};
-  std::string id;
+  int row = 0;  // in the loaded index
   int kind = 0;
   bool unread = false;
   bool outgoing = false;
+  bool attachment = false;
+  bool isProtected = false;
 };
 
 // The item of an index row as the list shows it (the row may be deleted; the
 // caller skips those).
 MailListItem MakeMailListItem(const TCSVData& index, int row);
-// The 種別 cell of a mail: kind caption and direction words, and its image.
-void SetKindCell(MailListItem& item);
-// Marks the item read: 未読 cleared and the kind image recomputed.
-void MarkItemRead(MailListItem& item);
-void SetProtectCell(MailListItem& item, bool isProtected);
+// A cell's CP932 text and its image (-1 none).
+std::string MailListCellText(const TCSVData& index, const MailListItem& item, int column);
+int MailListCellImage(const MailListItem& item, int column);
 
 class MailListModel : public QAbstractTableModel {
  public:
@@ -62,9 +61,12 @@ class MailListModel : public QAbstractTableModel {
   void SetImages(const TImageList* images);
 
   void Clear();
-  void SetItems(std::vector<MailListItem> items);
+  // The folder's loaded index and the items of its live rows.
+  void SetItems(TCSVData index, std::vector<MailListItem> items);
   const MailListItem& Item(int row) const { return items_[static_cast<size_t>(row)]; }
   MailListItem& MutableItem(int row) { return items_[static_cast<size_t>(row)]; }
+  // The mail's id (index column 3), by which every operation finds it again.
+  std::string Id(int row) const;
   // Tells the views that row's cells changed.
   void ItemChanged(int row);
   int Count() const { return static_cast<int>(items_.size()); }
@@ -81,10 +83,15 @@ class MailListModel : public QAbstractTableModel {
  private:
   QPixmap Image(int index) const;
 
+  TCSVData index_;
   std::vector<MailListItem> items_;
-  // Display texts converted on first use, per row and column.
-  mutable std::vector<std::array<QString, kMailListColumns>> shown_;
-  mutable std::vector<uint16_t> converted_;  // bit per column
+  // Display texts converted on first use: only the rows a view shows or
+  // sorts by ever cost a conversion.
+  struct Shown {
+    std::array<QString, kMailListColumns> text;
+    uint16_t converted = 0;  // bit per column
+  };
+  mutable std::vector<std::unique_ptr<Shown>> shown_;
   const TImageList* images_ = nullptr;
   mutable std::vector<QPixmap> pixmaps_;
 };

@@ -507,14 +507,15 @@ void TfrmMailList::LoadList() {
   if (!folder.empty() && !Exists(FolderFile(folder, ".qvm"))) {
     SetCount(0);
   } else if (MailFolder f; !folder.empty() && f.Open(folder)) {
-    const TCSVData& index = f.Index();
+    // The list keeps the loaded index: its cells are the items' texts.
+    TCSVData index = std::move(f.Index());
+    f.Close();
     std::vector<MailListItem> items;
     items.reserve(static_cast<size_t>(index.RowCount()));
     for (int r = 0; r < index.RowCount(); ++r)
       if (IndexCell(index, r, kColDeleted) != "1") items.push_back(MakeMailListItem(index, r));
-    f.Close();
     // The proxy sorts the new rows by the list's sort column as they arrive.
-    model_->SetItems(std::move(items));
+    model_->SetItems(std::move(index), std::move(items));
     SetCount(model_->Count());
   }
   lsvMail->setUpdatesEnabled(true);
@@ -553,24 +554,25 @@ void TfrmMailList::OpenMails(int mode) {
     bool marked = false;
     for (int row : SelectedRows()) {
       MailListItem& item = model_->MutableItem(row);
-      if (TMailWindow* open = FindOpenWindow(folder, item.id)) {
+      const std::string id = model_->Id(row);
+      if (TMailWindow* open = FindOpenWindow(folder, id)) {
         open->Window()->show();
         open->Window()->raise();
         open->Window()->activateWindow();
         continue;
       }
-      const int r = FindRowById(index, item.id);
+      const int r = FindRowById(index, id);
       if (r < 0) continue;
       MailOpenRequest request;
       request.mode = mode;
       request.folder = folder;
-      request.id = item.id;
+      request.id = id;
       request.row = index.Rows(r);
       ReadMessageByIndex(f, r, request.text);
       if (IndexCell(index, r, kColDirection) != "1") {
         SetIndexCell(index, r, kColUnread, "0");
         marked = true;
-        MarkItemRead(item);
+        item.unread = false;
         model_->ItemChanged(row);
       }
       requests.push_back(std::move(request));
@@ -600,7 +602,7 @@ void TfrmMailList::PurgeSelected() {
     MailFolder f;
     if (!f.Open(folder)) return;
     bool marked = false;
-    for (int row : SelectedRows()) marked = MarkMessage(f.Index(), model_->Item(row).id) || marked;
+    for (int row : SelectedRows()) marked = MarkMessage(f.Index(), model_->Id(row)) || marked;
     if (marked) CompactStore(f);  // saves the index
   }
   LoadList();
@@ -616,7 +618,7 @@ bool TfrmMailList::MoveSelected(std::string_view target, bool keep) {
     if (!source.Open(folder) || !dest.Open(target)) return false;
     std::vector<std::string> copied;
     for (int row : SelectedRows()) {
-      const std::string& id = model_->Item(row).id;
+      const std::string id = model_->Id(row);
       const int r = FindLiveRowById(source.Index(), id);
       std::string text, newId;
       if (r < 0 || !ReadMessageByIndex(source, r, text)) continue;
@@ -642,10 +644,10 @@ void TfrmMailList::SetGuard(bool isProtected) {
   MailFolder f;
   if (!f.Open(folder)) return;
   for (int row : SelectedRows()) {
-    const int r = FindRowById(f.Index(), model_->Item(row).id);
+    const int r = FindRowById(f.Index(), model_->Id(row));
     if (r < 0) continue;
     SetIndexCell(f.Index(), r, kColProtected, isProtected ? "1" : "0");
-    SetProtectCell(model_->MutableItem(row), isProtected);
+    model_->MutableItem(row).isProtected = isProtected;
     model_->ItemChanged(row);
   }
   f.SaveIndex();
