@@ -33,7 +33,7 @@ QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
 QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: no window of its code may outlive it. The
   // list window's end empties the trash when the settings say so.
-  for (qv::TMailWindow* w : qv::OpenMailWindows()) delete w->Window();
+  while (!qv::OpenMailWindows().empty()) delete qv::OpenMailWindows().front()->Window();
   delete qv::frmMailList;
   qv::frmMailList = nullptr;
   Icon().reset();

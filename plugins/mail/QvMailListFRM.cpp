@@ -199,6 +199,8 @@ TfrmMailList::TfrmMailList(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMailList::~TfrmMailList() {
+  // The children go next; no focus change may reach them on the way.
+  disconnect(qApp, nullptr, this, nullptr);
   if (frmMailList == this) frmMailList = nullptr;
   if (IniReadBool(keys::AutoDustClear.section, keys::AutoDustClear.name, false)) DeleteTrashFiles();
 }
@@ -482,7 +484,7 @@ bool TfrmMailList::SelectFolder(std::string_view name) {
 }
 
 void TfrmMailList::FolderChanged() {
-  if (renaming_) return;
+  if (ownTreeChange_) return;
   QTreeWidgetItem* node = trvFolder->currentItem();
   if (node) {
     SetListName(NodeName(node));
@@ -603,7 +605,9 @@ void TfrmMailList::PurgeSelected() {
     if (!f.Open(folder)) return;
     bool marked = false;
     for (int row : SelectedRows()) marked = MarkMessage(f.Index(), model_->Id(row)) || marked;
-    if (marked) CompactStore(f);  // saves the index
+    // Compaction saves the index; a store it refuses keeps its bytes and
+    // still loses the rows.
+    if (marked && !CompactStore(f)) f.SaveIndex();
   }
   LoadList();
 }
@@ -630,7 +634,7 @@ bool TfrmMailList::MoveSelected(std::string_view target, bool keep) {
     moved = true;
     if (!keep) {
       for (const std::string& id : copied) MarkMessage(source.Index(), id);
-      CompactStore(source);
+      if (!CompactStore(source)) source.SaveIndex();
     }
   }
   LoadList();
@@ -689,13 +693,20 @@ void TfrmMailList::DeleteFolder() {
     if (!std::filesystem::remove(FolderFile(name, ".qvm"), ec)) return;
     std::filesystem::remove(FolderFile(name, ".qvs"), ec);
   }
-  delete node;
-  trvFolder->setCurrentItem(trvFolder->topLevelItem(0));
-  FolderChanged();
+  {
+    // The first node is shown next, loaded once.
+    ownTreeChange_ = true;
+    delete node;
+    ownTreeChange_ = false;
+  }
+  if (trvFolder->currentItem() == trvFolder->topLevelItem(0))
+    FolderChanged();
+  else
+    trvFolder->setCurrentItem(trvFolder->topLevelItem(0));
 }
 
 void TfrmMailList::FolderItemChanged(QTreeWidgetItem* node) {
-  if (renaming_ || !node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
+  if (ownTreeChange_ || !node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
   // Only an edit that changed the text is a rename; the name's own bytes stay
   // when the text still shows them.
   if (node->text(0) == ToQString(NodeName(node))) return;
@@ -707,9 +718,9 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
   const std::string oldName = NodeName(node);
   const std::string name = Trimmed(newText);
   auto keep = [&] {
-    renaming_ = true;
+    ownTreeChange_ = true;
     node->setText(0, ToQString(oldName));
-    renaming_ = false;
+    ownTreeChange_ = false;
     return false;
   };
   if (!IsValidFolderName(name) || SameTextIgnoringCase(name, oldName)) return keep();
@@ -735,10 +746,10 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
       return keep();
     }
   }
-  renaming_ = true;
+  ownTreeChange_ = true;
   node->setText(0, ToQString(name));
   node->setData(0, kNameRole, QByteArray::fromStdString(name));
-  renaming_ = false;
+  ownTreeChange_ = false;
   SetListName(name);
   LoadList();
   RenameFolderInWindows(oldName, name);

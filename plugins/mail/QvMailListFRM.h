@@ -140,7 +140,7 @@ class TfrmMailList : public QMainWindow {
   MailListModel* model_;
   ListViewSortModel* sort_;
   std::string listName_;  // pnlListName's caption as stored bytes
-  bool renaming_ = false;
+  bool ownTreeChange_ = false;  // the window itself changes the tree: no reload, no rename
 };
 
 // The plug-in's one list window, created by PluginInitialize.
