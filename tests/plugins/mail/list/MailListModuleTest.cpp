@@ -557,3 +557,69 @@ TEST_F(MailListTest, ScreenshotOfMixedFoldersAndKinds) {
   ASSERT_FALSE(shot.isNull());
   EXPECT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("mail-list.png").string())));
 }
+
+TEST_F(MailListTest, ActionsAreEnabledByWhatIsSelectedAndFocused) {
+  AddMail("受信簿", Text(20), {.subject = "a"});
+  AddMail("仕事", Text(20), {.subject = "w"});
+  Load();
+  QApplication::setActiveWindow(Window());
+  auto enabled = [&](std::initializer_list<const char*> names) {
+    std::vector<bool> out;
+    for (const char* n : names) out.push_back(Action(n)->isEnabled());
+    return out;
+  };
+  // Session actions and the trash are always there; new mail, opening and
+  // the handset history wait for the windows that do them.
+  EXPECT_EQ(enabled({"actSendRcv", "actRcvAll", "actRcvSelect", "actDirectMailReSend", "actDustBoxClear",
+                     "actNewFolder", "actClose"}),
+            std::vector<bool>(7, true));
+  EXPECT_EQ(enabled({"actEMail", "actDMail", "actInportFromPHS", "actExportToPHS", "actMailOpen", "actRes",
+                     "actResAll", "actTransfer"}),
+            std::vector<bool>(8, false));
+  const std::vector<const char*> selection = {"actMailDelete", "actMailGuard", "actMailNonGuard"};
+  List()->clearSelection();
+  for (const char* n : selection) EXPECT_FALSE(Action(n)->isEnabled()) << n;
+  SelectSubjects({"a"});
+  for (const char* n : selection) EXPECT_TRUE(Action(n)->isEnabled()) << n;
+  EXPECT_FALSE(Action("actMailOpen")->isEnabled());
+
+  List()->setFocus();
+  EXPECT_TRUE(Action("actMailSelectAll")->isEnabled()) << "the focused list has items";
+  Tree()->setFocus();
+  EXPECT_FALSE(Action("actMailSelectAll")->isEnabled()) << "the list is not focused";
+  EXPECT_FALSE(Action("actDelFolder")->isEnabled()) << "受信簿 is a fixed folder";
+  ClickFolder("仕事");
+  EXPECT_TRUE(Action("actDelFolder")->isEnabled());
+  ClickFolder("送信簿");
+  List()->setFocus();
+  EXPECT_FALSE(Action("actMailSelectAll")->isEnabled()) << "the focused list is empty";
+}
+
+TEST_F(MailListTest, HeaderClicksSortAndTheColumnsAndPlaceAreKeptAcrossClosing) {
+  const std::pair<const char*, size_t> mails[] = {{"b", 300}, {"c", 20}, {"a", 1000}};
+  for (const auto& [subject, size] : mails) AddMail("受信簿", Text(size), {.subject = subject});
+  Load();
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"b", "c", "a"})) << "storage order at first";
+  QHeaderView* header = List()->header();
+  auto click = [&](int column) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2));
+  };
+  click(6);
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"a", "b", "c"}));
+  click(6);
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"c", "b", "a"})) << "the sorted column reverses";
+  click(7);
+  EXPECT_EQ(ListColumn(7), (std::vector<std::string>{"18", "298", "998"})) << "sizes sort as numbers";
+  header->resizeSection(4, 180);
+  Window()->move(10, 20);
+  EXPECT_TRUE(plugin_->CloseForm());
+  ASSERT_FALSE(Window()->isVisible());
+  header->resizeSection(4, 60);
+  // A new mail arrives while the window is closed; showing reloads the inbox.
+  AddMail("受信簿", Text(500), {.subject = "d"});
+  ASSERT_TRUE(plugin_->ShowPluginForm());
+  EXPECT_EQ(header->sectionSize(4), 180);
+  EXPECT_EQ(ListColumn(7), (std::vector<std::string>{"18", "298", "498", "998"})) << "the sort is kept";
+  EXPECT_EQ(Window()->pos(), QPoint(10, 20));
+}
