@@ -262,9 +262,11 @@ bool CPort::PortReadLine(char* buffer, int32_t& size) {
         size = count;
         return false;
       }
-      // No progress for a minute: tell the caller and wait for its word.
-      Notify(kwx::KWX_EV_NO_RESPONSE, code::NoProgress);
+      // No progress for a minute: wait for the caller's word. The flow event
+      // is cleared before the caller hears of it, so that a resume given at
+      // once is not undone.
       flow_.Reset();
+      Notify(kwx::KWX_EV_NO_RESPONSE, code::NoProgress);
     }
     const int woke = clock::WaitAny({&abort_, &flow_}, kSlice);
     if (woke == 0) {

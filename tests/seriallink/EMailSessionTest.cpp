@@ -359,7 +359,7 @@ TEST(EMailDeadlines, PausedTransferResumesWithResumeTxRx) {
       EXPECT_EQ(s.api().kwxResumeTxRx(0, 0, 0), 1);
     }
   })) << Describe(s.Events());
-  EXPECT_EQ(paused, 1);
+  EXPECT_EQ(paused, 1) << Describe(s.Events());
   ASSERT_EQ(r.mails.size(), 1u);
   EXPECT_EQ(r.mails[0], box.mails[0].body);
   EXPECT_EQ(Tail(s.Events(), 3), kReceiveEnd);
