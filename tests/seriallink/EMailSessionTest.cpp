@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -383,6 +385,21 @@ TEST(EMailLine, CarrierDroppedWhileWaitingForTheCallerEndsTheWorker) {
   EXPECT_TRUE(traced);
 }
 
+TEST(EMailLine, SlowLinePacedToThePortSpeedStillDeliversEveryByte) {
+  SimConfig box = Mailbox(1, 2500);
+  box.pace = true;
+  Session s(box);
+  s.param.Baudrate = 9600;
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  Receiver r(s);
+  ASSERT_TRUE(s.Drive(std::ref(r))) << Describe(s.Events());
+  ASSERT_EQ(r.mails.size(), 1u);
+  EXPECT_EQ(r.mails[0], box.mails[0].body);
+  EXPECT_EQ(s.sim().Record().hostSpeed, 9600u);
+  EXPECT_EQ(Tail(s.Events(), 3), kReceiveEnd);
+}
+
 TEST(EMailLine, CarrierDroppedInsideABodyIsALineError) {
   Session s(WithFault(Mailbox(1, 9000), Step::Get, Action::Cut));
   s.Init();
@@ -544,6 +561,50 @@ TEST(SessionKinds, KindsOfTheNextBuildAreRefusedWithoutAWorker) {
   EXPECT_EQ(s.api().kwxConnectEMail(1, 0), 1);
   Receiver r(s);
   EXPECT_TRUE(s.Drive(std::ref(r)));
+}
+
+}  // namespace
+
+namespace {
+
+// Random faults at random steps, random bodies: every session must still end
+// with its end events and the port closed. QV_SERIAL_STRESS_TRIALS raises the
+// number of trials (a handful by default).
+TEST(EMailStress, RandomFaultsAlwaysEndTheSession) {
+  const char* env = std::getenv("QV_SERIAL_STRESS_TRIALS");
+  const int trials = env && std::atoi(env) > 0 ? std::atoi(env) : 6;
+  const Step steps[] = {Step::Connect, Step::Ready, Step::List, Step::Get, Step::Purge};
+  const Action actions[] = {Action::Garbage, Action::LongLine, Action::OutOfTurn, Action::Drop,
+                            Action::Cut,     Action::CloseCode, Action::DropAfter, Action::Silent};
+  int ended = 0;
+  for (int trial = 0; trial < trials; ++trial) {
+    std::mt19937 random(static_cast<unsigned>(1000 + trial));
+    SimConfig box;
+    const int mails = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < mails; ++i) {
+      std::string body(random() % 9000, '\0');
+      for (char& c : body) c = static_cast<char>(random() & 0xFF);
+      box.mails.push_back({"R" + std::to_string(i), "r@example.jp", "random", "2024/01/01 00:00:00", body});
+    }
+    const Step step = steps[random() % std::size(steps)];
+    const Action action = actions[random() % std::size(actions)];
+    box.faults.push_back({step, action, 1 + static_cast<int>(random() % 2), static_cast<long>(random() % 4000)});
+    SCOPED_TRACE("trial " + std::to_string(trial) + " step " + std::to_string(static_cast<int>(step)) + " action " +
+                 std::to_string(static_cast<int>(action)));
+    Session s(box);
+    s.Init();
+    ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+    Receiver r(s, true);
+    const bool done = s.Drive([&](const Ev& ev) {
+      if (ev == Ev{7, 70002}) s.api().kwxDisconnect(1130);
+      r(ev);
+    });
+    EXPECT_TRUE(done) << Describe(s.Events());
+    EXPECT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 10s));
+    ended += done;
+  }
+  EXPECT_EQ(ended, trials);
 }
 
 }  // namespace

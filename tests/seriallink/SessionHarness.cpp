@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
 
 namespace seriallinktest {
 namespace {
-Session* g_session = nullptr;
+std::atomic<Session*> g_session{nullptr};
 
 template <typename Fn>
 void Bind(qv::Module& m, Fn& fn, const char* name) {
@@ -92,7 +93,7 @@ Session::~Session() {
 void Session::Init() { api_.kwxInitial(window_, &param); }
 
 void Session::Trace(int32_t kind, const void* data) {
-  Session* s = g_session;
+  Session* s = g_session.load();
   if (!s || !data) return;
   if (kind == 0) {
     std::lock_guard lock(s->mutex_);

@@ -166,7 +166,7 @@ void Handset::Execute(const std::string& raw) {
         long n = number(i);
         if (k == 'P') error = !config.p1Supported;
         else if (k == 'Q') {
-          if (n == 2) info(config.ownNumber);
+          if (n == 2 && config.q2Supported) info(config.ownNumber);
           else error = true;
         } else if (k == 'X') service_ = static_cast<int>(n);
         else if (k == 'A' || k == 'B' || k == 'C' || k == 'I') {

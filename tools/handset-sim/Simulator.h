@@ -69,7 +69,8 @@ struct SimConfig {
   std::string ownNumber = "07012345678";
   std::string i9Text = "0";
   std::string i3Text = "PHS-SIM 1.0";
-  bool p1Supported = true;
+  bool p1Supported = true;   // "#P1" answers OK, else ERROR
+  bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
   std::vector<SimMail> mails;
   std::vector<Fault> faults;
   // A list page holds at most this many bytes; longer lists end "continue".
