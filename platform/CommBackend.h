@@ -15,13 +15,25 @@ class CommBackend {
   virtual bool SetState(const CommSettings& settings) = 0;
   virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
   virtual bool Purge(uint32_t actions) = 0;
-  virtual uint32_t ClearErrors() = 0;
   virtual bool Escape(CommEscape function) = 0;
   virtual bool GetModemStatus(uint32_t& status) = 0;
   virtual bool Read(void* data, size_t size, size_t& got) = 0;
   virtual bool Write(const void* data, size_t size, size_t& written) = 0;
-  // errno of the last failure.
+  // The pending error bits, cleared by the call.
+  uint32_t ClearErrors() {
+    const uint32_t e = errors;
+    errors = 0;
+    return e;
+  }
+  // errno of the last failure, and the pending error bits.
   int error = 0;
+  uint32_t errors = 0;
+
+ protected:
+  bool Fail(int e) {
+    error = e;
+    return false;
+  }
 };
 
 std::unique_ptr<CommBackend> OpenTtyBackend(const std::filesystem::path& path, int& error);

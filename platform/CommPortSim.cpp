@@ -109,12 +109,6 @@ class SimBackend final : public CommBackend {
     return true;
   }
 
-  uint32_t ClearErrors() override {
-    uint32_t e = errors_;
-    errors_ = 0;
-    return e;
-  }
-
   bool Escape(CommEscape f) override {
     uint8_t lines = lines_;
     switch (f) {
@@ -157,7 +151,7 @@ class SimBackend final : public CommBackend {
       Pump(left < 0 ? 100 : static_cast<int>(std::min<int64_t>(left, 100)));
     }
     if (got == 0 && broken_) {
-      errors_ |= CE_IOE;
+      errors |= CE_IOE;
       return Fail(EIO);
     }
     return true;
@@ -176,7 +170,7 @@ class SimBackend final : public CommBackend {
     }
     while (QueuedBytes() + size > kTransmitQueue) {
       if (budget.Expired()) {
-        errors_ |= CE_TXFULL;
+        errors |= CE_TXFULL;
         return Fail(EAGAIN);
       }
       int64_t left = budget.Left();
@@ -195,10 +189,6 @@ class SimBackend final : public CommBackend {
   }
 
  private:
-  bool Fail(int e) {
-    error = e;
-    return false;
-  }
 
   bool OutputHeld() const {
     const uint32_t f = settings_.flags;
@@ -276,7 +266,7 @@ class SimBackend final : public CommBackend {
       if (type == kFrameData) {
         // DSR sensitivity: bytes that arrive while DSR is off are dropped.
         if (!((settings_.flags & dcb::fDsrSensitivity) && !(status_ & MS_DSR_ON))) {
-          if (rx_.size() + len > kReceiveQueue) errors_ |= CE_RXOVER;
+          if (rx_.size() + len > kReceiveQueue) errors |= CE_RXOVER;
           else rx_.insert(rx_.end(), payload, payload + len);
         }
       } else if (type == kFrameStatus && len >= 1) {
@@ -300,7 +290,6 @@ class SimBackend final : public CommBackend {
   bool statusKnown_ = false;
   bool broken_ = false;
   uint8_t lines_ = 0;
-  uint32_t errors_ = 0;
 };
 
 }  // namespace

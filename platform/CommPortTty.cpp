@@ -115,12 +115,6 @@ class TtyBackend final : public CommBackend {
     return true;
   }
 
-  uint32_t ClearErrors() override {
-    uint32_t e = errors_;
-    errors_ = 0;
-    return e;
-  }
-
   bool Escape(CommEscape f) override {
     switch (f) {
       case CommEscape::SetDtr: return SetLine(TIOCM_DTR, true);
@@ -153,7 +147,7 @@ class TtyBackend final : public CommBackend {
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        errors_ |= CE_IOE;
+        errors |= CE_IOE;
         return Fail(errno);
       }
       if (immediate || budget.Expired()) break;
@@ -183,12 +177,12 @@ class TtyBackend final : public CommBackend {
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        errors_ |= CE_IOE;
+        errors |= CE_IOE;
         return Fail(errno);
       }
       if (budget.Expired()) {
         // The transmit queue stayed full.
-        errors_ |= CE_TXFULL;
+        errors |= CE_TXFULL;
         return Fail(EAGAIN);
       }
       pollfd p{fd_, POLLOUT, 0};
@@ -199,10 +193,6 @@ class TtyBackend final : public CommBackend {
   }
 
  private:
-  bool Fail(int e) {
-    error = e;
-    return false;
-  }
   bool SetLine(int bit, bool on) {
     if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0) return Fail(errno);
     return true;
@@ -221,7 +211,6 @@ class TtyBackend final : public CommBackend {
   int fd_;
   CommTimeouts timeouts_{};
   uint32_t layerFlags_ = dcb::fBinary;
-  uint32_t errors_ = 0;
 };
 
 }  // namespace

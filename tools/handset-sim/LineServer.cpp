@@ -154,8 +154,8 @@ void LineServer::Run() {
       while (::read(wake_[0], buf, sizeof buf) > 0) {
       }
     }
-    if (fds[0].revents & POLLIN) Accept();
     if (count == 3 && conn_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) Receive();
+    if (fds[0].revents & POLLIN) Accept();
   }
   CloseConnection();
   ::close(listen_);
@@ -167,6 +167,9 @@ void LineServer::Accept() {
   for (;;) {
     int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
+    // A host that closed just before this one connected has freed the port,
+    // as a real one would be free: its end is taken in first.
+    if (conn_ >= 0) Receive();
     if (conn_ >= 0) {
       // One host at a time: the second finds the port in use.
       ::close(fd);
