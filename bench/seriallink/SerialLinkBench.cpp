@@ -64,7 +64,7 @@ bool Receive(size_t size) {
 }
 
 bool Send(size_t size) {
-  Session s({}, 1);
+  Session s(handsetsim::SimConfig{}, 1);
   s.param.Baudrate = kBaud;
   s.Init();
   std::string body(size, 'x');
@@ -90,7 +90,7 @@ bool Send(size_t size) {
 }
 
 bool Wait(int seconds) {
-  Session s({}, 1);
+  Session s(handsetsim::SimConfig{}, 1);
   s.Init();
   if (!s.api().kwxConnectEMail(1, 0)) return false;
   bool measured = false;

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <random>
 #include <thread>
@@ -137,13 +142,16 @@ TEST(EMailSend, ThreeMailsAreSentOneByOneAndTheSessionCloses) {
       {0, 32}, {3, 0}, {3, 6136}, {3, n(2)}, {1, 8},                                      //
       {0, 35}, {8, 30}, {8, 31}};
   EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
-  EXPECT_TRUE(s.CallbackMatchesWindow());
   EXPECT_TRUE(s.WaitIdle());
+  EXPECT_TRUE(s.CallbackMatchesWindow());  // each event reached both, once the worker is done
   auto r = s.sim().Record();
   EXPECT_EQ(r.accepted, bodies);
   EXPECT_EQ(r.closeCodes, std::vector<std::string>{"0000"});
   EXPECT_EQ(r.dialled, std::vector<std::string>{"0570001234"});
   EXPECT_EQ(r.centreLines.front(), "SOCKET_25_CONNECTION[1 SEND]");
+  EXPECT_TRUE(std::count(r.atCommands.begin(), r.atCommands.end(), "@B0"));
+  EXPECT_FALSE(std::count(r.atCommands.begin(), r.atCommands.end(), "S240=0"));
+  EXPECT_EQ(r.atCommands.back(), "H0");
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s));
   char own[36];
   EXPECT_EQ(s.api().kwxGetParam(0, own, sizeof own), 1);
@@ -183,6 +191,7 @@ TEST(EMailExchange, SendsFirstThenTakesCommands) {
   SimConfig box = Mailbox(1, 120);
   Session s(box);
   s.param.Bunkei = -1;
+  s.param.AutoReceive = 1;
   s.Init();
   const std::vector<std::string> bodies = {Mail(1), Mail(2)};
   ASSERT_EQ(s.api().kwxConnectEMail(2, 2), 1);
@@ -208,6 +217,9 @@ TEST(EMailExchange, SendsFirstThenTakesCommands) {
   auto rec = s.sim().Record();
   EXPECT_EQ(rec.accepted, bodies);
   EXPECT_EQ(rec.dialled, std::vector<std::string>{"0570001234,01"});
+  EXPECT_TRUE(std::count(rec.atCommands.begin(), rec.atCommands.end(), "@B1"));
+  EXPECT_TRUE(std::count(rec.atCommands.begin(), rec.atCommands.end(), "S240=0"));
+  EXPECT_TRUE(std::count(rec.atCommands.begin(), rec.atCommands.end(), "#X4"));
   EXPECT_EQ(rec.centreLines.front(), "SOCKET_25_CONNECTION[1 XCHNG]");
   EXPECT_EQ(r.mails, std::vector<std::string>{box.mails[0].body});
 }
@@ -248,6 +260,22 @@ TEST(EMailReceive, StrayNulInABodyIsDroppedNotCuttingThePart) {
   ASSERT_TRUE(s.Drive(std::ref(r)));
   ASSERT_EQ(r.mails.size(), 1u);
   EXPECT_EQ(r.mails[0], "Subject: nul\r\n\r\nbeforeafter\r\n");
+}
+
+TEST(EMailReceive, LongestIdsGoOutWhole) {
+  SimConfig box;
+  const std::string id(28, 'K');
+  box.mails.push_back({id, "a@example.jp", "long id", "2024/01/01 00:00:00", "Subject: long id\r\n"});
+  Session s(box);
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  Receiver r(s, true);
+  ASSERT_TRUE(s.Drive(std::ref(r))) << Describe(s.Events());
+  auto lines = s.sim().Record().centreLines;
+  EXPECT_TRUE(std::count(lines.begin(), lines.end(), "GET[" + id + "]"));
+  EXPECT_TRUE(std::count(lines.begin(), lines.end(), "PURGE[" + id + "]"));
+  EXPECT_EQ(s.sim().Record().purged, std::vector<std::string>{id});
+  EXPECT_EQ(r.mails, std::vector<std::string>{"Subject: long id\r\n"});
 }
 
 TEST(EMailReceive, MailListOfExactly2048BytesIsTakenAnd2049Refused) {
@@ -398,6 +426,31 @@ TEST(EMailLine, SlowLinePacedToThePortSpeedStillDeliversEveryByte) {
   EXPECT_EQ(r.mails[0], box.mails[0].body);
   EXPECT_EQ(s.sim().Record().hostSpeed, 9600u);
   EXPECT_EQ(Tail(s.Events(), 3), kReceiveEnd);
+}
+
+TEST(EMailLine, HandsetPulledWhileWaitingForTheCaller) {
+  Session s(Mailbox(1));
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    if (ev == Ev{1, 7}) s.sim().Unplug();
+  })) << Describe(s.Events());
+  const std::vector<Ev> expected = {{0, 46}, {1, 9}, {0, 41}, {0, 44}, {1, 7}, {9, 1280}, {8, 41}};
+  EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
+  EXPECT_TRUE(s.WaitIdle());
+}
+
+TEST(EMailLine, HandsetPulledWhileAnAnswerIsDueEndsWith30) {
+  Session s(WithFault(Mailbox(1), Step::Get, Action::Hold));
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  Receiver r(s);
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    r(ev);
+    if (ev == Ev{0, 44} && !r.ids.empty()) s.sim().Unplug();  // GET has gone out
+  })) << Describe(s.Events());
+  EXPECT_EQ(Tail(WithoutProgress(s.Events()), 3), (std::vector<Ev>{{10, 30}, {8, 40}, {8, 41}})) << Describe(s.Events());
+  EXPECT_TRUE(s.WaitIdle());
 }
 
 TEST(EMailLine, CarrierDroppedInsideABodyIsALineError) {
@@ -605,6 +658,44 @@ TEST(EMailStress, RandomFaultsAlwaysEndTheSession) {
     ended += done;
   }
   EXPECT_EQ(ended, trials);
+}
+
+}  // namespace
+
+namespace {
+
+// The simulator as its own program, started the way the run command would.
+TEST(HandsetProgram, ServesAReceiveSessionFromItsCommandLine) {
+  Session s(Session::ExternalHandset{});
+  const std::string socket = s.socketPath().string();
+  const std::string log = (s.folder() / "sim.log").string();
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::freopen(log.c_str(), "w", stderr);
+    execl(HANDSET_SIM_PROGRAM, "handset-sim", "--socket", socket.c_str(), "--mail", "A1,taro@example.jp,Hello,700",
+          "--own-number", "09033334444", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(std::filesystem::exists(socket));
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  Receiver r(s, true);
+  EXPECT_TRUE(s.Drive(std::ref(r))) << Describe(s.Events());
+  EXPECT_TRUE(s.WaitIdle());
+  ASSERT_EQ(r.mails.size(), 1u);
+  EXPECT_EQ(r.mails[0].size(), 700u);
+  EXPECT_NE(r.mails[0].find("From: taro@example.jp"), std::string::npos);
+  char own[36];
+  s.api().kwxGetParam(0, own, sizeof own);
+  EXPECT_STREQ(own, "09033334444");
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(qvtest::ReadFile(log).find("1 connection(s), 0 mail(s) accepted, 1 purged"), std::string::npos)
+      << qvtest::ReadFile(log);
 }
 
 }  // namespace

@@ -63,11 +63,20 @@ int Session::DefaultClockRate() {
 }
 
 Session::Session(handsetsim::SimConfig config, int clockRate) : api_(LoadedModule()) {
-  ::setenv("QUORVEL_PORTS", dir_.path().c_str(), 1);
-  api_.PortvineTestSetClockRate(clockRate);
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
   std::string error;
   if (!sim_->Start(socketPath(), &error)) ADD_FAILURE() << error;
+  Attach(clockRate);
+}
+
+Session::Session(ExternalHandset, int clockRate) : api_(LoadedModule()) {
+  sim_ = std::make_unique<handsetsim::Simulator>();  // never started
+  Attach(clockRate);
+}
+
+void Session::Attach(int clockRate) {
+  ::setenv("QUORVEL_PORTS", dir_.path().c_str(), 1);
+  api_.PortvineTestSetClockRate(clockRate);
   window_ = qv::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
     if (msg == qv::WM_USER + 1) Record(static_cast<int32_t>(w), static_cast<int32_t>(l), true);
   });

@@ -63,6 +63,9 @@ class Session {
   // The module's clock runs clockRate times faster: its 2-60 s deadlines and
   // its pauses pass in a tenth of the time by default.
   explicit Session(handsetsim::SimConfig config = {}, int clockRate = DefaultClockRate());
+  // With the simulated handset of another process on socketPath().
+  struct ExternalHandset {};
+  explicit Session(ExternalHandset, int clockRate = DefaultClockRate());
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -91,6 +94,7 @@ class Session {
   std::string TakeBuffer();
 
  private:
+  void Attach(int clockRate);
   static void Trace(int32_t kind, const void* data);
   void Record(int32_t type, int32_t code, bool fromWindow);
 

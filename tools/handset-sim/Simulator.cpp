@@ -81,6 +81,10 @@ void Simulator::DropCarrier() {
   impl_->line.Post([this] { impl_->handset.DropCarrier(); });
 }
 
+void Simulator::Unplug() {
+  impl_->line.Post([this] { impl_->line.DropHost(); });
+}
+
 void Simulator::SetLog(std::function<void(const std::string&)> log) { impl_->state.SetLog(std::move(log)); }
 
 SimRecord Simulator::Record() const { return impl_->state.Record(); }

@@ -115,6 +115,9 @@ class Simulator {
   void ReleaseHeld();
   // The far end hangs up.
   void DropCarrier();
+  // The cable is pulled: the host's connection goes (the next open finds the
+  // handset again).
+  void Unplug();
   // Every dialogue line, for a log; called on the line's thread.
   void SetLog(std::function<void(const std::string&)> log);
 
