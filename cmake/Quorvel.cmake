@@ -27,7 +27,7 @@ endfunction()
 
 # A GoogleTest program registered with CTest, one process per test case.
 # Tests run offscreen with their own HOME, and write pictures for reviewers
-# into the artifact folder. WIDGETS gives the program a QApplication.
+# into the artifact folder (the test support sets the environment up). WIDGETS gives the program a QApplication.
 #   qv_test(name [WIDGETS] SOURCES ... LIBS ... [TIMEOUT s])
 function(qv_test target)
   cmake_parse_arguments(QT "WIDGETS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
@@ -44,7 +44,5 @@ function(qv_test target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      TIMEOUT ${QT_TIMEOUT}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QV_APP_DIR=${QV_APP_DIR};QV_ARTIFACT_DIR=${QV_ARTIFACT_DIR};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES TIMEOUT ${QT_TIMEOUT})
 endfunction()

@@ -1,12 +1,41 @@
-// Quorvel launcher. The main window grows with the launcher's own sources.
+// Quorvel launcher: splash first, then the main window, the session dialog
+// and the notice window, then the message loop until the main window closes.
+#include "launcher/QvConnectFRM.h"
+#include "launcher/QvLaunchFRM.h"
+#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/splash.h"
+#include "platform/Version.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <memory>
+
+QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductName=VeoQuorvel\0");
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("VeoQuorvel"));
-  window.resize(240, 320);
-  window.show();
-  return app.exec();
+  qv::TSplashWindow::ShowSplash();
+  // The program's title. (Not the display name: Qt would append that to
+  // every window caption.)
+  QApplication::setApplicationName(QStringLiteral("VeoQuorvel"));
+  // The program ends with its main window, whatever else is still open.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  auto launch = std::make_unique<qv::TfrmLaunch>();
+  auto connecting = std::make_unique<qv::TfrmConnecting>();
+  auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+  int rc = 1;
+  if (!launch->Terminated()) {
+    launch->show();
+    launch->raise();
+    launch->activateWindow();
+    qv::TSplashWindow::CloseSplash();
+    rc = app.exec();
+  }
+  qv::TSplashWindow::CloseSplash();
+  // Forms go in reverse order of creation; the main window last, so the
+  // plug-ins and the serial-link module are unloaded after every other window.
+  notice.reset();
+  connecting.reset();
+  launch.reset();
+  return rc;
 }

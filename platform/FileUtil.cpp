@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv {
@@ -11,12 +13,16 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
   text.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  char buf[65536];
+  struct stat st {};
+  size_t capacity = (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<size_t>(st.st_size) : 0;
+  text.resize(capacity + 1);  // one spare byte tells the end without another read
+  size_t used = 0;
   bool ok = true;
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (used == text.size()) text.resize(text.size() * 2 + 65536);
+    ssize_t n = ::read(fd, text.data() + used, text.size() - used);
     if (n > 0) {
-      text.append(buf, static_cast<size_t>(n));
+      used += static_cast<size_t>(n);
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
@@ -24,9 +30,33 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
       break;
     }
   }
+  text.resize(used);
   ::close(fd);
   if (!ok) text.clear();
   return ok;
+}
+
+MappedFile::MappedFile(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    ok_ = true;
+    if (st.st_size > 0) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (p == MAP_FAILED) {
+        ok_ = false;
+      } else {
+        data_ = p;
+        size_ = static_cast<size_t>(st.st_size);
+      }
+    }
+  }
+  ::close(fd);
+}
+
+MappedFile::~MappedFile() {
+  if (data_) ::munmap(data_, size_);
 }
 
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
@@ -44,7 +74,7 @@ bool SyncDirectory(const std::filesystem::path& dir) {
   return ok;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder) {
   std::error_code ec;
   auto dir = path.parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir, ec);
@@ -67,7 +97,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     ::unlink(tmp.c_str());
     return false;
   }
-  SyncDirectory(dir);
+  if (flushFolder) SyncDirectory(dir);
   return true;
 }
 

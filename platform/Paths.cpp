@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/Cp932.h"
+
 #include <mutex>
 #include <unistd.h>
 
@@ -27,9 +29,10 @@ void SetProgramPathForTesting(const std::filesystem::path& path) {
 }
 
 std::string NativePath(std::string_view stored) {
+  // Names are CP932: the trail byte of ソ or 表 is also 0x5C and must stay.
   std::string out(stored);
-  for (char& c : out)
-    if (c == '\\') c = '/';
+  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
+    if (out[i] == '\\') out[i] = '/';
   return out;
 }
 

@@ -58,6 +58,12 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
 std::string Sjis(std::string_view utf8) { return qv::cp932::FromUtf8(utf8); }
 
 void InitTestProcess() {
+  // Where the build put things, unless the environment says otherwise.
+  ::setenv("QV_APP_DIR", QV_BUILT_APP_DIR, 0);
+  ::setenv("QV_ARTIFACT_DIR", QV_BUILT_ARTIFACT_DIR, 0);
+  ::setenv("QV_BUILD_DIR", QV_BUILT_BUILD_DIR, 0);
+  ::setenv("QV_SOURCE_DIR", QV_BUILT_SOURCE_DIR, 0);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   static TempDir* home = new TempDir();  // lives for the whole process
   ::setenv("HOME", home->path().c_str(), 1);
   ::setenv("XDG_CONFIG_HOME", (home->path() / ".config").c_str(), 1);

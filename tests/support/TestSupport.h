@@ -45,7 +45,9 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string Sjis(std::string_view utf8);
 
 // Called by the test mains: HOME and XDG_CONFIG_HOME point into a temporary
-// folder of the process, so no test touches the user's own settings.
+// folder of the process, so no test touches the user's own settings;
+// QV_APP_DIR, QV_ARTIFACT_DIR, QV_BUILD_DIR and QV_SOURCE_DIR name the build's
+// folders and QT_QPA_PLATFORM is offscreen, unless already set.
 void InitTestProcess();
 
 }  // namespace qvtest

@@ -1,0 +1,87 @@
+#pragma once
+// Window placement and list-view columns kept in the registry key:
+// "FormPosition" (left, top, width, height as 4 hex digits each) and
+// "ListViewSize" (column widths, sort direction and sort column).
+#include <QPoint>
+#include <QRect>
+#include <QSortFilterProxyModel>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+class QTreeView;
+
+namespace qv {
+
+enum PlacementMode {
+  kPlaceDesign = 0,
+  kPlaceCursorCentre = 1,
+  kPlaceCursor = 2,
+  kPlaceOwnerCentre = 3,
+  kPlaceCentre = 4,
+  kPlaceTopLeft = 5,
+  kPlaceTopRight = 6,
+  kPlaceBottomLeft = 7,
+  kPlaceBottomRight = 8,
+};
+
+// The launcher's main window, shared by every module of the process: other
+// windows take their colours from it.
+void SetMainForm(QWidget* form);
+QWidget* MainForm();
+
+// What placing a window needs to know, apart from the window itself.
+struct PlacementInput {
+  std::string stored;  // the FormPosition value, empty when none
+  bool resizable = true;
+  QRect design;        // the window's own bounds before placement
+  QRect work;          // the desktop work area
+  int mode = kPlaceDesign;
+  int percent = 0;
+  QPoint cursor;
+  std::optional<QRect> owner;  // bounds of the owning window, if it has one
+};
+QRect ComputeFormPlacement(const PlacementInput& in);
+std::string FormatFormPosition(const QRect& bounds);
+
+void LoadFormPosition(QWidget* form, int mode, int percent, std::string_view ident);
+void SaveFormPosition(QWidget* form, std::string_view ident);
+
+// List sort state: 0 unsorted, +n ascending by column n (1-based), -n
+// descending. Each column's comparison (0 or 2 text, 1 number) comes from the
+// model's header data under kColumnTagRole.
+constexpr int kColumnTagRole = Qt::UserRole + 100;
+int ListViewTag(const QTreeView* view);
+void SetListViewTag(QTreeView* view, int tag);
+
+struct ListViewLayout {
+  std::vector<int> widths;  // those to apply, in column order (may stop early)
+  int tag = 0;
+};
+ListViewLayout ParseListViewValue(std::string_view value, int columns, int defaultSort);
+std::string FormatListViewValue(const std::vector<int>& widths, int tag);
+
+void LoadListViewColumns(QTreeView* view, std::string_view ident, int defaultSort);
+void SaveListViewColumns(QTreeView* view, std::string_view ident);
+// The column-click handler: the sorted column reverses, another starts ascending.
+void ListViewColumnClick(QTreeView* view, int column);
+// The compare handler: below, at or above 0 as item1 sorts before, with or after item2.
+int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2);
+
+// A proxy that sorts a view's rows by its Tag through ListViewCompare. Put it
+// between the view and its model; ListViewColumnClick re-sorts through it.
+class ListViewSortModel : public QSortFilterProxyModel {
+ public:
+  ListViewSortModel(QTreeView* view, QObject* parent = nullptr);
+  void Resort();
+
+ protected:
+  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+ private:
+  QTreeView* view_;
+};
+
+}  // namespace qv

@@ -1,0 +1,13 @@
+#pragma once
+// The widget edge: CP932 bytes to Qt text and back. Only text a user typed is
+// ever encoded; stored text keeps its bytes.
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+QString ToQString(std::string_view cp932);
+std::string FromQString(const QString& text);
+
+}  // namespace qv

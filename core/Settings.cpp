@@ -1,0 +1,150 @@
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+
+#include "platform/Paths.h"
+
+#include <cctype>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
+  return std::string(s);
+}
+
+void EnterProgramDir() {
+  auto dir = ProgramDir();
+  if (!dir.empty() && ::chdir(dir.c_str()) != 0) {
+    // Relative names then resolve against the old folder; absolute paths still work.
+  }
+}
+
+std::string AbsoluteName(std::string_view value, std::string_view def) {
+  std::string v = Trimmed(value);
+  if (v.empty()) v = def;
+  return FromProgramDir(v).lexically_normal().string();
+}
+
+std::string WithTrailingSeparator(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+std::string FolderSetting(const keys::Key& key) {
+  EnterProgramDir();
+  return WithTrailingSeparator(AbsoluteName(IniRead(key), key.def));
+}
+
+}  // namespace
+
+std::filesystem::path SettingsFilePath() {
+  auto p = ProgramPath();
+  p.replace_extension(".ini");
+  return p;
+}
+
+IniFile SettingsFile() { return IniFile(SettingsFilePath()); }
+
+int IniReadInteger(std::string_view section, std::string_view key, int def) {
+  return SettingsFile().ReadInteger(section, key, def);
+}
+std::string IniReadString(std::string_view section, std::string_view key, std::string_view def) {
+  return SettingsFile().ReadString(section, key, def);
+}
+bool IniReadBool(std::string_view section, std::string_view key, bool def) {
+  return SettingsFile().ReadBool(section, key, def);
+}
+bool IniWriteString(std::string_view section, std::string_view key, std::string_view value) {
+  return SettingsFile().WriteString(section, key, value);
+}
+void IniReadSection(std::vector<std::string>& list, std::string_view section) {
+  list = SettingsFile().ReadSection(section);
+}
+
+std::string IniRead(const keys::Key& key) { return IniReadString(key.section, key.name, key.def); }
+
+int IniReadInteger(const keys::Key& key) {
+  int def = 0;
+  ParseIniInteger(key.def, def);
+  return IniReadInteger(key.section, key.name, def);
+}
+
+bool IniReadBool(const keys::Key& key) { return IniReadInteger(key) != 0; }
+
+bool IniWrite(const keys::Key& key, std::string_view value) {
+  return IniWriteString(key.section, key.name, value);
+}
+
+unsigned IniReadColor(const keys::Key& key) {
+  int value = 0;
+  if (!ParseIniInteger("$" + Trimmed(IniRead(key)), value)) ParseIniInteger("$" + std::string(key.def), value);
+  return static_cast<unsigned>(value);
+}
+
+std::string OnlineSignUpPhoneNo() {
+  return IniReadString(keys::OnlineSignUpPhoneNo.section, keys::OnlineSignUpPhoneNo.name,
+                       IniRead(keys::DefaultOnlineSignUpPhoneNo));
+}
+std::string EMailPhoneNo() {
+  return IniReadString(keys::EMailPhoneNo.section, keys::EMailPhoneNo.name, IniRead(keys::DefaultEMailPhoneNo));
+}
+std::string EMailAutoPhoneNo() {
+  return IniReadString(keys::EMailAutoPhoneNo.section, keys::EMailAutoPhoneNo.name,
+                       IniRead(keys::DefaultEMailAutoPhoneNo));
+}
+
+std::string GetMailFolder() { return FolderSetting(keys::MailFolder); }
+std::string GetThemeFolder() { return FolderSetting(keys::ThemeFolder); }
+
+std::string GetDataFilePath(std::string_view key, std::string_view def) {
+  EnterProgramDir();
+  return AbsoluteName(IniReadString("File", key, def), def);
+}
+
+std::string GetTempDataFile(int kind) {
+  std::filesystem::path p = GetDataFilePath(keys::TempData.name, keys::TempData.def);
+  auto ext = p.extension().string();
+  p.replace_extension();
+  return p.string() + std::to_string(kind) + ext;
+}
+
+bool IsComPortName(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string_view rest = upper;
+  if (rest.starts_with("COM"))
+    rest.remove_prefix(3);
+  else if (rest.starts_with("\\\\.\\COM"))
+    rest.remove_prefix(7);
+  else
+    return false;
+  if (rest.empty() || rest.size() > 3) return false;
+  int n = 0;
+  for (char c : rest) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  return n >= 1 && n <= 256;
+}
+
+std::string ComPortDeviceName(std::string_view name, bool withPrefix) {
+  std::string t = Trimmed(name);
+  for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string full;
+  if (!IsComPortName(t))
+    full = "\\\\.\\COM1";
+  else if (t.starts_with("\\\\.\\"))
+    full = t;
+  else
+    full = "\\\\.\\" + t;
+  return withPrefix ? full : full.substr(4);
+}
+
+int BaudRateOrDefault(int value) { return value > 0 ? value : 115200; }
+
+}  // namespace qv

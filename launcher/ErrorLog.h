@@ -1,0 +1,22 @@
+#pragma once
+// The error log: one line per entry, "yyyy/mm/dd hh:nn:ss : peer : text",
+// keeping the last 100 lines.
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+constexpr size_t kErrorLogLines = 100;
+
+// The peer's number without everything from its first "##".
+std::string PeerForLog(std::string_view peerNumber);
+// One log line (without line break): the text loses every CR LF pair.
+std::string FormatErrorLogLine(const std::tm& localTime, std::string_view peerNumber, std::string_view text);
+
+// Appends the line and drops lines from the top while more than 100 remain.
+// The file is replaced atomically, so a crash never leaves a cut log.
+bool AppendErrorLog(const std::filesystem::path& path, std::string_view line);
+
+}  // namespace qv

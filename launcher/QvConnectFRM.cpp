@@ -1,0 +1,195 @@
+#include "launcher/QvConnectFRM.h"
+
+#include "core/FormPosition.h"
+#include "core/QtText.h"
+#include "launcher/QvLaunchFRM.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <charconv>
+#include <cstdio>
+
+namespace qv {
+
+TfrmConnecting* frmConnecting = nullptr;
+
+namespace {
+
+TfrmConnecting::SessionRunner& Runner() {
+  static TfrmConnecting::SessionRunner runner;
+  return runner;
+}
+
+int NumberOrZero(std::string_view s) {
+  int v = 0;
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return (ec == std::errc() && p == s.data() + s.size()) ? v : 0;
+}
+
+}  // namespace
+
+TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmConnecting");
+  setWindowTitle(QStringLiteral("VeoQuorvel - 通信中"));
+  setAutoFillBackground(true);
+  setModal(true);
+  pnlConnect = new QLabel(QStringLiteral("通信中"), this);
+  pnlConnect->setObjectName("pnlConnect");
+  pnlConnect->setAlignment(Qt::AlignCenter);
+  pnlConnect->setWordWrap(true);
+  pnlConnect->setFrameShape(QFrame::StyledPanel);
+  pnlConnect->setMinimumHeight(40);
+  lblTel = new QLabel(this);
+  lblTel->setObjectName("lblTel");
+  lblCount = new QLabel(this);
+  lblCount->setObjectName("lblCount");
+  lblSize = new QLabel(this);
+  lblSize->setObjectName("lblSize");
+  lblSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  pbConnect = new QProgressBar(this);
+  pbConnect->setObjectName("pbConnect");
+  pbConnect->setTextVisible(false);
+  pnlWait = new QWidget(this);
+  pnlWait->setObjectName("pnlWait");
+  aniWait = new QLabel(pnlWait);
+  aniWait->setObjectName("aniWait");
+  aniWait->setFixedSize(32, 32);
+  aniWait->setAlignment(Qt::AlignCenter);
+  aniWait->setText(QStringLiteral("◐"));
+  btnAbort = new QPushButton(QStringLiteral("中止"), this);
+  btnAbort->setObjectName("btnAbort");
+  connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbortClick(); });
+  tmrStart = new QTimer(this);
+  tmrStart->setObjectName("tmrStart");
+  tmrStart->setInterval(100);
+  tmrStart->setSingleShot(true);
+  connect(tmrStart, &QTimer::timeout, this, [this] { tmrStartTimer(); });
+
+  auto* info = new QGridLayout;
+  info->addWidget(lblTel, 0, 0, 1, 2);
+  info->addWidget(lblCount, 1, 0);
+  info->addWidget(lblSize, 1, 1);
+  auto* bottom = new QHBoxLayout;
+  auto* waitLayout = new QHBoxLayout(pnlWait);
+  waitLayout->setContentsMargins(0, 0, 0, 0);
+  waitLayout->addWidget(aniWait);
+  bottom->addWidget(pnlWait);
+  bottom->addStretch();
+  bottom->addWidget(btnAbort);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(pnlConnect);
+  layout->addLayout(info);
+  layout->addWidget(pbConnect);
+  layout->addLayout(bottom);
+  resize(280, 170);
+  frmConnecting = this;
+}
+
+TfrmConnecting::~TfrmConnecting() {
+  if (frmConnecting == this) frmConnecting = nullptr;
+}
+
+void TfrmConnecting::SetSessionRunner(SessionRunner runner) { Runner() = std::move(runner); }
+
+void TfrmConnecting::AddEvent(int kind, int code) { events_.push_back(std::to_string(kind) + "=" + std::to_string(code)); }
+
+void TfrmConnecting::SetProgressMax(int n) {
+  if (n <= 0) {
+    pbConnect->setVisible(false);
+    lblCount->setVisible(false);
+    return;
+  }
+  pbConnect->setVisible(true);
+  lblCount->setVisible(true);
+  pbConnect->setRange(0, n);
+  pbConnect->setValue(0);
+  lblCount->setText(QStringLiteral("0/%1 件").arg(n));
+}
+
+void TfrmConnecting::SetProgress(int i, bool pending) {
+  if (pbConnect->isHidden()) return;
+  const int max = pbConnect->maximum();
+  if (i > max) {
+    pbConnect->setValue(pending && max > 0 ? max - 1 : max);
+    lblCount->clear();
+    return;
+  }
+  pbConnect->setValue(pending && i > 0 ? i - 1 : i);
+  lblCount->setText(QStringLiteral("%1/%2 件").arg(i).arg(max));
+}
+
+void TfrmConnecting::SetSize(long long n) {
+  lblSize->clear();
+  if (n <= 0) return;
+  lblSize->setText(QStringLiteral("%1Byte").arg(n));
+  waitFrame_ = 1 - waitFrame_;
+  aniWait->setText(waitFrame_ ? QStringLiteral("◑") : QStringLiteral("◐"));
+}
+
+TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>& handle) {
+  for (;;) {
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+    if (abort_) {
+      if (frmLaunch) frmLaunch->SerialDisconnect(10);
+      return PollEnd::Aborted;
+    }
+    while (!events_.empty()) {
+      std::string line = std::move(events_.front());
+      events_.pop_front();
+      size_t eq = line.find('=');
+      if (eq != std::string::npos) {
+        const int kind = NumberOrZero(std::string_view(line).substr(0, eq));
+        const int code = NumberOrZero(std::string_view(line).substr(eq + 1));
+        if (kind == 0) {
+          char id[16];
+          std::snprintf(id, sizeof id, "I%05d", code);
+          if (frmLaunch) pnlConnect->setText(ToQString(frmLaunch->ReportMessage(id, false)));
+        } else if (handle(kind, code)) {
+          return PollEnd::Handled;
+        }
+      }
+      if (abort_) {
+        if (frmLaunch) frmLaunch->SerialDisconnect(10);
+        return PollEnd::Aborted;
+      }
+    }
+  }
+}
+
+void TfrmConnecting::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous()) return;
+  LoadFormPosition(this, kPlaceCentre, 0, "Connect");
+  pnlConnect->clear();
+  lblTel->clear();
+  lblSize->clear();
+  lblCount->setVisible(false);
+  tmrStart->start();
+}
+
+void TfrmConnecting::done(int result) {
+  SaveFormPosition(this, "Connect");
+  QDialog::done(result);
+}
+
+void TfrmConnecting::tmrStartTimer() {
+  tmrStart->stop();
+  events_.clear();
+  abort_ = false;
+  SessionResult result = SessionResult::NothingDone;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (Runner()) result = Runner()(*this, mode_);
+  QApplication::restoreOverrideCursor();
+  done(static_cast<int>(result));
+}
+
+}  // namespace qv

@@ -1,0 +1,814 @@
+#include "launcher/QvLaunchFRM.h"
+
+#include "core/FormPosition.h"
+#include "core/QtText.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/WindowHandle.h"
+#include "launcher/ErrorLog.h"
+#include "launcher/MessageBox.h"
+#include "launcher/QvConnectFRM.h"
+#include "launcher/QvDLLForm.h"
+#include "launcher/QvMessageFRM.h"
+#include "launcher/QvOptionFRM.h"
+#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/splash.h"
+#include "platform/Cp932.h"
+#include "platform/FileUtil.h"
+#include "platform/Paths.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSoundEffect>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <ctime>
+
+namespace qv {
+
+TfrmLaunch* frmLaunch = nullptr;
+
+namespace {
+
+constexpr int kPluginRole = Qt::UserRole + 1;   // index into the holders, -1 for the settings entry
+constexpr int kCaptionRole = Qt::UserRole + 2;  // the display name as CP932 bytes
+
+// CP932 of a UTF-8 literal; the system's own texts are written in UTF-8 here.
+std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
+
+QColor FromTColor(unsigned c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+const QString kIdleCaption = QStringLiteral("ＶｅｏＱｕｏｒｖｅｌ");
+
+QPixmap AppPicture(const char* name) { return QPixmap(QString::fromStdString(FromProgramDir(name).string())); }
+
+TfrmLaunch::SoundPlayer& Player() {
+  static TfrmLaunch::SoundPlayer player;
+  return player;
+}
+
+std::string UpperFirst(std::string_view s) {
+  std::string out(s);
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+  return out;
+}
+
+std::string FiveDigits(char letter, int32_t code) {
+  char id[16];
+  std::snprintf(id, sizeof id, "%c%05d", letter, code);
+  return id;
+}
+
+std::tm LocalNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return t;
+}
+
+}  // namespace
+
+extern "C" QvBool HostParamCallback(int32_t kind, int32_t value) {
+  return frmLaunch ? (frmLaunch->PluginParamCallback(kind, value) ? 1 : 0) : 1;
+}
+
+extern "C" int32_t HostStrCallback(int32_t kind, const char* text, int32_t /*size*/) {
+  return frmLaunch ? frmLaunch->PluginStrCallback(kind, text) : 1;
+}
+
+extern "C" void SerialTraceCallback(int32_t /*kind*/, const void* /*data*/) {}
+
+TfrmLaunch::TfrmLaunch(QWidget* parent) : QMainWindow(parent) {
+  frmLaunch = this;
+  SetMainForm(this);
+  CreateComponents();
+  handle_ = RegisterQtWindow(this);
+  qApp->installEventFilter(this);
+  FormCreate();
+}
+
+TfrmLaunch::~TfrmLaunch() {
+  qApp->removeEventFilter(this);
+  UnregisterWindow(handle_);
+  ClearEntries();
+  UnbindSerialModule();
+  messages_.Clear();
+  if (MainForm() == this) SetMainForm(nullptr);
+  if (frmLaunch == this) frmLaunch = nullptr;
+}
+
+void TfrmLaunch::CreateComponents() {
+  setObjectName("frmLaunch");
+  setWindowTitle(QStringLiteral("VeoQuorvel"));
+  resize(211, 448);
+  setMinimumWidth(211);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, FromTColor(0xFF8080));
+  pal.setColor(QPalette::WindowText, FromTColor(0xFFFFFF));
+  pal.setColor(QPalette::Base, FromTColor(0xFF8080));
+  pal.setColor(QPalette::Text, FromTColor(0xFFFFFF));
+  setPalette(pal);
+
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pnlInfo = new QLabel(kIdleCaption, central);
+  pnlInfo->setObjectName("pnlInfo");
+  pnlInfo->setFixedHeight(25);
+  pnlInfo->setAlignment(Qt::AlignCenter);
+  pnlInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  layout->addWidget(pnlInfo);
+
+  pnlTopBanner = new QWidget(central);
+  pnlTopBanner->setObjectName("pnlTopBanner");
+  pnlTopBanner->setFixedHeight(58);
+  auto* top = new QHBoxLayout(pnlTopBanner);
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(0);
+  pnlLogo = new QWidget(pnlTopBanner);
+  pnlLogo->setObjectName("pnlLogo");
+  pnlLogo->setFixedWidth(65);
+  ImgLogo = new QLabel(pnlLogo);
+  ImgLogo->setObjectName("ImgLogo");
+  ImgLogo->setAlignment(Qt::AlignCenter);
+  ImgLogo->setCursor(Qt::PointingHandCursor);
+  auto* logoLayout = new QVBoxLayout(pnlLogo);
+  logoLayout->setContentsMargins(2, 2, 2, 2);
+  logoLayout->addWidget(ImgLogo);
+  pnlBanner = new QWidget(pnlTopBanner);
+  pnlBanner->setObjectName("pnlBanner");
+  pnlBanner->setFixedWidth(124);
+  pnlAd = new QLabel(pnlBanner);
+  pnlAd->setObjectName("pnlAd");
+  pnlAd->setGeometry(2, 4, 120, 50);
+  pnlAd->setAutoFillBackground(true);
+  QPalette white = pnlAd->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  pnlAd->setPalette(white);
+  aniBanner = new QLabel(pnlAd);
+  aniBanner->setObjectName("aniBanner");
+  aniBanner->setGeometry(0, 0, 120, 50);
+  aniBanner->setProperty("SkipStartPos", true);
+  aniBanner->setProperty("Movie", false);
+  top->addWidget(pnlLogo);
+  top->addStretch();
+  top->addWidget(pnlBanner);
+  layout->addWidget(pnlTopBanner);
+
+  lsvMainMenu = new QListWidget(central);
+  lsvMainMenu->setObjectName("lsvMainMenu");
+  lsvMainMenu->setViewMode(QListView::ListMode);
+  lsvMainMenu->setFlow(QListView::TopToBottom);
+  lsvMainMenu->setWrapping(true);
+  lsvMainMenu->setResizeMode(QListView::Adjust);
+  lsvMainMenu->setIconSize(QSize(32, 32));
+  lsvMainMenu->setSpacing(2);
+  lsvMainMenu->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lsvMainMenu->setFrameShape(QFrame::NoFrame);
+  layout->addWidget(lsvMainMenu, 1);
+
+  pnlBottom = new QWidget(central);
+  pnlBottom->setObjectName("pnlBottom");
+  auto* bottom = new QHBoxLayout(pnlBottom);
+  bottom->setContentsMargins(4, 4, 4, 4);
+  pnlRing = new QLabel(pnlBottom);
+  pnlRing->setObjectName("pnlRing");
+  pnlRing->setFixedSize(61, 21);
+  pnlRing->setAlignment(Qt::AlignCenter);
+  pnlRing->setAutoFillBackground(true);
+  pnlRing->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  btnRing = new QPushButton(pnlBottom);
+  btnRing->setObjectName("btnRing");
+  bottom->addWidget(pnlRing);
+  bottom->addWidget(btnRing, 1);
+  layout->addWidget(pnlBottom);
+
+  auto makeAction = [this](const char* name, const QString& text) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(name);
+    addAction(a);
+    return a;
+  };
+  actClose = makeAction("actClose", QStringLiteral("終了"));
+  actMinimize = makeAction("actMinimize", QStringLiteral("最小化(&N)"));
+  actNormal = makeAction("actNormal", QStringLiteral("元のサイズに戻す(&R)"));
+  actOpen = makeAction("actOpen", QStringLiteral("開く(&O)"));
+  actOption = makeAction("actOption", QStringLiteral("設定"));
+  actWaitRing = makeAction("actWaitRing", QStringLiteral("待受開始"));
+  actMyTelNo = makeAction("actMyTelNo", QStringLiteral("電話番号表示"));
+  actErrorLog = makeAction("actErrorLog", QStringLiteral("エラーログ"));
+  connect(actClose, &QAction::triggered, this, &QWidget::close);
+  connect(actMinimize, &QAction::triggered, this, [this] { showMinimized(); });
+  connect(actNormal, &QAction::triggered, this, [this] { showNormal(); });
+  connect(actOpen, &QAction::triggered, this, [this] { OpenSelected(); });
+  connect(actOption, &QAction::triggered, this, [this] { OptionsDialog(); });
+  connect(actErrorLog, &QAction::triggered, this, [this] { ShowErrorLog(); });
+  actOpen->setEnabled(false);
+  // Ring-wait and the handset's own number need the ring-wait sessions.
+  actWaitRing->setEnabled(false);
+  actMyTelNo->setEnabled(false);
+  connect(btnRing, &QPushButton::clicked, actWaitRing, &QAction::trigger);
+  connect(actWaitRing, &QAction::changed, btnRing, [this] { btnRing->setEnabled(actWaitRing->isEnabled()); });
+  btnRing->setEnabled(actWaitRing->isEnabled());
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  file->addAction(actClose);
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+  tools->addAction(actMyTelNo);
+  tools->addAction(actErrorLog);
+
+  popMain = new QMenu(this);
+  popMain->setObjectName("popMain");
+  popMain->addAction(actOption);
+  popMain->addSeparator();
+  popMain->addAction(actClose);
+
+  connect(lsvMainMenu, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { OpenSelected(); });
+  connect(lsvMainMenu, &QListWidget::itemSelectionChanged, this,
+          [this] { actOpen->setEnabled(!lsvMainMenu->selectedItems().isEmpty()); });
+
+  tmrStart = new QTimer(this);
+  tmrStart->setObjectName("tmrStart");
+  tmrStart->setSingleShot(true);
+  tmrStart->setInterval(1);
+  connect(tmrStart, &QTimer::timeout, this, [this] { tmrStartTimer(); });
+  tmrEmailAuto = new QTimer(this);
+  tmrEmailAuto->setObjectName("tmrEmailAuto");
+  tmrEmailAuto->setInterval(60000);
+
+  QPixmap trayPicture = AppPicture("tray.png");
+  if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
+  TaskTray1 = new QSystemTrayIcon(this);
+  TaskTray1->setObjectName("TaskTray1");
+  TaskTray1->setToolTip(QStringLiteral("VeoQuorvel"));
+  connect(TaskTray1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Context) TaskTrayMouseDown(Qt::RightButton);
+  });
+  if (!trayPicture.isNull()) {
+    TaskTray1->setIcon(QIcon(trayPicture));
+    if (QSystemTrayIcon::isSystemTrayAvailable()) TaskTray1->show();
+  }
+  ShowRingWaitState(RingWaitState::Stopped);
+}
+
+void TfrmLaunch::FormCreate() {
+  std::error_code ec;
+  std::filesystem::create_directories(GetMailFolder(), ec);
+  std::filesystem::create_directories(GetThemeFolder(), ec);
+  if (!LoadEnvironment()) {
+    terminated_ = true;
+    return;
+  }
+  if (!BindSerialModule()) {
+    ShowMessageBox(this, BoxKind::Error, S("DLLの読み込みに失敗しました"));
+    terminated_ = true;
+    return;
+  }
+  peerNumber_.clear();
+  ringWaitState_ = RingWaitState::Stopped;
+  tmrStart->start();
+  LoadPlugins();
+  ReloadBanner();
+  pnlTopBanner->setFixedHeight(58);
+  pnlLogo->setFixedWidth(65);
+  pnlBanner->setFixedWidth(124);
+}
+
+void TfrmLaunch::tmrStartTimer() {
+  tmrStart->stop();
+  if (IniRead(keys::SerialPort).empty()) OptionsDialog();
+}
+
+// ---- status line and banner ----
+
+void TfrmLaunch::SetStatus(std::string_view text) { pnlInfo->setText(text.empty() ? kIdleCaption : ToQString(text)); }
+
+std::string TfrmLaunch::StatusText() const { return FromQString(pnlInfo->text()); }
+
+void TfrmLaunch::StartBannerAnimation() {
+  aniBanner->setVisible(true);
+  aniBanner->setProperty("Movie", true);
+}
+
+void TfrmLaunch::StopBannerAnimation() { aniBanner->setProperty("Movie", false); }
+
+void TfrmLaunch::ReloadBanner() {
+  // Our own banner picture stands behind the theme animation.
+  pnlAd->setPixmap(AppPicture("banner.png"));
+  ImgLogo->setPixmap(AppPicture("logo.png"));
+}
+
+void TfrmLaunch::ShowRingWaitState(RingWaitState state) {
+  ringWaitState_ = state;
+  QColor colour;
+  QString caption, button;
+  switch (state) {
+    case RingWaitState::Stopped:
+      colour = FromTColor(0x0000FF);
+      caption = QStringLiteral("待受停止");
+      button = QStringLiteral("待受開始");
+      break;
+    case RingWaitState::Waiting:
+      colour = FromTColor(0x008000);
+      caption = QStringLiteral("待受中");
+      button = QStringLiteral("待受停止");
+      break;
+    case RingWaitState::Starting:
+    case RingWaitState::Stopping:
+      colour = FromTColor(0x00FFFF);
+      button = QStringLiteral("待受停止");
+      break;
+  }
+  QPalette pal = pnlRing->palette();
+  pal.setColor(QPalette::Window, colour);
+  pal.setColor(QPalette::WindowText, state == RingWaitState::Stopping || state == RingWaitState::Starting
+                                         ? QColor(Qt::black)
+                                         : QColor(Qt::white));
+  pnlRing->setPalette(pal);
+  pnlRing->setText(caption);
+  actWaitRing->setText(button);
+  btnRing->setText(button);
+  pnlRing->repaint();
+}
+
+// ---- plug-ins ----
+
+void TfrmLaunch::ClearEntries() {
+  lsvMainMenu->clear();
+  for (QAction* a : pluginActions_) {
+    popMain->removeAction(a);
+    delete a;
+  }
+  pluginActions_.clear();
+  // Entries go in list order: each finalises and unloads its plug-in.
+  for (auto& holder : plugins_) holder.reset();
+  plugins_.clear();
+}
+
+void TfrmLaunch::LoadPlugins() {
+  ClearEntries();
+  std::vector<std::string> names;
+  for (int i = 1;; ++i) {
+    std::string name = IniReadString(keys::PluginsSection, std::to_string(i), "");
+    if (name.empty()) break;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(FromProgramDir(name), ec)) names.push_back(name);
+  }
+  QAction* firstFixed = popMain->actions().isEmpty() ? nullptr : popMain->actions().front();
+  for (const std::string& name : names) {
+    auto holder = std::make_unique<TDllForm>(name, &HostParamCallback, &HostStrCallback);
+    if (!holder->Initialized()) continue;  // freeing it finalises and unloads
+    const std::string caption = holder->GetName();
+    const int k = static_cast<int>(plugins_.size());
+    auto* item = new QListWidgetItem(holder->GetIcon(), ToQString(caption), lsvMainMenu);
+    item->setData(kPluginRole, k);
+    item->setData(kCaptionRole, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
+    auto* action = new QAction(ToQString(caption) + QStringLiteral("(&") + QChar('A' + k) + QStringLiteral(")"), popMain);
+    connect(action, &QAction::triggered, this, [this, action] {
+      const QString text = action->text();
+      const QString wanted = text.left(text.indexOf('('));
+      for (int row = 0; row < lsvMainMenu->count(); ++row) {
+        QListWidgetItem* it = lsvMainMenu->item(row);
+        const int index = it->data(kPluginRole).toInt();
+        if (it->text() == wanted && index >= 0) {
+          plugins_[static_cast<size_t>(index)]->ShowPluginForm();
+          return;
+        }
+      }
+    });
+    popMain->insertAction(firstFixed, action);
+    pluginActions_.push_back(action);
+    plugins_.push_back(std::move(holder));
+  }
+  auto* option = new QListWidgetItem(QIcon(AppPicture("option.png")), QStringLiteral("設定"), lsvMainMenu);
+  option->setData(kPluginRole, -1);
+  const std::string optionCaption = S("設定");
+  option->setData(kCaptionRole, QByteArray(optionCaption.data(), static_cast<qsizetype>(optionCaption.size())));
+}
+
+std::vector<TfrmLaunch::Entry> TfrmLaunch::Entries() const {
+  std::vector<Entry> entries;
+  for (int row = 0; row < lsvMainMenu->count(); ++row) {
+    QListWidgetItem* it = lsvMainMenu->item(row);
+    QByteArray caption = it->data(kCaptionRole).toByteArray();
+    const int index = it->data(kPluginRole).toInt();
+    entries.push_back({std::string(caption.constData(), static_cast<size_t>(caption.size())),
+                       index >= 0 ? plugins_[static_cast<size_t>(index)].get() : nullptr});
+  }
+  return entries;
+}
+
+TDllForm* TfrmLaunch::FindPlugin(std::string_view displayName) const {
+  for (const Entry& e : Entries())
+    if (e.caption == displayName) return e.plugin;
+  return nullptr;
+}
+
+void TfrmLaunch::OpenSelected() {
+  QListWidgetItem* item = lsvMainMenu->currentItem();
+  if (!item || !item->isSelected()) return;
+  QByteArray caption = item->data(kCaptionRole).toByteArray();
+  OpenItem(std::string_view(caption.constData(), static_cast<size_t>(caption.size())));
+}
+
+void TfrmLaunch::OpenItem(std::string_view caption) {
+  for (const Entry& e : Entries()) {
+    if (e.caption != caption) continue;
+    SetStatus("");
+    if (!e.plugin)
+      OptionsDialog();
+    else
+      e.plugin->ShowPluginForm();
+    return;
+  }
+}
+
+void TfrmLaunch::NotifyPlugin(std::string_view displayName, std::string_view text) {
+  if (TDllForm* plugin = FindPlugin(displayName); plugin && plugin->Initialized()) plugin->SetStr(1, text);
+}
+
+bool TfrmLaunch::PluginParamCallback(int32_t kind, int32_t value) {
+  static const std::string kQueue = S("送信予約"), kSent = S("送信簿"), kInbox = S("受信簿"), kMail = S("メール");
+  switch (kind) {
+    case 0:
+      if (value == 0) SetStatus("");
+      return true;
+    case 1: {
+      bool result = true;
+      switch (value) {
+        case 1:
+          result = RunMailSession(true, false, false, false, false);
+          NotifyPlugin(kMail, kQueue);
+          NotifyPlugin(kMail, kSent);
+          break;
+        case 2:
+        case 3:
+          result = RunMailSession(false, true, false, false, value == 3);
+          NotifyPlugin(kMail, kInbox);
+          break;
+        case 4:
+          result = RunMailSession(true, true, false, false, true);
+          NotifyPlugin(kMail, kQueue);
+          NotifyPlugin(kMail, kSent);
+          NotifyPlugin(kMail, kInbox);
+          break;
+        case 5:
+          result = RunMailSession(true, false, false, true, false);
+          NotifyPlugin(kMail, kQueue);
+          NotifyPlugin(kMail, kSent);
+          break;
+        default:
+          break;
+      }
+      return result;
+    }
+    case 4:
+      if (value == 1) ReloadBanner();
+      return true;
+    case 5:
+      return RunInfoRead(value);
+    case 6:
+      return RunInfoWrite(value);
+    case 10:
+      ReportMessage(FiveDigits('W', value), true);
+      return true;
+    default:
+      return true;
+  }
+}
+
+int32_t TfrmLaunch::PluginStrCallback(int32_t kind, const char* text) {
+  const std::string copy = text ? text : "";
+  switch (kind) {
+    case 2:
+      NotifyPlugin(S("ブックマーク"), copy);
+      break;
+    case 3:
+      NotifyPlugin(S("電話帳"), copy);
+      break;
+    case 10:
+      CloseNotice();
+      ShowNotice(copy, false);
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+// ---- serial link ----
+
+bool TfrmLaunch::BindSerialModule() { return serial_.Bind(IniRead(keys::DllFile), &SerialTraceCallback); }
+
+void TfrmLaunch::UnbindSerialModule() { serial_.Unbind(); }
+
+void TfrmLaunch::SerialDisconnect(int32_t reason) {
+  if (serial_.kwxDisconnect) serial_.kwxDisconnect(reason);
+}
+
+void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
+  if (frmConnecting) frmConnecting->AddEvent(kind, code);
+}
+
+bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
+  // One modal session dialog at a time: a request from inside a running
+  // session is refused instead of showing the dialog a second time.
+  if (!frmConnecting || frmConnecting->isVisible()) return false;
+  frmConnecting->SetMode(mode);
+  setUp(*frmConnecting);
+  return frmConnecting->exec() == static_cast<int>(SessionResult::Done);
+}
+
+bool TfrmLaunch::RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly, bool receiveAll) {
+  StopBannerAnimation();
+  if (!send && !receive) return false;
+  SessionMode mode = send && receive ? SessionMode::SendAndReceive
+                     : send          ? (directOnly ? SessionMode::SendDirectMailOnly : SessionMode::SendQueue)
+                                     : (autoReceive ? SessionMode::AutoReceiveMail : SessionMode::ReceiveMail);
+  const bool autoDelete = IniReadBool(keys::AutoDeleteReceive);
+  return RunSession(mode, [&](TfrmConnecting& dialog) {
+    dialog.SetReceiveAll(receiveAll);
+    dialog.SetAutoDelete(autoDelete);
+  });
+}
+
+bool TfrmLaunch::RunInfoRead(int kind) {
+  return RunSession(SessionMode::ReadHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
+}
+
+bool TfrmLaunch::RunInfoWrite(int kind) {
+  return RunSession(SessionMode::WriteHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
+}
+
+// ---- messages, log, notices, sounds ----
+
+bool TfrmLaunch::LoadEnvironment() {
+  QPalette pal = palette();
+  pal.setColor(QPalette::WindowText, FromTColor(IniReadColor(keys::FontColor)));
+  pal.setColor(QPalette::Text, FromTColor(IniReadColor(keys::FontColor)));
+  pal.setColor(QPalette::Window, FromTColor(IniReadColor(keys::BackColor)));
+  pal.setColor(QPalette::Base, FromTColor(IniReadColor(keys::BackColor)));
+  setPalette(pal);
+  // The message file's path is taken as written (the program's folder is the
+  // current directory by now).
+  const std::string name = NativePath(IniRead(keys::MessageFile));
+  std::error_code ec;
+  if (name.empty() || !std::filesystem::is_regular_file(name, ec) || !messages_.LoadFromFile(name)) {
+    ShowMessageBox(this, BoxKind::Error, S("メッセージファイルの読み込みに失敗しました"));
+    return false;
+  }
+  return true;
+}
+
+std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
+  if (s.empty()) return {};
+  const char letter = UpperFirst(s.substr(0, 1))[0];
+  std::string text;
+  bool logged = true;
+  switch (letter) {
+    case 'I':
+      text = messages_.Text(s);
+      SetStatus(text);
+      if (show) ShowMessageBox(this, BoxKind::Information, text);
+      logged = false;
+      break;
+    case 'W':
+      text = ExpandLineBreaks(messages_.Text(s));
+      SetStatus("");
+      CloseNotice();
+      if (show)
+        ShowMessageBox(this, BoxKind::Warning, text);
+      else
+        ShowNotice(text, true);
+      logged = false;
+      break;
+    case 'D':
+      text = ExpandLineBreaks(messages_.Text(s)) + "(" + std::string(s) + ")";
+      SetStatus("");
+      if (show) {
+        CloseNotice();
+        ShowNotice(text, true);
+      }
+      break;
+    case 'E': {
+      text = ExpandLineBreaks(messages_.Text(s));
+      if (text.empty()) text = S("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
+      SetStatus("");
+      if (show && UpperFirst(s) != "E00520") {
+        CloseNotice();
+        ShowNotice(text, true);
+      }
+      break;
+    }
+    default:
+      text = std::string(s);
+      SetStatus("");
+      if (show) {
+        CloseNotice();
+        ShowNotice(text, true);
+      }
+      break;
+  }
+  if (logged) {
+    const std::string path = GetDataFilePath(keys::ErrorLogFile.name, keys::ErrorLogFile.def);
+    AppendErrorLog(path, FormatErrorLogLine(LocalNow(), peerNumber_, text));
+  }
+  return text;
+}
+
+void TfrmLaunch::ShowNotice(const std::string& text, bool force) {
+  if (!frmReceiveMsg) return;
+  if (!force && !IniReadBool(keys::ShowMessage)) return;
+  frmReceiveMsg->SetMessage(text);
+  frmReceiveMsg->show();
+}
+
+void TfrmLaunch::CloseNotice() {
+  if (!frmReceiveMsg || !frmReceiveMsg->isVisible()) return;
+  while (frmReceiveMsg && frmReceiveMsg->tmrWait->isActive()) {
+    QCoreApplication::processEvents();
+    QThread::msleep(100);
+  }
+  if (frmReceiveMsg) frmReceiveMsg->close();
+}
+
+void TfrmLaunch::SetSoundPlayer(SoundPlayer player) { Player() = std::move(player); }
+
+void TfrmLaunch::PlaySoundFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return;
+  if (Player()) {
+    Player()(file);
+    return;
+  }
+  static QHash<QString, QSoundEffect*> effects;
+  const QString key = QString::fromStdString(file.string());
+  QSoundEffect*& effect = effects[key];
+  if (!effect) {
+    effect = new QSoundEffect(qApp);
+    effect->setSource(QUrl::fromLocalFile(key));
+  }
+  effect->play();
+}
+
+void TfrmLaunch::PlaySentSound() {
+  if (!IniReadBool(keys::PlaySound)) return;
+  PlaySoundFile(GetDataFilePath(keys::PBSoundFile.name, keys::PBSoundFile.def));
+}
+
+void TfrmLaunch::PlayArrivalAlert() {
+  if (IniReadBool(keys::PlaySound)) PlaySoundFile(GetDataFilePath(keys::RingSoundFile.name, keys::RingSoundFile.def));
+  if (!IniReadBool(keys::Vibration)) return;
+  const QPoint origin = pos();
+  auto* random = QRandomGenerator::global();
+  for (int i = 0; i < 21; ++i) {
+    QThread::msleep(40);
+    QCoreApplication::processEvents();
+    move(x() + random->bounded(5) - 2, y());
+    move(x(), y() + random->bounded(5) - 2);
+  }
+  move(origin);
+}
+
+void TfrmLaunch::ShowErrorLog() {
+  const std::string path = GetDataFilePath(keys::ErrorLogFile.name, keys::ErrorLogFile.def);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return;
+  std::string text;
+  ReadWholeFile(path, text);
+  TfrmMessage viewer(this);
+  viewer.setWindowTitle(QStringLiteral("VeoQuorvel - エラーログ"));
+  viewer.SetLines(SplitTextLines(text));
+  viewer.exec();
+}
+
+// ---- dialogs ----
+
+void TfrmLaunch::OptionsDialog() {
+  TfrmOption dialog(this);
+  dialog.exec();
+}
+
+void TfrmLaunch::AboutBox() {
+  TSplashWindow about(this);
+  about.setModal(true);
+  about.memVersion->clear();
+  const std::string dll = IniRead(keys::DllFile);
+  QStringList lines;
+  lines << ToQString(S("通信モジュール V") + GetFileVersionValue(FromProgramDir(dll), "FileVersion", "2.0"));
+  for (const Entry& e : Entries()) {
+    if (!e.plugin || e.caption == S("テーマ")) continue;
+    lines << ToQString(e.caption + " V" + GetFileVersionValue(FromProgramDir(e.plugin->FileName()), "FileVersion", "2.0"));
+  }
+  about.memVersion->setPlainText(lines.join('\n'));
+  about.exec();
+}
+
+// ---- window events ----
+
+bool TfrmLaunch::event(QEvent* event) {
+  if (event->type() == PostedMessageEvent::kType) {
+    auto* m = static_cast<PostedMessageEvent*>(event);
+    if (m->msg == kwx::WM_KWX_NOTIFY) WMSerialEvent(static_cast<int32_t>(m->wParam), static_cast<int32_t>(m->lParam));
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TfrmLaunch::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) LoadFormPosition(this, kPlaceBottomLeft, 0, "Launch");
+}
+
+void TfrmLaunch::closeEvent(QCloseEvent* event) {
+  for (const Entry& e : Entries()) {
+    if (e.plugin && !e.plugin->CloseForm()) {
+      event->ignore();
+      return;
+    }
+  }
+  SaveFormPosition(this, "Launch");
+  event->accept();
+  QCoreApplication::exit(0);
+}
+
+void TfrmLaunch::TaskTrayMouseDown(Qt::MouseButton button) {
+  if (button == Qt::RightButton && !QApplication::activeModalWidget()) popMain->popup(QCursor::pos());
+}
+
+void TfrmLaunch::CycleForms() {
+  if (QApplication::activeModalWidget()) return;
+  std::vector<QWidget*> forms;
+  for (const auto& w : activation_)
+    if (w) forms.push_back(w);
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    const Qt::WindowType type = w->windowType();
+    if ((type == Qt::Window || type == Qt::Dialog) && std::find(forms.begin(), forms.end(), w) == forms.end())
+      forms.push_back(w);
+  }
+  if (forms.size() < 2) return;
+  for (size_t i = forms.size() - 1; i >= 1; --i) {
+    QWidget* w = forms[i];
+    if (!w->isVisible()) continue;
+    if (w->isMinimized())
+      w->showNormal();
+    else
+      w->show();
+    w->raise();
+    w->activateWindow();
+    return;
+  }
+}
+
+bool TfrmLaunch::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::WindowActivate:
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+        auto* w = static_cast<QWidget*>(watched);
+        std::erase_if(activation_, [w](const QPointer<QWidget>& p) { return !p || p == w; });
+        activation_.insert(activation_.begin(), w);
+      }
+      break;
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (watched == lsvMainMenu && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        OpenSelected();
+        return true;
+      }
+      // A key event visits every widget up the chain; take it once, where it
+      // is first delivered.
+      QWidget* focus = QApplication::focusWidget();
+      const bool first = watched->isWidgetType() &&
+                         (watched == focus || (!focus && static_cast<QWidget*>(watched)->isWindow()));
+      if (first && key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ControlModifier)) CycleForms();
+      break;  // never marked as handled
+    }
+    case QEvent::MouseButtonRelease:
+      if (watched == ImgLogo) AboutBox();
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace qv

@@ -1,0 +1,78 @@
+#include "launcher/QvReceiveMsgFRM.h"
+
+#include "core/FormPosition.h"
+#include "core/QtText.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QShowEvent>
+#include <QTimer>
+#include <algorithm>
+
+namespace qv {
+
+TfrmReceiveMsg* frmReceiveMsg = nullptr;
+
+TfrmReceiveMsg::TfrmReceiveMsg(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setObjectName("frmReceiveMsg");
+  setWindowTitle(QStringLiteral("メッセージ"));
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setAutoFillBackground(true);
+  pnlMsg = new QLabel(this);
+  pnlMsg->setObjectName("pnlMsg");
+  pnlMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pnlMsg->setMargin(6);
+  btnOK = new QPushButton(QStringLiteral("OK"), this);
+  btnOK->setObjectName("btnOK");
+  connect(btnOK, &QPushButton::clicked, this, &QWidget::close);
+  tmrWait = new QTimer(this);
+  tmrWait->setObjectName("tmrWait");
+  tmrWait->setInterval(4000);
+  tmrWait->setSingleShot(true);  // its tick only disables it
+  setFixedSize(204, 100);
+  frmReceiveMsg = this;
+}
+
+TfrmReceiveMsg::~TfrmReceiveMsg() {
+  if (frmReceiveMsg == this) frmReceiveMsg = nullptr;
+}
+
+void TfrmReceiveMsg::SetMessage(const std::string& text) {
+  QStringList lines = ToQString(text).split(QRegularExpression("\r\n|\r|\n"));
+  QFontMetrics fm(pnlMsg->font());
+  int widest = 0;
+  for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+  const int width = std::max(140, widest) + 64;
+  const int height = btnOK->sizeHint().height() + static_cast<int>(lines.size()) * fm.boundingRect("A").height() + 44;
+  setFixedSize(width, height);
+  for (QString& line : lines) line.prepend(QStringLiteral("  "));
+  pnlMsg->setText(lines.join('\n'));
+  tmrWait->start();
+}
+
+QString TfrmReceiveMsg::MessageText() const { return pnlMsg->text(); }
+
+void TfrmReceiveMsg::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) LoadFormPosition(this, kPlaceBottomRight, 0, "ReceiveMsg");
+}
+
+void TfrmReceiveMsg::closeEvent(QCloseEvent* event) {
+  SaveFormPosition(this, "ReceiveMsg");
+  QWidget::closeEvent(event);
+}
+
+void TfrmReceiveMsg::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const QSize b = btnOK->sizeHint();
+  const int bw = std::max(b.width(), 75);
+  btnOK->setGeometry((width() - bw) / 2, height() - b.height() - 8, bw, b.height());
+  pnlMsg->setGeometry(4, 4, width() - 8, height() - b.height() - 16);
+}
+
+}  // namespace qv

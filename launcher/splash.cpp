@@ -1,0 +1,129 @@
+#include "launcher/splash.h"
+
+#include "core/QtText.h"
+#include "platform/Paths.h"
+#include "platform/Version.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QWindow>
+#include <QVBoxLayout>
+
+namespace qv {
+namespace {
+QPointer<TSplashWindow>& Splash() {
+  static QPointer<TSplashWindow> splash;
+  return splash;
+}
+}  // namespace
+
+std::string GetFileVersionValue(const std::filesystem::path& file, std::string_view name, std::string_view def) {
+  auto value = ReadVersionValue(file, name);
+  return value ? *value : std::string(def);
+}
+
+TSplashWindow::TSplashWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  setObjectName("SplashWindow");
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(255, 0, 0));  // red face
+  setPalette(pal);
+  setAutoFillBackground(true);
+  pnlFrame = new QFrame(this);
+  pnlFrame->setObjectName("pnlFrame");
+  pnlFrame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  pnlFrame->setLineWidth(4);
+  QPalette inner = pnlFrame->palette();
+  inner.setColor(QPalette::Window, QColor(255, 255, 255));
+  inner.setColor(QPalette::WindowText, QColor(0, 0, 0));
+  inner.setColor(QPalette::Base, QColor(255, 255, 255));
+  pnlFrame->setPalette(inner);
+  pnlFrame->setAutoFillBackground(true);
+  imgLogo = new QLabel(pnlFrame);
+  imgLogo->setObjectName("imgLogo");
+  imgLogo->setPixmap(QPixmap(QString::fromStdString(FromProgramDir("logo.png").string())));
+  lblVersion = new QLabel(pnlFrame);
+  lblVersion->setObjectName("lblVersion");
+  QFont big = lblVersion->font();
+  big.setBold(true);
+  lblVersion->setFont(big);
+  lblVersion->setText(ToQString("VeoQuorvel V" + GetFileVersionValue(ProgramPath(), "FileVersion", "2.0")));
+  memVersion = new QPlainTextEdit(pnlFrame);
+  memVersion->setObjectName("memVersion");
+  memVersion->setReadOnly(true);
+  memVersion->setFrameShape(QFrame::NoFrame);
+  memVersion->setFixedHeight(72);
+  memVersion->viewport()->installEventFilter(this);
+  imgLogo->installEventFilter(this);
+  lblVersion->installEventFilter(this);
+
+  auto* text = new QVBoxLayout;
+  text->addWidget(lblVersion);
+  text->addWidget(memVersion);
+  auto* row = new QHBoxLayout(pnlFrame);
+  row->setContentsMargins(12, 12, 12, 12);
+  row->addLayout(text, 1);
+  row->addWidget(imgLogo, 0, Qt::AlignRight | Qt::AlignTop);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 4);
+  outer->addWidget(pnlFrame);
+  resize(320, 130);
+}
+
+TSplashWindow* TSplashWindow::ShowSplash() {
+  auto* splash = new TSplashWindow(nullptr);
+  splash->setAttribute(Qt::WA_DeleteOnClose);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    splash->move(area.center() - QPoint(splash->width() / 2, splash->height() / 2));
+  }
+  splash->show();
+  splash->repaint();
+  QCoreApplication::processEvents();
+  // Activating any other window of the program ends the splash.
+  connect(qApp, &QGuiApplication::focusWindowChanged, splash, [splash](QWindow* window) {
+    if (window && window != splash->windowHandle()) splash->Deactivated();
+  });
+  Splash() = splash;
+  return splash;
+}
+
+void TSplashWindow::CloseSplash() {
+  if (Splash()) Splash()->Deactivated();
+}
+
+void TSplashWindow::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible()) Deactivated();
+}
+
+void TSplashWindow::Deactivated() {
+  // Only the splash releases itself; the about box waits for its click.
+  if (!isModal()) {
+    hide();
+    deleteLater();
+  }
+}
+
+bool TSplashWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease) ClickClose();
+  return QDialog::eventFilter(watched, event);
+}
+
+void TSplashWindow::mouseReleaseEvent(QMouseEvent* event) {
+  QDialog::mouseReleaseEvent(event);
+  ClickClose();
+}
+
+void TSplashWindow::ClickClose() {
+  if (isModal() && isVisible()) done(1);
+}
+
+}  // namespace qv

@@ -1,0 +1,289 @@
+// Start-up, the main window's layout and behaviour, the splash and about box.
+#include "LauncherFixture.h"
+#include "core/QtText.h"
+#include "launcher/QvDLLForm.h"
+#include "launcher/QvOptionFRM.h"
+#include "launcher/splash.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGlyphRun>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextLayout>
+#include <QTimer>
+
+using namespace qvtest;
+
+namespace {
+
+// Whether every character of text has a real glyph in the fonts Qt picks for
+// it (glyph 0 is the "missing" box).
+bool RendersWithoutBoxes(const QString& text, const QFont& font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  bool any = false;
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    for (quint32 glyph : run.glyphIndexes()) {
+      if (glyph == 0) return false;
+      any = true;
+    }
+  }
+  return any;
+}
+
+// Ctrl+Tab as the keyboard delivers it: to the window's focus widget.
+void CtrlTab(QWidget* window) {
+  QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+  QTest::keyClick(target, Qt::Key_Tab, Qt::ControlModifier);
+}
+
+}  // namespace
+
+TEST_F(LauncherTest, StartUpEndsWithTheExactMessageWhenSomethingIsMissing) {
+  struct Case {
+    std::map<std::string, std::string> ini;
+    const char* message;
+    bool serialLoaded;
+  } cases[] = {
+      {{{"File|MessageFile", "Nothing.txt"}}, "メッセージファイルの読み込みに失敗しました", false},
+      {{{"File|MessageFile", ""}}, "メッセージファイルの読み込みに失敗しました", false},
+      {{{"File|DllFile", ""}}, "DLLの読み込みに失敗しました", false},
+      {{{"File|DllFile", "NoSuchModule.so"}}, "DLLの読み込みに失敗しました", false},
+      {{{"File|DllFile", "TestSerialMissing.so"}}, "DLLの読み込みに失敗しました", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    auto ini = c.ini;
+    ini["Plugins|1"] = "TestMail.qpl";
+    WriteIni(ini);
+    TakeCalls();
+    boxes_.clear();
+    std::vector<std::string> callsAtBox;
+    onBox_ = [&] { callsAtBox = Calls(); };
+    Start();
+    onBox_ = nullptr;
+    EXPECT_TRUE(launch_->Terminated());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].second, J(c.message));
+    if (c.serialLoaded) {
+      EXPECT_EQ(callsAtBox, (std::vector<std::string>{"serial unloaded"})) << "unloaded before the message";
+    } else {
+      EXPECT_TRUE(callsAtBox.empty());
+    }
+    EXPECT_TRUE(launch_->Entries().empty()) << "no plug-in was loaded";
+    EXPECT_FALSE(launch_->tmrStart->isActive());
+    Stop();
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "MailLog")) << "the folders come first";
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Theme"));
+}
+
+TEST_F(LauncherTest, StartUpBindsEverySerialFunctionAndInstallsTheTraceCallback) {
+  Start();
+  ASSERT_FALSE(launch_->Terminated());
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"serial SetCallbackFunc"}));
+  const qv::SerialEntries& s = launch_->Serial();
+  const void* entries[] = {
+      reinterpret_cast<const void*>(s.kwxInitial), reinterpret_cast<const void*>(s.kwxTerminate),
+      reinterpret_cast<const void*>(s.kwxConnectEMail), reinterpret_cast<const void*>(s.kwxAsyncSendEMail),
+      reinterpret_cast<const void*>(s.kwxAsyncGetEMailList), reinterpret_cast<const void*>(s.kwxAsyncGetEMail),
+      reinterpret_cast<const void*>(s.kwxPurgeEMail), reinterpret_cast<const void*>(s.kwxExitEMail),
+      reinterpret_cast<const void*>(s.kwxAsyncGetBuffer), reinterpret_cast<const void*>(s.kwxWaitForRing),
+      reinterpret_cast<const void*>(s.kwxConnectSMail), reinterpret_cast<const void*>(s.kwxDisconnect),
+      reinterpret_cast<const void*>(s.kwxResumeTxRx), reinterpret_cast<const void*>(s.kwxReadySMail),
+      reinterpret_cast<const void*>(s.kwxGetState), reinterpret_cast<const void*>(s.kwxSetParam),
+      reinterpret_cast<const void*>(s.kwxGetParam), reinterpret_cast<const void*>(s.kwxEnterInfoMode),
+      reinterpret_cast<const void*>(s.kwxGetInfo), reinterpret_cast<const void*>(s.kwxSetInfo),
+      reinterpret_cast<const void*>(s.kwxBareInfo), reinterpret_cast<const void*>(s.kwxDeleteInfo),
+      reinterpret_cast<const void*>(s.kwxExitInfoMode), reinterpret_cast<const void*>(s.kwxGetTelNumber)};
+  for (const void* entry : entries) EXPECT_NE(entry, nullptr);
+  EXPECT_EQ(reinterpret_cast<const void*>(s.kwxDisconnect), ModuleSymbol("TestSerial.so", "kwxDisconnect"));
+  Stop();
+  EXPECT_EQ(Calls().back(), "serial unloaded");
+}
+
+TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
+  WriteIni({{"Plugins|1", "TestMail.qpl"}, {"Plugins|2", "TestAddress.qpl"}, {"Plugins|3", "TestBookMark.qpl"}});
+  Start();
+  launch_->show();
+  QApplication::processEvents();
+  QTest::qWait(50);
+  EXPECT_EQ(launch_->windowTitle().toStdString(), "VeoQuorvel");
+  EXPECT_EQ(launch_->width(), 211);
+  EXPECT_EQ(launch_->height(), 448);
+  EXPECT_EQ(launch_->minimumWidth(), 211);
+  EXPECT_EQ(launch_->pnlInfo->height(), 25);
+  EXPECT_EQ(launch_->pnlInfo->text().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
+  EXPECT_EQ(launch_->pnlTopBanner->height(), 58);
+  EXPECT_EQ(launch_->pnlLogo->width(), 65);
+  EXPECT_EQ(launch_->pnlBanner->width(), 124);
+  EXPECT_EQ(launch_->pnlBanner->geometry().right(), launch_->pnlTopBanner->width() - 1) << "right-aligned";
+  EXPECT_EQ(launch_->pnlAd->size(), QSize(120, 50));
+  EXPECT_EQ(launch_->aniBanner->size(), QSize(120, 50));
+  EXPECT_EQ(launch_->pnlRing->size(), QSize(61, 21));
+  EXPECT_EQ(launch_->pnlRing->text().toStdString(), "待受停止");
+  EXPECT_EQ(launch_->btnRing->text().toStdString(), "待受開始");
+  EXPECT_EQ(launch_->palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF)) << "$FF8080";
+  EXPECT_EQ(launch_->palette().color(QPalette::WindowText), QColor(Qt::white));
+  QStringList menus;
+  for (QAction* a : launch_->menuBar()->actions()) menus << a->text();
+  EXPECT_EQ(menus.join('|').toStdString(), "ファイル(&F)|ツール(&T)");
+  ASSERT_EQ(launch_->lsvMainMenu->count(), 4);
+  for (int i = 0; i < 4; ++i) {
+    QListWidgetItem* item = launch_->lsvMainMenu->item(i);
+    EXPECT_TRUE(RendersWithoutBoxes(item->text(), launch_->lsvMainMenu->font())) << item->text().toStdString();
+    EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
+  }
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlRing->text(), launch_->pnlRing->font()));
+  EXPECT_FALSE(launch_->lsvMainMenu->item(3)->icon().isNull()) << "the settings entry has its icon";
+  QImage shot = launch_->grab().toImage();
+  EXPECT_EQ(shot.width(), 211);
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-main-window.png").string())));
+}
+
+TEST_F(LauncherTest, TheStartTimerOpensTheSettingsDialogOnlyWithoutAPort) {
+  for (const char* port : {"", "COM3"}) {
+    WriteIni({{"Port|SerialPort", port}});
+    Start();
+    launch_->show();
+    QString title;
+    QTimer::singleShot(50, [&] {
+      if (auto* w = QApplication::activeModalWidget()) {
+        title = w->windowTitle();
+        static_cast<qv::TfrmOption*>(w)->btnCancel->click();
+      }
+    });
+    QTest::qWait(150);
+    EXPECT_EQ(title.toStdString(), port[0] ? "" : "VeoQuorvel - 環境設定") << port;
+    EXPECT_FALSE(launch_->tmrStart->isActive());
+    Stop();
+  }
+}
+
+TEST_F(LauncherTest, EntriesOpenByDoubleClickEnterMenuAndAction) {
+  WriteIni({{"Plugins|1", "TestMail.qpl"}, {"Plugins|2", "TestAddress.qpl"}});
+  Start();
+  launch_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
+  TakeCalls();
+  QListWidget* list = launch_->lsvMainMenu;
+  EXPECT_FALSE(launch_->actOpen->isEnabled());
+  list->setCurrentRow(1);
+  EXPECT_TRUE(launch_->actOpen->isEnabled());
+  launch_->SetStatus("busy");
+  QTest::keyClick(list->viewport()->parentWidget(), Qt::Key_Return);
+  EXPECT_EQ(qv::ToQString(launch_->StatusText()).toStdString(), "ＶｅｏＱｕｏｒｖｅｌ") << "opening restores the status line";
+  list->setCurrentRow(0);
+  const QRect rect = list->visualItemRect(list->item(0));
+  ASSERT_FALSE(rect.isEmpty());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+  EXPECT_EQ(CallsOf("Test").size(), 2u);
+  EXPECT_TRUE(launch_->actOpen->isEnabled());
+  launch_->actOpen->trigger();
+  EXPECT_EQ(CallsOf("Test"), (std::vector<std::string>{"TestAddress ShowForm", "TestMail ShowForm", "TestMail ShowForm"}));
+  launch_->OpenItem(J("無い項目"));
+  EXPECT_TRUE(CallsOf("Test").size() == 3);
+  QString title;
+  QTimer::singleShot(0, [&] {
+    if (auto* w = QApplication::activeModalWidget()) {
+      title = w->windowTitle();
+      w->close();
+    }
+  });
+  launch_->OpenItem(J("設定"));
+  EXPECT_EQ(title.toStdString(), "VeoQuorvel - 環境設定");
+}
+
+TEST_F(LauncherTest, TheTrayIconPopsTheMenuUpUnlessAWindowIsModal) {
+  Start();
+  launch_->show();
+  launch_->TaskTrayMouseDown(Qt::LeftButton);
+  EXPECT_FALSE(launch_->popMain->isVisible());
+  launch_->TaskTrayMouseDown(Qt::RightButton);
+  EXPECT_TRUE(launch_->popMain->isVisible());
+  launch_->popMain->hide();
+  bool shownWhileModal = true;
+  QTimer::singleShot(0, [&] {
+    launch_->TaskTrayMouseDown(Qt::RightButton);
+    shownWhileModal = launch_->popMain->isVisible();
+    QApplication::activeModalWidget()->close();
+  });
+  launch_->OptionsDialog();
+  EXPECT_FALSE(shownWhileModal);
+}
+
+TEST_F(LauncherTest, CtrlTabBringsTheLeastRecentlyActiveVisibleWindowForward) {
+  Start();
+  launch_->show();
+  QWidget second, third, hidden;
+  second.setWindowTitle("second");
+  third.setWindowTitle("third");
+  second.show();
+  third.show();
+  hidden.setWindowTitle("hidden");
+  for (QWidget* w : {static_cast<QWidget*>(launch_.get()), &second, &third}) {
+    w->activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w)) << w->windowTitle().toStdString();
+  }
+  // Most recently active first: third, second, the launcher.
+  CtrlTab(&third);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(launch_.get()));
+  CtrlTab(launch_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+  CtrlTab(&second);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&third));
+
+  // While the session dialog is up nothing happens.
+  QWidget* activeDuring = nullptr;
+  qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting& d, qv::SessionMode) {
+    QTest::qWait(20);
+    CtrlTab(&d);
+    QTest::qWait(50);
+    activeDuring = QApplication::activeWindow();
+    return qv::SessionResult::Done;
+  });
+  launch_->RunInfoRead(1);
+  EXPECT_EQ(activeDuring, connecting_.get());
+}
+
+TEST_F(LauncherTest, TheAboutBoxListsTheModuleAndEveryPluginButTheTheme) {
+  WriteIni({{"Plugins|1", "TestMail.qpl"}, {"Plugins|2", "TestTheme.qpl"}, {"Plugins|3", "TestAddress.qpl"}});
+  Start();
+  QString text;
+  bool closedByClick = false;
+  QTimer::singleShot(0, [&] {
+    auto* about = qobject_cast<qv::TSplashWindow*>(QApplication::activeModalWidget());
+    ASSERT_NE(about, nullptr);
+    text = about->memVersion->toPlainText();
+    QTest::mouseClick(about->lblVersion, Qt::LeftButton);
+    closedByClick = !about->isVisible();
+  });
+  QTest::mouseClick(launch_->ImgLogo, Qt::LeftButton);
+  EXPECT_TRUE(closedByClick);
+  EXPECT_EQ(text.toStdString(), "通信モジュール V7.6.5.4\nメール V3.1.0.0\n電話帳 V3.2.0.0");
+}
+
+TEST_F(LauncherTest, TheSplashShowsTheProgramVersionAndLeavesWhenAnotherWindowIsActivated) {
+  Start();
+  QPointer<qv::TSplashWindow> splash = qv::TSplashWindow::ShowSplash();
+  ASSERT_TRUE(splash);
+  EXPECT_EQ(splash->lblVersion->text().toStdString(), "VeoQuorvel V2.0") << "the test program has no version block";
+  EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+  ASSERT_TRUE(splash->grab().save(QString::fromStdString(ArtifactPath("launcher-splash.png").string())));
+  QTest::mouseClick(splash->lblVersion, Qt::LeftButton);
+  EXPECT_TRUE(splash->isVisible()) << "a click closes only the about box";
+  launch_->show();
+  launch_->activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 2000));
+}

@@ -1,0 +1,317 @@
+// Message ids, the message file, the error log, notices and sounds.
+#include "LauncherFixture.h"
+#include "core/QtText.h"
+#include "launcher/ErrorLog.h"
+#include "launcher/MessageTable.h"
+#include "launcher/QvMessageFRM.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <set>
+#include <QTimer>
+#include <regex>
+#include <sys/stat.h>
+
+using namespace qvtest;
+using qv::BoxKind;
+
+TEST(MessageTable, LooksUpCodesIgnoringCaseAndTheFirstEntryCounts) {
+  qv::MessageTable table;
+  // "ア" is 83 41 and "ａ" 82 81: trail bytes are never taken for letters.
+  table.SetLines({"W01001=first", "w01001=second", "E00010=a=b", "no equals sign", "I00001=", J("ア") + "=kana",
+                  J("ａ") + "x=wide"});
+  EXPECT_EQ(table.Text("W01001"), "first");
+  EXPECT_EQ(table.Text("w01001"), "first");
+  EXPECT_EQ(table.Text("e00010"), "a=b");
+  EXPECT_EQ(table.Text("I00001"), "");
+  EXPECT_EQ(table.Text("W09999"), "");
+  EXPECT_EQ(table.Text(J("ア")), "kana");
+  EXPECT_EQ(table.Text(J("ａ") + "X"), "wide");
+  EXPECT_EQ(table.Text("\x83" "a"), "") << "a lower-case trail byte is not upper-cased";
+}
+
+TEST(MessageTable, LoadsLinesOfAnyBreakAndFailsForAMissingFile) {
+  TempDir tmp;
+  WriteFile(tmp / "m.txt", "I00001=one\r\nI00002=two\nI00003=three");
+  qv::MessageTable table;
+  ASSERT_TRUE(table.LoadFromFile(tmp / "m.txt"));
+  EXPECT_EQ(table.Text("I00003"), "three");
+  EXPECT_EQ(table.Lines().size(), 3u);
+  EXPECT_FALSE(table.LoadFromFile(tmp / "none.txt"));
+  EXPECT_EQ(table.Text("I00001"), "");
+}
+
+TEST(MessageTable, LineBreakMarksInAnyCaseAndNeverInsideADoubleByteCharacter) {
+  EXPECT_EQ(qv::ExpandLineBreaks("a<br>b<BR>c<Br>d"), "a\r\nb\r\nc\r\nd");
+  EXPECT_EQ(qv::ExpandLineBreaks("<b>r<br"), "<b>r<br");
+  // "ー" is 81 5B: the text stays as it is around it.
+  const std::string text = J("メール<br>ー");
+  EXPECT_EQ(qv::ExpandLineBreaks(text), J("メール") + "\r\n" + J("ー"));
+}
+
+TEST(ErrorLog, LineFormatStripsThePeerSuffixAndEveryCrLf) {
+  std::tm t{};
+  t.tm_year = 2003 - 1900;
+  t.tm_mon = 0;
+  t.tm_mday = 5;
+  t.tm_hour = 9;
+  t.tm_min = 7;
+  t.tm_sec = 3;
+  EXPECT_EQ(qv::FormatErrorLogLine(t, "07012345678##3", "first\r\nsecond\r\nthird"),
+            "2003/01/05 09:07:03 : 07012345678 : firstsecondthird");
+  EXPECT_EQ(qv::FormatErrorLogLine(t, "", "x"), "2003/01/05 09:07:03 :  : x");
+  // A lone CR or LF is not a pair and stays.
+  EXPECT_EQ(qv::FormatErrorLogLine(t, "##", "a\rb\nc"), "2003/01/05 09:07:03 :  : a\rb\nc");
+}
+
+TEST(ErrorLog, KeepsTheLast100LinesAndReplacesTheFileWhole) {
+  struct Case {
+    int before;
+    const char* breakText;
+  };
+  for (Case c : {Case{0, "\r\n"}, Case{99, "\r\n"}, Case{100, "\r\n"}, Case{150, "\n"}}) {
+    TempDir tmp;
+    const auto path = tmp / "Error.log";
+    std::string text;
+    for (int i = 1; i <= c.before; ++i) text += "line " + std::to_string(i) + c.breakText;
+    if (c.before) WriteFile(path, text);
+    struct stat before {};
+    const bool existed = ::stat(path.c_str(), &before) == 0;
+    ASSERT_TRUE(qv::AppendErrorLog(path, "new"));
+    std::string after = ReadFile(path);
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < after.size();) {
+      size_t end = after.find("\r\n", pos);
+      ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+      lines.push_back(after.substr(pos, end - pos));
+      pos = end + 2;
+    }
+    const int expected = std::min(c.before + 1, 100);
+    ASSERT_EQ(static_cast<int>(lines.size()), expected) << c.before;
+    EXPECT_EQ(lines.back(), "new");
+    if (c.before >= 100) {
+      EXPECT_EQ(lines.front(), "line " + std::to_string(c.before - 98));
+    }
+    // A new file took the old one's place: the old log is never cut in place.
+    struct stat now {};
+    ASSERT_EQ(::stat(path.c_str(), &now), 0);
+    if (existed) {
+      EXPECT_NE(now.st_ino, before.st_ino);
+    }
+    int others = 0;
+    for (auto& e : std::filesystem::directory_iterator(tmp.path())) others += e.path() != path;
+    EXPECT_EQ(others, 0) << "no temporary file is left behind";
+  }
+}
+
+namespace {
+
+struct ReportCase {
+  const char* id;
+  bool show;
+  const char* status;  // expected status line (UTF-8); "" = idle caption
+  int box;             // -1 none, else BoxKind
+  const char* box_text;
+  const char* notice;  // expected notice text lines joined by \n, nullptr = none
+  const char* logged;  // text of the log line, nullptr = not logged
+};
+
+std::string Utf8(const std::string& cp932) { return qv::ToQString(cp932).toStdString(); }
+
+}  // namespace
+
+class ReportTest : public LauncherTest {};
+
+TEST_F(ReportTest, EachKindOfIdGoesToItsPlaces) {
+  const ReportCase cases[] = {
+      {"I00101", false, "ポートが見つかりました", -1, nullptr, nullptr, nullptr},
+      {"i00101", true, "ポートが見つかりました", int(BoxKind::Information), "ポートが見つかりました", nullptr, nullptr},
+      {"W01005", true, "", int(BoxKind::Warning), "メールはありません\r\n後で確かめてください", nullptr, nullptr},
+      {"W01005", false, "", -1, nullptr, "  メールはありません\n  後で確かめてください", nullptr},
+      {"D00030", false, "", -1, nullptr, nullptr, "携帯電話が外れました(D00030)"},
+      {"D00030", true, "", -1, nullptr, "  携帯電話が外れました(D00030)", "携帯電話が外れました(D00030)"},
+      {"E01130", true, "", -1, nullptr, "  応答がありません\n  やり直してください", "応答がありませんやり直してください"},
+      {"e00123", true, "", -1, nullptr, "  通信が中断されました。(00123)", "通信が中断されました。(00123)"},
+      {"E00520", true, "", -1, nullptr, nullptr, "直送メールを拒否しました"},
+      {"free text", true, "", -1, nullptr, "  free text", "free text"},
+      {"", true, "ＶｅｏＱｕｏｒｖｅｌ", -1, nullptr, nullptr, nullptr},
+  };
+  WriteIni({{"Environment|ShowMessage", "0"}});  // forced notices show all the same
+  Start();
+  notice_->tmrWait->setInterval(1);
+  for (const ReportCase& c : cases) {
+    SCOPED_TRACE(c.id + std::string(c.show ? " shown" : " not shown"));
+    launch_->SetStatus(J("前の表示"));
+    notice_->hide();
+    boxes_.clear();
+    std::filesystem::remove(dir_ / "Error.log");
+    std::string text = launch_->ReportMessage(c.id, c.show);
+    std::string status = c.status[0] ? c.status : "ＶｅｏＱｕｏｒｖｅｌ";
+    if (c.id[0] == 0) status = "前の表示";
+    EXPECT_EQ(Utf8(launch_->StatusText()), status);
+    if (c.box < 0) {
+      EXPECT_TRUE(boxes_.empty());
+    } else {
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(int(boxes_[0].first), c.box);
+      EXPECT_EQ(Utf8(boxes_[0].second), c.box_text);
+    }
+    if (c.notice) {
+      EXPECT_TRUE(notice_->isVisible());
+      EXPECT_EQ(notice_->MessageText().toStdString(), c.notice);
+    } else {
+      EXPECT_FALSE(notice_->isVisible());
+    }
+    auto lines = ErrorLogLines();
+    if (c.logged) {
+      ASSERT_EQ(lines.size(), 1u);
+      static const std::regex stamp(R"(^\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2} :  : (.*)$)");
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(lines[0], m, stamp)) << lines[0];
+      EXPECT_EQ(Utf8(m[1]), c.logged);
+    } else {
+      EXPECT_TRUE(lines.empty());
+    }
+  }
+}
+
+TEST_F(ReportTest, LogLinesCarryThePeerNumberAndTheLogStaysAt100Lines) {
+  std::string old;
+  for (int i = 0; i < 150; ++i) old += "2000/01/01 00:00:00 :  : old " + std::to_string(i) + "\r\n";
+  WriteFile(dir_ / "Error.log", old);
+  Start();
+  launch_->SetPeerNumber("0901234##3");
+  launch_->ReportMessage("D00030", false);
+  auto lines = ErrorLogLines();
+  ASSERT_EQ(lines.size(), 100u);
+  EXPECT_NE(lines.back().find(" : 0901234 : "), std::string::npos) << lines.back();
+  EXPECT_EQ(lines.front(), "2000/01/01 00:00:00 :  : old 51");
+  launch_->ReportMessage("E00520", false);
+  lines = ErrorLogLines();
+  ASSERT_EQ(lines.size(), 100u);
+  EXPECT_EQ(lines.front(), "2000/01/01 00:00:00 :  : old 52");
+}
+
+TEST_F(ReportTest, ANewNoticeWaitsUntilTheFirstHasBeenUpItsMinimumTime) {
+  Start();
+  notice_->tmrWait->setInterval(400);
+  launch_->ShowNotice(J("一つ目"), true);
+  ASSERT_TRUE(notice_->isVisible());
+  QString seenDuringWait;
+  QTimer::singleShot(100, [&] { seenDuringWait = notice_->MessageText(); });
+  launch_->ReportMessage("W01005", false);  // closes the first notice, then shows its own
+  EXPECT_EQ(seenDuringWait.toStdString(), "  一つ目") << "the first notice stayed while the wait processed events";
+  EXPECT_TRUE(notice_->isVisible());
+  EXPECT_EQ(notice_->MessageText().toStdString(), "  メールはありません\n  後で確かめてください");
+  EXPECT_TRUE(notice_->tmrWait->isActive());
+  ASSERT_TRUE(notice_->grab().save(QString::fromStdString(ArtifactPath("launcher-notice.png").string())));
+}
+
+TEST_F(ReportTest, NoticesFollowTheSettingUnlessForcedAndSizeToTheirText) {
+  WriteIni({{"Environment|ShowMessage", "0"}});
+  Start();
+  launch_->ShowNotice("quiet", false);
+  EXPECT_FALSE(notice_->isVisible());
+  launch_->ShowNotice("forced", true);
+  EXPECT_TRUE(notice_->isVisible());
+  EXPECT_EQ(notice_->windowTitle().toStdString(), "メッセージ");
+  EXPECT_TRUE(notice_->windowFlags() & Qt::WindowStaysOnTopHint);
+  const int oneLine = notice_->height();
+  EXPECT_EQ(notice_->width(), 140 + 64) << "short texts get the minimum width";
+  notice_->SetMessage(std::string(80, 'W') + "\r\nsecond\r\nthird");
+  EXPECT_GT(notice_->width(), 204);
+  EXPECT_EQ(notice_->height() - oneLine, 2 * QFontMetrics(notice_->pnlMsg->font()).boundingRect("A").height());
+}
+
+TEST_F(ReportTest, TheOkButtonClosesTheNotice) {
+  Start();
+  launch_->ShowNotice("x", true);
+  notice_->btnOK->click();
+  EXPECT_FALSE(notice_->isVisible());
+}
+
+class SoundTest : public LauncherTest {
+ protected:
+  void SetUp() override {
+    LauncherTest::SetUp();
+    qv::TfrmLaunch::SetSoundPlayer([this](const std::filesystem::path& p) { played_.push_back(p.filename().string()); });
+    WriteFile(dir_ / "sent.wav", "RIFF");
+    WriteFile(dir_ / "ring.wav", "RIFF");
+  }
+  std::vector<std::string> played_;
+};
+
+TEST_F(SoundTest, SoundsPlayOnlyWhenEnabledAndPresent) {
+  struct Case {
+    const char* play;
+    const char* sentFile;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"1", "sent.wav", {"sent.wav", "ring.wav"}},
+      {"0", "sent.wav", {}},
+      {"1", "missing.wav", {"ring.wav"}},
+  };
+  for (const Case& c : cases) {
+    WriteIni({{"Environment|PlaySound", c.play}, {"Environment|Vibration", "0"},
+              {"File|PBSoundFile", c.sentFile}, {"File|RingSoundFile", "ring.wav"}});
+    Start();
+    played_.clear();
+    launch_->PlaySentSound();
+    launch_->PlayArrivalAlert();
+    EXPECT_EQ(played_, c.expected) << c.play << " " << c.sentFile;
+    Stop();
+  }
+}
+
+TEST_F(SoundTest, TheVibrationShakesTheWindowAndPutsItBack) {
+  for (const char* vibration : {"1", "0"}) {
+    WriteIni({{"Environment|Vibration", vibration}, {"Environment|PlaySound", "0"}});
+    Start();
+    launch_->show();
+    launch_->move(300, 200);
+    QApplication::processEvents();
+    const QPoint origin = launch_->pos();
+    std::set<std::pair<int, int>> places;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { places.insert({launch_->x(), launch_->y()}); });
+    probe.start(5);
+    launch_->PlayArrivalAlert();
+    probe.stop();
+    EXPECT_EQ(launch_->pos(), origin);
+    if (vibration[0] == '1') {
+      EXPECT_GT(places.size(), 2u) << "the window moved around its place";
+    } else {
+      EXPECT_LE(places.size(), 1u);
+    }
+    for (auto [x, y] : places) {
+      EXPECT_LE(std::abs(x - origin.x()), 42);
+      EXPECT_LE(std::abs(y - origin.y()), 42);
+    }
+    Stop();
+  }
+}
+
+TEST_F(LauncherTest, TheErrorLogViewerShowsTheLogAndNothingWithoutOne) {
+  Start();
+  bool shown = false;
+  QTimer::singleShot(0, [&] { shown = QApplication::activeModalWidget() != nullptr; if (auto* w = QApplication::activeModalWidget()) w->close(); });
+  launch_->ShowErrorLog();
+  QApplication::processEvents();
+  EXPECT_FALSE(shown) << "no log, no viewer";
+
+  WriteFile(dir_ / "Error.log", J("2003/01/05 09:07:03 : 070 : 一行目\r\n2003/01/05 09:07:04 :  : 二行目\r\n"));
+  QString title, text;
+  QTimer::singleShot(0, [&] {
+    auto* viewer = qobject_cast<qv::TfrmMessage*>(QApplication::activeModalWidget());
+    ASSERT_NE(viewer, nullptr);
+    title = viewer->windowTitle();
+    text = viewer->memMessage->toPlainText();
+    EXPECT_TRUE(viewer->memMessage->isReadOnly());
+    viewer->btnOK->click();
+  });
+  launch_->actErrorLog->trigger();
+  EXPECT_EQ(title.toStdString(), "VeoQuorvel - エラーログ");
+  EXPECT_EQ(text.toStdString(), "2003/01/05 09:07:03 : 070 : 一行目\n2003/01/05 09:07:04 :  : 二行目");
+}
