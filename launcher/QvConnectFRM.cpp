@@ -2,14 +2,18 @@
 
 #include "core/FormPosition.h"
 #include "core/QtText.h"
+#include "controls/AnimationImage.h"
+#include "controls/BRVPanelEX.h"
+#include "controls/MultiButton.h"
+#include "launcher/FormColors.h"
 #include "launcher/QvLaunchFRM.h"
+#include "platform/Paths.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QShowEvent>
 #include <QThread>
 #include <QTimer>
@@ -41,12 +45,10 @@ TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("VeoQuorvel - 通信中"));
   setAutoFillBackground(true);
   setModal(true);
-  pnlConnect = new QLabel(QStringLiteral("通信中"), this);
+  pnlConnect = new TAttachPanel(this);
   pnlConnect->setObjectName("pnlConnect");
-  pnlConnect->setAlignment(Qt::AlignCenter);
-  pnlConnect->setWordWrap(true);
-  pnlConnect->setFrameShape(QFrame::StyledPanel);
-  pnlConnect->setMinimumHeight(40);
+  pnlConnect->SetCaption(QStringLiteral("通信中"));
+  pnlConnect->setMinimumHeight(44);
   lblTel = new QLabel(this);
   lblTel->setObjectName("lblTel");
   lblCount = new QLabel(this);
@@ -59,14 +61,19 @@ TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
   pbConnect->setTextVisible(false);
   pnlWait = new QWidget(this);
   pnlWait->setObjectName("pnlWait");
-  aniWait = new QLabel(pnlWait);
+  aniWait = new TAnimationImage(pnlWait);
   aniWait->setObjectName("aniWait");
+  // Two frames side by side; with the start frame skipped, Start shows the
+  // other frame and Stop the start frame again.
+  aniWait->SetPicture(QImage(QString::fromStdString(FromProgramDir("wait.png").string())));
+  aniWait->SetColCount(2);
+  aniWait->SetSkipStartPos(true);
   aniWait->setFixedSize(32, 32);
-  aniWait->setAlignment(Qt::AlignCenter);
-  aniWait->setText(QStringLiteral("◐"));
-  btnAbort = new QPushButton(QStringLiteral("中止"), this);
+  btnAbort = new TMultiButton(this);
   btnAbort->setObjectName("btnAbort");
-  connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbortClick(); });
+  btnAbort->SetCaption(QStringLiteral("中止"));
+  btnAbort->setMinimumSize(75, 25);
+  connect(btnAbort, &QAbstractButton::clicked, this, [this] { btnAbortClick(); });
   tmrStart = new QTimer(this);
   tmrStart->setObjectName("tmrStart");
   tmrStart->setInterval(100);
@@ -130,8 +137,10 @@ void TfrmConnecting::SetSize(long long n) {
   lblSize->clear();
   if (n <= 0) return;
   lblSize->setText(QStringLiteral("%1Byte").arg(n));
-  waitFrame_ = 1 - waitFrame_;
-  aniWait->setText(waitFrame_ ? QStringLiteral("◑") : QStringLiteral("◐"));
+  if (aniWait->ShownFrame() == aniWait->GetStartPos())
+    aniWait->Start();
+  else
+    aniWait->Stop();
 }
 
 TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>& handle) {
@@ -152,7 +161,7 @@ TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>
         if (kind == 0) {
           char id[16];
           std::snprintf(id, sizeof id, "I%05d", code);
-          if (frmLaunch) pnlConnect->setText(ToQString(frmLaunch->ReportMessage(id, false)));
+          if (frmLaunch) pnlConnect->SetCaption(ToQString(frmLaunch->ReportMessage(id, false)));
         } else if (handle(kind, code)) {
           return PollEnd::Handled;
         }
@@ -169,7 +178,8 @@ void TfrmConnecting::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   LoadFormPosition(this, kPlaceCentre, 0, "Connect");
-  pnlConnect->clear();
+  ApplyFormColors(*this, {pnlConnect}, {btnAbort});
+  pnlConnect->SetCaption({});
   lblTel->clear();
   lblSize->clear();
   lblCount->setVisible(false);

@@ -13,8 +13,10 @@
 
 class QLabel;
 class QProgressBar;
-class QPushButton;
 class QTimer;
+class TAnimationImage;
+class TAttachPanel;
+class TMultiButton;
 
 namespace qv {
 
@@ -54,14 +56,14 @@ class TfrmConnecting : public QDialog {
   using SessionRunner = std::function<SessionResult(TfrmConnecting& dialog, SessionMode mode)>;
   static void SetSessionRunner(SessionRunner runner);
 
-  QLabel* pnlConnect;
+  TAttachPanel* pnlConnect;
   QLabel* lblTel;
   QLabel* lblCount;
   QLabel* lblSize;
   QProgressBar* pbConnect;
   QWidget* pnlWait;
-  QLabel* aniWait;
-  QPushButton* btnAbort;
+  TAnimationImage* aniWait;
+  TMultiButton* btnAbort;
   QTimer* tmrStart;
 
  protected:
@@ -79,7 +81,6 @@ class TfrmConnecting : public QDialog {
   bool receiveAll_ = false;
   int parameter_ = 0;
   bool abort_ = false;
-  int waitFrame_ = 0;
 };
 
 extern TfrmConnecting* frmConnecting;

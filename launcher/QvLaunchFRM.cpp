@@ -6,6 +6,7 @@
 #include "core/SettingsKeys.h"
 #include "core/WindowHandle.h"
 #include "launcher/ErrorLog.h"
+#include "launcher/FormColors.h"
 #include "launcher/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvDLLForm.h"
@@ -13,6 +14,9 @@
 #include "launcher/QvOptionFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
 #include "launcher/splash.h"
+#include "controls/AnimationImage.h"
+#include "controls/BRVPanelEX.h"
+#include "controls/MultiButton.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "platform/Paths.h"
@@ -51,7 +55,12 @@ constexpr int kCaptionRole = Qt::UserRole + 2;  // the display name as CP932 byt
 // CP932 of a UTF-8 literal; the system's own texts are written in UTF-8 here.
 std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
 
-QColor FromTColor(unsigned c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+constexpr TColor kDefaultBackColor = 0xFF8080;
+constexpr TColor kDefaultFontColor = clWhite;
+// Frames of a banner strip are this high, stacked from the top.
+constexpr int kBannerFrameHeight = 50;
+// Milliseconds per banner frame: a theme's interval of 0 or none.
+constexpr int kBannerSpeed = 500;
 
 const QString kIdleCaption = QStringLiteral("ＶｅｏＱｕｏｒｖｅｌ");
 
@@ -118,12 +127,6 @@ void TfrmLaunch::CreateComponents() {
   resize(211, 448);
   setMinimumWidth(211);
   setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, FromTColor(0xFF8080));
-  pal.setColor(QPalette::WindowText, FromTColor(0xFFFFFF));
-  pal.setColor(QPalette::Base, FromTColor(0xFF8080));
-  pal.setColor(QPalette::Text, FromTColor(0xFFFFFF));
-  setPalette(pal);
 
   auto* central = new QWidget(this);
   setCentralWidget(central);
@@ -131,11 +134,13 @@ void TfrmLaunch::CreateComponents() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  pnlInfo = new QLabel(kIdleCaption, central);
+  pnlInfo = new TAttachPanel(central);
   pnlInfo->setObjectName("pnlInfo");
   pnlInfo->setFixedHeight(25);
-  pnlInfo->setAlignment(Qt::AlignCenter);
-  pnlInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // A small radius keeps a line of text inside the 25-pixel frame.
+  pnlInfo->SetRadius(6);
+  pnlInfo->SetCaptionStyle(btsUpShadow);
+  pnlInfo->SetCaption(kIdleCaption);
   layout->addWidget(pnlInfo);
 
   pnlTopBanner = new QWidget(central);
@@ -144,9 +149,10 @@ void TfrmLaunch::CreateComponents() {
   auto* top = new QHBoxLayout(pnlTopBanner);
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(0);
-  pnlLogo = new QWidget(pnlTopBanner);
+  pnlLogo = new TMultiPanel(pnlTopBanner);
   pnlLogo->setObjectName("pnlLogo");
   pnlLogo->setFixedWidth(65);
+  pnlLogo->SetBevelOuter(bvNone);
   ImgLogo = new QLabel(pnlLogo);
   ImgLogo->setObjectName("ImgLogo");
   ImgLogo->setAlignment(Qt::AlignCenter);
@@ -154,9 +160,12 @@ void TfrmLaunch::CreateComponents() {
   auto* logoLayout = new QVBoxLayout(pnlLogo);
   logoLayout->setContentsMargins(2, 2, 2, 2);
   logoLayout->addWidget(ImgLogo);
-  pnlBanner = new QWidget(pnlTopBanner);
+  pnlBanner = new TAttachPanel(pnlTopBanner);
   pnlBanner->setObjectName("pnlBanner");
   pnlBanner->setFixedWidth(124);
+  // The banner covers all but a thin frame: two pixels of rim at the sides,
+  // rim and face above and below.
+  pnlBanner->SetRadius(2);
   pnlAd = new QLabel(pnlBanner);
   pnlAd->setObjectName("pnlAd");
   pnlAd->setGeometry(2, 4, 120, 50);
@@ -164,11 +173,10 @@ void TfrmLaunch::CreateComponents() {
   QPalette white = pnlAd->palette();
   white.setColor(QPalette::Window, Qt::white);
   pnlAd->setPalette(white);
-  aniBanner = new QLabel(pnlAd);
+  aniBanner = new TAnimationImage(pnlAd);
   aniBanner->setObjectName("aniBanner");
   aniBanner->setGeometry(0, 0, 120, 50);
-  aniBanner->setProperty("SkipStartPos", true);
-  aniBanner->setProperty("Movie", false);
+  aniBanner->SetSkipStartPos(true);
   top->addWidget(pnlLogo);
   top->addStretch();
   top->addWidget(pnlBanner);
@@ -190,17 +198,17 @@ void TfrmLaunch::CreateComponents() {
   pnlBottom->setObjectName("pnlBottom");
   auto* bottom = new QHBoxLayout(pnlBottom);
   bottom->setContentsMargins(4, 4, 4, 4);
-  pnlRing = new QLabel(pnlBottom);
+  pnlRing = new TMultiPanel(pnlBottom);
   pnlRing->setObjectName("pnlRing");
   pnlRing->setFixedSize(61, 21);
-  pnlRing->setAlignment(Qt::AlignCenter);
-  pnlRing->setAutoFillBackground(true);
-  pnlRing->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  btnRing = new QPushButton(pnlBottom);
+  pnlRing->SetBevelOuter(bvLowered);
+  btnRing = new TMultiButton(pnlBottom);
   btnRing->setObjectName("btnRing");
+  btnRing->setFixedHeight(25);
   bottom->addWidget(pnlRing);
   bottom->addWidget(btnRing, 1);
   layout->addWidget(pnlBottom);
+  ApplyColors(kDefaultBackColor, kDefaultFontColor);
 
   auto makeAction = [this](const char* name, const QString& text) {
     auto* a = new QAction(text, this);
@@ -226,9 +234,8 @@ void TfrmLaunch::CreateComponents() {
   // Ring-wait and the handset's own number need the ring-wait sessions.
   actWaitRing->setEnabled(false);
   actMyTelNo->setEnabled(false);
-  connect(btnRing, &QPushButton::clicked, actWaitRing, &QAction::trigger);
-  connect(actWaitRing, &QAction::changed, btnRing, [this] { btnRing->setEnabled(actWaitRing->isEnabled()); });
-  btnRing->setEnabled(actWaitRing->isEnabled());
+  // The button shows the action's caption and enabled state and triggers it.
+  btnRing->SetAction(actWaitRing);
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
   file->addAction(actClose);
@@ -300,53 +307,64 @@ void TfrmLaunch::tmrStartTimer() {
 
 // ---- status line and banner ----
 
-void TfrmLaunch::SetStatus(std::string_view text) { pnlInfo->setText(text.empty() ? kIdleCaption : ToQString(text)); }
+void TfrmLaunch::SetStatus(std::string_view text) { pnlInfo->SetCaption(text.empty() ? kIdleCaption : ToQString(text)); }
 
-std::string TfrmLaunch::StatusText() const { return FromQString(pnlInfo->text()); }
+std::string TfrmLaunch::StatusText() const { return FromQString(pnlInfo->GetCaption()); }
 
 void TfrmLaunch::StartBannerAnimation() {
   aniBanner->setVisible(true);
-  aniBanner->setProperty("Movie", true);
+  aniBanner->Start();
 }
 
-void TfrmLaunch::StopBannerAnimation() { aniBanner->setProperty("Movie", false); }
+void TfrmLaunch::StopBannerAnimation() { aniBanner->Stop(); }
 
 void TfrmLaunch::ReloadBanner() {
-  // Our own banner picture stands behind the theme animation.
-  pnlAd->setPixmap(AppPicture("banner.png"));
+  // Our own banner strip plays as the default theme; its rest frame is also
+  // the static picture behind the animation.
+  const QImage strip(QString::fromStdString(FromProgramDir("banner.png").string()));
+  pnlAd->setPixmap(QPixmap::fromImage(strip.copy(0, 0, strip.width(), std::min(strip.height(), kBannerFrameHeight))));
+  aniBanner->SetPicture(strip);
+  aniBanner->SetColCount(1);
+  aniBanner->SetRowCount(strip.height() / kBannerFrameHeight);
+  aniBanner->SetSpeed(kBannerSpeed);
   ImgLogo->setPixmap(AppPicture("logo.png"));
+}
+
+void TfrmLaunch::ApplyColors(TColor back, TColor text) {
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, ToQColor(back));
+  pal.setColor(QPalette::Base, ToQColor(back));
+  pal.setColor(QPalette::WindowText, ToQColor(text));
+  pal.setColor(QPalette::Text, ToQColor(text));
+  setPalette(pal);
+  ApplyFormColors(*this, {pnlInfo, pnlBanner}, {btnRing});
 }
 
 void TfrmLaunch::ShowRingWaitState(RingWaitState state) {
   ringWaitState_ = state;
-  QColor colour;
+  TColor colour = clRed;
   QString caption, button;
   switch (state) {
     case RingWaitState::Stopped:
-      colour = FromTColor(0x0000FF);
+      colour = clRed;
       caption = QStringLiteral("待受停止");
       button = QStringLiteral("待受開始");
       break;
     case RingWaitState::Waiting:
-      colour = FromTColor(0x008000);
+      colour = clGreen;
       caption = QStringLiteral("待受中");
       button = QStringLiteral("待受停止");
       break;
     case RingWaitState::Starting:
     case RingWaitState::Stopping:
-      colour = FromTColor(0x00FFFF);
+      colour = clYellow;
       button = QStringLiteral("待受停止");
       break;
   }
-  QPalette pal = pnlRing->palette();
-  pal.setColor(QPalette::Window, colour);
-  pal.setColor(QPalette::WindowText, state == RingWaitState::Stopping || state == RingWaitState::Starting
-                                         ? QColor(Qt::black)
-                                         : QColor(Qt::white));
-  pnlRing->setPalette(pal);
-  pnlRing->setText(caption);
-  actWaitRing->setText(button);
-  btnRing->setText(button);
+  pnlRing->SetColor(colour);
+  pnlRing->SetFont({pnlRing->font(), colour == clYellow ? clBlack : clWhite});
+  pnlRing->SetCaption(caption);
+  actWaitRing->setText(button);  // the button follows its action
   pnlRing->repaint();
 }
 
@@ -562,12 +580,7 @@ bool TfrmLaunch::RunInfoWrite(int kind) {
 // ---- messages, log, notices, sounds ----
 
 bool TfrmLaunch::LoadEnvironment() {
-  QPalette pal = palette();
-  pal.setColor(QPalette::WindowText, FromTColor(IniReadColor(keys::FontColor)));
-  pal.setColor(QPalette::Text, FromTColor(IniReadColor(keys::FontColor)));
-  pal.setColor(QPalette::Window, FromTColor(IniReadColor(keys::BackColor)));
-  pal.setColor(QPalette::Base, FromTColor(IniReadColor(keys::BackColor)));
-  setPalette(pal);
+  ApplyColors(IniReadColor(keys::BackColor), IniReadColor(keys::FontColor));
   // The message file's path is taken as written (the program's folder is the
   // current directory by now).
   const std::string name = NativePath(IniRead(keys::MessageFile));

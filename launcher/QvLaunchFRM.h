@@ -4,6 +4,7 @@
 // the session dialog and reports messages.
 #include "launcher/MessageTable.h"
 #include "launcher/SerialModule.h"
+#include "controls/TColor.h"
 #include "launcher/SessionTypes.h"
 #include "platform/Handles.h"
 #include "plugins/PluginApi.h"
@@ -22,9 +23,12 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
-class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
+class TAnimationImage;
+class TAttachPanel;
+class TMultiButton;
+class TMultiPanel;
 
 namespace qv {
 
@@ -99,17 +103,17 @@ class TfrmLaunch : public QMainWindow {
   using SoundPlayer = std::function<void(const std::filesystem::path& file)>;
   static void SetSoundPlayer(SoundPlayer player);
 
-  QLabel* pnlInfo;
+  TAttachPanel* pnlInfo;
   QWidget* pnlTopBanner;
-  QWidget* pnlLogo;
+  TMultiPanel* pnlLogo;
   QLabel* ImgLogo;
-  QWidget* pnlBanner;
+  TAttachPanel* pnlBanner;
   QLabel* pnlAd;
-  QLabel* aniBanner;
+  TAnimationImage* aniBanner;
   QListWidget* lsvMainMenu;
   QWidget* pnlBottom;
-  QLabel* pnlRing;
-  QPushButton* btnRing;
+  TMultiPanel* pnlRing;
+  TMultiButton* btnRing;
   QMenu* popMain;
   QTimer* tmrStart;
   QTimer* tmrEmailAuto;
@@ -131,6 +135,8 @@ class TfrmLaunch : public QMainWindow {
 
  private:
   void CreateComponents();
+  // The window's background and text colours, and the controls that show them.
+  void ApplyColors(TColor back, TColor text);
   void FormCreate();
   void ClearEntries();
   void tmrStartTimer();

@@ -1,11 +1,12 @@
 #include "launcher/QvMessageFRM.h"
 
 #include "core/FormPosition.h"
+#include "controls/MultiButton.h"
 #include "core/QtText.h"
+#include "launcher/FormColors.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -19,10 +20,12 @@ TfrmMessage::TfrmMessage(QWidget* parent) : QDialog(parent) {
   memMessage->setObjectName("memMessage");
   memMessage->setReadOnly(true);
   memMessage->setLineWrapMode(QPlainTextEdit::NoWrap);
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
+  btnOK = new TMultiButton(this);
   btnOK->setObjectName("btnOK");
+  btnOK->SetCaption(QStringLiteral("OK"));
+  btnOK->setMinimumSize(75, 25);
   btnOK->setDefault(true);
-  connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btnOK, &QAbstractButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(btnOK);
@@ -39,7 +42,9 @@ void TfrmMessage::SetLines(const std::vector<std::string>& lines) {
 
 void TfrmMessage::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) LoadFormPosition(this, kPlaceCentre, 0, "Message");
+  if (event->spontaneous()) return;
+  LoadFormPosition(this, kPlaceCentre, 0, "Message");
+  ApplyFormColors(*this, {}, {btnOK});
 }
 
 void TfrmMessage::done(int result) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 class QPlainTextEdit;
-class QPushButton;
+class TMultiButton;
 
 namespace qv {
 
@@ -17,7 +17,7 @@ class TfrmMessage : public QDialog {
   void SetLines(const std::vector<std::string>& lines);
 
   QPlainTextEdit* memMessage;
-  QPushButton* btnOK;
+  TMultiButton* btnOK;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,12 +1,13 @@
 #include "launcher/QvReceiveMsgFRM.h"
 
 #include "core/FormPosition.h"
+#include "controls/BRVPanelEX.h"
+#include "controls/MultiButton.h"
 #include "core/QtText.h"
+#include "launcher/FormColors.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QShowEvent>
 #include <QTimer>
@@ -23,13 +24,13 @@ TfrmReceiveMsg::TfrmReceiveMsg(QWidget* parent)
   setWindowTitle(QStringLiteral("メッセージ"));
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAutoFillBackground(true);
-  pnlMsg = new QLabel(this);
+  pnlMsg = new TAttachPanel(this);
   pnlMsg->setObjectName("pnlMsg");
-  pnlMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  pnlMsg->setMargin(6);
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
+  pnlMsg->SetCaptionAlignment(bpaLeftTop);
+  btnOK = new TMultiButton(this);
   btnOK->setObjectName("btnOK");
-  connect(btnOK, &QPushButton::clicked, this, &QWidget::close);
+  btnOK->SetCaption(QStringLiteral("OK"));
+  connect(btnOK, &QAbstractButton::clicked, this, &QWidget::close);
   tmrWait = new QTimer(this);
   tmrWait->setObjectName("tmrWait");
   tmrWait->setInterval(4000);
@@ -51,15 +52,17 @@ void TfrmReceiveMsg::SetMessage(const std::string& text) {
   const int height = btnOK->sizeHint().height() + static_cast<int>(lines.size()) * fm.boundingRect("A").height() + 44;
   setFixedSize(width, height);
   for (QString& line : lines) line.prepend(QStringLiteral("  "));
-  pnlMsg->setText(lines.join('\n'));
+  pnlMsg->SetCaption(lines.join('\n'));
   tmrWait->start();
 }
 
-QString TfrmReceiveMsg::MessageText() const { return pnlMsg->text(); }
+QString TfrmReceiveMsg::MessageText() const { return pnlMsg->GetCaption(); }
 
 void TfrmReceiveMsg::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!event->spontaneous()) LoadFormPosition(this, kPlaceBottomRight, 0, "ReceiveMsg");
+  if (event->spontaneous()) return;
+  LoadFormPosition(this, kPlaceBottomRight, 0, "ReceiveMsg");
+  ApplyFormColors(*this, {pnlMsg}, {btnOK});
 }
 
 void TfrmReceiveMsg::closeEvent(QCloseEvent* event) {

@@ -4,9 +4,9 @@
 #include <QWidget>
 #include <string>
 
-class QLabel;
-class QPushButton;
 class QTimer;
+class TAttachPanel;
+class TMultiButton;
 
 namespace qv {
 
@@ -21,8 +21,8 @@ class TfrmReceiveMsg : public QWidget {
   // The caption shown, as set by SetMessage.
   QString MessageText() const;
 
-  QLabel* pnlMsg;
-  QPushButton* btnOK;
+  TAttachPanel* pnlMsg;
+  TMultiButton* btnOK;
   QTimer* tmrWait;  // 4000 ms; a notice may not be replaced while it runs
 
  protected:

@@ -1,5 +1,6 @@
 #include "launcher/splash.h"
 
+#include "controls/MultiButton.h"
 #include "core/QtText.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
@@ -36,16 +37,16 @@ TSplashWindow::TSplashWindow(QWidget* parent)
   pal.setColor(QPalette::Window, QColor(255, 0, 0));  // red face
   setPalette(pal);
   setAutoFillBackground(true);
-  pnlFrame = new QFrame(this);
+  // A raised bevel and a border in the red of the window round a white face.
+  pnlFrame = new TMultiPanel(this);
   pnlFrame->setObjectName("pnlFrame");
-  pnlFrame->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  pnlFrame->setLineWidth(4);
+  pnlFrame->SetBevelWidth(4);
+  pnlFrame->SetBorderWidth(4);
+  pnlFrame->SetFaceColor(clWhite);
   QPalette inner = pnlFrame->palette();
-  inner.setColor(QPalette::Window, QColor(255, 255, 255));
   inner.setColor(QPalette::WindowText, QColor(0, 0, 0));
   inner.setColor(QPalette::Base, QColor(255, 255, 255));
   pnlFrame->setPalette(inner);
-  pnlFrame->setAutoFillBackground(true);
   imgLogo = new QLabel(pnlFrame);
   imgLogo->setObjectName("imgLogo");
   imgLogo->setPixmap(QPixmap(QString::fromStdString(FromProgramDir("logo.png").string())));
@@ -68,11 +69,11 @@ TSplashWindow::TSplashWindow(QWidget* parent)
   text->addWidget(lblVersion);
   text->addWidget(memVersion);
   auto* row = new QHBoxLayout(pnlFrame);
-  row->setContentsMargins(12, 12, 12, 12);
+  row->setContentsMargins(8, 8, 8, 8);
   row->addLayout(text, 1);
   row->addWidget(imgLogo, 0, Qt::AlignRight | Qt::AlignTop);
   auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(4, 4, 4, 4);
+  outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(pnlFrame);
   resize(320, 130);
 }

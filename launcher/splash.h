@@ -8,7 +8,7 @@
 
 class QLabel;
 class QPlainTextEdit;
-class QFrame;
+class TMultiPanel;
 
 namespace qv {
 
@@ -23,7 +23,7 @@ class TSplashWindow : public QDialog {
   // Closes a splash that is still up (the main window's start has ended).
   static void CloseSplash();
 
-  QFrame* pnlFrame;
+  TMultiPanel* pnlFrame;
   QLabel* imgLogo;
   QLabel* lblVersion;
   QPlainTextEdit* memVersion;

@@ -1,4 +1,5 @@
-// Draws the launcher's own pictures (logo, banner, tray and settings icons)
+// Draws the launcher's own pictures (logo, banner strip, tray and settings
+// icons, the session dialog's wait picture)
 // and synthesises its two short sounds into the given folder:
 //   qv_launcher_assets <folder>
 #include <QFile>
@@ -22,6 +23,23 @@ const QColor kDeep(40, 52, 140);
 QImage NewImage(int w, int h) {
   QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
   img.fill(Qt::transparent);
+  return img;
+}
+
+// A picture of count frames of w x h in cols columns; draw paints each with
+// its origin at the frame's top-left corner, clipped to the frame.
+template <typename Draw>
+QImage Frames(int w, int h, int cols, int count, Draw draw) {
+  QImage img = NewImage(w * cols, h * ((count + cols - 1) / cols));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int frame = 0; frame < count; ++frame) {
+    p.save();
+    p.translate(w * (frame % cols), h * (frame / cols));
+    p.setClipRect(QRectF(0, 0, w, h));
+    draw(p, frame);
+    p.restore();
+  }
   return img;
 }
 
@@ -76,19 +94,24 @@ QImage Logo() {
   return img;
 }
 
-QImage Banner() {
-  QImage img(120, 50, QImage::Format_ARGB32_Premultiplied);
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
+// The default banner: a strip of four 120 x 50 frames stacked from the top.
+// Frame 0 is the banner at rest; frames 1 to 3 send one, two and three waves
+// from the handset to the letter, played while a transfer runs.
+constexpr int kBannerFrames = 4;
+
+void DrawBannerFrame(QPainter& p, int frame) {
   QLinearGradient sky(0, 0, 0, 50);
   sky.setColorAt(0, QColor(255, 255, 255));
   sky.setColorAt(1, QColor(214, 222, 255));
-  p.fillRect(img.rect(), sky);
-  // Radio waves from the handset to the letter.
-  p.setPen(QPen(kSky, 2));
-  for (int i = 0; i < 3; ++i) p.drawArc(QRectF(18 - i * 6, 4 - i * 6, 24 + i * 12, 24 + i * 12), 20 * 16, 50 * 16);
+  p.fillRect(QRectF(0, 0, 120, 50), sky);
+  for (int i = 0; i < 3; ++i) {
+    const bool lit = i < frame;
+    p.setPen(QPen(lit ? kBrand : QColor(200, 206, 240), 2));
+    p.drawArc(QRectF(18 - i * 6, 4 - i * 6, 24 + i * 12, 24 + i * 12), 20 * 16, 50 * 16);
+  }
   DrawHandset(p, QRectF(8, 12, 20, 34));
-  DrawEnvelope(p, QRectF(86, 6, 28, 20), QColor(255, 250, 230), kBrand);
+  // The letter rises a little as the waves reach it.
+  DrawEnvelope(p, QRectF(86, 6 - (frame == 3 ? 2 : 0), 28, 20), QColor(255, 250, 230), kBrand);
   QFont f("DejaVu Sans", 9, QFont::Bold);
   f.setPixelSize(13);
   p.setFont(f);
@@ -102,7 +125,29 @@ QImage Banner() {
   p.setPen(QPen(QColor(150, 160, 210), 1));
   p.setBrush(Qt::NoBrush);
   p.drawRect(QRectF(0.5, 0.5, 119, 49));
-  return img;
+}
+
+QImage Banner() {
+  return Frames(120, 50, 1, kBannerFrames, DrawBannerFrame);
+}
+
+// The session dialog's wait picture: two 32 x 32 frames side by side, the
+// letter going out and coming in, flipped at each size update.
+QImage Wait() {
+  return Frames(32, 32, 2, 2, [](QPainter& p, int frame) {
+    DrawEnvelope(p, QRectF(5, 12, 22, 16), QColor(255, 250, 230), kDeep);
+    for (int arrow = 0; arrow < 2; ++arrow) {
+      const bool lit = arrow == frame;
+      const double x = arrow == 0 ? 10 : 22;
+      const double tip = arrow == 0 ? 1 : 10;  // up: tip at the top; down: tip at the bottom
+      const double tail = arrow == 0 ? 10 : 1;
+      p.setPen(QPen(lit ? kBrand : QColor(190, 190, 205), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.drawLine(QPointF(x, tail), QPointF(x, tip));
+      const double head = arrow == 0 ? 3 : -3;
+      p.drawLine(QPointF(x - 3, tip + head), QPointF(x, tip));
+      p.drawLine(QPointF(x + 3, tip + head), QPointF(x, tip));
+    }
+  });
 }
 
 QImage Tray() {
@@ -186,7 +231,7 @@ int main(int argc, char** argv) {
   }
   const QString dir = QString::fromLocal8Bit(argv[1]) + "/";
   bool ok = Logo().save(dir + "logo.png") && Banner().save(dir + "banner.png") && Tray().save(dir + "tray.png") &&
-            Option().save(dir + "option.png");
+            Option().save(dir + "option.png") && Wait().save(dir + "wait.png");
   ok = ok && WriteTones(dir + "pipo.wav", {{1320, 110}, {0, 30}, {990, 160}});
   ok = ok && WriteTones(dir + "ring.wav", {{880, 90}, {1109, 90}, {1319, 90}, {1760, 220}});
   return ok ? 0 : 1;

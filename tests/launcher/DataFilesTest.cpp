@@ -75,7 +75,11 @@ TEST(DataFiles, OurPicturesHaveTheSizesTheWindowsUse) {
   struct Case {
     const char* name;
     QSize size;
-  } cases[] = {{"logo.png", {61, 50}}, {"banner.png", {120, 50}}, {"tray.png", {32, 32}}, {"option.png", {32, 32}}};
+  } cases[] = {{"logo.png", {61, 50}},
+               {"banner.png", {120, 4 * 50}},  // a strip of 50-pixel frames: the rest frame and three to play
+               {"tray.png", {32, 32}},
+               {"option.png", {32, 32}},
+               {"wait.png", {2 * 32, 32}}};  // two frames side by side
   for (const Case& c : cases) {
     QImage image(QString::fromStdString(SourceData(c.name).string()));
     EXPECT_EQ(image.size(), c.size) << c.name;

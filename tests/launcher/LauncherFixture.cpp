@@ -26,7 +26,7 @@ void LauncherTest::SetUp() {
   launcherDir_ = std::make_unique<ScopedLauncherDir>(dir_);
   for (const auto& entry : std::filesystem::directory_iterator(QV_LAUNCHER_TEST_MODULES))
     std::filesystem::copy_file(entry.path(), dir_ / entry.path().filename());
-  for (const char* picture : {"logo.png", "banner.png", "tray.png", "option.png"})
+  for (const char* picture : {"logo.png", "banner.png", "tray.png", "option.png", "wait.png"})
     if (std::filesystem::exists(AppDir() / picture)) std::filesystem::copy_file(AppDir() / picture, dir_ / picture);
   WriteFile(dir_ / "Message.txt",
             J("I00101=ポートが見つかりました\r\n"

@@ -2,6 +2,9 @@
 // A temporary launcher folder with the test modules, a settings file and a
 // message file, and the three program-wide forms created as the program does.
 #include "TestSupport.h"
+#include "controls/AnimationImage.h"
+#include "controls/BRVPanelEX.h"
+#include "controls/MultiButton.h"
 #include "launcher/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"

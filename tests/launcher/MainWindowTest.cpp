@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QTimer>
+#include <QTimerEvent>
 
 using namespace qvtest;
 
@@ -38,6 +39,15 @@ bool RendersWithoutBoxes(const QString& text, const QFont& font) {
   }
   return any;
 }
+
+// What the animation's timer delivers when its interval has passed.
+void Tick(TAnimationImage& image) {
+  ASSERT_TRUE(image.Timer().isActive()) << "no tick is due";
+  QTimerEvent event(image.Timer().timerId());
+  QApplication::sendEvent(const_cast<QTimer*>(&image.Timer()), &event);
+}
+
+QImage Rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
 // Ctrl+Tab as the keyboard delivers it: to the window's focus widget.
 void CtrlTab(QWidget* window) {
@@ -122,7 +132,7 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   EXPECT_EQ(launch_->height(), 448);
   EXPECT_EQ(launch_->minimumWidth(), 211);
   EXPECT_EQ(launch_->pnlInfo->height(), 25);
-  EXPECT_EQ(launch_->pnlInfo->text().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
+  EXPECT_EQ(launch_->pnlInfo->GetCaption().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
   EXPECT_EQ(launch_->pnlTopBanner->height(), 58);
   EXPECT_EQ(launch_->pnlLogo->width(), 65);
   EXPECT_EQ(launch_->pnlBanner->width(), 124);
@@ -130,8 +140,11 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   EXPECT_EQ(launch_->pnlAd->size(), QSize(120, 50));
   EXPECT_EQ(launch_->aniBanner->size(), QSize(120, 50));
   EXPECT_EQ(launch_->pnlRing->size(), QSize(61, 21));
-  EXPECT_EQ(launch_->pnlRing->text().toStdString(), "待受停止");
-  EXPECT_EQ(launch_->btnRing->text().toStdString(), "待受開始");
+  EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), "待受停止");
+  EXPECT_EQ(launch_->pnlRing->GetColor(), clRed);
+  EXPECT_EQ(launch_->btnRing->GetCaption().toStdString(), "待受開始");
+  EXPECT_EQ(launch_->btnRing->GetAction(), launch_->actWaitRing);
+  EXPECT_TRUE(launch_->aniBanner->GetSkipStartPos());
   EXPECT_EQ(launch_->palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF)) << "$FF8080";
   EXPECT_EQ(launch_->palette().color(QPalette::WindowText), QColor(Qt::white));
   QStringList menus;
@@ -143,11 +156,114 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
     EXPECT_TRUE(RendersWithoutBoxes(item->text(), launch_->lsvMainMenu->font())) << item->text().toStdString();
     EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
   }
-  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlRing->text(), launch_->pnlRing->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlRing->GetCaption(), launch_->pnlRing->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->pnlInfo->GetCaption(), launch_->pnlInfo->font()));
+  EXPECT_TRUE(RendersWithoutBoxes(launch_->btnRing->GetCaption(), launch_->btnRing->font()));
   EXPECT_FALSE(launch_->lsvMainMenu->item(3)->icon().isNull()) << "the settings entry has its icon";
   QImage shot = launch_->grab().toImage();
   EXPECT_EQ(shot.width(), 211);
   ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-main-window.png").string())));
+}
+
+TEST_F(LauncherTest, TheBannerPlaysOurStripWithoutItsRestFrame) {
+  Start();
+  TAnimationImage* banner = launch_->aniBanner;
+  const QImage strip(QString::fromStdString((dir_ / "banner.png").string()));
+  ASSERT_EQ(strip.size(), QSize(120, 200));
+  EXPECT_EQ(banner->FrameCount(), 4);
+  EXPECT_EQ(banner->GetSpeed(), 500);
+  EXPECT_EQ(banner->size(), QSize(120, 50));
+  auto shows = [&](int frame) { return Rgb(banner->grab().toImage()) == Rgb(strip.copy(0, 50 * frame, 120, 50)); };
+  EXPECT_TRUE(shows(0)) << "at rest";
+  EXPECT_FALSE(banner->Timer().isActive());
+  launch_->StartBannerAnimation();
+  std::vector<int> frames{banner->ShownFrame()};
+  for (int i = 0; i < 5; ++i) {
+    Tick(*banner);
+    frames.push_back(banner->ShownFrame());
+  }
+  EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 1, 2, 3}));
+  EXPECT_TRUE(shows(3));
+  launch_->StopBannerAnimation();
+  EXPECT_FALSE(banner->Timer().isActive());
+  EXPECT_TRUE(shows(0)) << "back at rest";
+}
+
+TEST_F(LauncherTest, TheRingWaitButtonTriggersItsActionOnceAndTheIndicatorShowsEachState) {
+  Start();
+  launch_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
+  int triggered = 0;
+  QObject::connect(launch_->actWaitRing, &QAction::triggered, [&] { ++triggered; });
+  TMultiButton* button = launch_->btnRing;
+  EXPECT_FALSE(button->isEnabled()) << "disabled with its action";
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(triggered, 0);
+  launch_->actWaitRing->setEnabled(true);
+  ASSERT_TRUE(button->isEnabled());
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(triggered, 1) << "one click, one trigger";
+  EXPECT_FALSE(button->GetDown()) << "a push button, not a toggle";
+
+  using qv::RingWaitState;
+  struct Case {
+    RingWaitState state;
+    TColor colour;
+    const char* caption;
+    TColor text;
+    const char* button;
+  } cases[] = {
+      {RingWaitState::Waiting, clGreen, "待受中", clWhite, "待受停止"},
+      {RingWaitState::Starting, clYellow, "", clBlack, "待受停止"},
+      {RingWaitState::Stopping, clYellow, "", clBlack, "待受停止"},
+      {RingWaitState::Stopped, clRed, "待受停止", clWhite, "待受開始"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.state));
+    launch_->ShowRingWaitState(c.state);
+    EXPECT_EQ(launch_->RingWait(), c.state);
+    EXPECT_EQ(launch_->pnlRing->GetColor(), c.colour);
+    EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), c.caption);
+    EXPECT_EQ(launch_->pnlRing->GetFont().Color, c.text);
+    EXPECT_EQ(Rgb(launch_->pnlRing->grab().toImage()).pixelColor(3, 3), ToQColor(c.colour)) << "painted in it";
+    EXPECT_EQ(button->GetCaption().toStdString(), c.button);
+    EXPECT_EQ(launch_->actWaitRing->text().toStdString(), c.button);
+  }
+}
+
+TEST_F(LauncherTest, TheSettingsColoursReachEveryWindowAndItsControls) {
+  WriteIni({{"Environment|BackColor", "00408000"}, {"Environment|FontColor", "0000FFFF"}});
+  Start();
+  const TColor back = 0x408000, text = 0x00FFFF;
+  auto expectPanel = [&](const char* name, TAttachPanel* panel) {
+    EXPECT_EQ(panel->GetColor(), back) << name;
+    EXPECT_EQ(panel->GetAttachColor(), back) << name;
+    EXPECT_EQ(panel->GetFont().Color, text) << name;
+    // The corner outside the rounded frame shows what the panel sits on.
+    EXPECT_EQ(Rgb(panel->grab().toImage()).pixelColor(0, 0), ToQColor(back)) << name;
+  };
+  auto expectButton = [&](const char* name, TMultiButton* button) {
+    EXPECT_EQ(button->GetColor(), back) << name;
+    EXPECT_EQ(button->GetFaceColor(), back) << name << ": the face follows";
+    EXPECT_EQ(button->GetFont().Color, text) << name;
+  };
+  EXPECT_EQ(launch_->palette().color(QPalette::Window), ToQColor(back));
+  EXPECT_EQ(launch_->palette().color(QPalette::WindowText), ToQColor(text));
+  expectPanel("pnlInfo", launch_->pnlInfo);
+  expectPanel("pnlBanner", launch_->pnlBanner);
+  EXPECT_EQ(launch_->pnlLogo->GetColor(), back);
+  expectButton("btnRing", launch_->btnRing);
+  EXPECT_EQ(launch_->pnlRing->GetColor(), clRed) << "the indicator keeps the colour of its state";
+
+  launch_->ShowNotice("x", true);
+  expectPanel("pnlMsg", notice_->pnlMsg);
+  expectButton("notice btnOK", notice_->btnOK);
+  qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting& d, qv::SessionMode) {
+    expectPanel("pnlConnect", d.pnlConnect);
+    expectButton("btnAbort", d.btnAbort);
+    return qv::SessionResult::Done;
+  });
+  EXPECT_TRUE(launch_->RunInfoRead(1));
 }
 
 TEST_F(LauncherTest, TheStartTimerOpensTheSettingsDialogOnlyWithoutAPort) {

@@ -42,7 +42,7 @@ TEST_F(LauncherTest, ThePollShowsProgressHandsOnTheRestAndEndsWhereTheSessionSay
       handled.emplace_back(kind, code);
       return kind == 8;
     });
-    caption = d.pnlConnect->text();
+    caption = d.pnlConnect->GetCaption();
     EXPECT_EQ(end, qv::TfrmConnecting::PollEnd::Handled);
     return SessionResult::Done;
   });
@@ -109,11 +109,22 @@ TEST_F(LauncherTest, ProgressCountAndSizeFollowTheirRules) {
   EXPECT_TRUE(d.lblCount->isHidden());
   d.SetProgress(3, false);
   EXPECT_EQ(d.pbConnect->value(), 4) << "a hidden bar does not move";
-  const QString before = d.aniWait->text();
+  ASSERT_EQ(d.aniWait->FrameCount(), 2);
+  ASSERT_EQ(d.aniWait->ShownFrame(), 0);
   d.SetSize(6144);
   EXPECT_EQ(d.lblSize->text().toStdString(), "6144Byte");
-  EXPECT_NE(d.aniWait->text(), before) << "the wait picture flips at each size";
+  EXPECT_EQ(d.aniWait->ShownFrame(), 1) << "the wait picture flips at each size";
+  d.SetSize(7000);
+  EXPECT_EQ(d.aniWait->ShownFrame(), 0) << "and back";
   d.SetSize(0);
   EXPECT_EQ(d.lblSize->text().toStdString(), "");
+  EXPECT_EQ(d.aniWait->ShownFrame(), 0) << "no bytes, no flip";
+  EXPECT_FALSE(d.aniWait->Timer().isActive()) << "it flips, it does not play";
+  d.lblTel->setText(QStringLiteral("07012345678"));
+  d.pnlConnect->SetCaption(QStringLiteral("メールを受信しています"));
+  d.SetProgressMax(3);
+  d.SetProgress(2, true);
+  d.SetSize(2048);
+  ASSERT_TRUE(d.grab().save(QString::fromStdString(ArtifactPath("launcher-session-dialog.png").string())));
   d.hide();
 }
