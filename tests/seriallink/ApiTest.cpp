@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
+#include <atomic>
 #include <memory>
 
 using namespace std::string_literals;
@@ -232,6 +235,44 @@ TEST(ModuleObject, ReceiveBufferHandOver) {
   rb.Take(big.data(), &size);
   EXPECT_EQ(size, 6144);
   EXPECT_EQ(big[6144], '#');
+}
+
+}  // namespace
+
+namespace {
+
+std::atomic<int> g_workerEnded{0};
+void NoteWorkerEnd(int32_t kind, const void* data) {
+  if (kind == 1 && static_cast<const int32_t*>(data)[0] == 8 && static_cast<const int32_t*>(data)[1] == 41) g_workerEnded = 1;
+}
+
+// Unloading the module while a session runs stops the session and waits for
+// its worker; were the worker left running, its code would vanish under it.
+TEST(ModuleUnload, StopsARunningSessionAndWaitsForItsWorker) {
+  if (dlopen(PORTVINE_MODULE, RTLD_NOW | RTLD_NOLOAD)) GTEST_SKIP() << "the module is loaded elsewhere in this process";
+  qvtest::TempDir dir;
+  ::setenv("QUORVEL_PORTS", dir.path().c_str(), 1);
+  handsetsim::Simulator sim;
+  ASSERT_TRUE(sim.Start(dir / "COM5"));
+  {
+    qv::Module module;
+    ASSERT_TRUE(module.Load(PORTVINE_MODULE)) << module.Error();
+    Exports api(module);
+    api.PortvineTestSetClockRate(10);
+    KwxInitialParam p{};
+    std::snprintf(p.EMailPhoneNo, sizeof p.EMailPhoneNo, "0570001234");
+    std::snprintf(p.SerialPort, sizeof p.SerialPort, "\\\\.\\COM5");
+    p.Baudrate = 115200;
+    api.kwxInitial(0, &p);
+    api.SetCallbackFunc(&NoteWorkerEnd);
+    ASSERT_EQ(api.kwxConnectEMail(1, 0), 1);
+    ASSERT_TRUE(sim.WaitUntil([](const auto& r) { return !r.centreLines.empty(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(api.kwxGetState(), 1);
+    module.Unload();
+    // The worker told its end before the module was gone.
+    EXPECT_EQ(g_workerEnded.load(), 1);
+  }
+  EXPECT_TRUE(sim.WaitUntil([](const auto& r) { return !r.hostConnected && !r.callUp; }, std::chrono::seconds(10)));
 }
 
 }  // namespace
