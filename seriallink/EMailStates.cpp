@@ -18,8 +18,8 @@ constexpr int32_t kListLimit = 2048;
 // and the standard reply check.
 class CLineState : public CState {
  public:
-  CLineState(const StateSpec& spec, int32_t kind, StateContext& c)
-      : CState(spec.id, spec.flags, spec.rule), kind_(kind), c_(c) {}
+  CLineState(const StateEntry& entry, int32_t kind, StateContext& c)
+      : CState(entry.id, entry.flags, entry.rule), kind_(kind), c_(c) {}
 
  protected:
   bool Check() const override { return check_; }
@@ -391,7 +391,7 @@ enum class Role { Open, Connect, Send, Dispatch, Command, Close, Final, AbortEnd
 
 }  // namespace
 
-std::unique_ptr<CState> MakeEMailState(const StateSpec& spec, int32_t kind, StateContext& context) {
+std::unique_ptr<CState> MakeEMailState(const StateEntry& entry, int32_t kind, StateContext& context) {
   static constexpr Role kSend[] = {Role::Open,  Role::Connect,  Role::Send,       Role::Close,
                                    Role::Final, Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
   static constexpr Role kReceive[] = {Role::Open,  Role::Connect,  Role::Dispatch,   Role::Command,    Role::Close,
@@ -401,18 +401,18 @@ std::unique_ptr<CState> MakeEMailState(const StateSpec& spec, int32_t kind, Stat
   const Role* roles = kind == 3 ? kSend : kind == 4 ? kReceive : kind == 5 ? kExchange : nullptr;
   const size_t count = kind == 3 ? std::size(kSend) : kind == 4 ? std::size(kReceive) : std::size(kExchange);
   const int32_t base = 2200 + (kind - 3) * 100;
-  if (!roles || spec.id < base || spec.id >= base + static_cast<int32_t>(count)) return nullptr;
-  switch (roles[spec.id - base]) {
-    case Role::Open: return std::make_unique<COpenDialState>(spec, kind, context);
-    case Role::Connect: return std::make_unique<CConnectState>(spec, kind, context);
-    case Role::Send: return std::make_unique<CSendMailState>(spec, kind, context);
-    case Role::Dispatch: return std::make_unique<CDispatchState>(spec, kind, context);
-    case Role::Command: return std::make_unique<CCommandState>(spec, kind, context);
-    case Role::Close: return std::make_unique<CCloseState>(spec, kind, context);
-    case Role::Final: return std::make_unique<CFinalState>(spec, kind, context);
-    case Role::AbortEnd: return std::make_unique<CAbortEndState>(spec, kind, context);
-    case Role::ErrorClose: return std::make_unique<CErrorCloseState>(spec, kind, context);
-    case Role::DeadlineEnd: return std::make_unique<CDeadlineEndState>(spec, kind, context);
+  if (!roles || entry.id < base || entry.id >= base + static_cast<int32_t>(count)) return nullptr;
+  switch (roles[entry.id - base]) {
+    case Role::Open: return std::make_unique<COpenDialState>(entry, kind, context);
+    case Role::Connect: return std::make_unique<CConnectState>(entry, kind, context);
+    case Role::Send: return std::make_unique<CSendMailState>(entry, kind, context);
+    case Role::Dispatch: return std::make_unique<CDispatchState>(entry, kind, context);
+    case Role::Command: return std::make_unique<CCommandState>(entry, kind, context);
+    case Role::Close: return std::make_unique<CCloseState>(entry, kind, context);
+    case Role::Final: return std::make_unique<CFinalState>(entry, kind, context);
+    case Role::AbortEnd: return std::make_unique<CAbortEndState>(entry, kind, context);
+    case Role::ErrorClose: return std::make_unique<CErrorCloseState>(entry, kind, context);
+    case Role::DeadlineEnd: return std::make_unique<CDeadlineEndState>(entry, kind, context);
   }
   return nullptr;
 }

@@ -23,6 +23,6 @@ struct StateContext {
 };
 
 // The state object for an entry of the e-mail graphs (kinds 3, 4, 5), or null.
-std::unique_ptr<CState> MakeEMailState(const StateSpec& spec, int32_t kind, StateContext& context);
+std::unique_ptr<CState> MakeEMailState(const StateEntry& entry, int32_t kind, StateContext& context);
 
 }  // namespace portvine

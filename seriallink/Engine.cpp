@@ -13,9 +13,10 @@ constexpr int32_t kRingWaitKind = 2;
 constexpr int32_t kInfoKind = 6;
 constexpr int32_t kRingArmedState = 2100;
 constexpr int64_t kWaitSlice = 100;
-// The local body buffer: a part of up to 6144 bytes, the piece that may run
-// one byte past it, and spare.
-constexpr size_t kLocalSize = 6160;
+// The local body buffer: a part of 6144 bytes and room for the piece that
+// crosses its end, so that a line is never cut at a part's edge (what runs
+// past the part starts the next one).
+constexpr size_t kLocalSize = 6144 + 256 + 16;
 }  // namespace
 
 CEngine::CEngine(CPort& port, CStatus& status, ParamStore& params, qv::Event& abort, qv::Event& operation,
@@ -43,8 +44,8 @@ bool CEngine::BuildGraphsOnce() {
   try {
     context_ = std::make_unique<StateContext>(StateContext{port_, *modem_, status_, splitter_, *this});
     graphs_ = BuildGraphs(
-        [this](const StateSpec& spec, int32_t kind) -> std::unique_ptr<CState> {
-          if (kind >= 3 && kind <= 5) return MakeEMailState(spec, kind, *context_);
+        [this](const StateEntry& entry, int32_t kind) -> std::unique_ptr<CState> {
+          if (kind >= 3 && kind <= 5) return MakeEMailState(entry, kind, *context_);
           return nullptr;  // the other kinds' steps are not part of this build
         },
         idle_, status_);
@@ -224,8 +225,7 @@ bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
     fill = carry;
   };
   for (;;) {
-    // The room lets a piece end at most one byte past the part.
-    int32_t size = static_cast<int32_t>(limit - std::min(fill, limit) + 8);
+    int32_t size = static_cast<int32_t>(kLocalSize - fill);
     char* piece = local + fill;
     const bool ok = port_.PortReadLine(piece, size);
     if (ok) {
@@ -242,6 +242,13 @@ bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
       fill += static_cast<size_t>(size);
       afterLineFeed = size > 0 && piece[size - 1] == '\n';
       if (fill < limit) continue;
+      if (!flowControl) {
+        // Without flow control there is one part only: longer is too long.
+        port_.SetError(code::LineTooLong);
+        count = static_cast<int32_t>(fill);
+        buffer_.Store(local, std::min(fill, limit));
+        return false;
+      }
     } else {
       if (port_.Error() != code::LineTooLong) {
         count = static_cast<int32_t>(fill);
@@ -250,12 +257,11 @@ bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
       fill += static_cast<size_t>(size);
       afterLineFeed = false;
       if (!flowControl) {
-        count = static_cast<int32_t>(std::min(fill, limit));
-        buffer_.Store(local, fill);
+        count = static_cast<int32_t>(fill);
+        buffer_.Store(local, std::min(fill, limit));
         return false;
       }
     }
-    if (!flowControl) continue;
     handOver();
   }
 }

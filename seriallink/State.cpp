@@ -80,8 +80,8 @@ constexpr int32_t X = kNotWired;
 constexpr uint32_t W = kWaitForCaller, V = kVariant, O = kOnline, Fi = kFinal;
 
 // The pattern shared by direct mail, e-mail send, receive and exchange.
-GraphSpec MailPattern(int32_t kind, int32_t base, bool sends, bool sendWaits, bool commands) {
-  GraphSpec g{kind, base, 0, {}};
+GraphTable MailPattern(int32_t kind, int32_t base, bool sends, bool sendWaits, bool commands) {
+  GraphTable g{kind, base, 0, {}};
   const int32_t first = base, connect = base + 1;
   int32_t id = base + 2;
   const int32_t send = sends ? id++ : X;
@@ -106,8 +106,8 @@ GraphSpec MailPattern(int32_t kind, int32_t base, bool sends, bool sendWaits, bo
   return g;
 }
 
-std::vector<GraphSpec> MakeGraphs() {
-  std::vector<GraphSpec> graphs;
+std::vector<GraphTable> MakeGraphs() {
+  std::vector<GraphTable> graphs;
   graphs.push_back({0,
                     1000,
                     0,
@@ -157,21 +157,21 @@ std::vector<GraphSpec> MakeGraphs() {
 }
 }  // namespace
 
-const std::vector<GraphSpec>& Graphs() {
-  static const std::vector<GraphSpec> graphs = MakeGraphs();
+const std::vector<GraphTable>& Graphs() {
+  static const std::vector<GraphTable> graphs = MakeGraphs();
   return graphs;
 }
 
 std::vector<BuiltGraph> BuildGraphs(const StateFactory& factory, CState& idle, CStatus& status) {
   idle.status = &status;
   std::vector<BuiltGraph> built;
-  for (const GraphSpec& spec : Graphs()) {
+  for (const GraphTable& table : Graphs()) {
     BuiltGraph g;
-    g.kind = spec.kind;
+    g.kind = table.kind;
     g.available = true;
     std::map<int32_t, CState*> byId{{0, &idle}};
-    for (const StateSpec& s : spec.states) {
-      std::unique_ptr<CState> state = factory ? factory(s, spec.kind) : nullptr;
+    for (const StateEntry& s : table.states) {
+      std::unique_ptr<CState> state = factory ? factory(s, table.kind) : nullptr;
       if (!state) {
         g.available = false;
         continue;
@@ -181,14 +181,14 @@ std::vector<BuiltGraph> BuildGraphs(const StateFactory& factory, CState& idle, C
       g.states.push_back(std::move(state));
     }
     if (g.available) {
-      CState* release = byId.at(spec.release);
-      for (size_t i = 0; i < spec.states.size(); ++i) {
+      CState* release = byId.at(table.release);
+      for (size_t i = 0; i < table.states.size(); ++i) {
         CState* state = g.states[i].get();
         for (size_t k = 0; k < 6; ++k)
-          state->successors[k] = spec.states[i].successors[k] == kNotWired ? nullptr : byId.at(spec.states[i].successors[k]);
+          state->successors[k] = table.states[i].successors[k] == kNotWired ? nullptr : byId.at(table.states[i].successors[k]);
         state->release = release;
       }
-      g.first = byId.at(spec.first);
+      g.first = byId.at(table.first);
     } else {
       g.states.clear();
     }

@@ -70,19 +70,19 @@ class CIdleState final : public CState {
 
 // The fixed tables of the graphs.
 constexpr int32_t kNotWired = -1;
-struct StateSpec {
+struct StateEntry {
   int32_t id;
   uint32_t flags;
   Rule rule;
   std::array<int32_t, 6> successors;
 };
-struct GraphSpec {
+struct GraphTable {
   int32_t kind;
   int32_t first;
   int32_t release;  // 0 for the graphs that end in the idle state
-  std::vector<StateSpec> states;
+  std::vector<StateEntry> states;
 };
-const std::vector<GraphSpec>& Graphs();
+const std::vector<GraphTable>& Graphs();
 
 // A built graph: its states, wired; available only when every state of the
 // table could be made.
@@ -95,7 +95,7 @@ struct BuiltGraph {
 
 // Makes the state object for one entry of the tables, or null when this build
 // has no step for it.
-using StateFactory = std::function<std::unique_ptr<CState>(const StateSpec& spec, int32_t kind)>;
+using StateFactory = std::function<std::unique_ptr<CState>(const StateEntry& entry, int32_t kind)>;
 
 // Builds every graph of the tables with the factory, wiring successors by id
 // (id 0 is idle) and giving each state the status its rules read.

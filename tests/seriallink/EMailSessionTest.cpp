@@ -247,6 +247,38 @@ TEST(EMailReceive, LongBodyIsHandedOverInFullPartsUnderFlowControl) {
   EXPECT_EQ(r.partSizes, (std::vector<size_t>{6144, 6144, 6144}));
 }
 
+TEST(EMailReceive, BodiesEndingAtAPartsEdgeEndThere) {
+  // The end line falls just before, at and just after the edge of a part.
+  for (size_t size : {size_t{6140}, size_t{6142}, size_t{6143}, size_t{6144}, size_t{6145}, size_t{12287}, size_t{12288}}) {
+    SCOPED_TRACE(size);
+    SimConfig box = Mailbox(1, size);
+    ASSERT_EQ(box.mails[0].body.size(), size);
+    Session s(box);
+    s.Init();
+    ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+    Receiver r(s);
+    ASSERT_TRUE(s.Drive(std::ref(r))) << Describe(s.Events());
+    ASSERT_EQ(r.mails.size(), 1u);
+    EXPECT_EQ(r.mails[0], box.mails[0].body);
+    for (size_t part : r.partSizes) EXPECT_EQ(part, 6144u);
+    EXPECT_EQ(Tail(s.Events(), 3), kReceiveEnd);
+  }
+}
+
+TEST(EMailReceive, OneLongLineCrossingPartsArrivesWhole) {
+  SimConfig box;
+  std::string body = "Subject: long\r\n\r\n" + std::string(15000, 'w') + "\r\n";
+  box.mails.push_back({"L1", "a@example.jp", "long", "2024/01/01 00:00:00", body});
+  Session s(box);
+  s.Init();
+  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
+  Receiver r(s);
+  ASSERT_TRUE(s.Drive(std::ref(r))) << Describe(s.Events());
+  ASSERT_EQ(r.mails.size(), 1u);
+  EXPECT_EQ(r.mails[0], body);
+  EXPECT_EQ(r.partSizes, (std::vector<size_t>{6144, 6144}));
+}
+
 TEST(EMailReceive, StrayNulInABodyIsDroppedNotCuttingThePart) {
   SimConfig box;
   std::string body = "Subject: nul\r\n\r\nbefore";

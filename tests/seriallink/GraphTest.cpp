@@ -11,7 +11,7 @@ using portvine::BuildGraphs;
 using portvine::CState;
 using portvine::CStatus;
 using portvine::Rule;
-using portvine::StateSpec;
+using portvine::StateEntry;
 
 namespace {
 
@@ -140,10 +140,10 @@ struct AllGraphs {
   std::map<int32_t, Probe*> byId;
   explicit AllGraphs(bool onlyEMail) {
     graphs = BuildGraphs(
-        [&](const StateSpec& spec, int32_t kind) -> std::unique_ptr<CState> {
+        [&](const StateEntry& entry, int32_t kind) -> std::unique_ptr<CState> {
           if (onlyEMail && (kind < 3 || kind > 5)) return nullptr;
-          auto p = std::make_unique<Probe>(spec.id, spec.flags, spec.rule);
-          byId[spec.id] = p.get();
+          auto p = std::make_unique<Probe>(entry.id, entry.flags, entry.rule);
+          byId[entry.id] = p.get();
           return p;
         },
         idle, status);
