@@ -4,6 +4,7 @@
 //   bits); 'L' host -> handset control lines (DTR 0x01, RTS 0x02); 'P' host ->
 //   handset line speed (uint32 LE).
 #include "platform/CommBackend.h"
+#include "platform/SimLineFrames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,24 +20,16 @@
 namespace qv {
 namespace {
 
-constexpr uint8_t kFrameData = 'D';
-constexpr uint8_t kFrameStatus = 'S';
-constexpr uint8_t kFrameLines = 'L';
-constexpr uint8_t kFrameSpeed = 'P';
-constexpr uint8_t kLineDtr = 0x01;
-constexpr uint8_t kLineRts = 0x02;
 // What the simulated driver accepts into its transmit queue before a write
 // has to wait.
 constexpr size_t kTransmitQueue = 64 * 1024;
 constexpr int kOpenWaitMs = 2000;
 
-std::string Frame(uint8_t type, const void* payload, size_t size) {
+using namespace qv::simline;
+
+std::string Frame(char type, std::string_view payload) {
   std::string f;
-  f.reserve(size + 3);
-  f.push_back(static_cast<char>(type));
-  f.push_back(static_cast<char>(size & 0xFF));
-  f.push_back(static_cast<char>((size >> 8) & 0xFF));
-  f.append(static_cast<const char*>(payload), size);
+  AppendFrame(f, type, payload);
   return f;
 }
 
@@ -102,7 +95,7 @@ class SimBackend final : public CommBackend {
       std::deque<std::string> keep;
       for (size_t i = 0; i < out_.size(); ++i) {
         const bool started = (i == 0 && outOffset_ > 0);
-        if (started || static_cast<uint8_t>(out_[i][0]) != kFrameData) keep.push_back(std::move(out_[i]));
+        if (started || out_[i][0] != kData) keep.push_back(std::move(out_[i]));
       }
       out_ = std::move(keep);
     }
@@ -179,8 +172,8 @@ class SimBackend final : public CommBackend {
     }
     const auto* in = static_cast<const char*>(data);
     for (size_t at = 0; at < size;) {
-      size_t n = std::min<size_t>(size - at, 0xFFFF);
-      out_.push_back(Frame(kFrameData, in + at, n));
+      size_t n = std::min<size_t>(size - at, kMaxPayload);
+      out_.push_back(Frame(kData, std::string_view(in + at, n)));
       at += n;
     }
     written = size;
@@ -201,13 +194,8 @@ class SimBackend final : public CommBackend {
     return n - outOffset_;
   }
 
-  void SendLines() { out_.push_back(Frame(kFrameLines, &lines_, 1)); }
-
-  void SendSpeed() {
-    uint8_t p[4];
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>((settings_.baudRate >> (8 * i)) & 0xFF);
-    out_.push_back(Frame(kFrameSpeed, p, 4));
-  }
+  void SendLines() { out_.push_back(Frame(kLines, std::string_view(reinterpret_cast<const char*>(&lines_), 1))); }
+  void SendSpeed() { out_.push_back(Frame(kSpeed, SpeedPayload(settings_.baudRate))); }
 
   // Sends what the socket takes now, waiting at most waitMs for room.
   void Flush(int waitMs) {
@@ -257,25 +245,19 @@ class SimBackend final : public CommBackend {
   }
 
   void Parse() {
-    size_t at = 0;
-    while (in_.size() - at >= 3) {
-      const auto type = static_cast<uint8_t>(in_[at]);
-      const size_t len = static_cast<uint8_t>(in_[at + 1]) | (static_cast<size_t>(static_cast<uint8_t>(in_[at + 2])) << 8);
-      if (in_.size() - at - 3 < len) break;
-      const char* payload = in_.data() + at + 3;
-      if (type == kFrameData) {
+    TakeFrames(in_, [this](char type, std::string_view payload) {
+      if (type == kData) {
         // DSR sensitivity: bytes that arrive while DSR is off are dropped.
         if (!((settings_.flags & dcb::fDsrSensitivity) && !(status_ & MS_DSR_ON))) {
-          if (rx_.size() + len > kReceiveQueue) errors |= CE_RXOVER;
-          else rx_.insert(rx_.end(), payload, payload + len);
+          if (rx_.size() + payload.size() > kReceiveQueue) errors |= CE_RXOVER;
+          else rx_.insert(rx_.end(), payload.begin(), payload.end());
         }
-      } else if (type == kFrameStatus && len >= 1) {
+      } else if (type == kStatus && !payload.empty()) {
         status_ = static_cast<uint8_t>(payload[0]);
         statusKnown_ = true;
       }
-      at += 3 + len;
-    }
-    in_.erase(0, at);
+      return true;
+    });
   }
 
   static constexpr size_t kReceiveQueue = 4 * 1024 * 1024;

@@ -1,5 +1,7 @@
 #include "LineServer.h"
 
+#include "platform/SimLineFrames.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,16 +14,11 @@
 
 namespace handsetsim {
 namespace {
+using qv::simline::AppendFrame;
 constexpr size_t kMaxWire = 256 * 1024;
 constexpr auto kPaceSlice = std::chrono::milliseconds(2);
 constexpr auto kPaceCatchUp = std::chrono::milliseconds(5);
 
-void AppendFrame(std::string& wire, char type, std::string_view payload) {
-  wire.push_back(type);
-  wire.push_back(static_cast<char>(payload.size() & 0xFF));
-  wire.push_back(static_cast<char>((payload.size() >> 8) & 0xFF));
-  wire.append(payload);
-}
 }  // namespace
 
 LineServer::LineServer() = default;
@@ -206,27 +203,21 @@ void LineServer::Receive() {
 }
 
 void LineServer::Parse() {
-  size_t at = 0;
-  while (conn_ >= 0 && in_.size() - at >= 3) {
-    const char type = in_[at];
-    const size_t len = static_cast<uint8_t>(in_[at + 1]) | (static_cast<size_t>(static_cast<uint8_t>(in_[at + 2])) << 8);
-    if (in_.size() - at - 3 < len) break;
-    std::string payload = in_.substr(at + 3, len);
-    at += 3 + len;
-    if (!handler_) continue;
-    if (type == 'D') {
+  qv::simline::TakeFrames(in_, [this](char type, std::string_view payload) {
+    if (conn_ < 0) return false;  // a handler dropped the host
+    if (!handler_) return true;
+    if (type == qv::simline::kData) {
       handler_->OnData(payload);
-    } else if (type == 'L' && len >= 1) {
+    } else if (type == qv::simline::kLines && !payload.empty()) {
       hostLines_ = static_cast<uint8_t>(payload[0]);
       handler_->OnLines(hostLines_);
-    } else if (type == 'P' && len >= 4) {
-      uint32_t speed = 0;
-      for (int i = 3; i >= 0; --i) speed = (speed << 8) | static_cast<uint8_t>(payload[static_cast<size_t>(i)]);
+    } else if (type == qv::simline::kSpeed && payload.size() >= 4) {
+      const uint32_t speed = qv::simline::SpeedOf(payload);
       if (speed > 0) hostSpeed_ = speed;
       handler_->OnSpeed(hostSpeed_);
     }
-  }
-  if (conn_ >= 0) in_.erase(0, at);
+    return conn_ >= 0;
+  });
 }
 
 void LineServer::Flush(Clock::time_point now) {
@@ -239,12 +230,7 @@ void LineServer::Flush(Clock::time_point now) {
       continue;
     }
     if (!pacing_) {
-      std::string_view rest(item.bytes);
-      while (!rest.empty()) {
-        size_t n = std::min<size_t>(rest.size(), 0xFFFF);
-        AppendFrame(wire_, 'D', rest.substr(0, n));
-        rest.remove_prefix(n);
-      }
+      qv::simline::AppendData(wire_, item.bytes);
       out_.pop_front();
       continue;
     }
