@@ -2,7 +2,7 @@
 // launcher binds, each recording its call in calls.log in the launcher's
 // folder, and an export that posts events from a worker thread as the real
 // module does.
-#include "launcher/SerialLinkApi.h"
+#include "seriallink/KwxApi.h"
 #include "platform/Handles.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
