@@ -1,6 +1,7 @@
 #include "launcher/QvConnectFRM.h"
 
 #include "core/FormPosition.h"
+#include "core/QvWait30FRM.h"
 #include "core/QtText.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
@@ -101,6 +102,7 @@ TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
 }
 
 TfrmConnecting::~TfrmConnecting() {
+  StoreKeptMail();
   if (frmConnecting == this) frmConnecting = nullptr;
 }
 
@@ -143,7 +145,8 @@ void TfrmConnecting::SetSize(long long n) {
     aniWait->Stop();
 }
 
-TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>& handle) {
+TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>& handle,
+                                              const std::function<void()>& afterDrain) {
   for (;;) {
     QThread::msleep(100);
     QCoreApplication::processEvents();
@@ -171,6 +174,7 @@ TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>
         return PollEnd::Aborted;
       }
     }
+    if (afterDrain) afterDrain();
   }
 }
 
@@ -197,9 +201,63 @@ void TfrmConnecting::tmrStartTimer() {
   abort_ = false;
   SessionResult result = SessionResult::NothingDone;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (Runner()) result = Runner()(*this, mode_);
+  result = Runner() ? Runner()(*this, mode_) : RunSessionOfMode(mode_);
   QApplication::restoreOverrideCursor();
+  StoreKeptMail();
   done(static_cast<int>(result));
+}
+
+SessionResult TfrmConnecting::RunSessionOfMode(SessionMode mode) {
+  if (!frmLaunch) return SessionResult::NothingDone;
+  SessionResult result = SessionResult::NothingDone;
+  switch (mode) {
+    case SessionMode::SendQueue:
+      result = RunMailSession(true, false, false, false);
+      break;
+    case SessionMode::ReceiveMail:
+      result = RunMailSession(false, true, false, false);
+      break;
+    case SessionMode::AutoReceiveMail:
+      result = RunMailSession(false, true, true, false);
+      break;
+    case SessionMode::SendAndReceive:
+      result = RunMailSession(true, true, false, false);
+      break;
+    case SessionMode::AcceptDirectMail: {
+      // Inside ring-wait, which goes on afterwards: no wait for idle.
+      const std::string caller = frmLaunch->SerialGetParam(6, 256);
+      lblTel->setText(caller.empty() ? QStringLiteral("非通知") : ToQString(caller));
+      return ReceiveDirectMail();
+    }
+    case SessionMode::SendDirectMailOnly:
+      result = RunMailSession(true, false, false, true);
+      break;
+    case SessionMode::ReadHandsetInfo:
+    case SessionMode::WriteHandsetInfo:
+      // The handset data sessions are run through a session runner.
+      break;
+  }
+  frmLaunch->WaitSerialIdle(30000);
+  return result;
+}
+
+int TfrmConnecting::AskContinue() {
+  TfrmWait30 wait(this);
+  int answer = wait.exec();
+  if (!frmLaunch) return answer;
+  switch (answer) {
+    case TfrmWait30::kResume:
+      frmLaunch->SerialResumeTxRx();
+      break;
+    case TfrmWait30::kTimeOut:
+      frmLaunch->SerialDisconnect(1130);
+      break;
+    default:
+      answer = TfrmWait30::kAbort;
+      frmLaunch->SerialDisconnect(10);
+      break;
+  }
+  return answer;
 }
 
 }  // namespace qv

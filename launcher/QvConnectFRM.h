@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -38,6 +39,7 @@ class TfrmConnecting : public QDialog {
   // Called by the launcher for every serial-link event, session or not.
   void AddEvent(int kind, int code);
   const std::deque<std::string>& Events() const { return events_; }
+  void ClearEvents() { events_.clear(); }
 
   void SetProgressMax(int n);
   void SetProgress(int i, bool pending);
@@ -45,11 +47,26 @@ class TfrmConnecting : public QDialog {
 
   // The poll shared by every session: sleep, process messages, honour the
   // abort button, then hand each queued event to handle until the queue is
-  // empty. Progress events (0, n) are shown here and not passed on. Ends when
-  // handle returns true (after that event) or on abort (kwxDisconnect(10)).
+  // empty, then call afterDrain. Progress events (0, n) are shown here and not
+  // passed on. Ends when handle returns true (after that event) or on abort
+  // (kwxDisconnect(10)).
   enum class PollEnd { Handled, Aborted };
-  PollEnd Poll(const std::function<bool(int kind, int code)>& handle);
+  PollEnd Poll(const std::function<bool(int kind, int code)>& handle, const std::function<void()>& afterDrain = {});
   bool Aborted() const { return abort_; }
+
+  // The sessions of the modes (their result becomes the modal result).
+  SessionResult RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly);
+  SessionResult ReceiveDirectMail();
+  // The 30-second dialog after (7, 70002), and what its answer asks of the
+  // module: 1 go on, 2 disconnect (10), 3 disconnect (1130, no answer).
+  int AskContinue();
+
+  // Stores a received mail in the folder. A mail that cannot be stored is
+  // reported and kept, and stored after the session; false then.
+  bool StoreReceived(const std::string& folder, const std::string& text, const std::vector<std::string>& row);
+  // Tries the kept mails again; those that still fail stay kept.
+  void StoreKeptMail();
+  size_t KeptMailCount() const { return kept_.size(); }
 
   // What runs a session of a mode; the dialog ends with its result. Without
   // one, a session does nothing and ends with NothingDone.
@@ -73,7 +90,14 @@ class TfrmConnecting : public QDialog {
 
  private:
   void tmrStartTimer();
+  SessionResult RunSessionOfMode(SessionMode mode);
   void btnAbortClick() { abort_ = true; }
+
+  struct KeptMail {
+    std::string folder, text;
+    std::vector<std::string> row;
+  };
+  std::vector<KeptMail> kept_;
 
   std::deque<std::string> events_;
   SessionMode mode_ = SessionMode::SendQueue;

@@ -1,7 +1,11 @@
 #include "launcher/QvLaunchFRM.h"
 
 #include "core/FormPosition.h"
+#include "core/HandsetExchange.h"
+#include "core/MailStore.h"
 #include "core/QtText.h"
+#include "core/SingleApp.h"
+#include "core/TextFunctions.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/WindowHandle.h"
@@ -40,8 +44,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <limits>
 
 namespace qv {
 
@@ -90,6 +99,36 @@ std::tm LocalNow() {
   return t;
 }
 
+std::atomic<int> g_pauseRate{1};
+
+// The light-mail text the module keeps.
+constexpr int32_t kLightMailBytes = 750;
+// The longest retry interval whose milliseconds a timer still holds.
+constexpr int kMaxAutoReceiveMinutes = std::numeric_limits<int>::max() / 60000;
+
+// A count or interval of an e-mail notice: 0 when it is no number, 1 when negative.
+int NoticeNumber(std::string_view field) {
+  const std::string text = TrimText(field);
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return 0;
+  return value < 0 ? 1 : value;
+}
+
+}  // namespace
+
+// A pause that only paces what the user sees; tests make them pass faster.
+void TfrmLaunch::Pause(int ms, bool processMessages) {
+  QThread::msleep(static_cast<unsigned long>(std::max(1, ms / g_pauseRate.load())));
+  if (processMessages) QCoreApplication::processEvents();
+}
+
+void TfrmLaunch::SetPauseRate(int rate) { g_pauseRate = std::max(1, rate); }
+
+std::string NowText() { return FormatHandsetDate({}, std::time(nullptr)); }
+
+namespace {
+
 }  // namespace
 
 extern "C" QvBool HostParamCallback(int32_t kind, int32_t value) {
@@ -108,6 +147,13 @@ TfrmLaunch::TfrmLaunch(QWidget* parent) : QMainWindow(parent) {
   CreateComponents();
   handle_ = RegisterQtWindow(this);
   qApp->installEventFilter(this);
+  // The guard's check runs once the window is built, before it creates
+  // anything: a second launcher brings the first to the front and ends.
+  SingleApp1->Loaded();
+  if (SingleApp1->Terminated()) {
+    terminated_ = true;
+    return;
+  }
   FormCreate();
 }
 
@@ -230,10 +276,9 @@ void TfrmLaunch::CreateComponents() {
   connect(actOpen, &QAction::triggered, this, [this] { OpenSelected(); });
   connect(actOption, &QAction::triggered, this, [this] { OptionsDialog(); });
   connect(actErrorLog, &QAction::triggered, this, [this] { ShowErrorLog(); });
+  connect(actWaitRing, &QAction::triggered, this, [this] { ToggleRingWait(); });
+  connect(actMyTelNo, &QAction::triggered, this, [this] { ShowOwnNumber(); });
   actOpen->setEnabled(false);
-  // Ring-wait and the handset's own number need the ring-wait sessions.
-  actWaitRing->setEnabled(false);
-  actMyTelNo->setEnabled(false);
   // The button shows the action's caption and enabled state and triggers it.
   btnRing->SetAction(actWaitRing);
 
@@ -261,6 +306,12 @@ void TfrmLaunch::CreateComponents() {
   tmrEmailAuto = new QTimer(this);
   tmrEmailAuto->setObjectName("tmrEmailAuto");
   tmrEmailAuto->setInterval(60000);
+  connect(tmrEmailAuto, &QTimer::timeout, this, [this] { tmrEmailAutoTimer(); });
+  SingleApp1 = new TSingleApp(this);
+  SingleApp1->setObjectName("SingleApp1");
+  SingleApp1->SetUniqueName("QuorvelLaunchApp");
+  SingleApp1->SetDupInstAction(TDupInstAction::diActivateFirst);
+  SingleApp1->SetErrorMessage(S("すでに起動されています"));
 
   QPixmap trayPicture = AppPicture("tray.png");
   if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
@@ -539,13 +590,311 @@ bool TfrmLaunch::BindSerialModule() { return serial_.Bind(IniRead(keys::DllFile)
 
 void TfrmLaunch::UnbindSerialModule() { serial_.Unbind(); }
 
+void TfrmLaunch::InitSerialModule(bool useAutoNumber) {
+  auto block = std::make_unique<KwxInitialParam>();
+  std::memset(block.get(), 0, sizeof *block);
+  const std::string centre = MakeDialString(useAutoNumber ? autoReceiveNumber_ : EMailPhoneNo());
+  const std::string signUp = MakeDialString(OnlineSignUpPhoneNo());
+  const std::string port = ComPortDeviceName(IniRead(keys::SerialPort), true);
+  std::strncpy(block->EMailPhoneNo, centre.c_str(), sizeof block->EMailPhoneNo - 1);
+  std::strncpy(block->OnlineSignUpPhoneNo, signUp.c_str(), sizeof block->OnlineSignUpPhoneNo - 1);
+  block->Reserved = 0;
+  block->Bunkei = IniReadBool(keys::BunkeiFlag) ? -1 : 0;
+  block->NotifyWindow = handle_;
+  std::strncpy(block->SerialPort, port.c_str(), sizeof block->SerialPort - 1);
+  block->Baudrate = BaudRateOrDefault(IniReadInteger(keys::Baudrate));
+  block->RingReject = IniReadBool(keys::RingReject) ? -1 : 0;
+  block->DialWithNum = IniReadBool(keys::DialWithNum) ? -1 : 0;
+  block->AutoReceive = IniReadBool(keys::AutoReceive) ? -1 : 0;
+  peerNumber_.clear();
+  if (serial_.kwxInitial) serial_.kwxInitial(handle_, block.get());
+}
+
+bool TfrmLaunch::SerialConnectSMail(const std::string& number, std::string_view text) {
+  return serial_.kwxConnectSMail &&
+         serial_.kwxConnectSMail(number.c_str(), text.data(), static_cast<int32_t>(text.size())) != 0;
+}
+
+bool TfrmLaunch::SerialConnectEMail(int32_t mode, int32_t count) {
+  return serial_.kwxConnectEMail && serial_.kwxConnectEMail(mode, count) != 0;
+}
+
+bool TfrmLaunch::SerialSendEMail(std::string_view text) {
+  return serial_.kwxAsyncSendEMail && serial_.kwxAsyncSendEMail(text.data(), static_cast<int32_t>(text.size())) != 0;
+}
+
+void TfrmLaunch::SerialGetEMailList(int32_t first) {
+  if (serial_.kwxAsyncGetEMailList) serial_.kwxAsyncGetEMailList(first);
+}
+
+void TfrmLaunch::SerialGetEMail(const std::string& id) {
+  if (serial_.kwxAsyncGetEMail) serial_.kwxAsyncGetEMail(id.c_str());
+}
+
+void TfrmLaunch::SerialPurgeEMail(const std::string& id) {
+  if (serial_.kwxPurgeEMail) serial_.kwxPurgeEMail(id.c_str());
+}
+
+void TfrmLaunch::SerialExitEMail() {
+  if (serial_.kwxExitEMail) serial_.kwxExitEMail();
+}
+
+std::string TfrmLaunch::SerialGetBuffer() {
+  std::string buffer(static_cast<size_t>(kwx::kReceiveBufferSize), '\0');
+  int32_t size = kwx::kReceiveBufferSize;
+  if (!serial_.kwxAsyncGetBuffer || !serial_.kwxAsyncGetBuffer(buffer.data(), &size)) size = 0;
+  buffer.resize(static_cast<size_t>(std::clamp<int32_t>(size, 0, kwx::kReceiveBufferSize)));
+  return buffer;
+}
+
+bool TfrmLaunch::SerialWaitForRing() { return serial_.kwxWaitForRing && serial_.kwxWaitForRing() != 0; }
+
 void TfrmLaunch::SerialDisconnect(int32_t reason) {
   if (serial_.kwxDisconnect) serial_.kwxDisconnect(reason);
 }
 
-void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
-  if (frmConnecting) frmConnecting->AddEvent(kind, code);
+bool TfrmLaunch::SerialResumeTxRx() { return serial_.kwxResumeTxRx && serial_.kwxResumeTxRx(0, 0, 0) != 0; }
+
+bool TfrmLaunch::SerialReadySMail() { return serial_.kwxReadySMail && serial_.kwxReadySMail() != 0; }
+
+bool TfrmLaunch::SerialGetState() { return serial_.kwxGetState && serial_.kwxGetState() != 0; }
+
+std::string TfrmLaunch::SerialGetParam(int32_t id, int32_t size) {
+  // One byte beyond what the module may fill: its text is not terminated
+  // when it is as long as the buffer.
+  std::vector<char> buffer(static_cast<size_t>(std::max(size, 0)) + 1, '\0');
+  if (size <= 0 || !serial_.kwxGetParam || !serial_.kwxGetParam(id, buffer.data(), size)) return {};
+  return std::string(buffer.data());
 }
+
+bool TfrmLaunch::SerialEnterInfoMode(int32_t kind) {
+  return serial_.kwxEnterInfoMode && serial_.kwxEnterInfoMode(kind) != 0;
+}
+
+bool TfrmLaunch::SerialGetInfo() { return serial_.kwxGetInfo && serial_.kwxGetInfo() != 0; }
+
+bool TfrmLaunch::SerialSetInfo(std::string_view data) {
+  return serial_.kwxSetInfo && serial_.kwxSetInfo(data.data(), static_cast<int32_t>(data.size())) != 0;
+}
+
+bool TfrmLaunch::SerialBareInfo(std::string_view data) {
+  return serial_.kwxBareInfo && serial_.kwxBareInfo(data.data(), static_cast<int32_t>(data.size())) != 0;
+}
+
+bool TfrmLaunch::SerialDeleteInfo() { return serial_.kwxDeleteInfo && serial_.kwxDeleteInfo() != 0; }
+
+bool TfrmLaunch::SerialExitInfoMode() { return serial_.kwxExitInfoMode && serial_.kwxExitInfoMode() != 0; }
+
+std::string TfrmLaunch::SerialGetTelNumber(const std::string& port, int32_t baud) {
+  char number[257] = {};
+  if (!serial_.kwxGetTelNumber || !serial_.kwxGetTelNumber(port.c_str(), baud, number)) return {};
+  return std::string(number);
+}
+
+bool TfrmLaunch::WaitSerialIdle(int count) {
+  for (int i = 0; i < count; ++i) {
+    if (!SerialGetState()) return true;
+    QThread::msleep(100);
+  }
+  return !SerialGetState();
+}
+
+// ---- module events ----
+
+void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
+  static const std::string kMail = S("メール"), kInbox = S("受信簿");
+  if (frmConnecting) frmConnecting->AddEvent(kind, code);
+  auto notice = [this](const char* utf8) {
+    const std::string text = S(utf8);
+    CloseNotice();
+    SetStatus(text);
+    ShowNotice(text, false);
+  };
+  switch (kind) {
+    case 0:
+      ReportMessage(FiveDigits('I', code), false);
+      break;
+    case 1:
+      if (code == 9 && ringWaitState_ == RingWaitState::Starting) {
+        ShowRingWaitState(RingWaitState::Waiting);
+        SetStatus("");
+      } else if (code == 10) {
+        notice("直送メールお断り中");
+      }
+      break;
+    case 2:
+      switch (code) {
+        case 0:
+          if (HandleIncoming(0)) {
+            Pause(4000, false);
+            notice("直送メール着信");
+            PlayArrivalAlert();
+          }
+          NotifyPlugin(kMail, kInbox);
+          break;
+        case 1:
+          if (HandleIncoming(1)) {
+            notice("ブリーズメール着信");
+            PlayArrivalAlert();
+          }
+          NotifyPlugin(kMail, kInbox);
+          break;
+        case 2:
+          HandleIncoming(2);
+          break;
+        case 3:
+          notice("データ・音声着信");
+          PlayArrivalAlert();
+          ReportMessage("W01004", false);
+          break;
+        default:
+          break;
+      }
+      break;
+    case 8:
+      // The module ended ring-wait by itself (the handset went away, say):
+      // the indicator must not go on saying it waits.
+      if (code == 21 && (ringWaitState_ == RingWaitState::Waiting || ringWaitState_ == RingWaitState::Starting))
+        ShowRingWaitState(RingWaitState::Stopped);
+      break;
+    case 9:
+      StopBannerAnimation();
+      if (code != 1120 && code != 1130 && code != 1280 && code != 11140) {
+        autoReceiveCount_ = 0;
+        tmrEmailAuto->stop();
+      }
+      ReportMessage(FiveDigits('E', code), true);
+      break;
+    case 10:
+      if (ringWaitState_ == RingWaitState::Starting) StopRingWait(false);
+      StopBannerAnimation();
+      if (code == 30) StopRingWait(false);
+      ReportMessage(FiveDigits('D', code), true);
+      break;
+    default:
+      break;
+  }
+}
+
+bool TfrmLaunch::HandleIncoming(int type) {
+  static const std::string kInbox = S("受信簿");
+  StopBannerAnimation();
+  switch (type) {
+    case 0:
+      return RunSession(SessionMode::AcceptDirectMail, [](TfrmConnecting&) {});
+    case 1: {
+      // The module keeps 750 bytes of light mail; the text is in its wire form.
+      const std::string hex = DecimalTextToHex(SerialGetParam(2, kLightMailBytes));
+      peerNumber_ = SerialGetParam(6, 512);
+      const std::string sender = TrimText(peerNumber_);
+      MailIndexRow row;
+      BuildIndexRow(row, 9, 0, 1, 0, 0, 0, 0, sender, "", S("ブリーズメール"), NowText(), sender);
+      return frmConnecting && frmConnecting->StoreReceived(kInbox, hex, row);
+    }
+    case 2: {
+      std::string notice = SerialGetParam(3, 512);
+      std::erase_if(notice, [](char c) { return c == '\r' || c == '\n'; });
+      const std::string notifier = TrimText(GetField(notice, ":", 0));
+      if (notifier != EMailAutoPhoneNo()) {
+        autoReceiveCount_ = 0;
+        autoReceiveInterval_ = 1;
+        ReportAutoNumberMismatch(notifier);
+        return false;
+      }
+      autoReceiveCount_ = NoticeNumber(GetField(notice, ":", 2));
+      autoReceiveInterval_ = std::min(NoticeNumber(GetField(notice, ":", 3)), kMaxAutoReceiveMinutes);
+      autoReceiveNumber_ = TrimText(GetField(notice, ":", 1));
+      if (autoReceiveNumber_.empty()) return false;
+      Pause(3000, false);
+      tmrEmailAuto->setInterval(1);
+      tmrEmailAuto->start();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TfrmLaunch::ReportAutoNumberMismatch(const std::string& number) {
+  ReportMessage(S("Eメール自動受信の電話番号をご確認ください。") + "\r\n" + number, true);
+}
+
+void TfrmLaunch::tmrEmailAutoTimer() {
+  static const std::string kMail = S("メール"), kInbox = S("受信簿");
+  tmrEmailAuto->stop();
+  if (!frmConnecting || !frmConnecting->isVisible()) {
+    if (RunMailSession(false, true, true, false, true)) {
+      NotifyPlugin(kMail, kInbox);
+      const std::string text = S("Eメール着信");
+      CloseNotice();
+      SetStatus(text);
+      ShowNotice(text, false);
+      PlayArrivalAlert();
+      return;
+    }
+    if (--autoReceiveCount_ == 0) {
+      CloseNotice();
+      ShowNotice(S("センターにEメールが有ります"), false);
+      return;
+    }
+  }
+  // An interval of 0 minutes means no retry rather than a busy timer.
+  if (autoReceiveInterval_ <= 0) return;
+  tmrEmailAuto->setInterval(autoReceiveInterval_ * 60000);
+  tmrEmailAuto->start();
+}
+
+// ---- ring-wait ----
+
+void TfrmLaunch::StartRingWait() {
+  if (ringWaitState_ != RingWaitState::Stopped) return;
+  InitSerialModule(false);
+  // Waiting once the module reports it armed (event 1/9).
+  ShowRingWaitState(RingWaitState::Starting);
+  if (!SerialWaitForRing()) ShowRingWaitState(RingWaitState::Stopped);
+}
+
+void TfrmLaunch::StopRingWait(bool noPause) {
+  if (ringWaitState_ == RingWaitState::Stopped) return;
+  ShowRingWaitState(RingWaitState::Stopping);
+  SerialDisconnect(99999);
+  WaitSerialIdle(30000);
+  ShowRingWaitState(RingWaitState::Stopped);
+  if (!noPause) Pause(1000, true);
+  SetStatus("");
+}
+
+void TfrmLaunch::ToggleRingWait() {
+  if (!FindPlugin(S("メール"))) return;
+  if (ringWaitState_ == RingWaitState::Stopped)
+    StartRingWait();
+  else
+    StopRingWait(false);
+}
+
+void TfrmLaunch::WaitRingTransition() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  while (ringWaitState_ == RingWaitState::Starting || ringWaitState_ == RingWaitState::Stopping) {
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void TfrmLaunch::ShowOwnNumber() {
+  WaitRingTransition();
+  const std::string number =
+      ringWaitState_ == RingWaitState::Waiting
+          ? SerialGetParam(0, 256)
+          : SerialGetTelNumber(ComPortDeviceName(IniRead(keys::SerialPort), true),
+                               BaudRateOrDefault(IniReadInteger(keys::Baudrate)));
+  if (number.empty())
+    ReportMessage("W01001", true);
+  else
+    ShowMessageBox(this, BoxKind::Information, S("電話番号は ") + number + S("です"));
+}
+
+// ---- sessions ----
 
 bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
   // One modal session dialog at a time: a request from inside a running
@@ -556,6 +905,16 @@ bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConne
   return frmConnecting->exec() == static_cast<int>(SessionResult::Done);
 }
 
+bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
+  if (frmConnecting && frmConnecting->isVisible()) return false;
+  WaitRingTransition();
+  const bool wasWaiting = ringWaitState_ == RingWaitState::Waiting;
+  if (wasWaiting) StopRingWait(false);
+  const bool done = RunSession(mode, setUp);
+  if (wasWaiting) StartRingWait();
+  return done;
+}
+
 bool TfrmLaunch::RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly, bool receiveAll) {
   StopBannerAnimation();
   if (!send && !receive) return false;
@@ -563,18 +922,18 @@ bool TfrmLaunch::RunMailSession(bool send, bool receive, bool autoReceive, bool 
                      : send          ? (directOnly ? SessionMode::SendDirectMailOnly : SessionMode::SendQueue)
                                      : (autoReceive ? SessionMode::AutoReceiveMail : SessionMode::ReceiveMail);
   const bool autoDelete = IniReadBool(keys::AutoDeleteReceive);
-  return RunSession(mode, [&](TfrmConnecting& dialog) {
+  return RunPausingRingWait(mode, [&](TfrmConnecting& dialog) {
     dialog.SetReceiveAll(receiveAll);
     dialog.SetAutoDelete(autoDelete);
   });
 }
 
 bool TfrmLaunch::RunInfoRead(int kind) {
-  return RunSession(SessionMode::ReadHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
+  return RunPausingRingWait(SessionMode::ReadHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
 }
 
 bool TfrmLaunch::RunInfoWrite(int kind) {
-  return RunSession(SessionMode::WriteHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
+  return RunPausingRingWait(SessionMode::WriteHandsetInfo, [kind](TfrmConnecting& dialog) { dialog.SetParameter(kind); });
 }
 
 // ---- messages, log, notices, sounds ----
@@ -759,6 +1118,7 @@ void TfrmLaunch::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  StopRingWait(true);
   SaveFormPosition(this, "Launch");
   event->accept();
   QCoreApplication::exit(0);

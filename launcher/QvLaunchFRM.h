@@ -34,6 +34,7 @@ namespace qv {
 
 class TDllForm;
 class TfrmConnecting;
+class TSingleApp;
 
 class TfrmLaunch : public QMainWindow {
   Q_OBJECT
@@ -71,13 +72,62 @@ class TfrmLaunch : public QMainWindow {
   bool BindSerialModule();
   void UnbindSerialModule();
   SerialModule& Serial() { return serial_; }
+  // The parameter block from the settings, handed to kwxInitial; with
+  // useAutoNumber the centre number is the one an e-mail notice gave.
+  void InitSerialModule(bool useAutoNumber);
+  // The calls into the module, one per function. Texts are CP932.
+  bool SerialConnectSMail(const std::string& number, std::string_view text);
+  bool SerialConnectEMail(int32_t mode, int32_t count);
+  bool SerialSendEMail(std::string_view text);
+  void SerialGetEMailList(int32_t first);
+  void SerialGetEMail(const std::string& id);
+  void SerialPurgeEMail(const std::string& id);
+  void SerialExitEMail();
+  // What the module holds, at most 6144 bytes; the module's buffer is emptied.
+  std::string SerialGetBuffer();
+  bool SerialWaitForRing();
+  // 10 user abort, 1130 no answer, 99999 stop ring-wait.
   void SerialDisconnect(int32_t reason);
+  bool SerialResumeTxRx();
+  bool SerialReadySMail();
+  bool SerialGetState();
+  // The text the module keeps under id (0 own number, 2 light mail, 3 e-mail
+  // notice, 6 caller number), read into a zeroed buffer of size bytes.
+  std::string SerialGetParam(int32_t id, int32_t size);
+  bool SerialEnterInfoMode(int32_t kind);
+  bool SerialGetInfo();
+  bool SerialSetInfo(std::string_view data);
+  bool SerialBareInfo(std::string_view data);
+  bool SerialDeleteInfo();
+  bool SerialExitInfoMode();
+  // The handset's own number read without a session; empty when none.
+  std::string SerialGetTelNumber(const std::string& port, int32_t baud);
+  // Polls the module every 100 ms (no message processing) until it is idle;
+  // false after count polls.
+  bool WaitSerialIdle(int count);
+
   // The launcher's handler of the module's WM_USER+1 events.
   void WMSerialEvent(int32_t kind, int32_t code);
+  // Handles an arrival of ring-wait: 0 direct mail, 1 light mail, 2 e-mail notice.
+  bool HandleIncoming(int type);
+
+  // Ring-wait.
+  void StartRingWait();
+  void StopRingWait(bool noPause);
+  void ToggleRingWait();
+  void WaitRingTransition();
   void ShowRingWaitState(RingWaitState state);
   RingWaitState RingWait() const { return ringWaitState_; }
+  void ShowOwnNumber();
+
+  // Automatic e-mail receive after a notice.
+  const std::string& AutoReceiveNumber() const { return autoReceiveNumber_; }
+  int AutoReceiveCount() const { return autoReceiveCount_; }
+  int AutoReceiveInterval() const { return autoReceiveInterval_; }
+  void tmrEmailAutoTimer();
 
   // Runs the session dialog; false at once while it is already showing.
+  // Ring-wait pauses around it.
   bool RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly, bool receiveAll);
   bool RunInfoRead(int kind);
   bool RunInfoWrite(int kind);
@@ -99,6 +149,12 @@ class TfrmLaunch : public QMainWindow {
   // Ctrl+Tab over the program's windows (most recently active first).
   void CycleForms();
 
+  // A pause that only paces what the user sees (the 4 s after a direct mail,
+  // the 3 s before an automatic receive, the 1 s after ring-wait stops);
+  // tests make them pass rate times faster.
+  static void Pause(int ms, bool processMessages);
+  static void SetPauseRate(int rate);
+
   // Plays a sound file asynchronously; replaceable for tests.
   using SoundPlayer = std::function<void(const std::filesystem::path& file)>;
   static void SetSoundPlayer(SoundPlayer player);
@@ -118,6 +174,7 @@ class TfrmLaunch : public QMainWindow {
   QTimer* tmrStart;
   QTimer* tmrEmailAuto;
   QSystemTrayIcon* TaskTray1;
+  TSingleApp* SingleApp1;
   QAction* actClose;
   QAction* actMinimize;
   QAction* actNormal;
@@ -142,6 +199,9 @@ class TfrmLaunch : public QMainWindow {
   void tmrStartTimer();
   void OpenSelected();
   bool RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
+  // RunSession with ring-wait paused around it.
+  bool RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
+  void ReportAutoNumberMismatch(const std::string& number);
   TDllForm* FindPlugin(std::string_view displayName) const;
   void PlaySoundFile(const std::filesystem::path& file);
 
@@ -160,6 +220,9 @@ class TfrmLaunch : public QMainWindow {
 };
 
 extern TfrmLaunch* frmLaunch;
+
+// The local time now as "yyyy/mm/dd hh:nn:ss".
+std::string NowText();
 
 // The launcher's callbacks handed to every plug-in.
 extern "C" QvBool HostParamCallback(int32_t kind, int32_t value);

@@ -196,6 +196,8 @@ TEST_F(LauncherTest, TheRingWaitButtonTriggersItsActionOnceAndTheIndicatorShowsE
   int triggered = 0;
   QObject::connect(launch_->actWaitRing, &QAction::triggered, [&] { ++triggered; });
   TMultiButton* button = launch_->btnRing;
+  EXPECT_TRUE(button->isEnabled());
+  launch_->actWaitRing->setEnabled(false);
   EXPECT_FALSE(button->isEnabled()) << "disabled with its action";
   QTest::mouseClick(button, Qt::LeftButton);
   EXPECT_EQ(triggered, 0);

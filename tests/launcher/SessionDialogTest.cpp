@@ -76,11 +76,14 @@ TEST_F(LauncherTest, AbortDisconnectsAndEndsThePollAtOnce) {
   EXPECT_EQ(handledAfterAbort, 0);
 }
 
-TEST_F(LauncherTest, WithoutASessionTheDialogEndsWithNothingDone) {
+TEST_F(LauncherTest, ASendSessionWithAnEmptyQueueMakesNoCallAndIsDone) {
   Start();
-  EXPECT_FALSE(launch_->RunMailSession(true, true, false, false, true));
   EXPECT_FALSE(launch_->RunMailSession(false, false, false, false, false)) << "neither send nor receive";
-  EXPECT_EQ(connecting_->result(), int(SessionResult::NothingDone));
+  EXPECT_TRUE(CallsOf("serial kwxInitial").empty()) << "no dialog, no session";
+  EXPECT_TRUE(launch_->RunMailSession(true, false, false, false, false));
+  EXPECT_EQ(connecting_->result(), int(SessionResult::Done));
+  EXPECT_EQ(CallsOf("serial kwxInitial").size(), 1u);
+  EXPECT_TRUE(CallsOf("serial kwxConnect").empty());
   EXPECT_EQ(connecting_->windowTitle().toStdString(), "VeoQuorvel - 通信中");
 }
 

@@ -1,15 +1,22 @@
 // A serial-link module built for the launcher's tests: every function the
-// launcher binds, each recording its call in calls.log in the launcher's
-// folder, and an export that posts events from a worker thread as the real
-// module does.
+// launcher binds, each recording its call (with its arguments) in calls.log
+// in the launcher's folder. A test scripts it: what a call answers, the
+// events a call is followed by (posted to the window kwxInitial was given, as
+// the module's worker would), the data kwxAsyncGetBuffer hands out with them,
+// and the texts kwxGetParam gives.
 #include "seriallink/KwxApi.h"
 #include "platform/Handles.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
 
+#include <cstring>
+#include <deque>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 QV_VERSION_INFO("FileVersion=7.6.5.4\0");
 
@@ -17,41 +24,131 @@ QV_VERSION_INFO("FileVersion=7.6.5.4\0");
 
 namespace {
 
+struct Reply {
+  std::vector<std::pair<int32_t, int32_t>> events;
+  std::vector<std::string> pieces;  // one per data event (1, 4) or (1, 2)
+};
+
+std::mutex g_mutex;
+uint32_t g_window = 0;
+KwxInitialParam g_param{};
+std::map<std::string, std::deque<Reply>> g_replies;
+std::map<std::string, int32_t> g_results;
+std::map<int32_t, std::string> g_params;
+std::deque<std::string> g_pieces;
+
+// One line per call: CR and LF in texts are written as \r and \n.
 void Log(const std::string& line) {
-  std::ofstream(qv::ProgramDir() / "calls.log", std::ios::app | std::ios::binary) << "serial " << line << "\n";
+  std::string escaped;
+  for (char c : line) escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+  std::ofstream(qv::ProgramDir() / "calls.log", std::ios::app | std::ios::binary) << "serial " << escaped << "\n";
 }
 
 struct Unload {
   ~Unload() { Log("unloaded"); }
 } g_unload;
 
+// Logs the call, posts the reply queued for it and answers what the test set
+// (def without a setting).
+int32_t Call(const std::string& name, const std::string& args, int32_t def) {
+  Log(args.empty() ? name : name + " " + args);
+  Reply reply;
+  int32_t result = def;
+  uint32_t window = 0;
+  {
+    std::lock_guard lock(g_mutex);
+    if (auto r = g_results.find(name); r != g_results.end()) result = r->second;
+    if (auto q = g_replies.find(name); q != g_replies.end() && !q->second.empty()) {
+      reply = std::move(q->second.front());
+      q->second.pop_front();
+    }
+    for (auto& piece : reply.pieces) g_pieces.push_back(std::move(piece));
+    window = g_window;
+  }
+  for (const auto& [kind, code] : reply.events) qv::PostMessage(window, kwx::WM_KWX_NOTIFY, kind, code);
+  return result;
+}
+
+std::string Text(const char* text) { return text ? text : ""; }
+
 }  // namespace
 
-EXPORT int32_t kwxInitial(uint32_t, const KwxInitialParam*) { Log("kwxInitial"); return 1; }
-EXPORT int32_t kwxTerminate() { Log("kwxTerminate"); return 1; }
-EXPORT int32_t kwxConnectEMail(int32_t, int32_t) { Log("kwxConnectEMail"); return 1; }
-EXPORT int32_t kwxAsyncSendEMail(const char*, int32_t) { Log("kwxAsyncSendEMail"); return 1; }
-EXPORT int32_t kwxAsyncGetEMailList(int32_t) { Log("kwxAsyncGetEMailList"); return 0; }
-EXPORT int32_t kwxAsyncGetEMail(const char*) { Log("kwxAsyncGetEMail"); return 0; }
-EXPORT int32_t kwxPurgeEMail(const char*) { Log("kwxPurgeEMail"); return 0; }
-EXPORT int32_t kwxExitEMail() { Log("kwxExitEMail"); return 0; }
-EXPORT int32_t kwxAsyncGetBuffer(char*, int32_t* size) { Log("kwxAsyncGetBuffer"); if (size) *size = 0; return 1; }
-EXPORT int32_t kwxWaitForRing() { Log("kwxWaitForRing"); return 1; }
-EXPORT int32_t kwxConnectSMail(const char*, const char*, int32_t) { Log("kwxConnectSMail"); return 1; }
-EXPORT int32_t kwxDisconnect(int32_t reason) { Log("kwxDisconnect " + std::to_string(reason)); return 1; }
-EXPORT int32_t kwxResumeTxRx(int32_t, int32_t, int32_t) { Log("kwxResumeTxRx"); return 1; }
-EXPORT int32_t kwxReadySMail() { Log("kwxReadySMail"); return 1; }
-EXPORT int32_t kwxGetState() { return 0; }
-EXPORT int32_t kwxSetParam(int32_t, int32_t) { Log("kwxSetParam"); return 1; }
-EXPORT int32_t kwxGetParam(int32_t, char* buffer, int32_t size) { if (size > 0) buffer[0] = 0; return 1; }
-EXPORT int32_t kwxEnterInfoMode(int32_t) { Log("kwxEnterInfoMode"); return 1; }
-EXPORT int32_t kwxGetInfo() { Log("kwxGetInfo"); return 1; }
-EXPORT int32_t kwxSetInfo(const char*, int32_t) { Log("kwxSetInfo"); return 1; }
-EXPORT int32_t kwxBareInfo(const char*, int32_t) { Log("kwxBareInfo"); return 1; }
-EXPORT int32_t kwxDeleteInfo() { Log("kwxDeleteInfo"); return 1; }
-EXPORT int32_t kwxExitInfoMode() { Log("kwxExitInfoMode"); return 1; }
+EXPORT int32_t kwxInitial(uint32_t window, const KwxInitialParam* param) {
+  {
+    std::lock_guard lock(g_mutex);
+    g_window = window;
+    if (param) g_param = *param;
+  }
+  return Call("kwxInitial", "", 1);
+}
+EXPORT int32_t kwxTerminate() { return Call("kwxTerminate", "", 1); }
+EXPORT int32_t kwxConnectEMail(int32_t mode, int32_t count) {
+  return Call("kwxConnectEMail", std::to_string(mode) + " " + std::to_string(count), 1);
+}
+EXPORT int32_t kwxAsyncSendEMail(const char* data, int32_t length) {
+  return Call("kwxAsyncSendEMail", std::string(data, static_cast<size_t>(length > 0 ? length : 0)), 1);
+}
+EXPORT int32_t kwxAsyncGetEMailList(int32_t first) { return Call("kwxAsyncGetEMailList", std::to_string(first), 0); }
+EXPORT int32_t kwxAsyncGetEMail(const char* id) { return Call("kwxAsyncGetEMail", Text(id), 0); }
+EXPORT int32_t kwxPurgeEMail(const char* id) { return Call("kwxPurgeEMail", Text(id), 0); }
+EXPORT int32_t kwxExitEMail() { return Call("kwxExitEMail", "", 0); }
+EXPORT int32_t kwxAsyncGetBuffer(char* buffer, int32_t* size) {
+  std::string piece;
+  {
+    std::lock_guard lock(g_mutex);
+    if (!g_pieces.empty()) {
+      piece = std::move(g_pieces.front());
+      g_pieces.pop_front();
+    }
+  }
+  if (size) {
+    const size_t n = std::min(piece.size(), static_cast<size_t>(*size > 0 ? *size : 0));
+    std::memcpy(buffer, piece.data(), n);
+    *size = static_cast<int32_t>(n);
+  }
+  return Call("kwxAsyncGetBuffer", std::to_string(size ? *size : -1), 1);
+}
+EXPORT int32_t kwxWaitForRing() { return Call("kwxWaitForRing", "", 1); }
+EXPORT int32_t kwxConnectSMail(const char* destination, const char* data, int32_t length) {
+  return Call("kwxConnectSMail", Text(destination) + " " + std::string(data, static_cast<size_t>(length)), 1);
+}
+EXPORT int32_t kwxDisconnect(int32_t reason) { return Call("kwxDisconnect", std::to_string(reason), 1); }
+EXPORT int32_t kwxResumeTxRx(int32_t, int32_t, int32_t) { return Call("kwxResumeTxRx", "", 1); }
+EXPORT int32_t kwxReadySMail() { return Call("kwxReadySMail", "", 1); }
+EXPORT int32_t kwxGetState() {
+  std::lock_guard lock(g_mutex);
+  auto r = g_results.find("kwxGetState");
+  return r == g_results.end() ? 0 : r->second;
+}
+EXPORT int32_t kwxSetParam(int32_t, int32_t) { return Call("kwxSetParam", "", 1); }
+EXPORT int32_t kwxGetParam(int32_t id, char* buffer, int32_t size) {
+  if (size <= 0) return 0;
+  std::string text;
+  {
+    std::lock_guard lock(g_mutex);
+    if (auto p = g_params.find(id); p != g_params.end()) text = p->second;
+  }
+  // As the module: at most size bytes, NUL padding, no NUL when longer.
+  std::memset(buffer, 0, static_cast<size_t>(size));
+  std::memcpy(buffer, text.data(), std::min(text.size(), static_cast<size_t>(size)));
+  return 1;
+}
+EXPORT int32_t kwxEnterInfoMode(int32_t kind) { return Call("kwxEnterInfoMode", std::to_string(kind), 1); }
+EXPORT int32_t kwxGetInfo() { return Call("kwxGetInfo", "", 1); }
+EXPORT int32_t kwxSetInfo(const char*, int32_t) { return Call("kwxSetInfo", "", 1); }
+EXPORT int32_t kwxBareInfo(const char*, int32_t) { return Call("kwxBareInfo", "", 1); }
+EXPORT int32_t kwxDeleteInfo() { return Call("kwxDeleteInfo", "", 1); }
+EXPORT int32_t kwxExitInfoMode() { return Call("kwxExitInfoMode", "", 1); }
 #ifndef QV_TEST_MISSING_FUNCTION
-EXPORT int32_t kwxGetTelNumber(const char*, int32_t, char* out) { out[0] = 0; return 0; }
+EXPORT int32_t kwxGetTelNumber(const char* port, int32_t baud, char* out) {
+  std::string number;
+  {
+    std::lock_guard lock(g_mutex);
+    if (auto p = g_params.find(-1); p != g_params.end()) number = p->second;
+  }
+  std::snprintf(out, 36, "%s", number.c_str());
+  return Call("kwxGetTelNumber", Text(port) + " " + std::to_string(baud), number.empty() ? 0 : 1);
+}
 #endif
 
 EXPORT int32_t SetCallbackFunc(KwxTraceProc proc) {
@@ -69,4 +166,33 @@ EXPORT void TestPostEvents(uint32_t window, const int32_t* pairs, int32_t count)
     for (int32_t i = 0; i < count; ++i) qv::PostMessage(window, kwx::WM_KWX_NOTIFY, pairs[2 * i], pairs[2 * i + 1]);
   });
   worker.join();
+}
+
+// The next call of the function is followed by these events; pieces are what
+// kwxAsyncGetBuffer then hands out, one per call.
+EXPORT void TestQueueReply(const char* function, const int32_t* pairs, int32_t count, const char* const* pieces,
+                           const int32_t* sizes, int32_t pieceCount) {
+  Reply reply;
+  for (int32_t i = 0; i < count; ++i) reply.events.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
+  for (int32_t i = 0; i < pieceCount; ++i) reply.pieces.emplace_back(pieces[i], static_cast<size_t>(sizes[i]));
+  std::lock_guard lock(g_mutex);
+  g_replies[function].push_back(std::move(reply));
+}
+
+// What the function answers from now on.
+EXPORT void TestSetResult(const char* function, int32_t result) {
+  std::lock_guard lock(g_mutex);
+  g_results[function] = result;
+}
+
+// What kwxGetParam answers for id (-1: what kwxGetTelNumber reads).
+EXPORT void TestSetParam(int32_t id, const char* text, int32_t size) {
+  std::lock_guard lock(g_mutex);
+  g_params[id] = std::string(text, static_cast<size_t>(size));
+}
+
+// The last parameter block kwxInitial was given.
+EXPORT void TestLastParam(KwxInitialParam* out) {
+  std::lock_guard lock(g_mutex);
+  *out = g_param;
 }
