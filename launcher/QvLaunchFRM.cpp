@@ -953,7 +953,10 @@ bool TfrmLaunch::LoadEnvironment() {
 
 std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
   if (s.empty()) return {};
-  const char letter = UpperFirst(s.substr(0, 1))[0];
+  // Only a letter and five digits is an id: a free text may begin with one
+  // of the letters too ("Eメール...").
+  const bool id = s.size() == 6 && std::all_of(s.begin() + 1, s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const char letter = id ? UpperFirst(s.substr(0, 1))[0] : '\0';
   std::string text;
   bool logged = true;
   switch (letter) {

@@ -136,6 +136,9 @@ TEST_F(ReportTest, EachKindOfIdGoesToItsPlaces) {
       {"e00123", true, "", -1, nullptr, "  通信が中断されました。(00123)", "通信が中断されました。(00123)"},
       {"E00520", true, "", -1, nullptr, nullptr, "直送メールを拒否しました"},
       {"free text", true, "", -1, nullptr, "  free text", "free text"},
+      // A text that begins with an id's letter is still a text.
+      {"Email centre unknown", true, "", -1, nullptr, "  Email centre unknown", "Email centre unknown"},
+      {"W0100", true, "", -1, nullptr, "  W0100", "W0100"},
       {"", true, "ＶｅｏＱｕｏｒｖｅｌ", -1, nullptr, nullptr, nullptr},
   };
   WriteIni({{"Environment|ShowMessage", "0"}});  // forced notices show all the same

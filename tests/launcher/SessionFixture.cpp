@@ -39,6 +39,8 @@ void SessionTest::WriteSessionIni(const std::map<std::string, std::string>& entr
                                             {"PhoneNo|DefaultEMailPhoneNo", "0570001234"},
                                             {"PhoneNo|DefaultEMailAutoPhoneNo", "0570005555"},
                                             {"PhoneNo|DefaultOnlineSignUpPhoneNo", "0570009999"},
+                                            {"File|PBSoundFile", "pipo.wav"},
+                                            {"File|RingSoundFile", "ring.wav"},
                                             {"Environment|Vibration", "0"}};
   for (const auto& [key, value] : base_) all[key] = value;
   for (const auto& [key, value] : entries) all[key] = value;
