@@ -167,6 +167,8 @@ TfrmLaunch::~TfrmLaunch() {
   if (frmLaunch == this) frmLaunch = nullptr;
 }
 
+bool TfrmLaunch::SecondInstance() const { return SingleApp1->Terminated(); }
+
 void TfrmLaunch::CreateComponents() {
   setObjectName("frmLaunch");
   setWindowTitle(QStringLiteral("VeoQuorvel"));

@@ -44,6 +44,8 @@ class TfrmLaunch : public QMainWindow {
 
   // Start-up failed (message file or serial-link module): the program ends.
   bool Terminated() const { return terminated_; }
+  // Another launcher runs: this one ends (without an error) before it loads anything.
+  bool SecondInstance() const;
   HWND32 Handle() const { return handle_; }
 
   // Status line; an empty text restores the idle caption. Texts are CP932.

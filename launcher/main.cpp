@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   auto launch = std::make_unique<qv::TfrmLaunch>();
   auto connecting = std::make_unique<qv::TfrmConnecting>();
   auto notice = std::make_unique<qv::TfrmReceiveMsg>();
-  int rc = 1;
+  int rc = launch->SecondInstance() ? 0 : 1;
   if (!launch->Terminated()) {
     launch->show();
     launch->raise();
