@@ -72,6 +72,12 @@ TEST(DataFiles, TheDefaultSettingsNameFilesThatAreInTheAppFolder) {
   EXPECT_EQ(ini.ReadString("Port", "SerialPort", "x"), "");
   EXPECT_EQ(ini.ReadString("Environment", "BackColor", ""), "00FF8080");
   EXPECT_FALSE(ini.Read("Mail", "AutoDelete").has_value()) << "both of its defaults stand";
+  // The centre numbers: those of the simulated centres, reached through the
+  // Default... keys, which an empty user key would hide.
+  for (const char* key : {"OnlineSignUpPhoneNo", "EMailPhoneNo", "EMailAutoPhoneNo"}) {
+    EXPECT_FALSE(ini.Read("PhoneNo", key).has_value()) << key;
+    EXPECT_NE(ini.ReadString("PhoneNo", std::string("Default") + key, ""), "") << key;
+  }
   for (const char* section : {"File", "Plugins", "Port", "PhoneNo", "Bunkei", "Mail", "Environment", "Theme", "ThemeList"})
     EXPECT_TRUE(ini.SectionExists(section)) << section;
 }
