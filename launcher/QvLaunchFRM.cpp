@@ -505,10 +505,15 @@ void TfrmLaunch::OpenItem(std::string_view caption) {
   for (const Entry& e : Entries()) {
     if (e.caption != caption) continue;
     SetStatus("");
-    if (!e.plugin)
+    if (!e.plugin) {
       OptionsDialog();
-    else
+    } else if (e.caption == S("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")) {
+      // The sign-up window runs its own calls and returns when it closes:
+      // ring-wait pauses around it.
+      PausingRingWait([&] { e.plugin->ShowPluginForm(); });
+    } else {
       e.plugin->ShowPluginForm();
+    }
     return;
   }
 }
@@ -907,13 +912,18 @@ bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConne
   return frmConnecting->exec() == static_cast<int>(SessionResult::Done);
 }
 
-bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
-  if (frmConnecting && frmConnecting->isVisible()) return false;
+void TfrmLaunch::PausingRingWait(const std::function<void()>& run) {
   WaitRingTransition();
   const bool wasWaiting = ringWaitState_ == RingWaitState::Waiting;
   if (wasWaiting) StopRingWait(false);
-  const bool done = RunSession(mode, setUp);
+  run();
   if (wasWaiting) StartRingWait();
+}
+
+bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
+  if (frmConnecting && frmConnecting->isVisible()) return false;
+  bool done = false;
+  PausingRingWait([&] { done = RunSession(mode, setUp); });
   return done;
 }
 

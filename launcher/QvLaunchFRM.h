@@ -201,6 +201,9 @@ class TfrmLaunch : public QMainWindow {
   void tmrStartTimer();
   void OpenSelected();
   bool RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
+  // Waits out a ring-wait transition, stops ring-wait while run runs and
+  // starts it again if it was waiting.
+  void PausingRingWait(const std::function<void()>& run);
   // RunSession with ring-wait paused around it.
   bool RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
   void ReportAutoNumberMismatch(const std::string& number);

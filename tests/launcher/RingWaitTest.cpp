@@ -379,4 +379,20 @@ TEST_F(RingWaitTest, TheOwnNumberComesFromRingWaitOrFromTheHandsetDirectly) {
   EXPECT_EQ(boxes_[2].second, J("携帯電話の電話番号を読み取れませんでした。\r\n携帯電話の接続と電源を確認してください。"));
 }
 
+TEST_F(RingWaitTest, TheSignUpWindowRunsWithRingWaitPausedAndOtherPlugInsDoNot) {
+  Stop();
+  WriteSessionIni({{"Plugins|2", "TestSignUp.qpl"}});
+  StartSession();
+  StartWaiting();
+  TakeCalls();
+  launch_->OpenItem(J("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ"));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"serial kwxDisconnect 99999", "TestSignUp ShowForm", "serial kwxInitial",
+                                               "serial kwxWaitForRing"}));
+  PumpUntil([this] { return launch_->RingWait() == RingWaitState::Waiting; });
+  TakeCalls();
+  launch_->OpenItem(J("メール"));
+  EXPECT_EQ(Calls(), std::vector<std::string>{"TestMail ShowForm"});
+  EXPECT_EQ(launch_->RingWait(), RingWaitState::Waiting);
+}
+
 }  // namespace
