@@ -45,8 +45,12 @@ bool CEngine::BuildGraphsOnce() {
     context_ = std::make_unique<StateContext>(StateContext{port_, *modem_, status_, splitter_, *this});
     graphs_ = BuildGraphs(
         [this](const StateEntry& entry, int32_t kind) -> std::unique_ptr<CState> {
-          if (kind >= 3 && kind <= 5) return MakeEMailState(entry, kind, *context_);
-          return nullptr;  // the other kinds' steps are not part of this build
+          switch (kind) {
+            case 0: return MakeSignupState(entry, *context_);
+            case 2: return MakeRingState(entry, *context_);
+            case 6: return MakeInfoState(entry, *context_);
+            default: return MakeEMailState(entry, kind, *context_);
+          }
         },
         idle_, status_);
   } catch (const std::bad_alloc&) {
@@ -70,7 +74,7 @@ void CEngine::JoinFinishedWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
+bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare) {
   const CState* current = current_.load();
   if (kind != kRingWaitKind && current && current->Id() == kRingArmedState) {
     // Ring wait is armed: it is stopped, and the caller starts again once idle.
@@ -99,10 +103,12 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
     status_.SetError(code::GraphsUnavailable);
     return false;
   }
+  if (prepare && !prepare()) return false;
   CState* first = nullptr;
   for (const auto& g : graphs_)
     if (g.kind == kind) first = g.first;
   port_.SetCarrierAlwaysOn(kind == kInfoKind);
+  if (kind == kInfoKind) flow_.Set();
   JoinFinishedWorker();
   current_.store(first);
   workerActive_.store(true);
@@ -112,6 +118,11 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
     workerActive_.store(false);
     current_.store(nullptr);
     status_.SetError(code::ThreadFailed);
+    if (kind == kInfoKind) {
+      // Information mode opened the port before the worker.
+      status_.Notify(kwx::KWX_EV_MODULE_ERROR, code::PreparationFailed - code::NoError);
+      port_.PortClose();
+    }
     return false;
   }
   return true;
@@ -136,6 +147,12 @@ bool CEngine::ResumeTxRx() {
   status_.TimerSet(60, code::NoProgress);
   flow_.Set();
   return true;
+}
+
+void CEngine::RestoreEvents() {
+  abort_.Reset();
+  operation_.Reset();
+  flow_.Set();
 }
 
 void CEngine::SetOwnNumber(const std::string& number) {

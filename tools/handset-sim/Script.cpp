@@ -17,7 +17,8 @@ struct Named {
 constexpr Named kSteps[] = {{"dial", static_cast<int>(Step::Dial)},   {"connect", static_cast<int>(Step::Connect)},
                             {"ready", static_cast<int>(Step::Ready)}, {"mail", static_cast<int>(Step::Mail)},
                             {"list", static_cast<int>(Step::List)},   {"get", static_cast<int>(Step::Get)},
-                            {"purge", static_cast<int>(Step::Purge)}, {"close", static_cast<int>(Step::Close)}};
+                            {"purge", static_cast<int>(Step::Purge)}, {"close", static_cast<int>(Step::Close)},
+                            {"page", static_cast<int>(Step::Page)},   {"info", static_cast<int>(Step::Info)}};
 constexpr Named kActions[] = {
     {"drop", static_cast<int>(Action::Drop)},           {"drop-after", static_cast<int>(Action::DropAfter)},
     {"cut", static_cast<int>(Action::Cut)},             {"silent", static_cast<int>(Action::Silent)},

@@ -36,7 +36,7 @@ The handset and the mailbox:
 
 Faults (each strikes once, at the N-th time its step comes, default the first):
   --fault STEP:ACTION[:ARG[:N]]
-    steps:   dial connect ready mail list get purge close
+    steps:   dial connect ready mail list get purge close page info
     actions: drop         drop the carrier instead of answering
              drop-after   answer, then drop the carrier after ARG ms (100)
              cut          send half the answer, then drop the carrier
