@@ -90,7 +90,9 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs, con
   }
   abort_.Reset();
   operation_.Reset();
-  flow_.Reset();
+  // Information mode talks to the handset on this thread before its worker.
+  if (kind == kInfoKind) flow_.Set();
+  else flow_.Reset();
   status_.ResetForSession();
   status_.startRefusal.store(0);
   if (recordInputs) recordInputs();
@@ -108,7 +110,6 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs, con
   for (const auto& g : graphs_)
     if (g.kind == kind) first = g.first;
   port_.SetCarrierAlwaysOn(kind == kInfoKind);
-  if (kind == kInfoKind) flow_.Set();
   JoinFinishedWorker();
   current_.store(first);
   workerActive_.store(true);

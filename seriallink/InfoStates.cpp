@@ -57,10 +57,15 @@ class CInfoState : public CLineState {
       return false;
     }
     if (!c_.port.PortWriteLine(line_.data(), static_cast<size_t>(n))) {
-      c_.status.SetError(c_.port.Error());
+      WriteFailed();
       return false;
     }
     return true;
+  }
+
+  // A write that failed: the handset is gone (90030) or the port failed.
+  void WriteFailed() {
+    c_.status.SetError(c_.port.ModemStatus() < 0 ? code::ModemStatusUnreadable : c_.port.Error());
   }
 
   // One answer line into the 1024-byte area, joined from its pieces; longer
@@ -106,7 +111,7 @@ class CInfoState : public CLineState {
   // count as done.
   void Escape() {
     c_.status.SetDone();
-    if (!c_.port.PortWriteLine("+++", 3)) return c_.status.SetError(c_.port.Error());
+    if (!c_.port.PortWriteLine("+++", 3)) return WriteFailed();
     clock::Sleep(1000);
     Read r = ReadAnswer(10, kEscapeAnswerLimit);
     if (r == Read::Ok) {
@@ -256,7 +261,7 @@ class CInfoLeaveState final : public CInfoState {
       c_.port.TimerSet(10, code::ShortWait);
       const bool ok = c_.port.PortWriteLine(bytes, n);
       c_.port.TimerClear();
-      if (!ok) c_.status.SetError(c_.port.Error());
+      if (!ok) WriteFailed();
       return ok;
     };
     if (!send("<0H>\r\n", 6)) return;

@@ -212,6 +212,9 @@ int32_t Portvine::GetTelNumber(const char* portName, int32_t baud, char* out36) 
   abort_.Reset();
   operation_.Reset();
   flow_.Set();
+  // A stop meant for an earlier session does not stop the query.
+  port_.ClearCancel();
+  port_.ClearStopRingWait();
   CModem modem(port_, nullptr);
   if (!port_.PortSetup(CallerText(portName, 64), baud)) return 0;
   if (!port_.PortOpen()) return 0;
