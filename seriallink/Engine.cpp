@@ -194,6 +194,15 @@ void CEngine::WorkerMain() {
         return;
       }
       if (state->IsOnline() && !port_.PortCarrier()) {
+        if (kind == kRingWaitKind) {
+          // A caller that hung up before the reception got going: the graph's
+          // error path closes the call, and the wait goes on.
+          port_.SetOnline(0);
+          status_.SetError(code::CarrierLost);
+          state = state->Next();
+          current_.store(state);
+          continue;
+        }
         status_.Notify(kwx::KWX_EV_SESSION_END, kind * 10 + 1);
         EndWorker();
         return;

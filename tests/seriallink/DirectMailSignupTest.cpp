@@ -13,14 +13,13 @@ using handsetsim::Step;
 using seriallinktest::Describe;
 using seriallinktest::Ev;
 using seriallinktest::Session;
+using seriallinktest::Size;
 
 namespace {
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
-
-int32_t Size(const std::string& s) { return static_cast<int32_t>(s.size()); }
 
 SimConfig Faulty(Step step, Action action) {
   SimConfig c;

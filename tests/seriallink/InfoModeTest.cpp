@@ -11,6 +11,7 @@ using handsetsim::Step;
 using seriallinktest::Describe;
 using seriallinktest::Ev;
 using seriallinktest::Session;
+using seriallinktest::Size;
 
 namespace {
 
@@ -34,8 +35,6 @@ struct InfoCaller {
     if (next < operations.size()) operations[next++]();
   }
 };
-
-int32_t Size(const std::string& s) { return static_cast<int32_t>(s.size()); }
 
 TEST(InfoMode, RecordsAreReadDeletedAndWrittenThenTheModeIsLeft) {
   Session s(Store({{1, {"001002003", "004005"}}}));

@@ -305,6 +305,58 @@ TEST(RingWait, LineLostDuringAReceptionIsToldAndTheWaitGoesOn) {
   }
 }
 
+TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
+  // The far end's lines, each in its turn: the connection line (2101), the
+  // mail (2102), the close line (2103).
+  struct {
+    const char* name;
+    Step step;
+    Action action;
+    Ev told;
+  } table[] = {
+      {"stop while the connection line is due", Step::Connect, Action::Hold, {10, 12}},
+      {"stop while the mail is due", Step::Get, Action::Hold, {9, 10}},
+      {"stop while the close line is due", Step::Close, Action::Hold, {9, 10}},
+      {"carrier lost before the connection line", Step::Connect, Action::Drop, {9, 1280}},
+      {"carrier lost instead of the close line", Step::Close, Action::Drop, {9, 810}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SimConfig c;
+    c.faults.push_back({row.step, row.action, 1, -1});
+    Session s(c);
+    s.Init();
+    ASSERT_EQ(s.api().kwxWaitForRing(), 1);
+    ASSERT_TRUE(s.WaitFor({1, 9}));
+    s.sim().Ring(DirectMail("staged\r\n"));
+    const bool stop = row.action == Action::Hold;
+    bool stopped = false;
+    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+      if (ev == Ev{1, 1}) s.api().kwxReadySMail();
+      if (ev == Ev{1, 2}) s.TakeBuffer();
+      if (stop && !stopped) {
+        // Held back: the module waits for it when the call is up long enough.
+        const bool due = row.step == Step::Connect ? ev == Ev{1, 9} : row.step == Step::Get ? ev == Ev{0, 24} : ev == Ev{1, 2};
+        if (due) {
+          stopped = true;
+          std::this_thread::sleep_for(300ms);
+          s.api().kwxDisconnect(99999);
+        }
+      }
+      if (!stop && ev == Ev{0, 25} && !stopped) {
+        stopped = true;
+        StopWhenArmed(s, Armings(s.sim().Record()));
+      }
+    })) << Describe(s.Events());
+    const auto events = s.Events();
+    EXPECT_TRUE(Contains(events, row.told)) << Describe(events);
+    EXPECT_TRUE(Contains(events, {1, 12})) << Describe(events);
+    EXPECT_EQ(Tail(events, 3), kRingEnd) << Describe(events);
+    EXPECT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& r) { return !r.hostConnected && !r.callUp; }, 10s));
+  }
+}
+
 TEST(RingWait, OwnNumberQueryIsRefusedWhileTheWaitHasThePort) {
   Session s;
   s.Init();

@@ -33,12 +33,12 @@ class CentreBase : public CallPeer {
   void Answer(Step step, const std::string& bytes);
   // Faults that act after an answer has gone (READY).
   void AfterAnswer(Step step);
+  void Apply(const Fault& fault, const std::string& bytes, bool afterAnswer);
 
   CallLine& line_;
   SimState& state_;
 
  private:
-  void Apply(const Fault& fault, const std::string& bytes, bool afterAnswer);
 
   std::string in_;
   bool inBody_ = false;

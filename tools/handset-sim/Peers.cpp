@@ -48,7 +48,7 @@ DirectMailCaller::DirectMailCaller(CallLine& line, SimState& state, IncomingCall
     : CentreBase(line, state), call_(std::move(call)) {}
 
 void DirectMailCaller::OnConnected() {
-  line_.After(std::chrono::milliseconds(50), [this] { line_.Send(ProtocolLine("SOCKET_25_CONNECTION[1 SMAIL]")); });
+  line_.After(std::chrono::milliseconds(50), [this] { Answer(Step::Connect, ProtocolLine("SOCKET_25_CONNECTION[1 SMAIL]")); });
   line_.After(kGiveUp, [this] { line_.Hangup(); });
 }
 
@@ -58,6 +58,8 @@ void DirectMailCaller::OnLine(const std::string& line) {
   if (line == "READY[1 SMAIL]") {
     Answer(Step::Get, ProtocolLine("MAIL") + Framed(call_.body));
   } else if (line == "OK") {
+    // A fault takes the close line's place (and decides about the hang-up).
+    if (auto fault = state_.TakeFault(Step::Close)) return Apply(*fault, CloseLine(call_.closeCode), false);
     line_.Send(CloseLine(call_.closeCode));
     line_.After(std::chrono::milliseconds(100), [this] { line_.Hangup(); });
   } else if (Bracketed(line, "SOCKET_25_DISCONNECTION")) {

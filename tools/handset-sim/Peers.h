@@ -21,8 +21,9 @@ class SignupCentre final : public CentreBase {
   bool pageSent_ = false;
 };
 
-// The far end of an incoming direct mail: its connection line after CONNECT,
-// the mail once the module is READY, its close line after the module's OK.
+// The far end of an incoming direct mail: its connection line after CONNECT
+// (the step Connect of its faults), the mail once the module is READY (Get),
+// its close line after the module's OK (Close).
 class DirectMailCaller final : public CentreBase {
  public:
   DirectMailCaller(CallLine& line, SimState& state, IncomingCall call);
