@@ -318,9 +318,28 @@ TEST(SimProgram, HelpDocumentsTheOptions) {
   std::string out = (dir / "help.txt").string();
   ASSERT_EQ(std::system((exe + " --help > " + out).c_str()), 0);
   std::string help = qvtest::ReadFile(out);
-  for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "QUORVEL_PORTS"})
+  for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "--ring",
+                           "--info", "--signup-page", "SIGUSR2", "QUORVEL_PORTS"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
   EXPECT_NE(std::system((exe + " --bogus 2>/dev/null").c_str()), 0);
+  EXPECT_NE(std::system((exe + " --ring phone 2>/dev/null").c_str()), 0);
+}
+
+TEST(SimScript, RingsAreReadFromTheirNotation) {
+  handsetsim::IncomingCall call;
+  ASSERT_TRUE(handsetsim::ParseRing("light-mail:0801:see you: at six", call, nullptr));
+  EXPECT_EQ(call.kind, handsetsim::CallKind::LightMail);
+  EXPECT_EQ(call.callerId, "0801");
+  EXPECT_EQ(call.text, "see you: at six");
+  ASSERT_TRUE(handsetsim::ParseRing("direct-mail", call, nullptr));
+  EXPECT_EQ(call.callerId, "09012345678");
+  EXPECT_EQ(call.protocol, 3);
+  ASSERT_TRUE(handsetsim::ParseRing("direct-mail::hello", call, nullptr));
+  EXPECT_EQ(call.callerId, "");
+  EXPECT_EQ(call.body, "hello\r\n");
+  std::string why;
+  EXPECT_FALSE(handsetsim::ParseRing("fax:0801", call, &why));
+  EXPECT_NE(why.find("fax"), std::string::npos);
 }
 
 }  // namespace

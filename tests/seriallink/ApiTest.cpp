@@ -199,6 +199,12 @@ TEST(ModuleObject, DestinationAndIdsAreReadOnlyUpToTheirNul) {
   EXPECT_EQ(module->Status().Operation().parameter, 7);
 }
 
+TEST(ModuleObject, EverySessionKindHasItsGraph) {
+  portvine::Portvine module;
+  for (int32_t kind = 0; kind <= 6; ++kind) EXPECT_TRUE(module.Engine().KindAvailable(kind)) << kind;
+  EXPECT_FALSE(module.Engine().KindAvailable(7));
+}
+
 TEST(ModuleObject, InfoDataIsCutTo1023BytesAndAZero) {
   portvine::Portvine module;
   std::string big(2000, 'd');

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using handsetsim::Action;
@@ -391,6 +395,41 @@ TEST(RingWait, ASessionStartStopsAnArmedWait) {
   EXPECT_EQ(s.api().kwxConnectSMail("09011112222", "hi\r\n", 4), 1);
   ASSERT_TRUE(s.WaitFor({8, 11}));
   EXPECT_EQ(s.sim().Record().accepted, std::vector<std::string>{"hi\r\n"});
+}
+
+}  // namespace
+
+namespace {
+
+// The simulator as its own program: a call rung on SIGUSR2 reaches the wait.
+TEST(HandsetProgram, RingsAQueuedCallOnSignal) {
+  Session s(Session::ExternalHandset{});
+  const std::string socket = s.socketPath().string();
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stderr);
+    execl(HANDSET_SIM_PROGRAM, "handset-sim", "--socket", socket.c_str(), "--ring", "direct-mail:0311:from the program",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(std::filesystem::exists(socket));
+  s.Init();
+  ASSERT_EQ(s.api().kwxWaitForRing(), 1);
+  std::string body;
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    if (ev == Ev{1, 9}) kill(pid, SIGUSR2);
+    if (ev == Ev{1, 1}) s.api().kwxReadySMail();
+    if (ev == Ev{1, 2}) body = s.TakeBuffer();
+    if (ev == Ev{1, 12}) s.api().kwxDisconnect(99999);
+  })) << Describe(s.Events());
+  EXPECT_EQ(body, "from the program\r\n");
+  EXPECT_EQ(Param(s, 6, 36), "0311");
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

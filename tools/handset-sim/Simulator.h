@@ -191,6 +191,10 @@ class Simulator {
 bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::string* error);
 // One "STEP:ACTION[:ARG[:OCCURRENCE]]" fault, as the program's --fault takes it.
 bool ParseFault(const std::string& text, Fault& fault, std::string* error);
+// One "KIND[:ID[:TEXT]]" call, as the program's --ring takes it (KIND one of
+// direct-mail, light-mail, email-notice, other; TEXT the direct mail's body
+// line, the light-mail text or the notice).
+bool ParseRing(const std::string& text, IncomingCall& call, std::string* error);
 // A body of exactly size bytes with mail headers, for a mail given only a size.
 std::string MakeBody(const SimMail& mail, size_t size);
 
