@@ -227,6 +227,30 @@ TEST(Signup, HandsetWhoseIdentityIsNotZeroCannotSignUp) {
   EXPECT_TRUE(s.sim().Record().dialled.empty());
 }
 
+TEST(Signup, CarrierLostAtEachStageEndsTheSession) {
+  struct {
+    const char* name;
+    Step step;
+  } table[] = {
+      {"instead of READY", Step::Connect},
+      {"instead of the request's OK", Step::Mail},
+      {"instead of the page", Step::Page},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    Session s(Faulty(row.step, Action::Drop));
+    s.Init();
+    ASSERT_EQ(s.api().kwxConnectSignup(), 1);
+    SignupCaller caller(s, {"REQ\r\n"});
+    ASSERT_TRUE(s.Drive(std::ref(caller))) << Describe(s.Events());
+    const auto events = s.Events();
+    EXPECT_EQ(events.back(), (Ev{8, 1})) << Describe(events);
+    EXPECT_FALSE(seriallinktest::Contains(events, {1, 2})) << Describe(events);
+    EXPECT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 10s));
+  }
+}
+
 TEST(Signup, HandsetPulledWhileWaitingForARequest) {
   Session s;
   s.Init();
