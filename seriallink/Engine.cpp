@@ -9,6 +9,7 @@
 
 namespace portvine {
 namespace {
+constexpr int32_t kSignupKind = 0;
 constexpr int32_t kRingWaitKind = 2;
 constexpr int32_t kInfoKind = 6;
 constexpr int32_t kRingArmedState = 2100;
@@ -76,7 +77,8 @@ void CEngine::JoinFinishedWorker() {
 
 bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare) {
   const CState* current = current_.load();
-  if (kind != kRingWaitKind && current && current->Id() == kRingArmedState) {
+  // Sign-up leaves an armed ring wait alone: it is refused as busy below.
+  if (kind != kRingWaitKind && kind != kSignupKind && current && current->Id() == kRingArmedState) {
     // Ring wait is armed: it is stopped, and the caller starts again once idle.
     Stop(code::StopRingWait);
     flow_.Reset();

@@ -85,9 +85,8 @@ int32_t Portvine::ConnectSMail(const char* destination, const char* data, int32_
 }
 
 int32_t Portvine::ConnectSignup() {
-  abort_.Reset();
-  operation_.Reset();
-  flow_.Reset();
+  // The events are cleared by the start itself: a refused call leaves those
+  // of a running session alone (a ring wait without its flow event is deaf).
   if (!engine_.EnsureModem()) return 0;
   return StartKind(kSignupKind, nullptr) ? 1 : 0;
 }
@@ -195,9 +194,7 @@ int32_t Portvine::AsyncGetBuffer(char* buffer, int32_t* size) {
 }
 
 int32_t Portvine::WaitForRing() {
-  abort_.Reset();
-  operation_.Reset();
-  flow_.Reset();
+  // As for sign-up, only a start that goes ahead clears the events.
   return StartKind(kRingWaitKind, nullptr) ? 1 : 0;
 }
 

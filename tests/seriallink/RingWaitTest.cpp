@@ -383,11 +383,18 @@ TEST(RingWait, OwnNumberQueryIsRefusedWhileTheWaitHasThePort) {
   EXPECT_STREQ(number, "07012345678");
 }
 
-TEST(RingWait, ASessionStartStopsAnArmedWait) {
+TEST(RingWait, OtherStartsStopTheArmedWaitOrAreRefusedAsBusy) {
   Session s;
   s.Init();
   ASSERT_EQ(s.api().kwxWaitForRing(), 1);
   ASSERT_TRUE(s.WaitFor({1, 9}));
+  // Sign-up does not stop it: it is refused as busy, and the wait still
+  // hears its calls.
+  EXPECT_EQ(s.api().kwxConnectSignup(), 0);
+  EXPECT_EQ(s.api().kwxWaitForRing(), 0);
+  EXPECT_EQ(s.api().kwxGetState(), 1);
+  s.sim().Ring(Plain("0123"));
+  ASSERT_TRUE(s.WaitFor({2, 3}));
   EXPECT_EQ(s.api().kwxConnectSMail("09011112222", "hi\r\n", 4), 0);
   ASSERT_TRUE(s.Drive(nullptr)) << Describe(s.Events());
   EXPECT_EQ(Tail(s.Events(), 3), kRingEnd);
