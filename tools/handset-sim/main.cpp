@@ -31,7 +31,9 @@ The handset and the mailbox:
                          a mail waiting at the centre (repeatable); its body
                          is made up to SIZE bytes
   --own-number NUMBER    the handset's own number (default 07012345678)
-  --i9 TEXT              the handset's answer to ATI9 (default 0)
+  --i9 TEXT              the handset's answer to ATI9 (default 0); sign-up
+                         needs one beginning with 0, information mode one
+                         beginning with 1 or 3
   --no-lines             never raise CTS and DSR (a handset that is off)
   --pace                 pace the handset's output to the port speed
   --info CATEGORY:DATA   a record in the handset's information store
