@@ -1,24 +1,38 @@
 #include "plugins/mail/MailHost.h"
 
-namespace qv::mail {
+#include "core/QtText.h"
 
-MailHostLinks& MailHost() {
-  static MailHostLinks links;
-  return links;
+#include <QMessageBox>
+#include <string>
+
+namespace qv {
+namespace {
+
+QvHostParamCallback g_param = nullptr;
+QvHostStrCallback g_str = nullptr;
+
+}  // namespace
+
+void SetHostParamCallback(QvHostParamCallback callback) { g_param = callback; }
+void SetHostStrCallback(QvHostStrCallback callback) { g_str = callback; }
+bool HasHostParamCallback() { return g_param != nullptr; }
+
+bool CallHostParam(int32_t kind, int32_t value) {
+  // The host's boolean: false when its lowest byte is 0.
+  return g_param && (g_param(kind, value) & 0xFF) != 0;
 }
 
-bool HostParam(int kind, int value) { return MailHost().param ? MailHost().param(kind, value) : true; }
-
-int HostText(int kind, std::string_view text) {
-  return MailHost().text ? MailHost().text(kind, std::string(text)) : 0;
+int32_t CallHostStr(int32_t kind, std::string_view text) {
+  if (!g_str) return 0;
+  std::string copy(text);  // NUL-terminated for the host
+  return g_str(kind, copy.c_str(), static_cast<int32_t>(copy.size() + 1));
 }
 
-void HostShowFolder(std::string_view folder) {
-  if (MailHost().showFolder) MailHost().showFolder(std::string(folder));
+bool AskWarningYesNo(QWidget* parent, std::string_view text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("VeoQuorvel"), ToQString(text),
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
-void HostRequestSendQueue() {
-  if (MailHost().requestSendQueue) MailHost().requestSendQueue();
-}
-
-}  // namespace qv::mail
+}  // namespace qv

@@ -63,7 +63,12 @@ TEST(DataFiles, TheDefaultSettingsNameFilesThatAreInTheAppFolder) {
     const std::string name = ini.ReadString("File", key, "");
     EXPECT_TRUE(std::filesystem::is_regular_file(SourceData(name.c_str()))) << key << "=" << name;
   }
-  EXPECT_EQ(ini.ReadString("Plugins", "1", ""), "") << "only plug-ins that are built are listed";
+  EXPECT_EQ(ini.ReadString("Plugins", "1", ""), "QvMail.qpl");
+  for (int key = 1;; ++key) {
+    const std::string name = ini.ReadString("Plugins", std::to_string(key), "");
+    if (name.empty()) break;
+    EXPECT_TRUE(std::filesystem::is_regular_file(AppDir() / name)) << "only plug-ins that are built are listed: " << name;
+  }
   EXPECT_EQ(ini.ReadString("Port", "SerialPort", "x"), "");
   EXPECT_EQ(ini.ReadString("Environment", "BackColor", ""), "00FF8080");
   EXPECT_FALSE(ini.Read("Mail", "AutoDelete").has_value()) << "both of its defaults stand";

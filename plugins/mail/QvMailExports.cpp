@@ -1,0 +1,94 @@
+// The twelve exports of QvMail.qpl, the mail plug-in.
+#include "plugins/PluginApi.h"
+#include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailWindows.h"
+#include "plugins/mail/QvMailListFRM.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <memory>
+#include <string>
+
+namespace {
+
+// "メール" in CP932.
+const char kPluginName[] = "\x83\x81\x81\x5B\x83\x8B";
+
+// The handle GetIcon hands out points here; it lives until PluginFinalize.
+std::unique_ptr<QIcon>& Icon() {
+  static std::unique_ptr<QIcon> icon;
+  return icon;
+}
+
+}  // namespace
+
+extern "C" {
+
+QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
+  if (!qApp) return 0;
+  if (!qv::frmMailList) qv::frmMailList = new qv::TfrmMailList();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
+  // The module is unloaded next: no window of its code may outlive it. The
+  // list window's end empties the trash when the settings say so.
+  while (!qv::OpenMailWindows().empty()) delete qv::OpenMailWindows().front()->Window();
+  delete qv::frmMailList;
+  qv::frmMailList = nullptr;
+  Icon().reset();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool ShowForm(void) {
+  if (!qv::frmMailList) return 0;
+  qv::frmMailList->show();
+  qv::frmMailList->raise();
+  qv::frmMailList->activateWindow();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool CloseForm(void) {
+  if (!qv::CloseComposeWindows()) return 0;
+  if (qv::frmMailList) qv::frmMailList->close();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool SetParam(int32_t, int32_t) { return 1; }
+
+QV_PLUGIN_EXPORT int32_t SetStr(int32_t id, const char* text, int32_t) {
+  if (id != 1) return 0;
+  if (qv::frmMailList && text) qv::frmMailList->ShowFolder(text);
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
+
+QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
+
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
+  if (!icon) return 0;
+  if (!Icon()) {
+    QIcon own = qv::frmMailList ? qv::frmMailList->windowIcon() : QIcon();
+    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
+  }
+  *icon = Icon().get();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
+  if (!size) return 0;
+  return QvCopyText(kPluginName, buffer, *size);
+}
+
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
+  qv::SetHostParamCallback(callback);
+  return callback ? 1 : 0;
+}
+
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
+  qv::SetHostStrCallback(callback);
+  return callback ? 1 : 0;
+}
+
+}  // extern "C"

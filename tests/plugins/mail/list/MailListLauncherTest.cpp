@@ -1,0 +1,67 @@
+// The mail plug-in inside the real launcher: a session asked for from the
+// list window runs in the launcher's session dialog, and the folders the
+// launcher reports afterwards are reloaded.
+#include "MailListFixture.h"
+
+#include "launcher/MessageBox.h"
+#include "launcher/QvConnectFRM.h"
+#include "launcher/QvLaunchFRM.h"
+#include "launcher/QvReceiveMsgFRM.h"
+#include "platform/IniFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTreeView>
+
+using namespace mailtest;
+
+namespace {
+std::string Text20() { return std::string(18, 'x') + "\r\n"; }
+}  // namespace
+
+TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
+  AddMail("受信簿", Text20(), {.subject = "old"});
+  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir_ / "TestSerial.so");
+  qvtest::WriteFile(dir_ / "Message.txt", J("I00031=接続しています\r\n"));
+  qv::IniFile ini(dir_ / "Quorvel.ini");
+  ini.WriteString("File", "DllFile", "TestSerial.so");
+  ini.WriteString("File", "MessageFile", "Message.txt");
+  ini.WriteString("Plugins", "1", "QvMail.qpl");
+  ini.WriteString("Port", "SerialPort", "COM1");
+  std::vector<std::string> boxes;
+  qv::SetMessageBoxHandler([&](qv::BoxKind, const std::string& text) { boxes.push_back(text); });
+  std::vector<qv::SessionMode> modes;
+  qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting&, qv::SessionMode mode) {
+    modes.push_back(mode);
+    // What a receive stores in the inbox.
+    AddMail("受信簿", Text20(), {.unread = true, .subject = "new"});
+    return qv::SessionResult::Done;
+  });
+  {
+    auto launch = std::make_unique<qv::TfrmLaunch>();
+    auto connecting = std::make_unique<qv::TfrmConnecting>();
+    auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+    ASSERT_FALSE(launch->Terminated());
+    const auto entries = launch->Entries();
+    ASSERT_GE(entries.size(), 2u);
+    ASSERT_EQ(entries[0].caption, J("メール"));
+    ASSERT_TRUE(entries[0].plugin->ShowPluginForm());
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() == "frmMailList") window = w;
+    ASSERT_NE(window, nullptr);
+    auto* list = window->findChild<QTreeView*>("lsvMail");
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    window->findChild<QAction*>("actSendRcv")->trigger();
+    EXPECT_EQ(modes, std::vector<qv::SessionMode>{qv::SessionMode::SendAndReceive});
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->model()->index(1, 6).data().toString().toStdString(), "new");
+    EXPECT_EQ(list->model()->index(1, 1).data().toString().toStdString(), "未読");
+    // The launcher asks every plug-in before it ends.
+    EXPECT_TRUE(entries[0].plugin->CloseForm());
+    EXPECT_FALSE(window->isVisible());
+  }
+  qv::TfrmConnecting::SetSessionRunner({});
+  qv::SetMessageBoxHandler({});
+  EXPECT_TRUE(boxes.empty());
+}
