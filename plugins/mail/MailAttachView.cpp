@@ -5,7 +5,7 @@
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/MailDialogs.h"
-#include "plugins/mail/MailHost.h"
+#include "plugins/mail/QvMailListFRM.h"
 
 #include <QDir>
 #include <QDrag>
@@ -20,7 +20,7 @@
 
 #include <algorithm>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -136,7 +136,7 @@ void SaveAttachments(QWidget* parent, const AttachmentList& list, const std::vec
 }
 
 QIcon AttachmentIcon(int iconIndex) {
-  if (TImageList* icons = MailHost().clipIcons; icons && iconIndex >= 0 && iconIndex < icons->Count())
+  if (TImageList* icons = ListClipIcons(); icons && iconIndex >= 0 && iconIndex < icons->Count())
     return QIcon(QPixmap::fromImage(icons->Image(iconIndex)));
   return QIcon(DrawnIcon(iconIndex));
 }
@@ -277,4 +277,4 @@ void TAttachListView::keyPressEvent(QKeyEvent* event) {
   QListWidget::keyPressEvent(event);
 }
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -14,7 +14,7 @@
 
 class TImageList;
 
-namespace qv::mail {
+namespace qv {
 
 // The icon of an attachment: the clip icon list's image when the host gave
 // one, else a small drawn picture of the kind.
@@ -74,4 +74,4 @@ class TAttachListView : public QListWidget {
   TImageList* userImages = nullptr;
 };
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -159,4 +159,4 @@ std::string SafeFileName(std::string_view caption) {
   return out;
 }
 
-}  // namespace qv::mail
+}  // namespace qv

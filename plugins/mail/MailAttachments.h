@@ -9,7 +9,7 @@
 
 class TImageList;
 
-namespace qv::mail {
+namespace qv {
 
 // The attachment icons, indexes into the clip icon list.
 enum AttachIcon : int {
@@ -75,4 +75,4 @@ int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string
 // control characters, never "." or ".."; what a save offers for an item.
 std::string SafeFileName(std::string_view caption);
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -7,7 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -42,6 +42,7 @@ Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel) {
   QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) buttons |= QMessageBox::Cancel;
   QMessageBox box(QMessageBox::Warning, QStringLiteral("VeoQuorvel"), ToQString(text), buttons, parent);
+  if (!withCancel) box.setDefaultButton(QMessageBox::No);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return Answer::Yes;
@@ -78,4 +79,4 @@ std::optional<std::filesystem::path> AskSaveFile(QWidget* parent, const std::fil
 
 void SetDialogHandlers(DialogHandlers handlers) { Handlers() = std::move(handlers); }
 
-}  // namespace qv::mail
+}  // namespace qv

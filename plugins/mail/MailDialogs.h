@@ -9,11 +9,12 @@
 
 class QWidget;
 
-namespace qv::mail {
+namespace qv {
 
 enum class Answer { Yes, No, Cancel };
 
-// A warning box captioned "VeoQuorvel" with Yes and No, or Yes, No and Cancel.
+// A warning box captioned "VeoQuorvel" with Yes and No (No the default), or
+// Yes, No and Cancel.
 Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel);
 // An information box with OK.
 void ShowInformation(QWidget* parent, std::string_view text);
@@ -34,4 +35,4 @@ struct DialogHandlers {
 };
 void SetDialogHandlers(DialogHandlers handlers);
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -271,4 +271,4 @@ std::string BuildDXHeaders(const TDXPictureInfo& info) {
   return out;
 }
 
-}  // namespace qv::mail
+}  // namespace qv

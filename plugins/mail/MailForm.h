@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv::mail {
+namespace qv {
 
 // The attachment kind of a file name.
 enum MediaKind : int {
@@ -63,4 +63,4 @@ TDXPictureInfo ParseDXHeaders(int width, int height, std::string_view headers);
 // flag is set.
 std::string BuildDXHeaders(const TDXPictureInfo& info);
 
-}  // namespace qv::mail
+}  // namespace qv

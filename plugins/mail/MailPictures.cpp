@@ -8,7 +8,7 @@
 
 #include <sstream>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageLis
   return true;
 }
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -9,7 +9,7 @@
 class QImage;
 class TImageList;
 
-namespace qv::mail {
+namespace qv {
 
 // The picture in the bytes; false (image untouched) when they hold none.
 bool LoadAttachmentBitmap(std::string_view bytes, QImage& image);
@@ -25,4 +25,4 @@ bool MakeUserCharacterBitmap(const std::filesystem::path& path, std::string& byt
 
 bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageList* images);
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -9,10 +9,10 @@
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAnswer.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 #include "plugins/mail/StoredMail.h"
 
@@ -32,7 +32,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -101,14 +101,14 @@ void TfrmMailReceive::BuildActions() {
   actCopy->setShortcut(QKeySequence::Copy);
   actCopy->setShortcutContext(Qt::WindowShortcut);
 
-  connect(actRes, &QAction::triggered, this, [this] { ReplyOrForward(kAnswerReply); });
-  connect(actResAll, &QAction::triggered, this, [this] { ReplyOrForward(kAnswerReplyAll); });
-  connect(actTransfer, &QAction::triggered, this, [this] { ReplyOrForward(kAnswerForward); });
+  connect(actRes, &QAction::triggered, this, [this] { ReplyOrForward(TfrmMailList::kReply); });
+  connect(actResAll, &QAction::triggered, this, [this] { ReplyOrForward(TfrmMailList::kReplyAll); });
+  connect(actTransfer, &QAction::triggered, this, [this] { ReplyOrForward(TfrmMailList::kForward); });
   connect(actDel, &QAction::triggered, this, &TfrmMailReceive::DeleteShownMail);
   connect(actCopy, &QAction::triggered, this, &TfrmMailReceive::CopySelection);
   connect(actTel, &QAction::triggered, this, [this] {
     std::string address = ChosenAddress();
-    if (!address.empty()) HostText(3, address);
+    if (!address.empty()) CallHostStr(QV_STR_TO_ADDRESS, address);
   });
   connect(actTelSend, &QAction::triggered, this, &TfrmMailReceive::WriteToAddress);
   connect(actAttachSave, &QAction::triggered, this,
@@ -183,7 +183,7 @@ void TfrmMailReceive::BuildLayout() {
   QFont font = KMailEdit1->font();
   font.setPointSize(IniReadInteger(keys::FontSize));
   KMailEdit1->setFont(font);
-  KMailEdit1->SetPicTextList(MailHost().picTextLines);
+  KMailEdit1->SetPicTextList(ListPicTextLines());
   ScrollBar1 = new QScrollBar(Qt::Vertical, editorPane);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
   editorRow->addWidget(KMailEdit1, 1);
@@ -252,12 +252,16 @@ void TfrmMailReceive::AttachmentsChanged() {
   UpdateActions();
 }
 
-void TfrmMailReceive::LoadStoredMail(std::string_view text, bool showBcc) {
-  ParsedMail mail;
-  ParseStoredMail(text, mail, &attachments_, imlUserText);
+void TfrmMailReceive::ShowMail(const StoredMailFields& mail, bool showBcc) {
   SetReplyTo(mail.replyTo);
   SetFields(mail.from, mail.to, mail.cc, showBcc ? mail.bcc : std::string(), mail.subject, mail.date);
-  LoadBody(mail.body, mail.plain);
+  LoadBody(mail.body, !mail.markup);
+}
+
+void TfrmMailReceive::LoadStoredMail(std::string_view text, bool showBcc) {
+  StoredMailFields mail;
+  ParseStoredMail(text, mail, &attachments_, imlUserText);
+  ShowMail(mail, showBcc);
   AttachmentsChanged();
 }
 
@@ -385,20 +389,24 @@ TfrmMailSend* TfrmMailReceive::ReplyOrForward(int mode) {
   auto* compose = new TfrmMailSend;
   compose->SetEMail(email_);
   const std::string subject = FromQString(edtSubject->text());
-  if (mode == kAnswerForward) {
+  if (mode == TfrmMailList::kForward) {
     for (const auto& item : attachments_.Items()) CopyAttachment(item, compose->Attachments(), compose->UserTextImages());
     compose->AttachmentsChanged();
     compose->SetSubject(ForwardSubject(subject));
   } else {
-    AnswerRecipients r = ReplyRecipients({email_, from_, to_, cc_, TrimText(replyTo_)}, mode, false);
+    StoredMailFields shown;
+    shown.from = from_;
+    shown.to = to_;
+    shown.cc = cc_;
+    shown.replyTo = TrimText(replyTo_);
+    ReplyAddresses r = ReplyRecipients(shown, email_, mode == TfrmMailList::kReplyAll, IniRead(keys::MailAddress),
+                                       IniReadBool(keys::BCCAddSelf));
     compose->SetRecipients(r.to, r.cc, r.bcc);
     compose->SetSubject(ReplySubject(subject));
   }
-  if (AnswerQuotes(mode)) {
-    std::string quoted;
-    if (QuoteBody(KMailEdit1->GetMarkupText(), quoted)) HostParam(10, kWarnQuoteCut);
-    compose->LoadBody(quoted, false);
-  }
+  // The quote is the editor's content as markup.
+  const std::string quoted = ReplyBody(mode, KMailEdit1->GetMarkupText());
+  if (!quoted.empty()) compose->LoadBody(quoted, false);
   compose->show();
   return compose;
 }
@@ -409,8 +417,8 @@ void TfrmMailReceive::DeleteShownMail() {
       DeleteMessage(folderName_, mailId_, retry_);
     else
       MoveMessage(folderName_, mailId_, Trash(), false, retry_);
-    HostShowFolder(folderName_);
-    HostShowFolder(Trash());
+    ShowFolderInList(folderName_);
+    ShowFolderInList(Trash());
   }
   close();
 }
@@ -420,4 +428,4 @@ void TfrmMailReceive::ShowSelectedHeader() {
   if (rows.size() == 1) ShowInformation(this, attachments_[static_cast<size_t>(rows[0])].headers);
 }
 
-}  // namespace qv::mail
+}  // namespace qv

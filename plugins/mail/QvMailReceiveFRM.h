@@ -9,6 +9,8 @@
 
 #include "core/MailStore.h"
 #include "plugins/mail/MailAttachments.h"
+#include "plugins/mail/MailReply.h"
+#include "plugins/mail/MailWindows.h"
 
 class QAction;
 class QLabel;
@@ -18,12 +20,12 @@ class QScrollBar;
 class TImageList;
 class TKMailEdit;
 
-namespace qv::mail {
+namespace qv {
 
 class TAttachListView;
 class TfrmMailSend;
 
-class TfrmMailReceive : public QMainWindow {
+class TfrmMailReceive : public QMainWindow, public TMailWindow {
   Q_OBJECT
 
  public:
@@ -34,9 +36,11 @@ class TfrmMailReceive : public QMainWindow {
   bool IsEMail() const { return email_; }
   void SetReplyTo(std::string replyTo) { replyTo_ = std::move(replyTo); }
   void SetMailId(std::string id) { mailId_ = std::move(id); }
-  void SetFolderName(std::string folder) { folderName_ = std::move(folder); }
-  const std::string& MailId() const { return mailId_; }
-  const std::string& FolderName() const { return folderName_; }
+  void SetFolderName(std::string_view folder) override { folderName_ = std::string(folder); }
+  std::string MailId() const override { return mailId_; }
+  std::string FolderName() const override { return folderName_; }
+  QWidget* Window() override { return this; }
+  bool IsComposeWindow() const override { return false; }
 
   // The header fields as stored (CP932); shown normalised.
   void SetFields(std::string_view from, std::string_view to, std::string_view cc, std::string_view bcc,
@@ -45,8 +49,9 @@ class TfrmMailReceive : public QMainWindow {
   AttachmentList& Attachments() { return attachments_; }
   TImageList* UserTextImages() const { return imlUserText; }
   void AttachmentsChanged();
-  // Reads a stored mail into the window: fields (BCC only with showBcc),
-  // body, attachments, Reply-to.
+  // Shows the fields (BCC only with showBcc), the body and the Reply-to.
+  void ShowMail(const StoredMailFields& mail, bool showBcc);
+  // Reads a stored mail into the window: ShowMail, and its attachments.
   void LoadStoredMail(std::string_view text, bool showBcc);
 
   // Answers (1), answers all (2) or forwards (3) in a new compose window.
@@ -119,4 +124,4 @@ class TfrmMailReceive : public QMainWindow {
   int lastPress_ = 0;
 };
 
-}  // namespace qv::mail
+}  // namespace qv

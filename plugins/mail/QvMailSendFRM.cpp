@@ -11,12 +11,12 @@
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAnswer.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailPictures.h"
+#include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/StoredMail.h"
 
 #include <QAction>
@@ -40,7 +40,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -62,6 +62,10 @@ QLabel* ModeBadge(const QString& text, const QColor& colour, QWidget* parent) {
 }
 
 }  // namespace
+
+std::string NormaliseRecipients(std::string_view text, bool email, std::string_view exclude) {
+  return ParseAddressList(text, email, true, false, exclude, false, false);
+}
 
 TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMailSend"));
@@ -122,7 +126,7 @@ void TfrmMailSend::BuildActions() {
 
   connect(actSend, &QAction::triggered, this, [this] {
     if (!BuildAndStore(kStoreSend)) return;
-    HostRequestSendQueue();
+    RequestSendFromList();
     modified_ = false;
     close();
   });
@@ -267,7 +271,7 @@ void TfrmMailSend::BuildLayout() {
   QFont font = KMailEdit1->font();
   font.setPointSize(IniReadInteger(keys::FontSize));
   KMailEdit1->setFont(font);
-  KMailEdit1->SetPicTextList(MailHost().picTextLines);
+  KMailEdit1->SetPicTextList(ListPicTextLines());
   ScrollBar1 = new QScrollBar(Qt::Vertical, editorPane);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
   editorRow->addWidget(KMailEdit1, 1);
@@ -442,7 +446,7 @@ bool TfrmMailSend::BuildAndStore(int mode) {
   const std::string toField = FromQString(edtTo->text());
   const std::string to = NormaliseRecipients(toField, email_);
   if (to.empty() && mode != kStoreSave) {
-    HostParam(10, TrimText(toField).empty() ? kWarnToEmpty : kWarnToInvalid);
+    CallHostParam(QV_PARAM_WARNING, TrimText(toField).empty() ? kWarnToEmpty : kWarnToInvalid);
     edtTo->setFocus();
     return false;
   }
@@ -465,7 +469,7 @@ bool TfrmMailSend::BuildAndStore(int mode) {
 
   std::string text;
   if (int code = EncodeStoredMail(mail, text); code != 0) {
-    HostParam(10, code);
+    CallHostParam(QV_PARAM_WARNING, code);
     return false;
   }
 
@@ -505,9 +509,9 @@ bool TfrmMailSend::BuildAndStore(int mode) {
     DeleteMessage(oldFolder, oldId, retry_);
     if (mode != kStoreSave) mailId_.clear();
   }
-  if (!oldFolder.empty()) HostShowFolder(oldFolder);
+  if (!oldFolder.empty()) ShowFolderInList(oldFolder);
   if (!complete) return false;
-  if (target != oldFolder) HostShowFolder(target);
+  if (target != oldFolder) ShowFolderInList(target);
   modified_ = false;
   return true;
 }
@@ -564,8 +568,9 @@ void TfrmMailSend::ShowSelectedHeader() {
 }
 
 void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
-  if (caption == S("絵文字選択") && index >= 0 && static_cast<size_t>(index) < MailHost().picTextLines.size()) {
-    const std::string& line = MailHost().picTextLines[static_cast<size_t>(index)];
+  const std::vector<std::string> picText = ListPicTextLines();
+  if (caption == S("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
+    const std::string& line = picText[static_cast<size_t>(index)];
     KMailEdit1->InsertMarkup("<#" + line.substr(0, line.find('=')) + ">");
   } else if (caption == S("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
     char tag[16];
@@ -589,4 +594,4 @@ void TfrmMailSend::dropEvent(QDropEvent* event) {
   AttachFiles(files);
 }
 
-}  // namespace qv::mail
+}  // namespace qv

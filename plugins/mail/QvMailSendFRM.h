@@ -10,6 +10,7 @@
 
 #include "core/MailStore.h"
 #include "plugins/mail/MailAttachments.h"
+#include "plugins/mail/MailWindows.h"
 
 class QAction;
 class QLabel;
@@ -20,14 +21,18 @@ class TColorBox;
 class TImageList;
 class TKMailEdit;
 
-namespace qv::mail {
+namespace qv {
 
 class TAttachListView;
 
 // What BuildAndStore does with the mail.
 enum StoreMode : int { kStoreSend = 0, kStoreQueue = 1, kStoreSave = 2 };
 
-class TfrmMailSend : public QMainWindow {
+// A recipient list in the compose window's form (names kept, no comments):
+// mail addresses for an e-mail, phone numbers otherwise.
+std::string NormaliseRecipients(std::string_view text, bool email, std::string_view exclude = {});
+
+class TfrmMailSend : public QMainWindow, public TMailWindow {
   Q_OBJECT
 
  public:
@@ -38,9 +43,11 @@ class TfrmMailSend : public QMainWindow {
   bool IsEMail() const { return email_; }
   // The stored mail being edited (empty for a new mail).
   void SetMailId(std::string id) { mailId_ = std::move(id); }
-  void SetFolderName(std::string folder) { folderName_ = std::move(folder); }
-  const std::string& MailId() const { return mailId_; }
-  const std::string& FolderName() const { return folderName_; }
+  void SetFolderName(std::string_view folder) override { folderName_ = std::string(folder); }
+  std::string MailId() const override { return mailId_; }
+  std::string FolderName() const override { return folderName_; }
+  QWidget* Window() override { return this; }
+  bool IsComposeWindow() const override { return true; }
 
   bool BuildAndStore(int mode);
   // Attaches a file's bytes; false when it cannot be read.
@@ -136,4 +143,4 @@ class TfrmMailSend : public QMainWindow {
   RetryPolicy retry_;
 };
 
-}  // namespace qv::mail
+}  // namespace qv

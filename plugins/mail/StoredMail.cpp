@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace qv::mail {
+namespace qv {
 
 namespace {
 
@@ -195,8 +195,8 @@ std::string WithRecipient(std::string_view text, std::string_view recipient) {
   return "To: " + std::string(recipient) + rest;
 }
 
-void ParseStoredMail(std::string_view text, ParsedMail& mail, AttachmentList* list, TImageList* userImages) {
-  mail = ParsedMail{};
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages) {
+  mail = StoredMailFields{};
   if (list) list->Clear();
   // One dot comes off every line that begins with two.
   std::string unstuffed;
@@ -262,7 +262,7 @@ void ParseStoredMail(std::string_view text, ParsedMail& mail, AttachmentList* li
   }
 
   if (type == "TEXT/X-KMAILDX") {
-    mail.plain = false;
+    mail.markup = true;
   } else if (type != "TEXT/PLAIN" && Upper(TrimText(GetHeaderValue(bodyHead, "Content-Transfer-Encoding"))) == "BASE64") {
     if (list) AddAttachmentPart(bodyHead, body, *list, 0, userImages);
     body.clear();
@@ -270,4 +270,4 @@ void ParseStoredMail(std::string_view text, ParsedMail& mail, AttachmentList* li
   mail.body = std::move(body);
 }
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -5,13 +5,14 @@
 // get one more dot. The compose window writes it, the launcher sends it
 // unchanged and the viewer reads it back. Text is CP932.
 #include "plugins/mail/MailAttachments.h"
+#include "plugins/mail/MailReply.h"
 
 #include <string>
 #include <string_view>
 
 class TImageList;
 
-namespace qv::mail {
+namespace qv {
 
 inline constexpr std::string_view kMailer = "Quorvel for Windows v1.0.1 (BRV)";
 inline constexpr std::string_view kBoundarySeed = "kmaildx";
@@ -52,15 +53,9 @@ int EncodeStoredMail(const OutgoingMail& mail, std::string& text);
 // stored once per recipient).
 std::string WithRecipient(std::string_view text, std::string_view recipient);
 
-struct ParsedMail {
-  std::string from, to, cc, bcc, replyTo, subject, date;
-  std::string body;
-  bool plain = true;  // false: body is editor markup
-};
-
 // Reads a stored mail. Attachments are put into list when one is given (it
 // is cleared first); userImages, when given, receives the user characters.
 // Damaged text gives what can be read from it.
-void ParseStoredMail(std::string_view text, ParsedMail& mail, AttachmentList* list, TImageList* userImages);
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages);
 
-}  // namespace qv::mail
+}  // namespace qv

@@ -26,9 +26,10 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace qv::mail;
+using namespace qv;
 using composetest::BitmapBytes;
 using composetest::HostRecorder;
+using composetest::ListWindow;
 using mailtest::LiveMails;
 using qvtest::Sjis;
 
@@ -116,6 +117,7 @@ class ComposeWindowTest : public ::testing::Test {
 
   mailtest::MailDir mail;
   HostRecorder host;
+  ListWindow list;
   Answer answer = Answer::Cancel;
   std::vector<std::string> asked;
   bool askedWithCancel = false;
@@ -129,6 +131,8 @@ class ComposeWindowTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ComposeWindowTest, DirectMailToThreeNumbersIsQueuedOncePerNumber) {
+  ASSERT_TRUE(list->SelectFolder(Queue()));
+  EXPECT_EQ(list->Model().Count(), 0);
   QPointer<TfrmMailSend> w = Window(false);
   EXPECT_EQ(w->windowTitle(), QString::fromUtf8("VeoQuorvel - 直送メール未送信"));
   EXPECT_FALSE(w->pnlCC->isVisibleTo(w));
@@ -162,9 +166,10 @@ TEST_F(ComposeWindowTest, DirectMailToThreeNumbersIsQueuedOncePerNumber) {
     EXPECT_EQ(index.GetCell(r, qv::kColExtra), "");
   }
   EXPECT_EQ(index.GetCell(0, qv::kColTo), "09011112222");
-  // The list window is told to show the queue again; no send is asked for.
-  EXPECT_EQ(host.shownFolders, std::vector<std::string>{Queue()});
-  EXPECT_EQ(host.sendRequests, 0);
+  // The list window shows the queue again; no send is asked for.
+  EXPECT_EQ(list->Model().Count(), 3);
+  EXPECT_FALSE(list->tmrSendMsg->isActive());
+  EXPECT_TRUE(host.params.empty());
 }
 
 TEST_F(ComposeWindowTest, EMailIsQueuedByteForByte) {
@@ -204,24 +209,17 @@ TEST_F(ComposeWindowTest, EMailIsQueuedByteForByte) {
 
 TEST_F(ComposeWindowTest, SendAsksTheHostToSendOnlyAfterTheWindowHasClosed) {
   QPointer<TfrmMailSend> w = Window();
-  bool windowGoneAtRequest = false;
-  int requests = 0;
-  // The list window's one-shot timer: its tick makes the host request.
-  qv::mail::MailHost().requestSendQueue = [&] {
-    QTimer::singleShot(1, [&] {
-      windowGoneAtRequest = w.isNull() || !w->isVisible();
-      ++requests;
-      qv::mail::HostParam(1, 1);
-    });
-  };
   Type(w->edtTo, QStringLiteral("a@example.jp"));
   TypeBody(w, {QStringLiteral("go")});
   w->actSend->trigger();
-  EXPECT_EQ(requests, 0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return requests == 1; }));
-  EXPECT_TRUE(windowGoneAtRequest);
-  EXPECT_EQ(host.params, (std::vector<std::pair<int, int>>{{1, 1}}));
+  // The list window's one-shot timer runs; its tick makes the request.
+  EXPECT_TRUE(list->tmrSendMsg->isActive());
+  EXPECT_TRUE(host.params.empty());
   EXPECT_EQ(LiveMails(Queue()).size(), 1u);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !host.params.empty(); }));
+  EXPECT_EQ(host.params, (std::vector<std::pair<int, int>>{{QV_PARAM_MAIL_SESSION, QV_MAIL_SEND_QUEUE}}));
+  EXPECT_EQ(host.composeOpenAtParam, std::vector<bool>{false});
+  EXPECT_FALSE(list->tmrSendMsg->isActive());
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
 }
 
@@ -303,7 +301,7 @@ TEST_F(ComposeWindowTest, SavingTwiceLeavesOneCopyAndAFailedStoreKeepsTheOldOne)
 }
 
 TEST_F(ComposeWindowTest, ReopenedMailReplacesItsStoredCopy) {
-  qv::mail::OutgoingMail out;
+  qv::OutgoingMail out;
   out.to = "a@example.jp";
   out.subject = "old";
   out.body = "old body";
@@ -311,6 +309,7 @@ TEST_F(ComposeWindowTest, ReopenedMailReplacesItsStoredCopy) {
   ASSERT_EQ(EncodeStoredMail(out, text), 0);
   const std::string id = mailtest::Add(Queue(), text);
   const std::string other = mailtest::Add(Queue(), text);
+  ASSERT_TRUE(list->SelectFolder(Queue()));
   auto* w = new TfrmMailSend;
   w->SetRetryPolicy(mailtest::Quick());
   w->SetFolderName(Queue());
@@ -329,7 +328,9 @@ TEST_F(ComposeWindowTest, ReopenedMailReplacesItsStoredCopy) {
   EXPECT_EQ(queued[1].first, w->MailId());
   EXPECT_NE(queued[1].second.find("Subject: new\r\n"), std::string::npos);
   EXPECT_NE(queued[1].second.find("\r\n\r\nold body\r\n"), std::string::npos);
-  EXPECT_EQ(host.shownFolders, std::vector<std::string>{Queue()});
+  // The list shows the folder as it is now.
+  ASSERT_EQ(list->Model().Count(), 2);
+  EXPECT_TRUE(list->Model().Id(0) == w->MailId() || list->Model().Id(1) == w->MailId());
 }
 
 TEST_F(ComposeWindowTest, SubjectLosesHandsetPictographsAndWidensKanaWhenStored) {
@@ -506,7 +507,7 @@ TEST_F(ComposeWindowTest, AttachmentsAreAddedDeletedAndSavedInTheChosenFolder) {
 }
 
 TEST_F(ComposeWindowTest, PictogramsGoInByTheirTags) {
-  qv::mail::MailHost().picTextLines = {"HEART=\xF0\x40", "STAR=\xF0\x41"};
+  list->lstPictext = {"HEART=\xF0\x40", "STAR=\xF0\x41"};
   TfrmMailSend* w = Window();
   w->KMailEdit1->TextBox()->setFocus();
   w->InsertPictograph(Sjis("絵文字選択"), 1);

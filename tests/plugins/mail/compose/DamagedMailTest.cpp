@@ -20,7 +20,7 @@
 #include <cstring>
 #include <random>
 
-using namespace qv::mail;
+using namespace qv;
 using composetest::AllBytes;
 using composetest::Attachment;
 using composetest::BitmapBytes;
@@ -68,7 +68,7 @@ TEST(DamagedMail, TruncatedBase64GivesTheBytesItHolds) {
                              "x\r\n--b\r\nContent-Type: A/B;Name=\"cut.bin\"\r\nContent-Transfer-Encoding: Base64\r\n\r\n" +
                              encoded.substr(0, cut) + "\r\n";
     AttachmentList list;
-    ParsedMail mail;
+    StoredMailFields mail;
     ParseStoredMail(text, mail, &list, nullptr);
     EXPECT_EQ(mail.body, "x");
     ASSERT_EQ(list.Count(), 1u) << cut;
@@ -85,7 +85,7 @@ TEST(DamagedMail, BoundaryThatNeverClosesKeepsEveryPart) {
     text += "--open\r\nContent-Type: Text/Plain;Name=\"p" + std::to_string(i) + ".txt\"\r\n\r\n" + std::to_string(i) +
             "\r\n";
   AttachmentList list;
-  ParsedMail mail;
+  StoredMailFields mail;
   ParseStoredMail(text, mail, &list, nullptr);
   EXPECT_EQ(mail.body, "body");
   ASSERT_EQ(list.Count(), 3u);
@@ -100,7 +100,7 @@ TEST(DamagedMail, AttachmentNamesNeverNameAnotherFolder) {
     text += std::string("--b\r\nContent-Type: Text/Plain;Name=\"") + name + "\"\r\n\r\ndata\r\n";
   text += "--b--\r\n";
   AttachmentList list;
-  ParsedMail mail;
+  StoredMailFields mail;
   ParseStoredMail(text, mail, &list, nullptr);
   ASSERT_EQ(list.Count(), std::size(names));
   for (size_t i = 0; i < list.Count(); ++i) {
@@ -122,7 +122,7 @@ TEST(DamagedMail, HugeHeaderLines) {
   for (int i = 0; i < 25 * 1024; ++i) continued += "\r\n\tab";
   const std::string text = "From: f@example.jp\r\nSubject: " + big + "\r\nX-Long: x" + continued +
                            "\r\nContent-Type: Text/Plain\r\n\r\nbody\r\n";
-  ParsedMail mail;
+  StoredMailFields mail;
   ParseStoredMail(text, mail, nullptr, nullptr);
   EXPECT_EQ(mail.subject, big);
   EXPECT_EQ(mail.from, "f@example.jp");
@@ -216,13 +216,13 @@ TEST(DamagedMail, RandomDamageNeverBreaksTheParser) {
     }
     AttachmentList list;
     TImageList images(12, 12);
-    ParsedMail mail;
+    StoredMailFields mail;
     ParseStoredMail(text, mail, &list, &images);
     // Whatever came out can be written again and read once more.
     OutgoingMail again;
     again.to = "a@example.jp";
     again.body = mail.body.substr(0, 1000);
-    again.plainBody = mail.plain;
+    again.plainBody = !mail.markup;
     again.attachments = &list;
     std::string written;
     if (EncodeStoredMail(again, written) == 0) {

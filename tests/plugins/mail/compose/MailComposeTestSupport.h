@@ -1,12 +1,17 @@
 #pragma once
-// Helpers of the mail form and mail window tests: bitmap bytes, attachments
-// and a stand-in host that records what the windows ask of it.
+// Helpers of the mail form and mail window tests: bitmap bytes, attachments,
+// a stand-in host that records what the plug-in asks of it, and the list
+// window.
 #include "image/QkDIB.h"
 #include "plugins/mail/MailAttachments.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailOpen.h"
+#include "plugins/mail/MailWindows.h"
+#include "plugins/mail/QvMailListFRM.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QWidget>
 
 #include <sstream>
 #include <string>
@@ -27,8 +32,8 @@ inline std::string BitmapBytes(int width, int height) {
   return out.str();
 }
 
-inline qv::mail::MailAttachment Attachment(std::string name, std::string bytes, std::string headers = {}) {
-  qv::mail::MailAttachment a;
+inline qv::MailAttachment Attachment(std::string name, std::string bytes, std::string headers = {}) {
+  qv::MailAttachment a;
   a.name = std::move(name);
   a.bytes = std::move(bytes);
   a.headers = std::move(headers);
@@ -42,27 +47,63 @@ inline std::string AllBytes(size_t size) {
   return s;
 }
 
-// Records the host calls of the mail windows while it lives.
+// Stands in for the launcher: records the host calls of the mail plug-in
+// while it lives, and notes whether a compose window was still open at each.
 class HostRecorder {
  public:
   HostRecorder() {
-    auto& host = qv::mail::MailHost();
-    host.param = [this](int kind, int value) {
-      params.emplace_back(kind, value);
-      return true;
-    };
-    host.text = [this](int kind, const std::string& text) {
-      texts.emplace_back(kind, text);
-      return 1;
-    };
-    host.showFolder = [this](const std::string& folder) { shownFolders.push_back(folder); };
-    host.requestSendQueue = [this] { ++sendRequests; };
+    Current() = this;
+    qv::SetHostParamCallback(&Param);
+    qv::SetHostStrCallback(&Str);
   }
-  ~HostRecorder() { qv::mail::MailHost() = {}; }
+  ~HostRecorder() {
+    qv::SetHostParamCallback(nullptr);
+    qv::SetHostStrCallback(nullptr);
+    Current() = nullptr;
+  }
+  HostRecorder(const HostRecorder&) = delete;
+  HostRecorder& operator=(const HostRecorder&) = delete;
+
   std::vector<std::pair<int, int>> params;
+  std::vector<bool> composeOpenAtParam;
   std::vector<std::pair<int, std::string>> texts;
-  std::vector<std::string> shownFolders;
-  int sendRequests = 0;
+
+ private:
+  static HostRecorder*& Current() {
+    static HostRecorder* current = nullptr;
+    return current;
+  }
+  static QvBool Param(int32_t kind, int32_t value) {
+    HostRecorder* r = Current();
+    r->params.emplace_back(kind, value);
+    bool open = false;
+    for (qv::TMailWindow* w : qv::OpenMailWindows())
+      if (w->IsComposeWindow() && w->Window()->isVisible()) open = true;
+    r->composeOpenAtParam.push_back(open);
+    return 1;
+  }
+  static int32_t Str(int32_t kind, const char* text, int32_t) {
+    Current()->texts.emplace_back(kind, std::string(text));
+    return 1;
+  }
+};
+
+// The plug-in's list window, with the opener its exports give it, for the
+// life of a test.
+class ListWindow {
+ public:
+  ListWindow() {
+    qv::frmMailList = new qv::TfrmMailList;
+    qv::TfrmMailList::SetMailOpener(qv::OpenStoredMail);
+  }
+  ~ListWindow() {
+    qv::TfrmMailList::SetMailOpener({});
+    delete qv::frmMailList;
+    qv::frmMailList = nullptr;
+  }
+  ListWindow(const ListWindow&) = delete;
+  ListWindow& operator=(const ListWindow&) = delete;
+  qv::TfrmMailList* operator->() const { return qv::frmMailList; }
 };
 
 }  // namespace composetest

@@ -1,6 +1,5 @@
 // Attachment kinds and icons, colour text, the picture-part header lines,
 // attachment items from parts and copies, and the answer helpers.
-#include "plugins/mail/MailAnswer.h"
 #include "plugins/mail/MailAttachments.h"
 #include "plugins/mail/MailForm.h"
 #include "plugins/mail/MailPictures.h"
@@ -18,7 +17,7 @@
 
 #include <climits>
 
-using namespace qv::mail;
+using namespace qv;
 using composetest::Attachment;
 using composetest::BitmapBytes;
 using qvtest::Sjis;
@@ -240,74 +239,4 @@ TEST(MailForm, SafeFileNamesStayOneFileInTheFolder) {
     EXPECT_NE(name, "..") << in;
     EXPECT_FALSE(name.empty()) << in;
   }
-}
-
-TEST(MailAnswer, SubjectPrefixes) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"Hello", "Re: Hello", "Fw: Hello"},
-      {"  re: Hello", "  re: Hello", "Fw:   re: Hello"},
-      {"RE:x", "RE:x", "Fw: RE:x"},
-      {" fw: x", "Re:  fw: x", " fw: x"},
-      {"", "Re: ", "Fw: "},
-      {"Reply", "Re: Reply", "Fw: Reply"},
-  };
-  for (const auto& [subject, re, fw] : cases) {
-    EXPECT_EQ(ReplySubject(subject), re) << subject;
-    EXPECT_EQ(ForwardSubject(subject), fw) << subject;
-  }
-}
-
-TEST(MailAnswer, ReplyRecipients) {
-  mailtest::MailDir dir;
-  qv::IniWrite(qv::keys::MailAddress, " Me <me@example.jp> ");
-  AnsweredMail mail{true, "From <from@example.jp>", "me@example.jp,b@example.jp", "c@example.jp,me@example.jp", ""};
-  AnswerRecipients one = ReplyRecipients(mail, kAnswerReply, true);
-  EXPECT_EQ(one.to, "From<from@example.jp>");
-  EXPECT_EQ(one.cc, "");
-  EXPECT_EQ(one.bcc, "");
-  AnswerRecipients all = ReplyRecipients(mail, kAnswerReplyAll, true);
-  EXPECT_EQ(all.to, "From<from@example.jp>,b@example.jp");
-  EXPECT_EQ(all.cc, "c@example.jp");
-  // Reply-to goes first; with BCCAddSelf one's own address is in BCC.
-  qv::IniWrite(qv::keys::BCCAddSelf, "1");
-  mail.replyTo = "back@example.jp";
-  all = ReplyRecipients(mail, kAnswerReplyAll, false);
-  EXPECT_EQ(all.to, "back@example.jp,b@example.jp");
-  EXPECT_EQ(all.bcc, "Me <me@example.jp>");
-  EXPECT_EQ(ReplyRecipients(mail, kAnswerReply, true).bcc, "Me<me@example.jp>");
-  // A direct mail answers the sender's number only.
-  AnsweredMail direct{false, "090-1111-2222", "09033334444", "", ""};
-  AnswerRecipients d = ReplyRecipients(direct, kAnswerReplyAll, true);
-  EXPECT_EQ(d.to, "09011112222");
-  EXPECT_EQ(d.bcc, "");
-}
-
-TEST(MailAnswer, QuotesAreCutAtACharacterBoundary) {
-  mailtest::MailDir dir;
-  std::string quoted;
-  EXPECT_FALSE(QuoteBody("a\r\nb", quoted));
-  EXPECT_EQ(quoted, "\r\n\r\na\r\nb");
-  qv::IniWrite(qv::keys::QuoteMark, "1");
-  EXPECT_FALSE(QuoteBody("a\r\n\r\nb\r\n", quoted));
-  EXPECT_EQ(quoted, "\r\n\r\n> a\r\n> \r\n> b");
-  qv::IniWrite(qv::keys::QuoteMark, "0");
-  // A full-width yen sign's trail byte looks like a lead byte: the cut goes
-  // by characters, so the character that fits stays whole and the one that
-  // would cross 1800 bytes goes whole.
-  const std::string yen = Sjis("￥");
-  ASSERT_EQ(yen, "\x81\x8F");
-  EXPECT_TRUE(QuoteBody(std::string(1794, 'x') + yen + yen, quoted));
-  EXPECT_EQ(quoted.size(), 1800u);
-  EXPECT_TRUE(quoted.ends_with(yen));
-  EXPECT_TRUE(QuoteBody(std::string(1795, 'x') + yen + yen, quoted));
-  EXPECT_EQ(quoted.size(), 1799u);
-  EXPECT_TRUE(quoted.ends_with("x"));
-  EXPECT_FALSE(QuoteBody(std::string(1796, 'x'), quoted));
-  EXPECT_EQ(quoted.size(), 1800u);
-  EXPECT_TRUE(QuoteBody(std::string(1797, 'x'), quoted));
-  EXPECT_EQ(quoted.size(), 1800u);
-  EXPECT_FALSE(AnswerQuotes(kAnswerReply));
-  EXPECT_TRUE(AnswerQuotes(kAnswerForward));
-  qv::IniWrite(qv::keys::Excerpt, "1");
-  EXPECT_TRUE(AnswerQuotes(kAnswerReplyAll));
 }

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace qv::mail;
+using namespace qv;
 using composetest::AllBytes;
 using composetest::Attachment;
 using composetest::BitmapBytes;
@@ -27,8 +27,8 @@ std::string Encode(const OutgoingMail& mail) {
   return text;
 }
 
-ParsedMail Parse(std::string_view text, AttachmentList* list = nullptr) {
-  ParsedMail mail;
+StoredMailFields Parse(std::string_view text, AttachmentList* list = nullptr) {
+  StoredMailFields mail;
   ParseStoredMail(text, mail, list, nullptr);
   return mail;
 }
@@ -132,7 +132,7 @@ TEST(StoredMailForm, BoundaryAvoidsLinesOfTheBodyAndOfPartsWrittenAsText) {
     std::string text = Encode(mail);
     EXPECT_NE(text.find(std::string("Boundary=\"") + c.boundary + "\""), std::string::npos) << c.what;
     AttachmentList back;
-    ParsedMail parsed = Parse(text, &back);
+    StoredMailFields parsed = Parse(text, &back);
     EXPECT_EQ(parsed.body, c.body) << c.what;
     ASSERT_EQ(back.Count(), 1u) << c.what;
     EXPECT_EQ(back[0].bytes, c.attachment.bytes) << c.what;
@@ -287,14 +287,14 @@ TEST(StoredMailForm, EveryFormTheEncoderWritesParsesBack) {
     // The store keeps lines each ended by CR LF, which this text already is.
     ASSERT_TRUE(text.ends_with("\r\n")) << c.what;
     AttachmentList back;
-    ParsedMail parsed = Parse(text, &back);
+    StoredMailFields parsed = Parse(text, &back);
     EXPECT_EQ(parsed.to, c.mail.to) << c.what;
     EXPECT_EQ(parsed.cc, c.mail.email ? c.mail.cc : "") << c.what;
     EXPECT_EQ(parsed.bcc, c.mail.email ? c.mail.bcc : "") << c.what;
     EXPECT_EQ(parsed.replyTo, c.mail.email ? c.mail.replyTo : "") << c.what;
     EXPECT_EQ(parsed.subject, c.mail.subject) << c.what;
     EXPECT_EQ(parsed.body, c.mail.body) << c.what;
-    EXPECT_EQ(parsed.plain, c.mail.plainBody) << c.what;
+    EXPECT_EQ(!parsed.markup, c.mail.plainBody) << c.what;
     ASSERT_EQ(back.Count(), c.attachments.size()) << c.what;
     for (size_t i = 0; i < back.Count(); ++i) {
       EXPECT_EQ(back[i].name, c.attachments[i].name) << c.what;
@@ -350,14 +350,14 @@ TEST(ReceivedMail, HeaderFieldsAndDecoratedFirstPart) {
       "--b1--\r\n"
       "epilogue is not read\r\n";
   AttachmentList list;
-  ParsedMail mail = Parse(text, &list);
+  StoredMailFields mail = Parse(text, &list);
   EXPECT_EQ(mail.from, "Sender <sender@example.jp>");
   EXPECT_EQ(mail.to, "me@example.jp, other@example.jp");
   EXPECT_EQ(mail.cc, "c@example.jp");
   EXPECT_EQ(mail.replyTo, "back@example.jp");
   EXPECT_EQ(mail.subject, Sjis("お知らせ"));
   EXPECT_EQ(mail.date, "2024/05/06 07:08:09");
-  EXPECT_FALSE(mail.plain);
+  EXPECT_TRUE(mail.markup);
   EXPECT_EQ(mail.body, "<C=FF0000>red</C>\r\n..dots");
   ASSERT_EQ(list.Count(), 2u);
   EXPECT_EQ(list[0].name, "first.txt");
@@ -376,8 +376,8 @@ TEST(ReceivedMail, SinglePictureIsTheOnlyAttachmentAndTheBodyIsEmpty) {
                            "Content-Transfer-Encoding: Base64\r\nX-KmailDX-Animation: Page=2;Wait=1;Loop=3\r\n\r\n" +
                            qv::Base64Encode(bmp) + "\r\n";
   AttachmentList list;
-  ParsedMail mail = Parse(text, &list);
-  EXPECT_TRUE(mail.plain);
+  StoredMailFields mail = Parse(text, &list);
+  EXPECT_FALSE(mail.markup);
   EXPECT_EQ(mail.body, "");
   ASSERT_EQ(list.Count(), 1u);
   EXPECT_EQ(list[0].name, "pic.bmp");
@@ -403,9 +403,9 @@ TEST(ReceivedMail, ContentTypesOfTheBody) {
       {"no header", "\r\nbody only\r\n", "body only", true},
   };
   for (const auto& c : cases) {
-    ParsedMail mail = Parse(c.text);
+    StoredMailFields mail = Parse(c.text);
     EXPECT_EQ(mail.body, c.body) << c.what;
-    EXPECT_EQ(mail.plain, c.plain) << c.what;
+    EXPECT_EQ(!mail.markup, c.plain) << c.what;
   }
   EXPECT_EQ(Parse("From: a\r\nSubject: cut off").subject, "cut off");
 }
@@ -415,7 +415,7 @@ TEST(ReceivedMail, MultipartWithoutClosingDelimiter) {
     const std::string text = "Content-Type: Multipart/Mixed;Boundary=\"zz\"\r\n\r\n--zz\r\nContent-Type: Text/Plain\r\n"
                              "\r\nbody\r\n--zz\r\n" + lastPart;
     AttachmentList list;
-    ParsedMail mail = Parse(text, &list);
+    StoredMailFields mail = Parse(text, &list);
     EXPECT_EQ(mail.body, "body");
     return list;
   };
