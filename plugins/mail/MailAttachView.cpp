@@ -1,11 +1,9 @@
 #include "plugins/mail/MailAttachView.h"
 
-#include "controls/ImageList.h"
 #include "core/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/MailDialogs.h"
-#include "plugins/mail/QvMailListFRM.h"
 
 #include <QDir>
 #include <QDrag>
@@ -135,11 +133,7 @@ void SaveAttachments(QWidget* parent, const AttachmentList& list, const std::vec
   }
 }
 
-QIcon AttachmentIcon(int iconIndex) {
-  if (TImageList* icons = ListClipIcons(); icons && iconIndex >= 0 && iconIndex < icons->Count())
-    return QIcon(QPixmap::fromImage(icons->Image(iconIndex)));
-  return QIcon(DrawnIcon(iconIndex));
-}
+QIcon AttachmentIcon(int iconIndex) { return QIcon(DrawnIcon(iconIndex)); }
 
 TAttachListView::TAttachListView(AttachmentList& list, QWidget* parent) : QListWidget(parent), list_(list) {
   setObjectName(QStringLiteral("lsvAttach"));
@@ -192,17 +186,24 @@ void TAttachListView::SelectRow(int r) {
   }
 }
 
-void TAttachListView::startDrag(Qt::DropActions) {
+std::unique_ptr<AttachmentMimeData> TAttachListView::SelectionDragData() const {
   std::vector<int> rows = SelectedRows();
-  if (rows.empty()) return;
-  auto* data = new AttachmentMimeData;
+  if (rows.empty()) return nullptr;
+  auto data = std::make_unique<AttachmentMimeData>();
   data->source = this;
   data->rows = rows;
   for (int r : rows) data->items.push_back(list_[static_cast<size_t>(r)]);
   data->setData(AttachmentMimeData::kFormat, QByteArray());
+  return data;
+}
+
+void TAttachListView::startDrag(Qt::DropActions) {
+  std::unique_ptr<AttachmentMimeData> data = SelectionDragData();
+  if (!data) return;
+  const int first = data->rows.front();
   auto* drag = new QDrag(this);
-  drag->setMimeData(data);
-  drag->setPixmap(AttachmentIcon(list_[static_cast<size_t>(rows.front())].icon).pixmap(kIconSize));
+  drag->setMimeData(data.release());
+  drag->setPixmap(AttachmentIcon(list_[static_cast<size_t>(first)].icon).pixmap(kIconSize));
   drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 

@@ -8,6 +8,7 @@
 #include <QMimeData>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "plugins/mail/MailAttachments.h"
@@ -16,8 +17,7 @@ class TImageList;
 
 namespace qv {
 
-// The icon of an attachment: the clip icon list's image when the host gave
-// one, else a small drawn picture of the kind.
+// The picture of an attachment icon index: a sheet showing the kind.
 QIcon AttachmentIcon(int iconIndex);
 
 // Attachments dragged out of a view, copied when the drag starts.
@@ -46,6 +46,8 @@ class TAttachListView : public QListWidget {
   void SelectRow(int row);
   // Accept drops: attachments from other views, moves inside, dropped files.
   void SetAcceptsAttachments(bool accept);
+  // What a drag of the selected attachments carries; null without a selection.
+  std::unique_ptr<AttachmentMimeData> SelectionDragData() const;
 
  signals:
   // The user moved or copied items in; the view already shows them.

@@ -781,8 +781,6 @@ void RequestSendFromList() {
 
 std::vector<std::string> ListPicTextLines() { return frmMailList ? frmMailList->PicTextLines() : std::vector<std::string>(); }
 
-TImageList* ListClipIcons() { return frmMailList ? frmMailList->ImageList1 : nullptr; }
-
 void TfrmMailList::RequestSession(int value) { CallHostParam(QV_PARAM_MAIL_SESSION, value); }
 
 void TfrmMailList::SendTimer() {

@@ -152,8 +152,7 @@ extern TfrmMailList* frmMailList;
 void ShowFolderInList(std::string_view folder);
 // Starts tmrSendMsg: the host is asked to send the queue on its first tick.
 void RequestSendFromList();
-// The pictograph table, and the clip icons the attachment views draw.
+// The pictograph table.
 std::vector<std::string> ListPicTextLines();
-TImageList* ListClipIcons();
 
 }  // namespace qv

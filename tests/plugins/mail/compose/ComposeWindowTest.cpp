@@ -8,6 +8,8 @@
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
+#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/StoredMail.h"
 
 #include "MailComposeTestSupport.h"
@@ -18,7 +20,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QInputMethodEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -504,6 +510,119 @@ TEST_F(ComposeWindowTest, AttachmentsAreAddedDeletedAndSavedInTheChosenFolder) {
   EXPECT_EQ(infos, std::vector<std::string>{""});
   QTest::keyClick(w->lsvAttach, Qt::Key_Delete);
   EXPECT_TRUE(w->Attachments().Empty());
+}
+
+namespace {
+
+// Sends a drag over the widget's viewport at pos and, when it is accepted,
+// drops it there; true when the target took it.
+bool DragOnto(QAbstractScrollArea* target, QPoint pos, const QMimeData* data) {
+  QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target->viewport(), &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(pos), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target->viewport(), &drop);
+  return drop.isAccepted();
+}
+
+}  // namespace
+
+TEST_F(ComposeWindowTest, AttachmentsAreDraggedWithinAndBetweenWindows) {
+  TfrmMailSend* w = Window();
+  for (const char* name : {"a.jpg", "b.txt", "c.dat"}) {
+    qvtest::WriteFile(mail.tmp() / name, name);
+    ASSERT_TRUE(w->AddAttachmentFile(mail.tmp() / name, {}));
+  }
+  auto names = [](const AttachmentList& list) {
+    std::vector<std::string> out;
+    for (const auto& a : list.Items()) out.push_back(a.name);
+    return out;
+  };
+  // Inside the list the dragged item goes where it is dropped.
+  w->lsvAttach->SelectRow(0);
+  auto inside = w->lsvAttach->SelectionDragData();
+  ASSERT_NE(inside, nullptr);
+  EXPECT_TRUE(DragOnto(w->lsvAttach, w->lsvAttach->visualItemRect(w->lsvAttach->item(2)).center(), inside.get()));
+  EXPECT_EQ(names(w->Attachments()), (std::vector<std::string>{"b.txt", "c.dat", "a.jpg"}));
+  EXPECT_EQ(w->lsvAttach->item(2)->text(), QStringLiteral("a.jpg"));
+
+  // From a viewer the attachments are copied, under names unique here.
+  auto* viewer = new TfrmMailReceive;
+  viewer->Attachments().Insert(composetest::Attachment("a.jpg", "other"));
+  viewer->Attachments().Insert(composetest::Attachment("pic.bmp", BitmapBytes(8, 8)));
+  viewer->AttachmentsChanged();
+  viewer->lsvAttach->clearSelection();
+  viewer->lsvAttach->item(0)->setSelected(true);
+  viewer->lsvAttach->item(1)->setSelected(true);
+  auto copied = viewer->lsvAttach->SelectionDragData();
+  EXPECT_TRUE(DragOnto(w->lsvAttach, QPoint(2, 2), copied.get()));
+  EXPECT_EQ(names(w->Attachments()), (std::vector<std::string>{"b.txt", "c.dat", "a.jpg", "a2.jpg", "pic.bmp"}));
+  EXPECT_EQ(w->Attachments()[3].bytes, "other");
+  EXPECT_EQ(viewer->Attachments().Count(), 2u);
+  EXPECT_TRUE(w->Modified());
+  // The viewer takes nothing in.
+  EXPECT_FALSE(DragOnto(viewer->lsvAttach, QPoint(2, 2), copied.get()));
+  delete viewer;
+
+  // Files from the desktop, on the list or anywhere on the window; other data is refused.
+  qvtest::WriteFile(mail.tmp() / "d.txt", "d");
+  qvtest::WriteFile(mail.tmp() / "e.txt", "e");
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString((mail.tmp() / "d.txt").string()))});
+  EXPECT_TRUE(DragOnto(w->lsvAttach, QPoint(2, 2), &files));
+  QMimeData other;
+  other.setUrls({QUrl::fromLocalFile(QString::fromStdString((mail.tmp() / "e.txt").string()))});
+  QDragEnterEvent enterWindow(QPoint(5, 5), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &enterWindow);
+  EXPECT_TRUE(enterWindow.isAccepted());
+  QDropEvent onWindow(QPointF(5, 5), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &onWindow);
+  QMimeData text;
+  text.setText(QStringLiteral("not a file"));
+  EXPECT_FALSE(DragOnto(w->lsvAttach, QPoint(2, 2), &text));
+  EXPECT_EQ(w->Attachments().Count(), 7u);
+  EXPECT_EQ(w->Attachments()[5].name, "d.txt");
+  EXPECT_EQ(w->Attachments()[6].bytes, "e");
+}
+
+TEST_F(ComposeWindowTest, UserCharactersFromAPicture) {
+  TfrmMailSend* w = Window();
+  qvtest::WriteFile(mail.tmp() / "chars.bmp", BitmapBytes(50, 30));
+  openAnswer = mail.tmp() / "chars.bmp";
+  w->actAdduserText->trigger();
+  EXPECT_EQ(openFilters, std::vector<std::string>{Sjis("画像ファイル (*.bmp)|*.bmp|ユーザ外字ファイル (optchar.dat)|optchar.dat")});
+  ASSERT_EQ(w->Attachments().Count(), 1u);
+  EXPECT_EQ(w->Attachments()[0].name, "OptChar.dat");
+  EXPECT_EQ(w->Attachments()[0].icon, kIconUserCharacters);
+  int width = 0, height = 0;
+  ASSERT_TRUE(PictureSize(w->Attachments()[0].bytes, width, height));
+  EXPECT_EQ(width, 96);
+  EXPECT_EQ(height, 30);
+  EXPECT_EQ(w->imlUserText->Count(), 16);
+  // A file that is no picture is refused with a message.
+  qvtest::WriteFile(mail.tmp() / "bad.bmp", "text");
+  openAnswer = mail.tmp() / "bad.bmp";
+  w->actAdduserText->trigger();
+  EXPECT_EQ(w->Attachments().Count(), 1u);
+  EXPECT_EQ(infos.size(), 1u);
+}
+
+TEST_F(ComposeWindowTest, TheScrollBarFollowsTheEditor) {
+  TfrmMailSend* w = Window();
+  std::string body;
+  for (int i = 0; i < 200; ++i) body += "line " + std::to_string(i) + "\r\n";
+  w->LoadBody(body, true);
+  QApplication::processEvents();
+  EXPECT_TRUE(w->ScrollBar1->isEnabled());
+  EXPECT_EQ(w->ScrollBar1->maximum(), w->KMailEdit1->TopLineCount() - 1);
+  EXPECT_EQ(w->ScrollBar1->pageStep(), w->KMailEdit1->VisibleLineCount());
+  w->ScrollBar1->setValue(40);
+  EXPECT_EQ(w->KMailEdit1->TopLine(), 40);
+  w->KMailEdit1->SetTopLine(7);
+  EXPECT_EQ(w->ScrollBar1->value(), 7);
+  w->LoadBody("short", true);
+  QApplication::processEvents();
+  EXPECT_FALSE(w->ScrollBar1->isEnabled());
 }
 
 TEST_F(ComposeWindowTest, PictogramsGoInByTheirTags) {
