@@ -12,17 +12,6 @@ namespace qv {
 
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
-bool IsBase64(std::string_view headers) {
-  return Upper(TrimText(GetHeaderValue(headers, "Content-Transfer-Encoding"))) == "BASE64";
-}
-
 // Decimal digits that are not all zero (a page count of any size).
 bool IsPositiveNumber(std::string_view text) {
   std::string t = TrimText(text);
@@ -84,7 +73,7 @@ int AttachIconIndex(std::string_view name, std::string_view headers, bool broken
   switch (MediaFileKind(name)) {
     case kMediaBitmap: {
       if (broken) return kIconPicture;
-      if (Upper(TrimText(GetHeaderValue(headers, "X-KmailDX-Info"))) == "DIV6") return kIconDiv6;
+      if (UpperAscii(TrimText(GetHeaderValue(headers, "X-KmailDX-Info"))) == "DIV6") return kIconDiv6;
       std::string page;
       if (GetHeaderParam(headers, "X-KmailDX-Animation", "Page", page) && IsPositiveNumber(page)) return kIconAnimation;
       return kIconPicture;
@@ -117,7 +106,7 @@ int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, A
   std::string name;
   if (!GetHeaderParam(partHeaders, "Content-Type", "Name", name) || TrimText(name).empty()) name = "notitle.dat";
   MailAttachment item;
-  if (IsBase64(partHeaders)) {
+  if (IsBase64Part(partHeaders)) {
     if (!Base64Decode(partBody, item.bytes)) item.bytes.clear();
   } else {
     item.bytes = LinesWithBreaks(partBody);

@@ -12,6 +12,7 @@
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 #include "plugins/mail/StoredMail.h"
@@ -35,8 +36,6 @@
 namespace qv {
 
 namespace {
-
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const std::string& Trash() { return FixedFolderName(FixedFolder::Trash); }
 
@@ -79,25 +78,17 @@ TfrmMailReceive::TfrmMailReceive(QWidget* parent) : QMainWindow(parent) {
 TfrmMailReceive::~TfrmMailReceive() = default;
 
 void TfrmMailReceive::BuildActions() {
-  auto make = [this](QAction*& action, const char* name, const char* caption, const char* hint = nullptr) {
-    action = new QAction(Q(caption), this);
-    action->setObjectName(QString::fromLatin1(name));
-    if (hint) {
-      action->setToolTip(Q(hint));
-      action->setStatusTip(Q(hint));
-    }
-  };
-  make(actRes, "actRes", "返信", "メールを返信");
-  make(actResAll, "actResAll", "全員に返信", "メールを全員に返信");
-  make(actTransfer, "actTransfer", "転送", "メールを転送");
-  make(actDel, "actDel", "削除", "メールを削除");
-  make(actCopy, "actCopy", "コピー(&C)");
-  make(actTel, "actTel", "電話帳に登録(&T)");
-  make(actTelSend, "actTelSend", "メールを送信する(&M)");
-  make(actBookMark, "actBookMark", "ブックマークに登録(&B)");
-  make(actAttachView, "actAttachView", "開く(&O)");
-  make(actAttachSave, "actAttachSave", "ファイルへ保存");
-  make(actClose, "actClose", "閉じる");
+  actRes = NewAction(this, "actRes", "返信", "メールを返信");
+  actResAll = NewAction(this, "actResAll", "全員に返信", "メールを全員に返信");
+  actTransfer = NewAction(this, "actTransfer", "転送", "メールを転送");
+  actDel = NewAction(this, "actDel", "削除", "メールを削除");
+  actCopy = NewAction(this, "actCopy", "コピー(&C)");
+  actTel = NewAction(this, "actTel", "電話帳に登録(&T)");
+  actTelSend = NewAction(this, "actTelSend", "メールを送信する(&M)");
+  actBookMark = NewAction(this, "actBookMark", "ブックマークに登録(&B)");
+  actAttachView = NewAction(this, "actAttachView", "開く(&O)");
+  actAttachSave = NewAction(this, "actAttachSave", "ファイルへ保存");
+  actClose = NewAction(this, "actClose", "閉じる");
   actCopy->setShortcut(QKeySequence::Copy);
   actCopy->setShortcutContext(Qt::WindowShortcut);
 
@@ -134,10 +125,7 @@ void TfrmMailReceive::BuildLayout() {
   auto* attach = menuBar()->addMenu(Q("添付(&A)"));
   attach->addActions({actAttachView, actAttachSave});
 
-  auto* bar = addToolBar(Q("ツールバー"));
-  bar->setObjectName(QStringLiteral("ToolBar1"));
-  bar->setMovable(false);
-  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  QToolBar* bar = NewToolBar(this);
   bar->addActions({actRes, actResAll, actTransfer});
   bar->addSeparator();
   bar->addAction(actDel);
@@ -173,21 +161,8 @@ void TfrmMailReceive::BuildLayout() {
   outer->addWidget(pnlHeadBase);
 
   auto* split = new QSplitter(Qt::Vertical, central);
-  auto* editorPane = new QWidget(split);
-  auto* editorRow = new QHBoxLayout(editorPane);
-  editorRow->setContentsMargins(0, 0, 0, 0);
-  editorRow->setSpacing(0);
-  KMailEdit1 = new TKMailEdit(editorPane);
-  KMailEdit1->setObjectName(QStringLiteral("KMailEdit1"));
+  QWidget* editorPane = NewEditorPane(split, KMailEdit1, ScrollBar1);
   KMailEdit1->SetPreview(true);
-  QFont font = KMailEdit1->font();
-  font.setPointSize(IniReadInteger(keys::FontSize));
-  KMailEdit1->setFont(font);
-  KMailEdit1->SetPicTextList(ListPicTextLines());
-  ScrollBar1 = new QScrollBar(Qt::Vertical, editorPane);
-  ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-  editorRow->addWidget(KMailEdit1, 1);
-  editorRow->addWidget(ScrollBar1);
   lsvAttach = new TAttachListView(attachments_, split);
   lsvAttach->userImages = imlUserText;
   split->addWidget(editorPane);
@@ -209,12 +184,9 @@ void TfrmMailReceive::BuildLayout() {
   }
   KMailEdit1->TextBox()->viewport()->installEventFilter(this);
   connect(KMailEdit1, &TKMailEdit::OnSelectionChange, this, &TfrmMailReceive::UpdateActions);
-  connect(KMailEdit1, &TKMailEdit::OnScrollChange, this, &TfrmMailReceive::UpdateScrollBar);
-  connect(ScrollBar1, &QScrollBar::valueChanged, this, [this](int v) {
-    if (v != KMailEdit1->TopLine()) KMailEdit1->SetTopLine(v);
-  });
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailReceive::UpdateActions);
-  connect(lsvAttach, &TAttachListView::HeaderRequested, this, &TfrmMailReceive::ShowSelectedHeader);
+  connect(lsvAttach, &TAttachListView::HeaderRequested, this,
+          [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
   connect(qApp, &QApplication::focusChanged, this, &TfrmMailReceive::UpdateActions);
 }
 
@@ -238,13 +210,7 @@ void TfrmMailReceive::SetFields(std::string_view from, std::string_view to, std:
   LayoutHeader();
 }
 
-void TfrmMailReceive::LoadBody(std::string_view body, bool plain) {
-  if (plain)
-    KMailEdit1->SetPlainText(body);
-  else
-    KMailEdit1->SetMarkupText(body);
-  KMailEdit1->CaretToStart();
-}
+void TfrmMailReceive::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
 
 void TfrmMailReceive::AttachmentsChanged() {
   lsvAttach->Refresh();
@@ -281,22 +247,13 @@ void TfrmMailReceive::showEvent(QShowEvent* event) {
   shown_ = true;
   LoadFormPosition(this, kPlaceOwnerCentre, 0, "MailReceive");
   LayoutHeader();
-  UpdateScrollBar();
+  UpdateEditorScrollBar(KMailEdit1, ScrollBar1);
   KMailEdit1->setFocus();
 }
 
 void TfrmMailReceive::closeEvent(QCloseEvent* event) {
   SaveFormPosition(this, "MailReceive");
   event->accept();
-}
-
-void TfrmMailReceive::UpdateScrollBar() {
-  const int count = KMailEdit1->TopLineCount();
-  QSignalBlocker block(ScrollBar1);
-  ScrollBar1->setRange(0, std::max(0, count - 1));
-  ScrollBar1->setPageStep(KMailEdit1->VisibleLineCount());
-  ScrollBar1->setValue(KMailEdit1->TopLine());
-  ScrollBar1->setEnabled(count > 1);
 }
 
 QLineEdit* TfrmMailReceive::FocusedAddressField() const {
@@ -423,9 +380,5 @@ void TfrmMailReceive::DeleteShownMail() {
   close();
 }
 
-void TfrmMailReceive::ShowSelectedHeader() {
-  std::vector<int> rows = lsvAttach->SelectedRows();
-  if (rows.size() == 1) ShowInformation(this, attachments_[static_cast<size_t>(rows[0])].headers);
-}
 
 }  // namespace qv

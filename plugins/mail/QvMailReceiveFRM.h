@@ -101,7 +101,6 @@ class TfrmMailReceive : public QMainWindow, public TMailWindow {
   void BuildLayout();
   void LayoutHeader();
   void UpdateActions();
-  void UpdateScrollBar();
   // The address of the focused address field's entry at the caret, selected;
   // empty when there is none or it is not plain single-byte text.
   std::string ChosenAddress();
@@ -110,7 +109,6 @@ class TfrmMailReceive : public QMainWindow, public TMailWindow {
   void DeleteShownMail();
   void CopySelection();
   void WriteToAddress();
-  void ShowSelectedHeader();
 
   bool email_ = false;
   std::string replyTo_;

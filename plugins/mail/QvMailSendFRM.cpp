@@ -15,6 +15,7 @@
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailForm.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/StoredMail.h"
@@ -46,8 +47,6 @@ namespace {
 
 // The window's own texts, as CP932.
 std::string S(const char* utf8) { return cp932::FromUtf8(utf8); }
-
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const std::string& Drafts() { return FixedFolderName(FixedFolder::Drafts); }
 const std::string& Queue() { return FixedFolderName(FixedFolder::Queued); }
@@ -83,40 +82,32 @@ TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
 TfrmMailSend::~TfrmMailSend() = default;
 
 void TfrmMailSend::BuildActions() {
-  auto make = [this](QAction*& action, const char* name, const char* caption, const char* hint = nullptr) {
-    action = new QAction(Q(caption), this);
-    action->setObjectName(QString::fromLatin1(name));
-    if (hint) {
-      action->setToolTip(Q(hint));
-      action->setStatusTip(Q(hint));
-    }
-  };
-  make(actSend, "actSend", "送信", "メールを送信");
-  make(actSendReserve, "actSendReserve", "送信予約", "メールを送信予約フォルダに保存");
-  make(actSave, "actSave", "保存", "メールを保存");
-  make(actMailAddress, "actMailAddress", "電話帳", "電話帳を開く");
-  make(actTextColor, "actTextColor", "文字色", "文字色を設定");
-  make(actBGColor, "actBGColor", "背景色", "背景色を設定");
-  make(actBlink, "actBlink", "点滅", "選択範囲を点滅");
-  make(actPictext, "actPictext", "絵文字", "絵文字を選択");
-  make(actUsertext, "actUsertext", "外字", "ユーザ外字を選択");
-  make(actAdduserText, "actAdduserText", "ユーザ外字設定");
-  make(actMediaMix, "actMediaMix", "メディアミックス", "メディアミックスを作成");
-  make(actPicEdit, "actPicEdit", "画像作成", "添付画像を新規作成");
-  make(actAttach, "actAttach", "添付", "ファイルより添付");
-  make(actAttachView, "actAttachView", "開く(&O)");
-  make(actAttachEdit, "actAttachEdit", "編集(&E)");
-  make(actAttachDel, "actAttachDel", "削除");
-  make(actAttachSave, "actAttachSave", "ファイルへ保存(&S)");
-  make(actDirectMail, "actDirectMail", "直送メール");
-  make(actEMail, "actEMail", "Eメール");
-  make(actUndo, "actUndo", "元に戻す(&U)");
-  make(actCut, "actCut", "切り取り(&T)");
-  make(actCopy, "actCopy", "コピー(&C)");
-  make(actPaste, "actPaste", "貼り付け(&P)");
-  make(actDelete, "actDelete", "削除(&D)");
-  make(actSelectAll, "actSelectAll", "全て選択(&A)");
-  make(actClose, "actClose", "閉じる");
+  actSend = NewAction(this, "actSend", "送信", "メールを送信");
+  actSendReserve = NewAction(this, "actSendReserve", "送信予約", "メールを送信予約フォルダに保存");
+  actSave = NewAction(this, "actSave", "保存", "メールを保存");
+  actMailAddress = NewAction(this, "actMailAddress", "電話帳", "電話帳を開く");
+  actTextColor = NewAction(this, "actTextColor", "文字色", "文字色を設定");
+  actBGColor = NewAction(this, "actBGColor", "背景色", "背景色を設定");
+  actBlink = NewAction(this, "actBlink", "点滅", "選択範囲を点滅");
+  actPictext = NewAction(this, "actPictext", "絵文字", "絵文字を選択");
+  actUsertext = NewAction(this, "actUsertext", "外字", "ユーザ外字を選択");
+  actAdduserText = NewAction(this, "actAdduserText", "ユーザ外字設定");
+  actMediaMix = NewAction(this, "actMediaMix", "メディアミックス", "メディアミックスを作成");
+  actPicEdit = NewAction(this, "actPicEdit", "画像作成", "添付画像を新規作成");
+  actAttach = NewAction(this, "actAttach", "添付", "ファイルより添付");
+  actAttachView = NewAction(this, "actAttachView", "開く(&O)");
+  actAttachEdit = NewAction(this, "actAttachEdit", "編集(&E)");
+  actAttachDel = NewAction(this, "actAttachDel", "削除");
+  actAttachSave = NewAction(this, "actAttachSave", "ファイルへ保存(&S)");
+  actDirectMail = NewAction(this, "actDirectMail", "直送メール");
+  actEMail = NewAction(this, "actEMail", "Eメール");
+  actUndo = NewAction(this, "actUndo", "元に戻す(&U)");
+  actCut = NewAction(this, "actCut", "切り取り(&T)");
+  actCopy = NewAction(this, "actCopy", "コピー(&C)");
+  actPaste = NewAction(this, "actPaste", "貼り付け(&P)");
+  actDelete = NewAction(this, "actDelete", "削除(&D)");
+  actSelectAll = NewAction(this, "actSelectAll", "全て選択(&A)");
+  actClose = NewAction(this, "actClose", "閉じる");
   actUndo->setShortcut(QKeySequence::Undo);
   actCut->setShortcut(QKeySequence::Cut);
   actCopy->setShortcut(QKeySequence::Copy);
@@ -190,10 +181,7 @@ void TfrmMailSend::BuildLayout() {
   attach->addSeparator();
   attach->addActions({actAttachView, actAttachEdit, actAttachDel, actAttachSave});
 
-  auto* bar = addToolBar(Q("ツールバー"));
-  bar->setObjectName(QStringLiteral("ToolBar1"));
-  bar->setMovable(false);
-  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  QToolBar* bar = NewToolBar(this);
   bar->addActions({actSend, actSendReserve, actSave});
   bar->addSeparator();
   bar->addActions({actEMail, actDirectMail, actMailAddress});
@@ -262,20 +250,7 @@ void TfrmMailSend::BuildLayout() {
   outer->addLayout(deco2);
 
   auto* split = new QSplitter(Qt::Vertical, central);
-  auto* editorPane = new QWidget(split);
-  auto* editorRow = new QHBoxLayout(editorPane);
-  editorRow->setContentsMargins(0, 0, 0, 0);
-  editorRow->setSpacing(0);
-  KMailEdit1 = new TKMailEdit(editorPane);
-  KMailEdit1->setObjectName(QStringLiteral("KMailEdit1"));
-  QFont font = KMailEdit1->font();
-  font.setPointSize(IniReadInteger(keys::FontSize));
-  KMailEdit1->setFont(font);
-  KMailEdit1->SetPicTextList(ListPicTextLines());
-  ScrollBar1 = new QScrollBar(Qt::Vertical, editorPane);
-  ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-  editorRow->addWidget(KMailEdit1, 1);
-  editorRow->addWidget(ScrollBar1);
+  QWidget* editorPane = NewEditorPane(split, KMailEdit1, ScrollBar1);
   lsvAttach = new TAttachListView(attachments_, split);
   lsvAttach->userImages = imlUserText;
   lsvAttach->SetAcceptsAttachments(true);
@@ -299,10 +274,6 @@ void TfrmMailSend::BuildLayout() {
   });
   connect(KMailEdit1, &TKMailEdit::OnChange, this, changed);
   connect(KMailEdit1, &TKMailEdit::OnSelectionChange, this, &TfrmMailSend::UpdateActions);
-  connect(KMailEdit1, &TKMailEdit::OnScrollChange, this, &TfrmMailSend::UpdateScrollBar);
-  connect(ScrollBar1, &QScrollBar::valueChanged, this, [this](int v) {
-    if (v != KMailEdit1->TopLine()) KMailEdit1->SetTopLine(v);
-  });
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailSend::UpdateActions);
   connect(lsvAttach, &TAttachListView::AttachmentsDropped, this, [this] {
     modified_ = true;
@@ -310,7 +281,8 @@ void TfrmMailSend::BuildLayout() {
   });
   connect(lsvAttach, &TAttachListView::FilesDropped, this, &TfrmMailSend::AttachFiles);
   connect(lsvAttach, &TAttachListView::DeleteRequested, this, &TfrmMailSend::DeleteSelectedAttachments);
-  connect(lsvAttach, &TAttachListView::HeaderRequested, this, &TfrmMailSend::ShowSelectedHeader);
+  connect(lsvAttach, &TAttachListView::HeaderRequested, this,
+          [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
   connect(qApp, &QApplication::focusChanged, this, &TfrmMailSend::UpdateActions);
   connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMailSend::UpdateActions);
 }
@@ -331,16 +303,6 @@ void TfrmMailSend::UpdateActions() {
   const bool attachmentSelected = !lsvAttach->SelectedRows().empty();
   actAttachDel->setEnabled(attachmentSelected);
   actAttachSave->setEnabled(attachmentSelected);
-}
-
-void TfrmMailSend::UpdateScrollBar() {
-  const int count = KMailEdit1->TopLineCount();
-  const int visible = KMailEdit1->VisibleLineCount();
-  QSignalBlocker block(ScrollBar1);
-  ScrollBar1->setRange(0, std::max(0, count - 1));
-  ScrollBar1->setPageStep(visible);
-  ScrollBar1->setValue(KMailEdit1->TopLine());
-  ScrollBar1->setEnabled(count > 1);
 }
 
 void TfrmMailSend::SetEMail(bool email) {
@@ -376,13 +338,7 @@ void TfrmMailSend::SetRecipients(std::string_view to, std::string_view cc, std::
 
 void TfrmMailSend::SetSubject(std::string_view subject) { edtSubject->setText(ToQString(subject)); }
 
-void TfrmMailSend::LoadBody(std::string_view body, bool plain) {
-  if (plain)
-    KMailEdit1->SetPlainText(body);
-  else
-    KMailEdit1->SetMarkupText(body);
-  KMailEdit1->CaretToStart();
-}
+void TfrmMailSend::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
 
 void TfrmMailSend::AttachmentsChanged() {
   lsvAttach->Refresh();
@@ -415,7 +371,7 @@ void TfrmMailSend::showEvent(QShowEvent* event) {
     KMailEdit1->setFocus();
   else
     edtTo->setFocus();
-  UpdateScrollBar();
+  UpdateEditorScrollBar(KMailEdit1, ScrollBar1);
   modified_ = false;
 }
 
@@ -562,10 +518,6 @@ void TfrmMailSend::DeleteSelectedAttachments() {
 
 void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); }
 
-void TfrmMailSend::ShowSelectedHeader() {
-  std::vector<int> rows = lsvAttach->SelectedRows();
-  if (rows.size() == 1) ShowInformation(this, attachments_[static_cast<size_t>(rows[0])].headers);
-}
 
 void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
   const std::vector<std::string> picText = ListPicTextLines();

@@ -122,14 +122,12 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void BuildLayout();
   void UpdateCaption();
   void UpdateActions();
-  void UpdateScrollBar();
   void SubjectEdited();
   void SwitchMode(bool email);
   void AttachFromDialog();
   void AddUserCharacters();
   void DeleteSelectedAttachments();
   void SaveSelectedAttachments();
-  void ShowSelectedHeader();
   void AttachFiles(const std::vector<std::filesystem::path>& files);
   void RemovedUserCharacters();
   bool StoreText(const std::string& folder, const std::string& text, std::string& id);

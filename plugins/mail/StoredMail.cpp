@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
 std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
 // The remembered Content-Type without its Name parameter (the part gets its
@@ -40,7 +33,7 @@ std::string ContentTypeOf(std::string_view headers) {
 // count when the boundary is chosen.
 bool WrittenAsText(const MailAttachment& item) {
   std::string cte = TrimText(GetHeaderValue(item.headers, "Content-Transfer-Encoding"));
-  if (!cte.empty()) return Upper(cte) != "BASE64";
+  if (!cte.empty()) return UpperAscii(cte) != "BASE64";
   if (!ContentTypeOf(item.headers).empty()) return true;
   int kind = MediaFileKind(item.name);
   return kind == kMediaText || kind == kMediaMixCtrl;
@@ -101,7 +94,7 @@ std::string EncodeAttachmentPart(const MailAttachment& item) {
   const std::string name = Quoted(item.name);
   std::string head;
   bool base64 = true;
-  if (Upper(cte) == "BASE64") {
+  if (UpperAscii(cte) == "BASE64") {
     if (ct.empty())
       ct = kind == kMediaJpeg ? "Image/Jpeg" : kind == kMediaRingtone ? "Audio/X-KdxMidi" : "Application/Octet-stream";
     head = "Content-Type: " + ct + ";Name=" + name + "\r\nContent-Transfer-Encoding: Base64\r\n";
@@ -227,7 +220,7 @@ void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentLi
   mail.date = TrimText(value("Date"));
 
   std::string bodyHead = head;
-  std::string type = Upper(GetHeaderValueN(head, "Content-Type", 0));
+  std::string type = UpperAscii(GetHeaderValueN(head, "Content-Type", 0));
   std::string boundary;
   if (type == "MULTIPART/MIXED" && GetHeaderParam(head, "Content-Type", "Boundary", boundary) && !boundary.empty()) {
     const std::string open = "--" + boundary, close = open + "--";
@@ -242,7 +235,7 @@ void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentLi
       if (first) {
         first = false;
         bodyHead = partHead;
-        type = Upper(GetHeaderValueN(partHead, "Content-Type", 0));
+        type = UpperAscii(GetHeaderValueN(partHead, "Content-Type", 0));
         body = partBody;
       } else if (list) {
         AddAttachmentPart(partHead, partBody, *list, -1, userImages);
@@ -263,7 +256,7 @@ void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentLi
 
   if (type == "TEXT/X-KMAILDX") {
     mail.markup = true;
-  } else if (type != "TEXT/PLAIN" && Upper(TrimText(GetHeaderValue(bodyHead, "Content-Transfer-Encoding"))) == "BASE64") {
+  } else if (type != "TEXT/PLAIN" && IsBase64Part(bodyHead)) {
     if (list) AddAttachmentPart(bodyHead, body, *list, 0, userImages);
     body.clear();
   }

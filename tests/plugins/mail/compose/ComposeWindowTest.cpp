@@ -45,37 +45,9 @@ const std::string kMailerLine = "X-Mailer: Quorvel for Windows v1.0.1 (BRV)\r\n"
 const std::string& Queue() { return qv::FixedFolderName(qv::FixedFolder::Queued); }
 const std::string& Drafts() { return qv::FixedFolderName(qv::FixedFolder::Drafts); }
 
-class ComposeWindowTest : public ::testing::Test {
+class ComposeWindowTest : public ::testing::Test, protected composetest::DialogRecorder {
  protected:
-  void SetUp() override {
-    DialogHandlers handlers;
-    handlers.ask = [this](const std::string& text, bool withCancel) {
-      asked.push_back(text);
-      askedWithCancel = withCancel;
-      return answer;
-    };
-    handlers.info = [this](const std::string& text) { infos.push_back(text); };
-    handlers.open = [this](const std::string& filter) -> std::optional<std::filesystem::path> {
-      openFilters.push_back(filter);
-      return openAnswer;
-    };
-    handlers.save = [this](const std::filesystem::path& path,
-                           const std::string&) -> std::optional<std::filesystem::path> {
-      savePresets.push_back(path);
-      if (!saveFolder) return std::nullopt;
-      // The user keeps the offered name and picks a folder.
-      return *saveFolder / path.filename();
-    };
-    SetDialogHandlers(std::move(handlers));
-  }
-  void TearDown() override {
-    SetDialogHandlers({});
-    std::vector<QPointer<TfrmMailSend>> left;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* f = qobject_cast<TfrmMailSend*>(w)) left.emplace_back(f);
-    for (auto& f : left) delete f.data();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
+  void TearDown() override { composetest::DeleteMailWindows(); }
 
   // A shown compose window that gives up on locked folders at once.
   TfrmMailSend* Window(bool email = true) {
@@ -124,14 +96,6 @@ class ComposeWindowTest : public ::testing::Test {
   mailtest::MailDir mail;
   HostRecorder host;
   ListWindow list;
-  Answer answer = Answer::Cancel;
-  std::vector<std::string> asked;
-  bool askedWithCancel = false;
-  std::vector<std::string> infos;
-  std::vector<std::string> openFilters;
-  std::optional<std::filesystem::path> openAnswer;
-  std::vector<std::filesystem::path> savePresets;
-  std::optional<std::filesystem::path> saveFolder;
 };
 
 }  // namespace

@@ -4,15 +4,20 @@
 // window.
 #include "image/QkDIB.h"
 #include "plugins/mail/MailAttachments.h"
+#include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QImage>
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QWidget>
 
+#include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -86,6 +91,52 @@ class HostRecorder {
     Current()->texts.emplace_back(kind, std::string(text));
     return 1;
   }
+};
+
+// Deletes every compose window and viewer still open, asking nothing.
+inline void DeleteMailWindows() {
+  std::vector<QPointer<QWidget>> left;
+  for (qv::TMailWindow* w : qv::OpenMailWindows()) left.emplace_back(w->Window());
+  for (auto& w : left) delete w.data();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Answers the mail windows' questions and file dialogs while it lives, and
+// keeps what they asked. A save keeps the offered name in saveFolder.
+class DialogRecorder {
+ public:
+  DialogRecorder() {
+    qv::DialogHandlers handlers;
+    handlers.ask = [this](const std::string& text, bool withCancel) {
+      asked.push_back(text);
+      askedWithCancel = withCancel;
+      return answer;
+    };
+    handlers.info = [this](const std::string& text) { infos.push_back(text); };
+    handlers.open = [this](const std::string& filter) {
+      openFilters.push_back(filter);
+      return openAnswer;
+    };
+    handlers.save = [this](const std::filesystem::path& path,
+                           const std::string&) -> std::optional<std::filesystem::path> {
+      savePresets.push_back(path);
+      if (!saveFolder) return std::nullopt;
+      return *saveFolder / path.filename();
+    };
+    qv::SetDialogHandlers(std::move(handlers));
+  }
+  ~DialogRecorder() { qv::SetDialogHandlers({}); }
+  DialogRecorder(const DialogRecorder&) = delete;
+  DialogRecorder& operator=(const DialogRecorder&) = delete;
+
+  qv::Answer answer = qv::Answer::Cancel;
+  std::vector<std::string> asked;
+  bool askedWithCancel = false;
+  std::vector<std::string> infos;
+  std::vector<std::string> openFilters;
+  std::optional<std::filesystem::path> openAnswer;
+  std::vector<std::filesystem::path> savePresets;
+  std::optional<std::filesystem::path> saveFolder;
 };
 
 // The plug-in's list window, with the opener its exports give it, for the

@@ -56,30 +56,13 @@ std::string CentreMail(const std::string& body = "Hello,\r\nsee the pictures.\r\
          "--bb--\r\n";
 }
 
-class ViewerWindowTest : public ::testing::Test {
+class ViewerWindowTest : public ::testing::Test, protected composetest::DialogRecorder {
  protected:
   void SetUp() override {
-    DialogHandlers handlers;
-    handlers.info = [this](const std::string& text) { infos.push_back(text); };
-    handlers.save = [this](const std::filesystem::path& path,
-                           const std::string&) -> std::optional<std::filesystem::path> {
-      savePresets.push_back(path);
-      return saveFolder / path.filename();
-    };
-    SetDialogHandlers(std::move(handlers));
     saveFolder = mail.tmp() / "saved";
-    std::filesystem::create_directories(saveFolder);
+    std::filesystem::create_directories(*saveFolder);
   }
-  void TearDown() override {
-    SetDialogHandlers({});
-    std::vector<QPointer<QWidget>> left;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<TfrmMailSend*>(w) || qobject_cast<TfrmMailReceive*>(w)) left.emplace_back(w);
-    for (auto& w : left) {
-      if (auto* send = qobject_cast<TfrmMailSend*>(w.data())) send->SetModified(false);
-      delete w.data();
-    }
-  }
+  void TearDown() override { composetest::DeleteMailWindows(); }
 
   TfrmMailReceive* Viewer(const std::string& text, bool email = true) {
     auto* v = new TfrmMailReceive;
@@ -102,9 +85,6 @@ class ViewerWindowTest : public ::testing::Test {
   mailtest::MailDir mail;
   HostRecorder host;
   ListWindow list;
-  std::vector<std::string> infos;
-  std::vector<std::filesystem::path> savePresets;
-  std::filesystem::path saveFolder;
 };
 
 }  // namespace
@@ -147,12 +127,12 @@ TEST_F(ViewerWindowTest, SavedAttachmentsStayInTheChosenFolder) {
     if (!entry.is_regular_file()) continue;
     const auto rel = entry.path().lexically_relative(mail.tmp().path());
     if (rel.begin()->string() == "app") continue;  // the launcher's folder
-    EXPECT_EQ(entry.path().parent_path(), saveFolder) << entry.path();
+    EXPECT_EQ(entry.path().parent_path(), *saveFolder) << entry.path();
     ++files;
   }
   EXPECT_EQ(files, 3u);
-  EXPECT_EQ(qvtest::ReadFile(saveFolder / "view.bmp"), BitmapBytes(48, 32));
-  EXPECT_EQ(qvtest::ReadFile(saveFolder / "tone.dxm"), "MCDF");
+  EXPECT_EQ(qvtest::ReadFile(*saveFolder / "view.bmp"), BitmapBytes(48, 32));
+  EXPECT_EQ(qvtest::ReadFile(*saveFolder / "tone.dxm"), "MCDF");
   EXPECT_FALSE(std::filesystem::exists(mail.tmp().path().parent_path() / "escape.txt"));
 }
 
