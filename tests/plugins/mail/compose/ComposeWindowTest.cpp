@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
@@ -301,6 +304,50 @@ TEST_F(ComposeWindowTest, ReopenedMailReplacesItsStoredCopy) {
   // The list shows the folder as it is now.
   ASSERT_EQ(list->Model().Count(), 2);
   EXPECT_TRUE(list->Model().Id(0) == w->MailId() || list->Model().Id(1) == w->MailId());
+}
+
+TEST_F(ComposeWindowTest, ADirectMailStoredInPartKeepsTheRecipientsNotYetStored) {
+  const std::string body(1000, 'b');
+  std::string old;
+  {
+    qv::OutgoingMail out;
+    out.email = false;
+    out.to = "09000000000";
+    out.body = body;
+    ASSERT_EQ(EncodeStoredMail(out, old), 0);
+  }
+  const std::string oldId = mailtest::Add(Queue(), old);
+  auto* w = new TfrmMailSend;
+  w->SetRetryPolicy(mailtest::Quick());
+  w->SetEMail(false);
+  w->SetFolderName(Queue());
+  w->SetMailId(oldId);
+  w->SetRecipients("09011112222,07033334444,08055556666", "", "");
+  w->LoadBody(body, true);
+  w->show();
+  // Room in the file system for one more mail only.
+  const auto storeSize = std::filesystem::file_size(mail.store(Queue()));
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limit = saved;
+  limit.rlim_cur = storeSize * 5 / 2;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  w->actSendReserve->trigger();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  // The first number is stored, the old copy gone, the rest still to do.
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->edtTo->text(), QStringLiteral("07033334444,08055556666"));
+  EXPECT_EQ(w->MailId(), "");
+  auto queued = LiveMails(Queue());
+  ASSERT_EQ(queued.size(), 1u);
+  EXPECT_TRUE(queued[0].second.starts_with("To: 09011112222\r\n"));
+  w->actSendReserve->trigger();
+  queued = LiveMails(Queue());
+  ASSERT_EQ(queued.size(), 3u);
+  EXPECT_TRUE(queued[1].second.starts_with("To: 07033334444\r\n"));
+  EXPECT_TRUE(queued[2].second.starts_with("To: 08055556666\r\n"));
 }
 
 TEST_F(ComposeWindowTest, SubjectLosesHandsetPictographsAndWidensKanaWhenStored) {
