@@ -1,0 +1,124 @@
+#include "platform/CommPort.h"
+
+#include "platform/CommBackend.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+namespace qv {
+
+namespace {
+// The port number of "COMn" or "\\.\COMn", 0 for any other name.
+unsigned ComNumber(std::string_view name) {
+  constexpr std::string_view kDevicePrefix = "\\\\.\\";
+  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) name.remove_prefix(kDevicePrefix.size());
+  if (name.size() < 4 || name.size() > 7) return 0;
+  auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+  if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return 0;
+  unsigned number = 0;
+  for (char c : name.substr(3)) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  return number;
+}
+}  // namespace
+
+std::filesystem::path CommPortFolderEntry(std::string_view name) {
+  unsigned number = ComNumber(name);
+  if (number == 0) return {};
+  const char* folder = std::getenv("QUORVEL_PORTS");
+  std::filesystem::path dir = (folder && *folder) ? std::filesystem::path(folder) : ProgramDir() / "ports";
+  return dir / ("COM" + std::to_string(number));
+}
+
+std::filesystem::path ResolveCommPort(std::string_view name) {
+  std::filesystem::path entry = CommPortFolderEntry(name);
+  if (entry.empty()) return {};
+  std::error_code ec;
+  if (std::filesystem::symlink_status(entry, ec).type() != std::filesystem::file_type::not_found && !ec) return entry;
+  return "/dev/ttyS" + std::to_string(ComNumber(name) - 1);
+}
+
+int64_t ReadWaitMs(const CommTimeouts& t, size_t size) {
+  if (t.readInterval == CommTimeouts::kMaxDword && t.readMultiplier == 0 && t.readConstant == 0) return 0;
+  if (t.readMultiplier == 0 && t.readConstant == 0) return -1;
+  return static_cast<int64_t>(t.readMultiplier) * static_cast<int64_t>(size) + t.readConstant;
+}
+
+int64_t WriteWaitMs(const CommTimeouts& t, size_t size) {
+  if (t.writeMultiplier == 0 && t.writeConstant == 0) return -1;
+  return static_cast<int64_t>(t.writeMultiplier) * static_cast<int64_t>(size) + t.writeConstant;
+}
+
+WaitBudget::WaitBudget(int64_t ms)
+    : unlimited_(ms < 0), end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms)) {}
+
+int64_t WaitBudget::Left() const {
+  if (unlimited_) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now()).count();
+  return left > 0 ? left : 0;
+}
+
+CommPort::CommPort() = default;
+CommPort::~CommPort() = default;
+
+bool CommPort::Open(std::string_view name) {
+  Close();
+  std::filesystem::path path = ResolveCommPort(name);
+  if (path.empty()) {
+    lastError_ = ENOENT;
+    return false;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  int error = 0;
+  backend_ = S_ISSOCK(st.st_mode) ? OpenSimBackend(path, error) : OpenTtyBackend(path, error);
+  lastError_ = error;
+  return backend_ != nullptr;
+}
+
+void CommPort::Close() { backend_.reset(); }
+
+bool CommPort::IsOpen() const { return backend_ != nullptr; }
+
+// Every operation on a closed port fails with EBADF, like a call on an invalid handle.
+#define QV_COMM_CALL(expr)                 \
+  do {                                     \
+    if (!backend_) {                       \
+      lastError_ = EBADF;                  \
+      return false;                        \
+    }                                      \
+    bool ok_ = (expr);                     \
+    if (!ok_) lastError_ = backend_->error; \
+    return ok_;                            \
+  } while (0)
+
+bool CommPort::GetState(CommSettings& settings) { QV_COMM_CALL(backend_->GetState(settings)); }
+bool CommPort::SetState(const CommSettings& settings) { QV_COMM_CALL(backend_->SetState(settings)); }
+bool CommPort::SetTimeouts(const CommTimeouts& timeouts) { QV_COMM_CALL(backend_->SetTimeouts(timeouts)); }
+bool CommPort::Purge(uint32_t actions) { QV_COMM_CALL(backend_->Purge(actions)); }
+bool CommPort::Escape(CommEscape function) { QV_COMM_CALL(backend_->Escape(function)); }
+bool CommPort::GetModemStatus(uint32_t& status) { QV_COMM_CALL(backend_->GetModemStatus(status)); }
+
+bool CommPort::Read(void* data, size_t size, size_t& got) {
+  got = 0;
+  QV_COMM_CALL(backend_->Read(data, size, got));
+}
+
+bool CommPort::Write(const void* data, size_t size, size_t& written) {
+  written = 0;
+  QV_COMM_CALL(backend_->Write(data, size, written));
+}
+
+#undef QV_COMM_CALL
+
+uint32_t CommPort::ClearErrors() { return backend_ ? backend_->ClearErrors() : 0; }
+
+}  // namespace qv

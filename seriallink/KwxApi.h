@@ -1,0 +1,67 @@
+#pragma once
+// The serial-link API as its callers bind it: the 112-byte parameter block,
+// the notification message and its event types, the trace callback, and the
+// signatures of the exports (C linkage, looked up by name).
+#include <cstdint>
+#include <cstddef>
+
+extern "C" {
+
+// Given to kwxInitial; the module keeps its own copy.
+struct KwxInitialParam {
+  char EMailPhoneNo[36];         // e-mail centre number, NUL-terminated
+  char OnlineSignUpPhoneNo[36];  // sign-up centre number
+  int32_t Reserved;
+  int32_t Bunkei;                // split billing, non-zero is on
+  uint32_t NotifyWindow;         // replaced by kwxInitial's window argument
+  char SerialPort[12];           // "\\.\COMn"
+  int32_t Baudrate;
+  int32_t RingReject;
+  int32_t DialWithNum;
+  int32_t AutoReceive;
+};
+
+// Kind 0: data is a NUL-terminated trace line. Kind 1: data points to two
+// int32 {event type, event code}, valid during the call.
+typedef void (*KwxTraceProc)(int32_t kind, const void* data);
+
+typedef int32_t (*KwxInitialFn)(uint32_t window, const KwxInitialParam* param);
+typedef int32_t (*KwxVoidFn)();
+typedef int32_t (*KwxIntFn)(int32_t value);
+typedef int32_t (*KwxConnectEMailFn)(int32_t mode, int32_t count);
+typedef int32_t (*KwxConnectSMailFn)(const char* destination, const char* data, int32_t length);
+typedef int32_t (*KwxDataFn)(const char* data, int32_t length);
+typedef int32_t (*KwxTextFn)(const char* text);
+typedef int32_t (*KwxGetBufferFn)(char* buffer, int32_t* size);
+typedef int32_t (*KwxResumeTxRxFn)(int32_t, int32_t, int32_t);
+typedef int32_t (*KwxGetErrorCodeFn)(int32_t, int32_t);
+typedef int32_t (*KwxSetParamFn)(int32_t id, int32_t value);
+typedef int32_t (*KwxGetParamFn)(int32_t id, char* buffer, int32_t size);
+typedef int32_t (*KwxGetTelNumberFn)(const char* port, int32_t baud, char* out36);
+typedef int32_t (*KwxOutTextFn)(char* out36);
+typedef int32_t (*KwxLogWriteFn)(const char* format, ...);
+typedef int32_t (*SetCallbackFuncFn)(KwxTraceProc proc);
+
+}  // extern "C"
+
+static_assert(sizeof(KwxInitialParam) == 112, "the parameter block is 112 bytes");
+static_assert(offsetof(KwxInitialParam, Bunkei) == 76);
+static_assert(offsetof(KwxInitialParam, NotifyWindow) == 80);
+static_assert(offsetof(KwxInitialParam, SerialPort) == 84);
+static_assert(offsetof(KwxInitialParam, AutoReceive) == 108);
+
+namespace kwx {
+// WM_USER + 1, posted with wParam = event type and lParam = event code.
+constexpr uint32_t WM_KWX_NOTIFY = 0x0401;
+enum EventType : int32_t {
+  KWX_EV_PROGRESS = 0,
+  KWX_EV_READY = 1,
+  KWX_EV_INCOMING = 2,
+  KWX_EV_SENT_BYTES = 3,
+  KWX_EV_NO_RESPONSE = 7,
+  KWX_EV_SESSION_END = 8,
+  KWX_EV_SESSION_ERROR = 9,
+  KWX_EV_MODULE_ERROR = 10,
+};
+constexpr int32_t kReceiveBufferSize = 6144;
+}  // namespace kwx

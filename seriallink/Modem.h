@@ -1,0 +1,64 @@
+#pragma once
+// CModem: the AT dialogue with the handset. Prepares it before a session, sets
+// billing, reads its own number, selects the service and dials, hangs up.
+// Every command is one line "AT" + body + CR; every answer line is classified
+// by the modem result classifier.
+#include "LineSplitter.h"
+#include "Params.h"
+#include "Port.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace portvine {
+
+// "#X" services.
+enum Service : int32_t { kServiceDirectMail = 0, kServiceSend = 2, kServiceReceive = 3, kServiceExchange = 4, kServiceSignup = 9 };
+
+class CModem {
+ public:
+  // params is null for the own-number query without a session.
+  CModem(CPort& port, const ParamStore* params);
+
+  // The session preparation (every kind but sign-up).
+  bool Prepare();
+  // The preparation of kwxGetTelNumber: DTR, CTS and DSR, "AT", "E0", "@R1:1".
+  bool PrepareNumberQuery();
+  // "@B1" / "@B0"; failure 80008.
+  bool SetBilling(bool on);
+  // "#Q2", then "I6" when that fails. True when "OK" closed the answer; the
+  // number is empty when the line was longer than 35 bytes.
+  bool ReadOwnNumber(std::string& number);
+  // Service selection, then "DX" + number. True on CONNECT; NO CARRIER (and
+  // DELAYED for e-mail) records 90009, anything else 90005.
+  bool SelectAndDial(int32_t service, const std::string& dialString);
+  // The e-mail centre's dial string: the number, ",01" with split billing.
+  std::string EMailDialString() const;
+  // "S240=0": clears the handset's e-mail arrival notice.
+  bool ClearEMailNotice();
+  // DTR pulse, 1 s, "H0".
+  bool Hangup();
+  int32_t P1Supported() const { return p1Supported_; }
+
+ private:
+  bool Command(std::string_view body, bool stoppable = true);
+  // The next answer's line code, or -1 when the read failed. seconds > 0 arms
+  // a deadline of its own for the read; 0 reads under whatever is armed.
+  int32_t Read(int32_t seconds, int32_t deadlineCode, std::string* text = nullptr);
+  bool Fail(int32_t code);
+  bool WaitForHandset();
+  bool ExpectOk(int32_t seconds, int32_t deadlineCode);
+  bool Info(std::string_view body, bool traceThird);
+  bool Paging(std::string_view body);
+  bool Query(std::string_view body, int32_t firstSeconds, std::string& number);
+
+  CPort& port_;
+  const ParamStore* params_;
+  int32_t p1Supported_ = 0;
+  LineSplitter splitter_;
+  std::array<char, 6148> command_{};
+  std::array<char, 6148> answer_{};
+};
+
+}  // namespace portvine

@@ -1,0 +1,41 @@
+#pragma once
+// The module's copy of the parameter block. kwxInitial may replace it at any
+// time while a session reads it, so it is handed out as copies.
+#include "KwxApi.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+namespace portvine {
+
+class ParamStore {
+ public:
+  void Set(const KwxInitialParam& p) {
+    std::lock_guard lock(mutex_);
+    param_ = p;
+  }
+  KwxInitialParam Get() const {
+    std::lock_guard lock(mutex_);
+    return param_;
+  }
+  template <typename Fn>
+  void Change(Fn fn) {
+    std::lock_guard lock(mutex_);
+    fn(param_);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  KwxInitialParam param_{};
+};
+
+// A fixed text field read up to its NUL, never past its size.
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+  size_t n = 0;
+  while (n < N && field[n] != '\0') ++n;
+  return std::string(field, n);
+}
+
+}  // namespace portvine

@@ -1,0 +1,294 @@
+// The simulated handset seen from the host side through the real CommPort:
+// its AT answers and modem lines, the mail centre's protocol, faults, scripts.
+#include "Simulator.h"
+
+#include "TestSupport.h"
+#include "platform/CommPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace std::chrono_literals;
+using handsetsim::Action;
+using handsetsim::Fault;
+using handsetsim::SimConfig;
+using handsetsim::SimMail;
+using handsetsim::Simulator;
+using handsetsim::Step;
+
+namespace {
+
+// A host on the simulated line: the port, and reading until an expected text.
+class Host {
+ public:
+  explicit Host(const std::filesystem::path& socket) {
+    ::setenv("QUORVEL_PORTS", socket.parent_path().c_str(), 1);
+  }
+  bool Open() {
+    if (!port.Open("\\\\.\\COM4")) return false;
+    qv::CommTimeouts t;
+    t.readInterval = qv::CommTimeouts::kMaxDword;
+    t.writeConstant = 500;
+    t.writeMultiplier = 1;
+    return port.SetTimeouts(t);
+  }
+  void Write(std::string_view bytes) {
+    size_t written = 0;
+    ASSERT_TRUE(port.Write(bytes.data(), bytes.size(), written));
+    ASSERT_EQ(written, bytes.size());
+  }
+  // Everything that arrives until it ends with tail (or 5 s pass).
+  std::string ReadUntil(std::string_view tail) {
+    auto end = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < end) {
+      char buf[4096];
+      size_t got = 0;
+      if (!port.Read(buf, sizeof buf, got)) break;
+      seen.append(buf, got);
+      size_t at = seen.find(tail);
+      if (at != std::string::npos) {
+        std::string out = seen.substr(0, at + tail.size());
+        seen.erase(0, at + tail.size());
+        return out;
+      }
+      if (got == 0) std::this_thread::sleep_for(2ms);
+    }
+    std::string out;
+    out.swap(seen);
+    return out;
+  }
+  std::string At(const std::string& body, std::string_view tail = "\r\nOK\r\n") {
+    Write("AT" + body + "\r");
+    return ReadUntil(tail);
+  }
+  uint32_t Status() {
+    uint32_t s = 0xFFFF;
+    EXPECT_TRUE(port.GetModemStatus(s));
+    return s;
+  }
+  bool WaitStatus(uint32_t want) {
+    for (int i = 0; i < 500; ++i) {
+      if (Status() == want) return true;
+      std::this_thread::sleep_for(2ms);
+    }
+    return false;
+  }
+  qv::CommPort port;
+  std::string seen;
+};
+
+struct SimFixture : ::testing::Test {
+  qvtest::TempDir dir;
+  std::filesystem::path socket = dir / "COM4";
+  std::unique_ptr<Simulator> sim;
+  void Start(SimConfig config = {}) {
+    sim = std::make_unique<Simulator>(std::move(config));
+    std::string error;
+    ASSERT_TRUE(sim->Start(socket, &error)) << error;
+  }
+  // Dials the mail centre for a service and reads the CONNECT.
+  void Connect(Host& host, const std::string& service = "3") {
+    ASSERT_TRUE(host.Open());
+    ASSERT_TRUE(host.port.Escape(qv::CommEscape::SetDtr));
+    host.At("#X" + service);
+    EXPECT_NE(host.At("DX0570000000", "CONNECT 64000\r\n").find("CONNECT"), std::string::npos);
+    EXPECT_TRUE(host.WaitStatus(0xB0));
+  }
+};
+
+TEST_F(SimFixture, AnswersTheAtDialogueWithVerboseResults) {
+  SimConfig c;
+  c.ownNumber = "07099998888";
+  c.i9Text = "0AB";
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  EXPECT_TRUE(host.WaitStatus(qv::MS_CTS_ON | qv::MS_DSR_ON));
+  struct {
+    std::string body, answer;
+  } table[] = {
+      {"", "\r\nOK\r\n"},
+      {"E0", "\r\nOK\r\n"},
+      {"&D2&C1&S0V1Q0\\V1\\X1#B1#C1#I1S0=0S7=50", "\r\nOK\r\n"},
+      {"#P1", "\r\nOK\r\n"},
+      {"I9", "\r\n0AB\r\n\r\nOK\r\n"},
+      {"@R1:1", "\r\nPAGING CONFIG 1:1\r\n\r\nOK\r\n"},
+      {"#Q2", "\r\n07099998888\r\n\r\nOK\r\n"},
+      {"@B1", "\r\nOK\r\n"},
+      {"S240=0", "\r\nOK\r\n"},
+      {"S240?", "\r\n0\r\n\r\nOK\r\n"},
+      {"ZZ", "\r\nERROR\r\n"},
+  };
+  for (const auto& row : table) {
+    std::string tail = row.answer.substr(row.answer.size() - (row.answer.find("ERROR") != std::string::npos ? 9 : 6));
+    EXPECT_EQ(host.At(row.body, tail), row.answer) << row.body;
+  }
+  EXPECT_EQ(sim->Record().atCommands.size(), std::size(table));
+}
+
+TEST_F(SimFixture, SecondHostIsTurnedAwayAndLinesFollowTheCall) {
+  Start();
+  Host first(socket), second(socket);
+  Connect(first);
+  EXPECT_FALSE(second.Open());
+  EXPECT_EQ(second.port.LastError(), EBUSY);
+  EXPECT_TRUE(sim->WaitUntil([](const auto& r) { return r.refused == 1; }, 2s));
+  // Dropping DTR hangs up: DCD goes, "NO CARRIER" follows.
+  ASSERT_TRUE(first.port.Escape(qv::CommEscape::ClrDtr));
+  EXPECT_NE(first.ReadUntil("NO CARRIER\r\n").find("NO CARRIER"), std::string::npos);
+  EXPECT_TRUE(first.WaitStatus(0x30));
+  EXPECT_EQ(sim->Record().callsEnded, 1);
+}
+
+TEST_F(SimFixture, CentreAnswersListGetPurgeAndRecordsMailsAndClose) {
+  SimConfig c;
+  c.mails.push_back({"ID1", "a@example.jp", "one", "2024/02/03 04:05:06", "Subject: one\r\n\r\nhello\r\n"});
+  c.mails.push_back({"ID2", "b@example.jp", "two", "2024/02/03 04:05:07", "Subject: two\r\n"});
+  Start(c);
+  Host host(socket);
+  Connect(host, "4");
+  using std::string_literals::operator""s;
+  host.Write("SOCKET_25_CONNECTION[1 XCHNG]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "READY[1 XCHNG]\0"s);
+  host.Write("MAIL\0"s "To: x@example.jp\r\n\r\nbody\r\n.\r\n");
+  EXPECT_EQ(host.ReadUntil("\0"s), "OK\0"s);
+  host.Write("GETLIST[1]\0"s);
+  EXPECT_EQ(host.ReadUntil(".\r\n"),
+            "MAILLIST\0TOTAL\t2\r\n"
+            "1\tID1\ta@example.jp\tone\t2024/02/03 04:05:06\t23\t0\r\n"
+            "2\tID2\tb@example.jp\ttwo\t2024/02/03 04:05:07\t14\t0\r\nend\r\n.\r\n"s);
+  host.Write("GET[ID1]\0"s);
+  EXPECT_EQ(host.ReadUntil(".\r\n"), "MAIL\0Subject: one\r\n\r\nhello\r\n.\r\n"s);
+  host.Write("GET[NOPE]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "NO_MORE\0"s);
+  host.Write("PURGE[ID2]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "OK\0"s);
+  host.Write("SOCKET_25_DISCONNECTION[0000]\0"s);
+  EXPECT_TRUE(host.WaitStatus(0x30));
+  auto r = sim->Record();
+  ASSERT_EQ(r.accepted.size(), 1u);
+  EXPECT_EQ(r.accepted[0], "To: x@example.jp\r\n\r\nbody\r\n");
+  EXPECT_EQ(r.purged, std::vector<std::string>{"ID2"});
+  EXPECT_EQ(r.closeCodes, std::vector<std::string>{"0000"});
+  EXPECT_EQ(sim->Mailbox().size(), 1u);
+}
+
+TEST_F(SimFixture, LongListsArePagedWithinTheirLimit) {
+  SimConfig c;
+  c.listPageBytes = 200;
+  for (int i = 1; i <= 6; ++i) c.mails.push_back({"M" + std::to_string(i), "s@example.jp", "subject", "2024/01/01 00:00:00", "x\r\n"});
+  Start(c);
+  Host host(socket);
+  Connect(host);
+  using std::string_literals::operator""s;
+  host.Write("SOCKET_25_CONNECTION[1 RECEIVE]\0"s);
+  host.ReadUntil("\0"s);
+  host.Write("GETLIST[1]\0"s);
+  std::string page1 = host.ReadUntil(".\r\n");
+  EXPECT_LE(page1.size() - 9 - 3, 200u);
+  EXPECT_NE(page1.find("continue\r\n.\r\n"), std::string::npos);
+  EXPECT_EQ(page1.find("\t" "M6" "\t"), std::string::npos);
+  host.Write("GETLIST[4]\0"s);
+  std::string page2 = host.ReadUntil(".\r\n");
+  EXPECT_NE(page2.find("4\tM4\t"), std::string::npos);
+  host.Write("GETLIST[7]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "NO_MORE\0"s);
+}
+
+TEST_F(SimFixture, FaultsStrikeAtTheirStepOnce) {
+  SimConfig c;
+  c.mails.push_back({"ID1", "a", "s", "d", "body\r\n"});
+  c.faults.push_back({Step::Get, Action::CloseCode, 2, 123});
+  c.faults.push_back({Step::Connect, Action::OutOfTurn, 1, -1});
+  Start(c);
+  Host host(socket);
+  Connect(host);
+  using std::string_literals::operator""s;
+  host.Write("SOCKET_25_CONNECTION[1 RECEIVE]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "TURN\0"s);
+  host.Write("GET[ID1]\0"s);
+  EXPECT_EQ(host.ReadUntil(".\r\n"), "MAIL\0body\r\n.\r\n"s);
+  host.Write("GET[ID1]\0"s);
+  EXPECT_EQ(host.ReadUntil("\0"s), "SOCKET_25_DISCONNECTION[0123]\0"s);
+  EXPECT_TRUE(host.WaitStatus(0x30));
+}
+
+TEST_F(SimFixture, UnpoweredHandsetKeepsItsLinesDown) {
+  SimConfig c;
+  c.powered = false;
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(host.Status(), 0u);
+  sim->SetPowered(true);
+  EXPECT_TRUE(host.WaitStatus(0x30));
+}
+
+TEST_F(SimFixture, PacedOutputKeepsOrderWithStatus) {
+  SimConfig c;
+  c.pace = true;
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  qv::CommSettings s;
+  s.baudRate = 115200;
+  ASSERT_TRUE(host.port.SetState(s));
+  ASSERT_TRUE(sim->WaitUntil([](const auto& r) { return r.hostSpeed == 115200; }, 2s));
+  EXPECT_EQ(host.At("I3", "\r\nOK\r\n"), "\r\nPHS-SIM 1.0\r\n\r\nOK\r\n");
+}
+
+TEST(SimScript, ReadsMailsBodiesFaultsAndReportsBadLines) {
+  qvtest::TempDir dir;
+  qvtest::WriteFile(dir / "box.txt",
+                    "# a mailbox\n"
+                    "own-number\t07011112222\n"
+                    "mail\tA1\tfrom@example.jp\t件名\t2024/05/06 07:08:09\t300\n"
+                    "mail\tA2\tx@example.jp\tHi\n"
+                    "body\tSubject: Hi\n"
+                    "body\t\n"
+                    "body\tline\twith tab\n"
+                    "fault\tget\tclose\t9\t2\n");
+  SimConfig c;
+  std::string error;
+  ASSERT_TRUE(handsetsim::LoadScript(dir / "box.txt", c, &error)) << error;
+  EXPECT_EQ(c.ownNumber, "07011112222");
+  ASSERT_EQ(c.mails.size(), 2u);
+  EXPECT_EQ(c.mails[0].subject, qvtest::Sjis("件名"));
+  EXPECT_EQ(c.mails[0].body.size(), 300u);
+  EXPECT_EQ(c.mails[0].body.substr(c.mails[0].body.size() - 2), "\r\n");
+  EXPECT_EQ(c.mails[1].body, "Subject: Hi\r\n\r\nline\twith tab\r\n");
+  ASSERT_EQ(c.faults.size(), 1u);
+  EXPECT_EQ(c.faults[0].step, Step::Get);
+  EXPECT_EQ(c.faults[0].action, Action::CloseCode);
+  EXPECT_EQ(c.faults[0].arg, 9);
+  EXPECT_EQ(c.faults[0].occurrence, 2);
+
+  qvtest::WriteFile(dir / "bad.txt", "mail\tA1\tonly-two\nfault\tnowhere\tdrop\n");
+  SimConfig bad;
+  EXPECT_FALSE(handsetsim::LoadScript(dir / "bad.txt", bad, &error));
+  EXPECT_NE(error.find(":1:"), std::string::npos) << error;
+
+  Fault f;
+  EXPECT_TRUE(handsetsim::ParseFault("ready:drop:300", f, &error));
+  EXPECT_EQ(f.step, Step::Ready);
+  EXPECT_EQ(f.arg, 300);
+  EXPECT_FALSE(handsetsim::ParseFault("get:explode", f, &error));
+  EXPECT_FALSE(handsetsim::ParseFault("get:drop:x", f, &error));
+}
+
+TEST(SimProgram, HelpDocumentsTheOptions) {
+  std::string exe = HANDSET_SIM_PROGRAM;
+  qvtest::TempDir dir;
+  std::string out = (dir / "help.txt").string();
+  ASSERT_EQ(std::system((exe + " --help > " + out).c_str()), 0);
+  std::string help = qvtest::ReadFile(out);
+  for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "QUORVEL_PORTS"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  EXPECT_NE(std::system((exe + " --bogus 2>/dev/null").c_str()), 0);
+}
+
+}  // namespace

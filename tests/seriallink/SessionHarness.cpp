@@ -1,0 +1,183 @@
+#include "SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+namespace seriallinktest {
+namespace {
+std::atomic<Session*> g_session{nullptr};
+
+template <typename Fn>
+void Bind(qv::Module& m, Fn& fn, const char* name) {
+  fn = m.Function<Fn>(name);
+  if (!fn) ADD_FAILURE() << "Portvine.so lacks " << name;
+}
+}  // namespace
+
+std::string Describe(const std::vector<Ev>& events) {
+  std::ostringstream out;
+  for (const auto& e : events) out << "(" << e.type << "," << e.code << ") ";
+  return out.str();
+}
+
+std::vector<Ev> WithoutProgress(const std::vector<Ev>& events) {
+  std::vector<Ev> out;
+  for (const auto& e : events)
+    if (e.type != 0) out.push_back(e);
+  return out;
+}
+
+bool Contains(const std::vector<Ev>& events, Ev ev) {
+  for (const auto& e : events)
+    if (e == ev) return true;
+  return false;
+}
+
+Exports::Exports(qv::Module& m) {
+#define BIND(name) Bind(m, name, #name)
+  BIND(kwxInitial); BIND(kwxTerminate); BIND(kwxGetState); BIND(kwxExitEMail); BIND(kwxReadySMail);
+  BIND(kwxConnectSignup); BIND(kwxWaitForRing); BIND(kwxGetInfo); BIND(kwxDeleteInfo); BIND(kwxExitInfoMode);
+  BIND(kwxConnectEMail); BIND(kwxConnectSMail); BIND(kwxAsyncSendEMail); BIND(kwxAsyncSendSignup); BIND(kwxSetInfo);
+  BIND(kwxBareInfo); BIND(kwxAsyncGetEMailList); BIND(kwxDisconnect); BIND(kwxTestPort); BIND(kwxEnterInfoMode);
+  BIND(kwxSetCategory); BIND(kwxRingResponse); BIND(kwxGetReceiveBufferSize); BIND(kwxAsyncGetEMail);
+  BIND(kwxPurgeEMail); BIND(kwxAsyncGetBuffer); BIND(kwxResumeTxRx); BIND(kwxGetErrorCode); BIND(kwxSetParam);
+  BIND(kwxGetParam); BIND(kwxGetTelNumber); BIND(kwxGetDllVersion); BIND(kwxLogWrite); BIND(SetCallbackFunc);
+  BIND(PortvineTestSetClockRate); BIND(DDDtoByte); BIND(BytetoDDD); BIND(StrDDDtoBin); BIND(BintoStrDDD);
+  BIND(ExCodeToSPC);
+#undef BIND
+}
+
+qv::Module& LoadedModule() {
+  static qv::Module module;
+  if (!module.IsLoaded() && !module.Load(PORTVINE_MODULE)) ADD_FAILURE() << module.Error();
+  return module;
+}
+
+int Session::DefaultClockRate() {
+  const char* rate = std::getenv("QV_SERIAL_CLOCK_RATE");
+  return rate && std::atoi(rate) > 0 ? std::atoi(rate) : 10;
+}
+
+Session::Session(handsetsim::SimConfig config, int clockRate) : api_(LoadedModule()) {
+  sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
+  std::string error;
+  if (!sim_->Start(socketPath(), &error)) ADD_FAILURE() << error;
+  Attach(clockRate);
+}
+
+Session::Session(ExternalHandset, int clockRate) : api_(LoadedModule()) {
+  sim_ = std::make_unique<handsetsim::Simulator>();  // never started
+  Attach(clockRate);
+}
+
+void Session::Attach(int clockRate) {
+  ::setenv("QUORVEL_PORTS", dir_.path().c_str(), 1);
+  api_.PortvineTestSetClockRate(clockRate);
+  window_ = qv::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
+    if (msg == qv::WM_USER + 1) Record(static_cast<int32_t>(w), static_cast<int32_t>(l), true);
+  });
+  g_session = this;
+  api_.SetCallbackFunc(&Session::Trace);
+  std::snprintf(param.EMailPhoneNo, sizeof param.EMailPhoneNo, "0570001234");
+  std::snprintf(param.OnlineSignUpPhoneNo, sizeof param.OnlineSignUpPhoneNo, "0570009999");
+  std::snprintf(param.SerialPort, sizeof param.SerialPort, "\\\\.\\COM%d", kPort);
+  param.Baudrate = 115200;
+}
+
+Session::~Session() {
+  if (api_.kwxGetState()) {
+    api_.kwxDisconnect(10);
+    WaitIdle();
+  }
+  api_.SetCallbackFunc(nullptr);
+  g_session = nullptr;
+  qv::UnregisterWindow(window_);
+  sim_->Stop();
+}
+
+void Session::Init() { api_.kwxInitial(window_, &param); }
+
+void Session::Trace(int32_t kind, const void* data) {
+  Session* s = g_session.load();
+  if (!s || !data) return;
+  if (kind == 0) {
+    std::lock_guard lock(s->mutex_);
+    s->traces_.emplace_back(static_cast<const char*>(data));
+  } else if (kind == 1) {
+    const auto* pair = static_cast<const int32_t*>(data);
+    s->Record(pair[0], pair[1], false);
+  }
+}
+
+void Session::Record(int32_t type, int32_t code, bool fromWindow) {
+  {
+    std::lock_guard lock(mutex_);
+    (fromWindow ? windowEvents_ : callbackEvents_).push_back({type, code});
+  }
+  changed_.notify_all();
+}
+
+std::vector<Ev> Session::Events() const {
+  std::lock_guard lock(mutex_);
+  return windowEvents_;
+}
+
+std::vector<std::string> Session::Traces() const {
+  std::lock_guard lock(mutex_);
+  return traces_;
+}
+
+bool Session::CallbackMatchesWindow() const {
+  std::lock_guard lock(mutex_);
+  return windowEvents_ == callbackEvents_;
+}
+
+bool Session::Drive(const std::function<void(const Ev&)>& onEvent, std::chrono::seconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  size_t next = 0;
+  for (;;) {
+    Ev ev{};
+    {
+      std::unique_lock lock(mutex_);
+      if (!changed_.wait_until(lock, end, [&] { return windowEvents_.size() > next; })) return false;
+      ev = windowEvents_[next++];
+    }
+    if (onEvent) onEvent(ev);
+    if (ev.type == 8 && ev.code % 10 == 1) return true;
+  }
+}
+
+bool Session::WaitFor(Ev ev, std::chrono::seconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] {
+    for (; waitCursor_ < windowEvents_.size(); ++waitCursor_)
+      if (windowEvents_[waitCursor_] == ev) {
+        ++waitCursor_;
+        return true;
+      }
+    return false;
+  });
+}
+
+bool Session::WaitIdle(std::chrono::seconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (api_.kwxGetState() != 0) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+std::string Session::TakeBuffer() {
+  std::string buf(6144, '\0');
+  int32_t size = 6144;
+  api_.kwxAsyncGetBuffer(buf.data(), &size);
+  buf.resize(static_cast<size_t>(size));
+  return buf;
+}
+
+}  // namespace seriallinktest

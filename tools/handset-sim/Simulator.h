@@ -1,0 +1,147 @@
+#pragma once
+// The simulated handset and the operator's centres behind its calls.
+//
+// The handset answers the AT dialogue on the simulated line with its modem
+// lines (CTS and DSR while powered, DCD while a call is up, a DTR drop hangs
+// up). A dialled call of a service with a centre is connected to that centre;
+// the mail centre speaks the centre line protocol over a scriptable mailbox.
+// Faults can be asked for at named steps. Everything runs on the line's
+// thread; the methods here may be called from any thread.
+#include "LineServer.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace handsetsim {
+
+// One mail waiting at the centre. Texts are CP932 bytes as they go on the wire.
+struct SimMail {
+  std::string id;
+  std::string sender;
+  std::string subject;
+  std::string date = "2024/01/01 00:00:00";
+  std::string body;
+};
+
+// Where a fault strikes: the handset's dial, or the centre's step.
+enum class Step {
+  Dial,     // the ATDX command
+  Connect,  // the connection line has come in (the answer is READY)
+  Ready,    // READY has gone out (for actions after an answer)
+  Mail,     // a mail body has come in (the answer is OK)
+  List,     // GETLIST (the answer is MAILLIST and the list, or NO_MORE)
+  Get,      // GET (the answer is MAIL and the body, or NO_MORE)
+  Purge,    // PURGE (the answer is OK or NO_MORE)
+  Close,    // the host's close line has come in
+};
+
+enum class Action {
+  Drop,       // drop the carrier instead of answering
+  DropAfter,  // answer, then drop the carrier (arg: delay in ms, default 100)
+  Cut,        // send the first half of the answer, then drop the carrier
+  Silent,     // never answer; the carrier stays up
+  Hold,       // keep the answer until ReleaseHeld()
+  Garbage,    // answer with random bytes (arg: how many, default 64)
+  LongLine,   // answer with one printable line of arg bytes (default 10240)
+  CloseCode,  // answer with the centre's close line with code arg, then drop the carrier
+  OutOfTurn,  // answer with a line that does not belong there ("TURN")
+  NoCarrier,  // dial only: the call is not connected
+};
+
+struct Fault {
+  Step step = Step::Get;
+  Action action = Action::Drop;
+  int occurrence = 1;  // strikes at the n-th time the step comes
+  long arg = -1;
+};
+
+struct SimConfig {
+  bool powered = true;  // CTS and DSR come up when the host opens the port
+  bool pace = false;    // output paced to the host's line speed
+  std::string ownNumber = "07012345678";
+  std::string i9Text = "0";
+  std::string i3Text = "PHS-SIM 1.0";
+  bool p1Supported = true;   // "#P1" answers OK, else ERROR
+  bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
+  std::vector<SimMail> mails;
+  std::vector<Fault> faults;
+  // A list page holds at most this many bytes; longer lists end "continue".
+  size_t listPageBytes = 2048;
+  // When set, the next GETLIST is answered with this list text as it stands.
+  std::optional<std::string> rawList;
+};
+
+// What the simulator saw, for tests and the log.
+struct SimRecord {
+  int connections = 0;  // hosts that opened the port
+  int refused = 0;      // hosts turned away while another had it open
+  bool hostConnected = false;
+  bool callUp = false;
+  uint8_t hostLines = 0;
+  uint32_t hostSpeed = 0;
+  std::vector<std::string> atCommands;   // command lines after "AT"
+  std::vector<std::string> dialled;      // numbers after "ATDX"
+  std::vector<std::string> centreLines;  // protocol lines the centre received (without NUL)
+  std::vector<std::string> accepted;     // mail bodies the centre accepted
+  std::vector<std::string> purged;       // ids deleted at the centre
+  std::vector<std::string> closeCodes;   // codes of the host's close lines
+  int callsEnded = 0;
+};
+
+class Simulator {
+ public:
+  explicit Simulator(SimConfig config = {});
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  bool Start(const std::filesystem::path& socket, std::string* error = nullptr);
+  void Stop();
+
+  // Scripting while running.
+  void AddMail(SimMail mail);
+  void AddFault(Fault fault);
+  void SetRawList(std::string text);
+  void SetPowered(bool on);
+  // Sends the answer a Hold fault kept back.
+  void ReleaseHeld();
+  // The far end hangs up.
+  void DropCarrier();
+  // The cable is pulled: the host's connection goes (the next open finds the
+  // handset again).
+  void Unplug();
+  // Every dialogue line, for a log; called on the line's thread.
+  void SetLog(std::function<void(const std::string&)> log);
+
+  SimRecord Record() const;
+  // Waits until pred holds for the record, at most timeout.
+  bool WaitUntil(const std::function<bool(const SimRecord&)>& pred, std::chrono::milliseconds timeout) const;
+  std::vector<SimMail> Mailbox() const;
+
+  class Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Reads a mailbox script (UTF-8 text, turned into CP932 for the wire) into
+// config. Lines, fields separated by TAB, "#" starts a comment:
+//   mail  ID  SENDER  SUBJECT  [DATE]  [SIZE]   a waiting mail (body made to SIZE bytes)
+//   body  TEXT                                 a body line of the last mail (CR LF added)
+//   fault STEP  ACTION  [ARG]  [OCCURRENCE]
+//   own-number NUMBER | i9 TEXT | no-lines | pace | no-p1
+bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::string* error);
+// One "STEP:ACTION[:ARG[:OCCURRENCE]]" fault, as the program's --fault takes it.
+bool ParseFault(const std::string& text, Fault& fault, std::string* error);
+// A body of exactly size bytes with mail headers, for a mail given only a size.
+std::string MakeBody(const SimMail& mail, size_t size);
+
+}  // namespace handsetsim

@@ -1,0 +1,176 @@
+// handset-sim: the simulated handset and mail centre as a program.
+#include "Simulator.h"
+
+#include "platform/CommPort.h"
+#include "platform/Cp932.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] = R"(Usage: handset-sim [options]
+Plays a PHS handset, and the operator's mail centre behind its e-mail calls,
+on a simulated COM port, so that the serial-link module can send and receive
+mail without a phone. Runs until interrupted (Ctrl+C, SIGTERM).
+
+Where it listens:
+  --socket PATH          listen on this Unix socket
+  --port COMn            listen at the port folder's entry for COMn:
+                         $QUORVEL_PORTS/COMn when QUORVEL_PORTS is set, else
+                         ports/COMn beside this program (default COM1)
+
+The handset and the mailbox:
+  --mailbox FILE         read a mailbox script (format below)
+  --mail ID,FROM,SUBJECT[,SIZE]
+                         a mail waiting at the centre (repeatable); its body
+                         is made up to SIZE bytes
+  --own-number NUMBER    the handset's own number (default 07012345678)
+  --i9 TEXT              the handset's answer to ATI9 (default 0)
+  --no-lines             never raise CTS and DSR (a handset that is off)
+  --pace                 pace the handset's output to the port speed
+
+Faults (each strikes once, at the N-th time its step comes, default the first):
+  --fault STEP:ACTION[:ARG[:N]]
+    steps:   dial connect ready mail list get purge close
+    actions: drop         drop the carrier instead of answering
+             drop-after   answer, then drop the carrier after ARG ms (100)
+             cut          send half the answer, then drop the carrier
+             silent       never answer
+             hold         keep the answer until SIGUSR1
+             garbage      answer with ARG random bytes (64)
+             long-line    answer with one line of ARG bytes (10240)
+             close        answer with the centre's close line, code ARG
+             out-of-turn  answer with a line that does not belong there
+             no-carrier   (dial) the call is not connected
+    "ready" acts after READY has gone out: drop drops the carrier ARG ms
+    later, garbage, long-line, close and out-of-turn are said out of turn.
+
+Other:
+  -v, --verbose          print the dialogue on stderr
+  --help                 this text
+
+Mailbox script: UTF-8 text, one item a line, fields separated by TAB,
+"#" starts a comment:
+  mail<TAB>ID<TAB>SENDER<TAB>SUBJECT[<TAB>DATE[<TAB>SIZE]]
+  body<TAB>TEXT          a body line for the mail above (CR LF added)
+  fault<TAB>STEP<TAB>ACTION[<TAB>ARG[<TAB>N]]
+  own-number<TAB>NUMBER
+  i9<TAB>TEXT
+  no-lines | pace
+
+Example: handset-sim --port COM3 --mail A001,taro@example.jp,Hello,2000
+then set the launcher's port to COM3.
+)";
+
+bool Split4(const std::string& text, std::vector<std::string>& parts) {
+  parts.clear();
+  size_t start = 0;
+  for (;;) {
+    size_t comma = text.find(',', start);
+    parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return parts.size() >= 3 && parts.size() <= 4;
+}
+
+int Fail(const std::string& why) {
+  std::cerr << "handset-sim: " << why << "\n(see handset-sim --help)\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  handsetsim::SimConfig config;
+  std::filesystem::path socket;
+  std::string port = "COM1";
+  bool verbose = false;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "-v" || a == "--verbose") {
+      verbose = true;
+    } else if (a == "--socket") {
+      if (!value(v)) return Fail("--socket needs a path");
+      socket = v;
+    } else if (a == "--port") {
+      if (!value(port)) return Fail("--port needs a port name");
+    } else if (a == "--mailbox") {
+      std::string why;
+      if (!value(v)) return Fail("--mailbox needs a file");
+      if (!handsetsim::LoadScript(v, config, &why)) return Fail(why);
+    } else if (a == "--mail") {
+      std::vector<std::string> f;
+      if (!value(v) || !Split4(v, f)) return Fail("--mail needs ID,FROM,SUBJECT[,SIZE]");
+      handsetsim::SimMail m;
+      m.id = qv::cp932::FromUtf8(f[0]);
+      m.sender = qv::cp932::FromUtf8(f[1]);
+      m.subject = qv::cp932::FromUtf8(f[2]);
+      long size = f.size() > 3 ? std::strtol(f[3].c_str(), nullptr, 10) : 0;
+      m.body = handsetsim::MakeBody(m, size > 0 ? static_cast<size_t>(size) : 0);
+      config.mails.push_back(m);
+    } else if (a == "--own-number") {
+      if (!value(config.ownNumber)) return Fail("--own-number needs a number");
+    } else if (a == "--i9") {
+      if (!value(config.i9Text)) return Fail("--i9 needs a text");
+    } else if (a == "--no-lines") {
+      config.powered = false;
+    } else if (a == "--pace") {
+      config.pace = true;
+    } else if (a == "--fault") {
+      handsetsim::Fault fault;
+      std::string why;
+      if (!value(v)) return Fail("--fault needs STEP:ACTION");
+      if (!handsetsim::ParseFault(v, fault, &why)) return Fail(why);
+      config.faults.push_back(fault);
+    } else {
+      return Fail("unknown option " + a);
+    }
+  }
+  if (socket.empty()) {
+    socket = qv::CommPortFolderEntry(port);
+    if (socket.empty()) return Fail("not a COM port name: " + port);
+  }
+
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  handsetsim::Simulator sim(config);
+  if (verbose) sim.SetLog([](const std::string& line) { std::cerr << "handset-sim: " << line << "\n"; });
+  std::string error;
+  if (!sim.Start(socket, &error)) return Fail(error);
+  std::cerr << "handset-sim: listening on " << socket.string() << "\n";
+  for (;;) {
+    int sig = 0;
+    sigwait(&signals, &sig);
+    if (sig == SIGUSR1) {
+      sim.ReleaseHeld();
+      continue;
+    }
+    break;
+  }
+  sim.Stop();
+  auto record = sim.Record();
+  std::cerr << "handset-sim: " << record.connections << " connection(s), " << record.accepted.size()
+            << " mail(s) accepted, " << record.purged.size() << " purged\n";
+  return 0;
+}
