@@ -244,16 +244,20 @@ std::string BodyPart(std::string_view text) {
 
 void ParseHeaderLines(std::vector<std::string>& list, std::string_view text) {
   list.clear();
-  for (auto line : SplitLines(text)) list.emplace_back(line);
-  // Continuation lines join the line before them; the first line has none.
-  for (size_t i = list.size(); i-- > 1;) {
-    const std::string& line = list[i];
-    if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-      // The line before may itself be a continuation: keep its leading blank.
-      std::string& prev = list[i - 1];
-      while (!prev.empty() && IsBlankOrControl(prev.back())) prev.pop_back();
-      prev += " " + TrimText(line);
-      list.erase(list.begin() + static_cast<long>(i));
+  // Continuation lines join the line before them, trimmed, with one blank
+  // between; the first line has none. One pass, so that a header of many
+  // continuation lines costs no more than its length.
+  for (auto line : SplitLines(text)) {
+    if (!list.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+      const std::string piece = TrimText(line);
+      std::string& prev = list.back();
+      size_t keep = prev.size();
+      while (keep > 0 && IsBlankOrControl(prev[keep - 1])) --keep;
+      prev.resize(keep);
+      prev.push_back(' ');
+      prev.append(piece);
+    } else {
+      list.emplace_back(line);
     }
   }
   std::vector<std::string> fields;
@@ -261,7 +265,8 @@ void ParseHeaderLines(std::vector<std::string>& list, std::string_view text) {
   for (auto& line : list) {
     size_t at = FindDelim(line, ": ");
     if (at == std::string::npos) continue;
-    line.replace(at, 2, "=");
+    line[at] = '=';
+    line.erase(at + 1, 1);
     fields.push_back(std::move(line));
   }
   list = std::move(fields);

@@ -3,110 +3,28 @@
 #include "Clock.h"
 #include "Codes.h"
 #include "Engine.h"
+#include "LineState.h"
 
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 
 namespace portvine {
 namespace {
 
-constexpr int32_t kReplyRoom = 256;
 constexpr int32_t kListLimit = 2048;
 
-// Base of the e-mail line states: the command and reply areas, the reply read
-// and the standard reply check.
-class CLineState : public CState {
- public:
-  CLineState(const StateEntry& entry, int32_t kind, StateContext& c)
-      : CState(entry.id, entry.flags, entry.rule), kind_(kind), c_(c) {}
-
- protected:
-  bool Check() const override { return check_; }
-
-  void ClearAreas() {
-    command_.fill(0);
-    reply_.fill(0);
-    replyLength_ = 0;
-    check_ = true;
-  }
-
-  bool ReadReply(int32_t seconds, int32_t deadlineCode) {
-    c_.port.TimerSet(seconds, deadlineCode);
-    replyLength_ = kReplyRoom;
-    const bool ok = c_.port.PortReadLine(reply_.data(), replyLength_);
-    c_.port.TimerClear();
-    return ok;
-  }
-
-  int32_t ClassifyReply() {
-    c_.splitter.LineSplitterSetBuffer(reply_.data(), reply_.size());
-    return c_.splitter.ClassifyLine(reply_.data(), static_cast<size_t>(replyLength_));
-  }
-
-  // The standard reply check for an answer that was not the expected one.
-  void ReplyFailed(int32_t line) {
-    check_ = false;
-    if (line == kLineOther || line == kLineEmpty || line == kModemEmpty) {
-      c_.status.SetError(code::EmptyOrUnknownLine);
-    } else if (!c_.port.PortCarrier()) {
-      c_.status.SetError(code::CarrierLost);
-    } else if (line == kLineDisconnect && c_.splitter.LineSplitterHasCode()) {
-      c_.status.SetFarEnd(c_.splitter.FarEndCode());
-    } else {
-      c_.status.SetError(code::UnexpectedLine);
-    }
-  }
-
-  // A failed read of a command's answer.
-  void AnswerReadFailed() {
-    const int32_t e = c_.port.Error();
-    if (e == code::ReadAbandoned) c_.status.SetAlt2(code::CallerBrokeOff, true);
-    else if (e == code::ReasonNoAnswer) c_.status.SetAlt2(code::NoAnswerTimeout, true);
-    else if (e == code::LineTooLong) c_.status.SetError(code::ReplyTooLong);
-    else c_.status.SetError(e);
-  }
-
-  // A body (or its MAIL line) that could not be sent.
-  void BodyFailed() {
-    const int32_t e = c_.port.Error();
-    if (e == code::ReadAbandoned) c_.status.SetAlt2(code::CallerBrokeOff, true);
-    else if (c_.port.PortCarrier()) c_.status.SetError(e);
-    else c_.status.SetError(code::CarrierLost);
-  }
-
-  // Polls every 100 ms until the carrier drops or the deadline passes (then
-  // the result is the deadline), and pulses DTR.
-  void WaitCarrierDrop() {
-    for (;;) {
-      if (!c_.port.PortCarrier()) break;
-      if (c_.port.TimerCheck()) break;
-      clock::Sleep(100);
-    }
-    c_.port.DtrPulse();
-  }
-
-  bool SendClose(int32_t code) {
-    char line[40];
-    std::snprintf(line, sizeof line, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(code % 10000));
-    return c_.port.WriteProtocolLine(line);
-  }
-
-  const int32_t kind_;
-  StateContext& c_;
-  bool check_ = true;
-  // Large enough for "PURGE[" + a 28-byte id + "]" and its NUL.
-  std::array<char, 48> command_{};
-  std::array<char, kReplyRoom> reply_{};
-  int32_t replyLength_ = 0;
-};
-
-// Open the port, prepare the handset, dial (2200, 2300, 2400).
+// Open the port, prepare the handset, dial (2000, 2200, 2300, 2400).
 class COpenDialState final : public CLineState {
  public:
   using CLineState::CLineState;
   void Run() override {
-    const int32_t abortCode = kind_ == 3 ? code::SendStopped : kind_ == 4 ? code::ReceiveStopped : code::ExchangeStopped;
+    const bool direct = kind_ == 1;
+    const int32_t abortCode = direct       ? code::DirectMailStopped
+                              : kind_ == 3 ? code::SendStopped
+                              : kind_ == 4 ? code::ReceiveStopped
+                                           : code::ExchangeStopped;
     auto abort = [&](int32_t code) { c_.status.SetAlt2(code, false); };
     c_.status.kind.store(kind_);
     c_.status.SetDone();
@@ -130,24 +48,41 @@ class COpenDialState final : public CLineState {
       return c_.status.SetError(e == code::HandsetNotReady || e == code::ModemStatusUnreadable ? e : code::PreparationFailed);
     }
     const KwxInitialParam param = c_.engine.Params().Get();
-    if (!c_.modem.SetBilling(param.Bunkei != 0) && c_.port.TakeCancel())
-      return abort(kind_ == 5 ? code::StoppedBeforeCall : abortCode);
-    std::string number;
-    c_.modem.ReadOwnNumber(number);
-    if (number.empty() || number[0] != '0') number.clear();
-    c_.engine.SetOwnNumber(number);
-    if ((kind_ == 4 || kind_ == 5) && c_.status.autoReceive.load()) c_.modem.ClearEMailNotice();
+    auto readOwnNumber = [&] {
+      std::string number;
+      c_.modem.ReadOwnNumber(number);
+      if (number.empty() || number[0] != '0') number.clear();
+      c_.engine.SetOwnNumber(number);
+    };
+    if (direct) {
+      readOwnNumber();
+      const bool ready = c_.modem.SetBilling(param.Bunkei != 0) && c_.modem.SetCallerNumber(param.DialWithNum != 0);
+      if (!ready && c_.port.TakeCancel()) return abort(abortCode);
+    } else {
+      if (!c_.modem.SetBilling(param.Bunkei != 0) && c_.port.TakeCancel())
+        return abort(kind_ == 5 ? code::StoppedBeforeCall : abortCode);
+      readOwnNumber();
+      if ((kind_ == 4 || kind_ == 5) && c_.status.autoReceive.load()) c_.modem.ClearEMailNotice();
+    }
     if (c_.port.TakeCancel()) return abort(abortCode);
     c_.port.Notify(kwx::KWX_EV_READY, 9);
     c_.port.Notify(kwx::KWX_EV_PROGRESS, kind_ * 10 + 1);
-    const int32_t service = kind_ == 3 ? kServiceSend : kind_ == 4 ? kServiceReceive : kServiceExchange;
-    if (c_.modem.SelectAndDial(service, c_.modem.EMailDialString())) return c_.status.SetDone();
+    bool dialled;
+    if (direct) {
+      const std::string destination = c_.status.Destination();
+      if (destination.empty()) return c_.status.SetError(code::NoDestination);
+      dialled = c_.modem.SelectAndDial(kServiceDirectMail, c_.modem.DialString(destination));
+    } else {
+      const int32_t service = kind_ == 3 ? kServiceSend : kind_ == 4 ? kServiceReceive : kServiceExchange;
+      dialled = c_.modem.SelectAndDial(service, c_.modem.DialString(FieldText(param.EMailPhoneNo)));
+    }
+    if (dialled) return c_.status.SetDone();
     if (c_.port.TakeCancel()) return abort(abortCode);
     c_.status.SetError(c_.port.Error());
   }
 };
 
-// The connection line and READY (2201, 2301, 2401).
+// The connection line and READY (2001, 2201, 2301, 2401).
 class CConnectState final : public CLineState {
  public:
   using CLineState::CLineState;
@@ -156,8 +91,11 @@ class CConnectState final : public CLineState {
       const char* tag;
       int32_t ready;
       int32_t progress;
-    } kByKind[] = {{"[1 SEND]", kLineReadySend, 32}, {"[1 RECEIVE]", kLineReadyReceive, 44}, {"[1 XCHNG]", kLineReadyExchange, 52}};
-    const auto& k = kByKind[kind_ - 3];
+    } kByKind[] = {{"[1 SMAIL]", kLineReadySMail, 12},
+                   {"[1 SEND]", kLineReadySend, 32},
+                   {"[1 RECEIVE]", kLineReadyReceive, 44},
+                   {"[1 XCHNG]", kLineReadyExchange, 52}};
+    const auto& k = kByKind[kind_ == 1 ? 0 : kind_ - 2];
     c_.status.SetDone();
     ClearAreas();
     c_.port.Purge();
@@ -181,7 +119,7 @@ class CConnectState final : public CLineState {
   }
 };
 
-// One mail: "MAIL", the body, "OK" (2202, 2402).
+// One mail: "MAIL", the body, "OK" (2002, 2202, 2402).
 class CSendMailState final : public CLineState {
  public:
   using CLineState::CLineState;
@@ -392,17 +330,26 @@ enum class Role { Open, Connect, Send, Dispatch, Command, Close, Final, AbortEnd
 }  // namespace
 
 std::unique_ptr<CState> MakeEMailState(const StateEntry& entry, int32_t kind, StateContext& context) {
-  static constexpr Role kSend[] = {Role::Open,  Role::Connect,  Role::Send,       Role::Close,
-                                   Role::Final, Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
+  static constexpr Role kDirect[] = {Role::Open,  Role::Connect,  Role::Send,       Role::Close,
+                                     Role::Final, Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
   static constexpr Role kReceive[] = {Role::Open,  Role::Connect,  Role::Dispatch,   Role::Command,    Role::Close,
                                       Role::Final, Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
   static constexpr Role kExchange[] = {Role::Open,  Role::Connect, Role::Send,     Role::Dispatch,   Role::Command,
                                        Role::Close, Role::Final,   Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
-  const Role* roles = kind == 3 ? kSend : kind == 4 ? kReceive : kind == 5 ? kExchange : nullptr;
-  const size_t count = kind == 3 ? std::size(kSend) : kind == 4 ? std::size(kReceive) : std::size(kExchange);
-  const int32_t base = 2200 + (kind - 3) * 100;
-  if (!roles || entry.id < base || entry.id >= base + static_cast<int32_t>(count)) return nullptr;
-  switch (roles[entry.id - base]) {
+  // Ring wait borrows only the three ends (2105-2107).
+  static constexpr Role kRingEnds[] = {Role::AbortEnd, Role::ErrorClose, Role::DeadlineEnd};
+  std::span<const Role> roles;
+  int32_t base = 0;
+  switch (kind) {
+    case 1: roles = kDirect, base = 2000; break;
+    case 2: roles = kRingEnds, base = 2105; break;
+    case 3: roles = kDirect, base = 2200; break;  // send has the direct mail's shape
+    case 4: roles = kReceive, base = 2300; break;
+    case 5: roles = kExchange, base = 2400; break;
+    default: return nullptr;
+  }
+  if (entry.id < base || entry.id >= base + static_cast<int32_t>(roles.size())) return nullptr;
+  switch (roles[static_cast<size_t>(entry.id - base)]) {
     case Role::Open: return std::make_unique<COpenDialState>(entry, kind, context);
     case Role::Connect: return std::make_unique<CConnectState>(entry, kind, context);
     case Role::Send: return std::make_unique<CSendMailState>(entry, kind, context);

@@ -9,6 +9,7 @@
 
 namespace portvine {
 namespace {
+constexpr int32_t kSignupKind = 0;
 constexpr int32_t kRingWaitKind = 2;
 constexpr int32_t kInfoKind = 6;
 constexpr int32_t kRingArmedState = 2100;
@@ -45,8 +46,12 @@ bool CEngine::BuildGraphsOnce() {
     context_ = std::make_unique<StateContext>(StateContext{port_, *modem_, status_, splitter_, *this});
     graphs_ = BuildGraphs(
         [this](const StateEntry& entry, int32_t kind) -> std::unique_ptr<CState> {
-          if (kind >= 3 && kind <= 5) return MakeEMailState(entry, kind, *context_);
-          return nullptr;  // the other kinds' steps are not part of this build
+          switch (kind) {
+            case 0: return MakeSignupState(entry, *context_);
+            case 2: return MakeRingState(entry, *context_);
+            case 6: return MakeInfoState(entry, *context_);
+            default: return MakeEMailState(entry, kind, *context_);
+          }
         },
         idle_, status_);
   } catch (const std::bad_alloc&) {
@@ -70,9 +75,10 @@ void CEngine::JoinFinishedWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
+bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare) {
   const CState* current = current_.load();
-  if (kind != kRingWaitKind && current && current->Id() == kRingArmedState) {
+  // Sign-up leaves an armed ring wait alone: it is refused as busy below.
+  if (kind != kRingWaitKind && kind != kSignupKind && current && current->Id() == kRingArmedState) {
     // Ring wait is armed: it is stopped, and the caller starts again once idle.
     Stop(code::StopRingWait);
     flow_.Reset();
@@ -86,7 +92,9 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
   }
   abort_.Reset();
   operation_.Reset();
-  flow_.Reset();
+  // Information mode talks to the handset on this thread before its worker.
+  if (kind == kInfoKind) flow_.Set();
+  else flow_.Reset();
   status_.ResetForSession();
   status_.startRefusal.store(0);
   if (recordInputs) recordInputs();
@@ -99,6 +107,7 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
     status_.SetError(code::GraphsUnavailable);
     return false;
   }
+  if (prepare && !prepare()) return false;
   CState* first = nullptr;
   for (const auto& g : graphs_)
     if (g.kind == kind) first = g.first;
@@ -112,6 +121,11 @@ bool CEngine::Start(int32_t kind, const std::function<void()>& recordInputs) {
     workerActive_.store(false);
     current_.store(nullptr);
     status_.SetError(code::ThreadFailed);
+    if (kind == kInfoKind) {
+      // Information mode opened the port before the worker.
+      status_.Notify(kwx::KWX_EV_MODULE_ERROR, code::PreparationFailed - code::NoError);
+      port_.PortClose();
+    }
     return false;
   }
   return true;
@@ -136,6 +150,12 @@ bool CEngine::ResumeTxRx() {
   status_.TimerSet(60, code::NoProgress);
   flow_.Set();
   return true;
+}
+
+void CEngine::RestoreEvents() {
+  abort_.Reset();
+  operation_.Reset();
+  flow_.Set();
 }
 
 void CEngine::SetOwnNumber(const std::string& number) {
@@ -176,6 +196,15 @@ void CEngine::WorkerMain() {
         return;
       }
       if (state->IsOnline() && !port_.PortCarrier()) {
+        if (kind == kRingWaitKind) {
+          // A caller that hung up before the reception got going: the graph's
+          // error path closes the call, and the wait goes on.
+          port_.SetOnline(0);
+          status_.SetError(code::CarrierLost);
+          state = state->Next();
+          current_.store(state);
+          continue;
+        }
         status_.Notify(kwx::KWX_EV_SESSION_END, kind * 10 + 1);
         EndWorker();
         return;

@@ -31,9 +31,10 @@ class CEngine {
   CEngine& operator=(const CEngine&) = delete;
 
   // Starts a session of the kind (the caller's side of a session start);
-  // recordInputs stores the kind's inputs in the status. False when refused,
-  // with the reason in the status.
-  bool Start(int32_t kind, const std::function<void()>& recordInputs);
+  // recordInputs stores the kind's inputs in the status; prepare, when given,
+  // runs once the graphs are built and may refuse the start. False when
+  // refused, with the reason in the status.
+  bool Start(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare = nullptr);
   // kwxDisconnect.
   void Stop(int32_t reason);
   // kwxResumeTxRx: only while the current state is an online state.
@@ -53,6 +54,8 @@ class CEngine {
   CModem* Modem() { return modem_.get(); }
   ParamStore& Params() { return params_; }
   bool EnsureModem();
+  // Back to the events' resting state: no abort, no operation, flow on.
+  void RestoreEvents();
 
   // Module unload: stops a running session and waits for its worker at most
   // wait; false when the worker did not end in time.

@@ -78,6 +78,9 @@ class CPort {
   // Whether TakeCancel would answer a request, without taking it.
   bool CancelPending() const;
   void ClearCancel() { cancel_.store(0); }
+  // Whether kwxDisconnect asked for a stop, whatever its reason.
+  bool CancelRequested() const { return cancel_.load() != 0; }
+  void ClearAbortReason() { abortReason_.store(0); }
   int32_t StopRingWait() const { return stopRingWait_.load(); }
   void ClearStopRingWait() { stopRingWait_.store(0); }
   void SetCarrierAlwaysOn(bool on) { carrierAlwaysOn_.store(on ? 1 : 0); }

@@ -55,14 +55,17 @@ int32_t Portvine::Terminate() {
 
 int32_t Portvine::GetState() const { return engine_.Running() ? 1 : 0; }
 
-bool Portvine::StartKind(int32_t kind, const std::function<void()>& recordInputs) {
-  const bool started = engine_.Start(kind, [&] {
-    sessionStarted_.store(true);
-    const KwxInitialParam p = params_.Get();
-    if (kind != kInfoKind) status_.autoReceive.store(p.AutoReceive);
-    if (kind == kRingWaitKind) status_.ringReject.store(p.RingReject);
-    if (recordInputs) recordInputs();
-  });
+bool Portvine::StartKind(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare) {
+  const bool started = engine_.Start(
+      kind,
+      [&] {
+        sessionStarted_.store(true);
+        const KwxInitialParam p = params_.Get();
+        if (kind != kInfoKind) status_.autoReceive.store(p.AutoReceive);
+        if (kind == kRingWaitKind) status_.ringReject.store(p.RingReject);
+        if (recordInputs) recordInputs();
+      },
+      prepare);
   return started;
 }
 
@@ -75,18 +78,17 @@ int32_t Portvine::ConnectEMail(int32_t mode, int32_t count) {
 }
 
 int32_t Portvine::ConnectSMail(const char* destination, const char* data, int32_t length) {
-  port_.PortStoreBody(data, length);
+  // A direct mail with nothing to send is refused before any call.
+  if (!port_.PortStoreBody(data, length)) return 0;
   const std::string number = CallerText(destination, 35);
   return StartKind(kDirectMailKind, [&] { status_.SetDestination(number); }) ? 1 : 0;
 }
 
 int32_t Portvine::ConnectSignup() {
-  abort_.Reset();
-  operation_.Reset();
-  flow_.Reset();
-  if (!engine_.EnsureModem()) return 1;
-  StartKind(kSignupKind, nullptr);
-  return 1;
+  // The events are cleared by the start itself: a refused call leaves those
+  // of a running session alone (a ring wait without its flow event is deaf).
+  if (!engine_.EnsureModem()) return 0;
+  return StartKind(kSignupKind, nullptr) ? 1 : 0;
 }
 
 int32_t Portvine::Disconnect(int32_t reason) {
@@ -192,9 +194,7 @@ int32_t Portvine::AsyncGetBuffer(char* buffer, int32_t* size) {
 }
 
 int32_t Portvine::WaitForRing() {
-  abort_.Reset();
-  operation_.Reset();
-  flow_.Reset();
+  // As for sign-up, only a start that goes ahead clears the events.
   return StartKind(kRingWaitKind, nullptr) ? 1 : 0;
 }
 
@@ -202,10 +202,16 @@ int32_t Portvine::ResumeTxRx() { return engine_.ResumeTxRx() ? 1 : 0; }
 
 int32_t Portvine::GetTelNumber(const char* portName, int32_t baud, char* out36) {
   // It shares the sessions' port object: never while one runs.
-  if (engine_.Running() || port_.IsOpen()) return 0;
+  if (engine_.Running() || port_.IsOpen()) {
+    status_.startRefusal.store(code::Busy);
+    return 0;
+  }
   abort_.Reset();
   operation_.Reset();
   flow_.Set();
+  // A stop meant for an earlier session does not stop the query.
+  port_.ClearCancel();
+  port_.ClearStopRingWait();
   CModem modem(port_, nullptr);
   if (!port_.PortSetup(CallerText(portName, 64), baud)) return 0;
   if (!port_.PortOpen()) return 0;
@@ -231,7 +237,27 @@ void Portvine::LogWrite(const char* text) { status_.Trace(text); }
 
 int32_t Portvine::EnterInfoMode(int32_t category) {
   status_.Trace("Entering kwxEnterInfoMode()");
-  const bool started = StartKind(kInfoKind, [&] { status_.SetInfoCategory(category); });
+  // The handset is prepared on the caller's thread and must be able to take
+  // information mode before any worker starts.
+  auto prepare = [this] {
+    auto refuse = [this](int32_t code, bool close) {
+      status_.SetError(code);
+      status_.Notify(kwx::KWX_EV_MODULE_ERROR, code - code::NoError);
+      if (close) port_.PortClose();
+      return false;
+    };
+    CModem* modem = engine_.Modem();
+    if (!modem) return refuse(code::PreparationFailed, false);
+    if (!port_.PortOpen()) return refuse(code::PortCannotOpen, false);
+    if (!modem->PrepareInfo()) return refuse(code::PreparationFailed, true);
+    const int32_t able = modem->InfoCheck();
+    if (able != 1 && able != 3) {
+      port_.Purge();
+      return refuse(code::InfoNotAble, true);
+    }
+    return true;
+  };
+  const bool started = StartKind(kInfoKind, [&] { status_.SetInfoCategory(category); }, prepare);
   status_.Trace("Exiting  kwxEnterInfoMode()");
   return started ? 1 : 0;
 }

@@ -50,7 +50,7 @@ class Portvine {
   CEngine& Engine() { return engine_; }
 
  private:
-  bool StartKind(int32_t kind, const std::function<void()>& recordInputs);
+  bool StartKind(int32_t kind, const std::function<void()>& recordInputs, const std::function<bool()>& prepare = nullptr);
 
   qv::Event abort_{qv::Event::Mode::AutoReset, false};
   qv::Event operation_{qv::Event::Mode::AutoReset, false};

@@ -80,6 +80,8 @@ class CStatus {
   // Information mode's operation, category and data.
   void SetInfoOperation(int32_t op) { infoOperation_.store(op); }
   int32_t InfoOperation() const { return infoOperation_.load(); }
+  // The posted operation, taken: a wake-up without a new one finds 0.
+  int32_t TakeInfoOperation() { return infoOperation_.exchange(0); }
   void SetInfoCategory(int32_t c) { infoCategory_.store(c); }
   int32_t InfoCategory() const { return infoCategory_.load(); }
   // Longer than 1024 bytes: the first 1023 and a zero byte are kept, length 1024.

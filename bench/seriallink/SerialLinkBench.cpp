@@ -3,6 +3,7 @@
 //   receive: a 64 KB mail body, from kwxAsyncGetEMail to its (1, 2)
 //   send:    a 16 KB body, from kwxAsyncSendEMail to its (3, total)
 //   wait:    CPU time of the process while a session waits 10 s for the caller
+//   ring:    CPU time of the process while ring wait is armed for 10 s
 #include "SessionHarness.h"
 
 #include <chrono>
@@ -108,6 +109,20 @@ bool Wait(int seconds) {
   }, std::chrono::seconds(seconds + 60));
   return measured;
 }
+bool RingWait(int seconds) {
+  Session s(handsetsim::SimConfig{}, 1);
+  s.Init();
+  if (!s.api().kwxWaitForRing()) return false;
+  if (!s.WaitFor({1, 9}, std::chrono::seconds(60))) return false;
+  const double c0 = CpuSeconds();
+  const auto t0 = steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  const double cpu = CpuSeconds() - c0;
+  const double wall = duration<double>(steady_clock::now() - t0).count();
+  std::printf("ring wait armed %d s: %.3f s CPU = %.2f%% of one core\n", seconds, cpu, 100 * cpu / wall);
+  s.api().kwxDisconnect(99999);
+  return s.WaitFor({8, 21}, std::chrono::seconds(30));
+}
 }  // namespace
 
 int main() {
@@ -115,5 +130,6 @@ int main() {
   bool ok = Receive(64 * 1024);
   ok &= Send(16 * 1024);
   ok &= Wait(10);
+  ok &= RingWait(10);
   return ok ? 0 : 1;
 }

@@ -1,8 +1,7 @@
 #include "plugins/mail/MailHost.h"
 
-#include "core/QtText.h"
+#include "plugins/mail/MailDialogs.h"
 
-#include <QMessageBox>
 #include <string>
 
 namespace qv {
@@ -28,11 +27,6 @@ int32_t CallHostStr(int32_t kind, std::string_view text) {
   return g_str(kind, copy.c_str(), static_cast<int32_t>(copy.size() + 1));
 }
 
-bool AskWarningYesNo(QWidget* parent, std::string_view text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("VeoQuorvel"), ToQString(text),
-                  QMessageBox::Yes | QMessageBox::No, parent);
-  box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
-}
+bool AskWarningYesNo(QWidget* parent, std::string_view text) { return AskWarning(parent, text, false) == Answer::Yes; }
 
 }  // namespace qv

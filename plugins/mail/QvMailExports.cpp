@@ -1,6 +1,7 @@
 // The twelve exports of QvMail.qpl, the mail plug-in.
 #include "plugins/PluginApi.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/QvMailListFRM.h"
 
@@ -27,6 +28,7 @@ extern "C" {
 QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
   if (!qApp) return 0;
   if (!qv::frmMailList) qv::frmMailList = new qv::TfrmMailList();
+  qv::TfrmMailList::SetMailOpener(qv::OpenStoredMail);
   return 1;
 }
 

@@ -11,6 +11,8 @@
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailIcons.h"
 #include "plugins/mail/MailWindows.h"
+#include "plugins/mail/MailOpen.h"
+#include "plugins/mail/QvMailSendFRM.h"
 
 #include <QAction>
 #include <QApplication>
@@ -255,8 +257,10 @@ void TfrmMailList::CreateActions() {
   connect(actNewFolder, &QAction::triggered, this, [this] { NewFolder(); });
   connect(actDelFolder, &QAction::triggered, this, [this] { DeleteFolder(); });
   connect(actClose, &QAction::triggered, this, [this] { close(); });
-  // New mail and the handset history exchange come with their own windows.
-  for (QAction* a : {actEMail, actDMail, actInportFromPHS, actExportToPHS}) a->setEnabled(false);
+  // The handset history exchange comes with a window of its own.
+  for (QAction* a : {actInportFromPHS, actExportToPHS}) a->setEnabled(false);
+  connect(actEMail, &QAction::triggered, this, [] { NewComposeWindow(true)->show(); });
+  connect(actDMail, &QAction::triggered, this, [] { NewComposeWindow(false)->show(); });
 }
 
 void TfrmMailList::CreateComponents() {
@@ -766,6 +770,16 @@ void TfrmMailList::FolderDropped(QTreeWidgetItem* node) {
   // The move runs once the drag has ended, outside the list's own drag loop.
   QMetaObject::invokeMethod(this, [this, name = NodeName(node)] { MoveSelected(name, false); }, Qt::QueuedConnection);
 }
+
+void ShowFolderInList(std::string_view folder) {
+  if (frmMailList) frmMailList->ShowFolder(folder);
+}
+
+void RequestSendFromList() {
+  if (frmMailList) frmMailList->tmrSendMsg->start();
+}
+
+std::vector<std::string> ListPicTextLines() { return frmMailList ? frmMailList->PicTextLines() : std::vector<std::string>(); }
 
 void TfrmMailList::RequestSession(int value) { CallHostParam(QV_PARAM_MAIL_SESSION, value); }
 

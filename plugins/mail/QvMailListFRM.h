@@ -146,4 +146,13 @@ class TfrmMailList : public QMainWindow {
 // The plug-in's one list window, created by PluginInitialize.
 extern TfrmMailList* frmMailList;
 
+// The list window's services to the other mail windows; each does nothing
+// while there is no list window.
+// Reloads the folder when the list shows it.
+void ShowFolderInList(std::string_view folder);
+// Starts tmrSendMsg: the host is asked to send the queue on its first tick.
+void RequestSendFromList();
+// The pictograph table.
+std::vector<std::string> ListPicTextLines();
+
 }  // namespace qv

@@ -1,5 +1,6 @@
 // The simulated handset seen from the host side through the real CommPort:
 // its AT answers and modem lines, the mail centre's protocol, faults, scripts.
+#include "InfoMode.h"
 #include "Simulator.h"
 
 #include "TestSupport.h"
@@ -127,6 +128,37 @@ TEST_F(SimFixture, AnswersTheAtDialogueWithVerboseResults) {
     EXPECT_EQ(host.At(row.body, tail), row.answer) << row.body;
   }
   EXPECT_EQ(sim->Record().atCommands.size(), std::size(table));
+}
+
+TEST_F(SimFixture, RingsReportTheCallAndLeaveTheirTextsInTheRegisters) {
+  Start();
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  ASSERT_TRUE(host.port.Escape(qv::CommEscape::SetDtr));
+  EXPECT_EQ(host.At("#R"), "\r\n0\r\n\r\nOK\r\n");
+  EXPECT_EQ(host.At("#ER1"), "\r\nOK\r\n");
+  handsetsim::IncomingCall light;
+  light.kind = handsetsim::CallKind::LightMail;
+  light.protocol = 1;
+  light.callerId = "0801";
+  light.text = "breeze";
+  sim->Ring(light);
+  EXPECT_EQ(host.ReadUntil("NO CARRIER\r\n"), "\r\nRING\r\nPROTOCOL=1\r\nID=0801\r\nBreezemail=0\r\n\r\nNO CARRIER\r\n");
+  EXPECT_EQ(host.At("#R"), "\r\n1\r\n\r\nOK\r\n");
+  EXPECT_EQ(host.At("S211?"), "\r\nbreeze\r\n\r\nOK\r\n");
+  EXPECT_EQ(host.At("#R"), "\r\n0\r\n\r\nOK\r\n");  // reading took it
+  handsetsim::IncomingCall notice;
+  notice.kind = handsetsim::CallKind::EMailNotice;
+  notice.text = "2 new";
+  sim->Ring(notice);
+  EXPECT_NE(host.ReadUntil("NO CARRIER\r\n").find("E-mail_AUTORCV\r\n"), std::string::npos);
+  EXPECT_EQ(host.At("S240?"), "\r\n2 new\r\n\r\nOK\r\n");
+  // A direct mail connects: its far end speaks first.
+  sim->Ring(handsetsim::IncomingCall{});
+  EXPECT_NE(host.ReadUntil("CONNECT 64000\r\n").find("KmailDX=0\r\n"), std::string::npos);
+  EXPECT_TRUE(host.WaitStatus(0xB0));
+  EXPECT_EQ(host.ReadUntil(std::string_view("]\0", 2)), std::string("SOCKET_25_CONNECTION[1 SMAIL]\0", 30));
+  EXPECT_EQ(sim->Record().rings, 3);
 }
 
 TEST_F(SimFixture, SecondHostIsTurnedAwayAndLinesFollowTheCall) {
@@ -286,9 +318,62 @@ TEST(SimProgram, HelpDocumentsTheOptions) {
   std::string out = (dir / "help.txt").string();
   ASSERT_EQ(std::system((exe + " --help > " + out).c_str()), 0);
   std::string help = qvtest::ReadFile(out);
-  for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "QUORVEL_PORTS"})
+  for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "--ring",
+                           "--info", "--signup-page", "SIGUSR2", "QUORVEL_PORTS"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
   EXPECT_NE(std::system((exe + " --bogus 2>/dev/null").c_str()), 0);
+  EXPECT_NE(std::system((exe + " --ring phone 2>/dev/null").c_str()), 0);
+}
+
+TEST(SimScript, RingsAreReadFromTheirNotation) {
+  handsetsim::IncomingCall call;
+  ASSERT_TRUE(handsetsim::ParseRing("light-mail:0801:see you: at six", call, nullptr));
+  EXPECT_EQ(call.kind, handsetsim::CallKind::LightMail);
+  EXPECT_EQ(call.callerId, "0801");
+  EXPECT_EQ(call.text, "see you: at six");
+  ASSERT_TRUE(handsetsim::ParseRing("direct-mail", call, nullptr));
+  EXPECT_EQ(call.callerId, "09012345678");
+  EXPECT_EQ(call.protocol, 3);
+  ASSERT_TRUE(handsetsim::ParseRing("direct-mail::hello", call, nullptr));
+  EXPECT_EQ(call.callerId, "");
+  EXPECT_EQ(call.body, "hello\r\n");
+  std::string why;
+  EXPECT_FALSE(handsetsim::ParseRing("fax:0801", call, &why));
+  EXPECT_NE(why.find("fax"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The information store's line protocol, line by line.
+TEST(SimInfoStore, AnswersTheLineProtocolOverItsStore) {
+  handsetsim::SimConfig config;
+  config.info = {{4, {"001", "002"}}, {5, {"003"}}};
+  config.infoCapacity = 3;
+  handsetsim::SimState state(config);
+  handsetsim::InfoMode info(state);
+  info.Begin();
+  const std::pair<std::string, std::string> table[] = {
+      {"<4F>", "<F:4:2/3>\r\n"},
+      {"<5F>", "<F:5:1/3>\r\n"},
+      // Reads walk the categories entered, in order, then end the kind.
+      {"<2:4H>", "<1:00001h>\r\n"},
+      {"<2:4H>", "<1:01002h>\r\n"},
+      {"<2:4H>", "<1:02003h>\r\n"},
+      {"<2:4H>", "<3:4h>\r\n"},
+      {"<1:4:009H>", "<1:4:3>\r\n"},
+      {"<1:4:010H>", "ERROR\r\n"},  // full
+      {"<3:5H>", "<3:5:0>\r\n"},
+      {"<0H>", "OK\r\n"},
+      {"<9:1H>", "<0b>\r\n"},
+      {"hello", "<0b>\r\n"},
+      {"<1:4H>", "<0b>\r\n"},
+  };
+  for (const auto& [line, answer] : table) EXPECT_EQ(info.Answer(line), answer) << line;
+  const auto store = state.With([](handsetsim::SimConfig& c, handsetsim::SimRecord&) { return c.info; });
+  EXPECT_EQ(store.at(4), (std::vector<std::string>{"001", "002", "009"}));
+  EXPECT_TRUE(store.at(5).empty());
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -169,14 +172,21 @@ TEST(Exports, VersionComesFromTheSignupModuleBesideTheLauncher) {
 // Inside the module object.
 TEST(ModuleObject, DestinationAndIdsAreReadOnlyUpToTheirNul) {
   auto module = std::make_unique<portvine::Portvine>();
+  // Without a port the session ends at once; the next may start after it.
+  auto waitIdle = [&] {
+    for (int i = 0; i < 2000 && module->GetState(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return module->GetState() == 0;
+  };
   // Exactly as long as the caller's strings: reading further would overrun.
   auto dest = std::make_unique<char[]>(12);
   std::memcpy(dest.get(), "09012345678", 12);
   module->ConnectSMail(dest.get(), "x", 1);
   EXPECT_EQ(module->Status().Destination(), "09012345678");
+  ASSERT_TRUE(waitIdle());
   std::string longNumber(50, '9');
   module->ConnectSMail(longNumber.c_str(), "x", 1);
   EXPECT_EQ(module->Status().Destination(), std::string(35, '9'));
+  ASSERT_TRUE(waitIdle());
   auto id = std::make_unique<char[]>(4);
   std::memcpy(id.get(), "AB1", 4);
   module->AsyncGetEMail(id.get());
@@ -187,7 +197,12 @@ TEST(ModuleObject, DestinationAndIdsAreReadOnlyUpToTheirNul) {
   EXPECT_EQ(module->Status().Operation().mailId, std::string(28, 'I'));
   module->AsyncGetEMailList(7);
   EXPECT_EQ(module->Status().Operation().parameter, 7);
-  EXPECT_EQ(module->GetState(), 0);
+}
+
+TEST(ModuleObject, EverySessionKindHasItsGraph) {
+  portvine::Portvine module;
+  for (int32_t kind = 0; kind <= 6; ++kind) EXPECT_TRUE(module.Engine().KindAvailable(kind)) << kind;
+  EXPECT_FALSE(module.Engine().KindAvailable(7));
 }
 
 TEST(ModuleObject, InfoDataIsCutTo1023BytesAndAZero) {

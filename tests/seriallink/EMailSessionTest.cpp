@@ -629,25 +629,6 @@ TEST(EMailLine, BadInputFromTheLineEndsTheSessionAndClosesThePort) {
   }
 }
 
-TEST(SessionKinds, KindsOfTheNextBuildAreRefusedWithoutAWorker) {
-  Session s;
-  s.Init();
-  const char body[] = "hello";
-  EXPECT_EQ(s.api().kwxConnectSMail("09012345678", body, 5), 0);
-  EXPECT_EQ(s.api().kwxWaitForRing(), 0);
-  EXPECT_EQ(s.api().kwxEnterInfoMode(1), 0);
-  EXPECT_EQ(s.api().kwxConnectSignup(), 1);
-  EXPECT_EQ(s.api().kwxGetState(), 0);
-  EXPECT_EQ(s.api().kwxConnectEMail(3, 0), 0);
-  std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(s.Events().empty()) << Describe(s.Events());
-  EXPECT_EQ(s.sim().Record().connections, 0);
-  // The e-mail kinds still start afterwards.
-  EXPECT_EQ(s.api().kwxConnectEMail(1, 0), 1);
-  Receiver r(s);
-  EXPECT_TRUE(s.Drive(std::ref(r)));
-}
-
 }  // namespace
 
 namespace {

@@ -92,9 +92,18 @@ TEST_F(ModemFixture, DialsTheCentreWithTheBillingSuffixAndHangsUp) {
   params.Set(p);
   CModem modem(port, &params);
   port.DtrOn();  // as the preparation leaves it
-  EXPECT_EQ(modem.EMailDialString(), "0570123456,01");
+  EXPECT_EQ(modem.DialString("0570123456"), "0570123456,01");
+  std::snprintf(p.OnlineSignUpPhoneNo, sizeof p.OnlineSignUpPhoneNo, "0570999");
+  params.Set(p);
+  EXPECT_EQ(modem.SignupDialString(), "0570999,01");
+  p.Bunkei = 0;
+  params.Set(p);
+  EXPECT_EQ(modem.SignupDialString(), "0570999,00");
+  EXPECT_EQ(modem.DialString("0570123456"), "0570123456");
+  p.Bunkei = 1;
+  params.Set(p);
   EXPECT_TRUE(modem.SetBilling(true));
-  ASSERT_TRUE(modem.SelectAndDial(portvine::kServiceReceive, modem.EMailDialString()));
+  ASSERT_TRUE(modem.SelectAndDial(portvine::kServiceReceive, modem.DialString("0570123456")));
   EXPECT_TRUE(sim->WaitUntil([](const auto& r) { return r.callUp; }, 2s));
   for (int i = 0; i < 500 && !port.PortCarrier(); ++i) portvine::clock::Sleep(20);
   EXPECT_EQ(port.PortCarrier(), 1);
@@ -104,7 +113,7 @@ TEST_F(ModemFixture, DialsTheCentreWithTheBillingSuffixAndHangsUp) {
   // Nobody answers a service without a centre: NO CARRIER.
   portvine::clock::Sleep(200);
   port.Purge();  // what the hang-up left unread
-  EXPECT_FALSE(modem.SelectAndDial(portvine::kServiceDirectMail, "09011112222"));
+  EXPECT_FALSE(modem.SelectAndDial(7, "09011112222"));
   EXPECT_EQ(port.Error(), 90009);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -64,6 +65,8 @@ int Session::DefaultClockRate() {
 
 Session::Session(handsetsim::SimConfig config, int clockRate) : api_(LoadedModule()) {
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
+  // QV_SIM_LOG=1 prints the simulated handset's dialogue, for a failing run.
+  if (std::getenv("QV_SIM_LOG")) sim_->SetLog([](const std::string& line) { std::fprintf(stderr, "sim: %s\n", line.c_str()); });
   std::string error;
   if (!sim_->Start(socketPath(), &error)) ADD_FAILURE() << error;
   Attach(clockRate);

@@ -110,6 +110,9 @@ class Session {
   size_t waitCursor_ = 0;
 };
 
+// A text's length as the API's int32 arguments take it.
+inline int32_t Size(const std::string& s) { return static_cast<int32_t>(s.size()); }
+
 // Events without the progress events (type 0), for checks on the rest.
 std::vector<Ev> WithoutProgress(const std::vector<Ev>& events);
 bool Contains(const std::vector<Ev>& events, Ev ev);

@@ -1,7 +1,10 @@
 #include "Handset.h"
 
+#include "Peers.h"
+
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace handsetsim {
 namespace {
@@ -32,14 +35,21 @@ std::string Visible(std::string_view bytes) {
 }
 
 Handset::Handset(LineServer& line, SimState& state, PeerFactory peers)
-    : line_(line), state_(state), peers_(std::move(peers)) {
-  powered_ = state_.With([](SimConfig& c, SimRecord&) { return c.powered; });
+    : line_(line), state_(state), peers_(std::move(peers)), info_(state) {
+  state_.With([&](SimConfig& c, SimRecord&) {
+    powered_ = c.powered;
+    registers_[240] = c.emailNotice.empty() ? "0" : c.emailNotice;
+    lightMailText_ = c.lightMail;
+    lightMails_ = c.lightMail.empty() ? 0 : 1;
+    return 0;
+  });
 }
 
 uint8_t Handset::LineStatus() const { return static_cast<uint8_t>((powered_ ? (kCts | kDsr) : 0) | (callUp_ ? kDcd : 0)); }
 
 void Handset::OnHostConnected() {
   echo_ = false;
+  infoMode_ = false;
   command_.clear();
   service_ = -1;
   bool pace = state_.With([](SimConfig& c, SimRecord&) { return c.pace; });
@@ -86,6 +96,7 @@ void Handset::OnData(std::string_view bytes) {
     peer_->OnData(bytes);
     return;
   }
+  if (infoMode_) return InfoData(bytes);
   for (char c : bytes) {
     if (echo_) line_.SendData(std::string_view(&c, 1));
     if (c == '\r') {
@@ -93,6 +104,12 @@ void Handset::OnData(std::string_view bytes) {
       command.swap(command_);
       Execute(command);
       if (callUp_) return;  // anything after the dial belongs to nobody
+      if (infoMode_) {
+        // What follows "AT@S" is information mode's.
+        const size_t used = static_cast<size_t>(&c - bytes.data()) + 1;
+        if (used < bytes.size()) InfoData(bytes.substr(used));
+        return;
+      }
     } else if (c == '\n') {
       continue;
     } else if (c == '\b') {
@@ -164,7 +181,13 @@ void Handset::Execute(const std::string& raw) {
         }
         char k = static_cast<char>(std::toupper(static_cast<unsigned char>(body[i++])));
         long n = number(i);
+        if (k == 'E' && i < body.size() && std::toupper(static_cast<unsigned char>(body[i])) == 'R') {
+          ++i;  // "#ER1": rings and e-mail arrivals are reported
+          number(i);
+          break;
+        }
         if (k == 'P') error = !config.p1Supported;
+        else if (k == 'R') info(std::to_string(lightMails_));
         else if (k == 'Q') {
           if (n == 2 && config.q2Supported) info(config.ownNumber);
           else error = true;
@@ -179,6 +202,12 @@ void Handset::Execute(const std::string& raw) {
           error = true;
         } else if (i < body.size() && body[i] == '?') {
           ++i;
+          if (reg == 211) {
+            // Reading the light mail takes it from the handset.
+            info(lightMails_ > 0 ? lightMailText_ : "0");
+            lightMails_ = 0;
+            break;
+          }
           auto it = registers_.find(static_cast<int>(reg));
           info(it == registers_.end() ? "0" : it->second);
         } else if (i < body.size() && body[i] == '=') {
@@ -201,6 +230,11 @@ void Handset::Execute(const std::string& raw) {
           else info("PAGING CONFIG " + std::to_string(a) + ":" + std::to_string(b));
         } else if (k == 'B') {
           number(i);
+        } else if (k == 'S') {
+          infoMode_ = true;
+          infoIn_.clear();
+          info_.Begin();
+          state_.Note([](SimRecord& r) { r.infoMode = true; });
         } else error = true;
         break;
       }
@@ -240,14 +274,94 @@ void Handset::Dial(const std::string& number) {
   line_.After(kDialDelay, [this, generation] {
     if (generation != callGeneration_ || !dialling_) return;
     dialling_ = false;
-    callUp_ = true;
-    // DCD comes up before the result, as on a real modem.
-    line_.SetStatus(LineStatus());
-    line_.SendData("\r\nCONNECT 64000\r\n");
-    state_.Note([](SimRecord& r) { r.callUp = true; });
-    state_.Log("call connected");
-    peer_->OnConnected();
+    Connect();
   });
+}
+
+void Handset::Connect() {
+  callUp_ = true;
+  // DCD comes up before the result, as on a real modem.
+  line_.SetStatus(LineStatus());
+  line_.SendData("\r\nCONNECT 64000\r\n");
+  state_.Note([](SimRecord& r) { r.callUp = true; });
+  state_.Log("call connected");
+  peer_->OnConnected();
+}
+
+void Handset::Ring(const IncomingCall& call) {
+  if (!line_.HostConnected() || callUp_ || dialling_ || infoMode_) {
+    state_.Log("a call rang while the handset was busy or alone");
+    return;
+  }
+  state_.Note([](SimRecord& r) { ++r.rings; });
+  std::string out = "\r\nRING\r\n";
+  out += (call.protocolLine.empty() ? "PROTOCOL=" + std::to_string(call.protocol) : call.protocolLine) + "\r\n";
+  out += "ID=" + call.callerId + "\r\n";
+  std::string third;
+  switch (call.kind) {
+    case CallKind::DirectMail: third = "KmailDX=" + std::to_string(call.numberValue); break;
+    case CallKind::LightMail: third = "Breezemail=" + std::to_string(call.numberValue); break;
+    case CallKind::EMailNotice: third = "E-mail_AUTORCV"; break;
+    case CallKind::Other: break;
+  }
+  if (!call.thirdLine.empty()) third = call.thirdLine;
+  if (!third.empty()) out += third + "\r\n";
+  line_.SendData(out);
+  state_.Log("ring: " + Visible(out));
+  if (call.kind == CallKind::LightMail) {
+    lightMails_ = 1;
+    lightMailText_ = call.text;
+  } else if (call.kind == CallKind::EMailNotice) {
+    registers_[240] = call.text.empty() ? "0" : call.text;
+  }
+  const uint64_t generation = ++callGeneration_;
+  dialling_ = true;  // the call is being set up: commands wait
+  line_.After(kDialDelay, [this, generation, call] {
+    if (generation != callGeneration_ || !dialling_) return;
+    dialling_ = false;
+    if (call.kind == CallKind::DirectMail && call.connect) {
+      CallLine& self = *this;
+      peer_ = std::make_unique<DirectMailCaller>(self, state_, call);
+      return Connect();
+    }
+    line_.SendData("\r\nNO CARRIER\r\n");
+  });
+}
+
+void Handset::InfoData(std::string_view bytes) {
+  infoIn_.append(bytes);
+  for (;;) {
+    if (infoIn_.compare(0, 3, "+++") == 0) {
+      infoIn_.erase(0, 3);
+      infoMode_ = false;
+      state_.Note([](SimRecord& r) { r.infoMode = false; });
+      state_.Log("information mode left");
+      // The escape's answer follows its guard time.
+      line_.After(std::chrono::milliseconds(50), [this] { line_.SendData("\r\nOK\r\n"); });
+      if (!infoIn_.empty()) OnData(std::exchange(infoIn_, {}));
+      return;
+    }
+    const size_t end = infoIn_.find("\r\n");
+    if (end == std::string::npos) {
+      if (infoIn_.size() > 4096) infoIn_.clear();
+      return;
+    }
+    const std::string line = infoIn_.substr(0, end);
+    infoIn_.erase(0, end + 2);
+    state_.Note([&](SimRecord& r) { r.infoLines.push_back(line); });
+    state_.Log("info <- " + Visible(line));
+    std::string answer = info_.Answer(line);
+    if (auto fault = state_.TakeFault(Step::Info)) {
+      if (fault->action == Action::Silent) continue;
+      if (fault->action == Action::Garbage) answer = "garbage\r\n";
+      if (fault->action == Action::LongLine) answer = "<" + std::string(fault->arg > 0 ? fault->arg : 2000, '9') + ">\r\n";
+      if (fault->action == Action::Drop) {
+        line_.Post([this] { line_.DropHost(); });
+        return;
+      }
+    }
+    line_.SendData(answer);
+  }
 }
 
 void Handset::EndCall(bool noCarrierText) {

@@ -2,6 +2,7 @@
 // The handset: the AT dialogue, its modem lines and the calls it places.
 // What answers a connected call is a pluggable peer (a centre), chosen by the
 // service selected with "#X" before dialling.
+#include "InfoMode.h"
 #include "LineServer.h"
 #include "SimState.h"
 
@@ -47,6 +48,7 @@ class Handset final : public LineHandler, private CallLine {
   void SetPowered(bool on);
   void DropCarrier();
   void ReleaseHeld();
+  void Ring(const IncomingCall& call);
 
  private:
   void Send(std::string_view bytes) override;
@@ -55,6 +57,9 @@ class Handset final : public LineHandler, private CallLine {
 
   void Execute(const std::string& line);
   void Dial(const std::string& number);
+  // The call is up with peer_ at its far end: DCD, then CONNECT.
+  void Connect();
+  void InfoData(std::string_view bytes);
   void EndCall(bool noCarrierText);
   uint8_t LineStatus() const;
 
@@ -70,6 +75,11 @@ class Handset final : public LineHandler, private CallLine {
   uint64_t callGeneration_ = 0;
   std::unique_ptr<CallPeer> peer_;
   std::map<int, std::string> registers_;
+  int lightMails_ = 0;
+  std::string lightMailText_;
+  bool infoMode_ = false;
+  std::string infoIn_;
+  InfoMode info_;
 };
 
 }  // namespace handsetsim

@@ -17,7 +17,8 @@ struct Named {
 constexpr Named kSteps[] = {{"dial", static_cast<int>(Step::Dial)},   {"connect", static_cast<int>(Step::Connect)},
                             {"ready", static_cast<int>(Step::Ready)}, {"mail", static_cast<int>(Step::Mail)},
                             {"list", static_cast<int>(Step::List)},   {"get", static_cast<int>(Step::Get)},
-                            {"purge", static_cast<int>(Step::Purge)}, {"close", static_cast<int>(Step::Close)}};
+                            {"purge", static_cast<int>(Step::Purge)}, {"close", static_cast<int>(Step::Close)},
+                            {"page", static_cast<int>(Step::Page)},   {"info", static_cast<int>(Step::Info)}};
 constexpr Named kActions[] = {
     {"drop", static_cast<int>(Action::Drop)},           {"drop-after", static_cast<int>(Action::DropAfter)},
     {"cut", static_cast<int>(Action::Cut)},             {"silent", static_cast<int>(Action::Silent)},
@@ -85,6 +86,41 @@ bool MakeFault(const std::vector<std::string>& f, Fault& fault, std::string* err
 }  // namespace
 
 bool ParseFault(const std::string& text, Fault& fault, std::string* error) { return MakeFault(Split(text, ':'), fault, error); }
+
+bool ParseRing(const std::string& text, IncomingCall& call, std::string* error) {
+  static constexpr struct {
+    const char* name;
+    CallKind kind;
+    int protocol;
+  } kKinds[] = {{"direct-mail", CallKind::DirectMail, 3},
+                {"light-mail", CallKind::LightMail, 1},
+                {"email-notice", CallKind::EMailNotice, 1},
+                {"other", CallKind::Other, 0}};
+  const size_t colon = text.find(':');
+  const std::string kind = text.substr(0, colon);
+  call = IncomingCall{};
+  bool known = false;
+  for (const auto& k : kKinds)
+    if (kind == k.name) {
+      call.kind = k.kind;
+      call.protocol = k.protocol;
+      known = true;
+    }
+  if (!known) {
+    if (error) *error = "unknown call kind \"" + kind + "\"";
+    return false;
+  }
+  if (colon == std::string::npos) return true;
+  // The text may hold colons of its own: only the first two separate.
+  const size_t second = text.find(':', colon + 1);
+  call.callerId = text.substr(colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
+  if (second != std::string::npos) {
+    std::string t = text.substr(second + 1);
+    if (call.kind == CallKind::DirectMail) call.body = t + "\r\n";
+    else call.text = t;
+  }
+  return true;
+}
 
 std::string MakeBody(const SimMail& mail, size_t size) {
   std::string body = "From: " + mail.sender + "\r\nSubject: " + mail.subject + "\r\nDate: " + mail.date + "\r\n\r\n";

@@ -2,11 +2,15 @@
 
 #include "Handset.h"
 #include "MailCentre.h"
+#include "Peers.h"
 
 namespace handsetsim {
 namespace {
-// The services of "#X": 2 e-mail send, 3 receive, 4 exchange go to the mail centre.
-bool MailService(int service) { return service >= 2 && service <= 4; }
+// The services of "#X": 2 e-mail send, 3 receive, 4 exchange go to the mail
+// centre; 0, a direct mail, to the other handset, which takes it the same
+// way; 9 to the sign-up centre.
+bool MailService(int service) { return service == 0 || (service >= 2 && service <= 4); }
+constexpr int kSignupService = 9;
 
 SimMail WithBody(SimMail m) {
   if (m.body.empty()) m.body = MakeBody(m, 0);
@@ -20,6 +24,7 @@ class Simulator::Impl {
       : state(Prepared(std::move(config))),
         handset(line, state, [this](int service, const std::string&, CallLine& call) -> std::unique_ptr<CallPeer> {
           if (MailService(service)) return std::make_unique<MailCentre>(call, state);
+          if (service == kSignupService) return std::make_unique<SignupCentre>(call, state);
           return nullptr;
         }) {}
 
@@ -79,6 +84,14 @@ void Simulator::ReleaseHeld() {
 
 void Simulator::DropCarrier() {
   impl_->line.Post([this] { impl_->handset.DropCarrier(); });
+}
+
+void Simulator::Ring(IncomingCall call) {
+  impl_->line.Post([this, call = std::move(call)] { impl_->handset.Ring(call); });
+}
+
+InfoStore Simulator::Info() const {
+  return impl_->state.With([](SimConfig& c, SimRecord&) { return c.info; });
 }
 
 void Simulator::Unplug() {

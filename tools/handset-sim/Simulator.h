@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,6 +42,8 @@ enum class Step {
   Get,      // GET (the answer is MAIL and the body, or NO_MORE)
   Purge,    // PURGE (the answer is OK or NO_MORE)
   Close,    // the host's close line has come in
+  Page,     // sign-up: TURN has come in (the answer is MAIL and the page)
+  Info,     // information mode: a line has come in (the answer is the handset's)
 };
 
 enum class Action {
@@ -63,6 +66,30 @@ struct Fault {
   long arg = -1;
 };
 
+// What rings: the handset's ring report, then what the kind of call brings.
+enum class CallKind {
+  DirectMail,  // "KmailDX=": the call connects and the far end sends a direct mail
+  LightMail,   // "Breezemail=": the handset keeps the text, the call ends
+  EMailNotice, // "E-mail_AUTORCV": the handset keeps the notice, the call ends
+  Other,       // no third line: the call ends
+};
+
+struct IncomingCall {
+  CallKind kind = CallKind::DirectMail;
+  int protocol = 3;               // the digit after "PROTOCOL="
+  std::string protocolLine;       // sent as it stands instead, when set
+  std::string callerId = "09012345678";  // after "ID="
+  int numberValue = 0;            // the digit after "KmailDX=" or "Breezemail="
+  std::string thirdLine;          // sent as it stands instead of the kind's, when set
+  bool connect = true;            // direct mail: CONNECT, else NO CARRIER
+  std::string body = "Hello by direct mail\r\n";
+  long closeCode = 0;             // the far end's close code after the module's OK
+  std::string text;               // the light-mail text or the e-mail notice
+};
+
+// A record of the information store: its data as the write line carried it.
+using InfoStore = std::map<int, std::vector<std::string>>;
+
 struct SimConfig {
   bool powered = true;  // CTS and DSR come up when the host opens the port
   bool pace = false;    // output paced to the host's line speed
@@ -77,6 +104,19 @@ struct SimConfig {
   size_t listPageBytes = 2048;
   // When set, the next GETLIST is answered with this list text as it stands.
   std::optional<std::string> rawList;
+  // Handset registers the ring wait reads: the e-mail notice ("S240?", "0"
+  // is none) and a light mail it holds ("#R" counts it, "S211?" reads it).
+  std::string emailNotice = "0";
+  std::string lightMail;
+  // The sign-up centre answers request n with page n (the last one again
+  // past the end; none: a page that repeats the request). After closeAfter
+  // pages (0: never) it closes with closeCode instead of handing the turn back.
+  std::vector<std::string> signupPages;
+  int signupCloseAfter = 0;
+  long signupCloseCode = 0;
+  // The information store: records per category, at most infoCapacity each.
+  InfoStore info;
+  size_t infoCapacity = 200;
 };
 
 // What the simulator saw, for tests and the log.
@@ -94,6 +134,11 @@ struct SimRecord {
   std::vector<std::string> purged;       // ids deleted at the centre
   std::vector<std::string> closeCodes;   // codes of the host's close lines
   int callsEnded = 0;
+  std::vector<std::string> signupRequests;  // request bodies the sign-up centre took
+  int rings = 0;                            // incoming calls reported to the host
+  std::vector<std::string> callerLines;     // protocol lines the far end of an incoming call received
+  bool infoMode = false;
+  std::vector<std::string> infoLines;       // lines received in information mode (without CR LF)
 };
 
 class Simulator {
@@ -115,6 +160,11 @@ class Simulator {
   void ReleaseHeld();
   // The far end hangs up.
   void DropCarrier();
+  // An incoming call, reported at once if the host has the port and no call
+  // is up (else nobody hears it); the record counts the rings reported.
+  void Ring(IncomingCall call);
+  // The information store as it stands.
+  InfoStore Info() const;
   // The cable is pulled: the host's connection goes (the next open finds the
   // handset again).
   void Unplug();
@@ -141,6 +191,10 @@ class Simulator {
 bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::string* error);
 // One "STEP:ACTION[:ARG[:OCCURRENCE]]" fault, as the program's --fault takes it.
 bool ParseFault(const std::string& text, Fault& fault, std::string* error);
+// One "KIND[:ID[:TEXT]]" call, as the program's --ring takes it (KIND one of
+// direct-mail, light-mail, email-notice, other; TEXT the direct mail's body
+// line, the light-mail text or the notice).
+bool ParseRing(const std::string& text, IncomingCall& call, std::string* error);
 // A body of exactly size bytes with mail headers, for a mail given only a size.
 std::string MakeBody(const SimMail& mail, size_t size);
 

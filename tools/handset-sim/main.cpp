@@ -14,9 +14,10 @@
 namespace {
 
 const char kUsage[] = R"(Usage: handset-sim [options]
-Plays a PHS handset, and the operator's mail centre behind its e-mail calls,
-on a simulated COM port, so that the serial-link module can send and receive
-mail without a phone. Runs until interrupted (Ctrl+C, SIGTERM).
+Plays a PHS handset, and the operator's mail and sign-up centres behind its
+calls, on a simulated COM port, so that the serial-link module can send and
+receive mail, sign up, wait for calls and use the handset's information store
+without a phone. Runs until interrupted (Ctrl+C, SIGTERM).
 
 Where it listens:
   --socket PATH          listen on this Unix socket
@@ -30,13 +31,29 @@ The handset and the mailbox:
                          a mail waiting at the centre (repeatable); its body
                          is made up to SIZE bytes
   --own-number NUMBER    the handset's own number (default 07012345678)
-  --i9 TEXT              the handset's answer to ATI9 (default 0)
+  --i9 TEXT              the handset's answer to ATI9 (default 0); sign-up
+                         needs one beginning with 0, information mode one
+                         beginning with 1 or 3
   --no-lines             never raise CTS and DSR (a handset that is off)
   --pace                 pace the handset's output to the port speed
+  --info CATEGORY:DATA   a record in the handset's information store
+                         (repeatable; DATA as the write line carries it)
+  --signup-page TEXT     the sign-up centre's page for the next request
+                         (repeatable; past the last one it is repeated)
+
+Incoming calls, one on each SIGUSR2 in the order given (the last again):
+  --ring KIND[:ID[:TEXT]]
+    kinds:   direct-mail  the call connects and a direct mail of TEXT comes
+             light-mail   the handset keeps the light mail TEXT
+             email-notice the handset keeps the e-mail notice TEXT
+             other        a call the module does not take
+    ID is the caller's number (default 09012345678).
 
 Faults (each strikes once, at the N-th time its step comes, default the first):
   --fault STEP:ACTION[:ARG[:N]]
-    steps:   dial connect ready mail list get purge close
+    steps:   dial connect ready mail list get purge close page info
+             (page: the sign-up centre's page; info: an information-mode
+             answer)
     actions: drop         drop the carrier instead of answering
              drop-after   answer, then drop the carrier after ARG ms (100)
              cut          send half the answer, then drop the carrier
@@ -91,6 +108,8 @@ int main(int argc, char** argv) {
   std::filesystem::path socket;
   std::string port = "COM1";
   bool verbose = false;
+  std::vector<handsetsim::IncomingCall> rings;
+  size_t nextRing = 0;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -132,6 +151,19 @@ int main(int argc, char** argv) {
       config.powered = false;
     } else if (a == "--pace") {
       config.pace = true;
+    } else if (a == "--info") {
+      const size_t colon = value(v) ? v.find(':') : std::string::npos;
+      if (colon == std::string::npos || colon == 0) return Fail("--info needs CATEGORY:DATA");
+      config.info[std::atoi(v.substr(0, colon).c_str())].push_back(qv::cp932::FromUtf8(v.substr(colon + 1)));
+    } else if (a == "--signup-page") {
+      if (!value(v)) return Fail("--signup-page needs a text");
+      config.signupPages.push_back(qv::cp932::FromUtf8(v) + "\r\n");
+    } else if (a == "--ring") {
+      handsetsim::IncomingCall call;
+      std::string why;
+      if (!value(v)) return Fail("--ring needs KIND[:ID[:TEXT]]");
+      if (!handsetsim::ParseRing(qv::cp932::FromUtf8(v), call, &why)) return Fail(why);
+      rings.push_back(call);
     } else if (a == "--fault") {
       handsetsim::Fault fault;
       std::string why;
@@ -152,6 +184,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGUSR1);
+  sigaddset(&signals, SIGUSR2);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   handsetsim::Simulator sim(config);
@@ -164,6 +197,10 @@ int main(int argc, char** argv) {
     sigwait(&signals, &sig);
     if (sig == SIGUSR1) {
       sim.ReleaseHeld();
+      continue;
+    }
+    if (sig == SIGUSR2) {
+      if (!rings.empty()) sim.Ring(rings[std::min(nextRing++, rings.size() - 1)]);
       continue;
     }
     break;

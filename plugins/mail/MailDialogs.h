@@ -1,0 +1,38 @@
+#pragma once
+// The questions and file dialogs of the mail windows, behind functions that
+// tests can answer. Texts are CP932; paths are the file system's.
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace qv {
+
+enum class Answer { Yes, No, Cancel };
+
+// A warning box captioned "VeoQuorvel" with Yes and No (No the default), or
+// Yes, No and Cancel.
+Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel);
+// An information box with OK.
+void ShowInformation(QWidget* parent, std::string_view text);
+// An open dialog with a filter ("caption|pattern|caption|pattern..."); the
+// chosen file's path, or nothing when cancelled.
+std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter);
+// A save dialog preset to path; the chosen path, or nothing when cancelled.
+std::optional<std::filesystem::path> AskSaveFile(QWidget* parent, const std::filesystem::path& path,
+                                                 std::string_view filter);
+
+// Test hooks: each replaces its dialogs while set; an empty function restores them.
+struct DialogHandlers {
+  std::function<Answer(const std::string& text, bool withCancel)> ask;
+  std::function<void(const std::string& text)> info;
+  std::function<std::optional<std::filesystem::path>(const std::string& filter)> open;
+  std::function<std::optional<std::filesystem::path>(const std::filesystem::path& path, const std::string& filter)>
+      save;
+};
+void SetDialogHandlers(DialogHandlers handlers);
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+#include "plugins/mail/MailWindowParts.h"
+
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/MailDialogs.h"
+#include "plugins/mail/QvMailListFRM.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QMainWindow>
+#include <QScrollBar>
+#include <QToolBar>
+
+namespace qv {
+
+QAction* NewAction(QObject* owner, const char* name, const char* caption, const char* hint) {
+  auto* action = new QAction(Q(caption), owner);
+  action->setObjectName(QString::fromLatin1(name));
+  if (hint) {
+    action->setToolTip(Q(hint));
+    action->setStatusTip(Q(hint));
+  }
+  return action;
+}
+
+QToolBar* NewToolBar(QMainWindow* window) {
+  QToolBar* bar = window->addToolBar(Q("ツールバー"));
+  bar->setObjectName(QStringLiteral("ToolBar1"));
+  bar->setMovable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  return bar;
+}
+
+QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scrollBar) {
+  auto* pane = new QWidget(parent);
+  auto* row = new QHBoxLayout(pane);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  editor = new TKMailEdit(pane);
+  editor->setObjectName(QStringLiteral("KMailEdit1"));
+  QFont font = editor->font();
+  font.setPointSize(IniReadInteger(keys::FontSize));
+  editor->setFont(font);
+  editor->SetPicTextList(ListPicTextLines());
+  scrollBar = new QScrollBar(Qt::Vertical, pane);
+  scrollBar->setObjectName(QStringLiteral("ScrollBar1"));
+  row->addWidget(editor, 1);
+  row->addWidget(scrollBar);
+  TKMailEdit* e = editor;
+  QScrollBar* bar = scrollBar;
+  QObject::connect(e, &TKMailEdit::OnScrollChange, bar, [e, bar] { UpdateEditorScrollBar(e, bar); });
+  QObject::connect(bar, &QScrollBar::valueChanged, e, [e](int v) {
+    if (v != e->TopLine()) e->SetTopLine(v);
+  });
+  return pane;
+}
+
+void UpdateEditorScrollBar(TKMailEdit* editor, QScrollBar* scrollBar) {
+  const int count = editor->TopLineCount();
+  QSignalBlocker block(scrollBar);
+  scrollBar->setRange(0, std::max(0, count - 1));
+  scrollBar->setPageStep(editor->VisibleLineCount());
+  scrollBar->setValue(editor->TopLine());
+  scrollBar->setEnabled(count > 1);
+}
+
+void LoadEditorBody(TKMailEdit* editor, std::string_view body, bool plain) {
+  if (plain)
+    editor->SetPlainText(body);
+  else
+    editor->SetMarkupText(body);
+  editor->CaretToStart();
+}
+
+void ShowSelectedAttachmentHeader(QWidget* parent, const AttachmentList& list, const TAttachListView& view) {
+  const std::vector<int> rows = view.SelectedRows();
+  if (rows.size() == 1) ShowInformation(parent, list[static_cast<size_t>(rows[0])].headers);
+}
+
+}  // namespace qv

@@ -1,0 +1,40 @@
+#pragma once
+// Pieces the compose window and the viewer are both made of.
+#include <QString>
+
+#include <string_view>
+
+class QAction;
+class QMainWindow;
+class QObject;
+class QScrollBar;
+class QToolBar;
+class QWidget;
+class TKMailEdit;
+
+namespace qv {
+
+class AttachmentList;
+class TAttachListView;
+
+// A text of the windows' own, written in UTF-8 in the source.
+inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// An action with its object name, caption and hint.
+QAction* NewAction(QObject* owner, const char* name, const char* caption, const char* hint = nullptr);
+// The window's tool bar: captions only, fixed in place.
+QToolBar* NewToolBar(QMainWindow* window);
+
+// The editor with its scroll bar beside it. The editor has the font size of
+// [Environment] FontSize and the list window's pictograph table; the scroll
+// bar follows the editor and moving it scrolls the editor.
+QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scrollBar);
+// Sets the scroll bar from the editor's lines.
+void UpdateEditorScrollBar(TKMailEdit* editor, QScrollBar* scrollBar);
+// The body as plain text or as markup, the caret at its start.
+void LoadEditorBody(TKMailEdit* editor, std::string_view body, bool plain);
+
+// The remembered header lines of the one selected attachment, in a box.
+void ShowSelectedAttachmentHeader(QWidget* parent, const AttachmentList& list, const TAttachListView& view);
+
+}  // namespace qv

@@ -1,0 +1,549 @@
+#include "plugins/mail/QvMailSendFRM.h"
+
+#include "controls/ImageList.h"
+#include "controls/MultiButton.h"
+#include "core/AddressFunctions.h"
+#include "core/FormPosition.h"
+#include "core/QtText.h"
+#include "core/Settings.h"
+#include "core/SettingsKeys.h"
+#include "core/TextFunctions.h"
+#include "platform/Cp932.h"
+#include "platform/FileUtil.h"
+#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/MailDialogs.h"
+#include "plugins/mail/MailForm.h"
+#include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailWindowParts.h"
+#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/StoredMail.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace qv {
+
+namespace {
+
+// The window's own texts, as CP932.
+std::string S(const char* utf8) { return cp932::FromUtf8(utf8); }
+
+const std::string& Drafts() { return FixedFolderName(FixedFolder::Drafts); }
+const std::string& Queue() { return FixedFolderName(FixedFolder::Queued); }
+
+QLabel* ModeBadge(const QString& text, const QColor& colour, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setFixedSize(72, 40);
+  label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: white; font-weight: bold; border-radius: 6px; }")
+                           .arg(colour.name()));
+  return label;
+}
+
+}  // namespace
+
+std::string NormaliseRecipients(std::string_view text, bool email, std::string_view exclude) {
+  return ParseAddressList(text, email, true, false, exclude, false, false);
+}
+
+TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("frmMailSend"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setAcceptDrops(true);
+  resize(600, 520);
+  imlUserText = new TImageList(12, 12, this);
+  BuildActions();
+  BuildLayout();
+  SetEMail(true);
+  modified_ = false;
+  UpdateActions();
+}
+
+TfrmMailSend::~TfrmMailSend() = default;
+
+void TfrmMailSend::BuildActions() {
+  actSend = NewAction(this, "actSend", "送信", "メールを送信");
+  actSendReserve = NewAction(this, "actSendReserve", "送信予約", "メールを送信予約フォルダに保存");
+  actSave = NewAction(this, "actSave", "保存", "メールを保存");
+  actMailAddress = NewAction(this, "actMailAddress", "電話帳", "電話帳を開く");
+  actTextColor = NewAction(this, "actTextColor", "文字色", "文字色を設定");
+  actBGColor = NewAction(this, "actBGColor", "背景色", "背景色を設定");
+  actBlink = NewAction(this, "actBlink", "点滅", "選択範囲を点滅");
+  actPictext = NewAction(this, "actPictext", "絵文字", "絵文字を選択");
+  actUsertext = NewAction(this, "actUsertext", "外字", "ユーザ外字を選択");
+  actAdduserText = NewAction(this, "actAdduserText", "ユーザ外字設定");
+  actMediaMix = NewAction(this, "actMediaMix", "メディアミックス", "メディアミックスを作成");
+  actPicEdit = NewAction(this, "actPicEdit", "画像作成", "添付画像を新規作成");
+  actAttach = NewAction(this, "actAttach", "添付", "ファイルより添付");
+  actAttachView = NewAction(this, "actAttachView", "開く(&O)");
+  actAttachEdit = NewAction(this, "actAttachEdit", "編集(&E)");
+  actAttachDel = NewAction(this, "actAttachDel", "削除");
+  actAttachSave = NewAction(this, "actAttachSave", "ファイルへ保存(&S)");
+  actDirectMail = NewAction(this, "actDirectMail", "直送メール");
+  actEMail = NewAction(this, "actEMail", "Eメール");
+  actUndo = NewAction(this, "actUndo", "元に戻す(&U)");
+  actCut = NewAction(this, "actCut", "切り取り(&T)");
+  actCopy = NewAction(this, "actCopy", "コピー(&C)");
+  actPaste = NewAction(this, "actPaste", "貼り付け(&P)");
+  actDelete = NewAction(this, "actDelete", "削除(&D)");
+  actSelectAll = NewAction(this, "actSelectAll", "全て選択(&A)");
+  actClose = NewAction(this, "actClose", "閉じる");
+  actUndo->setShortcut(QKeySequence::Undo);
+  actCut->setShortcut(QKeySequence::Cut);
+  actCopy->setShortcut(QKeySequence::Copy);
+  actPaste->setShortcut(QKeySequence::Paste);
+  actSelectAll->setShortcut(QKeySequence::SelectAll);
+  for (QAction* a : {actUndo, actCut, actCopy, actPaste, actSelectAll}) a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
+  connect(actSend, &QAction::triggered, this, [this] {
+    if (!BuildAndStore(kStoreSend)) return;
+    RequestSendFromList();
+    modified_ = false;
+    close();
+  });
+  connect(actSendReserve, &QAction::triggered, this, [this] {
+    if (!BuildAndStore(kStoreQueue)) return;
+    modified_ = false;
+    close();
+  });
+  connect(actSave, &QAction::triggered, this, [this] {
+    if (BuildAndStore(kStoreSave)) modified_ = false;
+  });
+  connect(actAttach, &QAction::triggered, this, &TfrmMailSend::AttachFromDialog);
+  connect(actAdduserText, &QAction::triggered, this, &TfrmMailSend::AddUserCharacters);
+  connect(actAttachDel, &QAction::triggered, this, &TfrmMailSend::DeleteSelectedAttachments);
+  connect(actAttachSave, &QAction::triggered, this, &TfrmMailSend::SaveSelectedAttachments);
+  connect(actDirectMail, &QAction::triggered, this, [this] { SwitchMode(false); });
+  connect(actEMail, &QAction::triggered, this, [this] { SwitchMode(true); });
+  connect(actUndo, &QAction::triggered, this, [this] { KMailEdit1->Undo(); });
+  connect(actCut, &QAction::triggered, this, [this] { KMailEdit1->CutToClipboard(); });
+  connect(actCopy, &QAction::triggered, this, [this] { KMailEdit1->CopyToClipboard(); });
+  connect(actPaste, &QAction::triggered, this, [this] { KMailEdit1->PasteFromClipboard(); });
+  connect(actDelete, &QAction::triggered, this, [this] { KMailEdit1->DeleteSelection(); });
+  connect(actSelectAll, &QAction::triggered, this, [this] { KMailEdit1->SelectAll(); });
+  connect(actClose, &QAction::triggered, this, &QWidget::close);
+  // The recipient picker, the colour picker, the pictogram pickers, the
+  // picture windows and the media-mix editor are windows of their own that
+  // this build does not have yet: their actions stay visible and disabled.
+  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actBlink, actPictext, actUsertext, actMediaMix,
+                     actPicEdit, actAttachView, actAttachEdit})
+    a->setEnabled(false);
+}
+
+void TfrmMailSend::BuildLayout() {
+  auto* file = menuBar()->addMenu(Q("ファイル(&F)"));
+  file->addActions({actSend, actSendReserve, actSave});
+  file->addSeparator();
+  file->addAction(actClose);
+  auto* edit = menuBar()->addMenu(Q("編集(&E)"));
+  edit->addAction(actUndo);
+  edit->addSeparator();
+  edit->addActions({actCut, actCopy, actPaste, actDelete});
+  edit->addSeparator();
+  edit->addAction(actSelectAll);
+  auto* mail = menuBar()->addMenu(Q("メール(&M)"));
+  auto* mnuEMail = mail->addAction(Q("Eメールに切替(&E)"));
+  auto* mnuDirect = mail->addAction(Q("直送メールに切替(&D)"));
+  mnuEMail->setObjectName(QStringLiteral("mnuEMail"));
+  mnuDirect->setObjectName(QStringLiteral("mnuDirectMail"));
+  mnuEMail->setCheckable(true);
+  mnuDirect->setCheckable(true);
+  connect(mnuEMail, &QAction::triggered, actEMail, &QAction::trigger);
+  connect(mnuDirect, &QAction::triggered, actDirectMail, &QAction::trigger);
+  mail->addSeparator();
+  mail->addAction(actMailAddress);
+  auto* deco = menuBar()->addMenu(Q("装飾(&D)"));
+  deco->addActions({actTextColor, actBGColor, actBlink});
+  deco->addSeparator();
+  deco->addActions({actPictext, actUsertext, actAdduserText});
+  auto* attach = menuBar()->addMenu(Q("添付(&A)"));
+  attach->addActions({actAttach, actPicEdit, actMediaMix});
+  attach->addSeparator();
+  attach->addActions({actAttachView, actAttachEdit, actAttachDel, actAttachSave});
+
+  QToolBar* bar = NewToolBar(this);
+  bar->addActions({actSend, actSendReserve, actSave});
+  bar->addSeparator();
+  bar->addActions({actEMail, actDirectMail, actMailAddress});
+  bar->addSeparator();
+  bar->addActions({actAttach, actPicEdit, actMediaMix});
+  bar->addSeparator();
+  bar->addActions({actPictext, actUsertext, actTextColor, actBGColor, actBlink});
+
+  auto* central = new QWidget(this);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(6, 6, 6, 6);
+
+  auto* head = new QHBoxLayout;
+  auto* badges = new QVBoxLayout;
+  imgEMail = ModeBadge(Q("Eメール"), QColor(40, 110, 200), central);
+  imgEMail->setObjectName(QStringLiteral("imgEMail"));
+  imgDMail = ModeBadge(Q("直送\nメール"), QColor(210, 110, 20), central);
+  imgDMail->setObjectName(QStringLiteral("imgDMail"));
+  badges->addWidget(imgEMail);
+  badges->addWidget(imgDMail);
+  badges->addStretch();
+  head->addLayout(badges);
+
+  auto* fields = new QVBoxLayout;
+  auto* toForm = new QFormLayout;
+  edtTo = new QLineEdit(central);
+  edtTo->setObjectName(QStringLiteral("edtTo"));
+  toForm->addRow(Q("宛先:"), edtTo);
+  fields->addLayout(toForm);
+  pnlCC = new QWidget(central);
+  pnlCC->setObjectName(QStringLiteral("pnlCC"));
+  auto* ccForm = new QFormLayout(pnlCC);
+  ccForm->setContentsMargins(0, 0, 0, 0);
+  edtCC = new QLineEdit(pnlCC);
+  edtCC->setObjectName(QStringLiteral("edtCC"));
+  edtBCC = new QLineEdit(pnlCC);
+  edtBCC->setObjectName(QStringLiteral("edtBCC"));
+  ccForm->addRow(QStringLiteral("CC:"), edtCC);
+  ccForm->addRow(QStringLiteral("BCC:"), edtBCC);
+  fields->addWidget(pnlCC);
+  auto* subjectForm = new QFormLayout;
+  edtSubject = new QLineEdit(central);
+  edtSubject->setObjectName(QStringLiteral("edtSubject"));
+  subjectForm->addRow(Q("件名:"), edtSubject);
+  fields->addLayout(subjectForm);
+  // The labels line up across the three forms.
+  for (QFormLayout* f : {toForm, ccForm, subjectForm}) f->setLabelAlignment(Qt::AlignRight);
+  head->addLayout(fields, 1);
+  outer->addLayout(head);
+
+  auto* deco2 = new QHBoxLayout;
+  ColorBox1 = new TColorBox(central);
+  ColorBox1->setObjectName(QStringLiteral("ColorBox1"));
+  ColorBox1->setFixedHeight(18);
+  ColorBox1->setEnabled(false);
+  pnlColor = new QWidget(central);
+  pnlColor->setObjectName(QStringLiteral("pnlColor"));
+  pnlColor->setFixedSize(18, 18);
+  pnlColor->setAutoFillBackground(true);
+  QPalette swatch = pnlColor->palette();
+  swatch.setColor(QPalette::Window, Qt::white);
+  pnlColor->setPalette(swatch);
+  pnlColor->setEnabled(false);
+  deco2->addWidget(ColorBox1, 1);
+  deco2->addWidget(pnlColor);
+  outer->addLayout(deco2);
+
+  auto* split = new QSplitter(Qt::Vertical, central);
+  QWidget* editorPane = NewEditorPane(split, KMailEdit1, ScrollBar1);
+  lsvAttach = new TAttachListView(attachments_, split);
+  lsvAttach->userImages = imlUserText;
+  lsvAttach->SetAcceptsAttachments(true);
+  split->addWidget(editorPane);
+  split->addWidget(lsvAttach);
+  split->setStretchFactor(0, 4);
+  split->setStretchFactor(1, 1);
+  outer->addWidget(split, 1);
+  setCentralWidget(central);
+
+  auto changed = [this] {
+    modified_ = true;
+    UpdateActions();
+  };
+  connect(edtTo, &QLineEdit::textChanged, this, changed);
+  connect(edtCC, &QLineEdit::textChanged, this, changed);
+  connect(edtBCC, &QLineEdit::textChanged, this, changed);
+  connect(edtSubject, &QLineEdit::textChanged, this, [this] {
+    SubjectEdited();
+    modified_ = true;
+  });
+  connect(KMailEdit1, &TKMailEdit::OnChange, this, changed);
+  connect(KMailEdit1, &TKMailEdit::OnSelectionChange, this, &TfrmMailSend::UpdateActions);
+  connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailSend::UpdateActions);
+  connect(lsvAttach, &TAttachListView::AttachmentsDropped, this, [this] {
+    modified_ = true;
+    UpdateActions();
+  });
+  connect(lsvAttach, &TAttachListView::FilesDropped, this, &TfrmMailSend::AttachFiles);
+  connect(lsvAttach, &TAttachListView::DeleteRequested, this, &TfrmMailSend::DeleteSelectedAttachments);
+  connect(lsvAttach, &TAttachListView::HeaderRequested, this,
+          [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
+  connect(qApp, &QApplication::focusChanged, this, &TfrmMailSend::UpdateActions);
+  connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMailSend::UpdateActions);
+}
+
+void TfrmMailSend::UpdateCaption() {
+  setWindowTitle(Q("VeoQuorvel - ") + (email_ ? Q("Eメール") : Q("直送メール")) + Q("未") + Q("送信"));
+}
+
+void TfrmMailSend::UpdateActions() {
+  const bool editorFocused = KMailEdit1 && KMailEdit1->TextBox()->hasFocus();
+  const bool selection = editorFocused && KMailEdit1->HasSelection();
+  actUndo->setEnabled(editorFocused && KMailEdit1->CanUndo());
+  actCut->setEnabled(selection);
+  actCopy->setEnabled(selection);
+  actDelete->setEnabled(selection);
+  actPaste->setEnabled(editorFocused && KMailEdit1->CanPaste());
+  actSelectAll->setEnabled(editorFocused);
+  const bool attachmentSelected = !lsvAttach->SelectedRows().empty();
+  actAttachDel->setEnabled(attachmentSelected);
+  actAttachSave->setEnabled(attachmentSelected);
+}
+
+void TfrmMailSend::SetEMail(bool email) {
+  email_ = email;
+  pnlCC->setVisible(email);
+  imgEMail->setVisible(email);
+  imgDMail->setVisible(!email);
+  if (!email) {
+    edtCC->clear();
+    edtBCC->clear();
+  }
+  if (auto* m = findChild<QAction*>(QStringLiteral("mnuEMail"))) m->setChecked(email);
+  if (auto* m = findChild<QAction*>(QStringLiteral("mnuDirectMail"))) m->setChecked(!email);
+  UpdateCaption();
+}
+
+void TfrmMailSend::SwitchMode(bool email) {
+  if (email == email_) {
+    SetEMail(email_);  // the menu's check marks stay as they were
+    return;
+  }
+  edtTo->clear();
+  edtCC->clear();
+  edtBCC->clear();
+  SetEMail(email);
+}
+
+void TfrmMailSend::SetRecipients(std::string_view to, std::string_view cc, std::string_view bcc) {
+  edtTo->setText(ToQString(to));
+  edtCC->setText(ToQString(cc));
+  edtBCC->setText(ToQString(bcc));
+}
+
+void TfrmMailSend::SetSubject(std::string_view subject) { edtSubject->setText(ToQString(subject)); }
+
+void TfrmMailSend::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
+
+void TfrmMailSend::AttachmentsChanged() {
+  lsvAttach->Refresh();
+  modified_ = true;
+  UpdateActions();
+}
+
+void TfrmMailSend::SubjectEdited() {
+  const QString shown = edtSubject->text();
+  const std::string text = FromQString(shown);
+  const std::string cleaned = RemoveHandsetPictographs(text);
+  if (cleaned == text) return;
+  const int fromEnd = static_cast<int>(shown.size()) - edtSubject->cursorPosition();
+  const QString now = ToQString(cleaned);
+  QSignalBlocker block(edtSubject);
+  edtSubject->setText(now);
+  edtSubject->setCursorPosition(std::max(0, static_cast<int>(now.size()) - fromEnd));
+}
+
+void TfrmMailSend::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  LoadFormPosition(this, kPlaceOwnerCentre, 0, "MailSend");
+  QSignalBlocker b1(edtTo), b2(edtCC), b3(edtBCC);
+  edtTo->setText(ToQString(NormaliseRecipients(FromQString(edtTo->text()), email_)));
+  edtCC->setText(ToQString(NormaliseRecipients(FromQString(edtCC->text()), true)));
+  edtBCC->setText(ToQString(NormaliseRecipients(FromQString(edtBCC->text()), true)));
+  if (!edtTo->text().isEmpty())
+    KMailEdit1->setFocus();
+  else
+    edtTo->setFocus();
+  UpdateEditorScrollBar(KMailEdit1, ScrollBar1);
+  modified_ = false;
+}
+
+void TfrmMailSend::closeEvent(QCloseEvent* event) {
+  if (modified_) {
+    Answer answer = AskWarning(this, S("メールの内容は変更されています\r\n変更を保存しますか？"), true);
+    if (answer == Answer::Cancel || (answer == Answer::Yes && !BuildAndStore(kStoreSave))) {
+      event->ignore();
+      return;
+    }
+  }
+  SaveFormPosition(this, "MailSend");
+  event->accept();
+}
+
+bool TfrmMailSend::StoreText(const std::string& folder, const std::string& text, std::string& id) {
+  std::string stored = text;
+  MailIndexRow row;
+  const std::string date = FromQString(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm")));
+  PrepareReceivedMail(row, stored, email_ ? 3 : 1, 0, 1, 0, 1, 1, date, "");
+  return AddMessageToFolder(folder, stored, row, id, retry_);
+}
+
+bool TfrmMailSend::BuildAndStore(int mode) {
+  const std::string subject = RemoveHandsetPictographs(HalfKanaToFullWidth(FromQString(edtSubject->text())));
+  if (FromQString(edtSubject->text()) != subject) edtSubject->setText(ToQString(subject));
+
+  const std::string toField = FromQString(edtTo->text());
+  const std::string to = NormaliseRecipients(toField, email_);
+  if (to.empty() && mode != kStoreSave) {
+    CallHostParam(QV_PARAM_WARNING, TrimText(toField).empty() ? kWarnToEmpty : kWarnToInvalid);
+    edtTo->setFocus();
+    return false;
+  }
+
+  OutgoingMail mail;
+  mail.email = email_;
+  mail.to = to;
+  if (email_) {
+    mail.cc = NormaliseRecipients(FromQString(edtCC->text()), true);
+    mail.bcc = NormaliseRecipients(FromQString(edtBCC->text()), true);
+    mail.replyTo = IniRead(keys::ReplyTo);
+  }
+  mail.subject = subject;
+  mail.plainBody = KMailEdit1->IsPlainContent();
+  const std::string edited = mail.plainBody ? KMailEdit1->GetPlainText() : KMailEdit1->GetMarkupText();
+  mail.body = HalfKanaToFullWidth(edited);
+  // The editor shows what is stored.
+  if (mail.body != edited) LoadBody(mail.body, mail.plainBody);
+  mail.attachments = &attachments_;
+
+  std::string text;
+  if (int code = EncodeStoredMail(mail, text); code != 0) {
+    CallHostParam(QV_PARAM_WARNING, code);
+    return false;
+  }
+
+  // The old copy of a reopened mail goes only once the new one is stored, so
+  // that a failed store loses nothing.
+  const std::string oldFolder = folderName_, oldId = mailId_;
+  std::string target, id;
+  bool stored = false, complete = true;
+  if (mode == kStoreSave) {
+    target = folderName_.empty() ? Drafts() : folderName_;
+    stored = complete = StoreText(target, text, id);
+    if (stored) {
+      folderName_ = target;
+      mailId_ = id;
+    }
+  } else if (email_) {
+    target = Queue();
+    stored = complete = StoreText(target, text, id);
+  } else {
+    target = Queue();
+    const int entries = CountDelims(to, ",") + 1;
+    for (int e = 0; e < entries; ++e) {
+      const std::string entry = GetField(to, ",", e);
+      if (StripServicePrefix(entry).empty()) continue;
+      if (!StoreText(target, WithRecipient(text, entry), id)) {
+        // The field keeps the recipients not yet stored.
+        std::string rest;
+        for (int r = e; r < entries; ++r) rest += (rest.empty() ? "" : ",") + GetField(to, ",", r);
+        edtTo->setText(ToQString(NormaliseRecipients(rest, false)));
+        complete = false;
+        break;
+      }
+      stored = true;
+    }
+  }
+  if (stored && !oldId.empty()) {
+    DeleteMessage(oldFolder, oldId, retry_);
+    if (mode != kStoreSave) mailId_.clear();
+  }
+  if (!oldFolder.empty()) ShowFolderInList(oldFolder);
+  if (!complete) return false;
+  if (target != oldFolder) ShowFolderInList(target);
+  modified_ = false;
+  return true;
+}
+
+bool TfrmMailSend::AddAttachmentFile(const std::filesystem::path& path, std::string_view headers) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  AddAttachmentBytes(cp932::FromUtf8(path.filename().string()), std::move(bytes), headers, attachments_, imlUserText);
+  AttachmentsChanged();
+  return true;
+}
+
+void TfrmMailSend::AttachFiles(const std::vector<std::filesystem::path>& files) {
+  for (const auto& file : files)
+    if (!AddAttachmentFile(file, {}))
+      ShowInformation(this, cp932::FromUtf8(file.string()) + S("\r\nを読み込めませんでした"));
+}
+
+void TfrmMailSend::AttachFromDialog() {
+  if (auto path = AskOpenFile(this, S("全てのファイル (*.*)|*.*"))) AttachFiles({*path});
+}
+
+void TfrmMailSend::AddUserCharacters() {
+  auto path = AskOpenFile(this, S("画像ファイル (*.bmp)|*.bmp|ユーザ外字ファイル (optchar.dat)|optchar.dat"));
+  if (!path) return;
+  if (IsUserCharacterName(cp932::FromUtf8(path->filename().string()))) {
+    AttachFiles({*path});
+    return;
+  }
+  std::string bytes;
+  if (!MakeUserCharacterBitmap(*path, bytes)) {
+    ShowInformation(this, cp932::FromUtf8(path->string()) + S("\r\nを読み込めませんでした"));
+    return;
+  }
+  AddAttachmentBytes("OptChar.dat", std::move(bytes), {}, attachments_, imlUserText);
+  AttachmentsChanged();
+}
+
+void TfrmMailSend::DeleteSelectedAttachments() {
+  std::vector<int> rows = lsvAttach->SelectedRows();
+  if (rows.empty()) return;
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+    if (IsUserCharacterName(attachments_[static_cast<size_t>(*it)].name)) imlUserText->Clear();
+    attachments_.Remove(static_cast<size_t>(*it));
+  }
+  AttachmentsChanged();
+}
+
+void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); }
+
+
+void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
+  const std::vector<std::string> picText = ListPicTextLines();
+  if (caption == S("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
+    const std::string& line = picText[static_cast<size_t>(index)];
+    KMailEdit1->InsertMarkup("<#" + line.substr(0, line.find('=')) + ">");
+  } else if (caption == S("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "<?%02d>", index);
+    KMailEdit1->InsertMarkup(tag);
+  }
+}
+
+void TfrmMailSend::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TfrmMailSend::dropEvent(QDropEvent* event) {
+  std::vector<std::filesystem::path> files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) files.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  event->acceptProposedAction();
+  AttachFiles(files);
+}
+
+}  // namespace qv
