@@ -161,6 +161,12 @@ TfrmLaunch::~TfrmLaunch() {
   qApp->removeEventFilter(this);
   UnregisterWindow(handle_);
   ClearEntries();
+  // The module is unloaded only once its worker has ended.
+  StopRingWait(true);
+  if (SerialGetState()) {
+    SerialDisconnect(10);
+    WaitSerialIdle(300);
+  }
   UnbindSerialModule();
   messages_.Clear();
   if (MainForm() == this) SetMainForm(nullptr);

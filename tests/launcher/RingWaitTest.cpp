@@ -5,8 +5,6 @@
 #include "core/HandsetExchange.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QtTest/QTest>
 
 using namespace qvtest;
@@ -31,18 +29,6 @@ class RingWaitTest : public SessionTest {
     launch_->ToggleRingWait();
     PumpUntil([this] { return launch_->RingWait() == RingWaitState::Waiting; });
     ASSERT_EQ(launch_->RingWait(), RingWaitState::Waiting);
-  }
-  // Handles the posted events (and what they start) until pred holds.
-  void PumpUntil(const std::function<bool()>& pred, int ms = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pred() && clock.elapsed() < ms) {
-      QApplication::processEvents();
-      QThread::msleep(5);
-    }
-  }
-  void Pump(int ms = 100) {
-    PumpUntil([] { return false; }, ms);
   }
   int Count(const std::string& prefix) const { return static_cast<int>(CallsOf("serial " + prefix).size()); }
 };

@@ -76,7 +76,15 @@ TEST_F(EndToEndTest, SendAndReceiveSendsTheQueueAndBringsInEveryMailOfATwoPageLi
   SimConfig centre = Centre(4, 5000);
   centre.listPageBytes = 150;  // two mails a page
   const std::vector<std::string> mails = {EMail(1), EMail(2, 3000), EMail(3, 7000)};
-  for (const auto& m : mails) QueueMail(3, m);
+  const std::string direct1 = J("To: 09011112222\r\nSubject: 直送\r\n\r\n今から帰ります\r\n");
+  // A withheld-number prefix and a dial suffix: neither goes to the peer.
+  const std::string direct2 = J("To: 1840803334444##1\r\n\r\n了解\r\n");
+  const std::string direct2Sent = J("To: 0803334444\r\n\r\n了解\r\n");
+  QueueMail(3, mails[0]);
+  QueueMail(1, direct1);
+  QueueMail(3, mails[1]);
+  QueueMail(1, direct2);
+  QueueMail(3, mails[2]);
   StartWithModule(centre);
   bool grabbed = false;
   WhileRunning([&] {
@@ -91,19 +99,23 @@ TEST_F(EndToEndTest, SendAndReceiveSendsTheQueueAndBringsInEveryMailOfATwoPageLi
   EXPECT_TRUE(ModuleIdle());
 
   const handsetsim::SimRecord r = Sim().Record();
-  EXPECT_EQ(r.accepted, mails) << "the centre got each mail as queued";
-  EXPECT_EQ(r.dialled, std::vector<std::string>{"0570001234##3"}) << "the dial string of the settings' number";
+  EXPECT_EQ(r.accepted, (std::vector<std::string>{direct1, direct2Sent, mails[0], mails[1], mails[2]}))
+      << "the direct mails first, one call each, then the e-mails as queued";
+  EXPECT_EQ(r.dialled, (std::vector<std::string>{"09011112222", "0803334444", "0570001234##3"}))
+      << "the peers' numbers, then the dial string of the centre's";
   EXPECT_TRUE(Has(r.centreLines, "GETLIST[1]"));
   EXPECT_TRUE(Has(r.centreLines, "GETLIST[3]")) << "the second page starts after the last mail of the first";
   for (int i = 1; i <= 4; ++i) EXPECT_TRUE(Has(r.centreLines, "GET[ID" + std::to_string(i) + "]")) << i;
   EXPECT_TRUE(r.purged.empty());
-  EXPECT_EQ(r.closeCodes, std::vector<std::string>{"0000"});
+  EXPECT_EQ(r.closeCodes, (std::vector<std::string>{"0000", "0000", "0000"}));
 
-  EXPECT_EQ(StoreBytes(kSent), mails[0] + mails[1] + mails[2]);
+  EXPECT_EQ(StoreBytes(kSent), direct1 + direct2Sent + mails[0] + mails[1] + mails[2]);
   const auto sent = Rows(kSent);
-  ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(Column(sent, qv::kColUnread), (std::vector<std::string>{"0", "0", "0"}));
-  EXPECT_EQ(Column(sent, qv::kColTo)[1], "friend2@example.jp");
+  ASSERT_EQ(sent.size(), 5u);
+  EXPECT_EQ(Column(sent, qv::kColKind), (std::vector<std::string>{"1", "1", "3", "3", "3"}));
+  EXPECT_EQ(Column(sent, qv::kColUnread), (std::vector<std::string>{"0", "0", "0", "0", "0"}));
+  EXPECT_EQ(Column(sent, qv::kColTo)[3], "friend2@example.jp");
+  EXPECT_EQ(sounds_, (std::vector<std::string>{"pipo.wav", "pipo.wav", "pipo.wav"}));
   EXPECT_EQ(ReadFile(MailDir() / (kQueue + ".qvm")), "") << "every queued mail left the queue";
   EXPECT_EQ(StoreBytes(kQueue), "");
   std::string centreBodies;
@@ -227,6 +239,128 @@ TEST_F(EndToEndTest, TheContinueDialogGoesOnWhenAnsweredAndDisconnectsWhenLeftAl
   const auto codes = Sim().Record().closeCodes;
   ASSERT_FALSE(codes.empty());
   EXPECT_EQ(codes.back(), "1130") << "closed as not answered";
+}
+
+// Ring-wait with the real module: the handset reports incoming calls.
+class RingWaitEndToEndTest : public EndToEndTest {
+ protected:
+  void StartWaiting() {
+    QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+    EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Starting);
+    PumpUntil([this] { return launch_->RingWait() == qv::RingWaitState::Waiting; });
+    ASSERT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting);
+    EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), "待受中");
+  }
+  void Ring(handsetsim::IncomingCall call) {
+    armings_ = Armings(Sim().Record());
+    const int before = Sim().Record().rings;
+    Sim().Ring(std::move(call));
+    ASSERT_TRUE(Sim().WaitUntil([&](const auto& rec) { return rec.rings > before; }, std::chrono::seconds(10)));
+  }
+  size_t Inbox() { return Rows(kInbox).size(); }
+  static size_t Armings(const handsetsim::SimRecord& r) {
+    return size_t(std::count(r.atCommands.begin(), r.atCommands.end(), "#ER1"));
+  }
+  // After a direct mail the module arms the handset again; a ring before
+  // that would be purged.
+  void WaitRearmed() {
+    ASSERT_TRUE(Sim().WaitUntil([&](const auto& rec) { return Armings(rec) > armings_; }, std::chrono::seconds(20)));
+  }
+  size_t armings_ = 0;
+};
+
+TEST_F(RingWaitEndToEndTest, IncomingDirectAndLightMailAreStoredWhileRingWaitGoesOn) {
+  StartWithModule(SimConfig{});
+  StartWaiting();
+
+  handsetsim::IncomingCall direct;
+  direct.callerId = "09012345678";
+  direct.body = J("Subject: 今夜\r\n\r\n七時に駅で\r\n");
+  Ring(direct);
+  PumpUntil([&] { return Inbox() == 1 && !CallsOf("TestMail SetStr").empty(); });
+  EXPECT_EQ(StoreBytes(kInbox), "From: 09012345678\r\n" + direct.body);
+  EXPECT_EQ(Rows(kInbox)[0][qv::kColKind], "1");
+  EXPECT_EQ(Rows(kInbox)[0][qv::kColFrom], "09012345678");
+  PumpUntil([&] { return LastNotice() == "直送メール着信"; }, 3000);
+  EXPECT_EQ(LastNotice(), "直送メール着信");
+  EXPECT_EQ(Sim().Record().callerLines.front(), "READY[1 SMAIL]") << "the caller got its mail taken";
+  WaitRearmed();
+
+  // A light mail: the handset keeps its text, in three digits a byte.
+  const std::string text = J("ブリーズです");
+  std::string digits;
+  for (unsigned char c : text) {
+    char group[4];
+    std::snprintf(group, sizeof group, "%03u", c);
+    digits += group;
+  }
+  handsetsim::IncomingCall light;
+  light.kind = handsetsim::CallKind::LightMail;
+  light.callerId = "08011112222";
+  light.text = digits;
+  Ring(light);
+  PumpUntil([&] { return Inbox() == 2; });
+  ASSERT_EQ(Inbox(), 2u) << ErrorLogText() << "\n" << ::testing::PrintToString(Calls());
+  const auto row = Rows(kInbox)[1];
+  EXPECT_EQ(row[qv::kColKind], "9");
+  EXPECT_EQ(row[qv::kColFrom], "08011112222");
+  EXPECT_EQ(row[qv::kColSubject], J("ブリーズメール"));
+  std::string hex;
+  for (unsigned char c : text) {
+    char pair[3];
+    std::snprintf(pair, sizeof pair, "%02X", c);
+    hex += pair;
+  }
+  EXPECT_EQ(StoreBytes(kInbox).substr(StoreBytes(kInbox).size() - hex.size() - 2), hex + "\r\n");
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting);
+
+  // Stop: the module ends its session.
+  QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+  EXPECT_TRUE(ModuleIdle());
+}
+
+TEST_F(RingWaitEndToEndTest, AnEMailNoticeFetchesTheNewMailAndOneFromAnotherNumberIsOnlyReported) {
+  WriteSessionIni({{"Mail|AutoReceive", "1"}});
+  StartWithModule(Centre(1));
+  StartWaiting();
+
+  handsetsim::IncomingCall stranger;
+  stranger.kind = handsetsim::CallKind::EMailNotice;
+  stranger.text = "0570009999:0570001234:3:5";
+  Ring(stranger);
+  PumpUntil([&] { return LastNotice().find("0570009999") != std::string::npos; });
+  EXPECT_EQ(LastNotice(), "Eメール自動受信の電話番号をご確認ください。\n  0570009999");
+  EXPECT_FALSE(launch_->tmrEmailAuto->isActive());
+  EXPECT_EQ(Sim().Record().dialled.size(), 0u) << "no call for a stranger's notice";
+
+  handsetsim::IncomingCall notice;
+  notice.kind = handsetsim::CallKind::EMailNotice;
+  notice.text = "0570005555:0570001234:3:5";
+  Ring(notice);
+  PumpUntil([&] { return Inbox() == 1 && launch_->RingWait() == qv::RingWaitState::Waiting &&
+                         LastNotice() == "Eメール着信"; },
+            20000);
+  EXPECT_EQ(StoreBytes(kInbox), Bodies({1}));
+  const auto r = Sim().Record();
+  EXPECT_EQ(r.dialled, std::vector<std::string>{"0570001234##3"}) << "the number the notice gave";
+  EXPECT_EQ(r.purged, std::vector<std::string>{"ID1"}) << "an automatic receive deletes at the centre";
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting) << "ring-wait is back after the receive";
+  EXPECT_EQ(LastNotice(), "Eメール着信");
+
+  // Leaving while waiting stops ring-wait first.
+  launch_->close();
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+  EXPECT_TRUE(ModuleIdle());
+}
+
+TEST_F(RingWaitEndToEndTest, ALauncherThatGoesAwayWhileWaitingEndsRingWaitBeforeTheModuleIsUnloaded) {
+  StartWithModule(SimConfig{});
+  StartWaiting();
+  Stop();  // the window is destroyed without being closed
+  EXPECT_TRUE(Sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, std::chrono::seconds(10)))
+      << "the port was let go";
+  EXPECT_EQ(CallsOf("TestMail PluginFinalize").size(), 1u);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "platform/Cp932.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace qvtest {
 
@@ -42,8 +44,9 @@ void SessionTest::WriteSessionIni(const std::map<std::string, std::string>& entr
                                             {"File|PBSoundFile", "pipo.wav"},
                                             {"File|RingSoundFile", "ring.wav"},
                                             {"Environment|Vibration", "0"}};
+  // What a test set stays set: later writes add to it.
+  for (const auto& [key, value] : entries) base_[key] = value;
   for (const auto& [key, value] : base_) all[key] = value;
-  for (const auto& [key, value] : entries) all[key] = value;
   WriteIni(all);
 }
 
@@ -76,6 +79,15 @@ std::vector<qv::TCSVRow> SessionTest::Rows(const std::string& folder) const {
 std::string SessionTest::StoreBytes(const std::string& folder) const {
   const auto path = MailDir() / (folder + ".qvs");
   return std::filesystem::exists(path) ? ReadFile(path) : std::string();
+}
+
+void SessionTest::PumpUntil(const std::function<bool()>& pred, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!pred() && clock.elapsed() < ms) {
+    QApplication::processEvents();
+    QThread::msleep(5);
+  }
 }
 
 void SessionTest::OnDialog(std::function<void(QWidget*, int)> handler) { dialogHandler_ = std::move(handler); }

@@ -24,7 +24,7 @@ class SessionTest : public LauncherTest {
   void TearDown() override;
 
   // The settings for a session: the mail plug-in stand-in loaded, a port and
-  // the centre numbers set; entries add to them.
+  // the centre numbers set; entries add to them, also for later writes.
   void WriteSessionIni(const std::map<std::string, std::string>& entries = {});
   // Start() with the session pauses made short.
   void StartSession();
@@ -42,6 +42,12 @@ class SessionTest : public LauncherTest {
   // the number of dialogs answered before it.
   void OnDialog(std::function<void(QWidget* dialog, int answered)> handler);
   int DialogsAnswered() const { return answered_; }
+  // Handles the posted events (and what they start) until pred holds, at
+  // most ms; Pump for a while.
+  void PumpUntil(const std::function<bool()>& pred, int ms = 10000);
+  void Pump(int ms = 100) {
+    PumpUntil([] { return false; }, ms);
+  }
   // Runs while a session runs, every 10 ms.
   void WhileRunning(std::function<void()> tick) { ticks_.push_back(std::move(tick)); }
 
@@ -62,6 +68,11 @@ class SessionTest : public LauncherTest {
   std::vector<std::string> sounds_;
   // The notices shown so far, each once, in order.
   std::vector<std::string> NoticeTexts();
+  // The last of them, empty when there was none.
+  std::string LastNotice() {
+    const auto all = NoticeTexts();
+    return all.empty() ? std::string() : all.back();
+  }
   // Closes the notice window, so that the same text again counts anew.
   void CloseNoticeWindow();
 
