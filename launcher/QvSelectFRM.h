@@ -35,6 +35,7 @@ class TfrmSelect : public QDialog {
   // the first line that starts with its caption and a TAB.
   std::vector<std::string> SelectedLines(const std::vector<std::string>& lines) const;
   int SelectedCount() const;
+  void done(int result) override;
 
   QTreeView* lsvMailList;
   QStandardItemModel* items;
@@ -50,7 +51,6 @@ class TfrmSelect : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void done(int result) override;
   void reject() override { done(kEnd); }
   bool eventFilter(QObject* watched, QEvent* event) override;
 
