@@ -76,6 +76,11 @@ class MailSession {
   void Act();
   // A request goes out: what came before it is done with.
   void Requested();
+  // Events both phases take alike: the bytes of the current mail sent
+  // (3, n) and the module's failures (9, n) and (10, n). True when taken.
+  bool SharedEvent(int kind, int code);
+  // After an abort (or the 30-second dialog's no) the session ends at once.
+  void PollEnded(TfrmConnecting::PollEnd end);
   void MarkSent(int row, const std::string& text);
   bool AnyPending() const;
 
@@ -194,16 +199,13 @@ void MailSession::DirectMailPhase() {
     bool sent = false;
     lastBytes_ = 0;
     const auto end = d_.Poll([&](int kind, int code) {
+      if (SharedEvent(kind, code)) return false;
       switch (kind) {
         case 1:
           if (code == 8) {
             sent = true;
             size_ += lastBytes_;
           }
-          break;
-        case 3:
-          lastBytes_ = code;
-          d_.SetSize(size_ + code);
           break;
         case 7:
           // Whatever the answer, the module ends the call; an unconfirmed
@@ -216,19 +218,12 @@ void MailSession::DirectMailPhase() {
             return true;
           }
           break;
-        case 9:
-        case 10:
-          result_ = SessionResult::Aborted;
-          break;
         default:
           break;
       }
       return false;
     });
-    if (end == TfrmConnecting::PollEnd::Aborted) {
-      result_ = SessionResult::Aborted;
-      endNow_ = true;
-    }
+    PollEnded(end);
     l_.WaitSerialIdle(30000);
     l_.StopBannerAnimation();
     if (sent) {
@@ -265,14 +260,11 @@ void MailSession::EMailPhase() {
   d_.SetSize(0);
   step_ = receive_ ? 1 : 0;
   listStart_ = 1;
-  const auto end = d_.Poll([this](int kind, int code) { return OnEMailEvent(kind, code); }, [this] { AfterDrain(); });
-  if (end == TfrmConnecting::PollEnd::Aborted) {
-    result_ = SessionResult::Aborted;
-    endNow_ = true;
-  }
+  PollEnded(d_.Poll([this](int kind, int code) { return OnEMailEvent(kind, code); }, [this] { AfterDrain(); }));
 }
 
 bool MailSession::OnEMailEvent(int kind, int code) {
+  if (SharedEvent(kind, code)) return false;
   switch (kind) {
     case 1:
       switch (code) {
@@ -310,10 +302,6 @@ bool MailSession::OnEMailEvent(int kind, int code) {
           break;
       }
       break;
-    case 3:
-      lastBytes_ = code;
-      d_.SetSize(size_ + code);
-      break;
     case 7:
       if (code == 70002 && d_.AskContinue() != TfrmWait30::kResume) {
         result_ = SessionResult::Aborted;
@@ -326,11 +314,6 @@ bool MailSession::OnEMailEvent(int kind, int code) {
         step_ = 0;
         return true;
       }
-      break;
-    case 9:
-    case 10:
-      // The module reports its failure; the session did not do its work.
-      result_ = SessionResult::Aborted;
       break;
     default:
       break;
@@ -450,6 +433,28 @@ void MailSession::MailFetched() {
     return;
   }
   step_ = auto_ || d_.AutoDelete() ? 5 : 6;
+}
+
+bool MailSession::SharedEvent(int kind, int code) {
+  switch (kind) {
+    case 3:
+      lastBytes_ = code;
+      d_.SetSize(size_ + code);
+      return true;
+    case 9:
+    case 10:
+      // The module reports its failure: the session did not do its work.
+      result_ = SessionResult::Aborted;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MailSession::PollEnded(TfrmConnecting::PollEnd end) {
+  if (end != TfrmConnecting::PollEnd::Aborted) return;
+  result_ = SessionResult::Aborted;
+  endNow_ = true;
 }
 
 void MailSession::Requested() {
