@@ -68,8 +68,9 @@ class TfrmConnecting : public QDialog {
   void StoreKeptMail();
   size_t KeptMailCount() const { return kept_.size(); }
 
-  // What runs a session of a mode; the dialog ends with its result. Without
-  // one, a session does nothing and ends with NothingDone.
+  // What runs the sessions in place of the dialog's own; the dialog ends
+  // with its result. The dialog runs the mail sessions itself; the handset
+  // data sessions (modes 8 and 9) end with NothingDone until a runner does them.
   using SessionRunner = std::function<SessionResult(TfrmConnecting& dialog, SessionMode mode)>;
   static void SetSessionRunner(SessionRunner runner);
 
