@@ -545,6 +545,9 @@ SessionResult TfrmConnecting::ReceiveDirectMail() {
           std::string text = "From: " + caller + "\r\n" + buffer;
           MailIndexRow row;
           PrepareReceivedMail(row, text, 1, 0, 1, 0, 0, 0, NowText(), "");
+          // A body without header lines leaves the added From line without
+          // the blank line that ends a header: the caller is still known.
+          if (row[kColFrom].empty()) row[kColFrom] = ParseAddressList(caller, false, true, true, "", false, false);
           if (StoreReceived(FolderName(FixedFolder::Received), text, row)) result = SessionResult::Done;
         } else if (code == 12) {
           return true;

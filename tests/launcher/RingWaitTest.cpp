@@ -110,13 +110,16 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
   struct Case {
     std::string caller;
     std::string from;
-  } cases[] = {{"09012345678", "09012345678"}, {"", J("非通知")}};
+    std::string body;
+  } cases[] = {{"09012345678", "09012345678", "Subject: hi\r\n\r\nhello\r\n"},
+               {"", J("非通知"), "Subject: hi\r\n\r\nwho?\r\n"},
+               {"07011112222", "07011112222", "no header lines at all\r\n"}};
   StartWaiting();
   std::string expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caller);
     SetParam(6, c.caller);
-    const std::string body = "Subject: hi\r\n\r\nhello " + c.caller + "\r\n";
+    const std::string body = c.body;
     QueueReply("kwxReadySMail", {{0, 24}, {1, 5}, {1, 2}, {1, 12}, {0, 25}}, {body});
     TakeCalls();
     sounds_.clear();
