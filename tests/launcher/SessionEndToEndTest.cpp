@@ -26,16 +26,7 @@ namespace {
 
 const std::string kQueue = J("送信予約"), kSent = J("送信簿"), kInbox = J("受信簿");
 
-SimConfig Centre(int count, size_t size = 400) {
-  SimConfig c;
-  for (int i = 1; i <= count; ++i) {
-    SimMail m{"ID" + std::to_string(i), "from" + std::to_string(i) + "@example.jp", "subject " + std::to_string(i),
-              "2024/03/0" + std::to_string(i) + " 10:00:00", ""};
-    m.body = handsetsim::MakeBody(m, size);
-    c.mails.push_back(m);
-  }
-  return c;
-}
+SimConfig Centre(int count, size_t size = 400) { return handsetsim::MakeMailbox(count, size); }
 
 std::string EMail(int n, size_t size = 0) {
   std::string text = "To: friend" + std::to_string(n) + "@example.jp\r\nSubject: " + J("送信 ") + std::to_string(n) +

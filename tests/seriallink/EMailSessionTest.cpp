@@ -35,16 +35,7 @@ std::string Mail(int n, size_t size = 0) {
   return body + "bye\r\n";
 }
 
-SimConfig Mailbox(int count, size_t size = 300) {
-  SimConfig c;
-  for (int i = 1; i <= count; ++i) {
-    SimMail m{"ID" + std::to_string(i), "from" + std::to_string(i) + "@example.jp", "subject " + std::to_string(i),
-              "2024/03/0" + std::to_string(i) + " 10:00:00", ""};
-    m.body = handsetsim::MakeBody(m, size);
-    c.mails.push_back(m);
-  }
-  return c;
-}
+SimConfig Mailbox(int count, size_t size = 300) { return handsetsim::MakeMailbox(count, size); }
 
 SimConfig WithFault(SimConfig c, Step step, Action action, long arg = -1) {
   c.faults.push_back({step, action, 1, arg});

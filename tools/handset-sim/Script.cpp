@@ -122,6 +122,17 @@ bool ParseRing(const std::string& text, IncomingCall& call, std::string* error) 
   return true;
 }
 
+SimConfig MakeMailbox(int count, size_t size) {
+  SimConfig c;
+  for (int i = 1; i <= count; ++i) {
+    SimMail m{"ID" + std::to_string(i), "from" + std::to_string(i) + "@example.jp", "subject " + std::to_string(i),
+              "2024/03/0" + std::to_string(i) + " 10:00:00", ""};
+    m.body = MakeBody(m, size);
+    c.mails.push_back(m);
+  }
+  return c;
+}
+
 std::string MakeBody(const SimMail& mail, size_t size) {
   std::string body = "From: " + mail.sender + "\r\nSubject: " + mail.subject + "\r\nDate: " + mail.date + "\r\n\r\n";
   if (size <= body.size()) return body;

@@ -197,5 +197,8 @@ bool ParseFault(const std::string& text, Fault& fault, std::string* error);
 bool ParseRing(const std::string& text, IncomingCall& call, std::string* error);
 // A body of exactly size bytes with mail headers, for a mail given only a size.
 std::string MakeBody(const SimMail& mail, size_t size);
+// A centre with count mails "ID1".."IDn" from from<n>@example.jp, subject
+// "subject <n>", received 2024/03/0<n>, each body size bytes.
+SimConfig MakeMailbox(int count, size_t size);
 
 }  // namespace handsetsim
