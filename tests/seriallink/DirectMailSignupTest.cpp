@@ -190,6 +190,9 @@ TEST(Signup, NoReadyWithin45SecondsClosesWith1120ThenHangsUp) {
   ASSERT_TRUE(s.Drive(nullptr)) << Describe(s.Events());
   const std::vector<Ev> expected = {{0, 6}, {0, 1}, {0, 2}, {0, 5}, {8, 0}, {0, 5}, {8, 0}, {8, 1}};
   EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
+  // The handset takes the hang-up in its own time after the session has ended.
+  EXPECT_TRUE(s.sim().WaitUntil(
+      [](const auto& rec) { return !rec.atCommands.empty() && rec.atCommands.back() == "H0" && !rec.callUp; }, 5s));
   const auto r = s.sim().Record();
   EXPECT_EQ(r.closeCodes, std::vector<std::string>{"1120"});
   EXPECT_EQ(r.atCommands.back(), "H0");

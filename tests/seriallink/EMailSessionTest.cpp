@@ -135,6 +135,9 @@ TEST(EMailSend, ThreeMailsAreSentOneByOneAndTheSessionCloses) {
   EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
   EXPECT_TRUE(s.WaitIdle());
   EXPECT_TRUE(s.CallbackMatchesWindow());  // each event reached both, once the worker is done
+  // The handset takes the hang-up in its own time after the session has ended.
+  EXPECT_TRUE(s.sim().WaitUntil(
+      [](const auto& rec) { return !rec.atCommands.empty() && rec.atCommands.back() == "H0"; }, 5s));
   auto r = s.sim().Record();
   EXPECT_EQ(r.accepted, bodies);
   EXPECT_EQ(r.closeCodes, std::vector<std::string>{"0000"});
