@@ -1,5 +1,6 @@
 #include "launcher/ErrorLog.h"
 
+#include "core/HandsetExchange.h"
 #include "launcher/MessageTable.h"
 #include "platform/FileUtil.h"
 
@@ -8,17 +9,13 @@
 
 namespace qv {
 
-std::string PeerForLog(std::string_view peerNumber) {
-  return std::string(peerNumber.substr(0, peerNumber.find("##")));
-}
-
 std::string FormatErrorLogLine(const std::tm& t, std::string_view peerNumber, std::string_view text) {
   char stamp[80];
   std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                 t.tm_hour, t.tm_min, t.tm_sec);
   std::string line = stamp;
   line += " : ";
-  line += PeerForLog(peerNumber);
+  line += StripHashSuffix(peerNumber);
   line += " : ";
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {

@@ -10,9 +10,8 @@ namespace qv {
 
 constexpr size_t kErrorLogLines = 100;
 
-// The peer's number without everything from its first "##".
-std::string PeerForLog(std::string_view peerNumber);
-// One log line (without line break): the text loses every CR LF pair.
+// One log line (without line break): the peer's number up to its first "##",
+// and the text without its CR LF pairs.
 std::string FormatErrorLogLine(const std::tm& localTime, std::string_view peerNumber, std::string_view text);
 
 // Appends the line and drops lines from the top while more than 100 remain.

@@ -11,7 +11,7 @@
 #include "core/WindowHandle.h"
 #include "launcher/ErrorLog.h"
 #include "launcher/FormColors.h"
-#include "launcher/MessageBox.h"
+#include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvDLLForm.h"
 #include "launcher/QvMessageFRM.h"

@@ -1,5 +1,6 @@
 #include "plugins/mail/MailDialogs.h"
 
+#include "core/MessageBox.h"
 #include "core/QtText.h"
 #include "core/TextFunctions.h"
 
@@ -58,8 +59,7 @@ void ShowInformation(QWidget* parent, std::string_view text) {
     Handlers().info(std::string(text));
     return;
   }
-  QMessageBox box(QMessageBox::Information, QStringLiteral("VeoQuorvel"), ToQString(text), QMessageBox::Ok, parent);
-  box.exec();
+  ShowMessageBox(parent, BoxKind::Information, text);
 }
 
 std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter) {

@@ -5,7 +5,7 @@
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
-#include "launcher/MessageBox.h"
+#include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"

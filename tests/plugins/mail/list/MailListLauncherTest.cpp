@@ -3,7 +3,7 @@
 // launcher reports afterwards are reloaded.
 #include "MailListFixture.h"
 
-#include "launcher/MessageBox.h"
+#include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"

@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes with a single OK button, behind one function so that tests
-// can answer them.
+// can answer them. Each module links its own copy, so a test answers the boxes
+// of the code it links.
 #include <functional>
 #include <string>
 #include <string_view>

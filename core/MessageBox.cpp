@@ -1,4 +1,4 @@
-#include "launcher/MessageBox.h"
+#include "core/MessageBox.h"
 
 #include "core/QtText.h"
 
