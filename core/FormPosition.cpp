@@ -231,6 +231,19 @@ void ListViewColumnClick(QTreeView* view, int column) {
   if (auto* proxy = dynamic_cast<ListViewSortModel*>(view->model())) proxy->Resort();
 }
 
+namespace {
+// The comparison kind of a column (0 or 2 text, 1 number), and a cell as a number.
+int ColumnKind(const QAbstractItemModel* model, int col) {
+  return model->headerData(col, Qt::Horizontal, kColumnTagRole).toInt();
+}
+long long NumberOf(const QString& text) {
+  bool ok = false;
+  long long v = text.trimmed().toLongLong(&ok);
+  return ok ? v : 0;
+}
+int Sign(long long a, long long b) { return a < b ? -1 : a > b ? 1 : 0; }
+}  // namespace
+
 int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2) {
   const QAbstractItemModel* model = item1.model();
   if (!view || !model) return 0;
@@ -240,24 +253,32 @@ int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QMode
   int col = n - 1;
   QString a = model->index(item1.row(), col, item1.parent()).data(Qt::DisplayRole).toString();
   QString b = model->index(item2.row(), col, item2.parent()).data(Qt::DisplayRole).toString();
-  int kind = model->headerData(col, Qt::Horizontal, kColumnTagRole).toInt();
-  int result;
-  if (kind == 1) {
-    bool ok = false;
-    long long x = a.trimmed().toLongLong(&ok);
-    if (!ok) x = 0;
-    long long y = b.trimmed().toLongLong(&ok);
-    if (!ok) y = 0;
-    result = x < y ? -1 : x > y ? 1 : 0;
-  } else {
-    result = QString::localeAwareCompare(a, b);
-  }
+  int result = ColumnKind(model, col) == 1 ? Sign(NumberOf(a), NumberOf(b)) : QString::localeAwareCompare(a, b);
   return tag < 0 ? -result : result;
 }
 
 ListViewSortModel::ListViewSortModel(QTreeView* view, QObject* parent) : QSortFilterProxyModel(parent), view_(view) {}
 
+void ListViewSortModel::setSourceModel(QAbstractItemModel* source) {
+  if (sourceModel()) disconnect(sourceModel(), nullptr, this, nullptr);
+  keysValid_ = false;
+  QSortFilterProxyModel::setSourceModel(source);
+  if (!source) return;
+  // Any change to the source makes the fetched keys stale.
+  auto stale = [this] { keysValid_ = false; };
+  connect(source, &QAbstractItemModel::modelReset, this, stale);
+  connect(source, &QAbstractItemModel::layoutChanged, this, stale);
+  connect(source, &QAbstractItemModel::dataChanged, this, stale);
+  connect(source, &QAbstractItemModel::rowsInserted, this, stale);
+  connect(source, &QAbstractItemModel::rowsRemoved, this, stale);
+  connect(source, &QAbstractItemModel::rowsMoved, this, stale);
+  connect(source, &QAbstractItemModel::columnsInserted, this, stale);
+  connect(source, &QAbstractItemModel::columnsRemoved, this, stale);
+  connect(source, &QAbstractItemModel::headerDataChanged, this, stale);
+}
+
 void ListViewSortModel::Resort() {
+  keysValid_ = false;
   if (ListViewTag(view_) == 0) {
     sort(-1);  // back to the source order
     return;
@@ -266,8 +287,40 @@ void ListViewSortModel::Resort() {
   sort(0, Qt::AscendingOrder);
 }
 
+bool ListViewSortModel::PrepareKeys() const {
+  // The view's Tag is read once per sort: a property lookup costs more than a comparison.
+  if (keysValid_) return true;
+  const int tag = ListViewTag(view_);
+  const QAbstractItemModel* source = sourceModel();
+  int col = std::abs(tag) - 1;
+  if (!source || col < 0 || col >= source->columnCount()) return false;
+  const int rows = source->rowCount();
+  numeric_ = ColumnKind(source, col) == 1;
+  texts_.clear();
+  numbers_.clear();
+  if (numeric_)
+    numbers_.reserve(static_cast<size_t>(rows));
+  else
+    texts_.reserve(static_cast<size_t>(rows));
+  for (int r = 0; r < rows; ++r) {
+    QString text = source->index(r, col).data(Qt::DisplayRole).toString();
+    if (numeric_)
+      numbers_.push_back(NumberOf(text));
+    else
+      texts_.push_back(std::move(text));
+  }
+  keysTag_ = tag;
+  keysValid_ = true;
+  return true;
+}
+
 bool ListViewSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-  return ListViewCompare(view_, left, right) < 0;
+  // Keys are kept for flat lists only; rows of a tree compare one by one.
+  if (left.parent().isValid() || right.parent().isValid() || !PrepareKeys())
+    return ListViewCompare(view_, left, right) < 0;
+  const auto a = static_cast<size_t>(left.row()), b = static_cast<size_t>(right.row());
+  int result = numeric_ ? Sign(numbers_[a], numbers_[b]) : QString::localeAwareCompare(texts_[a], texts_[b]);
+  return (keysTag_ < 0 ? -result : result) < 0;
 }
 
 }  // namespace qv

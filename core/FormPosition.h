@@ -70,18 +70,27 @@ void ListViewColumnClick(QTreeView* view, int column);
 // The compare handler: below, at or above 0 as item1 sorts before, with or after item2.
 int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2);
 
-// A proxy that sorts a view's rows by its Tag through ListViewCompare. Put it
-// between the view and its model; ListViewColumnClick re-sorts through it.
+// A proxy that sorts a view's rows by its Tag, as ListViewCompare orders them.
+// Put it between the view and its model; ListViewColumnClick re-sorts through
+// it. The sort column's texts of a flat list are fetched once per sort, not on
+// every comparison.
 class ListViewSortModel : public QSortFilterProxyModel {
  public:
   ListViewSortModel(QTreeView* view, QObject* parent = nullptr);
   void Resort();
+  void setSourceModel(QAbstractItemModel* source) override;
 
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
  private:
+  bool PrepareKeys() const;
   QTreeView* view_;
+  mutable bool keysValid_ = false;
+  mutable int keysTag_ = 0;
+  mutable bool numeric_ = false;
+  mutable std::vector<QString> texts_;
+  mutable std::vector<long long> numbers_;
 };
 
 }  // namespace qv
