@@ -360,6 +360,9 @@ TEST(Reduce, HighQualityPaletteAndPixelsOfKnownPictures) {
       {"photo to 4 bits", Photo(320, 240), qkpf4Bit, 16, 0x4acf9b4fae745bb1},
       {"grey ramp", GreyRamp(), qkpf8Bit, 256, 0xd9fd4c22b9b5f74a},
       {"few colours in odd counts", FewColoursInOddCounts(), qkpf8Bit, 7, 0x54b4e55aa95f6be5},
+      // 3 var(red) and 4 var(green) are both 8 exactly; the split goes on
+      // green, so the colour with the most green comes first.
+      {"equal variance terms", {{0x000300, 0x020000, 0x040000}}, qkpf8Bit, 3, 0xd0a9f7f9135d4bce},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
