@@ -8,6 +8,12 @@ namespace {
 
 int32_t Scan(const TcvApi& tcv, const Bytes& midi) { return tcv.scan(midi.data(), static_cast<int32_t>(midi.size())); }
 
+Bytes InitialPrograms(const TcvApi& tcv) {
+  uint8_t p[16];
+  tcv.getInitVoice(p);
+  return Bytes(p, p + 16);
+}
+
 Bytes UsedVoice(const TcvApi& tcv) {
   uint8_t t[128];
   tcv.getUsedVoice(t);
@@ -55,10 +61,9 @@ TEST(TcvScan, GathersSongDataAndInitialPrograms) {
   EXPECT_STREQ(title, "First Song");
   EXPECT_STREQ(copyright, "(c) Quorvel");
 
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   const uint8_t expected[16] = {5, 10, 0, 0, 0, 10, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(Bytes(programs, programs + 16), Bytes(expected, expected + 16));
+  EXPECT_EQ(programs, Bytes(expected, expected + 16));
   const uint32_t programSet[16] = {1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
   for (int c = 0; c < 16; ++c) EXPECT_EQ(info.U32(284 + 4 * c), programSet[c]) << "channel " << c;
 
@@ -178,8 +183,7 @@ TEST(TcvScan, ReadsNothingAfterTheEndOfTrackEvent) {
   midi.insert(midi.end(), after.begin(), after.end());
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 3);
   EXPECT_EQ(programs[1], 0xFF);
   EXPECT_EQ(ToHex(TrackEvents(FreshRingtone(tcv, midi))), "00 C0 03 00 FF 2F 00");
@@ -231,8 +235,7 @@ TEST(TcvScan, ReadsRunningStatusAndSkipsADataByteBeforeAnyStatus) {
                          .File();
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[2], 5);
   EXPECT_EQ(programs[1], 0);
   const Bytes used = UsedVoice(tcv);
@@ -261,8 +264,7 @@ TEST(TcvScan, LongMetaEventsAreSteppedOverWhole) {
   const Bytes midi = SmfBuilder().Meta(0, 0x05, std::string(200, '\xC0')).Program(0, 0, 42).End().File();
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 42);
 }
 
@@ -274,8 +276,7 @@ TEST(TcvScan, ADeltaTimeLongerThanFourBytesEndsTheWalk) {
   midi[21] = static_cast<uint8_t>(midi.size() - 22);
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 3);
   EXPECT_EQ(programs[1], 0xFF) << "nothing after the bad delta is read";
 }
@@ -298,8 +299,7 @@ TEST(TcvScan, LaterScanKeepsEarlierSongTextsButResetsProgramsAndKey) {
   EXPECT_EQ(info.Range(20, 4), (Bytes{6, 3, 0x18, 8}));
   EXPECT_EQ(info.Range(28, 3), (Bytes{0x06, 0x1A, 0x80}));
   EXPECT_EQ(info.Range(25, 2), (Bytes{0xFF, 0xFF})) << "key signature is per scan";
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 0xFF);
   EXPECT_EQ(programs[1], 30);
   EXPECT_EQ(UsedVoice(tcv)[20], 0);
