@@ -338,9 +338,8 @@ class SplitTree {
   std::vector<Node> nodes;
   std::vector<TQkRGBQuad> palette;
 
-  // The runs of [first, first + count) lie in buffers[depth % 2]; a split
-  // moves them, lower part first, into the same places of the other buffer.
-  void Build(uint32_t* const (&buffers)[2], size_t first, size_t count, const Sums& sums, uint32_t node, int depth) {
+  // Builds the node for count runs, whose sums are given.
+  void Build(uint32_t* runs, size_t count, const Sums& sums, uint32_t node, int depth) {
     if (count == 0) return EmptySteps(depth, target_, step_);
     const Stats st = StatsOf(sums);
     if (depth == target_) {
@@ -360,27 +359,26 @@ class SplitTree {
     nodes[node].kind = ch;
     nodes[node].split = t;
 
-    const uint32_t* in = buffers[depth % 2] + first;
-    uint32_t* out = buffers[(depth + 1) % 2] + first;
-    size_t lo = 0, hi = count;
+    // Lower part first, in place and without branches: which side a run
+    // goes to is unpredictable. [0, lo) is lower, [lo, i) upper.
+    size_t lo = 0;
     const int shift = kShift[ch];
-    for (size_t i = 0; i < count; ++i) {  // branch-free: the sides are unpredictable
-      const uint32_t run = in[i];
-      const bool up = int((run >> shift) & 0xFF) > t;
-      out[up ? hi - 1 : lo] = run;
-      lo += !up;
-      hi -= up;
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t run = runs[i];
+      runs[i] = runs[lo];
+      runs[lo] = run;
+      lo += int((run >> shift) & 0xFF) <= t;
     }
     // Sum the smaller part; the other is what remains of the node's sums.
-    const Sums lower = lo <= count - lo ? SumsOf(out, lo) : sums - SumsOf(out + lo, count - lo);
+    const Sums lower = lo <= count - lo ? SumsOf(runs, lo) : sums - SumsOf(runs + lo, count - lo);
     const Sums upper = sums - lower;
 
     const uint32_t above = NewNode();
     nodes[node].above = above;
-    Build(buffers, first + lo, count - lo, upper, above, depth + 1);
+    Build(runs + lo, count - lo, upper, above, depth + 1);
     const uint32_t below = NewNode();
     nodes[node].below = below;
-    Build(buffers, first, lo, lower, below, depth + 1);
+    Build(runs, lo, lower, below, depth + 1);
   }
 
  private:
@@ -455,14 +453,12 @@ class TreeTable {
 
 TQkDIBImage ReduceHigh(const TQkDIBImage& src, int depth, bool useFMO, const TQkProgressStep& step) {
   const size_t pixels = std::max<size_t>(1, size_t(src.Width()) * size_t(src.Rows()));
-  // The two buffers the splits move the runs between, left uninitialised.
-  std::unique_ptr<uint32_t[]> runs(new uint32_t[pixels]), scratch(new uint32_t[pixels]);
+  // Left uninitialised: only the runs found are written and read.
+  std::unique_ptr<uint32_t[]> runs(new uint32_t[pixels]);
   const size_t count = CollectRuns(src, runs.get());
   SplitTree tree(depth, step);
-  uint32_t* const buffers[2] = {runs.get(), scratch.get()};
-  tree.Build(buffers, 0, count, SumsOf(runs.get(), count), 0, 0);
+  tree.Build(runs.get(), count, SumsOf(runs.get(), count), 0, 0);
   runs.reset();
-  scratch.reset();
 
   const TreeTable table(tree);
   TQkDIBImage out = Indexed(src, depth, useFMO, tree.palette);
