@@ -167,21 +167,17 @@ inline uint64_t BitsFrom(unsigned bit) { return bit >= 64 ? 0 : ~uint64_t{0} << 
 
 namespace {
 
-// One parse of src into dst (a buffer of the same size) and the cell and row
-// arrays. Cells and rows are written through raw pointers and the arrays'
-// sizes set at the end; each block first makes room for all it can add.
-template <class Classifier, class Cell>
-__attribute__((always_inline)) inline bool RunParser(std::string_view text, char* dst,
-                                                     csvdetail::PodArray<Cell>& cellArray,
-                                                     csvdetail::PodArray<size_t>& rowArray, bool joinedOnly,
-                                                     size_t& kept) {
-  const char* const src = text.data();
-  const size_t n = text.size();
-  Cell* cells = cellArray.data();
-  size_t nc = cellArray.size(), cellRoom = cellArray.capacity();
-  size_t* rows = rowArray.data();
-  size_t nr = rowArray.size(), rowRoom = rowArray.capacity();
-
+// The parser's state between blocks, and the block steps that need more than
+// the common case. Cells and rows are written through raw pointers; each
+// block first makes room for all it can add.
+template <class Cell>
+struct ParseState {
+  const char* src;
+  char* dst;  // a buffer of the text's size
+  size_t n;
+  Cell* cells;
+  size_t* rows;
+  size_t nc = 0, nr = 0;
   // The current cell: its text starts at cellStart, its content at cs (after
   // an opening quote). Content bytes up to r are in place in dst less shift
   // (the quotes dropped so far); bytes from r on are not yet taken.
@@ -189,21 +185,79 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   size_t next = 0;  // bytes before this are taken
   size_t sum = 0;   // bytes in cells
   bool quoted = false;
-  auto take = [&](size_t to) {
+
+  void Take(size_t to) {
     if (shift && to > r) std::memmove(dst + r - shift, src + r, to - r);
     r = to;
-  };
-  auto endCell = [&](size_t at) {
-    take(at);
+  }
+  void EndCell(size_t at) {
+    Take(at);
     const size_t len = at - shift - cs;
     cells[nc++] = Cell{static_cast<uint32_t>(cs), static_cast<uint32_t>(len)};
     sum += len;
-  };
-  auto startCell = [&](size_t at) {
+  }
+  void StartCell(size_t at) {
     cellStart = cs = r = at;
     shift = 0;
-  };
+  }
 
+  // The block at b event by event, from the first event not yet taken: for
+  // doubled quotes, text after a closing quote, quotes inside a cell and CRs
+  // that skip a byte that matters. Returns where the blocks start anew (after
+  // a skipped lead byte), or 0.
+  __attribute__((noinline)) size_t SlowBlock(size_t b, uint64_t events, uint64_t quotes, uint64_t commas,
+                                             uint64_t crs, uint64_t crLead) {
+    while (events) {
+      const uint64_t ev = quoted ? events & quotes : events;
+      if (!ev) return 0;
+      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(ev));
+      const size_t p = b + bit;
+      events &= BitsFrom(bit + 1);
+      if (quoted) {
+        // A doubled quote keeps one of the two; a single one closes.
+        const bool pair = p + 1 < n && src[p + 1] == '"';
+        Take(p + pair);
+        r = p + 1 + pair;
+        shift += 1;
+        if (pair) {
+          next = p + 2;
+          events &= BitsFrom(bit + 2);
+        } else {
+          quoted = false;
+        }
+      } else if ((commas >> bit) & 1) {
+        EndCell(p);
+        StartCell(p + 1);
+        next = p + 1;
+      } else if ((crs >> bit) & 1) {
+        // The row ends and the byte after the CR is skipped, whatever it is.
+        EndCell(p);
+        rows[nr++] = nc;
+        StartCell(p + 2);
+        next = p + 2;
+        events &= BitsFrom(bit + 2);
+        // A skipped lead byte pairs with nothing: the trail bytes found for
+        // this block no longer hold, so the blocks start anew after it.
+        if ((crLead >> bit) & 1) return p + 2;
+      } else if (p == cellStart) {  // a quote opens only an empty cell
+        quoted = true;
+        cs = r = p + 1;
+      }
+    }
+    return 0;
+  }
+};
+
+template <class Classifier, class Cell>
+__attribute__((always_inline)) inline bool RunParser(std::string_view text, char* dst,
+                                                     csvdetail::PodArray<Cell>& cellArray,
+                                                     csvdetail::PodArray<size_t>& rowArray, bool joinedOnly,
+                                                     size_t& kept) {
+  ParseState<Cell> st{text.data(), dst, text.size(), cellArray.data(), rowArray.data()};
+  st.nc = cellArray.size();
+  st.nr = rowArray.size();
+  const char* const src = text.data();
+  const size_t n = text.size();
   uint64_t carry = 0;
   alignas(64) char tail[64];
   size_t b = 0;
@@ -228,129 +282,73 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       if ((((m.cr << 1) | crBefore) ^ m.lf) & ~beyond) return false;
       if (b + len == n && src[n - 1] != '\n') return false;
     }
-    if (cellRoom - nc < 65) {
-      cellArray.ResizeUninit(nc);
-      cellArray.Reserve(nc + 65);
-      cells = cellArray.data();
-      cellRoom = cellArray.capacity();
+    if (cellArray.capacity() - st.nc < 65) {
+      cellArray.ResizeUninit(st.nc);
+      cellArray.Reserve(st.nc + 65);
+      st.cells = cellArray.data();
     }
-    if (rowRoom - nr < 65) {
-      rowArray.ResizeUninit(nr);
-      rowArray.Reserve(nr + 65);
-      rows = rowArray.data();
-      rowRoom = rowArray.capacity();
+    if (rowArray.capacity() - st.nr < 65) {
+      rowArray.ResizeUninit(st.nr);
+      rowArray.Reserve(st.nr + 65);
+      st.rows = rowArray.data();
     }
     const uint64_t quotes = m.quote & ~trail, commas = m.comma & ~trail, crs = m.cr & ~trail;
-    uint64_t events = (quotes | commas | crs) & BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
+    const uint64_t from = BitsFrom(st.next > b ? static_cast<unsigned>(st.next - b) : 0);
     // CRs whose skipped byte is a lead byte.
-    const uint64_t leadAfter = (m.lead >> 1) | (len == 64 && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
-    const uint64_t crLead = crs & leadAfter;
-    size_t restart = 0;
-    while (true) {
-      if (!quoted && shift == 0) {
-        // Plain cells, the usual case: every comma and CR up to the next
-        // quote ends one, with nothing to move. The positions are listed
-        // first, so that each cell is a few independent steps.
-        unsigned at[64];
-        unsigned count = 0;
-        for (uint64_t e = events; e; e &= e - 1) at[count++] = static_cast<unsigned>(__builtin_ctzll(e));
-        unsigned i = 0;
-        if (!(((crs << 1) & events) | crLead)) {
-          // No CR here skips a byte that matters, so each event stands alone.
-          for (; i < count; ++i) {
-            const unsigned bit = at[i];
-            const size_t p = b + bit;
-            if ((quotes >> bit) & 1) {
-              // A quoted cell closed by a single quote right before a comma or
-              // CR in this block is a slice too; anything else is left to
-              // the general steps below.
-              const uint64_t later = quotes & BitsFrom(bit + 1);
-              if (p != cs || !later) break;
-              const unsigned close = static_cast<unsigned>(__builtin_ctzll(later)), d = close + 1;
-              if (d >= 64 || !(((commas | crs) >> d) & 1)) break;
-              const size_t len = close - bit - 1;
-              cells[nc++] = Cell{static_cast<uint32_t>(p + 1), static_cast<uint32_t>(len)};
-              sum += len;
-              const size_t isCr = (crs >> d) & 1;
-              rows[nr] = nc;
-              nr += isCr;
-              cs = b + d + 1 + isCr;
-              while (at[i] != d) ++i;
-              continue;
-            }
-            const size_t isCr = (crs >> bit) & 1;
-            const size_t len = p - cs;
-            cells[nc++] = Cell{static_cast<uint32_t>(cs), static_cast<uint32_t>(len)};
-            sum += len;
-            // The row ends at a CR, and the byte after the CR is skipped.
-            rows[nr] = nc;
-            nr += isCr;
-            cs = p + 1 + isCr;
-          }
-          cellStart = r = cs;
-          next = cs;
-          if (i == count) break;
-          events &= BitsFrom(at[i]);
-        } else {
-          while (events) {
-            const unsigned bit = static_cast<unsigned>(__builtin_ctzll(events));
-            if ((quotes >> bit) & 1) break;
-            const size_t p = b + bit;
-            const uint64_t isCr = (crs >> bit) & 1;
-            const size_t len = p - cs;
-            cells[nc++] = Cell{static_cast<uint32_t>(cs), static_cast<uint32_t>(len)};
-            sum += len;
-            rows[nr] = nc;
-            nr += isCr;
-            cellStart = cs = r = p + 1 + isCr;
-            // The byte after a CR is skipped, whatever it is.
-            events = (events & (events - 1)) & ~((isCr << bit) << 1);
-            if ((crLead >> bit) & 1) {
-              // A skipped lead byte pairs with nothing: the trail bytes found
-              // for this block no longer hold, so the blocks start anew after it.
-              restart = cs;
-              break;
-            }
-          }
-          next = cs;
-          if (restart || !events) break;
-        }
+    const uint64_t leadAfter =
+        (m.lead >> 1) | (len == 64 && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
+
+    // The common block: every quote opens a cell or closes it right before
+    // its comma or CR, and no CR skips a byte that matters. The quoted
+    // stretches are then the running parity of the quotes (a cell may come in
+    // quoted and leave quoted), and each comma or CR outside them ends a cell
+    // whose content is its text less the quotes around it: no decision per
+    // cell.
+    const uint64_t q = quotes & from;
+    uint64_t inside = q;
+    inside ^= inside << 1;
+    inside ^= inside << 2;
+    inside ^= inside << 4;
+    inside ^= inside << 8;
+    inside ^= inside << 16;
+    inside ^= inside << 32;
+    if (st.quoted) inside = ~inside;
+    const uint64_t endComma = commas & from & ~inside, endCr = crs & from & ~inside;
+    const uint64_t ends = endComma | endCr;
+    const uint64_t starts = (endComma << 1) | (endCr << 2) |
+                            (!st.quoted && st.cs >= b && st.cs < b + 64 ? uint64_t{1} << (st.cs - b) : 0);
+    const bool simple = st.shift == 0 && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
+                        !((endCr << 1) & (quotes | commas | crs)) && !(endCr & leadAfter);
+    if (simple) {
+      Cell* cells = st.cells;
+      size_t* rows = st.rows;
+      size_t nc = st.nc, nr = st.nr, sum = st.sum;
+      size_t start = st.quoted ? st.cellStart : st.cs;
+      for (uint64_t e = ends; e; e &= e - 1) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctzll(e));
+        const size_t p = b + bit;
+        const size_t isCr = (endCr >> bit) & 1;
+        const size_t quotedCell = start >= b ? (q >> ((start - b) & 63)) & 1 : st.quoted;
+        const size_t cellLen = p - start - 2 * quotedCell;
+        cells[nc++] = Cell{static_cast<uint32_t>(start + quotedCell), static_cast<uint32_t>(cellLen)};
+        sum += cellLen;
+        rows[nr] = nc;
+        nr += isCr;
+        start = p + 1 + isCr;
       }
-      const uint64_t ev = quoted ? events & quotes : events;
-      if (!ev) break;
-      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(ev));
-      const size_t p = b + bit;
-      events &= BitsFrom(bit + 1);
-      if (quoted) {
-        // A doubled quote keeps one of the two; a single one closes.
-        const bool pair = p + 1 < n && src[p + 1] == '"';
-        take(p + pair);
-        r = p + 1 + pair;
-        shift += 1;
-        if (pair) {
-          next = p + 2;
-          events &= BitsFrom(bit + 2);
-        } else {
-          quoted = false;
-        }
-      } else if ((commas >> bit) & 1) {
-        endCell(p);
-        startCell(p + 1);
-      } else if ((crs >> bit) & 1) {
-        endCell(p);
-        rows[nr++] = nc;
-        startCell(p + 2);
-        next = p + 2;
-        events &= BitsFrom(bit + 2);
-        if (p + 1 < n && cp932::IsLeadByte(src[p + 1])) {
-          restart = p + 2;
-          break;
-        }
-      } else if (p == cellStart) {  // a quote opens only an empty cell
-        quoted = true;
-        cs = r = p + 1;
-      }
+      st.nc = nc;
+      st.nr = nr;
+      st.sum = sum;
+      // The last cell goes on into the next block, quoted when its opening
+      // quote is still open.
+      st.quoted = inside >> 63;
+      st.cellStart = st.next = start;
+      st.cs = st.r = start + st.quoted;
+      b += 64;
+      continue;
     }
+    const uint64_t events = (quotes | commas | crs) & from;
+    const size_t restart = st.SlowBlock(b, events, quotes, commas, crs, crs & leadAfter);
     if (restart) {
       b = restart;
       carry = 0;
@@ -359,26 +357,26 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     }
   }
   // A non-empty last cell, and the last row unless it has no cells.
-  if (nc == cellRoom) {
-    cellArray.ResizeUninit(nc);
-    cellArray.Reserve(nc + 1);
-    cells = cellArray.data();
+  if (st.nc == cellArray.capacity()) {
+    cellArray.ResizeUninit(st.nc);
+    cellArray.Reserve(st.nc + 1);
+    st.cells = cellArray.data();
   }
   // A CR as the last byte leaves the next cell beyond the end.
-  cs = std::min(cs, n);
-  r = std::max(std::min(r, n), cs);
-  if (n - shift > cs) endCell(n);
-  if (nc > (nr == 0 ? 0 : rows[nr - 1])) {
-    if (nr == rowRoom) {
-      rowArray.ResizeUninit(nr);
-      rowArray.Reserve(nr + 1);
-      rows = rowArray.data();
+  st.cs = std::min(st.cs, n);
+  st.r = std::max(std::min(st.r, n), st.cs);
+  if (n - st.shift > st.cs) st.EndCell(n);
+  if (st.nc > (st.nr == 0 ? 0 : st.rows[st.nr - 1])) {
+    if (st.nr == rowArray.capacity()) {
+      rowArray.ResizeUninit(st.nr);
+      rowArray.Reserve(st.nr + 1);
+      st.rows = rowArray.data();
     }
-    rows[nr++] = nc;
+    st.rows[st.nr++] = st.nc;
   }
-  cellArray.ResizeUninit(nc);
-  rowArray.ResizeUninit(nr);
-  kept = sum;
+  cellArray.ResizeUninit(st.nc);
+  rowArray.ResizeUninit(st.nr);
+  kept = st.sum;
   return true;
 }
 
