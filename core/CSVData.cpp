@@ -163,10 +163,6 @@ inline uint64_t TrailBytes(uint64_t lead, uint64_t& carry) {
 // Bits at and above bit; none when bit is 64.
 inline uint64_t BitsFrom(unsigned bit) { return bit >= 64 ? 0 : ~uint64_t{0} << bit; }
 
-}  // namespace
-
-namespace {
-
 // The parser's state between blocks, and the block steps that need more than
 // the common case. Cells and rows are written through raw pointers; each
 // block first makes room for all it can add.
@@ -253,11 +249,16 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
                                                      csvdetail::PodArray<Cell>& cellArray,
                                                      csvdetail::PodArray<size_t>& rowArray, bool joinedOnly,
                                                      size_t& kept) {
-  ParseState<Cell> st{text.data(), dst, text.size(), cellArray.data(), rowArray.data()};
-  st.nc = cellArray.size();
-  st.nr = rowArray.size();
   const char* const src = text.data();
   const size_t n = text.size();
+  // The state lives in locals while blocks take the common way and goes
+  // through st only for the event steps.
+  ParseState<Cell> st{src, dst, n, cellArray.data(), rowArray.data()};
+  Cell* cells = cellArray.data();
+  size_t* rows = rowArray.data();
+  size_t nc = cellArray.size(), nr = rowArray.size(), cellRoom = cellArray.capacity(), rowRoom = rowArray.capacity();
+  size_t cellStart = 0, cs = 0, next = 0, sum = 0;
+  bool quoted = false;
   uint64_t carry = 0;
   alignas(64) char tail[64];
   size_t b = 0;
@@ -265,11 +266,11 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     const size_t len = std::min<size_t>(64, n - b);
     const char* block = src + b;
     if (len == 64) {
-      if (dst != src) std::memcpy(dst + b, block, 64);
+      std::memcpy(dst + b, block, 64);
     } else {
       std::memset(tail, 0, sizeof tail);
       std::memcpy(tail, block, len);
-      if (dst != src) std::memcpy(dst + b, block, len);
+      std::memcpy(dst + b, block, len);
       block = tail;
     }
     const BlockMasks m = Classifier::Classify(block);
@@ -282,18 +283,20 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       if ((((m.cr << 1) | crBefore) ^ m.lf) & ~beyond) return false;
       if (b + len == n && src[n - 1] != '\n') return false;
     }
-    if (cellArray.capacity() - st.nc < 65) {
-      cellArray.ResizeUninit(st.nc);
-      cellArray.Reserve(st.nc + 65);
-      st.cells = cellArray.data();
+    if (cellRoom - nc < 65) {
+      cellArray.ResizeUninit(nc);
+      cellArray.Reserve(nc + 65);
+      cells = cellArray.data();
+      cellRoom = cellArray.capacity();
     }
-    if (rowArray.capacity() - st.nr < 65) {
-      rowArray.ResizeUninit(st.nr);
-      rowArray.Reserve(st.nr + 65);
-      st.rows = rowArray.data();
+    if (rowRoom - nr < 65) {
+      rowArray.ResizeUninit(nr);
+      rowArray.Reserve(nr + 65);
+      rows = rowArray.data();
+      rowRoom = rowArray.capacity();
     }
     const uint64_t quotes = m.quote & ~trail, commas = m.comma & ~trail, crs = m.cr & ~trail;
-    const uint64_t from = BitsFrom(st.next > b ? static_cast<unsigned>(st.next - b) : 0);
+    const uint64_t from = BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
     // CRs whose skipped byte is a lead byte.
     const uint64_t leadAfter =
         (m.lead >> 1) | (len == 64 && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
@@ -312,43 +315,47 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     inside ^= inside << 8;
     inside ^= inside << 16;
     inside ^= inside << 32;
-    if (st.quoted) inside = ~inside;
+    if (quoted) inside = ~inside;
     const uint64_t endComma = commas & from & ~inside, endCr = crs & from & ~inside;
     const uint64_t ends = endComma | endCr;
-    const uint64_t starts = (endComma << 1) | (endCr << 2) |
-                            (!st.quoted && st.cs >= b && st.cs < b + 64 ? uint64_t{1} << (st.cs - b) : 0);
-    const bool simple = st.shift == 0 && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
+    const uint64_t starts =
+        (endComma << 1) | (endCr << 2) | (!quoted && cs >= b && cs < b + 64 ? uint64_t{1} << (cs - b) : 0);
+    // A cell whose bytes moved (st.shift) stays with the event steps to its end.
+    const bool simple = !st.shift && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
                         !((endCr << 1) & (quotes | commas | crs)) && !(endCr & leadAfter);
     if (simple) {
-      Cell* cells = st.cells;
-      size_t* rows = st.rows;
-      size_t nc = st.nc, nr = st.nr, sum = st.sum;
-      size_t start = st.quoted ? st.cellStart : st.cs;
+      size_t start = quoted ? cellStart : cs;
+      // Whether the cell at start is quoted: the one that came in from the
+      // block before knows; every later one starts inside this block.
+      uint64_t quotedCell = start >= b ? (q >> (start - b)) & 1 : quoted;
       for (uint64_t e = ends; e; e &= e - 1) {
         const unsigned bit = static_cast<unsigned>(__builtin_ctzll(e));
         const size_t p = b + bit;
-        const size_t isCr = (endCr >> bit) & 1;
-        const size_t quotedCell = start >= b ? (q >> ((start - b) & 63)) & 1 : st.quoted;
+        const uint64_t isCr = (endCr >> bit) & 1;
         const size_t cellLen = p - start - 2 * quotedCell;
         cells[nc++] = Cell{static_cast<uint32_t>(start + quotedCell), static_cast<uint32_t>(cellLen)};
         sum += cellLen;
         rows[nr] = nc;
         nr += isCr;
         start = p + 1 + isCr;
+        quotedCell = (q >> bit >> 1 >> isCr) & 1;
       }
-      st.nc = nc;
-      st.nr = nr;
-      st.sum = sum;
       // The last cell goes on into the next block, quoted when its opening
       // quote is still open.
-      st.quoted = inside >> 63;
-      st.cellStart = st.next = start;
-      st.cs = st.r = start + st.quoted;
+      quoted = inside >> 63;
+      cellStart = next = start;
+      cs = start + quoted;
       b += 64;
       continue;
     }
+    st.cells = cells;
+    st.rows = rows;
+    st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
+    if (!st.shift) st.cellStart = cellStart, st.cs = st.r = cs;
     const uint64_t events = (quotes | commas | crs) & from;
     const size_t restart = st.SlowBlock(b, events, quotes, commas, crs, crs & leadAfter);
+    nc = st.nc, nr = st.nr, sum = st.sum, next = st.next, quoted = st.quoted;
+    cellStart = st.cellStart, cs = st.cs;
     if (restart) {
       b = restart;
       carry = 0;
@@ -356,8 +363,13 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       b += 64;
     }
   }
+  st.cells = cells;
+  st.rows = rows;
+  st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
+  st.cellStart = cellStart;
+  if (!st.shift) st.cs = st.r = cs;
   // A non-empty last cell, and the last row unless it has no cells.
-  if (st.nc == cellArray.capacity()) {
+  if (st.nc == cellRoom) {
     cellArray.ResizeUninit(st.nc);
     cellArray.Reserve(st.nc + 1);
     st.cells = cellArray.data();
@@ -367,7 +379,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   st.r = std::max(std::min(st.r, n), st.cs);
   if (n - st.shift > st.cs) st.EndCell(n);
   if (st.nc > (st.nr == 0 ? 0 : st.rows[st.nr - 1])) {
-    if (st.nr == rowArray.capacity()) {
+    if (st.nr == rowRoom) {
       rowArray.ResizeUninit(st.nr);
       rowArray.Reserve(st.nr + 1);
       st.rows = rowArray.data();
