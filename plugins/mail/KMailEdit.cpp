@@ -723,7 +723,9 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
       const QRect run(box.x, top, width, l.height);
       if (sel) painter.fillRect(run, powerOff_ ? ToQColor(powerOffColor_) : highlight);
       painter.save();
-      painter.setClipRect(run);
+      // Glyphs may reach a little past their advance; only the text area's
+      // right edge cuts them.
+      painter.setClipRect(QRect(run.left(), top, std::max(0, TextArea().right() + 1 - run.left()), l.height));
       painter.setFont(PartClickable(text, at) ? linkFont : plainFont);
       painter.setPen(partColor(at, sel));
       painter.drawText(QPoint(box.x, top + ascent), qv::ToQString(bytes));

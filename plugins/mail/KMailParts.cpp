@@ -90,6 +90,20 @@ bool IsAddressChar(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a tag's text comes back as the same tag once written: a lead byte
+// at its end would take the closing ">" as its trail byte, and a kept tag
+// written as "<<" would read as a literal "<".
+bool WritableTagText(std::string_view text, bool kept) {
+  if (kept && !text.empty() && text[0] == '<') return false;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t n = cp932::CharLength(text, i);
+    if (n == 1 && cp932::IsLeadByte(text[i])) return false;
+    i += n;
+  }
+  return true;
+}
+
 enum LinkKind : uint8_t { kNoLink = 0, kPhone = 1, kMailAddress = 2, kWebAddress = 3, kMenuLine = 4 };
 
 void Mark(std::vector<uint8_t>& kinds, size_t from, size_t to, LinkKind kind) {
@@ -212,10 +226,13 @@ size_t ValidPartLength(std::string_view data, size_t pos) {
       // The text must come back as the same tag once written as markup.
       const std::string_view text = data.substr(pos + kPartHead + 2, length);
       if (type == '6' && (text.empty() || text[0] == '<')) return 0;
-      for (size_t i = 0; i < text.size(); i += cp932::CharLength(text, i)) {
-        if (text[i] == '>' || text[i] == '\r') return 0;
-        // A lead byte at the end would take the closing ">" as its trail byte.
-        if (cp932::IsLeadByte(text[i]) && i + 1 == text.size()) return 0;
+      for (size_t i = 0; i < text.size();) {
+        const size_t n = MarkupCharLength(text, i);
+        const std::string_view ch = text.substr(i, n);
+        if (ch == ">" || ch == "\r\n") return 0;
+        // A lead byte or CR at the end would take the closing ">" with it.
+        if (n == 1 && i + 1 == text.size() && (cp932::IsLeadByte(ch[0]) || ch[0] == '\r')) return 0;
+        i += n;
       }
       return kPartHead + 2 + length;
     }
@@ -343,7 +360,10 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     AppendWithHead(out, heads.Head(type, c, b), type, ch);
     ++content;
   };
-  auto emitTag = [&](int type, std::string_view text) { AppendWithHead(out, heads.Head(type, c, b), type, text); };
+  auto emitTag = [&](int type, std::string_view text) {
+    if (type == ttLineBreak || WritableTagText(text, type == ttKeptTag))
+      AppendWithHead(out, heads.Head(type, c, b), type, text);
+  };
 
   auto closeTag = [&](std::string_view tag) {
     if (tag.empty()) return;
@@ -379,7 +399,7 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
         emitTag(ttPicture, rest);
         ++content;
       }
-    } else if (StartsWith(tag, "BODY=")) {
+    } else if (SameTextNoCase(tag.substr(0, 5), "BODY=")) {
       size_t from = 0;
       while (from <= tag.size()) {
         size_t semi = tag.find(';', from);
@@ -417,6 +437,8 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     const size_t len = MarkupCharLength(markup, i);
     const std::string_view ch = markup.substr(i, len);
     i += len;
+    // A lead byte or CR cut off at the very end is no character.
+    if (i == markup.size() && len == 1 && (cp932::IsLeadByte(ch[0]) || ch[0] == '\r')) break;
     const bool lineEnd = ch == "\r\n";
     if (!inTag) {
       if (ch == "<") {
@@ -425,9 +447,12 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
       } else if (cutting) {
         continue;
       } else if (lineEnd) {
-        // A line of tags alone, and the empty lines after it, give no break.
-        if (closed == 0 || content > 0) emitTag(ttLineBreak, {});
-        closed = content = 0;
+        // A line of tags alone, and the empty lines after it, give no break
+        // until content or a break comes.
+        if (closed == 0 || content > 0) {
+          emitTag(ttLineBreak, {});
+          closed = content = 0;
+        }
       } else {
         emitChar(ch);
       }
@@ -522,7 +547,9 @@ std::string PlainToParts(std::string_view text, TColor c, bool b, const PicTextL
     const size_t len = cp932::CharLength(text, i);
     const std::string_view ch = text.substr(i, len);
     i += len;
-    if (ch == "\r") {
+    if (len == 1 && cp932::IsLeadByte(ch[0])) {
+      continue;  // cut off at the end
+    } else if (ch == "\r") {
       AppendWithHead(out, heads.Head(ttLineBreak, c, b), ttLineBreak, {});
     } else if (ch == "\n") {
       continue;
@@ -530,8 +557,10 @@ std::string PlainToParts(std::string_view text, TColor c, bool b, const PicTextL
       for (const std::string& line : picText) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos || std::string_view(line).substr(eq + 1) != ch) continue;
-        // A name too long for a part makes none.
-        AppendWithHead(out, heads.Head(ttPictogram, c, b), ttPictogram, std::string_view(line).substr(0, eq));
+        // A name too long for a part, or that no tag could hold, makes none.
+        const std::string_view name = std::string_view(line).substr(0, eq);
+        if (name.find_first_of(">\r\n") == std::string_view::npos && WritableTagText(name, false))
+          AppendWithHead(out, heads.Head(ttPictogram, c, b), ttPictogram, name);
         break;
       }
     } else {
