@@ -69,11 +69,15 @@ class TKMailEdit::Measurer : public LayoutHost {
 
   void FontChanged() {
     metrics_ = std::make_unique<QFontMetrics>(PlainFont(edit_.font()));
+    // Asking the font is slow next to a layout's per-part work: kept here.
+    height_ = std::max(1, metrics_->height());
+    ascent_ = metrics_->ascent();
     widths_.assign(65536, -1);
   }
   const QFontMetrics& Metrics() const { return *metrics_; }
+  int Ascent() const { return ascent_; }
 
-  int FontHeight() override { return std::max(1, metrics_->height()); }
+  int FontHeight() override { return height_; }
   int CharWidth(std::string_view ch) override {
     if (ch.empty()) return 0;
     const unsigned key = ch.size() == 1 ? static_cast<unsigned char>(ch[0])
@@ -105,6 +109,8 @@ class TKMailEdit::Measurer : public LayoutHost {
  private:
   TKMailEdit& edit_;
   std::unique_ptr<QFontMetrics> metrics_;
+  int height_ = 1;
+  int ascent_ = 0;
   std::vector<int> widths_;
 };
 
@@ -658,7 +664,7 @@ void TKMailEdit::paintEvent(QPaintEvent*) {
       painter.setFont(font);
       painter.setPen(ToQColor(typingColor_));
       const int x = doc_.XOfPos(doc_.Caret(), area.left());
-      painter.drawText(QPoint(x, caret.top() + measurer_->Metrics().ascent()), preedit_);
+      painter.drawText(QPoint(x, caret.top() + measurer_->Ascent()), preedit_);
     }
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.fillRect(caret, Qt::white);
@@ -680,7 +686,7 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
   const QFont plainFont = PlainFont(font());
   QFont linkFont = plainFont;
   linkFont.setUnderline(true);
-  const int ascent = measurer_->Metrics().ascent();
+  const int ascent = measurer_->Ascent();
   const std::string_view text = l.text;
   auto selected = [&](const PartBox& box) { return box.pos >= selFrom && box.pos < selTo; };
   auto partColor = [&](size_t at, bool sel) {
