@@ -186,7 +186,7 @@ void TKMailEdit::LoadParts(const std::string& parts) {
   pendingLead_ = 0;
   clickableSel_ = false;
   typingCaret_ = std::string::npos;
-  Edited(true, true);
+  Edited(true, true, true);
 }
 
 void TKMailEdit::SetMarkupText(std::string_view markup) {
@@ -255,12 +255,14 @@ void TKMailEdit::InsertParts(std::string_view parts) {
   Edited(true, true);
 }
 
-void TKMailEdit::Edited(bool content, bool scrollToCaret) {
+void TKMailEdit::Edited(bool content, bool scrollToCaret, bool loaded) {
   if (scrollToCaret) doc_.ScrollLineIntoView(doc_.LineOfPos(doc_.Caret()));
   TakeTypingAttributes();
   UpdateInputMethod();
+  // A load tells of its lines first, an edit of its content first.
+  if (loaded) emit OnScrollChange();
   if (content) emit OnChange();
-  emit OnScrollChange();
+  if (!loaded) emit OnScrollChange();
   if (doc_.Anchor() != lastAnchor_ || doc_.Caret() != lastCaret_) {
     lastAnchor_ = doc_.Anchor();
     lastCaret_ = doc_.Caret();
@@ -319,19 +321,17 @@ void TKMailEdit::SetPreview(bool value) {
   Edited(false, true);
 }
 
-void TKMailEdit::SetPicTextImages(TImageList* images) {
-  if (picImages_) disconnect(picImages_, nullptr, this, nullptr);
-  picImages_ = images;
+void TKMailEdit::WatchImages(QPointer<TImageList>& slot, TImageList* images) {
+  if (slot) disconnect(slot, nullptr, this, nullptr);
+  slot = images;
+  // New images may give pictograms and user characters their room.
   if (images) connect(images, &TImageList::Changed, this, [this] { LayoutAll(false); });
   Repaint();
 }
 
-void TKMailEdit::SetUserTextImages(TImageList* images) {
-  if (userImages_) disconnect(userImages_, nullptr, this, nullptr);
-  userImages_ = images;
-  if (images) connect(images, &TImageList::Changed, this, [this] { LayoutAll(false); });
-  Repaint();
-}
+void TKMailEdit::SetPicTextImages(TImageList* images) { WatchImages(picImages_, images); }
+
+void TKMailEdit::SetUserTextImages(TImageList* images) { WatchImages(userImages_, images); }
 
 void TKMailEdit::SetPicTextList(const std::vector<std::string>& lines) {
   picText_ = lines;
@@ -877,7 +877,9 @@ void TKMailEdit::keyPressEvent(QKeyEvent* event) {
       }
       [[fallthrough]];
     default:
-      if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) || event->text().isEmpty()) {
+      // Keys without text, or with a control character (Escape), are the window's.
+      if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) || event->text().isEmpty() ||
+          event->text().at(0).unicode() < 32) {
         QWidget::keyPressEvent(event);
         return;
       }

@@ -225,7 +225,7 @@ class TKMailEdit : public QWidget {
   void TakeBodyColours(const qv::kmail::MarkupContext& ctx);
   void LoadParts(const std::string& parts);
   // After every change: typing attributes, caret in view, events, repaint.
-  void Edited(bool content, bool scrollToCaret);
+  void Edited(bool content, bool scrollToCaret, bool loaded = false);
   void InsertParts(std::string_view parts);
   void InsertTyped(std::string_view ch);
   void MoveTo(size_t pos, bool extend);
@@ -233,6 +233,7 @@ class TKMailEdit : public QWidget {
   void TakeTypingAttributes();
   void SetTypingColor(TColor color);
   void LayoutAll(bool detect);
+  void WatchImages(QPointer<TImageList>& slot, TImageList* images);
   void UpdateArea();
   void Repaint();
   void ScrollBy(int lines);

@@ -367,16 +367,9 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
 
   auto closeTag = [&](std::string_view tag) {
     if (tag.empty()) return;
-    if (tag == "CM") {
+    if (tag == "CM" || tag == "/CM") {
       if (ctx.cmCut)
-        cutting = true;
-      else if (!cutting)
-        emitTag(ttKeptTag, tag);
-      return;
-    }
-    if (tag == "/CM") {
-      if (ctx.cmCut)
-        cutting = false;
+        cutting = tag == "CM";
       else if (!cutting)
         emitTag(ttKeptTag, tag);
       return;
