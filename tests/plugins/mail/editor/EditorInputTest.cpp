@@ -29,6 +29,13 @@ class EditorInputTest : public EditorFixture {
     EXPECT_EQ(edit->CaretRect().x(), x);
     EXPECT_EQ(DrawnCaretColumns(), std::set<int>{x});
   }
+  // The caret is drawn where the model puts the caret: after the part left
+  // of it, or at the left margin.
+  void ExpectDrawnCaret() {
+    const size_t caret = edit->CaretPosition() - 1;
+    EXPECT_EQ(edit->CaretRect().x(), edit->Document().XOfPos(caret, edit->TextArea().left()));
+    EXPECT_EQ(DrawnCaretColumns(), std::set<int>{edit->CaretRect().x()});
+  }
 };
 
 }  // namespace
@@ -42,6 +49,22 @@ TEST_F(EditorInputTest, TypingAndInputMethodTextMeetAtTheCaret) {
   Commit(edit.get(), QString::fromUtf8("あ"));
   EXPECT_EQ(Markup(), Sjis("aあ"));
   ExpectCaretAt(TKMailEdit::kTextStart + 9 + 10, left + Width("a") + Width("あ"));
+  {
+    // The glyphs stand where the model measured them: "あ" just left of the caret.
+    const int caretX = edit->CaretRect().x();
+    edit->clearFocus();
+    const QImage shot = edit->grab().toImage();
+    edit->setFocus();
+    const std::vector<int> ink = edittest::InkColumns(shot, Qt::white, 0, edit->CaretRect().bottom());
+    int last = -1, inKana = 0;
+    for (int x = 0; x < static_cast<int>(ink.size()); ++x) {
+      if (ink[static_cast<size_t>(x)] == 0) continue;
+      last = x;
+      if (x >= caretX - Width("あ") && x < caretX) ++inKana;
+    }
+    EXPECT_LT(last, caretX);
+    EXPECT_GT(inKana, Width("あ") / 2);
+  }
   QTest::keyClick(edit.get(), Qt::Key_Return);
   QTest::keyClicks(edit.get(), QStringLiteral("b<"));
   EXPECT_EQ(Markup(), Sjis("aあ\r\nb<<"));
@@ -105,6 +128,7 @@ TEST_F(EditorInputTest, ArrowsWithShiftAndCtrl) {
     EXPECT_EQ(edit->AnchorPosition(), step.anchor);
     EXPECT_EQ(edit->CaretPosition(), step.caret);
     EXPECT_EQ(edit->GetSelText(), Sjis(step.selected));
+    ExpectDrawnCaret();
   }
   EXPECT_EQ(edit->GetMarkupText(), Sjis("ab cd ef\r\nxyz"));
 }
@@ -214,8 +238,10 @@ TEST_F(EditorInputTest, OverwriteStopsAtTheEndOfTheParagraph) {
   EXPECT_TRUE(edit->Overwrite());
   QTest::keyClicks(edit.get(), QStringLiteral("XY"));
   EXPECT_EQ(Markup(), "XYc\r\ndef");
+  ExpectCaretAt(TKMailEdit::kTextStart + 18, edit->TextArea().left() + Width("XY"));
   QTest::keyClicks(edit.get(), QStringLiteral("ZW"));
   EXPECT_EQ(Markup(), "XYZW\r\ndef");
+  ExpectDrawnCaret();
   QTest::keyClick(edit.get(), Qt::Key_Insert);
   QTest::keyClick(edit.get(), Qt::Key_Home);
   QTest::keyClicks(edit.get(), QStringLiteral("i"));
@@ -232,6 +258,7 @@ TEST_F(EditorInputTest, BackspaceAtALineStartAndAtTheTextStart) {
   // The last part of the line above goes.
   EXPECT_EQ(Markup(), "abcdeghij\r\nz");
   EXPECT_EQ(edit->CaretPosition(), secondLine - 9);
+  ExpectDrawnCaret();
   // At a paragraph's start the line break goes and the paragraphs join.
   QTest::keyClick(edit.get(), Qt::Key_End, Qt::ControlModifier);
   QTest::keyClick(edit.get(), Qt::Key_Left);
@@ -241,7 +268,7 @@ TEST_F(EditorInputTest, BackspaceAtALineStartAndAtTheTextStart) {
   QTest::keyClick(edit.get(), Qt::Key_Home, Qt::ControlModifier);
   QTest::keyClick(edit.get(), Qt::Key_Backspace);
   EXPECT_EQ(Markup(), "abcdeghijz");
-  EXPECT_EQ(edit->CaretPosition(), TKMailEdit::kTextStart);
+  ExpectCaretAt(TKMailEdit::kTextStart, edit->TextArea().left());
   QTest::keyClick(edit.get(), Qt::Key_Delete);
   EXPECT_EQ(Markup(), "bcdeghijz");
 }
