@@ -74,7 +74,12 @@ TfrmMailReceive::TfrmMailReceive(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailReceive::~TfrmMailReceive() = default;
+TfrmMailReceive::~TfrmMailReceive() {
+  // Hiding the window as it goes moves the focus; the application must not
+  // call back into what is already half destroyed.
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+}
 
 void TfrmMailReceive::BuildActions() {
   actRes = NewAction(this, "actRes", "返信", "メールを返信");

@@ -78,7 +78,12 @@ TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailSend::~TfrmMailSend() = default;
+TfrmMailSend::~TfrmMailSend() {
+  // Hiding the window as it goes moves the focus; the application must not
+  // call back into what is already half destroyed.
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+}
 
 void TfrmMailSend::BuildActions() {
   actSend = NewAction(this, "actSend", "送信", "メールを送信");
