@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 using namespace qv::kmail;
 using edittest::CountColour;
 using edittest::CountNear;
@@ -83,6 +85,30 @@ TEST_F(EditorPaintTest, BlinkingPartsAreHiddenInPhaseOne) {
   for (int i = 0; i < 3; ++i) edit->Tick(TKMailEdit::kBlinkTimer);
   EXPECT_EQ(edit->BlinkPhase(), 0);
   EXPECT_GT(CountColour(Shot(), kRed), 50);
+}
+
+TEST_F(EditorPaintTest, TheHostHearsOfEveryPartDrawn) {
+  ServePicture("p.bmp", Solid(20, 10, Qt::gray), "");
+  edit->SetDeleteVoidTag(false);
+  edit->SetMarkupText("a<BL>b</BL>\tc<#HEART><?01><IMG=p.bmp><KEPT>");
+  std::vector<std::string> drawn;
+  edit->OnDrawParts = [&](TKMailEdit*, QPainter&, int type, std::string_view text, const QRect& r) {
+    drawn.push_back(std::to_string(type) + ":" + std::string(text) + "@" + std::to_string(r.width()));
+  };
+  Shot();
+  const std::string a = "1:a@" + std::to_string(Width("a"));
+  const std::string b = "1:b@" + std::to_string(Width("b"));
+  const std::string tab = "1:\t@" + std::to_string(4 * Width(" "));
+  const std::string c = "1:c@" + std::to_string(Width("c"));
+  // The picture starts a line of its own, the whole width; the kept tag after it takes no room.
+  EXPECT_EQ(drawn, (std::vector<std::string>{a, b, tab, c, "3:HEART@0", "4:01@0",
+                                             "5:p.bmp@" + std::to_string(edit->TextArea().width()), "6:KEPT@0"}));
+  // Parts hidden by blinking are not told of.
+  edit->Tick(TKMailEdit::kBlinkTimer);
+  drawn.clear();
+  Shot();
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), b), 0);
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), a), 1);
 }
 
 TEST_F(EditorPaintTest, NothingAnimatesWithoutBlinkingText) {
