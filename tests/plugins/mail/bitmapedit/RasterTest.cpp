@@ -8,7 +8,10 @@
 
 #include <QFontDatabase>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <future>
+#include <thread>
 
 using namespace qv;
 using namespace bitmaptest;
@@ -21,6 +24,20 @@ struct Case {
   std::function<void(QImage&)> draw;
   std::string expected;
 };
+
+// Runs the work on a thread of its own and says whether it ended; a fill
+// that never ends fails the test at once instead of hanging it.
+bool Ends(std::function<void()> work) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> ended = done->get_future();
+  std::thread([work, done] {
+    work();
+    done->set_value();
+  }).detach();
+  if (ended.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+  ADD_FAILURE() << "the fill did not end";
+  std::_Exit(1);
+}
 
 TRasterInk Black(const QImage& p) { return TRasterInk::Solid(p, clBlack); }
 TRasterInk Red(const QImage& p) { return TRasterInk::Solid(p, clRed); }
@@ -152,11 +169,13 @@ TEST(RasterTest, PixelTables) {
 // still ends: filled pixels are never visited again.
 TEST(RasterTest, FloodFillEndsWhenTheInkRepeatsTheArea) {
   QImage same = FromRows({"....", ".##.", "...."});
-  EXPECT_TRUE(FloodFill(same, {0, 0}, TRasterInk::Solid(same, clWhite)));
+  ASSERT_TRUE(Ends([&] { EXPECT_TRUE(FloodFill(same, {0, 0}, TRasterInk::Solid(same, clWhite))); }));
   EXPECT_EQ(Art(same), Rows({"....", ".##.", "...."}));
 
   QImage patterned = White(300, 200);
-  EXPECT_TRUE(FloodFill(patterned, {150, 100}, TRasterInk::Pattern(patterned, FromRows({".o.", "..."}))));
+  ASSERT_TRUE(Ends([&] {
+    EXPECT_TRUE(FloodFill(patterned, {150, 100}, TRasterInk::Pattern(patterned, FromRows({".o.", "..."}))));
+  }));
   EXPECT_EQ(CountColor(patterned, clRed), 100 * 100);
 
   QImage outside = White(3, 3);
