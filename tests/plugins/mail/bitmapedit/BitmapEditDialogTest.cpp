@@ -47,13 +47,6 @@ void OnEditor(std::function<void(TfrmBitmapEdit&)> act) {
   timer->start();
 }
 
-QImage Numbered(int w, int h) {
-  QImage picture(w, h, QImage::Format_RGB32);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) picture.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x * 7 + y) & 0xFF));
-  return picture;
-}
-
 class BitmapEditDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -77,6 +77,14 @@ inline QImage FromRows(std::initializer_list<const char*> rows, bool mono = fals
   return mono ? qv::MonoFromBlackAndWhite(picture) : picture;
 }
 
+// A picture whose every pixel differs from its neighbours.
+inline QImage Numbered(int w, int h) {
+  QImage picture(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) picture.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x * 7 + y) & 0xFF));
+  return picture;
+}
+
 inline QImage White(int w, int h) {
   QImage picture(w, h, QImage::Format_RGB32);
   picture.fill(Qt::white);
