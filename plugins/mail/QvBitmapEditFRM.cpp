@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -418,9 +419,14 @@ void TfrmBitmapEdit::BuildLayout() {
   auto* buttons = new QVBoxLayout;
   btnOK = new QPushButton(QStringLiteral("OK"), this);
   btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setDefault(true);
   btnCancel = new QPushButton(Q("キャンセル"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  // Return in the text field and Escape over the picture must not end the
+  // editing: neither button answers to a key.
+  for (QPushButton* b : {btnOK, btnCancel}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
   buttons->addWidget(btnOK);
   buttons->addWidget(btnCancel);
   bottom->addLayout(buttons);
@@ -460,6 +466,16 @@ bool TfrmBitmapEdit::eventFilter(QObject* watched, QEvent* event) {
   // A click on the work area beside the picture puts the selection down.
   if (watched == scbWork->viewport() && event->type() == QEvent::MouseButtonPress) UserDrawPanel->CommitSelection();
   return QDialog::eventFilter(watched, event);
+}
+
+void TfrmBitmapEdit::keyPressEvent(QKeyEvent* event) {
+  // Escape puts a lifted selection down wherever the focus is; it does not
+  // close the window and lose the picture.
+  if (event->key() == Qt::Key_Escape) {
+    UserDrawPanel->CommitSelection();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TfrmBitmapEdit::ChooseTool(TSelectButton* button, int selectNo) {

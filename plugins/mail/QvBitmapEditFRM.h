@@ -226,6 +226,7 @@ class TfrmBitmapEdit : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct Tool {

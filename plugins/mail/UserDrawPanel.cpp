@@ -732,23 +732,33 @@ void TUserDrawPanel::PaintArea(QPainter& painter, const QRect& rect) {
   if (floating_ && !floatPicture_.isNull())
     StretchPicture(part, selection_.translated(-px0, -py0), floatPicture_);
 
-  // Scaled without smoothing, straight into the area's pixels.
+  // Scaled without smoothing, straight into the area's pixels; the rows of
+  // one picture row are built once and copied.
   QImage out(area.size(), QImage::Format_RGB32);
+  const QRgb grid = ToQColor(gridColor_).rgb();
   std::vector<int> column(size_t(area.width()));
   for (int x = 0; x < area.width(); ++x) column[size_t(x)] = std::min(pixelOf(area.left() + x), bw - 1) - px0;
-  for (int y = 0; y < area.height(); ++y) {
-    const QRgb* in = reinterpret_cast<const QRgb*>(part.constScanLine(std::min(pixelOf(area.top() + y), bh - 1) - py0));
-    QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < area.width(); ++x) line[x] = in[column[size_t(x)]];
-  }
+  std::vector<int> gridColumns;
   if (extra) {
-    const QRgb grid = ToQColor(gridColor_).rgb();
     for (int i = px0; i <= bw; ++i) {
       const int x = ToControl(QPoint(i, 0)).x() - area.left();
       if (x >= area.width()) break;
-      if (x < 0) continue;
-      for (int y = 0; y < area.height(); ++y) reinterpret_cast<QRgb*>(out.scanLine(y))[x] = grid;
+      if (x >= 0) gridColumns.push_back(x);
     }
+  }
+  std::vector<QRgb> row(size_t(area.width()));
+  int rowOf = -1;
+  for (int y = 0; y < area.height(); ++y) {
+    const int source = std::min(pixelOf(area.top() + y), bh - 1) - py0;
+    if (source != rowOf) {
+      const QRgb* in = reinterpret_cast<const QRgb*>(part.constScanLine(source));
+      for (int x = 0; x < area.width(); ++x) row[size_t(x)] = in[column[size_t(x)]];
+      for (const int x : gridColumns) row[size_t(x)] = grid;
+      rowOf = source;
+    }
+    std::copy(row.begin(), row.end(), reinterpret_cast<QRgb*>(out.scanLine(y)));
+  }
+  if (extra) {
     for (int j = py0; j <= bh; ++j) {
       const int y = ToControl(QPoint(0, j)).y() - area.top();
       if (y >= area.height()) break;

@@ -323,6 +323,21 @@ TEST_F(BitmapEditDialogTest, ZoomClickScrollsToThePointAndDoubleClickResets) {
   EXPECT_EQ(form->UserDrawPanel->GetZoom(), 100);
 }
 
+// Return in the text field and Escape never end the editing; Escape puts a
+// lifted selection down.
+TEST_F(BitmapEditDialogTest, KeysDoNotCloseTheWindow) {
+  auto form = Form(White(20, 10));
+  Drag(form->UserDrawPanel, {{2, 2}, {8, 6}});
+  Drag(form->UserDrawPanel, {{4, 4}, {10, 8}});
+  ASSERT_TRUE(form->UserDrawPanel->Floating());
+  form->edtText->setFocus();
+  QTest::keyClick(form->edtText, Qt::Key_Return);
+  QTest::keyClick(form->edtText, Qt::Key_Escape);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->result(), 0);
+  EXPECT_FALSE(form->UserDrawPanel->HasSelection());
+}
+
 TEST_F(BitmapEditDialogTest, TextFieldTakes240Bytes) {
   auto form = Form(White(20, 10));
   form->edtText->setFocus();
