@@ -385,6 +385,18 @@ TEST_F(BitmapEditDialogTest, OpenIsCutToTheLimitsAndRemembersTheFolder) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+TEST_F(BitmapEditDialogTest, AMissingInitialFolderIsNotUsed) {
+  TUserDrawDialog dialog;
+  dialog.SetInitialDir(QString::fromStdString((dir_ / "gone").string()));
+  OnEditor([](TfrmBitmapEdit& form) {
+    form.mnuOpen->trigger();
+    form.btnCancel->click();
+  });
+  dialog.Execute();
+  ASSERT_EQ(openFolders_.size(), 1u);
+  EXPECT_TRUE(openFolders_[0].empty());
+}
+
 TEST_F(BitmapEditDialogTest, AOneBitFileStaysOneBit) {
   auto form = Form(White(20, 10));
   nextOpen_ = WriteBitmap("mono.bmp", MonoFromBlackAndWhite(FromRows({"#..#", ".##."})));
@@ -486,6 +498,17 @@ TEST_F(BitmapEditDialogTest, Screenshots) {
             QApplication::palette().color(QPalette::Highlight).rgb());
   SendMouse(form->sbEllipse, QEvent::MouseButtonRelease, {22 + 2 * 16 + 4, 8}, Qt::LeftButton, Qt::NoButton);
   EXPECT_EQ(panel->GetDrawType(), P::mdtEllipseFillNoFlame);
+
+  // The same picture in 1 bit, the palette in greys.
+  panel->SetDitherSeed(1);
+  form->mnuMonochrome->trigger();
+  const QImage mono = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_TRUE(mono.save(QString::fromStdString(qvtest::ArtifactPath("bitmap-editor-monochrome.png").string())));
+  const QPoint swatch = form->ColorBox->mapTo(form.get(), form->ColorBox->SwatchRect(10).ToQRect().center());
+  const QRgb grey = mono.pixel(swatch);
+  EXPECT_EQ(qRed(grey), qGreen(grey));
+  EXPECT_EQ(qGreen(grey), qBlue(grey));
+  EXPECT_EQ(OtherPixels(panel->GetBitmap(), clBlack, clWhite), 0);
 }
 
 }  // namespace

@@ -29,6 +29,30 @@ std::unique_ptr<TUserDrawPanel> Panel(const QImage& picture) {
   return panel;
 }
 
+TEST(UserDrawPanelTest, Defaults) {
+  TUserDrawPanel panel;
+  EXPECT_EQ(panel.GetBitmap().size(), QSize(192, 130));
+  EXPECT_EQ(CountColor(panel.GetBitmap(), clWhite), 192 * 130);
+  EXPECT_TRUE(panel.GetUndoBitmap().isNull());
+  EXPECT_FALSE(panel.CanUndo());
+  EXPECT_TRUE(panel.GetClipBitmap().isNull());
+  EXPECT_EQ(panel.GetPictureWidth(), 192);
+  EXPECT_EQ(panel.GetPictureheight(), 130);
+  EXPECT_EQ(panel.GetDrawType(), P::mdtNone);
+  EXPECT_EQ(panel.GetDrawColor(), clBlack);
+  EXPECT_EQ(panel.GetBackColor(), clWhite);
+  EXPECT_TRUE(panel.GetText().isEmpty());
+  EXPECT_EQ(panel.GetZoom(), 100);
+  EXPECT_FALSE(panel.GetGrid());
+  EXPECT_EQ(panel.GetGridColor(), TColor(0x808080));
+  EXPECT_EQ(panel.GetPenWidth(), 1);
+  EXPECT_FALSE(panel.GetBitmapPaint());
+  EXPECT_FALSE(panel.GetMonochrome());
+  EXPECT_TRUE(panel.GetAutoSize());
+  EXPECT_EQ(panel.size(), QSize(192, 130));
+  EXPECT_FALSE(panel.HasSelection());
+}
+
 struct ToolCase {
   const char* name;
   QImage picture;
