@@ -10,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QAbstractTextDocumentLayout>
@@ -155,12 +154,3 @@ void BM_AnchorQtKeystroke(benchmark::State& state) {
 BENCHMARK(BM_AnchorQtKeystroke)->ArgName("one_paragraph")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
