@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fluidsynth.h>
 #include <fstream>
 #include <system_error>
@@ -22,7 +23,7 @@ static_assert(std::endian::native == std::endian::little, "WAV samples are writt
 
 constexpr size_t kBlockFrames = 1024;
 // Notes still sounding when the song ends may ring out this long.
-constexpr size_t kMaxTailFrames = 2 * kPreviewSampleRate;
+constexpr size_t kMaxTailFrames = kPreviewSampleRate;
 
 // The library's own messages would add lines to ours; we report failures ourselves.
 void QuietFluidSynth() {
@@ -59,6 +60,12 @@ std::string WavHeader(uint32_t dataBytes) {
 }
 
 }  // namespace
+
+void KeepSynthesizerLoaded() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&new_fluid_settings), &info) && info.dli_fname)
+    ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
 
 std::optional<std::filesystem::path> FindSoundFont() {
   std::error_code ec;
@@ -284,11 +291,16 @@ void AudioDeviceSink::Stop() {
 // ---- the player ----
 
 std::unique_ptr<PcmSink> MakePreviewSink() {
-  static std::atomic<int> plays{0};
-  if (const char* folder = std::getenv("QUORVEL_AUDIO_OUT"); folder && *folder)
-    return std::make_unique<WavFileSink>(std::filesystem::path(folder) /
-                                         ("preview-" + std::to_string(++plays) + ".wav"));
-  return std::make_unique<AudioDeviceSink>();
+  const char* folder = std::getenv("QUORVEL_AUDIO_OUT");
+  if (!folder || !*folder) return std::make_unique<AudioDeviceSink>();
+  // Earlier renders are kept: the next free number.
+  std::error_code ec;
+  std::filesystem::path wav;
+  for (int n = 1;; ++n) {
+    wav = std::filesystem::path(folder) / ("preview-" + std::to_string(n) + ".wav");
+    if (!std::filesystem::exists(wav, ec)) break;
+  }
+  return std::make_unique<WavFileSink>(wav);
 }
 
 bool PreviewPlayer::Play(const std::filesystem::path& midiFile) {

@@ -35,6 +35,11 @@ class PcmSink {
   virtual void Stop() = 0;
 };
 
+// Keeps the synthesizer's libraries loaded for the rest of the process. They
+// register types with GLib, which cannot be registered twice, so they must not
+// go when the plug-in is unloaded and come back when it is loaded again.
+void KeepSynthesizerLoaded();
+
 // $QUORVEL_SOUNDFONT when set, else the first General MIDI SoundFont of the
 // packages that exists: default-GM.sf2, TimGM6mb.sf2, FluidR3_GM.sf2.
 std::optional<std::filesystem::path> FindSoundFont();
@@ -95,7 +100,7 @@ class AudioDeviceSink : public PcmSink {
 };
 
 // Where previews play: with $QUORVEL_AUDIO_OUT set to a folder, into WAV files
-// there (preview-1.wav, preview-2.wav, ... in the order played); else the
+// there (preview-1.wav, preview-2.wav, ..., the first name free); else the
 // sound device.
 std::unique_ptr<PcmSink> MakePreviewSink();
 

@@ -1,6 +1,7 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
 #include "platform/Version.h"
 #include "plugins/PluginApi.h"
+#include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ extern "C" {
 
 QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
   if (!qApp) return 0;
+  qv::KeepSynthesizerLoaded();
   if (!g_form) g_form = new qv::TfrmPurlette();
   return 1;
 }

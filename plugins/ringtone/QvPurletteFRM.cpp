@@ -135,6 +135,7 @@ void TfrmPurlette::CreateComponents() {
   tools->setObjectName("tbrMain");
   tools->setMovable(false);
   tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  tools->setIconSize(QSize(kClipIconWidth, kClipIconHeight));
   tools->addActions({actOpen, actSave});
   tools->addSeparator();
   tools->addActions({actMidiPlay, actDxmPlay, actStop});
@@ -163,6 +164,8 @@ void TfrmPurlette::CreateComponents() {
     cboMap[k] = new QComboBox(pnlMelody);
     cboMap[k]->setObjectName(QStringLiteral("cboMap%1").arg(k + 1));
     for (int role = 0; role < 4; ++role) cboMap[k]->addItem(RoleName(role));
+    // Room for the longest role with the drop-down arrow, whatever font draws it.
+    cboMap[k]->setMinimumWidth(cboMap[k]->fontMetrics().horizontalAdvance(RoleName(0)) * 5 / 4 + 32);
     connect(cboMap[k], &QComboBox::activated, this, [this, k] { cboMapClick(k); });
     grid->addWidget(cboMap[k], k + 1, 1);
     cboReMap[k] = new QComboBox(pnlMelody);
@@ -285,8 +288,7 @@ void TfrmPurlette::OpenFile(const std::filesystem::path& file) {
     const QString item = QStringLiteral("Ch%1 (%2)").arg(ch + 1).arg(QString::fromLatin1(GmProgramName(program)));
     for (QComboBox* box : cboReMap) box->addItem(item, ch);  // the item keeps its channel
   }
-  for (int k = 0; k < 4; ++k)
-    if (k < cboReMap[k]->count()) cboReMap[k]->setCurrentIndex(k);
+  for (int k = 0; k < 4; ++k) cboReMap[k]->setCurrentIndex(k < cboReMap[k]->count() ? k : -1);
   edtFileName->setText(FromPath(file));
   pnlMelody->setEnabled(true);
   pnlComment->setEnabled(true);
