@@ -8,6 +8,7 @@
 namespace qv {
 
 PreviewTempFile::PreviewTempFile(const std::filesystem::path& folder) {
+  if (folder.empty()) return;
   for (int n = 1; n <= kMaxNames; ++n) {
     const std::string name = n == 1 ? "PurletteCnv.mid" : "PurletteCnv" + std::to_string(n) + ".mid";
     const std::filesystem::path candidate = folder / name;

@@ -15,6 +15,7 @@ class PreviewTempFile {
   // refuses new files, turns the preview off).
   static constexpr int kMaxNames = 1000;
 
+  // An empty folder (no temporary folder known) makes no file.
   explicit PreviewTempFile(const std::filesystem::path& folder);
   ~PreviewTempFile();
   PreviewTempFile(const PreviewTempFile&) = delete;

@@ -89,12 +89,17 @@ TEST_F(PurletteTest, WithoutATemporaryFileTheHandsetPreviewIsOffAndTheSourcePlay
          for (int n = 2; n <= 1000; ++n) qvtest::WriteFile(TempFolder() / ("PurletteCnv" + std::to_string(n) + ".mid"), "");
        }},
       {"a folder that takes no file", [&] { SetTempFolder("/proc"); }},
+      {"a temporary folder that is a file",
+       [&] {
+         SetTempFolder(tmp_.path() / "a-file");
+         qvtest::WriteFile(TempFolder(), "");
+       }},
   };
   const auto file = WriteMidi("song.mid", Song({{0, 0}}));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.prepare();
-    const size_t before = TempFolder() == "/proc" ? 0 : Names(TempFolder()).size();
+    const size_t before = std::filesystem::is_directory(TempFolder()) && TempFolder() != "/proc" ? Names(TempFolder()).size() : 0;
     Load();
     if (before) {
       EXPECT_EQ(Names(TempFolder()).size(), before) << "no file was made";
