@@ -29,6 +29,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace qv {
 namespace {
@@ -76,7 +77,9 @@ void SetPurletteParamCallback(QvHostParamCallback callback) { g_param = callback
 
 TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
   CreateComponents();
-  temp_ = std::make_unique<PreviewTempFile>(std::filesystem::temp_directory_path());
+  std::error_code ec;
+  const std::filesystem::path tempFolder = std::filesystem::temp_directory_path(ec);
+  temp_ = std::make_unique<PreviewTempFile>(ec ? std::filesystem::path() : tempFolder);
   if (tcv_.Bind(IniRead(keys::MidiDllFile))) {
     ImageList1->SetWidth(kClipIconWidth);
     ImageList1->SetHeight(kClipIconHeight);
@@ -87,9 +90,10 @@ TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(CellIcon(*ImageList1, 30));
   } else {
     ShowMessageBox(this, BoxKind::Error, S("MIDIDLLの読み込みに失敗しました"));
-    // The plug-in lives in the launcher's process: the whole program ends,
-    // once its event loop runs.
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // The plug-in lives in the launcher's process: the whole program ends
+    // once its event loop runs. Called by name, so that nothing of this
+    // module waits in the queue should the module go first.
+    QMetaObject::invokeMethod(qApp, "exit", Qt::QueuedConnection, Q_ARG(int, 0));
   }
   Reset();
 }
