@@ -1011,7 +1011,7 @@ void TKMailEdit::mousePressEvent(QMouseEvent* event) {
     StartTimer(kScrollTimer);
     clickableSel_ = false;
     const size_t pos = PosAtPoint(mouse_);
-    doc_.SetSelection((event->modifiers() & Qt::ShiftModifier) && !preview_ ? doc_.Anchor() : pos, pos);
+    doc_.SetSelection(pos, pos);
     if (preview_) SelectClickableAt(mouse_);
     Edited(false, false);
   } else if (event->button() == Qt::RightButton) {

@@ -151,9 +151,10 @@ TEST_F(EditorInputTest, DraggingTheMouseSelects) {
   const QPoint two(left + Width("one t") + 1, y);
   DoubleClick(edit.get(), two);
   EXPECT_EQ(edit->GetSelText(), "two");
-  // Shift extends from the anchor.
-  QTest::mouseClick(edit.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(left + 1, y));
-  EXPECT_EQ(edit->GetSelText(), "one ");
+  // A click puts anchor and caret under the mouse.
+  QTest::mouseClick(edit.get(), Qt::LeftButton, Qt::NoModifier, QPoint(left + 1, y));
+  EXPECT_FALSE(edit->HasSelection());
+  EXPECT_EQ(edit->CaretPosition(), TKMailEdit::kTextStart);
 }
 
 TEST_F(EditorInputTest, ACopiedColouredBlinkingPictogramKeepsBothInAnotherEditor) {
