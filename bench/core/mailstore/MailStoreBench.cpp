@@ -59,48 +59,25 @@ void RemoveFolder(const std::string& name) {
   for (const char* ext : {".qvm", ".qvs"}) std::filesystem::remove(g_mailDir / (name + ext), ec);
 }
 
-// Appends the mails in one open folder and saves the index once.
-bool Fill(const std::string& name, const std::vector<std::string>& mails) {
-  qv::MailFolder f;
-  if (!f.Open(name, NoWait())) return false;
-  std::string id;
-  for (size_t i = 0; i < mails.size(); ++i)
-    if (!qv::AppendMessage(f, mails[i], RowFor(static_cast<int>(i)), id)) return false;
-  return f.SaveIndex();
-}
-
-const std::vector<std::string>& Mails() {
-  static const std::vector<std::string> mails = [] {
-    std::vector<std::string> m;
-    for (int i = 0; i < kMails; ++i) m.push_back(Mail(i));
-    return m;
+// make(0) .. make(count - 1), made once, before any timing (each caller's
+// lambda is a type of its own, and so are its values).
+template <class Make>
+const auto& MadeOnce(int count, Make make) {
+  static const auto values = [&] {
+    std::vector<decltype(make(0))> v;
+    for (int i = 0; i < count; ++i) v.push_back(make(i));
+    return v;
   }();
-  return mails;
+  return values;
 }
 
-// Distinct texts to cycle through, and a row per mail number, made before
-// any timing.
-const std::vector<std::string>& MailTexts() {
-  static const std::vector<std::string> mails = [] {
-    std::vector<std::string> m;
-    for (int i = 0; i < 1000; ++i) m.push_back(Mail(i));
-    return m;
-  }();
-  return mails;
-}
+const std::vector<std::string>& Mails() { return MadeOnce(kMails, [](int i) { return Mail(i); }); }
+const std::vector<qv::MailIndexRow>& Rows() { return MadeOnce(kBigMails, [](int i) { return RowFor(i); }); }
 
-const std::vector<qv::MailIndexRow>& Rows() {
-  static const std::vector<qv::MailIndexRow> rows = [] {
-    std::vector<qv::MailIndexRow> r;
-    for (int i = 0; i < kBigMails; ++i) r.push_back(RowFor(i));
-    return r;
-  }();
-  return rows;
-}
-
-// Appends count mails in one open folder and saves the index once.
-bool FillMany(const std::string& name, int count) {
-  const auto& texts = MailTexts();
+// Appends count mails (the texts over again past kMails) in one open folder
+// and saves the index once.
+bool Fill(const std::string& name, int count) {
+  const auto& texts = Mails();
   const auto& rows = Rows();
   qv::MailFolder f;
   if (!f.Open(name, NoWait())) return false;
@@ -120,7 +97,7 @@ void BM_FillOneFolder(benchmark::State& state) {
     state.PauseTiming();
     RemoveFolder(name);
     state.ResumeTiming();
-    if (!FillMany(name, count)) state.SkipWithError("fill failed");
+    if (!Fill(name, count)) state.SkipWithError("fill failed");
   }
   state.SetItemsProcessed(state.iterations() * count);
   state.counters["us_per_mail"] = benchmark::Counter(static_cast<double>(state.iterations() * count),
@@ -165,12 +142,11 @@ void BM_MapAndSplitIndex(benchmark::State& state) {
 }
 
 void BM_Append10000(benchmark::State& state) {
-  const auto& mails = Mails();
   for (auto _ : state) {
     state.PauseTiming();
     RemoveFolder("append");
     state.ResumeTiming();
-    if (!Fill("append", mails)) state.SkipWithError("append failed");
+    if (!Fill("append", kMails)) state.SkipWithError("append failed");
   }
   state.SetItemsProcessed(state.iterations() * kMails);
   state.SetBytesProcessed(state.iterations() * kMails * static_cast<int64_t>(kMailBytes));
@@ -182,8 +158,7 @@ void BM_AddMessageToFolder(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   const std::string name = "add" + std::to_string(rows);
   RemoveFolder(name);
-  std::vector<std::string> mails(Mails().begin(), Mails().begin() + rows);
-  if (!Fill(name, mails)) state.SkipWithError("fill failed");
+  if (!Fill(name, rows)) state.SkipWithError("fill failed");
   const std::string mail = Mail(rows);
   const qv::MailIndexRow row = RowFor(rows);
   std::string id;
@@ -279,11 +254,11 @@ int main(int argc, char** argv) {
   qv::SetProgramPathForTesting(root / "Quorvel");
   g_mailDir = root / "MailLog";
   std::filesystem::create_directories(g_mailDir);
-  if (!Fill(kFull, Mails())) {
+  if (!Fill(kFull, kMails)) {
     std::fprintf(stderr, "cannot fill the folder in %s\n", g_mailDir.c_str());
     return 1;
   }
-  if (!FillMany(kBig, kBigMails)) {
+  if (!Fill(kBig, kBigMails)) {
     std::fprintf(stderr, "cannot fill the folder of %d mails in %s\n", kBigMails, g_mailDir.c_str());
     return 1;
   }
