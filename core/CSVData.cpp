@@ -297,9 +297,11 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     }
     const uint64_t quotes = m.quote & ~trail, commas = m.comma & ~trail, crs = m.cr & ~trail;
     const uint64_t from = BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
-    // CRs whose skipped byte is a lead byte.
+    // CRs whose skipped byte is a lead byte (the byte after the block is
+    // looked at only for a CR at its end).
     const uint64_t leadAfter =
-        (m.lead >> 1) | (len == 64 && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
+        (m.lead >> 1) |
+        ((crs >> 63) && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
 
     // The common block: every quote opens a cell or closes it right before
     // its comma or CR, and no CR skips a byte that matters. The quoted
@@ -328,6 +330,11 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       // Whether the cell at start is quoted: the one that came in from the
       // block before knows; every later one starts inside this block.
       uint64_t quotedCell = start >= b ? (q >> (start - b)) & 1 : quoted;
+      // A row ends with the cell at each CR: after the cells up to it.
+      for (uint64_t c = endCr; c; c &= c - 1) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctzll(c));
+        rows[nr++] = nc + static_cast<size_t>(__builtin_popcountll(ends & ((uint64_t{2} << bit) - 1)));
+      }
       for (uint64_t e = ends; e; e &= e - 1) {
         const unsigned bit = static_cast<unsigned>(__builtin_ctzll(e));
         const size_t p = b + bit;
@@ -335,8 +342,6 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
         const size_t cellLen = p - start - 2 * quotedCell;
         cells[nc++] = Cell{static_cast<uint32_t>(start + quotedCell), static_cast<uint32_t>(cellLen)};
         sum += cellLen;
-        rows[nr] = nc;
-        nr += isCr;
         start = p + 1 + isCr;
         quotedCell = (q >> bit >> 1 >> isCr) & 1;
       }
