@@ -728,6 +728,8 @@ QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, con
   const int channel[3] = {quad ? 2 : 0, 1, quad ? 0 : 2};
   const int W = source.width();
   const int H = source.height();
+  // At its own size a picture stays as it is.
+  if (W == NewWidth && H == NewHeight) return source.copy(part).convertToFormat(QImage::Format_RGB888);
   const auto xs = AxisTaps(W, NewWidth, part.left(), part.left() + part.width());
   const auto ys = AxisTaps(H, NewHeight, part.top(), part.top() + part.height());
   const double scale = static_cast<double>(W) * H / (static_cast<double>(NewWidth) * NewHeight);
