@@ -66,13 +66,16 @@ void ReadHeader(std::string_view line, MediaMixScript& script) {
     if (c != ' ') compact += c;
   std::string type;
   std::optional<std::string> image, sound;
-  const int parts = CountDelims(compact, ";") + 1;
-  for (int i = 0; i < parts; ++i) {
-    const std::string part = GetField(compact, ";", i);
+  // One pass over the parts, however many a damaged line holds.
+  for (size_t start = 0; start <= compact.size();) {
+    size_t end = FindDelim(compact, ";", start);
+    if (end == std::string::npos) end = compact.size();
+    const std::string_view part = std::string_view(compact).substr(start, end - start);
+    start = end + 1;
     const size_t eq = FindDelim(part, "=");
     if (eq == std::string::npos) continue;
     const std::string name = UpperAscii(part.substr(0, eq));
-    const std::string value = part.substr(eq + 1);
+    const std::string value(part.substr(eq + 1));
     if (name == "TYPE")
       type = value;
     else if (name == "IMAGE")
