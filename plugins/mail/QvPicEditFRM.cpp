@@ -13,6 +13,7 @@
 
 #include <array>
 #include <fstream>
+#include <sstream>
 
 #include "core/FormPosition.h"
 #include "core/MessageBox.h"
@@ -74,6 +75,25 @@ std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path) {
   } catch (const std::exception&) {
     return std::nullopt;
   }
+}
+
+bool EditPicture(QWidget* parent, const QImage& picture, std::string_view headers, std::string& bytes,
+                 std::string& newHeaders) {
+  TfrmPicEdit form(parent);
+  form.SetPicture(picture);
+  form.SetPartHeaders(headers);
+  if (form.exec() != QDialog::Accepted) return false;
+  try {
+    TQkDIB dib;
+    dib.Assign(form.Picture());
+    std::ostringstream out(std::ios::binary);
+    dib.SaveToStream(out);
+    bytes = out.str();
+  } catch (const std::exception&) {
+    return false;
+  }
+  newHeaders = form.GetPartHeaders();
+  return true;
 }
 
 TfrmPicEdit::TfrmPicEdit(QWidget* parent) : QDialog(parent) {

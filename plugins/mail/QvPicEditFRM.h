@@ -28,6 +28,11 @@ class TGridPictBtn;
 // read or holds more than the editors take in.
 std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path);
 
+// Runs the page editor on a picture and its header lines; after OK, true with
+// the prepared picture as the bytes of a bitmap file and its header lines.
+bool EditPicture(QWidget* parent, const QImage& picture, std::string_view headers, std::string& bytes,
+                 std::string& newHeaders);
+
 class TfrmPicEdit : public QDialog {
   Q_OBJECT
 
