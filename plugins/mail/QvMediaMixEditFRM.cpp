@@ -16,7 +16,6 @@
 
 #include <algorithm>
 
-#include "core/FormPosition.h"
 #include "core/QtText.h"
 #include "plugins/mail/ByteLengthValidator.h"
 #include "plugins/mail/MailWindowParts.h"
@@ -34,7 +33,7 @@ void FillPictureList(QComboBox* box) {
 
 }  // namespace
 
-TfrmMediaMixEdit::TfrmMediaMixEdit(QWidget* parent) : QDialog(parent) {
+TfrmMediaMixEdit::TfrmMediaMixEdit(QWidget* parent) : TPlacedDialog(parent, "MediaMix") {
   setObjectName(QStringLiteral("frmMediaMixEdit"));
   setWindowTitle(Q("VeoQuorvel - メディアミックス"));
   BuildLayout();
@@ -139,17 +138,9 @@ void TfrmMediaMixEdit::BuildLayout() {
   connect(lsvEvents, &QTreeWidget::itemDoubleClicked, this, [this] { EditEvent(); });
 }
 
-void TfrmMediaMixEdit::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (placed_) return;
-  placed_ = true;
-  LoadFormPosition(this, kPlaceOwnerCentre, 0, "MediaMix");
-}
-
 void TfrmMediaMixEdit::done(int result) {
   if (result == Accepted && events_.empty()) return;
-  if (placed_) SaveFormPosition(this, "MediaMix");
-  QDialog::done(result);
+  TPlacedDialog::done(result);
 }
 
 void TfrmMediaMixEdit::SetControlText(std::string_view text) {

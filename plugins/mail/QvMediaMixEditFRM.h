@@ -3,13 +3,13 @@
 // a time, the picture shown from then on and a text line, with the script's
 // kind (promotion or karaoke), the number of pictures it uses and whether
 // the music plays.
-#include <QDialog>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "plugins/mail/MediaMix.h"
+#include "plugins/mail/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +20,7 @@ class QTreeWidget;
 
 namespace qv {
 
-class TfrmMediaMixEdit : public QDialog {
+class TfrmMediaMixEdit : public TPlacedDialog {
   Q_OBJECT
 
  public:
@@ -62,7 +62,6 @@ class TfrmMediaMixEdit : public QDialog {
   QPushButton* btnCancel;
 
  protected:
-  void showEvent(QShowEvent* event) override;
   void done(int result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -74,7 +73,6 @@ class TfrmMediaMixEdit : public QDialog {
   void UpdateCommands();
 
   std::vector<MediaMixEvent> events_;
-  bool placed_ = false;
 };
 
 }  // namespace qv

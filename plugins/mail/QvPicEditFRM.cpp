@@ -15,7 +15,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/FormPosition.h"
 #include "core/MessageBox.h"
 #include "core/Pictures.h"
 #include "core/QtText.h"
@@ -96,7 +95,7 @@ bool EditPicture(QWidget* parent, const QImage& picture, std::string_view header
   return true;
 }
 
-TfrmPicEdit::TfrmPicEdit(QWidget* parent) : QDialog(parent) {
+TfrmPicEdit::TfrmPicEdit(QWidget* parent) : TPlacedDialog(parent, "PicEdit") {
   setObjectName(QStringLiteral("frmPicEdit"));
   setWindowTitle(Q("VeoQuorvel - 画像編集"));
   BuildLayout();
@@ -206,17 +205,9 @@ void TfrmPicEdit::BuildLayout() {
   connect(grdPicture, &TGridPictBtn::OnCellDblClick, this, [this] { EditPicture(); });
 }
 
-void TfrmPicEdit::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (placed_) return;
-  placed_ = true;
-  LoadFormPosition(this, kPlaceOwnerCentre, 0, "PicEdit");
-}
-
 void TfrmPicEdit::done(int result) {
   if (result == Accepted) Finish();
-  if (placed_) SaveFormPosition(this, "PicEdit");
-  QDialog::done(result);
+  TPlacedDialog::done(result);
 }
 
 void TfrmPicEdit::SetPicture(const QImage& picture) {

@@ -3,7 +3,6 @@
 // plain picture, a six-page picture (192 x 130, six 96 x 43 pages, each
 // PLAIN, part of one SLIDE run, or VOID) or a short animation, and gives the
 // picture-part header lines that tell the handset how to show it.
-#include <QDialog>
 #include <QImage>
 
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <string_view>
 
 #include "plugins/mail/PicturePages.h"
+#include "plugins/mail/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,7 +33,7 @@ std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path);
 bool EditPicture(QWidget* parent, const QImage& picture, std::string_view headers, std::string& bytes,
                  std::string& newHeaders);
 
-class TfrmPicEdit : public QDialog {
+class TfrmPicEdit : public TPlacedDialog {
   Q_OBJECT
 
  public:
@@ -89,7 +89,6 @@ class TfrmPicEdit : public QDialog {
   QPushButton* btnCancel;
 
  protected:
-  void showEvent(QShowEvent* event) override;
   void done(int result) override;
 
  private:
@@ -103,7 +102,6 @@ class TfrmPicEdit : public QDialog {
 
   QImage picture_;
   PicturePages pages_;
-  bool placed_ = false;
 };
 
 }  // namespace qv

@@ -37,7 +37,7 @@
 #include <QUrl>
 
 using namespace qv;
-using picedittest::OnModal;
+using bitmaptest::OnModal;
 using qvtest::Sjis;
 
 namespace {

@@ -1,7 +1,9 @@
 // The media-mix control text and its editor.
 #include "plugins/mail/QvMediaMixEditFRM.h"
 
+#include "core/FormPosition.h"
 #include "core/QtText.h"
+#include "platform/Registry.h"
 #include "core/Settings.h"
 
 #include "PanelTestSupport.h"
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTreeWidget>
 
 using namespace qv;
@@ -214,6 +217,15 @@ TEST_F(MediaMixEditTest, LoadingMovesTheTimeAfterTheLastEventAndStaysOnTheLastSt
   EXPECT_EQ(form_.result(), QDialog::Rejected);
   Add(0, 0, {});
   EXPECT_TRUE(form_.btnOK->isEnabled());
+}
+
+TEST_F(MediaMixEditTest, ThePlacementIsKeptUnderItsIdent) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  form_.resize(610, 450);
+  form_.btnCancel->click();
+  EXPECT_EQ(qv::Registry().ReadString("FormPosition", "MediaMix", ""),
+            FormatFormPosition(QRect(form_.pos(), form_.size())));
 }
 
 TEST_F(MediaMixEditTest, ScreenshotOfTheEditor) {

@@ -32,7 +32,7 @@
 
 using namespace qv;
 using namespace bitmaptest;
-using picedittest::OnModal;
+using bitmaptest::OnModal;
 using qvtest::Bmp;
 namespace fs = std::filesystem;
 

@@ -2,7 +2,9 @@
 // a page through the bitmap editor, loading and resizing, OK.
 #include "plugins/mail/QvPicEditFRM.h"
 
+#include "core/FormPosition.h"
 #include "core/MessageBox.h"
+#include "platform/Registry.h"
 #include "core/QtText.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
@@ -30,7 +32,7 @@
 
 using namespace qv;
 using namespace bitmaptest;
-using picedittest::OnModal;
+using bitmaptest::OnModal;
 namespace fs = std::filesystem;
 
 namespace {
@@ -388,6 +390,21 @@ TEST_F(PicEditTest, OKWhitensTheVoidPagesAndNormalisesThePicture) {
   EXPECT_LT(CountColor(done.copy(PageArea(0)), clWhite), 100);
   EXPECT_EQ(form->GetPartHeaders(), Cbmp(";PLAIN(96,43);VOID;PLAIN(96,43);PLAIN(96,43);PLAIN(96,43);VOID"));
   EXPECT_EQ(form->windowTitle(), QString::fromUtf8("VeoQuorvel - 画像編集"));
+}
+
+TEST_F(PicEditTest, ThePlacementIsKeptUnderItsIdent) {
+  ASSERT_TRUE(Registry().WriteString("FormPosition", "PicEdit", ""));
+  auto form = Open(SixPages(), {});
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  form->resize(700, 480);
+  form->reject();
+  EXPECT_EQ(Registry().ReadString("FormPosition", "PicEdit", ""),
+            FormatFormPosition(QRect(form->pos(), form->size())));
+  // Shown again, the window comes back at that size.
+  auto again = Open(SixPages(), {});
+  again->show();
+  EXPECT_EQ(again->size(), QSize(700, 480));
 }
 
 TEST_F(PicEditTest, ScreenshotsOfEachMode) {
