@@ -4,6 +4,8 @@
 // lines a byte at a time while watching the abort and flow events, the step
 // deadline and the carrier. Every error it records is posted to the caller's
 // window at once, by the code's class.
+#include "seriallink/common/AtDialogue.h"
+
 #include "platform/CommPort.h"
 #include "platform/Event.h"
 
@@ -18,7 +20,7 @@ namespace kwxsignup {
 // The event a recorded code is posted as: false when its class posts nothing.
 bool EventForCode(int32_t code, int32_t& type, int32_t& value);
 
-class CSerialPort {
+class CSerialPort final : public seriallink::ModemLine {
  public:
   CSerialPort(qv::Event& abort, qv::Event& flow);
   CSerialPort(const CSerialPort&) = delete;
@@ -84,6 +86,18 @@ class CSerialPort {
   bool Online() const { return online_.load() != 0; }
 
   qv::Event& FlowEvent() { return flow_; }
+
+  // The AT dialogue's view of the port.
+  bool LineWrite(const char* bytes, size_t count) override { return WriteLine(bytes, count); }
+  bool LineRead(char* buffer, int32_t& size) override { return ReadLine(buffer, size); }
+  int32_t LineError() const override { return Error(); }
+  void LineRecord(int32_t code) override { Record(code); }
+  void DeadlineSet(int32_t seconds, int32_t code) override { TimerSet(seconds, code); }
+  void DeadlineClear() override { TimerClear(); }
+  bool DeadlineArmed() const override { return TimerArmed(); }
+  bool DeadlinePassed() override { return TimerCheck(); }
+  int32_t LineStatus() override { return ModemStatus(); }
+  bool LineCarrier() override { return Carrier(); }
 
  private:
   bool Fail(int32_t code) {

@@ -6,8 +6,8 @@
 #include "seriallink/common/CallerData.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
+#include "seriallink/common/ReplySteps.h"
 
-#include <cstdio>
 #include <map>
 
 namespace kwxsignup {
@@ -27,31 +27,21 @@ CKwxState* CKwxState::getNext() {
 }
 
 void CKwxState::ClearAreas() {
-  command_.fill(0);
   reply_.fill(0);
   replyLength_ = 0;
   check_ = true;
 }
 
 bool CKwxState::ReadReply(int32_t seconds, int32_t deadlineCode) {
-  c_.port.TimerSet(seconds, deadlineCode);
-  replyLength_ = static_cast<int32_t>(reply_.size());
-  const bool ok = c_.port.ReadLine(reply_.data(), replyLength_);
-  c_.port.TimerClear();
-  return ok;
+  return seriallink::ReadReply(c_.port, reply_, replyLength_, seconds, deadlineCode);
 }
 
-int32_t CKwxState::ClassifyReply() {
-  c_.splitter.LineSplitterSetBuffer(reply_.data(), reply_.size());
-  return c_.splitter.ClassifyLine(reply_.data(), static_cast<size_t>(replyLength_));
-}
+int32_t CKwxState::ClassifyReply() { return seriallink::ClassifyReply(c_.splitter, reply_, replyLength_); }
 
 void CKwxState::WrongAnswer(int32_t line) {
   check_ = false;
   result_ = kSignupOk;
-  if (line == kLineOther || line == kLineEmpty || line == kModemEmpty) c_.port.Record(code::EmptyOrUnknownLine);
-  else if (c_.port.Carrier()) c_.port.Record(code::UnexpectedLine);
-  else c_.port.Record(code::CarrierLost);
+  c_.port.Record(seriallink::WrongAnswerCode(line, c_.port.Carrier()));
 }
 
 void CKwxState::ReadFailed() {
@@ -68,14 +58,9 @@ void CKwxState::LineLost() {
   if (!c_.port.Carrier()) c_.port.Keep(code::CarrierLost);
 }
 
-bool CKwxState::WellFormedClose(int32_t line) const {
-  return line == kLineDisconnect && c_.splitter.LineSplitterHasCode();
-}
+bool CKwxState::WellFormedClose(int32_t line) const { return seriallink::WellFormedClose(c_.splitter, line); }
 
-bool CKwxState::SendClose(int32_t closeCode) {
-  std::snprintf(command_.data(), command_.size(), "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(closeCode % 10000));
-  return c_.port.WriteLine(command_.data(), 30);
-}
+bool CKwxState::SendClose(int32_t closeCode) { return seriallink::SendCloseLine(c_.port, closeCode); }
 
 void CKwxState::CloseForStop(int32_t reason) {
   c_.port.TimerClear();
@@ -83,18 +68,7 @@ void CKwxState::CloseForStop(int32_t reason) {
   result_ = SendClose(reason == 0 ? code::ReasonUser : reason) ? kSignupAbort : kSignupLineLost;
 }
 
-void CKwxState::PollCarrier() {
-  result_ = kSignupOk;
-  for (;;) {
-    if (!c_.port.Carrier()) return;
-    if (c_.port.TimerCheck()) {
-      const int32_t e = c_.port.Error();
-      if (e == code::CloseTimeout || e == code::ReleaseTimeout) result_ = kSignupDeadline;
-      return;
-    }
-    clock::Sleep(100);
-  }
-}
+void CKwxState::PollCarrier() { result_ = seriallink::AwaitCarrierDrop(c_.port); }
 
 namespace {
 constexpr uint32_t W = kWaitForCaller, O = kOnline;

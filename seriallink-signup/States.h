@@ -71,7 +71,7 @@ class CKwxState {
   // A write that failed: the line is lost (21280 when the carrier is).
   void LineLost();
   bool WellFormedClose(int32_t line) const;
-  // "SOCKET_25_DISCONNECTION[nnnn]" (30 bytes) from the command area.
+  // "SOCKET_25_DISCONNECTION[nnnn]" (30 bytes).
   bool SendClose(int32_t code);
   // A stop in an exchange: the close line with the reason under the 7 s deadline.
   void CloseForStop(int32_t reason);
@@ -85,7 +85,6 @@ class CKwxState {
   StateContext& c_;
   int32_t result_ = 0;
   bool check_ = true;
-  std::array<char, 32> command_{};
   std::array<char, 256> reply_{};
   int32_t replyLength_ = 0;
 };

@@ -95,7 +95,7 @@ class RawPeer final : public handsetsim::LineHandler {
   void OnData(std::string_view) override {}
 };
 
-struct PortFixture : ::testing::Test {
+struct KwxPort : ::testing::Test {
   qvtest::TempDir dir;
   RawPeer peer;
   handsetsim::LineServer line;
@@ -136,7 +136,7 @@ struct PortFixture : ::testing::Test {
   }
 };
 
-TEST_F(PortFixture, LinesEndAtLineBreaksNulsAndControlBytes) {
+TEST_F(KwxPort, LinesEndAtLineBreaksNulsAndControlBytes) {
   struct {
     std::string wire;
     std::vector<std::string> lines;
@@ -159,7 +159,7 @@ TEST_F(PortFixture, LinesEndAtLineBreaksNulsAndControlBytes) {
   }
 }
 
-TEST_F(PortFixture, ALineLongerThanItsAreaStopsShortOfItsEnd) {
+TEST_F(KwxPort, ALineLongerThanItsAreaStopsShortOfItsEnd) {
   Send(std::string(300, 'x') + "\r\n");
   const Read r = ReadLine(256);
   EXPECT_FALSE(r.ok);
@@ -171,7 +171,7 @@ TEST_F(PortFixture, ALineLongerThanItsAreaStopsShortOfItsEnd) {
   EXPECT_EQ(tiny.bytes, "");
 }
 
-TEST_F(PortFixture, AStopEndsAReadByItsReason) {
+TEST_F(KwxPort, AStopEndsAReadByItsReason) {
   struct {
     int32_t reason;
     int32_t code;
@@ -187,16 +187,20 @@ TEST_F(PortFixture, AStopEndsAReadByItsReason) {
   }
 }
 
-// kwxDisconnect before the worker's first step: the session ends without a
-// call, whatever an earlier session left in the first state's result.
-TEST(KwxStates, AStopBeforeTheFirstStepEndsWithoutACall) {
+// The states built over a port of their own (closed: no line is needed).
+struct KwxStates : ::testing::Test {
   kwxsignup::CKWXfront front;
   qv::Event abort{qv::Event::Mode::AutoReset}, flow{qv::Event::Mode::ManualReset, true};
-  CSerialPort port(abort, flow);
-  kwxsignup::CModem modem(port);
-  seriallink::LineSplitter splitter(seriallink::Dialect::Signup);
+  CSerialPort port{abort, flow};
+  kwxsignup::CModem modem{port};
+  seriallink::LineSplitter splitter{seriallink::Dialect::Signup};
   kwxsignup::StateContext context{port, modem, splitter, front};
-  auto states = kwxsignup::BuildStates(context);
+  std::vector<std::unique_ptr<kwxsignup::CKwxState>> states = kwxsignup::BuildStates(context);
+};
+
+// kwxDisconnect before the worker's first step: the session ends without a
+// call, whatever an earlier session left in the first state's result.
+TEST_F(KwxStates, AStopBeforeTheFirstStepEndsWithoutACall) {
   ASSERT_EQ(states.size(), 12u);
   kwxsignup::CKwxState& first = *states[1];
   ASSERT_EQ(first.Id(), 1000);
@@ -209,14 +213,7 @@ TEST(KwxStates, AStopBeforeTheFirstStepEndsWithoutACall) {
   EXPECT_EQ(port.Error(), 90012);
 }
 
-TEST(KwxStates, WiredAsTheSignupGraph) {
-  kwxsignup::CKWXfront front;
-  qv::Event abort{qv::Event::Mode::AutoReset}, flow{qv::Event::Mode::ManualReset, true};
-  CSerialPort port(abort, flow);
-  kwxsignup::CModem modem(port);
-  seriallink::LineSplitter splitter(seriallink::Dialect::Signup);
-  kwxsignup::StateContext context{port, modem, splitter, front};
-  auto states = kwxsignup::BuildStates(context);
+TEST_F(KwxStates, WiredAsTheSignupGraph) {
   auto id = [&](int index) { return states[static_cast<size_t>(index)]->Id(); };
   for (int i = 1; i <= 11; ++i) EXPECT_EQ(id(i), 999 + i);
   // result → successor id, by state: success, abort, deadline, error, line lost, far end.
