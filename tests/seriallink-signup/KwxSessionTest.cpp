@@ -161,35 +161,44 @@ TEST(KwxSession, StopsFaultsAndDeadlinesEndTheSession) {
 }
 
 TEST(KwxSession, APageHeldPastAMinuteWaitsForTheCallersWord) {
+  const std::vector<Ev> continued = {{1, 2}, {0, 4}, {1, 6}, {1, 1}};
   struct Row {
     const char* name;
+    Action action;
     bool resume;
     std::vector<Ev> afterTurn;
     std::vector<std::string> closes;
   } table[] = {
       // Continued: the page arrives, then the caller stops at the next wait.
-      {"continued", true, {{7, 70002}, {0, 4}, {1, 5}, {1, 2}, {0, 4}, {1, 6}, {1, 1}}, {"0000"}},
+      {"held before the page, continued", Action::Hold, true,
+       Join({{{7, 70002}, {0, 4}, {1, 5}}, continued}), {"0000"}},
       // The caller's own time-out: the close carries 1130.
-      {"timed out by the caller", false, {{7, 70002}, {9, 1130}, {8, 1}}, {"1130"}},
+      {"held before the page, timed out by the caller", Action::Hold, false, {{7, 70002}, {9, 1130}, {8, 1}}, {"1130"}},
+      // A minute without a piece of the page asks the same.
+      {"stalled within the page, continued", Action::Stall, true, Join({{{0, 4}, {1, 5}, {7, 70002}}, continued}),
+       {"0000"}},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
-    SimConfig c = Faults({{Step::Page, Action::Hold, 1, -1}});
+    SimConfig c = Faults({{Step::Page, row.action, 1, -1}});
     c.signupPages = {"HELD PAGE\r\n"};
     Session s(c, 50);
     ASSERT_EQ(s.Init(), 1);
     Caller caller(s, {});
-    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
-      if (ev == Ev{7, 70002}) {
-        if (row.resume) {
-          s.sim().ReleaseHeld();
-          EXPECT_EQ(s.api().kwxResumeTxRx(0, 0, 0), 1);
-        } else {
-          s.api().kwxDisconnect(1130);
-        }
-      }
-      caller(ev);
-    })) << Describe(s.Events());
+    ASSERT_TRUE(s.Drive(
+        [&](const Ev& ev) {
+          if (ev == Ev{7, 70002}) {
+            if (row.resume) {
+              s.sim().ReleaseHeld();
+              EXPECT_EQ(s.api().kwxResumeTxRx(0, 0, 0), 1);
+            } else {
+              s.api().kwxDisconnect(1130);
+            }
+          }
+          caller(ev);
+        },
+        10s))
+        << Describe(s.Events());
     const auto events = s.Events();
     const std::vector<Ev> head = Join({kStart, {{0, 2}, {0, 3}}, row.afterTurn});
     ASSERT_GE(events.size(), head.size()) << Describe(events);

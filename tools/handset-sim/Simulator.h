@@ -52,6 +52,7 @@ enum class Action {
   Cut,        // send the first half of the answer, then drop the carrier
   Silent,     // never answer; the carrier stays up
   Hold,       // keep the answer until ReleaseHeld()
+  Stall,      // send the first half of the answer, keep the rest until ReleaseHeld()
   Garbage,    // answer with random bytes (arg: how many, default 64)
   LongLine,   // answer with one printable line of arg bytes (default 10240)
   CloseCode,  // answer with the centre's close line with code arg, then drop the carrier
