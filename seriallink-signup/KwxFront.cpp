@@ -57,8 +57,10 @@ void CKWXfront::JoinWorker() {
 }
 
 bool CKWXfront::ClaimPort() {
-  if (phase_.load() == kRunning) return false;
+  if (phase_.load() == kRunning || ringActive_.load()) return false;
   JoinWorker();
+  // A ring thread that has stopped waiting may still be closing the port.
+  if (ring_.joinable()) ring_.join();
   return true;
 }
 
@@ -71,9 +73,9 @@ void CKWXfront::StopRing() {
 
 int32_t CKWXfront::Initial(uint32_t window, const KwxInitialParam* param) {
   // One session at a time: a worker that still runs refuses the call, one
-  // that has ended is joined.
-  if (!ClaimPort()) return Refuse(code::Busy);
+  // that has ended is joined; a ring wait ends first.
   StopRing();
+  if (!ClaimPort()) return Refuse(code::Busy);
   if (param) {
     KwxInitialParam copy{};
     std::memcpy(&copy, param, kBlockRead);
@@ -188,7 +190,7 @@ int32_t CKWXfront::SetParam(int32_t id, int32_t value) {
   if (id != 1 || !modem_) return 0;
   // The billing command goes out on the caller's thread: never while a
   // thread of the module has the port.
-  if (!ClaimPort() || ringActive_.load()) return Refuse(code::Busy);
+  if (!ClaimPort()) return Refuse(code::Busy);
   if (!port_.IsOpen()) {
     port_.Record(code::PortNotOpen);
     return 0;
@@ -262,8 +264,7 @@ int32_t CKWXfront::ResumeTxRx() {
 }
 
 int32_t CKWXfront::WaitForRing() {
-  if (!ClaimPort() || ringActive_.load()) return Refuse(code::Busy);
-  if (ring_.joinable()) ring_.join();  // a ring wait that has ended
+  if (!ClaimPort()) return Refuse(code::Busy);
   ringStop_.Reset();
   abort_.Reset();
   operation_.Reset();
@@ -304,14 +305,14 @@ void CKWXfront::RingMain() {
     }
     if (clock::Wait(ringStop_, kRingPoll)) break;
   }
-  port_.Close();
+  // Done waiting: a call from now on joins this thread before it takes the port.
   ringActive_.store(false);
+  port_.Close();
 }
 
 int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36) {
   // It uses the sessions' port: never while a thread of the module has it.
-  if (!ClaimPort() || ringActive_.load()) return Refuse(code::Busy);
-  if (ring_.joinable()) ring_.join();
+  if (!ClaimPort()) return Refuse(code::Busy);
   abort_.Reset();
   operation_.Reset();
   flow_.Set();

@@ -61,7 +61,8 @@ class CKWXfront {
   void WorkerMain();
   // The worker's end: port closed, state cleared, the events posted.
   void EndWorker(std::initializer_list<int32_t> events);
-  // Joins a worker that has ended or is ending; false while one runs.
+  // Joins a worker or ring thread that has ended or is ending; false while
+  // one still has the port.
   bool ClaimPort();
   void JoinWorker();
   void StopRing();
@@ -93,6 +94,7 @@ class CKWXfront {
   // A worker that ended the session from within its own last event, joined later.
   std::thread retired_;
 
+  // The ring thread waits for a ring (it may still close the port after).
   std::atomic<bool> ringActive_{false};
   qv::Event ringStop_{qv::Event::Mode::ManualReset, false};
   std::thread ring_;

@@ -141,9 +141,12 @@ TEST(KwxExports, ReceiveBufferHandsOutNoMoreThanTheCallerHasRoomFor) {
       EXPECT_EQ(s.api().kwxAsyncGetBuffer(buf, &size), 1);
       taken.emplace_back(buf, static_cast<size_t>(size));
       canaries.push_back(std::string(buf + 100, 4) == "####");
-      int32_t again = 100;
-      s.api().kwxAsyncGetBuffer(buf, &again);
-      EXPECT_EQ(again, 0);  // the buffer was cleared
+      if (ev == Ev{1, 2}) {
+        // The last part: nothing comes after it, so a second call finds the buffer cleared.
+        int32_t again = 100;
+        s.api().kwxAsyncGetBuffer(buf, &again);
+        EXPECT_EQ(again, 0);
+      }
     }
     if (ev == Ev{1, 1}) s.api().kwxDisconnect(0);
   })) << Describe(s.Events());
