@@ -399,6 +399,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
 
 CsvVectorUnit BestUnit() {
 #if defined(__SSE2__)
+  __builtin_cpu_init();  // the answer may be wanted before main
   return __builtin_cpu_supports("avx2") ? CsvVectorUnit::Avx2 : CsvVectorUnit::Sse2;
 #else
   return CsvVectorUnit::Portable;
