@@ -77,7 +77,7 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
 constexpr auto kClasses = MakeClasses();
 
 struct ScalarClassifier {
-  static BlockMasks Classify(const char* p) {
+  BlockMasks Classify(const char* p) const {
     BlockMasks m{};
     for (int i = 0; i < 64; ++i) {
       uint64_t bit = uint64_t{1} << i;
@@ -96,14 +96,19 @@ struct ScalarClassifier {
 
 #if defined(__SSE2__)
 // Lead bytes are 0x81-0x9F and 0xE0-0xFC: as signed bytes -127..-97 and -32..-4.
+// The compared values are made once per parse, not once per block.
 struct Sse2Classifier {
-  __attribute__((always_inline)) static inline uint64_t Bits(__m128i m) { return static_cast<uint16_t>(_mm_movemask_epi8(m)); }
-  __attribute__((always_inline)) static inline BlockMasks Classify(const char* p) {
+  const __m128i quote = _mm_set1_epi8('"'), comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'),
+                lf = _mm_set1_epi8('\n');
+  const __m128i lo1 = _mm_set1_epi8(-128), hi1 = _mm_set1_epi8(-96), lo2 = _mm_set1_epi8(-33),
+                hi2 = _mm_set1_epi8(-3);
+
+  __attribute__((always_inline)) static inline uint64_t Bits(__m128i m) {
+    return static_cast<uint16_t>(_mm_movemask_epi8(m));
+  }
+  __attribute__((always_inline)) inline BlockMasks Classify(const char* p) const {
     BlockMasks m{};
-    const __m128i quote = _mm_set1_epi8('"'), comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'),
-                  lf = _mm_set1_epi8('\n');
-    const __m128i lo1 = _mm_set1_epi8(-128), hi1 = _mm_set1_epi8(-96), lo2 = _mm_set1_epi8(-33),
-                  hi2 = _mm_set1_epi8(-3);
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
       const int at = 16 * i;
@@ -120,15 +125,23 @@ struct Sse2Classifier {
 };
 
 struct Avx2Classifier {
+  __m256i quote, comma, cr, lf, lo1, hi1, lo2, hi2;
+
+  __attribute__((target("avx2"))) Avx2Classifier()
+      : quote(_mm256_set1_epi8('"')),
+        comma(_mm256_set1_epi8(',')),
+        cr(_mm256_set1_epi8('\r')),
+        lf(_mm256_set1_epi8('\n')),
+        lo1(_mm256_set1_epi8(-128)),
+        hi1(_mm256_set1_epi8(-96)),
+        lo2(_mm256_set1_epi8(-33)),
+        hi2(_mm256_set1_epi8(-3)) {}
   __attribute__((target("avx2"))) static inline uint64_t Bits(__m256i m) {
     return static_cast<uint32_t>(_mm256_movemask_epi8(m));
   }
-  __attribute__((target("avx2"))) static inline BlockMasks Classify(const char* p) {
+  __attribute__((target("avx2"))) inline BlockMasks Classify(const char* p) const {
     BlockMasks m{};
-    const __m256i quote = _mm256_set1_epi8('"'), comma = _mm256_set1_epi8(','), cr = _mm256_set1_epi8('\r'),
-                  lf = _mm256_set1_epi8('\n');
-    const __m256i lo1 = _mm256_set1_epi8(-128), hi1 = _mm256_set1_epi8(-96), lo2 = _mm256_set1_epi8(-33),
-                  hi2 = _mm256_set1_epi8(-3);
+#pragma GCC unroll 2
     for (int i = 0; i < 2; ++i) {
       __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
       const int at = 32 * i;
@@ -259,6 +272,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   size_t nc = cellArray.size(), nr = rowArray.size(), cellRoom = cellArray.capacity(), rowRoom = rowArray.capacity();
   size_t cellStart = 0, cs = 0, next = 0, sum = 0;
   bool quoted = false;
+  const Classifier classifier;
   uint64_t carry = 0;
   alignas(64) char tail[64];
   size_t b = 0;
@@ -273,7 +287,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       std::memcpy(dst + b, block, len);
       block = tail;
     }
-    const BlockMasks m = Classifier::Classify(block);
+    const BlockMasks m = classifier.Classify(block);
     const uint64_t trail = TrailBytes(m.lead, carry);
     if (joinedOnly) {
       // Every CR followed by an LF and every LF preceded by a CR, the last
