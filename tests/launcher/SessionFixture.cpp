@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <cstdlib>
+#include <fstream>
 
 namespace qvtest {
 
@@ -178,6 +180,14 @@ void SessionTest::UseRealModule(handsetsim::SimConfig config) {
   ::unsetenv("QUORVEL_PORTS");
   std::filesystem::create_directories(dir_ / "ports");
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
+  // QV_SIM_LOG names a file that collects the simulated handset's dialogue,
+  // test by test, so that runs of two builds can be compared.
+  if (const char* log = std::getenv("QV_SIM_LOG")) {
+    const std::string path = log;
+    std::ofstream(path, std::ios::app) << "== " << ::testing::UnitTest::GetInstance()->current_test_info()->name()
+                                       << "\n";
+    sim_->SetLog([path](const std::string& line) { std::ofstream(path, std::ios::app) << line << "\n"; });
+  }
   std::string error;
   ASSERT_TRUE(sim_->Start(dir_ / "ports" / "COM5", &error)) << error;
   base_["File|DllFile"] = "Portvine.so";
