@@ -7,7 +7,7 @@
 #include "controls/TColor.h"
 #include "launcher/SessionTypes.h"
 #include "platform/Handles.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 
 #include <QMainWindow>
 #include <QPointer>

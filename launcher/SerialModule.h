@@ -1,7 +1,7 @@
 #pragma once
 // The serial-link module bound by name: its 24 functions, all required, and
 // SetCallbackFunc, which is called with the launcher's trace callback at once.
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "platform/Module.h"
 
 #include <string_view>

@@ -1,7 +1,7 @@
 #pragma once
 // What the mail plug-in asks of the launcher: the two host callbacks that the
 // exports store, and the plug-in's questions to the user.
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 
 #include <string_view>
 

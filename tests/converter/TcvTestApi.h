@@ -2,7 +2,7 @@
 // The converter's entry points as the tests call them: bound from the built
 // module, or (in the sanitizer build) from the sources linked in.
 #include "SmfTestFile.h"
-#include "converter/TcvApi.h"
+#include "abi/TcvApi.h"
 
 #include <cstring>
 #include <string>

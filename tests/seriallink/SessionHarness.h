@@ -2,7 +2,7 @@
 // Drives the built Portvine.so as the launcher does: loads it by path, binds
 // its exports by name, gives it a window and a trace callback, and points a
 // COM port of a temporary port folder at a simulated handset.
-#include "KwxApi.h"
+#include "abi/KwxApi.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 

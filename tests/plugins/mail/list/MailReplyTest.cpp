@@ -3,7 +3,7 @@
 #include "core/HandsetExchange.h"
 #include "core/MailStore.h"
 #include "platform/IniFile.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailReply.h"
 
