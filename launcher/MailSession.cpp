@@ -24,8 +24,6 @@
 namespace qv {
 namespace {
 
-std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
-
 const std::string& FolderName(FixedFolder folder) { return FixedFolderName(folder); }
 
 // Waits for a folder that the mail plug-in holds keep the windows alive.
@@ -123,7 +121,7 @@ SessionResult MailSession::Run() {
         l_.ReportMessage("W01003", false);
       } else if (sent_ > 0) {
         l_.CloseNotice();
-        l_.ShowNotice(S("送信完了"), false);
+        l_.ShowNotice(Sjis("送信完了"), false);
       }
     } else if (nothingAtCentre_ && result_ == SessionResult::Done) {
       result_ = SessionResult::NothingDone;
@@ -161,7 +159,7 @@ void MailSession::MarkSent(int row, const std::string& text) {
   if (AddMessageToFolder(FolderName(FixedFolder::Sent), text, index.Rows(row), id, FolderRetry()))
     SetIndexCell(index, row, kColDeleted, "1");
   else
-    l_.ReportMessage(S("送信したメールを送信簿に保存できませんでした。メールは送信済みとして送信予約に残っています。"), true);
+    l_.ReportMessage(Sjis("送信したメールを送信簿に保存できませんでした。メールは送信済みとして送信予約に残っています。"), true);
   queue_.SaveIndex();
 }
 
@@ -427,7 +425,7 @@ void MailSession::MailFetched() {
   const bool kept =
       text.empty() || AddMessageToFolder(FolderName(FixedFolder::Received), text, row, id, FolderRetry());
   if (!kept) {
-    l_.ReportMessage(S("受信したメールを受信簿に保存できませんでした。メールはセンターに残しています。"), true);
+    l_.ReportMessage(Sjis("受信したメールを受信簿に保存できませんでした。メールはセンターに残しています。"), true);
     result_ = SessionResult::Aborted;
     step_ = 6;
     return;
@@ -584,7 +582,7 @@ bool TfrmConnecting::StoreReceived(const std::string& folder, const std::string&
   // The module has already acknowledged it: it exists nowhere else.
   kept_.push_back({folder, text, row});
   if (frmLaunch)
-    frmLaunch->ReportMessage(S("受信したメールを保存できませんでした。通信の後でもう一度保存します。"), true);
+    frmLaunch->ReportMessage(Sjis("受信したメールを保存できませんでした。通信の後でもう一度保存します。"), true);
   return false;
 }
 

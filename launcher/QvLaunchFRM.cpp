@@ -61,8 +61,6 @@ namespace {
 constexpr int kPluginRole = Qt::UserRole + 1;   // index into the holders, -1 for the settings entry
 constexpr int kCaptionRole = Qt::UserRole + 2;  // the display name as CP932 bytes
 
-// CP932 of a UTF-8 literal; the system's own texts are written in UTF-8 here.
-std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
 
 constexpr TColor kDefaultBackColor = 0xFF8080;
 constexpr TColor kDefaultFontColor = clWhite;
@@ -319,7 +317,7 @@ void TfrmLaunch::CreateComponents() {
   SingleApp1->setObjectName("SingleApp1");
   SingleApp1->SetUniqueName("QuorvelLaunchApp");
   SingleApp1->SetDupInstAction(TDupInstAction::diActivateFirst);
-  SingleApp1->SetErrorMessage(S("すでに起動されています"));
+  SingleApp1->SetErrorMessage(Sjis("すでに起動されています"));
 
   QPixmap trayPicture = AppPicture("tray.png");
   if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
@@ -345,7 +343,7 @@ void TfrmLaunch::FormCreate() {
     return;
   }
   if (!BindSerialModule()) {
-    ShowMessageBox(this, BoxKind::Error, S("DLLの読み込みに失敗しました"));
+    ShowMessageBox(this, BoxKind::Error, Sjis("DLLの読み込みに失敗しました"));
     terminated_ = true;
     return;
   }
@@ -478,7 +476,7 @@ void TfrmLaunch::LoadPlugins() {
   }
   auto* option = new QListWidgetItem(QIcon(AppPicture("option.png")), QStringLiteral("設定"), lsvMainMenu);
   option->setData(kPluginRole, -1);
-  const std::string optionCaption = S("設定");
+  const std::string optionCaption = Sjis("設定");
   option->setData(kCaptionRole, QByteArray(optionCaption.data(), static_cast<qsizetype>(optionCaption.size())));
 }
 
@@ -513,7 +511,7 @@ void TfrmLaunch::OpenItem(std::string_view caption) {
     SetStatus("");
     if (!e.plugin) {
       OptionsDialog();
-    } else if (e.caption == S("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")) {
+    } else if (e.caption == Sjis("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")) {
       // The sign-up window runs its own calls and returns when it closes:
       // ring-wait pauses around it.
       PausingRingWait([&] { e.plugin->ShowPluginForm(); });
@@ -529,7 +527,7 @@ void TfrmLaunch::NotifyPlugin(std::string_view displayName, std::string_view tex
 }
 
 bool TfrmLaunch::PluginParamCallback(int32_t kind, int32_t value) {
-  static const std::string kQueue = S("送信予約"), kSent = S("送信簿"), kInbox = S("受信簿"), kMail = S("メール");
+  static const std::string kQueue = Sjis("送信予約"), kSent = Sjis("送信簿"), kInbox = Sjis("受信簿"), kMail = Sjis("メール");
   switch (kind) {
     case 0:
       if (value == 0) SetStatus("");
@@ -582,10 +580,10 @@ int32_t TfrmLaunch::PluginStrCallback(int32_t kind, const char* text) {
   const std::string copy = text ? text : "";
   switch (kind) {
     case 2:
-      NotifyPlugin(S("ブックマーク"), copy);
+      NotifyPlugin(Sjis("ブックマーク"), copy);
       break;
     case 3:
-      NotifyPlugin(S("電話帳"), copy);
+      NotifyPlugin(Sjis("電話帳"), copy);
       break;
     case 10:
       CloseNotice();
@@ -715,10 +713,10 @@ bool TfrmLaunch::WaitSerialIdle(int count) {
 // ---- module events ----
 
 void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
-  static const std::string kMail = S("メール"), kInbox = S("受信簿");
+  static const std::string kMail = Sjis("メール"), kInbox = Sjis("受信簿");
   if (frmConnecting) frmConnecting->AddEvent(kind, code);
   auto notice = [this](const char* utf8) {
-    const std::string text = S(utf8);
+    const std::string text = Sjis(utf8);
     CloseNotice();
     SetStatus(text);
     ShowNotice(text, false);
@@ -790,7 +788,7 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
 }
 
 bool TfrmLaunch::HandleIncoming(int type) {
-  static const std::string kInbox = S("受信簿");
+  static const std::string kInbox = Sjis("受信簿");
   StopBannerAnimation();
   switch (type) {
     case 0:
@@ -801,7 +799,7 @@ bool TfrmLaunch::HandleIncoming(int type) {
       peerNumber_ = SerialGetParam(6, 512);
       const std::string sender = TrimText(peerNumber_);
       MailIndexRow row;
-      BuildIndexRow(row, 9, 0, 1, 0, 0, 0, 0, sender, "", S("ブリーズメール"), NowText(), sender);
+      BuildIndexRow(row, 9, 0, 1, 0, 0, 0, 0, sender, "", Sjis("ブリーズメール"), NowText(), sender);
       return frmConnecting && frmConnecting->StoreReceived(kInbox, hex, row);
     }
     case 2: {
@@ -829,16 +827,16 @@ bool TfrmLaunch::HandleIncoming(int type) {
 }
 
 void TfrmLaunch::ReportAutoNumberMismatch(const std::string& number) {
-  ReportMessage(S("Eメール自動受信の電話番号をご確認ください。") + "\r\n" + number, true);
+  ReportMessage(Sjis("Eメール自動受信の電話番号をご確認ください。") + "\r\n" + number, true);
 }
 
 void TfrmLaunch::tmrEmailAutoTimer() {
-  static const std::string kMail = S("メール"), kInbox = S("受信簿");
+  static const std::string kMail = Sjis("メール"), kInbox = Sjis("受信簿");
   tmrEmailAuto->stop();
   if (!frmConnecting || !frmConnecting->isVisible()) {
     if (RunMailSession(false, true, true, false, true)) {
       NotifyPlugin(kMail, kInbox);
-      const std::string text = S("Eメール着信");
+      const std::string text = Sjis("Eメール着信");
       CloseNotice();
       SetStatus(text);
       ShowNotice(text, false);
@@ -847,7 +845,7 @@ void TfrmLaunch::tmrEmailAutoTimer() {
     }
     if (--autoReceiveCount_ == 0) {
       CloseNotice();
-      ShowNotice(S("センターにEメールが有ります"), false);
+      ShowNotice(Sjis("センターにEメールが有ります"), false);
       return;
     }
   }
@@ -878,7 +876,7 @@ void TfrmLaunch::StopRingWait(bool noPause) {
 }
 
 void TfrmLaunch::ToggleRingWait() {
-  if (!FindPlugin(S("メール"))) return;
+  if (!FindPlugin(Sjis("メール"))) return;
   if (ringWaitState_ == RingWaitState::Stopped)
     StartRingWait();
   else
@@ -904,7 +902,7 @@ void TfrmLaunch::ShowOwnNumber() {
   if (number.empty())
     ReportMessage("W01001", true);
   else
-    ShowMessageBox(this, BoxKind::Information, S("電話番号は ") + number + S("です"));
+    ShowMessageBox(this, BoxKind::Information, Sjis("電話番号は ") + number + Sjis("です"));
 }
 
 // ---- sessions ----
@@ -963,7 +961,7 @@ bool TfrmLaunch::LoadEnvironment() {
   const std::string name = NativePath(IniRead(keys::MessageFile));
   std::error_code ec;
   if (name.empty() || !std::filesystem::is_regular_file(name, ec) || !messages_.LoadFromFile(name)) {
-    ShowMessageBox(this, BoxKind::Error, S("メッセージファイルの読み込みに失敗しました"));
+    ShowMessageBox(this, BoxKind::Error, Sjis("メッセージファイルの読み込みに失敗しました"));
     return false;
   }
   return true;
@@ -1004,7 +1002,7 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
       break;
     case 'E': {
       text = ExpandLineBreaks(messages_.Text(s));
-      if (text.empty()) text = S("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
+      if (text.empty()) text = Sjis("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
       SetStatus("");
       if (show && UpperFirst(s) != "E00520") {
         CloseNotice();
@@ -1107,9 +1105,9 @@ void TfrmLaunch::AboutBox() {
   about.memVersion->clear();
   const std::string dll = IniRead(keys::DllFile);
   QStringList lines;
-  lines << ToQString(S("通信モジュール V") + GetFileVersionValue(FromProgramDir(dll), "FileVersion", "2.0"));
+  lines << ToQString(Sjis("通信モジュール V") + GetFileVersionValue(FromProgramDir(dll), "FileVersion", "2.0"));
   for (const Entry& e : Entries()) {
-    if (!e.plugin || e.caption == S("テーマ")) continue;
+    if (!e.plugin || e.caption == Sjis("テーマ")) continue;
     lines << ToQString(e.caption + " V" + GetFileVersionValue(FromProgramDir(e.plugin->FileName()), "FileVersion", "2.0"));
   }
   about.memVersion->setPlainText(lines.join('\n'));

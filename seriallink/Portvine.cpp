@@ -1,6 +1,7 @@
 #include "Portvine.h"
 
 #include "Codes.h"
+#include "platform/ComPortName.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
 
@@ -98,13 +99,9 @@ int32_t Portvine::Disconnect(int32_t reason) {
 
 int32_t Portvine::TestPort(int32_t number) {
   if (number > 99 || number < 0) return 0;
-  const std::string device = "\\\\.\\COM" + std::to_string(number);
-  if (port_.IsOpen()) {
-    const std::string name = port_.Name();
-    if (name == device || name == "COM" + std::to_string(number)) return 1;
-  }
+  if (port_.IsOpen() && number > 0 && qv::ComPortNumber(port_.Name()) == number) return 1;
   qv::CommPort probe;
-  if (!probe.Open(device)) return 0;
+  if (!probe.Open("\\\\.\\COM" + std::to_string(number))) return 0;
   probe.Close();
   return 1;
 }

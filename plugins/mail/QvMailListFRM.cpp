@@ -50,7 +50,6 @@ TfrmMailList::MailOpener& Opener() {
   return opener;
 }
 
-std::string J(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 const std::string& Trash() { return FixedFolderName(FixedFolder::Trash); }
 
@@ -189,7 +188,7 @@ void TfrmMailList::SetMailOpener(MailOpener opener) {
 
 TfrmMailList::TfrmMailList(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmMailList");
-  setWindowTitle(ToQString(J("VeoQuorvel - メール")));
+  setWindowTitle(ToQString(Sjis("VeoQuorvel - メール")));
   resize(780, 500);
   ImageList1 = new TImageList(16, 16, this);
   imlMailIcon = new TImageList(16, 16, this);
@@ -502,7 +501,7 @@ void TfrmMailList::ShowFolder(std::string_view folder) {
 }
 
 void TfrmMailList::SetCount(int count) {
-  pnlMailCount->setText(ToQString(std::to_string(count) + J(" 件 ")));
+  pnlMailCount->setText(ToQString(std::to_string(count) + Sjis(" 件 ")));
 }
 
 void TfrmMailList::LoadList() {
@@ -595,7 +594,7 @@ void TfrmMailList::DeleteSelected() {
     MoveSelected(Trash(), false);
     return;
   }
-  if (AskWarningYesNo(this, J("ゴミ箱フォルダ内のデータを削除すると完全に消去されます。\r\n"
+  if (AskWarningYesNo(this, Sjis("ゴミ箱フォルダ内のデータを削除すると完全に消去されます。\r\n"
                               "選択中の項目を削除してよろしいでしょうか？")))
     PurgeSelected();
 }
@@ -664,12 +663,12 @@ void TfrmMailList::SetGuard(bool isProtected) {
 void TfrmMailList::ClearTrash() {
   int total = 0, unread = 0;
   if (!CountMessages(Trash(), total, unread) || total == 0) return;
-  std::string text = J("ゴミ箱の中に") + std::to_string(total);
+  std::string text = Sjis("ゴミ箱の中に") + std::to_string(total);
   if (unread == 0)
-    text += J("件のメールがあります。");
+    text += Sjis("件のメールがあります。");
   else
-    text += J("件のメールがあり、そのうち『") + std::to_string(unread) + J("件が未読』です。");
-  text += "\r\n" + J("全て削除してよろしいでしょうか？");
+    text += Sjis("件のメールがあり、そのうち『") + std::to_string(unread) + Sjis("件が未読』です。");
+  text += "\r\n" + Sjis("全て削除してよろしいでしょうか？");
   if (!AskWarningYesNo(this, text)) return;
   DeleteTrashFiles();
   ShowFolder(Trash());
@@ -678,7 +677,7 @@ void TfrmMailList::ClearTrash() {
 void TfrmMailList::NewFolder() {
   std::string name;
   for (int n = 1;; ++n) {
-    name = J("新規フォルダ") + std::to_string(n);
+    name = Sjis("新規フォルダ") + std::to_string(n);
     if (!FindNode(name)) break;
   }
   if (FolderFilesAvailable(name)) AddFolderNode(name, kUserFolderImage);
@@ -688,7 +687,7 @@ void TfrmMailList::DeleteFolder() {
   QTreeWidgetItem* node = trvFolder->currentItem();
   if (!node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
   const std::string name = NodeName(node);
-  if (!AskWarningYesNo(this, name + J("フォルダを削除してもよろしいですか？"))) return;
+  if (!AskWarningYesNo(this, name + Sjis("フォルダを削除してもよろしいですか？"))) return;
   {
     BusyCursor busy;
     // Files whose mails did not all reach the trash stay, with their node.

@@ -55,8 +55,6 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Sjis(std::string_view utf8) { return qv::cp932::FromUtf8(utf8); }
-
 void InitTestProcess() {
   // Where the build put things, unless the environment says otherwise.
   ::setenv("QV_APP_DIR", QV_BUILT_APP_DIR, 0);

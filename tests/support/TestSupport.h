@@ -1,6 +1,8 @@
 #pragma once
 // Shared test helpers: temporary folders, a stand-in launcher folder, and the
 // places where tests find the built app folder and leave pictures for review.
+#include "platform/Cp932.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -42,7 +44,7 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 // CP932 bytes of a UTF-8 literal, for readable tests.
-std::string Sjis(std::string_view utf8);
+using qv::Sjis;
 
 // Called by the test mains: HOME and XDG_CONFIG_HOME point into a temporary
 // folder of the process, so no test touches the user's own settings;
