@@ -4,9 +4,12 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace qvtest {
 
@@ -53,6 +56,20 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool PtyPair::Open() {
+  int s = -1;
+  char name[128];
+  if (::openpty(&master, &s, name, nullptr, nullptr) != 0) return false;
+  ::close(s);  // the port opens the slave itself
+  slave = name;
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+PtyPair::~PtyPair() {
+  if (master >= 0) ::close(master);
 }
 
 void InitTestProcess() {

@@ -46,6 +46,15 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 // CP932 bytes of a UTF-8 literal, for readable tests.
 using qv::Sjis;
 
+// A pseudo-terminal pair: the test reads and writes the master side (non-
+// blocking), a port opens the slave's device path. Closed at the end.
+struct PtyPair {
+  int master = -1;
+  std::string slave;
+  bool Open();
+  ~PtyPair();
+};
+
 // Called by the test mains: HOME and XDG_CONFIG_HOME point into a temporary
 // folder of the process, so no test touches the user's own settings;
 // QV_APP_DIR, QV_ARTIFACT_DIR, QV_BUILD_DIR and QV_SOURCE_DIR name the build's

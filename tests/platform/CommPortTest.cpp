@@ -1,39 +1,29 @@
 // CommPort's termios back end on a pseudo-terminal pair (the data path; a pty
 // has no modem lines), and port-name resolution through the port folder.
-#include "SessionHarness.h"
-
+#include "TestSupport.h"
 #include "platform/CommPort.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <pty.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using seriallinktest::Describe;
-using seriallinktest::Ev;
 
 namespace {
 
 struct Pty : ::testing::Test {
   qvtest::TempDir dir;
+  qvtest::PtyPair pty;
   int master = -1;
-  std::string slave;
   void SetUp() override {
-    int s = -1;
-    char name[128];
-    ASSERT_EQ(::openpty(&master, &s, name, nullptr, nullptr), 0);
-    ::close(s);  // the port opens the slave itself
-    slave = name;
+    ASSERT_TRUE(pty.Open());
+    master = pty.master;
     ::setenv("QUORVEL_PORTS", dir.path().c_str(), 1);
-    std::filesystem::create_symlink(slave, dir / "COM9");
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    std::filesystem::create_symlink(pty.slave, dir / "COM9");
   }
-  void TearDown() override { ::close(master); }
   std::string DrainMaster() {
     std::string out;
     char buf[4096];
@@ -140,22 +130,6 @@ TEST_F(Pty, NoModemLinesAndUnsupportedSettingsAreRefused) {
   port.Close();
   EXPECT_FALSE(port.GetModemStatus(status));
   EXPECT_EQ(port.LastError(), EBADF);
-}
-
-TEST_F(Pty, SessionOnAPortWithoutModemLinesReportsThemUnreadable) {
-  seriallinktest::Session s;  // its own port folder, where COM9 is the pty
-  std::filesystem::create_symlink(slave, s.folder() / "COM9");
-  std::snprintf(s.param.SerialPort, sizeof s.param.SerialPort, "\\\\.\\COM9");
-  s.Init();
-  ASSERT_EQ(s.api().kwxConnectEMail(1, 0), 1);
-  ASSERT_TRUE(s.Drive(nullptr)) << Describe(s.Events());
-  const std::vector<Ev> expected = {{0, 46}, {10, 30}, {0, 45}, {8, 40}, {8, 41}};
-  EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
-  EXPECT_TRUE(s.WaitIdle());
-  // The number query fails the same way, without a hang.
-  char out[36];
-  EXPECT_EQ(s.api().kwxGetTelNumber("COM9", 9600, out), 0);
-  EXPECT_EQ(s.api().kwxGetErrorCode(0, 0), 90030);
 }
 
 TEST(PortNames, ResolveThroughThePortFolder) {
