@@ -1,5 +1,7 @@
 #include "SessionFixture.h"
 
+#include "MailFolders.h"
+
 #include "core/HandsetExchange.h"
 #include "core/QtText.h"
 #include "core/QvWait30FRM.h"
@@ -9,8 +11,6 @@
 #include "platform/Cp932.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <cstdlib>
 #include <fstream>
 
@@ -70,27 +70,9 @@ void SessionTest::QueueMail(int kind, const std::string& text) {
   ASSERT_TRUE(qv::AddMessageToFolder(qv::FixedFolderName(qv::FixedFolder::Queued), text, row, id));
 }
 
-std::vector<qv::TCSVRow> SessionTest::Rows(const std::string& folder) const {
-  qv::TCSVData index;
-  index.SetText(ReadFile(MailDir() / (folder + ".qvm")));
-  std::vector<qv::TCSVRow> rows;
-  for (int r = 0; r < index.RowCount(); ++r) rows.push_back(index.Rows(r));
-  return rows;
-}
+std::vector<qv::TCSVRow> SessionTest::Rows(const std::string& folder) const { return IndexRows(MailDir(), folder); }
 
-std::string SessionTest::StoreBytes(const std::string& folder) const {
-  const auto path = MailDir() / (folder + ".qvs");
-  return std::filesystem::exists(path) ? ReadFile(path) : std::string();
-}
-
-void SessionTest::PumpUntil(const std::function<bool()>& pred, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!pred() && clock.elapsed() < ms) {
-    QApplication::processEvents();
-    QThread::msleep(5);
-  }
-}
+std::string SessionTest::StoreBytes(const std::string& folder) const { return qvtest::StoreBytes(MailDir(), folder); }
 
 void SessionTest::OnDialog(std::function<void(QWidget*, int)> handler) { dialogHandler_ = std::move(handler); }
 

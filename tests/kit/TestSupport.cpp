@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -57,6 +58,22 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+namespace {
+std::function<void(const std::string&)>& FailureHandler() {
+  static std::function<void(const std::string&)> handler;
+  return handler;
+}
+}  // namespace
+
+void Fail(const std::string& what) {
+  if (FailureHandler())
+    FailureHandler()(what);
+  else
+    std::fprintf(stderr, "%s\n", what.c_str());
+}
+
+void SetFailureHandler(std::function<void(const std::string&)> handler) { FailureHandler() = std::move(handler); }
 
 bool PtyPair::Open() {
   int s = -1;

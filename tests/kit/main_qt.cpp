@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv) {
   qvtest::InitTestProcess();
+  qvtest::SetFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);

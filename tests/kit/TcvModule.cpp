@@ -1,5 +1,5 @@
 // Binds the built module, as the ringtone maker does.
-#include "TcvTestApi.h"
+#include "TcvModule.h"
 #include "platform/Module.h"
 
 #include <stdexcept>

@@ -3,6 +3,7 @@
 // for checking what the store wrote.
 #include "core/MailStore.h"
 
+#include "MailFolders.h"
 #include "TestSupport.h"
 
 #include <filesystem>
@@ -13,7 +14,7 @@
 namespace mailtest {
 
 // Retries that give up at once, for tests that expect a refusal.
-inline qv::RetryPolicy Quick(int tries = 3) { return qv::RetryPolicy{tries, std::chrono::milliseconds(5), {}}; }
+inline qv::RetryPolicy Quick(int tries = 3) { return qvtest::QuickRetry(tries); }
 
 // An index row of a received e-mail with the given subject.
 inline qv::MailIndexRow Row(std::string_view subject = "s", int unread = 1) {
@@ -41,19 +42,12 @@ class MailDir {
 // (id, text) of every live mail, in index order.
 inline std::vector<std::pair<std::string, std::string>> LiveMails(std::string_view folder) {
   std::vector<std::pair<std::string, std::string>> mails;
-  qv::MailFolder f;
-  if (!f.Open(folder, Quick())) return mails;
-  for (int r = 0; r < f.Index().RowCount(); ++r) {
-    std::string text;
-    if (qv::ReadMessageByIndex(f, r, text)) mails.emplace_back(std::string(qv::IndexCell(f.Index(), r, qv::kColId)), text);
-  }
+  for (const auto& mail : qvtest::ReadLiveMails(folder)) mails.emplace_back(mail.row[qv::kColId], mail.text);
   return mails;
 }
 
 inline std::string Add(std::string_view folder, std::string_view text, const qv::MailIndexRow& row = Row()) {
-  std::string id;
-  qv::AddMessageToFolder(folder, text, row, id, Quick());
-  return id;
+  return qvtest::AppendMail(folder, text, row);
 }
 
 }  // namespace mailtest

@@ -4,6 +4,7 @@
 #include "platform/Cp932.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,11 @@ struct PtyPair {
   bool Open();
   ~PtyPair();
 };
+
+// Reports what went wrong in a helper of the kit: a test failure under
+// GoogleTest (the test mains install that), else a line on stderr.
+void Fail(const std::string& what);
+void SetFailureHandler(std::function<void(const std::string&)> handler);
 
 // Called by the test mains: HOME and XDG_CONFIG_HOME point into a temporary
 // folder of the process, so no test touches the user's own settings;

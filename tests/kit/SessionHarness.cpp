@@ -1,7 +1,5 @@
 #include "SessionHarness.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +13,7 @@ std::atomic<Session*> g_session{nullptr};
 template <typename Fn>
 void Bind(qv::Module& m, Fn& fn, const char* name) {
   fn = m.Function<Fn>(name);
-  if (!fn) ADD_FAILURE() << "Portvine.so lacks " << name;
+  if (!fn) qvtest::Fail(std::string("Portvine.so lacks ") + name);
 }
 }  // namespace
 
@@ -54,7 +52,7 @@ Exports::Exports(qv::Module& m) {
 
 qv::Module& LoadedModule() {
   static qv::Module module;
-  if (!module.IsLoaded() && !module.Load(PORTVINE_MODULE)) ADD_FAILURE() << module.Error();
+  if (!module.IsLoaded() && !module.Load(PORTVINE_MODULE)) qvtest::Fail(module.Error());
   return module;
 }
 
@@ -68,7 +66,7 @@ Session::Session(handsetsim::SimConfig config, int clockRate) : api_(LoadedModul
   // QV_SIM_LOG=1 prints the simulated handset's dialogue, for a failing run.
   if (std::getenv("QV_SIM_LOG")) sim_->SetLog([](const std::string& line) { std::fprintf(stderr, "sim: %s\n", line.c_str()); });
   std::string error;
-  if (!sim_->Start(socketPath(), &error)) ADD_FAILURE() << error;
+  if (!sim_->Start(socketPath(), &error)) qvtest::Fail(error);
   Attach(clockRate);
 }
 
