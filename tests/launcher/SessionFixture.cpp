@@ -11,8 +11,8 @@
 #include "platform/Cp932.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 namespace qvtest {
 
@@ -162,13 +162,11 @@ void SessionTest::UseRealModule(handsetsim::SimConfig config) {
   ::unsetenv("QUORVEL_PORTS");
   std::filesystem::create_directories(dir_ / "ports");
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
-  // QV_SIM_LOG names a file that collects the simulated handset's dialogue,
-  // test by test, so that runs of two builds can be compared.
-  if (const char* log = std::getenv("QV_SIM_LOG")) {
-    const std::string path = log;
-    std::ofstream(path, std::ios::app) << "== " << ::testing::UnitTest::GetInstance()->current_test_info()->name()
-                                       << "\n";
-    sim_->SetLog([path](const std::string& line) { std::ofstream(path, std::ios::app) << line << "\n"; });
+  // QV_SIM_LOG=1 prints the simulated handset's dialogue, test by test, so
+  // that runs of two builds can be compared.
+  if (std::getenv("QV_SIM_LOG")) {
+    std::fprintf(stderr, "sim: == %s\n", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    sim_->SetLog([](const std::string& line) { std::fprintf(stderr, "sim: %s\n", line.c_str()); });
   }
   std::string error;
   ASSERT_TRUE(sim_->Start(dir_ / "ports" / "COM5", &error)) << error;
