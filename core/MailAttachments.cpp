@@ -1,10 +1,9 @@
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 
 #include "core/MailStore.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailForm.h"
-#include "plugins/mail/MailPictures.h"
+#include "core/MailForm.h"
 
 #include <algorithm>
 
@@ -30,9 +29,10 @@ std::string LinesWithBreaks(std::string_view text) {
   return out;
 }
 
-int Finish(MailAttachment item, std::string_view name, AttachmentList& list, int position, TImageList* userImages) {
+int Finish(MailAttachment item, std::string_view name, AttachmentList& list, int position,
+           AttachmentPictures& pictures) {
   item.name = UniqueNewName(list.Captions(), name);
-  if (IsUserCharacterName(item.name)) LoadUserCharacters(item.name, item.bytes, userImages);
+  if (IsUserCharacterName(item.name)) pictures.UserCharacters(item.name, item.bytes);
   item.icon = AttachIconIndex(item.name, item.headers, item.broken);
   return list.Insert(std::move(item), position);
 }
@@ -90,19 +90,19 @@ int AttachIconIndex(std::string_view name, std::string_view headers, bool broken
   }
 }
 
-void NormalisePictureHeaders(MailAttachment& item, std::string_view headers) {
+void NormalisePictureHeaders(MailAttachment& item, std::string_view headers, const AttachmentPictures& pictures) {
   item.broken = false;
   item.headers = std::string(headers);
   if (MediaFileKind(item.name) != kMediaBitmap) return;
   int width = 0, height = 0;
-  if (PictureSize(item.bytes, width, height))
+  if (pictures.PictureSize(item.bytes, width, height))
     item.headers = BuildDXHeaders(ParseDXHeaders(width, height, headers));
   else
     item.broken = true;
 }
 
 int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, AttachmentList& list, int position,
-                      TImageList* userImages) {
+                      AttachmentPictures& pictures) {
   std::string name;
   if (!GetHeaderParam(partHeaders, "Content-Type", "Name", name) || TrimText(name).empty()) name = "notitle.dat";
   MailAttachment item;
@@ -113,24 +113,24 @@ int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, A
   }
   // The kind is the received name's: the caption made of it keeps its extension.
   item.name = name;
-  NormalisePictureHeaders(item, partHeaders);
-  return Finish(std::move(item), name, list, position, userImages);
+  NormalisePictureHeaders(item, partHeaders, pictures);
+  return Finish(std::move(item), name, list, position, pictures);
 }
 
-int CopyAttachment(const MailAttachment& item, AttachmentList& target, TImageList* targetUserImages) {
+int CopyAttachment(const MailAttachment& item, AttachmentList& target, AttachmentPictures& targetPictures) {
   MailAttachment copy;
   copy.name = item.name;
   copy.bytes = item.bytes;
-  NormalisePictureHeaders(copy, item.headers);
-  return Finish(std::move(copy), item.name, target, -1, targetUserImages);
+  NormalisePictureHeaders(copy, item.headers, targetPictures);
+  return Finish(std::move(copy), item.name, target, -1, targetPictures);
 }
 
 int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string_view headers, AttachmentList& list,
-                       TImageList* userImages) {
+                       AttachmentPictures& pictures) {
   MailAttachment item;
   item.bytes = std::move(bytes);
   item.headers = std::string(headers);
-  return Finish(std::move(item), fileName, list, -1, userImages);
+  return Finish(std::move(item), fileName, list, -1, pictures);
 }
 
 std::string SafeFileName(std::string_view caption) {

@@ -7,9 +7,22 @@
 #include <string_view>
 #include <vector>
 
-class TImageList;
-
 namespace qv {
+
+// What attachment items need from the picture side, which core data does not
+// link (the image library, the image lists): whether a picture's bytes load,
+// and its size, and the user characters of an "OPTCHAR.DAT" sheet. The mail
+// plug-in's windows give theirs (plugins/mail/MailPictures.h).
+class AttachmentPictures {
+ public:
+  // False when the bytes hold no picture.
+  virtual bool PictureSize(std::string_view bytes, int& width, int& height) const = 0;
+  // Rebuilds the user characters from the sheet named name.
+  virtual void UserCharacters(std::string_view name, std::string_view bytes) = 0;
+
+ protected:
+  ~AttachmentPictures() = default;
+};
 
 // The attachment icons, indexes into the clip icon list.
 enum AttachIcon : int {
@@ -57,19 +70,19 @@ int AttachIconIndex(std::string_view name, std::string_view headers, bool broken
 // Sets a picture item's header lines from its bytes: the normalised picture
 // lines when the bytes load as a bitmap, else the given lines and broken.
 // Items of other kinds keep the lines as given.
-void NormalisePictureHeaders(MailAttachment& item, std::string_view headers);
+void NormalisePictureHeaders(MailAttachment& item, std::string_view headers, const AttachmentPictures& pictures);
 
 // Adds one received MIME part at position (0 first, below 0 or past the end
-// appended); userImages, when given, is rebuilt from an "OPTCHAR.DAT" part.
+// appended); the user characters are rebuilt from an "OPTCHAR.DAT" part.
 // Returns the new item's index.
 int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, AttachmentList& list, int position,
-                      TImageList* userImages);
+                      AttachmentPictures& pictures);
 // Appends a copy of item to target under a caption unique there.
-int CopyAttachment(const MailAttachment& item, AttachmentList& target, TImageList* targetUserImages);
+int CopyAttachment(const MailAttachment& item, AttachmentList& target, AttachmentPictures& targetPictures);
 // Appends a file's bytes under its file name made unique; headers are the
 // remembered lines (empty for a file from disk).
 int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string_view headers, AttachmentList& list,
-                       TImageList* userImages);
+                       AttachmentPictures& pictures);
 
 // A name that is safe as one file in a folder: no folder separators, no
 // control characters, never "." or ".."; what a save offers for an item.

@@ -1,6 +1,5 @@
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
-#include "controls/Graphics.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 
@@ -207,8 +206,7 @@ int MediaFileKind(std::string_view name) {
 
 bool IsUserCharacterName(std::string_view name) { return UpperAscii(name) == "OPTCHAR.DAT"; }
 
-std::string ColorToHexRGB(TColor color) {
-  TColor rgb = ColorToRGB(color);
+std::string RGBToHexRGB(TColor rgb) {
   char text[8];
   std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
   return text;

@@ -2,7 +2,7 @@
 // Pieces of the stored mail form that several mail windows share: the
 // attachment kinds, the colour text of the markup and the picture-part header
 // lines that tell the handset how to show a picture. Text is CP932.
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 
 #include <array>
 #include <string>
@@ -28,8 +28,10 @@ bool IsBase64Part(std::string_view headers);
 // The user-character bitmap's name, compared upper-cased.
 bool IsUserCharacterName(std::string_view name);
 
-// Six upper-case hex digits RRGGBB (system colours resolved first).
-std::string ColorToHexRGB(TColor color);
+// Six upper-case hex digits RRGGBB of a colour value. A system colour has
+// no RGB without the GUI's palette: windows resolve it first (ColorToHexRGB,
+// core/QtText.h); here only its low 24 bits count.
+std::string RGBToHexRGB(TColor rgb);
 // The first six characters, padded on the left with "0", read as RRGGBB; def
 // when that is not hexadecimal.
 TColor HexRGBToColor(std::string_view text, TColor def);

@@ -1,4 +1,4 @@
-#include "plugins/mail/MailReply.h"
+#include "core/MailReply.h"
 
 #include "core/AddressFunctions.h"
 #include "core/HandsetExchange.h"
@@ -6,7 +6,6 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailHost.h"
 
 namespace qv {
 namespace {
@@ -100,13 +99,11 @@ std::string QuoteBody(std::string_view body, bool quoteMark, bool& cut) {
   return quoted;
 }
 
-std::string ReplyBody(int mode, std::string_view body) {
+std::string ReplyBody(int mode, std::string_view body, bool& cut) {
+  cut = false;
   const bool forward = mode == 3;
   if (!forward && !IniReadBool(keys::Excerpt.section, keys::Excerpt.name, false)) return {};
-  bool cut = false;
-  std::string quoted = QuoteBody(body, IniReadBool(keys::QuoteMark.section, keys::QuoteMark.name, false), cut);
-  if (cut) CallHostParam(QV_PARAM_WARNING, 2005);
-  return quoted;
+  return QuoteBody(body, IniReadBool(keys::QuoteMark.section, keys::QuoteMark.name, false), cut);
 }
 
 }  // namespace qv

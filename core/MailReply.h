@@ -39,7 +39,7 @@ inline constexpr size_t kMaxQuoteBytes = 1800;
 std::string QuoteBody(std::string_view body, bool quoteMark, bool& cut);
 // The compose body of a reply (mode 1, 2) or forward (mode 3) by the settings
 // [Mail] Excerpt and QuoteMark: a forward always quotes, a reply only with
-// Excerpt. A cut quote is reported to the host as warning 2005.
-std::string ReplyBody(int mode, std::string_view body);
+// Excerpt; cut tells whether the quote was cut (the mail plug-in warns).
+std::string ReplyBody(int mode, std::string_view body, bool& cut);
 
 }  // namespace qv

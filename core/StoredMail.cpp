@@ -1,8 +1,8 @@
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
 #include <vector>
 
@@ -188,7 +188,11 @@ std::string WithRecipient(std::string_view text, std::string_view recipient) {
   return "To: " + std::string(recipient) + rest;
 }
 
-void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages) {
+namespace {
+
+// Attachments go into list when one is given, read through pictures.
+void ParseStoredMailInto(std::string_view text, StoredMailFields& mail, AttachmentList* list,
+                         AttachmentPictures* pictures) {
   mail = StoredMailFields{};
   if (list) list->Clear();
   // One dot comes off every line that begins with two.
@@ -238,7 +242,7 @@ void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentLi
         type = UpperAscii(GetHeaderValueN(partHead, "Content-Type", 0));
         body = partBody;
       } else if (list) {
-        AddAttachmentPart(partHead, partBody, *list, -1, userImages);
+        AddAttachmentPart(partHead, partBody, *list, -1, *pictures);
       }
     };
     for (size_t i = 0; i < lines.size() && !closed; ++i) {
@@ -257,10 +261,18 @@ void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentLi
   if (type == "TEXT/X-KMAILDX") {
     mail.markup = true;
   } else if (type != "TEXT/PLAIN" && IsBase64Part(bodyHead)) {
-    if (list) AddAttachmentPart(bodyHead, body, *list, 0, userImages);
+    if (list) AddAttachmentPart(bodyHead, body, *list, 0, *pictures);
     body.clear();
   }
   mail.body = std::move(body);
+}
+
+}  // namespace
+
+void ParseStoredMail(std::string_view text, StoredMailFields& mail) { ParseStoredMailInto(text, mail, nullptr, nullptr); }
+
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList& list, AttachmentPictures& pictures) {
+  ParseStoredMailInto(text, mail, &list, &pictures);
 }
 
 }  // namespace qv

@@ -4,13 +4,11 @@
 // the body part first and one part per attachment; lines beginning with "."
 // get one more dot. The compose window writes it, the launcher sends it
 // unchanged and the viewer reads it back. Text is CP932.
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailReply.h"
+#include "core/MailAttachments.h"
+#include "core/MailReply.h"
 
 #include <string>
 #include <string_view>
-
-class TImageList;
 
 namespace qv {
 
@@ -53,9 +51,10 @@ int EncodeStoredMail(const OutgoingMail& mail, std::string& text);
 // stored once per recipient).
 std::string WithRecipient(std::string_view text, std::string_view recipient);
 
-// Reads a stored mail. Attachments are put into list when one is given (it
-// is cleared first); userImages, when given, receives the user characters.
-// Damaged text gives what can be read from it.
-void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages);
+// Reads a stored mail; damaged text gives what can be read from it. The
+// second form also puts the attachments into list (cleared first), reading
+// their pictures through pictures.
+void ParseStoredMail(std::string_view text, StoredMailFields& mail);
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList& list, AttachmentPictures& pictures);
 
 }  // namespace qv

@@ -4,7 +4,7 @@
 // the session dialog and reports messages.
 #include "launcher/MessageTable.h"
 #include "launcher/SerialModule.h"
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 #include "launcher/SessionTypes.h"
 #include "platform/Handles.h"
 #include "abi/PluginApi.h"

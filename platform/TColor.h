@@ -1,8 +1,9 @@
 #pragma once
 // Colour values as stored in forms and settings files: $00BBGGRR, red in the
 // low byte. A value with the top bit set is a system colour, $80000000 | index,
-// resolved against the application palette only when painting (Graphics.h).
-// No Qt here, so that data code can keep colours without the GUI.
+// resolved against the application palette only when painting
+// (controls/Graphics.h). No Qt here, so that data code keeps colours without
+// the GUI.
 #include <cstdint>
 
 using TColor = uint32_t;

@@ -5,10 +5,12 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailReply.h"
+#include "core/MailReply.h"
+#include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include <charconv>
 

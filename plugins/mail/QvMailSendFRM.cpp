@@ -13,12 +13,12 @@
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/MailStore.h"
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 #include "plugins/mail/MailWindows.h"
 
 class QAction;

@@ -5,7 +5,7 @@
 #include "platform/IniFile.h"
 #include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
-#include "plugins/mail/MailReply.h"
+#include "core/MailReply.h"
 
 #include "TestSupport.h"
 
