@@ -64,4 +64,55 @@ enum EventType : int32_t {
   KWX_EV_MODULE_ERROR = 10,
 };
 constexpr int32_t kReceiveBufferSize = 6144;
+
+// Codes of KWX_EV_READY.
+enum ReadyCode : int32_t {
+  kReadyForOperation = 1,    // the session waits for the caller's next operation
+  kReadyData = 2,            // data is ready: fetch it with kwxAsyncGetBuffer
+  kReadyBufferFull = 4,      // the receive buffer is full: fetch it, reading goes on
+  kReadyBodyStarts = 5,      // the body of a mail or list starts arriving
+  kReadyTurnOver = 6,        // sign-up: the centre's turn is over
+  kReadyForCommand = 7,      // as 1, where the next e-mail command is expected
+  kReadyMailAccepted = 8,    // the centre accepted one mail
+  kReadyArmed = 9,           // the handset is prepared; in ring wait: armed
+  kReadyRefused = 10,        // ring wait refused a direct mail (ring reject)
+  kReadyNoMore = 11,         // the centre has no more mail
+  kReadyDirectMailDone = 12  // the reception of a direct mail after a ring is over
+};
+// Codes of KWX_EV_INCOMING: what rang in during ring wait.
+enum IncomingCode : int32_t {
+  kIncomingDirectMail = 0,
+  kIncomingLightMail = 1,
+  kIncomingEMailNotice = 2,
+  kIncomingOtherCall = 3
+};
+// Session kinds, carried in the progress and end codes.
+enum SessionKind : int32_t {
+  kKindSignup = 0,
+  kKindDirectMail = 1,
+  kKindRingWait = 2,
+  kKindEMailSend = 3,
+  kKindEMailReceive = 4,
+  kKindEMailExchange = 5,
+  kKindInfo = 6
+};
+// KWX_EV_SESSION_END: the session is over (kind x 10), then its worker has
+// ended (kind x 10 + 1).
+constexpr int32_t SessionOver(SessionKind kind) { return kind * 10; }
+constexpr int32_t WorkerEnded(SessionKind kind) { return kind * 10 + 1; }
+// KWX_EV_NO_RESPONSE: 60 seconds without progress in a transfer.
+constexpr int32_t kNoProgress = 70002;
+// Reasons given to kwxDisconnect.
+enum DisconnectReason : int32_t {
+  kDisconnectUser = 10,
+  kDisconnectNoAnswer = 1130,
+  kDisconnectStopRingWait = 99999
+};
+// Ids of kwxGetParam.
+enum ParamId : int32_t {
+  kParamOwnNumber = 0,
+  kParamLightMail = 2,
+  kParamEMailNotice = 3,
+  kParamCaller = 6
+};
 }  // namespace kwx

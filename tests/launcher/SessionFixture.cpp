@@ -33,7 +33,7 @@ void SessionTest::TearDown() {
   driver_.stop();
   LauncherTest::TearDown();
   if (sim_) sim_->Stop();
-  qv::TfrmLaunch::SetPauseRate(1);
+  qv::SetPauseRate(1);
   qv::TfrmWait30::SetTickInterval(1000);
 }
 
@@ -53,7 +53,7 @@ void SessionTest::WriteSessionIni(const std::map<std::string, std::string>& entr
 }
 
 void SessionTest::StartSession() {
-  qv::TfrmLaunch::SetPauseRate(50);
+  qv::SetPauseRate(50);
   qv::TfrmWait30::SetTickInterval(5);
   Start();
   notice_->tmrWait->setInterval(5);
