@@ -28,9 +28,12 @@ struct Converter::Track {
 
 namespace {
 
-// The directory must describe blocks that follow one another from byte 314,
-// with the track last, so that a lying size or offset is caught before any
-// byte outside the file is read.
+// The exports take no sizes, so a ringtone this module did not just write is
+// read only as far as its directory vouches for: the blocks it lists must
+// lie back to back from the end of the directory, in any order and of any
+// size, so that a damaged offset or size shows before a byte outside the
+// file is read. The track is found within that, and its header must agree
+// with its directory entry and with the track-size block, when there is one.
 bool ReadDirectory(const uint8_t* file, uint32_t& trackOffset, uint32_t& trackSize, uint32_t& sizeBlock) {
   struct Entry {
     uint32_t offset, size;
@@ -42,14 +45,12 @@ bool ReadDirectory(const uint8_t* file, uint32_t& trackOffset, uint32_t& trackSi
     const uint8_t* e = file + kDirectoryOffset + i * kEntrySize;
     const uint16_t tag = ReadBE16(e);
     const uint32_t offset = ReadBE32(e + 2), size = ReadBE32(e + 6);
+    if (size == 0) continue;
     if (tag == kTrackTag && !haveTrack) {
       trackOffset = offset;
       trackSize = size;
       haveTrack = true;
-      continue;
     }
-    if (size == 0) continue;
-    if (size > kLargestBlock) return false;
     if (tag == kTrackSizeTag) {
       if (size != 4) return false;
       sizeBlock = offset;
@@ -58,12 +59,12 @@ bool ReadDirectory(const uint8_t* file, uint32_t& trackOffset, uint32_t& trackSi
   }
   if (!haveTrack || trackSize < kTrackHeaderSize) return false;
   std::sort(present, present + count, [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
-  uint32_t expected = kDirectoryOffset + kDirectoryEntries * kEntrySize;
+  uint64_t expected = kDirectoryOffset + kDirectoryEntries * kEntrySize;
   for (size_t i = 0; i < count; ++i) {
     if (present[i].offset != expected) return false;
     expected += present[i].size;
   }
-  return trackOffset == expected;
+  return true;
 }
 
 struct DxmEvent {
@@ -230,6 +231,8 @@ bool Converter::LocateTrack(const uint8_t* file, Track& track) {
     if (std::memcmp(file, "MCDF", 4) != 0) return false;
     uint32_t offset = 0, size = 0, sizeBlock = 0;
     if (!ReadDirectory(file, offset, size, sizeBlock)) return false;
+    // Search from the directory on; the first track header must open the
+    // track block, so the search never passes it.
     size_t at = kDirectoryOffset;
     while (at < offset && std::memcmp(file + at, kTrackSignature, sizeof kTrackSignature) != 0) ++at;
     if (at != offset) return false;

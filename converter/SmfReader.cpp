@@ -6,10 +6,7 @@ namespace tcv {
 
 ByteRange SmfTrackEvents(const uint8_t* data, size_t size) {
   if (!data || size < kSmfHeaderSize) return {};
-  const size_t claimed = ReadBE32(data + 18);
-  const size_t available = size - kSmfHeaderSize;
-  const size_t n = claimed < available ? claimed : available;
-  return {data + kSmfHeaderSize, data + kSmfHeaderSize + n};
+  return {data + kSmfHeaderSize, data + size};
 }
 
 bool SmfTrackReader::Take(size_t n, const uint8_t*& at) {

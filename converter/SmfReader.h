@@ -9,8 +9,10 @@ namespace tcv {
 
 constexpr size_t kSmfHeaderSize = 22;  // MThd chunk + MTrk chunk header
 
-// The track's event bytes: from byte 22 up to the length the track header
-// claims, cut at the end of the data. Empty when the data is too short.
+// The track's event bytes: from byte 22 to the end of the data. The length
+// in the track header is not used (files that state it wrongly are common);
+// the walk ends at the end-of-track event or the end of the data. Empty when
+// the data is too short.
 struct ByteRange {
   const uint8_t* begin = nullptr;
   const uint8_t* end = nullptr;

@@ -58,7 +58,6 @@ bool Converter::ScanSmf(const uint8_t* data, size_t size) {
   if (!data || size < kSmfHeaderSize) return false;
   if (std::memcmp(data, kMidiHeader, sizeof kMidiHeader) != 0) return false;
   if (std::memcmp(data + 14, "MTrk", 4) != 0) return false;
-  if (ReadBE32(data + 18) > size - kSmfHeaderSize) return false;  // cut short
 
   ScanState work = scan_;
   bool tookTitle = false, tookCopyright = false, tookKey = false, tookTime = false, tookTempo = false;
@@ -82,11 +81,15 @@ bool Converter::ScanSmf(const uint8_t* data, size_t size) {
     }
     if (ev.kind != SmfEvent::Kind::Meta) continue;
     const char* text = reinterpret_cast<const char*>(ev.payload);
-    // Signatures and tempo: the first complete one counts.
-    auto takeFixed = [&ev](bool& took, uint8_t* field, size_t n) {
-      if (took || ev.payloadLength < n) return;
-      std::memcpy(field, ev.payload, n);
+    // Signatures and tempo come from their first occurrence. One with fewer
+    // bytes than its kind has is a damaged file, not one to take a later
+    // occurrence from.
+    bool damaged = false;
+    auto takeFixed = [&ev, &damaged](bool& took, uint8_t* field, size_t n) {
+      if (took) return;
       took = true;
+      if (ev.payloadLength < n) damaged = true;
+      else std::memcpy(field, ev.payload, n);
     };
     switch (ev.metaType) {
       case 0x03:
@@ -112,6 +115,7 @@ bool Converter::ScanSmf(const uint8_t* data, size_t size) {
       default:
         break;
     }
+    if (damaged) return false;
   }
   scan_ = work;
 

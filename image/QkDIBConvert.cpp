@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -116,25 +117,47 @@ struct Stats {
   long double var[3];
 };
 
-// Weighted means and variances; the sums are exact integers, so the result
-// does not depend on the order of the list.
-template <typename T, typename Weight>
-Stats Measure(std::span<T> list, Weight weight) {
-  uint64_t sw = 0, s[3] = {0, 0, 0}, q[3] = {0, 0, 0};
-  for (const T& c : list) {
-    const uint64_t w = weight(c);
-    sw += w;
+// Weighted sums of a list of colours: exact integers, so the statistics do
+// not depend on the order of the list or on how the sums were gathered.
+struct Sums {
+  uint64_t n = 0;
+  uint64_t s[3] = {0, 0, 0};
+  uint64_t q[3] = {0, 0, 0};
+
+  void Add(uint64_t w, const uint8_t (&v)[3]) {
+    n += w;
     for (int k = 0; k < 3; ++k) {
-      s[k] += w * c.v[k];
-      q[k] += w * c.v[k] * c.v[k];
+      s[k] += w * v[k];
+      q[k] += w * v[k] * v[k];
     }
   }
+  Sums operator-(const Sums& o) const {
+    Sums d;
+    d.n = n - o.n;
+    for (int k = 0; k < 3; ++k) {
+      d.s[k] = s[k] - o.s[k];
+      d.q[k] = q[k] - o.q[k];
+    }
+    return d;
+  }
+};
+
+// Means and variances, E[x^2] - mean^2, in extended precision: the split
+// rules compare variances, and ties must fall the same way every time.
+Stats StatsOf(const Sums& m) {
   Stats st;
   for (int k = 0; k < 3; ++k) {
-    st.mean[k] = static_cast<long double>(s[k]) / sw;
-    st.var[k] = static_cast<long double>(q[k]) / sw - st.mean[k] * st.mean[k];
+    st.mean[k] = static_cast<long double>(m.s[k]) / m.n;
+    st.var[k] = static_cast<long double>(m.q[k]) / m.n - st.mean[k] * st.mean[k];
   }
   return st;
+}
+
+template <typename T, typename Weight>
+Stats Measure(std::span<T> list, Weight weight) {
+  Sums m;
+  for (const T& c : list) m.Add(weight(c), c.v);
+  return StatsOf(m);
 }
 
 // Channel values are whole numbers, so v <= mean exactly when v <= floor(mean).
@@ -249,13 +272,61 @@ TQkDIBImage ReduceLow(const TQkDIBImage& src, int depth, bool useFMO, const TQkP
   return out;
 }
 
-struct Pixel {
-  uint8_t v[3];  // red, green, blue
-};
+// The high-quality reduction works on runs of equal pixels: a run is one
+// 32-bit word, the colour in the low 24 bits (red 16-23, green 8-15, blue
+// 0-7) and the pixel count (1-255) in the top byte. The split tree only
+// depends on the colours and their counts, so runs give the tree that every
+// single pixel would, and a picture with flat areas has far fewer runs.
+constexpr int kShift[3] = {16, 8, 0};  // red, green, blue
+inline uint32_t RunWeight(uint32_t run) { return run >> 24; }
+inline uint32_t RunValue(uint32_t run, int ch) { return (run >> kShift[ch]) & 0xFF; }
+
+Sums SumsOf(const uint32_t* runs, size_t count) {
+  // Register sums; each product fits 32 bits (255^3 < 2^32).
+  uint64_t n = 0, s0 = 0, s1 = 0, s2 = 0, q0 = 0, q1 = 0, q2 = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t run = runs[i], w = RunWeight(run);
+    const uint32_t r = RunValue(run, kRed), g = RunValue(run, kGreen), b = RunValue(run, kBlue);
+    const uint32_t wr = w * r, wg = w * g, wb = w * b;
+    n += w;
+    s0 += wr;
+    s1 += wg;
+    s2 += wb;
+    q0 += wr * r;
+    q1 += wg * g;
+    q2 += wb * b;
+  }
+  Sums m;
+  m.n = n;
+  m.s[0] = s0, m.s[1] = s1, m.s[2] = s2;
+  m.q[0] = q0, m.q[1] = q1, m.q[2] = q2;
+  return m;
+}
+
+// Collects the runs of a 24-bit image into runs; returns their number.
+size_t CollectRuns(const TQkDIBImage& src, uint32_t* runs) {
+  size_t count = 0;
+  uint32_t colour = 0, length = 0;
+  for (int32_t y = 0; y < src.Rows(); ++y) {
+    const uint8_t* in = src.Row(y);
+    for (int32_t x = 0; x < src.Width(); ++x, in += 3) {
+      const uint32_t c = uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
+      if (c == colour && length < 255) {
+        ++length;
+        continue;
+      }
+      if (length) runs[count++] = length << 24 | colour;
+      colour = c;
+      length = 1;
+    }
+  }
+  if (length) runs[count++] = length << 24 | colour;
+  return count;
+}
 
 struct Node {
-  int kind = kUnknown;
-  int split = 0;  // the channel mean, rounded down
+  int kind = kUnknown;  // kUnknown: no pixel reaches the node
+  int split = 0;        // the channel mean, rounded down
   uint32_t index = 0;
   uint32_t below = 0;
   uint32_t above = 0;
@@ -267,9 +338,10 @@ class SplitTree {
   std::vector<Node> nodes;
   std::vector<TQkRGBQuad> palette;
 
-  void Build(std::span<Pixel> list, uint32_t node, int depth) {
-    if (list.empty()) return EmptySteps(depth, target_, step_);
-    const Stats st = Measure(list, [](const Pixel&) { return 1u; });
+  // Builds the node for count runs, whose sums are given.
+  void Build(uint32_t* runs, size_t count, const Sums& sums, uint32_t node, int depth) {
+    if (count == 0) return EmptySteps(depth, target_, step_);
+    const Stats st = StatsOf(sums);
     if (depth == target_) {
       nodes[node].kind = kLeaf;
       nodes[node].index = static_cast<uint32_t>(palette.size());
@@ -283,26 +355,30 @@ class SplitTree {
       ch = kRed;
     else if (4 * vg < 3 * vr || 4 * vg < 2 * vb)
       ch = kBlue;
+    const int t = Threshold(st.mean[ch]);
     nodes[node].kind = ch;
-    nodes[node].split = Threshold(st.mean[ch]);
-    const size_t mid = Partition(list, ch, st.mean[ch]);
+    nodes[node].split = t;
+
+    // Lower part first, in place and without branches: which side a run
+    // goes to is unpredictable. [0, lo) is lower, [lo, i) upper.
+    size_t lo = 0;
+    const int shift = kShift[ch];
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t run = runs[i];
+      runs[i] = runs[lo];
+      runs[lo] = run;
+      lo += int((run >> shift) & 0xFF) <= t;
+    }
+    // Sum the smaller part; the other is what remains of the node's sums.
+    const Sums lower = lo <= count - lo ? SumsOf(runs, lo) : sums - SumsOf(runs + lo, count - lo);
+    const Sums upper = sums - lower;
+
     const uint32_t above = NewNode();
     nodes[node].above = above;
-    Build(list.subspan(mid), above, depth + 1);
+    Build(runs + lo, count - lo, upper, above, depth + 1);
     const uint32_t below = NewNode();
     nodes[node].below = below;
-    Build(list.first(mid), below, depth + 1);
-  }
-
-  uint8_t Lookup(const uint8_t (&v)[3]) const {
-    uint32_t n = 0;
-    for (;;) {
-      const Node& node = nodes[n];
-      if (node.kind == kLeaf) return static_cast<uint8_t>(node.index);
-      if (node.kind < kRed || node.kind > kBlue)
-        throw EAssertionFailed("ConvertTrueColorTo8BitRGBHigh: Invalid DivideID");
-      n = v[node.kind] <= node.split ? node.below : node.above;
-    }
+    Build(runs, lo, lower, below, depth + 1);
   }
 
  private:
@@ -314,22 +390,88 @@ class SplitTree {
   const TQkProgressStep& step_;
 };
 
-TQkDIBImage ReduceHigh(const TQkDIBImage& src, int depth, bool useFMO, const TQkProgressStep& step) {
-  std::vector<Pixel> pixels;
-  pixels.reserve(size_t(src.Width()) * size_t(src.Rows()));
-  for (int32_t y = 0; y < src.Rows(); ++y) {
-    const uint8_t* row = src.Row(y);
-    for (int32_t x = 0; x < src.Width(); ++x) pixels.push_back({{row[x * 3 + 2], row[x * 3 + 1], row[x * 3]}});
+// The tree as a table: the split values of each channel cut its 256 values
+// into bands, and the tree's boxes fill a grid of band triples with palette
+// indexes. With at most 255 splits the grid has at most 86^3 cells, and a
+// pixel costs four table reads instead of a walk down the tree.
+class TreeTable {
+ public:
+  explicit TreeTable(const SplitTree& tree) : tree_(tree) {
+    for (const Node& n : tree.nodes)
+      if (n.kind >= kRed && n.kind <= kBlue) cuts_[n.kind].push_back(n.split);
+    for (int k = 0; k < 3; ++k) {
+      std::sort(cuts_[k].begin(), cuts_[k].end());
+      cuts_[k].erase(std::unique(cuts_[k].begin(), cuts_[k].end()), cuts_[k].end());
+      bands_[k] = uint32_t(cuts_[k].size()) + 1;
+    }
+    const uint32_t stride[3] = {bands_[kGreen] * bands_[kBlue], bands_[kBlue], 1};
+    for (int k = 0; k < 3; ++k) {
+      uint32_t band = 0;
+      for (int v = 0; v < 256; ++v) {
+        while (band < cuts_[k].size() && v > cuts_[k][band]) ++band;
+        offset_[k][v] = band * stride[k];
+      }
+    }
+    grid_.assign(size_t(bands_[kRed]) * bands_[kGreen] * bands_[kBlue], 0);
+    const uint32_t lo[3] = {0, 0, 0};
+    Fill(0, lo, bands_);
   }
+
+  uint8_t operator()(uint8_t b, uint8_t g, uint8_t r) const {
+    return grid_[offset_[kRed][r] + offset_[kGreen][g] + offset_[kBlue][b]];
+  }
+
+ private:
+  // Fills the bands [lo, hi) of each channel that lead to node n.
+  void Fill(uint32_t n, const uint32_t (&lo)[3], const uint32_t (&hi)[3]) {
+    const Node& node = tree_.nodes[n];
+    if (node.kind == kLeaf) {
+      for (uint32_t r = lo[kRed]; r < hi[kRed]; ++r)
+        for (uint32_t g = lo[kGreen]; g < hi[kGreen]; ++g)
+          std::fill_n(&grid_[(size_t(r) * bands_[kGreen] + g) * bands_[kBlue] + lo[kBlue]], hi[kBlue] - lo[kBlue],
+                      static_cast<uint8_t>(node.index));
+      return;
+    }
+    if (node.kind < kRed || node.kind > kBlue) return;  // no pixel gets here
+    const int ch = node.kind;
+    // Values at or below the split are the bands up to and including its own.
+    const std::vector<int>& cuts = cuts_[ch];
+    const uint32_t last = uint32_t(std::lower_bound(cuts.begin(), cuts.end(), node.split) - cuts.begin());
+    uint32_t belowHi[3] = {hi[0], hi[1], hi[2]}, aboveLo[3] = {lo[0], lo[1], lo[2]};
+    belowHi[ch] = std::min(hi[ch], last + 1);
+    aboveLo[ch] = std::max(lo[ch], last + 1);
+    if (lo[ch] < belowHi[ch]) Fill(node.below, lo, belowHi);
+    if (aboveLo[ch] < hi[ch]) Fill(node.above, aboveLo, hi);
+  }
+
+  const SplitTree& tree_;
+  std::vector<int> cuts_[3];
+  uint32_t bands_[3];
+  uint32_t offset_[3][256];
+  std::vector<uint8_t> grid_;
+};
+
+TQkDIBImage ReduceHigh(const TQkDIBImage& src, int depth, bool useFMO, const TQkProgressStep& step) {
+  const size_t pixels = std::max<size_t>(1, size_t(src.Width()) * size_t(src.Rows()));
+  // Left uninitialised: only the runs found are written and read.
+  std::unique_ptr<uint32_t[]> runs(new uint32_t[pixels]);
+  const size_t count = CollectRuns(src, runs.get());
   SplitTree tree(depth, step);
-  tree.Build(pixels, 0, 0);
+  tree.Build(runs.get(), count, SumsOf(runs.get(), count), 0, 0);
+  runs.reset();
+
+  const TreeTable table(tree);
   TQkDIBImage out = Indexed(src, depth, useFMO, tree.palette);
+  const int32_t w = src.Width();
   for (int32_t y = 0; y < src.Rows(); ++y) {
     const uint8_t* in = src.Row(y);
     uint8_t* row = out.Row(y);
-    for (int32_t x = 0; x < src.Width(); ++x) {
-      const uint8_t v[3] = {in[x * 3 + 2], in[x * 3 + 1], in[x * 3]};
-      PutIndex(row, x, depth, tree.Lookup(v));
+    if (depth == 8) {
+      for (int32_t x = 0; x < w; ++x, in += 3) row[x] = table(in[0], in[1], in[2]);
+    } else {
+      for (int32_t x = 0; x + 1 < w; x += 2, in += 6)
+        row[x >> 1] = static_cast<uint8_t>(table(in[0], in[1], in[2]) << 4 | table(in[3], in[4], in[5]));
+      if (w & 1) row[w >> 1] = static_cast<uint8_t>(table(in[0], in[1], in[2]) << 4);
     }
   }
   return out;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 
 namespace qv {
@@ -62,9 +63,12 @@ void ShowInformation(QWidget* parent, std::string_view text) {
   ShowMessageBox(parent, BoxKind::Information, text);
 }
 
-std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter) {
+std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter,
+                                                 const std::filesystem::path& folder) {
+  if (Handlers().openIn) return Handlers().openIn(folder, std::string(filter));
   if (Handlers().open) return Handlers().open(std::string(filter));
-  QString name = QFileDialog::getOpenFileName(parent, QString(), QString(), QtFilter(filter));
+  QString name = QFileDialog::getOpenFileName(parent, QString(), folder.empty() ? QString() : FromPath(folder),
+                                              QtFilter(filter));
   if (name.isEmpty()) return std::nullopt;
   return ToPath(name);
 }
@@ -75,6 +79,14 @@ std::optional<std::filesystem::path> AskSaveFile(QWidget* parent, const std::fil
   QString name = QFileDialog::getSaveFileName(parent, QString(), FromPath(path), QtFilter(filter));
   if (name.isEmpty()) return std::nullopt;
   return ToPath(name);
+}
+
+std::optional<QFont> AskFont(QWidget* parent, const QFont& font) {
+  if (Handlers().font) return Handlers().font(font);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+  if (!ok) return std::nullopt;
+  return chosen;
 }
 
 void SetDialogHandlers(DialogHandlers handlers) { Handlers() = std::move(handlers); }

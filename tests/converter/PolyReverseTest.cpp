@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tcvtest {
@@ -156,6 +157,78 @@ TEST(TcvReverse, SearchingForTheTrackGivesTheSameFile) {
   EXPECT_EQ(tcv.testPoly(ringtone.data()), 1);
   EXPECT_EQ(tcv.pseudoSize(), static_cast<int32_t>(recorded.size())) << "the polyphony test located it as well";
   EXPECT_EQ(ToMidi(tcv, ringtone), recorded);
+}
+
+
+// The same ringtone with its blocks laid out back to back in another order,
+// as other software may write it; a block's bytes may be replaced.
+Bytes Relaid(const Bytes& r, const std::vector<uint16_t>& order, uint16_t replaced = 0, const Bytes& with = {}) {
+  const std::vector<DirEntry> dir = Directory(r);
+  Bytes out(r.begin(), r.begin() + 314);
+  std::vector<DirEntry> placed = dir;
+  for (uint16_t tag : order) {
+    const Bytes bytes = tag == replaced ? with : Block(r, tag);
+    for (DirEntry& e : placed)
+      if (e.tag == tag) e = {tag, static_cast<uint32_t>(out.size()), static_cast<uint32_t>(bytes.size())};
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  for (size_t i = 0; i < placed.size(); ++i) {
+    Bytes entry;
+    AppendBE(entry, placed[i].tag, 2);
+    AppendBE(entry, placed[i].offset, 4);
+    AppendBE(entry, placed[i].size, 4);
+    std::copy(entry.begin(), entry.end(), out.begin() + static_cast<long>(4 + 10 * i));
+  }
+  return out;
+}
+
+TEST(TcvReverse, FindsTheTrackOfARingtoneLaidOutOtherwise) {
+  const TcvApi& tcv = Module();
+  const Bytes song = RichSong();
+  tcv.initial(0, 0);
+  ASSERT_EQ(tcv.scan(song.data(), static_cast<int32_t>(song.size())), 1);
+  tcv.setTitle("Rich");
+  const Bytes ringtone = ToRingtone(tcv, song);
+  const Bytes recorded = ToMidi(tcv, ringtone);
+  std::vector<DirEntry> present;  // the blocks, in the order this module writes them
+  for (const DirEntry& e : Directory(ringtone))
+    if (e.size) present.push_back(e);
+  std::sort(present.begin(), present.end(), [](const DirEntry& a, const DirEntry& b) { return a.offset < b.offset; });
+  std::vector<uint16_t> tags;
+  for (const DirEntry& e : present) tags.push_back(e.tag);
+  ASSERT_EQ(tags.back(), 0x0240);
+  auto moved = [&](size_t to) {  // the track moved to position to
+    std::vector<uint16_t> order(tags.begin(), tags.end() - 1);
+    order.insert(order.begin() + static_cast<long>(to), 0x0240);
+    return order;
+  };
+  std::vector<uint16_t> fixedLast(tags.begin() + 3, tags.end());
+  fixedLast.insert(fixedLast.end(), tags.begin(), tags.begin() + 3);
+  const std::string longTitle(60, 'T');
+
+  struct Case {
+    const char* name;
+    Bytes file;
+  } cases[] = {
+      {"the track right after the fixed blocks", Relaid(ringtone, moved(3))},
+      {"the track among the song data", Relaid(ringtone, moved(9))},
+      {"the fixed blocks last", Relaid(ringtone, fixedLast)},
+      {"a title of 60 bytes", Relaid(ringtone, tags, 0x02C0, Bytes(longTitle.begin(), longTitle.end()))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tcv.initial(0, 0);
+    EXPECT_EQ(tcv.testPoly(c.file.data()), 1);
+    EXPECT_EQ(tcv.getError(), 0);
+    EXPECT_EQ(tcv.pseudoSize(), static_cast<int32_t>(recorded.size())) << "the size of what the track needs";
+    tcv.initial(0, 0);
+    Bytes small(22);
+    EXPECT_EQ(tcv.toSmf(c.file.data(), small.data()), nullptr) << "the caller was not told the size yet";
+    EXPECT_EQ(tcv.getError(), 0);
+    if (tcv.pseudoSize() == static_cast<int32_t>(recorded.size())) {
+      EXPECT_EQ(ToMidi(tcv, c.file), recorded);
+    }
+  }
 }
 
 }  // namespace

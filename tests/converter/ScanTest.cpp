@@ -8,6 +8,12 @@ namespace {
 
 int32_t Scan(const TcvApi& tcv, const Bytes& midi) { return tcv.scan(midi.data(), static_cast<int32_t>(midi.size())); }
 
+Bytes InitialPrograms(const TcvApi& tcv) {
+  uint8_t p[16];
+  tcv.getInitVoice(p);
+  return Bytes(p, p + 16);
+}
+
 Bytes UsedVoice(const TcvApi& tcv) {
   uint8_t t[128];
   tcv.getUsedVoice(t);
@@ -55,10 +61,9 @@ TEST(TcvScan, GathersSongDataAndInitialPrograms) {
   EXPECT_STREQ(title, "First Song");
   EXPECT_STREQ(copyright, "(c) Quorvel");
 
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   const uint8_t expected[16] = {5, 10, 0, 0, 0, 10, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(Bytes(programs, programs + 16), Bytes(expected, expected + 16));
+  EXPECT_EQ(programs, Bytes(expected, expected + 16));
   const uint32_t programSet[16] = {1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
   for (int c = 0; c < 16; ++c) EXPECT_EQ(info.U32(284 + 4 * c), programSet[c]) << "channel " << c;
 
@@ -97,7 +102,6 @@ TEST(TcvScan, RefusesUnsupportedAndDamagedFiles) {
       {"14 bytes", cut(14)},
       {"19 bytes", cut(19)},
       {"21 bytes: track length cut", cut(21)},
-      {"track length past the end", song.File(static_cast<int64_t>(song.TrackBytes().size()) + 1)},
       {"file cut inside the track", cut(good.size() - 2)},
       {"events end inside a note", insideNote},
       {"events end after a delta time", afterDelta},
@@ -110,6 +114,103 @@ TEST(TcvScan, RefusesUnsupportedAndDamagedFiles) {
   }
   tcv.initial(0, 0);
   EXPECT_EQ(Scan(tcv, good), 1) << "the undamaged file is accepted";
+}
+
+// Everything the scan leaves behind: the info block and the used voices.
+Bytes ScanResult(const TcvApi& tcv) {
+  Bytes r(GetInfo(tcv).raw, GetInfo(tcv).raw + TCV_INFO_SIZE);
+  const Bytes used = UsedVoice(tcv);
+  r.insert(r.end(), used.begin(), used.end());
+  return r;
+}
+
+TEST(TcvScan, ReadsTheTrackWhateverItsLengthFieldSays) {
+  const TcvApi& tcv = Module();
+  const SmfBuilder song = SmfBuilder(96)
+                              .Meta(0, 0x03, "Whole")
+                              .Program(0, 0, 5)
+                              .NoteOn(0, 0, 60)
+                              .Tempo(10, 400000)
+                              .Program(0, 1, 7)
+                              .NoteOff(96, 0, 60)
+                              .End();
+  const Bytes truthful = song.File();
+  tcv.initial(0, 0);
+  ASSERT_EQ(Scan(tcv, truthful), 1);
+  const Bytes scanned = ScanResult(tcv);
+  const Bytes events = TrackEvents(FreshRingtone(tcv, truthful));
+  const size_t tempoAt = 9 + 4 + 3;  // the title, the program change and the note come first
+  ASSERT_EQ(song.TrackBytes()[tempoAt + 1], 0xFF);
+
+  SmfBuilder open = SmfBuilder(96).Meta(0, 0x03, "Whole").Program(0, 0, 5).NoteOn(0, 0, 60).Tempo(10, 400000);
+  open.Program(0, 1, 7).NoteOff(96, 0, 60);  // the data ends without an end-of-track event
+  const Bytes openEnded = open.File(0);
+  tcv.initial(0, 0);
+  ASSERT_EQ(Scan(tcv, open.File()), 1);
+  const Bytes openScanned = ScanResult(tcv);
+
+  struct Case {
+    const char* name;
+    Bytes file;
+    int32_t accepted;
+  } cases[] = {
+      {"length 0", song.File(0), 1},
+      {"length 3, inside the first event", song.File(3), 1},
+      {"length up to the tempo", song.File(static_cast<int64_t>(tempoAt)), 1},
+      {"length one past the end", song.File(static_cast<int64_t>(song.TrackBytes().size()) + 1), 1},
+      {"length FFFFFFFF", song.File(0xFFFFFFFF), 1},
+      {"length 0, no end-of-track event", openEnded, 1},
+      {"length 0 and a note cut short", SmfBuilder().Program(0, 0, 1).Raw(0, {0x90, 0x3C}).File(0), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tcv.initial(0, 0);
+    const int32_t result = Scan(tcv, c.file);
+    EXPECT_EQ(result, c.accepted);
+    if (!result || !c.accepted) continue;
+    const bool open = c.file == openEnded;
+    EXPECT_EQ(ToHex(ScanResult(tcv)), ToHex(open ? openScanned : scanned));
+    if (!open) {
+      EXPECT_EQ(ToHex(TrackEvents(FreshRingtone(tcv, c.file))), ToHex(events));
+    }
+  }
+}
+
+TEST(TcvScan, ReadsNothingAfterTheEndOfTrackEvent) {
+  const TcvApi& tcv = Module();
+  Bytes midi = SmfBuilder().Program(0, 0, 3).End().File();
+  const Bytes after = {0x00, 0xC1, 0x09, 0x00, 0x90, 0x3C};  // a program change, then a note cut short
+  midi.insert(midi.end(), after.begin(), after.end());
+  tcv.initial(0, 0);
+  ASSERT_EQ(Scan(tcv, midi), 1);
+  const Bytes programs = InitialPrograms(tcv);
+  EXPECT_EQ(programs[0], 3);
+  EXPECT_EQ(programs[1], 0xFF);
+  EXPECT_EQ(ToHex(TrackEvents(FreshRingtone(tcv, midi))), "00 C0 03 00 FF 2F 00");
+}
+
+TEST(TcvScan, SignaturesAndTempoComeFromTheirFirstOccurrence) {
+  const TcvApi& tcv = Module();
+  // A first occurrence with fewer bytes than its kind has refuses the file:
+  // taking the later one instead would give the song a key, metre or speed
+  // it does not start with.
+  const std::string key(std::string("\x02\x01", 2)), time("\x06\x08\x0C\x08"), tempo("\x07\xA1\x20");
+  struct Case {
+    const char* name;
+    SmfBuilder song;
+  } cases[] = {
+      {"key signature of one byte, then a whole one", SmfBuilder().Meta(0, 0x59, key.substr(0, 1)).Meta(0, 0x59, key)},
+      {"key signature of one byte alone", SmfBuilder().Meta(0, 0x59, key.substr(0, 1))},
+      {"time signature of three bytes, then a whole one",
+       SmfBuilder().Meta(0, 0x58, time.substr(0, 3)).Meta(10, 0x58, time)},
+      {"tempo of two bytes, then a whole one", SmfBuilder().Meta(0, 0x51, tempo.substr(0, 2)).Meta(0, 0x51, tempo)},
+      {"tempo of no bytes, then a whole one", SmfBuilder().Meta(0, 0x51, "").NoteOn(0, 0, 60).Meta(10, 0x51, tempo)},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tcv.initial(0, 0);
+    EXPECT_EQ(Scan(tcv, c.song.NoteOn(0, 0, 60).End(96).File()), 0);
+  }
 }
 
 TEST(TcvScan, AcceptsSmpteDivision) {
@@ -134,8 +235,7 @@ TEST(TcvScan, ReadsRunningStatusAndSkipsADataByteBeforeAnyStatus) {
                          .File();
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[2], 5);
   EXPECT_EQ(programs[1], 0);
   const Bytes used = UsedVoice(tcv);
@@ -164,8 +264,7 @@ TEST(TcvScan, LongMetaEventsAreSteppedOverWhole) {
   const Bytes midi = SmfBuilder().Meta(0, 0x05, std::string(200, '\xC0')).Program(0, 0, 42).End().File();
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 42);
 }
 
@@ -177,8 +276,7 @@ TEST(TcvScan, ADeltaTimeLongerThanFourBytesEndsTheWalk) {
   midi[21] = static_cast<uint8_t>(midi.size() - 22);
   tcv.initial(0, 0);
   ASSERT_EQ(Scan(tcv, midi), 1);
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 3);
   EXPECT_EQ(programs[1], 0xFF) << "nothing after the bad delta is read";
 }
@@ -201,8 +299,7 @@ TEST(TcvScan, LaterScanKeepsEarlierSongTextsButResetsProgramsAndKey) {
   EXPECT_EQ(info.Range(20, 4), (Bytes{6, 3, 0x18, 8}));
   EXPECT_EQ(info.Range(28, 3), (Bytes{0x06, 0x1A, 0x80}));
   EXPECT_EQ(info.Range(25, 2), (Bytes{0xFF, 0xFF})) << "key signature is per scan";
-  uint8_t programs[16];
-  tcv.getInitVoice(programs);
+  const Bytes programs = InitialPrograms(tcv);
   EXPECT_EQ(programs[0], 0xFF);
   EXPECT_EQ(programs[1], 30);
   EXPECT_EQ(UsedVoice(tcv)[20], 0);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -269,6 +271,112 @@ TEST(Reduce, EightToFourBitsSplitsTheUsedEntries) {
   EXPECT_EQ(TableColor(dib, 1), kGreen);
   EXPECT_EQ(TableColor(dib, 2), kBlue);
   EXPECT_EQ(PixelValues(dib), (Grid{{0, 1}, {2, 0}}));
+}
+
+// Generated pictures of different kinds, each a function of (x, y) only.
+uint32_t Lcg(uint32_t& seed) { return (seed = seed * 1103515245u + 12345u) >> 8; }
+
+Grid Scene(int w, int h) {  // gradient sky, flat shapes and a stepped band
+  Grid rows(size_t(h), std::vector<uint32_t>(size_t(w), 0));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int r = 40 + y * 120 / h, g = 90 + y * 100 / h, b = 200 - y * 60 / h;
+      const int dx = x - w * 2 / 3, dy = y - h / 2;
+      if (dx * dx + dy * dy < (h / 4) * (h / 4)) r = 240, g = 200, b = 40;
+      if (x > w / 10 && x < w * 4 / 10 && y > h / 7 && y < h / 2) r = 180, g = 40, b = 60;
+      if (y > h * 3 / 4 && y < h * 7 / 8) {
+        const int shade = (x * 255 / w) & ~15;
+        r = shade, g = 255 - shade, b = 128;
+      }
+      rows[size_t(y)][size_t(x)] = uint32_t(r << 16 | g << 8 | b);
+    }
+  return rows;
+}
+
+Grid Noise(int w, int h) {
+  uint32_t seed = 777;
+  Grid rows(size_t(h), std::vector<uint32_t>(size_t(w), 0));
+  for (auto& row : rows)
+    for (auto& v : row) v = Lcg(seed) & 0xFFFFFF;
+  return rows;
+}
+
+Grid Photo(int w, int h) {  // smooth shading with grain, most colours distinct
+  uint32_t seed = 4242;
+  Grid rows(size_t(h), std::vector<uint32_t>(size_t(w), 0));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      // Triangle waves in integers, so the picture is the same on every machine.
+      auto ch = [&](int phase, int scale) {
+        const int t = (x * 3 + y * 2 + phase) % 512, u = (y * 5 - x + 4096 + phase) % 384;
+        const int v = 28 + std::abs(t - 256) / 2 + std::abs(u - 192) / 3;
+        return std::clamp(v + int(Lcg(seed) % uint32_t(scale)) - scale / 2, 0, 255);
+      };
+      rows[size_t(y)][size_t(x)] = uint32_t(ch(0, 17) << 16 | ch(170, 9) << 8 | ch(341, 25));
+    }
+  return rows;
+}
+
+Grid GreyRamp() {  // equal variances on every channel
+  Grid rows(4, std::vector<uint32_t>(256));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 256; ++x) rows[size_t(y)][size_t(x)] = uint32_t((x * (y + 1)) % 256) * 0x010101u;
+  return rows;
+}
+
+Grid FewColoursInOddCounts() {  // means that are not binary fractions
+  const uint32_t colours[7] = {0xFF0000, 0x00FF00, 0x0000FF, 0x7F7F00, 0x007F7F, 0x7F007F, 0x102030};
+  Grid rows(1);
+  for (int c = 0; c < 7; ++c)
+    for (int n = 0; n <= c; ++n) rows[0].push_back(colours[c]);
+  return rows;
+}
+
+// FNV-1a over the palette and every pixel's index.
+uint64_t Fingerprint(const TQkDIB& dib) {
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](uint32_t v) {
+    for (int i = 0; i < 4; ++i) h = (h ^ ((v >> (8 * i)) & 0xFF)) * 1099511628211ull;
+  };
+  mix(dib.Header().biClrUsed);
+  for (uint32_t i = 0; i < dib.Header().biClrUsed; ++i) mix(TableColor(dib, int(i)));
+  for (const auto& row : PixelValues(dib))
+    for (uint32_t v : row) mix(v);
+  return h;
+}
+
+TEST(Reduce, HighQualityPaletteAndPixelsOfKnownPictures) {
+  const struct {
+    const char* name;
+    Grid picture;
+    TQkPixelFormat target;
+    uint32_t clrUsed;
+    uint64_t fingerprint;
+  } cases[] = {
+      {"scene to 8 bits", Scene(480, 270), qkpf8Bit, 121, 0x4afa1130f0a38e09},
+      {"scene to 4 bits", Scene(480, 270), qkpf4Bit, 15, 0x34383c5043c080ad},
+      {"noise", Noise(211, 97), qkpf8Bit, 256, 0x6f12ef5825eaa5ad},
+      {"photo to 8 bits", Photo(320, 240), qkpf8Bit, 256, 0x16d78b9de13124bc},
+      {"photo to 4 bits", Photo(320, 240), qkpf4Bit, 16, 0x4acf9b4fae745bb1},
+      {"grey ramp", GreyRamp(), qkpf8Bit, 256, 0xd9fd4c22b9b5f74a},
+      {"few colours in odd counts", FewColoursInOddCounts(), qkpf8Bit, 7, 0x54b4e55aa95f6be5},
+      // 3 var(red) and 4 var(green) are both 8 exactly; the split goes on
+      // green, so the colour with the most green comes first.
+      {"equal variance terms", {{0x000300, 0x020000, 0x040000}}, qkpf8Bit, 3, 0xd0a9f7f9135d4bce},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TQkDIB dib = Make(24, c.picture);
+    dib.SetConvertMode(1);
+    int steps = 0;
+    dib.OnProgress = [&](TQkGraphic&, TProgressStage s, uint8_t, bool, const TQkRect&, const std::string&) {
+      steps += s == TProgressStage::psRunning;
+    };
+    dib.SetPixelFormat(c.target);
+    EXPECT_EQ(steps, c.target == qkpf8Bit ? 255 : 15);
+    EXPECT_EQ(dib.Header().biClrUsed, c.clrUsed);
+    EXPECT_EQ(Fingerprint(dib), c.fingerprint) << std::hex << "0x" << Fingerprint(dib);
+  }
 }
 
 TEST(Reduce, AnUnknownConvertModeFailsAndKeepsTheImage) {
