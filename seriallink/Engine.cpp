@@ -211,7 +211,7 @@ void CEngine::WorkerMain() {
       }
       if (state->WaitsForCaller()) break;
     }
-    status_.Notify(kwx::KWX_EV_READY, state->IsVariant() ? 7 : 1);
+    status_.Notify(kwx::KWX_EV_READY, state->IsVariant() ? kwx::kReadyForCommand : kwx::kReadyForOperation);
     // Wait for the caller's operation, watching the carrier every slice.
     for (;;) {
       if (clock::Wait(operation_, kWaitSlice)) break;
@@ -241,13 +241,13 @@ bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
   size_t fill = 0;
   bool afterLineFeed = false;
   count = 0;
-  status_.Notify(kwx::KWX_EV_READY, 5);
+  status_.Notify(kwx::KWX_EV_READY, kwx::kReadyBodyStarts);
   clock::Sleep(flowControl ? 200 : 300);
   // Hands over a full part of exactly 6144 bytes; what ran past it starts the next.
   auto handOver = [&] {
     flow_.Reset();
     buffer_.Store(local, std::min(fill, limit));
-    status_.Notify(kwx::KWX_EV_READY, 4);
+    status_.Notify(kwx::KWX_EV_READY, kwx::kReadyBufferFull);
     const size_t carry = fill > limit ? fill - limit : 0;
     std::memmove(local, local + limit, carry);
     std::memset(local + carry, 0, kLocalSize - carry);
