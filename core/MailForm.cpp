@@ -11,13 +11,6 @@
 
 namespace qv {
 
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
 bool IsBase64Part(std::string_view headers) {
   return UpperAscii(TrimText(GetHeaderValue(headers, "Content-Transfer-Encoding"))) == "BASE64";
 }

@@ -21,8 +21,6 @@ enum MediaKind : int {
   kMediaOther = 6,    // anything else, OPTCHAR.DAT included
 };
 int MediaFileKind(std::string_view name);
-// ASCII letters upper-cased; double-byte characters stay as they are.
-std::string UpperAscii(std::string_view s);
 // The part's "Content-Transfer-Encoding" is "BASE64" in any letter case.
 bool IsBase64Part(std::string_view headers);
 // The user-character bitmap's name, compared upper-cased.

@@ -180,13 +180,6 @@ std::string IndexText(const TCSVData& index) {
   return IsJoinedCrLf(text) ? text : JoinLinesCrLf(text);
 }
 
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
 // The handset's flag for sample content that is never kept on the PC.
 bool IsSampleFlag(std::string_view value) {
   std::string v = UpperAscii(TrimText(value));

@@ -136,6 +136,13 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 std::string TrimText(std::string_view s) { return std::string(Trim(s)); }
 
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
+    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+  return out;
+}
+
 bool SameTextNoCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 size_t FindDelim(std::string_view s, std::string_view delim, size_t from) {
