@@ -6,18 +6,14 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "platform/Cp932.h"
+#include "platform/Text.h"
 
 namespace qv {
 namespace {
 
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  return s;
-}
-
 // Whether the trimmed text begins with an ASCII prefix, ignoring case.
 bool HasPrefix(std::string_view text, std::string_view upperPrefix) {
-  text = TrimLeft(text);
+  text = Trim(text);
   if (text.size() < upperPrefix.size()) return false;
   for (size_t i = 0; i < upperPrefix.size(); ++i) {
     char c = text[i];
@@ -58,8 +54,7 @@ std::string ForwardSubject(std::string_view subject) {
 ReplyAddresses ReplyRecipients(const StoredMailFields& mail, bool isEmail, bool toAll, std::string_view ownAddress,
                                bool bccSelf) {
   ReplyAddresses out;
-  std::string own(TrimLeft(ownAddress));
-  while (!own.empty() && static_cast<unsigned char>(own.back()) <= ' ') own.pop_back();
+  const std::string own(Trim(ownAddress));
   if (isEmail) {
     if (!own.empty() && bccSelf) out.bcc = Normalise(own, true, "");
     if (toAll) {

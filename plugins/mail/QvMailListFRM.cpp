@@ -6,6 +6,7 @@
 #include "core/QtText.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/MailHost.h"
@@ -60,13 +61,6 @@ class BusyCursor {
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
-
-std::string Trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
 
 // Case-insensitive for ASCII letters only, so no trail byte is ever folded.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
@@ -474,7 +468,7 @@ void TfrmMailList::SetListName(const std::string& name) {
   pnlListName->setText(ToQString(name));
 }
 
-std::string TfrmMailList::ShownFolder() const { return Trimmed(listName_); }
+std::string TfrmMailList::ShownFolder() const { return TrimText(listName_); }
 
 bool TfrmMailList::SelectFolder(std::string_view name) {
   QTreeWidgetItem* node = FindNode(name);
@@ -719,7 +713,7 @@ void TfrmMailList::FolderItemChanged(QTreeWidgetItem* node) {
 bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText) {
   if (!node || node->data(0, kImageRole).toInt() != kUserFolderImage) return false;
   const std::string oldName = NodeName(node);
-  const std::string name = Trimmed(newText);
+  const std::string name = TrimText(newText);
   auto keep = [&] {
     ownTreeChange_ = true;
     node->setText(0, ToQString(oldName));
