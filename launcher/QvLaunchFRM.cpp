@@ -143,6 +143,8 @@ void TfrmLaunch::SetSessionDialog(TfrmConnecting* dialog) {
   if (connecting_) connecting_->Attach(serial_, *this);
 }
 
+void TfrmLaunch::SetNoticeWindow(TfrmReceiveMsg* notice) { notice_ = notice; }
+
 bool TfrmLaunch::SecondInstance() const { return SingleApp1->Terminated(); }
 
 void TfrmLaunch::CreateComponents() {

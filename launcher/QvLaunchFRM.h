@@ -50,7 +50,7 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   HWND32 Handle() const { return handle_; }
   // The session dialog and the notice window, created after the main window.
   void SetSessionDialog(TfrmConnecting* dialog);
-  void SetNoticeWindow(TfrmReceiveMsg* notice) { notice_ = notice; }
+  void SetNoticeWindow(TfrmReceiveMsg* notice);
 
   // Status line; an empty text restores the idle caption. Texts are CP932.
   void SetStatus(std::string_view text) override;
