@@ -2,7 +2,8 @@
 
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
+#include "core/QtText.h"
 
 #include <algorithm>
 #include <charconv>
