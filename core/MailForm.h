@@ -2,6 +2,7 @@
 // Pieces of the stored mail form that several mail windows share: the
 // attachment kinds, the colour text of the markup and the picture-part header
 // lines that tell the handset how to show a picture. Text is CP932.
+#include "core/TextFunctions.h"
 #include "platform/TColor.h"
 
 #include <array>

@@ -9,9 +9,13 @@ namespace qv {
 // A blank or a control character: every byte up to and including the blank.
 constexpr bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-// The text without the bytes blank says at either end.
-constexpr std::string_view Trim(std::string_view s, bool (*blank)(char) = IsBlankOrControl) {
+// The text without the bytes blank says at its start, or at either end.
+constexpr std::string_view TrimLeft(std::string_view s, bool (*blank)(char) = IsBlankOrControl) {
   while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  return s;
+}
+constexpr std::string_view Trim(std::string_view s, bool (*blank)(char) = IsBlankOrControl) {
+  s = TrimLeft(s, blank);
   while (!s.empty() && blank(s.back())) s.remove_suffix(1);
   return s;
 }
