@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -46,8 +47,6 @@ void AppendCell(std::string& out, std::string_view cell) {
   out.append(cell.substr(start));
   out += '"';
 }
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // ---- the parser
 //
