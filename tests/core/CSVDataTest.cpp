@@ -310,3 +310,14 @@ TEST(CSVData, EveryChangeMovesTheRevisionOn) {
   (void)t.IndexOf(0, "x");
   EXPECT_EQ(t.Revision(), before);
 }
+
+TEST(CSVData, TakesTextFromItsOwnCells) {
+  // A cell holding CSV text: parsing it, or copying it into a cell that
+  // grows, reads bytes the table is about to reuse.
+  TCSVData t = Parse("\"a,b\r\nc\",x\r\n");
+  ASSERT_EQ(t.GetCell(0, 0), "a,b\r\nc");
+  t.SetCell(0, 2, t.GetCell(0, 0));
+  EXPECT_EQ(t.GetCell(0, 2), "a,b\r\nc");
+  t.SetText(t.GetCell(0, 0));
+  EXPECT_EQ(AllRows(t), (Rows{{"a", "b"}, {"c"}}));
+}
