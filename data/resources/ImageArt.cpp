@@ -495,7 +495,8 @@ int main(int argc, char** argv) {
   } sheets[] = {
       {"CLIPICON", Sheet(8, 5, kClipIconWidth, kClipIconHeight, 40, ClipIcon)},
       {"MAILICON", Sheet(10, 2, kMailIconWidth, kMailIconHeight, 20, MailIcon)},
-      {"PICTEXT", Sheet(16, 6, kPicTextWidth, kPicTextHeight, int(std::size(kPictogramArt)), Pictogram)},
+      // 19 x 5 cells: exactly one image per line of the table.
+      {"PICTEXT", Sheet(19, 5, kPicTextWidth, kPicTextHeight, int(std::size(kPictogramArt)), Pictogram)},
       {"BUTTON", Sheet(7, 1, kButtonWidth, kButtonHeight, 7, SignupButton)},
       {"NUMBER", Sheet(12, 1, kNumberWidth, kNumberHeight, 12, NumberKey)},
   };

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -86,11 +87,13 @@ int GridCellAt(FFGrid grid, int width, int height, int x, int y) {
   return c < 0 || r < 0 ? -1 : r * cols + c;
 }
 
-int BarMarkerX(int width, int value) { return std::max(0, (width - 5) * value / 255); }
+int BarMarkerX(int width, int value) {
+  return static_cast<int>(std::max(0LL, (static_cast<long long>(width) - 5) * value / 255));
+}
 
 int BarValueAt(int width, int x) {
   if (width <= 0) return 0;
-  return std::clamp(x, 0, width) * 255 / width;
+  return static_cast<int>(static_cast<long long>(std::clamp(x, 0, width)) * 255 / width);
 }
 
 // ---- the grids and bars --------------------------------------------------------
@@ -209,10 +212,12 @@ TfrmFFColor::TfrmFFColor(QWidget* parent) : QDialog(parent) {
   spdColor->setCheckable(true);
   left->addWidget(spdColor, 0, Qt::AlignLeft);
   // One grid shows at a time, in the same place.
+  grids_ = new QStackedLayout;
   pbSample2 = new TFFColorGrid(this, FFGrid::Small, this);
   pbSample = new TFFColorGrid(this, FFGrid::Full, this);
-  left->addWidget(pbSample2);
-  left->addWidget(pbSample);
+  grids_->addWidget(pbSample2);
+  grids_->addWidget(pbSample);
+  left->addLayout(grids_);
   outer->addLayout(left);
 
   auto* right = new QVBoxLayout;
@@ -253,8 +258,7 @@ TfrmFFColor::TfrmFFColor(QWidget* parent) : QDialog(parent) {
 
 void TfrmFFColor::ShowFullGrid(bool full) {
   if (spdColor->isChecked() != full) spdColor->setChecked(full);
-  pbSample->setVisible(full);
-  pbSample2->setVisible(!full);
+  grids_->setCurrentWidget(full ? static_cast<QWidget*>(pbSample) : pbSample2);
 }
 
 void TfrmFFColor::SetColor(TColor color) { SetLevels(ColorToLevels(color)); }

@@ -14,6 +14,7 @@
 
 class QLabel;
 class QPushButton;
+class QStackedLayout;
 class QToolButton;
 
 namespace qv {
@@ -134,6 +135,7 @@ class TfrmFFColor : public QDialog {
  private:
   void Changed();
 
+  QStackedLayout* grids_;
   FFLevels levels_;
   TColor formColor_ = clBtnFace;
 };

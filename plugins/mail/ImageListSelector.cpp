@@ -84,13 +84,19 @@ int TImageListSelector::CellHeight() const {
 
 int TImageListSelector::PageRows() const { return std::max(1, height() / CellHeight()); }
 
-bool TImageListSelector::ScrollBarShown() const { return !scrollBar_->isHidden(); }
+bool TImageListSelector::ScrollBarShown() const { return !Synced().scrollBar_->isHidden(); }
 
 int TImageListSelector::ClientWidth() const {
   return std::max(0, width() - (ScrollBarShown() ? scrollBar_->width() : 0));
 }
 
+const TImageListSelector& TImageListSelector::Synced() const {
+  if (laidOut_ != size()) const_cast<TImageListSelector*>(this)->Recalculate();
+  return *this;
+}
+
 void TImageListSelector::Recalculate() {
+  laidOut_ = size();
   const int count = images_ ? images_->Count() : 0;
   const int cw = CellWidth(), ch = CellHeight();
   auto rowsFor = [count](int columns) { return (count + columns - 1) / columns; };
@@ -115,6 +121,7 @@ void TImageListSelector::Recalculate() {
 }
 
 void TImageListSelector::SetFirstRow(int row) {
+  Synced();
   const int clamped = std::clamp(row, 0, std::max(0, rows_ - PageRows()));
   if (clamped == firstRow_) return;
   firstRow_ = clamped;
@@ -124,6 +131,7 @@ void TImageListSelector::SetFirstRow(int row) {
 }
 
 void TImageListSelector::ScrollIntoView(int index) {
+  Synced();
   if (index < 0) return;
   const int row = index / columns_;
   if (row < firstRow_)
@@ -133,11 +141,13 @@ void TImageListSelector::ScrollIntoView(int index) {
 }
 
 QRect TImageListSelector::CellRect(int index) const {
+  Synced();
   const int cw = CellWidth(), ch = CellHeight();
   return QRect(index % columns_ * cw, (index / columns_ - firstRow_) * ch, cw, ch);
 }
 
 int TImageListSelector::IndexAt(QPoint point) const {
+  Synced();
   const int count = images_ ? images_->Count() : 0;
   if (count == 0) return -1;
   const int col = std::clamp(point.x() / CellWidth(), 0, columns_ - 1);
@@ -147,6 +157,7 @@ int TImageListSelector::IndexAt(QPoint point) const {
 }
 
 void TImageListSelector::paintEvent(QPaintEvent*) {
+  Synced();
   QPainter painter(this);
   painter.fillRect(rect(), ToQColor(color_));
   if (!images_) return;
@@ -195,6 +206,7 @@ void TImageListSelector::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TImageListSelector::keyPressEvent(QKeyEvent* event) {
+  Synced();
   const int count = images_ ? images_->Count() : 0;
   int step = 0;
   switch (event->key()) {

@@ -43,17 +43,17 @@ class TImageListSelector : public QWidget {
 
   int CellWidth() const;
   int CellHeight() const;
-  int Columns() const { return columns_; }
-  int Rows() const { return rows_; }
+  int Columns() const { return Synced().columns_; }
+  int Rows() const { return Synced().rows_; }
   // The first row shown; kept so that the shown rows stay filled.
-  int FirstRow() const { return firstRow_; }
+  int FirstRow() const { return Synced().firstRow_; }
   void SetFirstRow(int row);
   // Rows that fit the client height (at least 1).
   int PageRows() const;
   bool ScrollBarShown() const;
   QScrollBar* ScrollBar() const { return scrollBar_; }
   // The scroll range as the rows give it: 0 to rows - 1, a page of PageRows.
-  int ScrollRangeMax() const { return rows_ - 1; }
+  int ScrollRangeMax() const { return Synced().rows_ - 1; }
   // Where image index is drawn, in the control's coordinates.
   QRect CellRect(int index) const;
   // The image under a point, clamped into the grid and to the last image;
@@ -79,6 +79,9 @@ class TImageListSelector : public QWidget {
 
  private:
   void Recalculate();
+  // The grid for the control's present size (a hidden control is told of
+  // its size only when shown).
+  const TImageListSelector& Synced() const;
   void ScrollIntoView(int index);
   int ClientWidth() const;
 
@@ -93,6 +96,7 @@ class TImageListSelector : public QWidget {
   int columns_ = 1;
   int rows_ = 0;
   int firstRow_ = 0;
+  QSize laidOut_;
 };
 
 // The component: Execute shows the images in a modal dialog.
