@@ -302,6 +302,8 @@ void TfrmImageView::showEvent(QShowEvent* event) {
   if (!built_) {
     LoadFormPosition(this, kPlaceOwnerCentre, 0, "ImageView");
     BuildPages();
+    // The buttons take the keys; no caret stands over the picture.
+    (pickMode_ ? pnlDialog : pnlView)->findChild<QPushButton*>()->setFocus();
   }
   QDialog::showEvent(event);
 }

@@ -1,6 +1,7 @@
 // The pictogram picker in the compose window: double click and Enter insert
 // the chosen tag, the picker stays open, and it closes once it loses the
 // focus; user characters come from the mail's "OPTCHAR.DAT".
+#include "plugins/mail/FFColor.h"
 #include "plugins/mail/ImageListSelector.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
@@ -8,6 +9,7 @@
 #include "plugins/mail/QvPicSelectorFRM.h"
 
 #include "controls/ImageList.h"
+#include "controls/MultiButton.h"
 
 #include "EditorTestSupport.h"
 #include "MailComposeTestSupport.h"
@@ -20,7 +22,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace qv;
 using qvtest::Sjis;
@@ -163,4 +167,67 @@ TEST_F(PickerTest, Screenshot) {
   EXPECT_EQ(shot.pixelColor(cell.left() + 1, cell.center().y()), picker->palette().color(QPalette::Highlight));
   EXPECT_NE(shot.pixelColor(cell.center()), picker->palette().color(QPalette::Highlight));
   ASSERT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("pictogram-picker.png").string())));
+}
+
+TEST_F(PickerTest, TheColourActionsUseTheHandsetColourPicker) {
+  TfrmMailSend* w = Compose();
+  TKMailEdit* editor = w->KMailEdit1;
+  editor->setFocus();
+  QTest::keyClicks(editor, QStringLiteral("abc"));
+  QTest::keyClick(editor, Qt::Key_Home, Qt::ShiftModifier);
+  const int swatches = w->ColorBox1->GetColorCodeList().size();
+
+  // Cancel: the text keeps its colour, the box its swatches.
+  QString caption;
+  FFLevels opened;
+  QTimer::singleShot(0, [&] {
+    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(form);
+    caption = form->windowTitle();
+    opened = form->Levels();
+    form->SetLevels({7, 2, 0});
+    form->btnCancel->click();
+  });
+  w->actTextColor->trigger();
+  EXPECT_EQ(caption, QString::fromUtf8("文字色選択"));
+  EXPECT_EQ(opened, (FFLevels{0, 0, 0}));  // the editor's font colour, black
+  EXPECT_EQ(editor->GetMarkupText(), "abc");
+  EXPECT_EQ(w->ColorBox1->GetColorCodeList().size(), swatches);
+
+  // OK: the selection takes the colour and the box a swatch for it, once.
+  for (int round = 0; round < 2; ++round) {
+    QTimer::singleShot(0, [] {
+      auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
+      ASSERT_TRUE(form);
+      form->SetLevels({7, 2, 0});
+      form->btnOK->click();
+    });
+    w->actTextColor->trigger();
+  }
+  EXPECT_EQ(editor->GetMarkupText(), "<C=FF4000>abc</C>");
+  const QStringList codes = w->ColorBox1->GetColorCodeList();
+  EXPECT_EQ(codes.size(), swatches + 1);
+  EXPECT_EQ(codes.back(), QStringLiteral("$0040FF"));
+  EXPECT_EQ(w->ColorBox1->SwatchColor(static_cast<int>(codes.size()) - 1), RGB(255, 64, 0));
+
+  // The background: the editor and the swatch beside the box take it.
+  w->SetModified(false);
+  QTimer::singleShot(0, [&] {
+    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(form);
+    caption = form->windowTitle();
+    opened = form->Levels();
+    form->SetLevels({0, 0, 1});
+    form->btnOK->click();
+  });
+  w->actBGColor->trigger();
+  EXPECT_EQ(caption, QString::fromUtf8("背景色選択"));
+  EXPECT_EQ(opened, (FFLevels{7, 7, 3}));  // white
+  EXPECT_EQ(editor->GetColor(), RGB(0, 0, 64));
+  EXPECT_EQ(w->pnlColor->palette().color(QPalette::Window), QColor(0, 0, 64));
+  EXPECT_EQ(editor->GetMarkupText(), "<BODY=000000;BG=000040>\r\n<C=FF4000>abc</C>");
+  EXPECT_TRUE(w->Modified());
+  QTimer::singleShot(0, [] { qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget())->btnCancel->click(); });
+  w->actBGColor->trigger();
+  EXPECT_EQ(editor->GetColor(), RGB(0, 0, 64));
 }
