@@ -276,8 +276,9 @@ void TfrmImageView::AnswerPicture(const std::string& name, QImage& bmp, std::str
   Scaled& scaled = scaled_[name];
   if (scaled.size != size || scaled.bitmap.isNull()) {
     scaled.size = size;
-    scaled.bitmap = picture.bitmap.convertToFormat(QImage::Format_RGB888)
-                        .scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    // Stretched without smoothing, then made 24 bits: the small side converts.
+    scaled.bitmap = picture.bitmap.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                        .convertToFormat(QImage::Format_RGB888);
   }
   bmp = scaled.bitmap;
 }
