@@ -1,6 +1,5 @@
 #include "plugins/mail/QvImageViewFRM.h"
 
-#include "core/FormPosition.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachments.h"
 #include "plugins/mail/MailForm.h"
@@ -46,7 +45,7 @@ const QString kScreenLine = QStringLiteral("0000000000000000");
 
 }  // namespace
 
-TfrmImageView::TfrmImageView(QWidget* owner) : QDialog(owner) {
+TfrmImageView::TfrmImageView(QWidget* owner) : TPlacedDialog(owner, "ImageView") {
   setObjectName(QStringLiteral("frmImageView"));
   setWindowTitle(Q("VeoQuorvel - 画像"));
   resize(360, 400);
@@ -296,24 +295,21 @@ void TfrmImageView::EditorResized() {
 
 bool TfrmImageView::eventFilter(QObject* watched, QEvent* event) {
   if (watched == KMailEdit1 && event->type() == QEvent::Resize) EditorResized();
-  return QDialog::eventFilter(watched, event);
+  return TPlacedDialog::eventFilter(watched, event);
 }
 
 void TfrmImageView::showEvent(QShowEvent* event) {
-  if (!built_) {
-    LoadFormPosition(this, kPlaceOwnerCentre, 0, "ImageView");
-    BuildPages();
-    // The buttons take the keys; no caret stands over the picture.
-    (pickMode_ ? pnlDialog : pnlView)->findChild<QPushButton*>()->setFocus();
-  }
-  QDialog::showEvent(event);
+  TPlacedDialog::showEvent(event);
+  if (built_) return;
+  BuildPages();
+  // The buttons take the keys; no caret stands over the picture.
+  (pickMode_ ? pnlDialog : pnlView)->findChild<QPushButton*>()->setFocus();
 }
 
 void TfrmImageView::done(int result) {
   tmrMain->stop();
   StopPlaying();
-  SaveFormPosition(this, "ImageView");
-  QDialog::done(result);
+  TPlacedDialog::done(result);
 }
 
 bool IsViewableAttachment(std::string_view name) {

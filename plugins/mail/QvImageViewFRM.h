@@ -4,7 +4,6 @@
 // pick mode one of them is chosen), an animation that repeats, a picture at
 // one of three zoom settings, or a media-mix presentation played by its
 // times.
-#include <QDialog>
 
 #include <cstdint>
 #include <functional>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "plugins/mail/ImageViewPages.h"
+#include "plugins/mail/PlacedDialog.h"
 
 class QAction;
 class QLabel;
@@ -24,7 +24,7 @@ namespace qv {
 
 class AttachmentList;
 
-class TfrmImageView : public QDialog {
+class TfrmImageView : public TPlacedDialog {
   Q_OBJECT
  public:
   explicit TfrmImageView(QWidget* owner = nullptr);

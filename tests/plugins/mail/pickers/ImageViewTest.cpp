@@ -17,6 +17,7 @@
 #include "EditorTestSupport.h"
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"
+#include "PanelTestSupport.h"
 #include "PickersTestSupport.h"
 #include "TestSupport.h"
 
@@ -472,20 +473,20 @@ TEST_F(ViewerFromWindows, TheComposeWindowOpensTheSelectedAttachment) {
   ASSERT_TRUE(w->actAttachView->isEnabled());
   ViewerContent seen = ViewerContent::None;
   std::vector<std::string> pages;
-  pickertest::OnModal<TfrmImageView> close([&](TfrmImageView* view) {
-    seen = view->Content();
-    pages = view->Pages();
-    EXPECT_TRUE(view->pnlView->isVisible());
-    view->findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
+  bitmaptest::OnModal<TfrmImageView>([&](TfrmImageView& view) {
+    seen = view.Content();
+    pages = view.Pages();
+    EXPECT_TRUE(view.pnlView->isVisible());
+    view.findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
   });
   w->actAttachView->trigger();
   EXPECT_EQ(seen, ViewerContent::Picture);
   EXPECT_EQ(pages, std::vector<std::string>{"<IMG=\"photo.jpg\">"});
   // Enter in the list opens it too.
   seen = ViewerContent::None;
-  pickertest::OnModal<TfrmImageView> again([&](TfrmImageView* view) {
-    seen = view->Content();
-    view->reject();
+  bitmaptest::OnModal<TfrmImageView>([&](TfrmImageView& view) {
+    seen = view.Content();
+    view.reject();
   });
   w->lsvAttach->setFocus();
   QTest::keyClick(w->lsvAttach, Qt::Key_Return);
@@ -512,27 +513,27 @@ TEST_F(ViewerFromWindows, ASixPagePictureDroppedOnTheTextAsksForItsPage) {
   };
   // Page 5 picked: its tag goes in at the caret.
   bool picking = false;
-  {
-    pickertest::OnModal<TfrmImageView> pick([&](TfrmImageView* view) {
-      picking = view->PickMode();
-      EXPECT_EQ(view->Pages().size(), 6u);
-      for (int i = 0; i < 4; ++i) view->actNext->trigger();
-      view->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
-    });
-    drop();
-    // Nothing goes in before the page is picked, once the drop is over.
-    EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "ab");
-    QApplication::processEvents();
-    EXPECT_TRUE(pick.Acted());
-  }
+  bitmaptest::OnModal<TfrmImageView>([&](TfrmImageView& view) {
+    picking = view.PickMode();
+    EXPECT_EQ(view.Pages().size(), 6u);
+    for (int i = 0; i < 4; ++i) view.actNext->trigger();
+    view.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+  });
+  drop();
+  // Nothing goes in before the page is picked, once the drop is over.
+  EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "ab");
+  QApplication::processEvents();
   EXPECT_TRUE(picking);
   EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "ab<IMG=\"six.bmp\";5>");
   // Cancelled: nothing goes in.
-  pickertest::OnModal<TfrmImageView> cancel(
-      [](TfrmImageView* view) { view->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click(); });
+  bool cancelled = false;
+  bitmaptest::OnModal<TfrmImageView>([&](TfrmImageView& view) {
+    cancelled = true;
+    view.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+  });
   drop();
   QApplication::processEvents();
-  EXPECT_TRUE(cancel.Acted());
+  EXPECT_TRUE(cancelled);
   EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "ab<IMG=\"six.bmp\";5>");
 }
 
@@ -552,10 +553,10 @@ TEST_F(ViewerFromWindows, TheMailViewerOpensAPictureByEnterWhenItsListHasTheFocu
   EXPECT_FALSE(r->actAttachView->isEnabled());
   r->lsvAttach->setFocus();
   ViewerContent seen = ViewerContent::None;
-  pickertest::OnModal<TfrmImageView> close([&](TfrmImageView* view) {
-    seen = view->Content();
-    EXPECT_TRUE(view->pnlMM->isVisible());
-    view->reject();
+  bitmaptest::OnModal<TfrmImageView>([&](TfrmImageView& view) {
+    seen = view.Content();
+    EXPECT_TRUE(view.pnlMM->isVisible());
+    view.reject();
   });
   QTest::keyClick(r->lsvAttach, Qt::Key_Return);
   EXPECT_EQ(seen, ViewerContent::MediaMix);

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the picker and viewer tests: the built app's pictograph table
-// and resource module put beside a test's launcher, characters typed as a
-// user types them, and waiting for windows the code under test opens.
+// and resource module put beside a test's launcher, and characters typed as
+// a user types them.
 #include "platform/Cp932.h"
 
 #include "MailTestSupport.h"
@@ -12,11 +12,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace pickertest {
@@ -42,28 +40,5 @@ inline void TypeText(QWidget* w, const QString& text) {
 
 // The character a CP932 code shows as (a pictogram code: Private Use).
 inline QString CodeChar(std::string_view code) { return QString::fromUtf8(qv::cp932::ToUtf8(code)); }
-
-// While it lives, acts once on the first modal window of type W that comes
-// up, looking for it from a timer (the window may open from a later event).
-template <typename W>
-class OnModal {
- public:
-  explicit OnModal(std::function<void(W*)> act) : act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
-        timer_.stop();
-        acted_ = true;
-        act_(w);
-      }
-    });
-    timer_.start(5);
-  }
-  bool Acted() const { return acted_; }
-
- private:
-  std::function<void(W*)> act_;
-  QTimer timer_;
-  bool acted_ = false;
-};
 
 }  // namespace pickertest
