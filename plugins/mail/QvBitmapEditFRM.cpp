@@ -1,5 +1,7 @@
 #include "plugins/mail/QvBitmapEditFRM.h"
 
+#include "plugins/mail/DialogLook.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -161,12 +163,8 @@ QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
 
 bool TUserDrawDialog::Execute() {
   TfrmBitmapEdit form(nullptr);
-  QWidget* ownerForm = parent() && parent()->isWidgetType() ? static_cast<QWidget*>(parent())->window() : nullptr;
-  if (parentColor_ && ownerForm)
-    form.SetFormColor(ColorFromQColor(ownerForm->palette().color(QPalette::Window)));
-  else
-    form.SetFormColor(color_);
-  form.setFont(parentFont_ && ownerForm ? ownerForm->font() : font_.Font);
+  form.SetFormColor(DialogFormColor(parent(), parentColor_, color_));
+  form.setFont(DialogFormFont(parent(), parentFont_, font_));
   form.ChooseTool(form.sbSelect, 0);
   form.ShowTools(option_);
   form.SetDownButtonColor(downButtonColor_);

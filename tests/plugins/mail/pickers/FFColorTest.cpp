@@ -5,6 +5,7 @@
 
 #include "controls/BRVGraphicsEX.h"
 
+#include "PanelTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 using namespace qv;
@@ -247,14 +247,12 @@ TEST(FFColorForm, ExecuteReturnsTheChoiceOnOkAndFalseOnCancel) {
   picker.SetCaption(QString::fromUtf8("文字色選択"));
   QString seenCaption;
   FFLevels seenLevels;
-  QTimer::singleShot(0, [&] {
-    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-    ASSERT_TRUE(form);
-    seenCaption = form->windowTitle();
-    seenLevels = form->Levels();
-    const TRect cell = GridCellRect(FFGrid::Small, 16 * 3 + 4 * 1, form->pbSample2->width(), form->pbSample2->height());
-    QTest::mouseClick(form->pbSample2, Qt::LeftButton, {}, cell.ToQRect().center());
-    form->btnOK->click();
+  bitmaptest::OnModal<TfrmFFColor>([&](TfrmFFColor& form) {
+    seenCaption = form.windowTitle();
+    seenLevels = form.Levels();
+    const TRect cell = GridCellRect(FFGrid::Small, 16 * 3 + 4 * 1, form.pbSample2->width(), form.pbSample2->height());
+    QTest::mouseClick(form.pbSample2, Qt::LeftButton, {}, cell.ToQRect().center());
+    form.btnOK->click();
   });
   EXPECT_TRUE(picker.Execute());
   EXPECT_EQ(seenCaption, QString::fromUtf8("文字色選択"));
@@ -262,11 +260,7 @@ TEST(FFColorForm, ExecuteReturnsTheChoiceOnOkAndFalseOnCancel) {
   EXPECT_EQ(picker.GetColor(), RGB(255, 64, 0));
 
   // Cancel answers false.
-  QTimer::singleShot(0, [&] {
-    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-    ASSERT_TRUE(form);
-    form->btnCancel->click();
-  });
+  bitmaptest::OnModal<TfrmFFColor>([](TfrmFFColor& form) { form.btnCancel->click(); });
   EXPECT_FALSE(picker.Execute());
 }
 
@@ -279,11 +273,9 @@ TEST(FFColorForm, TheFormTakesTheOwnersLookOrItsOwn) {
   TFFColor picker(&owner);
   TColor formColour = 0;
   auto peek = [&] {
-    QTimer::singleShot(0, [&] {
-      auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-      ASSERT_TRUE(form);
-      formColour = form->FormColor();
-      form->btnCancel->click();
+    bitmaptest::OnModal<TfrmFFColor>([&](TfrmFFColor& form) {
+      formColour = form.FormColor();
+      form.btnCancel->click();
     });
     picker.Execute();
   };

@@ -2,6 +2,7 @@
 // arrow keys held within the list, and the dialog component.
 #include "plugins/mail/ImageListSelector.h"
 
+#include "PanelTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
-#include <QTimer>
+#include <QDialog>
 
 using namespace qv;
 
@@ -185,24 +186,20 @@ TEST(SelectorDialog, ExecuteGivesTheChosenImage) {
   EXPECT_TRUE(dialog.GetParentFont());
   dialog.SetImages(&images);
   dialog.SetImagesIndex(2);
-  QTimer::singleShot(0, [] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_TRUE(modal);
-    EXPECT_EQ(modal->windowTitle(), QString::fromUtf8("イメージ選択"));
-    auto* grid = modal->findChild<TImageListSelector*>();
+  bitmaptest::OnModal<QDialog>([](QDialog& modal) {
+    EXPECT_EQ(modal.windowTitle(), QString::fromUtf8("イメージ選択"));
+    auto* grid = modal.findChild<TImageListSelector*>();
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->GetImagesIndex(), 2);
     QTest::keyClick(grid, Qt::Key_Right);
     QTest::keyClick(grid, Qt::Key_Right);
-    modal->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    modal.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
   });
   EXPECT_TRUE(dialog.Execute());
   EXPECT_EQ(dialog.GetImagesIndex(), 4);
-  QTimer::singleShot(0, [] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_TRUE(modal);
-    QTest::keyClick(modal->findChild<TImageListSelector*>(), Qt::Key_Left);
-    modal->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+  bitmaptest::OnModal<QDialog>([](QDialog& modal) {
+    QTest::keyClick(modal.findChild<TImageListSelector*>(), Qt::Key_Left);
+    modal.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
   });
   EXPECT_FALSE(dialog.Execute());
   EXPECT_EQ(dialog.GetImagesIndex(), 4);

@@ -14,6 +14,7 @@
 #include "EditorTestSupport.h"
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"
+#include "PanelTestSupport.h"
 #include "PickersTestSupport.h"
 #include "TestSupport.h"
 
@@ -24,7 +25,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 using namespace qv;
 using qvtest::Sjis;
@@ -180,13 +180,11 @@ TEST_F(PickerTest, TheColourActionsUseTheHandsetColourPicker) {
   // Cancel: the text keeps its colour, the box its swatches.
   QString caption;
   FFLevels opened;
-  QTimer::singleShot(0, [&] {
-    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-    ASSERT_TRUE(form);
-    caption = form->windowTitle();
-    opened = form->Levels();
-    form->SetLevels({7, 2, 0});
-    form->btnCancel->click();
+  bitmaptest::OnModal<TfrmFFColor>([&](TfrmFFColor& form) {
+    caption = form.windowTitle();
+    opened = form.Levels();
+    form.SetLevels({7, 2, 0});
+    form.btnCancel->click();
   });
   w->actTextColor->trigger();
   EXPECT_EQ(caption, QString::fromUtf8("文字色選択"));
@@ -196,11 +194,9 @@ TEST_F(PickerTest, TheColourActionsUseTheHandsetColourPicker) {
 
   // OK: the selection takes the colour and the box a swatch for it, once.
   for (int round = 0; round < 2; ++round) {
-    QTimer::singleShot(0, [] {
-      auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-      ASSERT_TRUE(form);
-      form->SetLevels({7, 2, 0});
-      form->btnOK->click();
+    bitmaptest::OnModal<TfrmFFColor>([](TfrmFFColor& form) {
+      form.SetLevels({7, 2, 0});
+      form.btnOK->click();
     });
     w->actTextColor->trigger();
   }
@@ -212,13 +208,11 @@ TEST_F(PickerTest, TheColourActionsUseTheHandsetColourPicker) {
 
   // The background: the editor and the swatch beside the box take it.
   w->SetModified(false);
-  QTimer::singleShot(0, [&] {
-    auto* form = qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget());
-    ASSERT_TRUE(form);
-    caption = form->windowTitle();
-    opened = form->Levels();
-    form->SetLevels({0, 0, 1});
-    form->btnOK->click();
+  bitmaptest::OnModal<TfrmFFColor>([&](TfrmFFColor& form) {
+    caption = form.windowTitle();
+    opened = form.Levels();
+    form.SetLevels({0, 0, 1});
+    form.btnOK->click();
   });
   w->actBGColor->trigger();
   EXPECT_EQ(caption, QString::fromUtf8("背景色選択"));
@@ -227,7 +221,7 @@ TEST_F(PickerTest, TheColourActionsUseTheHandsetColourPicker) {
   EXPECT_EQ(w->pnlColor->palette().color(QPalette::Window), QColor(0, 0, 64));
   EXPECT_EQ(editor->GetMarkupText(), "<BODY=000000;BG=000040>\r\n<C=FF4000>abc</C>");
   EXPECT_TRUE(w->Modified());
-  QTimer::singleShot(0, [] { qobject_cast<TfrmFFColor*>(QApplication::activeModalWidget())->btnCancel->click(); });
+  bitmaptest::OnModal<TfrmFFColor>([](TfrmFFColor& form) { form.btnCancel->click(); });
   w->actBGColor->trigger();
   EXPECT_EQ(editor->GetColor(), RGB(0, 0, 64));
 }
