@@ -1,7 +1,7 @@
 #pragma once
-// The look a dialog component gives the form it shows: its own colour and
-// font, or those of the owner's form when ParentColor or ParentFont is set
-// and the owner is a widget.
+// The look a dialog component gives the form it shows: a font and whether
+// the form takes its colour and font from the owner's form instead (when
+// ParentColor or ParentFont is set and the owner is a widget).
 #include <QFont>
 #include <QObject>
 #include <QPalette>
@@ -11,24 +11,41 @@
 
 namespace qv {
 
-inline QWidget* DialogOwnerForm(QObject* owner) {
-  return owner && owner->isWidgetType() ? static_cast<QWidget*>(owner)->window() : nullptr;
-}
+class TDialogLook {
+ public:
+  TDialogLook() { font_.Color = clBtnText; }
 
-inline TColor DialogFormColor(QObject* owner, bool parentColor, TColor color) {
-  QWidget* form = DialogOwnerForm(owner);
-  return parentColor && form ? ColorFromQColor(form->palette().color(QPalette::Window)) : color;
-}
+  TFont GetFont() const { return font_; }
+  void SetFont(const TFont& value) { font_ = value; }
+  bool GetParentColor() const { return parentColor_; }
+  void SetParentColor(bool value) { parentColor_ = value; }
+  bool GetParentFont() const { return parentFont_; }
+  void SetParentFont(bool value) { parentFont_ = value; }
 
-inline QFont DialogFormFont(QObject* owner, bool parentFont, const TFont& font) {
-  QWidget* form = DialogOwnerForm(owner);
-  return parentFont && form ? form->font() : font.Font;
-}
+ protected:
+  // The form's colour: the owner form's, or own.
+  TColor FormColor(QObject* owner, TColor own) const {
+    QWidget* form = OwnerForm(owner);
+    return parentColor_ && form ? ColorFromQColor(form->palette().color(QPalette::Window)) : own;
+  }
+  QFont FormFont(QObject* owner) const {
+    QWidget* form = OwnerForm(owner);
+    return parentFont_ && form ? form->font() : font_.Font;
+  }
+  // The colour of the form's text.
+  TColor FontColor(QObject* owner) const {
+    QWidget* form = OwnerForm(owner);
+    return parentFont_ && form ? ColorFromQColor(form->palette().color(QPalette::WindowText)) : font_.Color;
+  }
 
-// The text colour of the form's font.
-inline TColor DialogFontColor(QObject* owner, bool parentFont, const TFont& font) {
-  QWidget* form = DialogOwnerForm(owner);
-  return parentFont && form ? ColorFromQColor(form->palette().color(QPalette::WindowText)) : font.Color;
-}
+ private:
+  static QWidget* OwnerForm(QObject* owner) {
+    return owner && owner->isWidgetType() ? static_cast<QWidget*>(owner)->window() : nullptr;
+  }
+
+  TFont font_;
+  bool parentColor_ = true;
+  bool parentFont_ = true;
+};
 
 }  // namespace qv

@@ -2,7 +2,6 @@
 
 #include "controls/BRVGraphicsEX.h"
 #include "core/FormPosition.h"
-#include "plugins/mail/DialogLook.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QGridLayout>
@@ -294,16 +293,16 @@ void TfrmFFColor::showEvent(QShowEvent* event) {
 
 // ---- the component -------------------------------------------------------------
 
-TFFColor::TFFColor(QObject* owner) : QObject(owner), caption_(Q("色見本")) { font_.Color = clBtnText; }
+TFFColor::TFFColor(QObject* owner) : QObject(owner), caption_(Q("色見本")) {}
 
 bool TFFColor::Execute() {
   QWidget* ownerWidget = parent() && parent()->isWidgetType() ? static_cast<QWidget*>(parent()) : nullptr;
   TfrmFFColor form(ownerWidget);
-  form.setFont(DialogFormFont(parent(), parentFont_, font_));
+  form.setFont(FormFont(parent()));
   QPalette text = form.palette();
-  text.setColor(QPalette::WindowText, ToQColor(DialogFontColor(parent(), parentFont_, font_)));
+  text.setColor(QPalette::WindowText, ToQColor(FontColor(parent())));
   form.setPalette(text);
-  form.SetFormColor(DialogFormColor(parent(), parentColor_, bgColor_));
+  form.SetFormColor(FormColor(parent(), bgColor_));
   form.SetColor(color_);
   form.setWindowTitle(caption_);
   const bool ok = form.exec() == QDialog::Accepted;

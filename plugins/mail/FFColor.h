@@ -11,6 +11,7 @@
 #include <span>
 
 #include "controls/Graphics.h"
+#include "plugins/mail/DialogLook.h"
 
 class QLabel;
 class QPushButton;
@@ -141,7 +142,7 @@ class TfrmFFColor : public QDialog {
 };
 
 // The component: Execute shows the form modally over its owner.
-class TFFColor : public QObject {
+class TFFColor : public QObject, public TDialogLook {
   Q_OBJECT
   Q_PROPERTY(TColor Color READ GetColor WRITE SetColor)
   Q_PROPERTY(TColor BGColor READ GetBGColor WRITE SetBGColor)
@@ -157,14 +158,8 @@ class TFFColor : public QObject {
   void SetColor(TColor value) { color_ = value; }
   TColor GetBGColor() const { return bgColor_; }
   void SetBGColor(TColor value) { bgColor_ = value; }
-  TFont GetFont() const { return font_; }
-  void SetFont(const TFont& value) { font_ = value; }
   QString GetCaption() const { return caption_; }
   void SetCaption(const QString& value) { caption_ = value; }
-  bool GetParentColor() const { return parentColor_; }
-  void SetParentColor(bool value) { parentColor_ = value; }
-  bool GetParentFont() const { return parentFont_; }
-  void SetParentFont(bool value) { parentFont_ = value; }
 
   // Color afterwards holds the form's colour; true when the form was closed
   // with OK, so a caller that is refused keeps its own colour.
@@ -173,10 +168,7 @@ class TFFColor : public QObject {
  private:
   TColor color_ = clBlack;
   TColor bgColor_ = clBtnFace;
-  TFont font_;
   QString caption_;
-  bool parentColor_ = true;
-  bool parentFont_ = true;
 };
 
 }  // namespace qv

@@ -1,6 +1,5 @@
 #include "plugins/mail/ImageListSelector.h"
 
-#include "plugins/mail/DialogLook.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QDialog>
@@ -241,19 +240,17 @@ void TImageListSelector::focusOutEvent(QFocusEvent* event) {
 
 // ---- the dialog component -------------------------------------------------------
 
-TImageListSelectorDialog::TImageListSelectorDialog(QObject* owner) : QObject(owner), caption_(Q("イメージ選択")) {
-  font_.Color = clBtnText;
-}
+TImageListSelectorDialog::TImageListSelectorDialog(QObject* owner) : QObject(owner), caption_(Q("イメージ選択")) {}
 
 bool TImageListSelectorDialog::Execute() {
   QWidget* ownerWidget = parent() && parent()->isWidgetType() ? static_cast<QWidget*>(parent()) : nullptr;
   QDialog dialog(ownerWidget);
   dialog.setObjectName(QStringLiteral("ImageListSelectorDialog"));
   dialog.setWindowTitle(caption_);
-  dialog.setFont(DialogFormFont(parent(), parentFont_, font_));
+  dialog.setFont(FormFont(parent()));
   QPalette look = dialog.palette();
-  look.setColor(QPalette::Window, ToQColor(DialogFormColor(parent(), parentColor_, color_)));
-  look.setColor(QPalette::WindowText, ToQColor(DialogFontColor(parent(), parentFont_, font_)));
+  look.setColor(QPalette::Window, ToQColor(FormColor(parent(), color_)));
+  look.setColor(QPalette::WindowText, ToQColor(FontColor(parent())));
   dialog.setPalette(look);
   dialog.setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(&dialog);

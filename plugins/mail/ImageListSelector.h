@@ -9,6 +9,7 @@
 
 #include "controls/Graphics.h"
 #include "controls/ImageList.h"
+#include "plugins/mail/DialogLook.h"
 
 class QScrollBar;
 
@@ -100,7 +101,7 @@ class TImageListSelector : public QWidget {
 };
 
 // The component: Execute shows the images in a modal dialog.
-class TImageListSelectorDialog : public QObject {
+class TImageListSelectorDialog : public QObject, public TDialogLook {
   Q_OBJECT
   Q_PROPERTY(int ImagesIndex READ GetImagesIndex WRITE SetImagesIndex)
   Q_PROPERTY(QString Caption READ GetCaption WRITE SetCaption)
@@ -120,12 +121,6 @@ class TImageListSelectorDialog : public QObject {
   void SetCaption(const QString& value) { caption_ = value; }
   TColor GetColor() const { return color_; }
   void SetColor(TColor value) { color_ = value; }
-  TFont GetFont() const { return font_; }
-  void SetFont(const TFont& value) { font_ = value; }
-  bool GetParentColor() const { return parentColor_; }
-  void SetParentColor(bool value) { parentColor_ = value; }
-  bool GetParentFont() const { return parentFont_; }
-  void SetParentFont(bool value) { parentFont_ = value; }
 
   // True with the chosen image in ImagesIndex after OK (or a double click).
   bool Execute();
@@ -135,9 +130,6 @@ class TImageListSelectorDialog : public QObject {
   int index_ = -1;
   QString caption_;
   TColor color_ = clBtnFace;
-  TFont font_;
-  bool parentColor_ = true;
-  bool parentFont_ = true;
 };
 
 }  // namespace qv

@@ -1,7 +1,5 @@
 #include "plugins/mail/QvBitmapEditFRM.h"
 
-#include "plugins/mail/DialogLook.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -147,7 +145,7 @@ void DrawMagnifier(QPainter& p, bool plus) {
 
 // ---- the component -----------------------------------------------------------
 
-TUserDrawDialog::TUserDrawDialog(QObject* owner) : QObject(owner) { font_.Color = clBtnText; }
+TUserDrawDialog::TUserDrawDialog(QObject* owner) : QObject(owner) {}
 
 QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
   maxWidth = std::max(maxWidth, 1);
@@ -163,8 +161,8 @@ QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
 
 bool TUserDrawDialog::Execute() {
   TfrmBitmapEdit form(nullptr);
-  form.SetFormColor(DialogFormColor(parent(), parentColor_, color_));
-  form.setFont(DialogFormFont(parent(), parentFont_, font_));
+  form.SetFormColor(FormColor(parent(), color_));
+  form.setFont(FormFont(parent()));
   form.ChooseTool(form.sbSelect, 0);
   form.ShowTools(option_);
   form.SetDownButtonColor(downButtonColor_);
