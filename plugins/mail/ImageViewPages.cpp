@@ -1,8 +1,8 @@
 #include "plugins/mail/ImageViewPages.h"
 
 #include "core/TextFunctions.h"
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailAttachments.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 
 #include <algorithm>

@@ -1,8 +1,12 @@
 #pragma once
 // Picture attachments through the image library: a bitmap attachment's bytes
 // are a DIB file. Bytes from a received mail may be anything; a failure to
-// load is an answer, never a crash.
+// load is an answer, never a crash. The stored mail form's attachments read
+// their pictures here, and the windows' user characters go into image lists.
 #include <QImage>
+
+#include "core/MailAttachments.h"
+#include "core/StoredMail.h"
 
 #include <filesystem>
 #include <string>
@@ -34,5 +38,27 @@ inline constexpr int kMaxUserCharacterRows = 1000;
 // the list is rebuilt (left empty when the bytes are no such bitmap) and the
 // result is true.
 bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageList* images);
+
+// The pictures of attachments through the image library; the user
+// characters go into userImages (none: they are not kept).
+class MailPictures : public AttachmentPictures {
+ public:
+  explicit MailPictures(TImageList* userImages) : userImages_(userImages) {}
+  bool PictureSize(std::string_view bytes, int& width, int& height) const override;
+  void UserCharacters(std::string_view name, std::string_view bytes) override;
+
+ private:
+  TImageList* userImages_;
+};
+
+// The attachment functions of the stored mail form with a window's image
+// list of user characters (or none).
+int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, AttachmentList& list, int position,
+                      TImageList* userImages);
+int CopyAttachment(const MailAttachment& item, AttachmentList& target, TImageList* targetUserImages);
+int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string_view headers, AttachmentList& list,
+                       TImageList* userImages);
+// Reads a stored mail; the attachments go into list when one is given.
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages);
 
 }  // namespace qv

@@ -1,8 +1,8 @@
 #include "plugins/mail/QvImageViewFRM.h"
 
 #include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailAttachments.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QAction>

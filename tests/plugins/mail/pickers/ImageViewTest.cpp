@@ -6,7 +6,7 @@
 
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 

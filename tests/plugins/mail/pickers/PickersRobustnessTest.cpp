@@ -9,8 +9,8 @@
 #include "plugins/mail/ImageListSelector.h"
 #include "plugins/mail/ImageViewPages.h"
 #include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailAttachments.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvImageViewFRM.h"
 
