@@ -59,6 +59,14 @@ TEST_F(PickersModuleTest, TheAppShowsTypedPictogramCodesWithTheShippedPictures) 
   ASSERT_TRUE(picker);
   EXPECT_EQ(picker->windowTitle().toStdString(), "絵文字選択");
   EXPECT_GT(Near(picker->grab().toImage(), heart), 40);
+  ASSERT_TRUE(picker->grab().save(QString::fromStdString(qvtest::ArtifactPath("app-pictogram-picker.png").string())));
+  // A line of pictograms as the compose window shows it.
+  for (const char* code : {"\xF0\x41", "\xF0\x44", "\xF0\x48", "\xF0\x5E", "\xF0\x80", "\xF0\x9F"}) {
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(qv::cp932::ToUtf8(code)));
+    QApplication::sendEvent(editor, &key);
+  }
+  compose->resize(560, 420);
+  ASSERT_TRUE(compose->grab().save(QString::fromStdString(qvtest::ArtifactPath("app-compose-pictograms.png").string())));
   BoxAnswers answers({QMessageBox::No});  // the unsaved mail is let go
   compose->close();
   EXPECT_EQ(answers.Texts().size(), 1u);
