@@ -60,11 +60,15 @@ QImage DecodeBitmap(std::string_view bytes) {
   return image;
 }
 
+// A received JPEG may claim any size; a picture beyond a large photograph
+// is shown as the placeholder rather than decoded.
+constexpr int64_t kMaxJpegPixels = 32LL * 1024 * 1024;
+
 QImage DecodeJpeg(std::string_view bytes) {
   try {
     std::istringstream in(std::string(bytes), std::ios::binary);
     TQkDIB dib;
-    LoadJPEGFromStream(in, dib);
+    LoadJPEGFromStream(in, dib, kMaxJpegPixels);
     QImage image = dib.ToQImage();
     if (!image.isNull()) return image;
   } catch (const std::exception&) {

@@ -123,6 +123,13 @@ TEST(ViewerPages, EachKindOfAttachmentGivesItsPages) {
   EXPECT_EQ(cache.Get(list, "broken.bmp").bitmap.size(), QSize(96, 72));
   EXPECT_EQ(cache.Get(list, "clip.flm").bitmap.size(), QSize(96, 72));
   EXPECT_EQ(cache.Get(list, "photo.jpg").bitmap.size(), QSize(64, 48));
+  // A JPEG whose header claims 9000 x 9000 pixels is not decoded at all.
+  std::string huge = JpegBytes(64, 48, Qt::green);
+  const size_t sof = huge.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  huge.replace(sof + 5, 4, "\x23\x28\x23\x28");
+  const AttachmentList hugeList = List({Attachment("huge.jpg", huge)});
+  EXPECT_EQ(cache.Get(hugeList, "huge.jpg").bitmap.size(), QSize(96, 72));
   EXPECT_TRUE(cache.Get(list, "memo.txt").bitmap.isNull());
   EXPECT_TRUE(cache.Get(list, "nosuch.bmp").bitmap.isNull());
 }
