@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,8 +17,8 @@ namespace handsetsim {
 namespace {
 using qv::simline::AppendFrame;
 constexpr size_t kMaxWire = 256 * 1024;
+// Paced output leaves in pieces of this much line time.
 constexpr auto kPaceSlice = std::chrono::milliseconds(2);
-constexpr auto kPaceCatchUp = std::chrono::milliseconds(5);
 
 }  // namespace
 
@@ -97,13 +98,13 @@ void LineServer::Wake() {
 void LineServer::SendData(std::string_view bytes) {
   if (conn_ < 0 || bytes.empty()) return;
   if (!out_.empty() && out_.back().type == 'D') out_.back().bytes.append(bytes);
-  else out_.push_back({'D', std::string(bytes)});
+  else out_.push_back({'D', std::string(bytes), Clock::now()});
 }
 
 void LineServer::SetStatus(uint8_t status) {
   if (status == status_) return;
   status_ = status;
-  if (conn_ >= 0) out_.push_back({'S', std::string(1, static_cast<char>(status))});
+  if (conn_ >= 0) out_.push_back({'S', std::string(1, static_cast<char>(status)), Clock::now()});
 }
 
 void LineServer::DropHost() {
@@ -135,8 +136,8 @@ void LineServer::Run() {
       work.swap(posted_);
     }
     for (auto& fn : work) fn();
-    auto now = Clock::now();
-    RunTimers(now);
+    RunTimers(Clock::now());
+    Deliver(Clock::now());
     Flush(Clock::now());
 
     pollfd fds[3] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {conn_, POLLIN, 0}};
@@ -145,7 +146,15 @@ void LineServer::Run() {
       if (!wire_.empty()) fds[2].events |= POLLOUT;
       count = 3;
     }
-    ::poll(fds, count, PollTimeoutMs(Clock::now()));
+    // To the microsecond: paced bytes are due every few of them.
+    const Clock::duration wait = PollWait(Clock::now());
+    timespec ts{};
+    if (wait >= Clock::duration::zero()) {
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+      ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+      ts.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    ::ppoll(fds, count, wait >= Clock::duration::zero() ? &ts : nullptr, nullptr);
     if (fds[1].revents & POLLIN) {
       char buf[64];
       while (::read(wake_[0], buf, sizeof buf) > 0) {
@@ -175,12 +184,13 @@ void LineServer::Accept() {
     }
     conn_ = fd;
     in_.clear();
+    inbound_.clear();
     out_.clear();
     wire_.clear();
     hostLines_ = 0;
     hostSpeed_ = 9600;
-    nextByteAt_ = Clock::now();
-    out_.push_back({'S', std::string(1, static_cast<char>(status_))});
+    outFreeAt_ = inFreeAt_ = Clock::now();
+    out_.push_back({'S', std::string(1, static_cast<char>(status_)), Clock::now()});
     if (handler_) handler_->OnHostConnected();
   }
 }
@@ -195,7 +205,9 @@ void LineServer::Receive() {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) break;
+    // The host has gone: what it sent before is taken in first.
     Parse();
+    Deliver(Clock::time_point::max());
     DropHost();
     return;
   }
@@ -203,21 +215,58 @@ void LineServer::Receive() {
 }
 
 void LineServer::Parse() {
-  qv::simline::TakeFrames(in_, [this](char type, std::string_view payload) {
+  const auto now = Clock::now();
+  qv::simline::TakeFrames(in_, [&](char type, std::string_view payload) {
     if (conn_ < 0) return false;  // a handler dropped the host
-    if (!handler_) return true;
-    if (type == qv::simline::kData) {
-      handler_->OnData(payload);
-    } else if (type == qv::simline::kLines && !payload.empty()) {
-      hostLines_ = static_cast<uint8_t>(payload[0]);
-      handler_->OnLines(hostLines_);
-    } else if (type == qv::simline::kSpeed && payload.size() >= 4) {
-      const uint32_t speed = qv::simline::SpeedOf(payload);
-      if (speed > 0) hostSpeed_ = speed;
-      handler_->OnSpeed(hostSpeed_);
-    }
-    return conn_ >= 0;
+    if (!pacing_ && inbound_.empty()) return Dispatch(type, payload);
+    // The speed governs the bytes that follow it at once.
+    if (type == qv::simline::kSpeed && payload.size() >= 4 && qv::simline::SpeedOf(payload) > 0)
+      hostSpeed_ = qv::simline::SpeedOf(payload);
+    // Data arrives once the line has carried its last byte; the control
+    // lines and the speed keep their place behind it.
+    Clock::time_point due = std::max(now, inFreeAt_);
+    if (type == qv::simline::kData) due = inFreeAt_ = due + (pacing_ ? ByteTime(payload.size()) : Clock::duration());
+    inbound_.push_back({type, std::string(payload), due});
+    return true;
   });
+  Deliver(now);
+}
+
+void LineServer::Deliver(Clock::time_point now) {
+  while (conn_ >= 0 && !inbound_.empty() && inbound_.front().due <= now) {
+    const InItem item = std::move(inbound_.front());
+    inbound_.pop_front();
+    if (!Dispatch(item.type, item.payload)) return;
+  }
+}
+
+bool LineServer::Dispatch(char type, std::string_view payload) {
+  if (conn_ < 0) return false;
+  if (!handler_) return true;
+  if (type == qv::simline::kData) {
+    if (tap_) tap_(false, payload);
+    handler_->OnData(payload);
+  } else if (type == qv::simline::kLines && !payload.empty()) {
+    hostLines_ = static_cast<uint8_t>(payload[0]);
+    handler_->OnLines(hostLines_);
+  } else if (type == qv::simline::kSpeed && payload.size() >= 4) {
+    const uint32_t speed = qv::simline::SpeedOf(payload);
+    if (speed > 0) hostSpeed_ = speed;
+    handler_->OnSpeed(hostSpeed_);
+  }
+  return conn_ >= 0;
+}
+
+Clock::duration LineServer::ByteTime(size_t count) const {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(count * 10.0 / hostSpeed_));
+}
+
+std::pair<size_t, Clock::time_point> LineServer::NextPiece(const OutItem& item) const {
+  const size_t slice = std::max<size_t>(1, static_cast<size_t>(hostSpeed_ / 10.0 * std::chrono::duration<double>(kPaceSlice).count()));
+  const size_t piece = std::min({slice, item.bytes.size(), qv::simline::kMaxPayload});
+  // The line carries the piece once it is free and the bytes are there; a
+  // loop that wakes late catches up, but never ahead of the line.
+  return {piece, std::max(outFreeAt_, item.queued) + ByteTime(piece)};
 }
 
 void LineServer::Flush(Clock::time_point now) {
@@ -230,19 +279,18 @@ void LineServer::Flush(Clock::time_point now) {
       continue;
     }
     if (!pacing_) {
+      if (tap_) tap_(true, item.bytes);
       qv::simline::AppendData(wire_, item.bytes);
       out_.pop_front();
       continue;
     }
-    if (now < nextByteAt_) break;
-    const double bytesPerSecond = hostSpeed_ / 10.0;
-    size_t chunk = std::max<size_t>(1, static_cast<size_t>(bytesPerSecond * std::chrono::duration<double>(kPaceSlice).count()));
-    chunk = std::min({chunk, item.bytes.size(), static_cast<size_t>(0xFFFF)});
-    AppendFrame(wire_, 'D', std::string_view(item.bytes).substr(0, chunk));
-    item.bytes.erase(0, chunk);
-    // Lateness of the loop is made up, so the average stays at the line rate.
-    nextByteAt_ = std::max(nextByteAt_, now - kPaceCatchUp) +
-                  std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(chunk / bytesPerSecond));
+    const auto [piece, carried] = NextPiece(item);
+    if (now < carried) break;
+    const std::string_view bytes = std::string_view(item.bytes).substr(0, piece);
+    if (tap_) tap_(true, bytes);
+    AppendFrame(wire_, 'D', bytes);
+    item.bytes.erase(0, piece);
+    outFreeAt_ = carried;
     if (item.bytes.empty()) out_.pop_front();
   }
   while (!wire_.empty()) {
@@ -258,17 +306,17 @@ void LineServer::Flush(Clock::time_point now) {
   }
 }
 
-int LineServer::PollTimeoutMs(Clock::time_point now) const {
+Clock::duration LineServer::PollWait(Clock::time_point now) const {
   Clock::time_point next = Clock::time_point::max();
   if (!timers_.empty()) next = timers_.begin()->first;
   if (conn_ >= 0 && !out_.empty() && wire_.size() < kMaxWire) {
-    // Control frames and unpaced data go at once; paced data when its byte is due.
-    next = std::min(next, (out_.front().type == 'D' && pacing_) ? nextByteAt_ : now);
+    // Control frames and unpaced data go at once; paced data once carried.
+    next = std::min(next, (out_.front().type == 'D' && pacing_) ? NextPiece(out_.front()).second : now);
   }
-  if (next == Clock::time_point::max()) return -1;
-  if (next <= now) return 0;
-  auto ms = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
-  return static_cast<int>(std::min<int64_t>((ms + 999) / 1000, 60000));
+  if (conn_ >= 0 && !inbound_.empty()) next = std::min(next, inbound_.front().due);
+  if (next == Clock::time_point::max()) return Clock::duration(-1);
+  if (next <= now) return Clock::duration::zero();
+  return std::min<Clock::duration>(next - now, std::chrono::seconds(60));
 }
 
 void LineServer::RunTimers(Clock::time_point now) {
@@ -284,6 +332,7 @@ void LineServer::CloseConnection() {
   ::close(conn_);
   conn_ = -1;
   in_.clear();
+  inbound_.clear();
   out_.clear();
   wire_.clear();
   hostLines_ = 0;

@@ -6,8 +6,9 @@
 //
 // One thread runs everything: the socket, timers, and the handler's logic, so
 // handlers need no locks of their own. Output keeps its order (a status change
-// queued after data reaches the host after that data) and can be paced to the
-// line speed the host set.
+// queued after data reaches the host after that data). The line can be paced
+// to the speed the host set, both ways: a byte reaches the far side only once
+// a real line would have carried it.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -63,8 +64,12 @@ class LineServer {
   uint8_t Status() const { return status_; }
   uint8_t HostLines() const { return hostLines_; }
   uint32_t HostSpeed() const { return hostSpeed_; }
-  // Pace output to the host's line speed (10 bits a byte).
+  // Pace the line to the host's line speed (10 bits a byte), both ways.
   void SetPacing(bool on) { pacing_ = on; }
+  // Sees every data byte as it crosses the line: the host's as the handset
+  // takes them, the handset's as they reach the host. Set before Start.
+  using WireTap = std::function<void(bool toHost, std::string_view bytes)>;
+  void SetWireTap(WireTap tap) { tap_ = std::move(tap); }
   // Closes the host's connection, as if the cable were pulled.
   void DropHost();
   // Timers; an id of 0 is never given out.
@@ -75,13 +80,28 @@ class LineServer {
   struct OutItem {
     char type;
     std::string bytes;
+    Clock::time_point queued;
+  };
+  // A frame from the host, handed to the handler once it is due.
+  struct InItem {
+    char type;
+    std::string payload;
+    Clock::time_point due;
   };
   void Run();
   void Accept();
   void Receive();
   void Parse();
+  // Hands the host's frames due by now to the handler, in order.
+  void Deliver(Clock::time_point now);
+  bool Dispatch(char type, std::string_view payload);
+  Clock::duration ByteTime(size_t count) const;
+  // The size of the next paced piece of a data item, and when the line has
+  // carried it.
+  std::pair<size_t, Clock::time_point> NextPiece(const OutItem& item) const;
   void Flush(Clock::time_point now);
-  int PollTimeoutMs(Clock::time_point now) const;
+  // How long the loop may sleep; negative for no limit.
+  Clock::duration PollWait(Clock::time_point now) const;
   void RunTimers(Clock::time_point now);
   void CloseConnection();
   void Wake();
@@ -99,13 +119,17 @@ class LineServer {
   bool stopping_ = false;
 
   std::string in_;
+  std::deque<InItem> inbound_;
   std::deque<OutItem> out_;
   std::string wire_;  // framed bytes on their way into the socket
   uint8_t status_ = 0;
   uint8_t hostLines_ = 0;
   uint32_t hostSpeed_ = 9600;
   bool pacing_ = false;
-  Clock::time_point nextByteAt_{};
+  // When the line has carried the last byte each way.
+  Clock::time_point outFreeAt_{};
+  Clock::time_point inFreeAt_{};
+  WireTap tap_;
 
   uint64_t nextTimer_ = 1;
   std::multimap<Clock::time_point, std::pair<uint64_t, std::function<void()>>> timers_;

@@ -93,7 +93,7 @@ using InfoStore = std::map<int, std::vector<std::string>>;
 
 struct SimConfig {
   bool powered = true;  // CTS and DSR come up when the host opens the port
-  bool pace = false;    // output paced to the host's line speed
+  bool pace = false;    // the line paced to the host's line speed, both ways
   std::string ownNumber = "07012345678";
   std::string i9Text = "0";
   std::string i3Text = "PHS-SIM 1.0";
@@ -174,6 +174,9 @@ class Simulator {
   void Unplug();
   // Every dialogue line, for a log; called on the line's thread.
   void SetLog(std::function<void(const std::string&)> log);
+  // Every data byte as it crosses the line (see LineServer::SetWireTap);
+  // called on the line's thread. Set before Start.
+  void SetWireTap(LineServer::WireTap tap);
 
   SimRecord Record() const;
   // Waits until pred holds for the record, at most timeout.

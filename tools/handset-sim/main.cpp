@@ -35,7 +35,7 @@ The handset and the mailbox:
                          needs one beginning with 0, information mode one
                          beginning with 1 or 3
   --no-lines             never raise CTS and DSR (a handset that is off)
-  --pace                 pace the handset's output to the port speed
+  --pace                 pace the line to the port speed, both ways
   --info CATEGORY:DATA   a record in the handset's information store
                          (repeatable; DATA as the write line carries it)
   --signup-page TEXT     the sign-up centre's page for the next request
