@@ -86,6 +86,26 @@ TEST_F(Pty, BytesGoBothWaysWithTheWorkingSettings) {
   EXPECT_EQ(n, 0u);
 }
 
+TEST_F(Pty, AWaitForInputEndsWhenBytesArrive) {
+  qv::CommPort port;
+  ASSERT_TRUE(port.Open("COM9"));
+  ASSERT_TRUE(port.SetTimeouts(Immediate()));
+  EXPECT_FALSE(port.WaitForInput(1ms)) << "nothing has arrived";
+  std::thread writer([this] { ASSERT_EQ(::write(master, "OK\r\n", 4), 4); });
+  EXPECT_TRUE(port.WaitForInput(5s));
+  writer.join();
+  std::string got;
+  while (got.size() < 4 && port.WaitForInput(5s)) {
+    char c;
+    size_t n = 0;
+    ASSERT_TRUE(port.Read(&c, 1, n));
+    got.append(&c, n);
+  }
+  EXPECT_EQ(got, "OK\r\n");
+  port.Close();
+  EXPECT_FALSE(port.WaitForInput(5s)) << "a closed port has nothing to wait for";
+}
+
 TEST_F(Pty, PurgeDiscardsWhatArrivedAndExclusiveOpenRefusesASecond) {
   qv::CommPort port;
   ASSERT_TRUE(port.Open("COM9"));
