@@ -239,6 +239,20 @@ TEST_F(PortFixture, BodyGoesAByteAWriteWithProgressAndItsEndLine) {
   status.SetCallback(nullptr);
 }
 
+TEST(BodyPace, APauseEndsAPauseAfterThePreviousOneAndNeverCatchesUp) {
+  struct {
+    int64_t previousEnd, now, end;
+  } table[] = {
+      {0, 1000, 1020},     // the first pause, after the first byte
+      {1020, 1021, 1040},  // the group took 1 ms: the pause makes up the rest
+      {1020, 1039, 1040},
+      {1020, 1040, 1060},  // the group took the whole pause: a whole one more
+      {1020, 1500, 1520},  // after a stall the groups do not bunch up
+  };
+  for (const auto& row : table)
+    EXPECT_EQ(portvine::PaceEnd(row.previousEnd, row.now, 20), row.end) << row.previousEnd << " " << row.now;
+}
+
 TEST_F(PortFixture, StoppedBodyIsEndedForTheCentreAnd80202Recorded) {
   SetLinesSeen(0xB0);
   std::string body(5000, 'c');
