@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <memory>
@@ -58,6 +59,9 @@ class RecordingView : public qv::SessionView {
   RecordingView(Inbox& inbox, qv::SerialEventQueue& events) : inbox_(inbox), events_(events) {}
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowNumber(const std::string& text) override { numbers.push_back(text); }
+  void ShowListing(int pages, int mails) override {
+    progress.push_back("listed " + std::to_string(mails) + " on " + std::to_string(pages) + " pages");
+  }
   void SetProgressMax(int n) override { progress.push_back("max " + std::to_string(n)); }
   void SetProgress(int i, bool pending) override {
     progress.push_back(std::to_string(i) + (pending ? " pending" : " done"));
@@ -216,6 +220,20 @@ TEST_F(SessionLayerTest, TheSelectiveListIsAskedThroughTheView) {
   ASSERT_EQ(Rows(kInbox).size(), 1u);
   EXPECT_EQ(Rows(kInbox)[0][qv::kColFrom], "from3@example.jp") << "only the chosen mail";
   EXPECT_FALSE(link_.Busy());
+}
+
+TEST_F(SessionLayerTest, TheListingShowsThePagesReadAndTheMailsListedAsItGoes) {
+  handsetsim::SimConfig centre = handsetsim::MakeMailbox(7, 300);
+  centre.listPageBytes = 150;  // two mails a page
+  StartHandset(centre);
+  EXPECT_EQ(Run(qv::SessionMode::ReceiveMail, true), qv::SessionResult::Done);
+  const auto fetch = std::find(view_.progress.begin(), view_.progress.end(), "max 7");
+  ASSERT_NE(fetch, view_.progress.end());
+  EXPECT_EQ(std::vector<std::string>(view_.progress.begin(), fetch + 1),
+            (std::vector<std::string>{"listed 0 on 0 pages", "listed 2 on 1 pages", "listed 4 on 2 pages",
+                                      "listed 6 on 3 pages", "listed 7 on 4 pages", "max 7"}))
+      << "then the fetch counts the listed mails";
+  EXPECT_EQ(Rows(kInbox).size(), 7u);
 }
 
 }  // namespace
