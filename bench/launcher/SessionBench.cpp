@@ -77,17 +77,20 @@ class LineRecord {
   void Attach(handsetsim::Simulator& sim) {
     sim.SetWireTap([this](bool toHost, std::string_view bytes) {
       (toHost ? toHost_ : fromHost_) += bytes.size();
+      if (toHost) lastToHost_ = Clock::now();
       (toHost ? hashTo_ : hashFrom_) = Fnv(toHost ? hashTo_ : hashFrom_, bytes);
+      if (keep_) (toHost ? keptTo_ : keptFrom_).append(bytes);
     });
     sim.SetLog([this](const std::string& line) {
       std::lock_guard lock(mutex_);
-      lines_.push_back({Clock::now(), line, toHost_ + fromHost_});
+      lines_.push_back({Clock::now(), line, toHost_ + fromHost_, lastToHost_});
     });
   }
   struct Line {
     Clock::time_point at;
     std::string text;
     uint64_t bytesSoFar;  // both ways, up to and including this line
+    Clock::time_point lastToHost;  // when the handset's last bytes before it reached the host
   };
   std::vector<Line> Lines() const {
     std::lock_guard lock(mutex_);
@@ -104,12 +107,21 @@ class LineRecord {
   uint64_t FromHost() const { return fromHost_; }
   uint64_t HashToHost() const { return hashTo_; }
   uint64_t HashFromHost() const { return hashFrom_; }
+  // Keeps the bytes each way, for WriteWire.
+  void Keep() { keep_ = true; }
+  void WriteWire(const std::string& prefix) const {
+    qvtest::WriteFile(prefix + ".to-host", keptTo_);
+    qvtest::WriteFile(prefix + ".from-host", keptFrom_);
+  }
 
  private:
   mutable std::mutex mutex_;
   std::vector<Line> lines_;
   std::atomic<uint64_t> toHost_{0}, fromHost_{0};
+  Clock::time_point lastToHost_{};
   uint64_t hashTo_ = kFnvStart, hashFrom_ = kFnvStart;
+  bool keep_ = false;
+  std::string keptTo_, keptFrom_;
 };
 
 // The module's posted events reach the session through a window id, as they
@@ -213,6 +225,10 @@ class BenchHost : public qv::SessionHost {
   std::string none_;
 };
 
+// QV_BENCH_WIRE=PREFIX writes the bytes each way to PREFIX.<setting>.to-host
+// and .from-host, to compare the dialogues of two builds.
+const char* WirePrefix() { return std::getenv("QV_BENCH_WIRE"); }
+
 // One session in a fresh launcher folder with its own simulated handset.
 class Bench {
  public:
@@ -229,6 +245,7 @@ class Bench {
     ini.WriteString("PhoneNo", "DefaultEMailPhoneNo", "0570001234");
     ini.WriteString("PhoneNo", "DefaultOnlineSignUpPhoneNo", "0570009999");
     record_.Attach(sim_);
+    if (WirePrefix()) record_.Keep();
   }
   ~Bench() {
     link_.Unbind();
@@ -275,7 +292,8 @@ class Bench {
   Clock::time_point started_, ended_;
 };
 
-void PrintDigests(const Bench& b) {
+void PrintDigests(const Bench& b, const std::string& setting) {
+  if (WirePrefix()) b.line().WriteWire(std::string(WirePrefix()) + "." + setting);
   std::printf("  digests: to host %016llx (%llu bytes), from host %016llx (%llu bytes), events %016llx (%zu)\n",
               static_cast<unsigned long long>(b.line().HashToHost()), static_cast<unsigned long long>(b.line().ToHost()),
               static_cast<unsigned long long>(b.line().HashFromHost()),
@@ -345,10 +363,24 @@ bool Receive(const char* name, handsetsim::SimConfig config) {
     const double fetchBound = static_cast<double>(close->bytesSoFar - getFirst->bytesSoFar) * kSecondsPerByte;
     std::printf("  fetch phase %.1f s (%.3f s a mail); its bytes need %.1f s: %.2fx\n", fetch, fetch / count,
                 fetchBound, fetch / fetchBound);
+    // From the last byte of one mail reaching the host to the next request
+    // reaching the centre (the request's own line time included).
+    double turn = 0, worst = 0;
+    int turns = 0;
+    for (const auto& l : lines)
+      if (&l > getFirst && l.text.compare(0, 14, "centre <- GET[") == 0) {
+        const double t = Seconds(l.at - l.lastToHost);
+        turn += t;
+        worst = std::max(worst, t);
+        ++turns;
+      }
+    if (turns > 0)
+      std::printf("  from a mail's last byte to the next request %.1f ms on average, %.1f ms at most\n",
+                  1000 * turn / turns, 1000 * worst);
     std::printf("  connecting %.1f s, closing %.1f s\n", Seconds(listFirst ? listFirst->at - b.Started() : Clock::duration()),
                 total - Seconds(close->at - b.Started()));
   }
-  PrintDigests(b);
+  PrintDigests(b, name);
   std::printf("  peak memory of the process %ld MB\n", PeakRssKb() / 1024);
   std::fflush(stdout);
   return once && result == qv::SessionResult::Done && b.view().asked == 0 && b.host().reports.empty();
@@ -409,7 +441,7 @@ bool Send(int count) {
                 (phase - writing) / std::max<double>(1, static_cast<double>(count - 1)));
   }
   std::printf("  whole session %.1f s\n", b.Elapsed());
-  PrintDigests(b);
+  PrintDigests(b, "send");
   std::fflush(stdout);
   return once && timed && result == qv::SessionResult::Done;
 }
