@@ -421,7 +421,9 @@ namespace {
 // The information store's line protocol, line by line.
 TEST(SimInfoStore, AnswersTheLineProtocolOverItsStore) {
   handsetsim::SimConfig config;
-  config.info = {{4, {"001", "002"}}, {5, {"003"}}};
+  // Frame lines in wire form: the flag byte (the ninth) marks a record's last line.
+  const std::string frame = "013077082076088032000008", item = "032001002065066";
+  config.info = {{4, {"001", "002"}}, {5, {"003"}}, {6, {frame + "004" + item, frame + "006" + item, frame + "002" + item}}};
   config.infoCapacity = 3;
   handsetsim::SimState state(config);
   handsetsim::InfoMode info(state);
@@ -434,6 +436,7 @@ TEST(SimInfoStore, AnswersTheLineProtocolOverItsStore) {
       {"<2:4H>", "<1:01002h>\r\n"},
       {"<2:4H>", "<1:02003h>\r\n"},
       {"<2:4H>", "<3:4h>\r\n"},
+      {"<6F>", "<F:6:2/3>\r\n"},  // two records in three lines
       {"<1:4:009H>", "<1:4:3>\r\n"},
       {"<1:4:010H>", "ERROR\r\n"},  // full
       {"<3:5H>", "<3:5:0>\r\n"},

@@ -40,7 +40,7 @@ The handset and the mailbox:
   --no-lines             never raise CTS and DSR (a handset that is off)
   --pace                 pace what the handset sends and takes in to the
                          port speed
-  --info CATEGORY:DATA   a record in the handset's information store
+  --info CATEGORY:DATA   a line in the handset's information store
                          (repeatable; DATA as the write line carries it)
   --signup-page TEXT     the sign-up centre's page for the next request
                          (repeatable; past the last one it is repeated)
@@ -81,7 +81,7 @@ Mailbox script: UTF-8 text, one item a line, fields separated by TAB,
   mail<TAB>ID<TAB>SENDER<TAB>SUBJECT[<TAB>DATE[<TAB>SIZE]]
   body<TAB>TEXT          a body line for the mail above (CR LF added)
   fault<TAB>STEP<TAB>ACTION[<TAB>ARG[<TAB>N]]
-  info<TAB>CATEGORY<TAB>DATA   a record of the information store
+  info<TAB>CATEGORY<TAB>DATA   a line of the information store
   own-number<TAB>NUMBER
   i9<TAB>TEXT
   i9-info<TAB>TEXT
