@@ -18,6 +18,7 @@ SessionInbox::SessionInbox() {
     if (msg != kwx::WM_KWX_NOTIFY) return;
     std::lock_guard lock(mutex_);
     posted_.push_back({static_cast<kwx::EventType>(kind), static_cast<int32_t>(code)});
+    seen_.push_back(posted_.back());
   });
 }
 
@@ -27,6 +28,11 @@ void SessionInbox::DeliverTo(qv::SerialEventQueue& queue) {
   std::lock_guard lock(mutex_);
   for (const auto& event : posted_) queue.Add(event);
   posted_.clear();
+}
+
+std::vector<qv::SerialEvent> SessionInbox::Seen() {
+  std::lock_guard lock(mutex_);
+  return seen_;
 }
 
 void RecordingView::SetProgress(int i, bool pending) {

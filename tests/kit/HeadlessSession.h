@@ -27,11 +27,13 @@ class SessionInbox {
   SessionInbox& operator=(const SessionInbox&) = delete;
   qv::HWND32 Window() const { return window_; }
   void DeliverTo(qv::SerialEventQueue& queue);
+  // Every event posted so far, delivered or not.
+  std::vector<qv::SerialEvent> Seen();
 
  private:
   qv::HWND32 window_ = 0;
   std::mutex mutex_;
-  std::vector<qv::SerialEvent> posted_;
+  std::vector<qv::SerialEvent> posted_, seen_;
 };
 
 // Stands in for the session dialog: what it was shown, in order.
