@@ -2,6 +2,7 @@
 // the bookmarks (kind 8) read from and written to the simulated handset's
 // information store through the built Portvine.so, with exchange files made
 // by hand from the core's framing helpers.
+#include "HandsetRecords.h"
 #include "HeadlessSession.h"
 #include "core/HandsetExchange.h"
 #include "launcher/session/HandsetData.h"
@@ -18,46 +19,10 @@ namespace {
 using qv::SessionMode;
 using qv::SessionResult;
 using qvtest::Sjis;
+using qvtest::HandsetRecords;
+using qvtest::HistoryRecords;
+using qvtest::WireLines;
 using Lines = std::vector<std::string>;
-
-// Records of a kind as a plug-in would write them: phone-book entries or
-// bookmarks; record 1 holds a long field, so it takes two lines.
-Lines Records(int kind, int count, int first = 0) {
-  Lines lines;
-  for (int n = first; n < first + count; ++n) {
-    const std::string i = std::to_string(n);
-    const std::string longText(n == 1 ? 300 : 10, 'x');
-    std::vector<qv::HandsetItem> items;
-    if (kind == 1) {
-      items = {qv::EncodeAddressField(0x0101, Sjis("ﾔﾏﾀﾞ") + i), qv::EncodeAddressField(0x0102, Sjis("山田") + i),
-               qv::EncodeAddressField(0x0106, Sjis("携帯: 0901234") + i), qv::EncodeAddressField(0x010E, longText)};
-    } else {
-      items = {qv::EncodeAddressField(0x2001, Sjis("天気") + i),
-               qv::EncodeAddressField(0x2002, "http://example.jp/" + i), qv::EncodeAddressField(0x2003, longText),
-               qv::EncodeAddressField(0x2004, Sjis("ﾃﾝｷ") + i)};
-    }
-    EXPECT_TRUE(qv::BuildHandsetListFrames(lines, items, qv::HandsetRecordParity(n - first), n == first + count - 1));
-  }
-  return lines;
-}
-
-// Mail-history records: a header and a text; the last one of all ends the file.
-Lines Histories(int count, int first, bool endsAll) {
-  Lines lines;
-  for (int n = first; n < first + count; ++n)
-    EXPECT_TRUE(qv::BuildHandsetFrames(lines, 0x0401,
-                                       qv::EncodeRecordHeader("2024/05/0" + std::to_string(n + 1), 1, 0, 0, 0, 1, 1),
-                                       qv::StrToHex("history " + std::to_string(n)), qv::HandsetRecordParity(n),
-                                       endsAll && n == first + count - 1));
-  return lines;
-}
-
-// How the handset stores and sends each line: three digits a byte.
-Lines Wire(const Lines& lines) {
-  Lines out;
-  for (const auto& line : lines) out.push_back(qv::HexToDecimalText(line));
-  return out;
-}
 
 Lines Prefix(const Lines& lines, size_t n) { return Lines(lines.begin(), lines.begin() + long(std::min(n, lines.size()))); }
 
@@ -65,7 +30,7 @@ Lines Prefix(const Lines& lines, size_t n) { return Lines(lines.begin(), lines.b
 handsetsim::SimConfig Handset(std::map<int, Lines> store) {
   handsetsim::SimConfig c;
   c.i9InfoText = "1";
-  for (const auto& [kind, lines] : store) c.info[kind] = Wire(lines);
+  for (const auto& [kind, lines] : store) c.info[kind] = WireLines(lines);
   return c;
 }
 
@@ -111,9 +76,9 @@ class HandsetDataKindTest : public HandsetDataTest, public ::testing::WithParamI
 };
 
 TEST_P(HandsetDataKindTest, ReadBringsEveryWholeRecordOfTheKindIntoItsFile) {
-  const Lines records = Records(kind(), 4);
+  const Lines records = HandsetRecords(kind(), 4);
   ASSERT_EQ(records.size(), 5u) << "the long record takes two lines";
-  StartHandset(Handset({{kind(), records}, {other(), Records(other(), 2)}}));
+  StartHandset(Handset({{kind(), records}, {other(), HandsetRecords(other(), 2)}}));
   qvtest::WriteFile(File(kind()), "left from before\r\n");
   const auto before = Store();
 
@@ -133,14 +98,14 @@ TEST_P(HandsetDataKindTest, ReadBringsEveryWholeRecordOfTheKindIntoItsFile) {
 }
 
 TEST_P(HandsetDataKindTest, WriteReplacesTheHandsetsRecordsOfTheKindOnly) {
-  const Lines records = Records(kind(), 4);
-  StartHandset(Handset({{kind(), Records(kind(), 2, 10)}, {other(), Records(other(), 2)}}));
+  const Lines records = HandsetRecords(kind(), 4);
+  StartHandset(Handset({{kind(), HandsetRecords(kind(), 2, 10)}, {other(), HandsetRecords(other(), 2)}}));
   WriteLines(kind(), records);
   const std::string file = qvtest::ReadFile(File(kind()));
   const Lines otherBefore = Store().at(other());
 
   EXPECT_EQ(Write(kind()), SessionResult::Done);
-  EXPECT_EQ(Store().at(kind()), Wire(records)) << "the old records went first";
+  EXPECT_EQ(Store().at(kind()), WireLines(records)) << "the old records went first";
   EXPECT_EQ(Store().at(other()), otherBefore);
   EXPECT_EQ(qvtest::ReadFile(File(kind())), file);
   const auto r = Record();
@@ -152,7 +117,7 @@ TEST_P(HandsetDataKindTest, WriteReplacesTheHandsetsRecordsOfTheKindOnly) {
   EXPECT_EQ(view_.numbers, Lines{qv::DataKindCaption(kind())});
   EXPECT_EQ(view_.progress, (Lines{"max 4", "1 done", "2 done", "3 done", "4 done"}));
   long long wire = 0;
-  for (const auto& line : Wire(records)) wire += static_cast<long long>(line.size());
+  for (const auto& line : WireLines(records)) wire += static_cast<long long>(line.size());
   EXPECT_EQ(view_.lastSize, wire) << "the size counts what went out";
   EXPECT_TRUE(host_.shownReports.empty());
 }
@@ -186,7 +151,7 @@ void FileUnchanged(const Lines& before, const Lines&, const Lines& now) { EXPECT
 // The handset holds the first n lines of the file.
 auto HoldsFirst(size_t n) {
   return [n](const Lines&, const Lines& file, const Lines& now) {
-    EXPECT_EQ(now, Prefix(Wire(file), n));
+    EXPECT_EQ(now, Prefix(WireLines(file), n));
     EXPECT_LT(now.size(), file.size());
   };
 }
@@ -234,7 +199,7 @@ const Failure kFailures[] = {
      [](const Lines&, const Lines& file, const Lines& now) {
        EXPECT_GE(now.size(), 3u) << "two records went";
        EXPECT_LT(now.size(), file.size());
-       EXPECT_EQ(now, Prefix(Wire(file), now.size()));
+       EXPECT_EQ(now, Prefix(WireLines(file), now.size()));
      },
      FileUnchanged},
     {"DamagedLineToWrite", SessionMode::WriteHandsetInfo,
@@ -252,9 +217,9 @@ class HandsetDataFailureTest : public HandsetDataTest,
 TEST_P(HandsetDataFailureTest, EndsWithItsResultAndTellsWhatTheHandsetHolds) {
   const auto& [kind, row] = GetParam();
   const bool reading = row.mode == SessionMode::ReadHandsetInfo;
-  const Lines records = Records(kind, 5);
+  const Lines records = HandsetRecords(kind, 5);
   ASSERT_EQ(records.size(), 6u);
-  const Lines held = reading ? records : Records(kind, 2, 10);
+  const Lines held = reading ? records : HandsetRecords(kind, 2, 10);
   handsetsim::SimConfig config = Handset({{kind, held}});
   Lines file = reading ? Lines{"left from before"} : records;
   row.arrange(config, view_, file);
@@ -264,7 +229,7 @@ TEST_P(HandsetDataFailureTest, EndsWithItsResultAndTellsWhatTheHandsetHolds) {
 
   EXPECT_EQ(launcher_.Run(row.mode, {.parameter = kind}), row.result);
   EXPECT_FALSE(launcher_.link.Busy());
-  row.handset(Wire(held), file, Store()[kind]);
+  row.handset(WireLines(held), file, Store()[kind]);
   row.exchange(fileBefore, held, FileLines(kind));
   if (*row.told) {
     ASSERT_EQ(host_.shownReports.size(), 1u);
@@ -293,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(PhoneBookAndBookmarks, HandsetDataFailureTest,
 // ---- reading's edge cases
 
 TEST_F(HandsetDataTest, ACountOfNoneLeavesAnEmptyFileWithoutAskingForRecords) {
-  StartHandset(Handset({{8, Records(8, 2)}}));
+  StartHandset(Handset({{8, HandsetRecords(8, 2)}}));
   qvtest::WriteFile(File(1), "left from before\r\n");
   EXPECT_EQ(Read(1), SessionResult::Done);
   EXPECT_TRUE(FileLines(1).empty());
@@ -307,7 +272,7 @@ class HistoryReadTest : public HandsetDataTest, public ::testing::WithParamInter
 
 TEST_P(HistoryReadTest, TwoCountsAddUpAndBothCategoriesAreRead) {
   const int kind = GetParam();
-  const Lines first = Histories(2, 0, false), second = Histories(1, 2, true);
+  const Lines first = HistoryRecords(2, 0, false), second = HistoryRecords(1, 2, true);
   StartHandset(Handset({{kind, first}, {kind + 1, second}}));
   EXPECT_EQ(Read(kind), SessionResult::Done);
   Lines all = first;
@@ -343,10 +308,10 @@ void PrintTo(const BadLine& b, std::ostream* os) { *os << b.name; }
 class BadLineReadTest : public HandsetDataTest, public ::testing::WithParamInterface<BadLine> {};
 
 TEST_P(BadLineReadTest, EndsTheReadKeepingWholeRecords) {
-  const Lines records = Records(1, 3);
+  const Lines records = HandsetRecords(1, 3);
   handsetsim::SimConfig c = Handset({{1, Prefix(records, 2)}});
-  c.info[1].push_back(GetParam().make(Wire(records)[2]));
-  c.info[1].push_back(Wire(records)[3]);
+  c.info[1].push_back(GetParam().make(WireLines(records)[2]));
+  c.info[1].push_back(WireLines(records)[3]);
   StartHandset(c);
   EXPECT_EQ(Read(1), SessionResult::Done);
   EXPECT_EQ(FileLines(1), Prefix(records, 1));
@@ -388,13 +353,13 @@ TEST(HandsetReply, ADataLineIsValidOnlyAsAWholeFrameLine) {
 // ---- writing's edge cases
 
 TEST_F(HandsetDataTest, NoFileOrNoRecordToWriteIsNothingDoneWithoutTouchingTheHandset) {
-  StartHandset(Handset({{1, Records(1, 2)}}));
+  StartHandset(Handset({{1, HandsetRecords(1, 2)}}));
   EXPECT_EQ(Write(1), SessionResult::NothingDone) << "no file";
   WriteLines(1, {});
   EXPECT_EQ(Write(1), SessionResult::NothingDone) << "an empty file";
   EXPECT_EQ(Record().connections, 0);
   EXPECT_TRUE(host_.shownReports.empty()) << "nothing to send is not an error";
-  EXPECT_EQ(Store()[1], Wire(Records(1, 2)));
+  EXPECT_EQ(Store()[1], WireLines(HandsetRecords(1, 2)));
 }
 
 }  // namespace
