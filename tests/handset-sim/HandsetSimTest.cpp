@@ -90,6 +90,14 @@ struct SimFixture : ::testing::Test {
     std::string error;
     ASSERT_TRUE(sim->Start(socket, &error)) << error;
   }
+  // Opens the port at a line speed the handset has taken.
+  void OpenAt(Host& host, uint32_t baud) {
+    ASSERT_TRUE(host.Open());
+    qv::CommSettings s;
+    s.baudRate = baud;
+    ASSERT_TRUE(host.port.SetState(s));
+    ASSERT_TRUE(sim->WaitUntil([baud](const auto& r) { return r.hostSpeed == baud; }, 2s));
+  }
   // Dials the mail centre for a service and reads the CONNECT.
   void Connect(Host& host, const std::string& service = "3") {
     ASSERT_TRUE(host.Open());
@@ -297,11 +305,7 @@ TEST_F(SimFixture, PacedOutputKeepsOrderWithStatus) {
   c.pace = true;
   Start(c);
   Host host(socket);
-  ASSERT_TRUE(host.Open());
-  qv::CommSettings s;
-  s.baudRate = 115200;
-  ASSERT_TRUE(host.port.SetState(s));
-  ASSERT_TRUE(sim->WaitUntil([](const auto& r) { return r.hostSpeed == 115200; }, 2s));
+  OpenAt(host, 115200);
   EXPECT_EQ(host.At("I3", "\r\nOK\r\n"), "\r\nPHS-SIM 1.0\r\n\r\nOK\r\n");
 }
 
@@ -313,11 +317,7 @@ TEST_F(SimFixture, InformationModePreparationGetsItsOwnI9AndPacedInputArrivesWho
   c.i9InfoText = "1";
   Start(c);
   Host host(socket);
-  ASSERT_TRUE(host.Open());
-  qv::CommSettings s;
-  s.baudRate = 9600;
-  ASSERT_TRUE(host.port.SetState(s));
-  ASSERT_TRUE(sim->WaitUntil([](const auto& r) { return r.hostSpeed == 9600; }, 2s));
+  OpenAt(host, 9600);
   const std::pair<std::string, std::string> preparations[] = {
       {"E0", "0"},                             // the session's and sign-up's, one command each
       {"E0&D2&C1&S0V1Q0\\V1\\X1#B1#C1#I1S0=0S7=50", "1"},  // information mode's, in one

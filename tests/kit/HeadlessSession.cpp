@@ -14,15 +14,11 @@ extern "C" void IgnoreTrace(int32_t, const void*) {}
 }  // namespace
 
 SessionInbox::SessionInbox() {
-  window_ = qv::RegisterWindow([this](uint32_t msg, uintptr_t kind, intptr_t code) {
-    if (msg != kwx::WM_KWX_NOTIFY) return;
+  window_.SetHook([this](const seriallinktest::Ev& ev) {
     std::lock_guard lock(mutex_);
-    posted_.push_back({static_cast<kwx::EventType>(kind), static_cast<int32_t>(code)});
-    seen_.push_back(posted_.back());
+    posted_.push_back({static_cast<kwx::EventType>(ev.type), ev.code});
   });
 }
-
-SessionInbox::~SessionInbox() { qv::UnregisterWindow(window_); }
 
 void SessionInbox::DeliverTo(qv::SerialEventQueue& queue) {
   std::lock_guard lock(mutex_);
@@ -30,9 +26,10 @@ void SessionInbox::DeliverTo(qv::SerialEventQueue& queue) {
   posted_.clear();
 }
 
-std::vector<qv::SerialEvent> SessionInbox::Seen() {
-  std::lock_guard lock(mutex_);
-  return seen_;
+std::vector<qv::SerialEvent> SessionInbox::Seen() const {
+  std::vector<qv::SerialEvent> seen;
+  for (const auto& ev : window_.Events()) seen.push_back({static_cast<kwx::EventType>(ev.type), ev.code});
+  return seen;
 }
 
 void RecordingView::SetProgress(int i, bool pending) {

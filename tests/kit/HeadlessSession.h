@@ -5,6 +5,7 @@
 // module's posted events reach the session's queue through a window id of the
 // platform's handle table; a recording view and host stand in for the session
 // dialog and the launcher.
+#include "EventWindow.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 #include "launcher/session/MailKeeper.h"
@@ -22,18 +23,16 @@ namespace qvtest {
 class SessionInbox {
  public:
   SessionInbox();
-  ~SessionInbox();
-  SessionInbox(const SessionInbox&) = delete;
-  SessionInbox& operator=(const SessionInbox&) = delete;
-  qv::HWND32 Window() const { return window_; }
+  qv::HWND32 Window() const { return window_.id(); }
   void DeliverTo(qv::SerialEventQueue& queue);
   // Every event posted so far, delivered or not.
-  std::vector<qv::SerialEvent> Seen();
+  std::vector<qv::SerialEvent> Seen() const;
 
  private:
-  qv::HWND32 window_ = 0;
   std::mutex mutex_;
-  std::vector<qv::SerialEvent> posted_, seen_;
+  std::vector<qv::SerialEvent> posted_;
+  // Last, so that it goes first: no event reaches the list after it.
+  seriallinktest::EventWindow window_;
 };
 
 // Stands in for the session dialog: what it was shown, in order.
