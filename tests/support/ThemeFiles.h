@@ -2,6 +2,7 @@
 // Theme strips and raw theme files for tests and benchmarks: frames that
 // differ in every pixel row, bitmap file images and hand-made containers.
 #include "image/QkDIB.h"
+#include "image/QkJPEG.h"
 
 #include <QImage>
 #include <QPainter>
@@ -44,6 +45,15 @@ inline std::string BitmapFile(const QImage& image) {
   dib.Assign(image.convertToFormat(QImage::Format_RGB32));
   std::ostringstream out;
   dib.SaveToStream(out);
+  return out.str();
+}
+
+// The picture as a JPEG file of the best quality.
+inline std::string JpegFile(const QImage& image) {
+  qv::TQkDIB dib;
+  dib.Assign(image.convertToFormat(QImage::Format_RGB32));
+  std::ostringstream out;
+  qv::SaveJPEGToStream(dib, out, 100);
   return out.str();
 }
 

@@ -3,6 +3,7 @@
 // launcher's animation and the folder listing.
 #include "core/Theme.h"
 
+#include "ReadOnlyFolder.h"
 #include "TestSupport.h"
 #include "ThemeFiles.h"
 #include "controls/AnimationImage.h"
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 using namespace qv;
 using namespace themetest;
@@ -151,12 +151,11 @@ TEST_F(ThemeFile, AFailedSaveKeepsTheOldFileWhole) {
   const std::string before = qvtest::ReadFile(path);
   EXPECT_FALSE(SaveBannerIndex(path, {"new", "1", "", true, QImage()})) << "no strip";
   EXPECT_EQ(qvtest::ReadFile(path), before);
-  if (::geteuid() != 0) {
-    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  {
+    qvtest::ReadOnlyFolder readOnly(tmp_.path());
     EXPECT_FALSE(SaveBannerIndex(path, {"new", "1", "", true, Strip(3)})) << "read-only folder";
-    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-    EXPECT_EQ(qvtest::ReadFile(path), before);
   }
+  EXPECT_EQ(qvtest::ReadFile(path), before);
   EXPECT_FALSE(SaveBannerIndex(File(std::string(300, 'x') + ".qvt"), {"x", "1", "", true, Strip(2)}))
       << "a name too long for the file system";
   // A full disk half-way through: the file-size limit stands in for it.
