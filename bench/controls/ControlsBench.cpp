@@ -2,7 +2,6 @@
 // effect text, and whole-control paints, offscreen.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QPainter>
 
 #include "controls/BRVGraphicsEX.h"
@@ -89,12 +88,3 @@ void BM_PaintMultiButton(benchmark::State& state) {
 BENCHMARK(BM_PaintMultiButton)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

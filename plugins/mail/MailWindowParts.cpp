@@ -1,10 +1,13 @@
 #include "plugins/mail/MailWindowParts.h"
 
+#include "controls/ImageList.h"
+#include "core/Pictures.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
+#include "plugins/mail/MailForm.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QAction>
@@ -12,6 +15,8 @@
 #include <QMainWindow>
 #include <QScrollBar>
 #include <QToolBar>
+
+#include <sstream>
 
 namespace qv {
 
@@ -44,6 +49,7 @@ QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scroll
   font.setPointSize(IniReadInteger(keys::FontSize));
   editor->setFont(font);
   editor->SetPicTextList(ListPicTextLines());
+  if (frmMailList) editor->SetPicTextImages(frmMailList->imlPicText);
   scrollBar = new QScrollBar(Qt::Vertical, pane);
   scrollBar->setObjectName(QStringLiteral("ScrollBar1"));
   row->addWidget(editor, 1);
@@ -72,6 +78,30 @@ void LoadEditorBody(TKMailEdit* editor, std::string_view body, bool plain) {
   else
     editor->SetMarkupText(body);
   editor->CaretToStart();
+}
+
+EditorPictures::EditorPictures(TKMailEdit* editor, const AttachmentList& list) : editor_(editor), list_(list) {
+  editor_->OnBmpData = [this](TKMailEdit*, const std::string& name, QImage& bmp, std::string& headers) {
+    const Picture& picture = Find(name);
+    bmp = picture.bitmap;
+    headers = picture.headers;
+  };
+}
+
+EditorPictures::~EditorPictures() { editor_->OnBmpData = nullptr; }
+
+const EditorPictures::Picture& EditorPictures::Find(const std::string& name) {
+  auto it = cache_.find(name);
+  if (it != cache_.end()) return it->second;
+  Picture picture;
+  const int index = list_.Find(name);
+  if (index >= 0 && MediaFileKind(list_[static_cast<size_t>(index)].name) == kMediaBitmap) {
+    const MailAttachment& item = list_[static_cast<size_t>(index)];
+    std::istringstream in(item.bytes, std::ios::binary);
+    LoadBitmapFromStream(picture.bitmap, in);
+    picture.headers = item.headers;
+  }
+  return cache_.emplace(name, std::move(picture)).first->second;
 }
 
 void ShowSelectedAttachmentHeader(QWidget* parent, const AttachmentList& list, const TAttachListView& view) {

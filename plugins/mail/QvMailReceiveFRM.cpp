@@ -27,7 +27,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
@@ -75,7 +74,12 @@ TfrmMailReceive::TfrmMailReceive(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailReceive::~TfrmMailReceive() = default;
+TfrmMailReceive::~TfrmMailReceive() {
+  // Hiding the window as it goes moves the focus; the application must not
+  // call back into what is already half destroyed.
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+}
 
 void TfrmMailReceive::BuildActions() {
   actRes = NewAction(this, "actRes", "返信", "メールを返信");
@@ -98,17 +102,21 @@ void TfrmMailReceive::BuildActions() {
   connect(actDel, &QAction::triggered, this, &TfrmMailReceive::DeleteShownMail);
   connect(actCopy, &QAction::triggered, this, &TfrmMailReceive::CopySelection);
   connect(actTel, &QAction::triggered, this, [this] {
-    std::string address = ChosenAddress();
-    if (!address.empty()) CallHostStr(QV_STR_TO_ADDRESS, address);
+    bool web = false;
+    std::string address = ChosenAddress(&web);
+    if (!address.empty() && !web) CallHostStr(QV_STR_TO_ADDRESS, address);
+  });
+  connect(actBookMark, &QAction::triggered, this, [this] {
+    bool web = false;
+    std::string address = ChosenAddress(&web);
+    if (!address.empty() && web) CallHostStr(QV_STR_TO_BOOKMARKS, address);
   });
   connect(actTelSend, &QAction::triggered, this, &TfrmMailReceive::WriteToAddress);
   connect(actAttachSave, &QAction::triggered, this,
           [this] { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); });
   connect(actClose, &QAction::triggered, this, &QWidget::close);
-  // The picture viewer is a window of its own that this build does not have
-  // yet; the plain editor has no clickable runs, so no web address is chosen.
+  // The picture viewer is a window of its own that this build does not have yet.
   actAttachView->setEnabled(false);
-  actBookMark->setEnabled(false);
 }
 
 void TfrmMailReceive::BuildLayout() {
@@ -163,6 +171,8 @@ void TfrmMailReceive::BuildLayout() {
   auto* split = new QSplitter(Qt::Vertical, central);
   QWidget* editorPane = NewEditorPane(split, KMailEdit1, ScrollBar1);
   KMailEdit1->SetPreview(true);
+  KMailEdit1->SetUserTextImages(imlUserText);
+  pictures_ = std::make_unique<EditorPictures>(KMailEdit1, attachments_);
   lsvAttach = new TAttachListView(attachments_, split);
   lsvAttach->userImages = imlUserText;
   split->addWidget(editorPane);
@@ -182,8 +192,9 @@ void TfrmMailReceive::BuildLayout() {
     });
     connect(field, &QLineEdit::cursorPositionChanged, this, &TfrmMailReceive::UpdateActions);
   }
-  KMailEdit1->TextBox()->viewport()->installEventFilter(this);
+  KMailEdit1->installEventFilter(this);
   connect(KMailEdit1, &TKMailEdit::OnSelectionChange, this, &TfrmMailReceive::UpdateActions);
+  connect(KMailEdit1, &TKMailEdit::OnClickableClick, this, &TfrmMailReceive::UpdateActions);
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailReceive::UpdateActions);
   connect(lsvAttach, &TAttachListView::HeaderRequested, this,
           [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
@@ -213,6 +224,8 @@ void TfrmMailReceive::SetFields(std::string_view from, std::string_view to, std:
 void TfrmMailReceive::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
 
 void TfrmMailReceive::AttachmentsChanged() {
+  pictures_->Forget();
+  KMailEdit1->update();
   lsvAttach->Refresh();
   lsvAttach->setVisible(!attachments_.Empty());
   UpdateActions();
@@ -281,7 +294,14 @@ void TfrmMailReceive::SelectEntryAt(QLineEdit* field, int position) {
   choosing_ = false;
 }
 
-std::string TfrmMailReceive::ChosenAddress() {
+std::string TfrmMailReceive::ChosenAddress(bool* web) {
+  if (web) *web = false;
+  if (KMailEdit1->hasFocus()) {
+    if (!KMailEdit1->IsClickableSelection()) return {};
+    const std::string run = KMailEdit1->GetSelText();
+    if (web) *web = run.starts_with('@') || run.starts_with("http://");
+    return run;
+  }
   QLineEdit* field = FocusedAddressField();
   if (!field) return {};
   if (!choosing_ && QApplication::mouseButtons() == Qt::NoButton)
@@ -293,9 +313,11 @@ std::string TfrmMailReceive::ChosenAddress() {
 
 void TfrmMailReceive::UpdateActions() {
   if (choosing_) return;
-  const bool addressChosen = !ChosenAddress().empty();
-  actTel->setEnabled(addressChosen);
-  actTelSend->setEnabled(addressChosen);
+  bool web = false;
+  const bool addressChosen = !ChosenAddress(&web).empty();
+  actTel->setEnabled(addressChosen && !web);
+  actTelSend->setEnabled(addressChosen && !web);
+  actBookMark->setEnabled(addressChosen && web);
   QLineEdit* field = nullptr;
   for (QLineEdit* f : {edtFrom, edtTo, edtCC, edtBCC, edtSubject, edtDate})
     if (f->hasFocus()) field = f;
@@ -313,13 +335,18 @@ bool TfrmMailReceive::eventFilter(QObject* watched, QEvent* event) {
     return true;
   } else if (field && event->type() == QEvent::MouseButtonRelease) {
     QMetaObject::invokeMethod(this, &TfrmMailReceive::UpdateActions, Qt::QueuedConnection);
-  } else if (watched == KMailEdit1->TextBox()->viewport() && event->type() == QEvent::MouseButtonRelease &&
+  } else if (watched == KMailEdit1 && event->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-    UpdateActions();
-    popRight->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
-    return true;
-  } else if (watched == KMailEdit1->TextBox()->viewport() && event->type() == QEvent::ContextMenu) {
-    return true;
+    // The editor takes the release first (its run chosen by the press), then
+    // the menu opens at the cursor.
+    const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+    QMetaObject::invokeMethod(
+        this,
+        [this, at] {
+          UpdateActions();
+          popRight->popup(at);
+        },
+        Qt::QueuedConnection);
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -334,8 +361,9 @@ void TfrmMailReceive::CopySelection() {
 }
 
 void TfrmMailReceive::WriteToAddress() {
-  const std::string address = ChosenAddress();
-  if (address.empty()) return;
+  bool web = false;
+  const std::string address = ChosenAddress(&web);
+  if (address.empty() || web) return;
   auto* compose = new TfrmMailSend;
   compose->SetEMail(!IsPhoneNumberText(address));
   compose->SetRecipients(address, {}, {});

@@ -4,6 +4,7 @@
 // attachments and hands addresses to the phone-book and bookmark plug-ins.
 #include <QMainWindow>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@ class TKMailEdit;
 namespace qv {
 
 class TAttachListView;
+class EditorPictures;
 class TfrmMailSend;
 
 class TfrmMailReceive : public QMainWindow, public TMailWindow {
@@ -101,9 +103,11 @@ class TfrmMailReceive : public QMainWindow, public TMailWindow {
   void BuildLayout();
   void LayoutHeader();
   void UpdateActions();
-  // The address of the focused address field's entry at the caret, selected;
-  // empty when there is none or it is not plain single-byte text.
-  std::string ChosenAddress();
+  // The address chosen for the phone book, a new mail or the bookmarks: the
+  // clickable run clicked in the editor (web set for a web address), or the
+  // focused address field's entry at the caret, selected; empty when there is
+  // none or it is not plain single-byte text.
+  std::string ChosenAddress(bool* web = nullptr);
   QLineEdit* FocusedAddressField() const;
   void SelectEntryAt(QLineEdit* field, int position);
   void DeleteShownMail();
@@ -120,6 +124,7 @@ class TfrmMailReceive : public QMainWindow, public TMailWindow {
   bool shown_ = false;
   bool choosing_ = false;
   int lastPress_ = 0;
+  std::unique_ptr<EditorPictures> pictures_;
 };
 
 }  // namespace qv

@@ -34,7 +34,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
@@ -79,7 +78,12 @@ TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailSend::~TfrmMailSend() = default;
+TfrmMailSend::~TfrmMailSend() {
+  // Hiding the window as it goes moves the focus; the application must not
+  // call back into what is already half destroyed.
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+}
 
 void TfrmMailSend::BuildActions() {
   actSend = NewAction(this, "actSend", "送信", "メールを送信");
@@ -141,11 +145,12 @@ void TfrmMailSend::BuildActions() {
   connect(actPaste, &QAction::triggered, this, [this] { KMailEdit1->PasteFromClipboard(); });
   connect(actDelete, &QAction::triggered, this, [this] { KMailEdit1->DeleteSelection(); });
   connect(actSelectAll, &QAction::triggered, this, [this] { KMailEdit1->SelectAll(); });
+  connect(actBlink, &QAction::triggered, this, [this] { KMailEdit1->SetSelBlink(!KMailEdit1->SelIsBlink()); });
   connect(actClose, &QAction::triggered, this, &QWidget::close);
   // The recipient picker, the colour picker, the pictogram pickers, the
   // picture windows and the media-mix editor are windows of their own that
   // this build does not have yet: their actions stay visible and disabled.
-  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actBlink, actPictext, actUsertext, actMediaMix,
+  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actPictext, actUsertext, actMediaMix,
                      actPicEdit, actAttachView, actAttachEdit})
     a->setEnabled(false);
 }
@@ -236,7 +241,6 @@ void TfrmMailSend::BuildLayout() {
   ColorBox1 = new TColorBox(central);
   ColorBox1->setObjectName(QStringLiteral("ColorBox1"));
   ColorBox1->setFixedHeight(18);
-  ColorBox1->setEnabled(false);
   pnlColor = new QWidget(central);
   pnlColor->setObjectName(QStringLiteral("pnlColor"));
   pnlColor->setFixedSize(18, 18);
@@ -251,6 +255,10 @@ void TfrmMailSend::BuildLayout() {
 
   auto* split = new QSplitter(Qt::Vertical, central);
   QWidget* editorPane = NewEditorPane(split, KMailEdit1, ScrollBar1);
+  KMailEdit1->SetUserTextImages(imlUserText);
+  KMailEdit1->setAcceptDrops(true);
+  KMailEdit1->installEventFilter(this);
+  pictures_ = std::make_unique<EditorPictures>(KMailEdit1, attachments_);
   lsvAttach = new TAttachListView(attachments_, split);
   lsvAttach->userImages = imlUserText;
   lsvAttach->SetAcceptsAttachments(true);
@@ -274,6 +282,8 @@ void TfrmMailSend::BuildLayout() {
   });
   connect(KMailEdit1, &TKMailEdit::OnChange, this, changed);
   connect(KMailEdit1, &TKMailEdit::OnSelectionChange, this, &TfrmMailSend::UpdateActions);
+  // A swatch colours the selection and what is typed next.
+  connect(ColorBox1, &TColorBox::OnColorClick, this, [this](TColor colour) { KMailEdit1->SetSelColor(colour); });
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailSend::UpdateActions);
   connect(lsvAttach, &TAttachListView::AttachmentsDropped, this, [this] {
     modified_ = true;
@@ -292,7 +302,7 @@ void TfrmMailSend::UpdateCaption() {
 }
 
 void TfrmMailSend::UpdateActions() {
-  const bool editorFocused = KMailEdit1 && KMailEdit1->TextBox()->hasFocus();
+  const bool editorFocused = KMailEdit1 && KMailEdit1->hasFocus();
   const bool selection = editorFocused && KMailEdit1->HasSelection();
   actUndo->setEnabled(editorFocused && KMailEdit1->CanUndo());
   actCut->setEnabled(selection);
@@ -341,6 +351,8 @@ void TfrmMailSend::SetSubject(std::string_view subject) { edtSubject->setText(To
 void TfrmMailSend::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
 
 void TfrmMailSend::AttachmentsChanged() {
+  pictures_->Forget();
+  KMailEdit1->update();
   lsvAttach->Refresh();
   modified_ = true;
   UpdateActions();
@@ -514,6 +526,8 @@ void TfrmMailSend::DeleteSelectedAttachments() {
     attachments_.Remove(static_cast<size_t>(*it));
   }
   AttachmentsChanged();
+  // Tags of pictures that are gone are dropped.
+  KMailEdit1->Reload();
 }
 
 void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); }
@@ -536,6 +550,40 @@ void TfrmMailSend::dragEnterEvent(QDragEnterEvent* event) {
     event->acceptProposedAction();
   else
     event->ignore();
+}
+
+bool TfrmMailSend::DraggedPicture(const QMimeData* data, std::string& name) const {
+  const auto* dragged = qobject_cast<const AttachmentMimeData*>(data);
+  if (!dragged || dragged->source != lsvAttach || dragged->items.size() != 1) return false;
+  name = dragged->items.front().name;
+  return MediaFileKind(name) == kMediaBitmap;
+}
+
+bool TfrmMailSend::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != KMailEdit1) return QMainWindow::eventFilter(watched, event);
+  std::string name;
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      // A picture attachment dragged over the text puts the caret under the mouse.
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (!DraggedPicture(drag->mimeData(), name)) return false;
+      KMailEdit1->CaretToMouse(drag->position().toPoint());
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!DraggedPicture(drop->mimeData(), name)) return false;
+      KMailEdit1->CaretToMouse(drop->position().toPoint());
+      KMailEdit1->InsertMarkup("<IMG=\"" + name + "\">");
+      drop->acceptProposedAction();
+      KMailEdit1->setFocus();
+      return true;
+    }
+    default:
+      return QMainWindow::eventFilter(watched, event);
+  }
 }
 
 void TfrmMailSend::dropEvent(QDropEvent* event) {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QScrollBar;
 class QWidget;
 class TColorBox;
@@ -24,6 +26,7 @@ class TKMailEdit;
 namespace qv {
 
 class TAttachListView;
+class EditorPictures;
 
 // What BuildAndStore does with the mail.
 enum StoreMode : int { kStoreSend = 0, kStoreQueue = 1, kStoreSave = 2 };
@@ -116,6 +119,7 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildActions();
@@ -131,6 +135,8 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void AttachFiles(const std::vector<std::filesystem::path>& files);
   void RemovedUserCharacters();
   bool StoreText(const std::string& folder, const std::string& text, std::string& id);
+  // The name of the one picture attachment a drag on the editor carries.
+  bool DraggedPicture(const QMimeData* data, std::string& name) const;
 
   bool email_ = true;
   bool modified_ = false;
@@ -139,6 +145,7 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   std::string folderName_;
   AttachmentList attachments_;
   RetryPolicy retry_;
+  std::unique_ptr<EditorPictures> pictures_;
 };
 
 }  // namespace qv

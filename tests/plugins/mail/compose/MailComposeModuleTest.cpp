@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTest>
 
 using namespace mailtest;
@@ -62,7 +61,7 @@ TEST_F(MailComposeModuleTest, ReceivedMailsOpenInTheViewerAndAnswersInComposeWin
   EXPECT_EQ(viewer->windowTitle().toStdString(), "VeoQuorvel - Eメール受信");
   EXPECT_EQ(Field(viewer, "edtSubject"), "お知らせ");
   EXPECT_EQ(Field(viewer, "edtFrom"), "sender@example.jp");
-  EXPECT_EQ(viewer->findChild<QPlainTextEdit*>()->toPlainText().toStdString(), "body line");
+  EXPECT_EQ(viewer->findChild<QWidget*>("KMailEdit1")->property("Text").toString().toStdString(), "body line");
   EXPECT_EQ(viewer->findChild<QListWidget*>("lsvAttach")->count(), 2);
   EXPECT_EQ(LiveColumn("受信簿", qv::kColUnread), std::vector<std::string>{"0"});
   // The mail already shown comes to the front instead, whatever the action.
@@ -84,7 +83,7 @@ TEST_F(MailComposeModuleTest, ReceivedMailsOpenInTheViewerAndAnswersInComposeWin
   EXPECT_EQ(reply->findChild<QListWidget*>("lsvAttach")->count(), 0);
   EXPECT_EQ(Field(forward, "edtTo"), "");
   EXPECT_EQ(Field(forward, "edtSubject"), "Fw: お知らせ");
-  EXPECT_EQ(forward->findChild<QPlainTextEdit*>()->toPlainText().toStdString(), "\n\nbody line");
+  EXPECT_EQ(forward->findChild<QWidget*>("KMailEdit1")->property("Text").toString().toStdString(), "\n\nbody line");
   EXPECT_EQ(forward->findChild<QListWidget*>("lsvAttach")->count(), 2);
 }
 
@@ -99,7 +98,7 @@ TEST_F(MailComposeModuleTest, HandsetHistoriesAndSentMailsOpenInTheViewer) {
   auto viewers = Windows("frmMailReceive");
   ASSERT_EQ(viewers.size(), 1u);
   EXPECT_EQ(viewers[0]->windowTitle().toStdString(), "VeoQuorvel - Kメール受信");
-  EXPECT_EQ(viewers[0]->findChild<QPlainTextEdit*>()->toPlainText().toStdString(), "ﾃｽﾄ abc");
+  EXPECT_EQ(viewers[0]->findChild<QWidget*>("KMailEdit1")->property("Text").toString().toStdString(), "ﾃｽﾄ abc");
   EXPECT_EQ(Field(viewers[0], "edtFrom"), "09011112222");
   viewers[0]->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -22,7 +22,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
 
@@ -99,8 +98,8 @@ TEST_F(ViewerWindowTest, ShowsTheFieldsBodyAndAttachments) {
   EXPECT_TRUE(v->pnlCC->isVisible());
   EXPECT_FALSE(v->pnlBCC->isVisible());
   EXPECT_TRUE(v->pnlDate->isVisible());
-  EXPECT_EQ(v->KMailEdit1->TextBox()->toPlainText(), QStringLiteral("Hello,\nsee the pictures."));
-  EXPECT_TRUE(v->KMailEdit1->TextBox()->isReadOnly());
+  EXPECT_EQ(v->KMailEdit1->GetPlainText(), "Hello,\r\nsee the pictures.");
+  EXPECT_TRUE(v->KMailEdit1->GetPreview());
   ASSERT_EQ(v->Attachments().Count(), 3u);
   EXPECT_EQ(v->lsvAttach->count(), 3);
   EXPECT_EQ(v->Attachments()[0].icon, kIconPicture);
@@ -243,7 +242,7 @@ TEST_F(ViewerWindowTest, CopyTakesTheEditorSelectionOrTheFocusedField) {
   EXPECT_TRUE(v->actCopy->isEnabled());
   v->actCopy->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("写真です"));
-  v->KMailEdit1->TextBox()->setFocus();
+  v->KMailEdit1->setFocus();
   v->KMailEdit1->SelectAll();
   v->actCopy->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Hello,\nsee the pictures."));
