@@ -13,6 +13,7 @@
 #include "platform/Cp932.h"
 #include "plugins/theme/BannerHost.h"
 #include "plugins/theme/BannerListBox.h"
+#include "plugins/theme/BannerPreview.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -173,20 +174,10 @@ void TfrmBannerEdit::CreateComponents() {
     ShowPreview();
   });
 
-  pnlPreview = new QGroupBox(QStringLiteral("プレビュー"), this);
-  pnlPreview->setObjectName("pnlPreview");
-  auto* previewLayout = new QVBoxLayout(pnlPreview);
-  pnlWhite = new QWidget(pnlPreview);
-  pnlWhite->setObjectName("pnlWhite");
-  pnlWhite->setFixedSize(kBannerFrameWidth, kBannerFrameHeight);
-  pnlWhite->setAutoFillBackground(true);
-  QPalette white = pnlWhite->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  pnlWhite->setPalette(white);
-  aniPreview = new TAnimationImage(pnlWhite);
-  aniPreview->setObjectName("aniPreview");
-  aniPreview->setGeometry(0, 0, kBannerFrameWidth, kBannerFrameHeight);
-  previewLayout->addWidget(pnlWhite, 0, Qt::AlignCenter);
+  const BannerPreview preview = NewBannerPreview(this);
+  pnlPreview = preview.box;
+  pnlWhite = preview.white;
+  aniPreview = preview.animation;
   right->addWidget(pnlPreview);
   right->addStretch(1);
 

@@ -15,6 +15,7 @@
 #include "platform/Cp932.h"
 #include "plugins/theme/BannerHost.h"
 #include "plugins/theme/BannerListBox.h"
+#include "plugins/theme/BannerPreview.h"
 #include "plugins/theme/QvBannerEditFRM.h"
 
 #include <QAction>
@@ -126,21 +127,10 @@ void TfrmBanner::CreateComponents() {
   connect(lstBanner, &QListWidget::itemDoubleClicked, this, [this] { EditTheme(SelectedRow()); });
   body->addWidget(lstBanner, 1);
 
-  pnlPreview = new QGroupBox(QStringLiteral("プレビュー"), this);
-  pnlPreview->setObjectName("pnlPreview");
-  auto* previewLayout = new QVBoxLayout(pnlPreview);
-  pnlWhite = new QWidget(pnlPreview);
-  pnlWhite->setObjectName("pnlWhite");
-  pnlWhite->setFixedSize(kBannerFrameWidth, kBannerFrameHeight);
-  pnlWhite->setAutoFillBackground(true);
-  QPalette white = pnlWhite->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  pnlWhite->setPalette(white);
-  aniPreview = new TAnimationImage(pnlWhite);
-  aniPreview->setObjectName("aniPreview");
-  aniPreview->setGeometry(0, 0, kBannerFrameWidth, kBannerFrameHeight);
-  previewLayout->addWidget(pnlWhite, 0, Qt::AlignHCenter | Qt::AlignTop);
-  previewLayout->addStretch(1);
+  const BannerPreview preview = NewBannerPreview(this);
+  pnlPreview = preview.box;
+  pnlWhite = preview.white;
+  aniPreview = preview.animation;
   body->addWidget(pnlPreview);
   layout->addLayout(body, 1);
 }
