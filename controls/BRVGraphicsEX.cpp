@@ -666,75 +666,120 @@ void DitherBitmapMono(QImage& Bitmap, uint32_t Seed) {
   }
 }
 
+namespace {
+
+// One source pixel's share in a destination pixel along one axis.
+struct Tap {
+  int index;
+  double weight;
+};
+
+// For each destination position from..to-1 of an axis of size → newSize, the
+// source positions it draws on and their weights: the covered cells, each
+// sampled linearly between itself and its next neighbour at the cell's
+// sample offset, positions outside the image taken from the edge.
+std::vector<std::vector<Tap>> AxisTaps(int size, int newSize, int from, int to) {
+  std::vector<std::vector<Tap>> result(static_cast<size_t>(std::max(to - from, 0)));
+  for (int d = from; d < to; ++d) {
+    const double l = static_cast<double>(size) * d / newSize - 0.5;
+    const double m = static_cast<double>(size) * (d + 1) / newSize - 0.000001 - 0.5;
+    const int first = static_cast<int>(std::floor(l));
+    const int last = static_cast<int>(std::floor(m));
+    std::vector<Tap>& taps = result[static_cast<size_t>(d - from)];
+    auto add = [&](int index, double weight) {
+      index = std::clamp(index, 0, size - 1);
+      // Neighbouring cells share positions, and clamped ones pile up at the edge.
+      for (Tap& t : taps)
+        if (t.index == index) {
+          t.weight += weight;
+          return;
+        }
+      taps.push_back({index, weight});
+    };
+    for (int i = first; i <= last; ++i) {
+      double weight = 1.0, offset = 0.5;
+      if (first == last) {
+        weight = m - l;
+        offset = ((l - i) + (m - i)) / 2;
+      } else if (i == first) {
+        weight = 1 - (l - i);
+        offset = (l - i + 1) / 2;
+      } else if (i == last) {
+        weight = 1 - (i + 1 - m);
+        offset = weight / 2;
+      }
+      add(i, weight * (1 - offset));
+      add(i + 1, weight * offset);
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, const QRect& Part) {
+  const QRect part = Part.intersected(QRect(0, 0, NewWidth, NewHeight));
+  if (NewWidth < 1 || NewHeight < 1 || Source.isNull() || part.isEmpty()) return QImage();
+  // Opaque four-byte pixels are read in place; anything else goes through 24 bits.
+  const bool quad = Source.format() == QImage::Format_RGB32;
+  const QImage source = quad ? Source : To24Bit(Source);
+  const int stride = quad ? 4 : 3;
+  // Byte offsets of red, green and blue in a pixel.
+  const int channel[3] = {quad ? 2 : 0, 1, quad ? 0 : 2};
+  const int W = source.width();
+  const int H = source.height();
+  // At its own size a picture stays as it is.
+  if (W == NewWidth && H == NewHeight) return source.copy(part).convertToFormat(QImage::Format_RGB888);
+  const auto xs = AxisTaps(W, NewWidth, part.left(), part.left() + part.width());
+  const auto ys = AxisTaps(H, NewHeight, part.top(), part.top() + part.height());
+  const double scale = static_cast<double>(W) * H / (static_cast<double>(NewWidth) * NewHeight);
+  const size_t columns = xs.size();
+
+  // Each source row that some destination row draws on is reduced across
+  // once; the destination rows then mix those reduced rows.
+  int rowFirst = H, rowLast = -1;
+  for (const auto& taps : ys)
+    for (const Tap& t : taps) {
+      rowFirst = std::min(rowFirst, t.index);
+      rowLast = std::max(rowLast, t.index);
+    }
+  std::vector<double> across(static_cast<size_t>(rowLast - rowFirst + 1) * columns * 3, 0.0);
+  for (int y = rowFirst; y <= rowLast; ++y) {
+    const uchar* line = source.constScanLine(y);
+    double* out = &across[static_cast<size_t>(y - rowFirst) * columns * 3];
+    for (size_t dx = 0; dx < columns; ++dx) {
+      double r = 0, g = 0, b = 0;
+      for (const Tap& t : xs[dx]) {
+        const uchar* px = line + static_cast<ptrdiff_t>(t.index) * stride;
+        r += t.weight * px[channel[0]];
+        g += t.weight * px[channel[1]];
+        b += t.weight * px[channel[2]];
+      }
+      out[3 * dx] = r;
+      out[3 * dx + 1] = g;
+      out[3 * dx + 2] = b;
+    }
+  }
+
+  QImage dest(part.width(), part.height(), QImage::Format_RGB888);
+  for (size_t dy = 0; dy < ys.size(); ++dy) {
+    uchar* out = dest.scanLine(static_cast<int>(dy));
+    for (size_t dx = 0; dx < columns; ++dx) {
+      double sum[3] = {0, 0, 0};
+      for (const Tap& t : ys[dy]) {
+        const double* row = &across[(static_cast<size_t>(t.index - rowFirst) * columns + dx) * 3];
+        for (int ch = 0; ch < 3; ++ch) sum[ch] += t.weight * row[ch];
+      }
+      for (int ch = 0; ch < 3; ++ch)
+        out[3 * dx + static_cast<size_t>(ch)] =
+            static_cast<uchar>(std::clamp(std::nearbyint(sum[ch] / scale), 0.0, 255.0));
+    }
+  }
+  return dest;
+}
+
 void ResampleBitmap(QImage& Bitmap, int NewWidth, int NewHeight) {
   if (NewWidth < 1 || NewHeight < 1 || Bitmap.isNull()) return;
   if (Bitmap.width() == NewWidth && Bitmap.height() == NewHeight) return;
-  const QImage source = To24Bit(Bitmap);
-  const int W = source.width();
-  const int H = source.height();
-  QImage dest(NewWidth, NewHeight, QImage::Format_RGB888);
-
-  // One axis of a destination pixel: the source cells it covers, each with
-  // its weight and the offset at which the cell is sampled.
-  struct Cell {
-    int index;
-    double weight;
-    double offset;
-  };
-  auto spans = [](int size, int newSize) {
-    std::vector<std::vector<Cell>> result(static_cast<size_t>(newSize));
-    for (int d = 0; d < newSize; ++d) {
-      const double l = static_cast<double>(size) * d / newSize - 0.5;
-      const double m = static_cast<double>(size) * (d + 1) / newSize - 0.000001 - 0.5;
-      const int first = static_cast<int>(std::floor(l));
-      const int last = static_cast<int>(std::floor(m));
-      for (int i = first; i <= last; ++i) {
-        Cell c{i, 1.0, 0.5};
-        if (first == last) {
-          c.weight = m - l;
-          c.offset = ((l - i) + (m - i)) / 2;
-        } else if (i == first) {
-          c.weight = 1 - (l - i);
-          c.offset = (l - i + 1) / 2;
-        } else if (i == last) {
-          c.weight = 1 - (i + 1 - m);
-          c.offset = c.weight / 2;
-        }
-        result[static_cast<size_t>(d)].push_back(c);
-      }
-    }
-    return result;
-  };
-  const auto xs = spans(W, NewWidth);
-  const auto ys = spans(H, NewHeight);
-  const double scale = static_cast<double>(W) * H / (static_cast<double>(NewWidth) * NewHeight);
-
-  auto pixel = [&](int x, int y, int channel) -> double {
-    x = std::clamp(x, 0, W - 1);
-    y = std::clamp(y, 0, H - 1);
-    return source.constScanLine(y)[3 * x + channel];
-  };
-  for (int dy = 0; dy < NewHeight; ++dy) {
-    uchar* out = dest.scanLine(dy);
-    for (int dx = 0; dx < NewWidth; ++dx) {
-      double sum[3] = {0, 0, 0};
-      for (const Cell& cy : ys[static_cast<size_t>(dy)]) {
-        for (const Cell& cx : xs[static_cast<size_t>(dx)]) {
-          const double weight = cx.weight * cy.weight;
-          const double fx = cx.offset;
-          const double fy = cy.offset;
-          for (int ch = 0; ch < 3; ++ch) {
-            const double v = (1 - fx) * (1 - fy) * pixel(cx.index, cy.index, ch) +
-                             fx * (1 - fy) * pixel(cx.index + 1, cy.index, ch) +
-                             (1 - fx) * fy * pixel(cx.index, cy.index + 1, ch) +
-                             fx * fy * pixel(cx.index + 1, cy.index + 1, ch);
-            sum[ch] += weight * v;
-          }
-        }
-      }
-      for (int ch = 0; ch < 3; ++ch)
-        out[3 * dx + ch] = static_cast<uchar>(std::clamp(std::nearbyint(sum[ch] / scale), 0.0, 255.0));
-    }
-  }
-  Bitmap = dest;
+  Bitmap = ResampleBitmapPart(Bitmap, NewWidth, NewHeight, QRect(0, 0, NewWidth, NewHeight));
 }

@@ -6,6 +6,7 @@
 // found them.
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -67,3 +68,7 @@ void DitherBitmapMono(QImage& Bitmap);
 void DitherBitmapMono(QImage& Bitmap, uint32_t Seed);
 // Resizes to NewWidth × NewHeight by area averaging (24-bit result).
 void ResampleBitmap(QImage& Bitmap, int NewWidth, int NewHeight);
+// The pixels of Part of what ResampleBitmap would make of Source at
+// NewWidth × NewHeight, without making the rest (24-bit; empty when Part
+// lies outside).
+QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, const QRect& Part);

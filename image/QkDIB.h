@@ -111,7 +111,7 @@ class TQkGraphic {
 };
 
 class TQkDIB;
-void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib);
+void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib, int64_t maxPixels);
 void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
 
 // The shared pixel storage of TQkDIB.
@@ -209,7 +209,7 @@ class TQkDIB : public TQkGraphic {
 
  private:
   friend class TQkDIBCanvas;
-  friend void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib);
+  friend void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib, int64_t maxPixels);
   friend void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
   // Takes a storage filled by a reader: the old one goes, the change is told.
   void TakeLoaded(std::shared_ptr<TQkInternalDIB> storage);

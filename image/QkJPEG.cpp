@@ -57,7 +57,7 @@ struct Decoded {
 };
 
 // Returns false with the message in err when libjpeg gives up.
-bool Decode(const std::string& bytes, bool useFMO, Decoded& out, ErrorManager& err) {
+bool Decode(const std::string& bytes, bool useFMO, int64_t maxPixels, Decoded& out, ErrorManager& err) {
   jpeg_decompress_struct cinfo;
   cinfo.err = &err.pub;
   if (setjmp(err.jump)) {
@@ -67,6 +67,11 @@ bool Decode(const std::string& bytes, bool useFMO, Decoded& out, ErrorManager& e
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&cinfo, TRUE);
+  if (maxPixels > 0 && int64_t(cinfo.image_width) * int64_t(cinfo.image_height) > maxPixels) {
+    out.error = "JPEG image is too large";
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+  }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
@@ -154,12 +159,12 @@ bool Encode(const TQkDIBImage& img, int quality, Encoded& out, ErrorManager& err
 
 }  // namespace
 
-void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib) {
+void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib, int64_t maxPixels) {
   const std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
   auto err = std::make_unique<ErrorManager>();
   auto decoded = std::make_unique<Decoded>();
   InitErrors(*err);
-  if (!Decode(bytes, dib.GetUseFMO(), *decoded, *err)) throw EJPEG(err->message);
+  if (!Decode(bytes, dib.GetUseFMO(), maxPixels, *decoded, *err)) throw EJPEG(err->message);
   if (!decoded->error.empty()) throw EJPEG(decoded->error);
   auto fresh = dib.NewStorage();
   fresh->TakeImage(std::move(decoded->image));

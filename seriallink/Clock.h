@@ -1,22 +1,7 @@
 #pragma once
-// The module's time: a monotonic clock in milliseconds, sleeps and event
-// waits. Tests may make it run faster, so that deadlines of a minute pass in
-// seconds; everything that waits in the module waits through here.
-#include "platform/Event.h"
+// The serial-link clock under this module's name.
+#include "seriallink/common/Clock.h"
 
-#include <cstdint>
-#include <initializer_list>
-
-namespace portvine::clock {
-
-int64_t NowMs();
-void Sleep(int64_t ms);
-bool Wait(qv::Event& event, int64_t ms);
-// Index of the signalled event (the lowest first) or qv::Event::kTimeout.
-int WaitAny(std::initializer_list<qv::Event*> events, int64_t ms);
-
-// Time runs rate times faster (1 is real time). Set while no session runs.
-void SetRate(int rate);
-int Rate();
-
-}  // namespace portvine::clock
+namespace portvine {
+namespace clock = ::seriallink::clock;
+}  // namespace portvine

@@ -3,6 +3,7 @@
 // (2000-2007), e-mail send (2200-2207), receive (2300-2308) and exchange
 // (2400-2409); ring wait (2100-2107), information mode (2500-2506) and
 // sign-up (1000-1010).
+#include "LineSplitter.h"
 #include "State.h"
 
 #include <memory>
@@ -13,7 +14,6 @@ class CEngine;
 class CModem;
 class CPort;
 class CStatus;
-class LineSplitter;
 
 // What every line state works with.
 struct StateContext {

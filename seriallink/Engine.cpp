@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Codes.h"
+#include "seriallink/common/BodyReceiver.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,10 +15,6 @@ constexpr int32_t kRingWaitKind = 2;
 constexpr int32_t kInfoKind = 6;
 constexpr int32_t kRingArmedState = 2100;
 constexpr int64_t kWaitSlice = 100;
-// The local body buffer: a part of 6144 bytes and room for the piece that
-// crosses its end, so that a line is never cut at a part's edge (what runs
-// past the part starts the next one).
-constexpr size_t kLocalSize = 6144 + 256 + 16;
 }  // namespace
 
 CEngine::CEngine(CPort& port, CStatus& status, ParamStore& params, qv::Event& abort, qv::Event& operation,
@@ -236,63 +233,17 @@ void CEngine::WorkerMain() {
 }
 
 bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
-  const size_t limit = ReceiveBuffer::kSize;
-  char local[kLocalSize] = {};
-  size_t fill = 0;
-  bool afterLineFeed = false;
-  count = 0;
-  status_.Notify(kwx::KWX_EV_READY, 5);
-  clock::Sleep(flowControl ? 200 : 300);
-  // Hands over a full part of exactly 6144 bytes; what ran past it starts the next.
-  auto handOver = [&] {
-    flow_.Reset();
-    buffer_.Store(local, std::min(fill, limit));
-    status_.Notify(kwx::KWX_EV_READY, 4);
-    const size_t carry = fill > limit ? fill - limit : 0;
-    std::memmove(local, local + limit, carry);
-    std::memset(local + carry, 0, kLocalSize - carry);
-    fill = carry;
-  };
-  for (;;) {
-    int32_t size = static_cast<int32_t>(kLocalSize - fill);
-    char* piece = local + fill;
-    const bool ok = port_.PortReadLine(piece, size);
-    if (ok) {
-      const bool endLine = size == 3 && std::memcmp(piece, ".\r\n", 3) == 0;
-      if (endLine && (afterLineFeed || !flowControl)) {
-        std::memset(piece, 0, 3);
-        count = static_cast<int32_t>(fill);
-        buffer_.Store(local, fill);
-        return true;
-      }
-      // A NUL that ended a piece is not body text: stored, it would cut the
-      // part short when the caller takes it.
-      if (size > 0 && piece[size - 1] == '\0') --size;
-      fill += static_cast<size_t>(size);
-      afterLineFeed = size > 0 && piece[size - 1] == '\n';
-      if (fill < limit) continue;
-      if (!flowControl) {
-        // Without flow control there is one part only: longer is too long.
-        port_.SetError(code::LineTooLong);
-        count = static_cast<int32_t>(fill);
-        buffer_.Store(local, std::min(fill, limit));
-        return false;
-      }
-    } else {
-      if (port_.Error() != code::LineTooLong) {
-        count = static_cast<int32_t>(fill);
-        return false;
-      }
-      fill += static_cast<size_t>(size);
-      afterLineFeed = false;
-      if (!flowControl) {
-        count = static_cast<int32_t>(fill);
-        buffer_.Store(local, std::min(fill, limit));
-        return false;
-      }
-    }
-    handOver();
-  }
+  // The port reads the pieces; the status tells the caller.
+  struct Line final : seriallink::BodyLine {
+    Line(CPort& p, CStatus& s) : port(p), status(s) {}
+    bool ReadPiece(char* buffer, int32_t& size) override { return port.PortReadLine(buffer, size); }
+    int32_t LastError() const override { return port.Error(); }
+    void RecordError(int32_t code) override { port.SetError(code); }
+    void Notify(int32_t type, int32_t code) override { status.Notify(type, code); }
+    CPort& port;
+    CStatus& status;
+  } line(port_, status_);
+  return seriallink::ReceiveBody(line, buffer_, flow_, flowControl, count);
 }
 
 bool CEngine::Shutdown(std::chrono::milliseconds wait) {

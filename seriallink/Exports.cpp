@@ -9,7 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=Portvine\0");
+QV_VERSION_INFO("FileVersion=" QV_SERIAL_LINK_VERSION "\0ProductVersion=" QV_SERIAL_LINK_VERSION "\0ProductName=Portvine\0");
 
 namespace {
 // Made at load (installing the do-nothing callback), ended at unload.

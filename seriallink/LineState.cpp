@@ -2,8 +2,7 @@
 
 #include "Clock.h"
 #include "Codes.h"
-
-#include <cstdio>
+#include "seriallink/common/ReplySteps.h"
 
 namespace portvine {
 
@@ -15,17 +14,10 @@ void CLineState::ClearAreas() {
 }
 
 bool CLineState::ReadReply(int32_t seconds, int32_t deadlineCode) {
-  c_.port.TimerSet(seconds, deadlineCode);
-  replyLength_ = kReplyRoom;
-  const bool ok = c_.port.PortReadLine(reply_.data(), replyLength_);
-  c_.port.TimerClear();
-  return ok;
+  return seriallink::ReadReply(c_.port, reply_, replyLength_, seconds, deadlineCode);
 }
 
-int32_t CLineState::ClassifyReply() {
-  c_.splitter.LineSplitterSetBuffer(reply_.data(), reply_.size());
-  return c_.splitter.ClassifyLine(reply_.data(), static_cast<size_t>(replyLength_));
-}
+int32_t CLineState::ClassifyReply() { return seriallink::ClassifyReply(c_.splitter, reply_, replyLength_); }
 
 void CLineState::ReplyFailed(int32_t line) {
   check_ = false;
@@ -64,10 +56,6 @@ void CLineState::WaitCarrierDrop() {
   c_.port.DtrPulse();
 }
 
-bool CLineState::SendClose(int32_t code) {
-  char line[40];
-  std::snprintf(line, sizeof line, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(code % 10000));
-  return c_.port.WriteProtocolLine(line);
-}
+bool CLineState::SendClose(int32_t code) { return seriallink::SendCloseLine(c_.port, code); }
 
 }  // namespace portvine

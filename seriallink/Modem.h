@@ -7,6 +7,8 @@
 #include "Params.h"
 #include "Port.h"
 
+#include "seriallink/common/AtDialogue.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -16,7 +18,7 @@ namespace portvine {
 // "#X" services.
 enum Service : int32_t { kServiceDirectMail = 0, kServiceSend = 2, kServiceReceive = 3, kServiceExchange = 4, kServiceSignup = 9 };
 
-class CModem {
+class CModem : public seriallink::AtDialogue {
  public:
   // params is null for the own-number query without a session.
   CModem(CPort& port, const ParamStore* params);
@@ -25,11 +27,6 @@ class CModem {
   bool Prepare();
   // The preparation of kwxGetTelNumber: DTR, CTS and DSR, "AT", "E0", "@R1:1".
   bool PrepareNumberQuery();
-  // "@B1" / "@B0"; failure 80008.
-  bool SetBilling(bool on);
-  // "#Q2", then "I6" when that fails. True when "OK" closed the answer; the
-  // number is empty when the line was longer than 35 bytes.
-  bool ReadOwnNumber(std::string& number);
   // Service selection, then "DX" + number. True on CONNECT; NO CARRIER (and
   // DELAYED for e-mail) records 90009, anything else 90005.
   bool SelectAndDial(int32_t service, const std::string& dialString);
@@ -66,17 +63,9 @@ class CModem {
   int32_t P1Supported() const { return p1Supported_; }
 
  private:
-  bool Command(std::string_view body, bool stoppable = true);
-  // The next answer's line code, or -1 when the read failed. seconds > 0 arms
-  // a deadline of its own for the read; 0 reads under whatever is armed.
-  // A line that arrives in pieces (bytes from 0x80 up end a piece) is joined.
-  int32_t Read(int32_t seconds, int32_t deadlineCode, std::string* text = nullptr);
-  bool Fail(int32_t code);
+  bool CommandsStopped() override { return port_.CancelPending(); }
   bool WaitForHandset();
-  bool ExpectOk(int32_t seconds, int32_t deadlineCode);
   bool Info(std::string_view body, bool traceThird, std::string* text = nullptr);
-  bool Paging(std::string_view body);
-  bool Query(std::string_view body, int32_t firstSeconds, int32_t seconds, std::string& text);
   bool Settle();
   bool SettingsDialogue(bool combined);
 
@@ -85,9 +74,6 @@ class CModem {
   int32_t p1Supported_ = 0;
   // Set by an "I9" text that begins with "0"; the sign-up dial needs it.
   int32_t signupAllowed_ = 0;
-  LineSplitter splitter_;
-  std::array<char, 6148> command_{};
-  std::array<char, 6148> answer_{};
 };
 
 }  // namespace portvine

@@ -3,6 +3,8 @@
 // time while a session reads it, so it is handed out as copies.
 #include "KwxApi.h"
 
+#include "seriallink/common/CallerData.h"
+
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -30,12 +32,6 @@ class ParamStore {
   KwxInitialParam param_{};
 };
 
-// A fixed text field read up to its NUL, never past its size.
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n] != '\0') ++n;
-  return std::string(field, n);
-}
+using ::seriallink::FieldText;
 
 }  // namespace portvine

@@ -5,6 +5,8 @@
 // keeps the last error code. Forwards notifications and deadlines to the status.
 #include "Status.h"
 
+#include "seriallink/common/AtDialogue.h"
+
 #include "platform/CommPort.h"
 #include "platform/Event.h"
 
@@ -16,7 +18,7 @@
 
 namespace portvine {
 
-class CPort {
+class CPort final : public seriallink::ModemLine {
  public:
   CPort(CStatus& status, qv::Event& abort, qv::Event& flow);
   CPort(const CPort&) = delete;
@@ -84,6 +86,18 @@ class CPort {
   int32_t StopRingWait() const { return stopRingWait_.load(); }
   void ClearStopRingWait() { stopRingWait_.store(0); }
   void SetCarrierAlwaysOn(bool on) { carrierAlwaysOn_.store(on ? 1 : 0); }
+
+  // The AT dialogue's view of the port.
+  bool LineWrite(const char* bytes, size_t count) override { return PortWriteLine(bytes, count); }
+  bool LineRead(char* buffer, int32_t& size) override { return PortReadLine(buffer, size); }
+  int32_t LineError() const override { return Error(); }
+  void LineRecord(int32_t code) override { SetError(code); }
+  void DeadlineSet(int32_t seconds, int32_t code) override { TimerSet(seconds, code); }
+  void DeadlineClear() override { TimerClear(); }
+  bool DeadlineArmed() const override { return status_.TimerArmed(); }
+  bool DeadlinePassed() override { return TimerCheck(); }
+  int32_t LineStatus() override { return ModemStatus(); }
+  bool LineCarrier() override { return PortCarrier() != 0; }
 
   CStatus& Status() { return status_; }
   qv::Event& AbortEvent() { return abort_; }

@@ -1,9 +1,11 @@
 #include "Portvine.h"
 
 #include "Codes.h"
+#include "seriallink/common/CallerData.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -11,20 +13,8 @@ namespace portvine {
 namespace {
 constexpr int32_t kSignupKind = 0, kDirectMailKind = 1, kRingWaitKind = 2, kInfoKind = 6;
 
-// Bytes of a caller's string up to its NUL, at most max.
-std::string CallerText(const char* text, size_t max) {
-  if (!text) return {};
-  size_t n = 0;
-  while (n < max && text[n] != '\0') ++n;
-  return std::string(text, n);
-}
-
-// Writes text into a 36-byte output: at most 35 bytes and a NUL, the rest zero.
-void WriteOut36(char* out, const std::string& text) {
-  if (!out) return;
-  std::memset(out, 0, 36);
-  std::memcpy(out, text.data(), std::min<size_t>(text.size(), 35));
-}
+using ::seriallink::CallerText;
+using ::seriallink::WriteOut36;
 }  // namespace
 
 Portvine::Portvine() : port_(status_, abort_, flow_), engine_(port_, status_, params_, abort_, operation_, flow_) {
@@ -97,16 +87,7 @@ int32_t Portvine::Disconnect(int32_t reason) {
 }
 
 int32_t Portvine::TestPort(int32_t number) {
-  if (number > 99 || number < 0) return 0;
-  const std::string device = "\\\\.\\COM" + std::to_string(number);
-  if (port_.IsOpen()) {
-    const std::string name = port_.Name();
-    if (name == device || name == "COM" + std::to_string(number)) return 1;
-  }
-  qv::CommPort probe;
-  if (!probe.Open(device)) return 0;
-  probe.Close();
-  return 1;
+  return ::seriallink::TestComPort(number, port_.IsOpen() ? port_.Name() : std::string());
 }
 
 int32_t Portvine::GetErrorCode() const { return port_.Error(); }

@@ -7,6 +7,7 @@
 #include "EMailStates.h"
 #include "Engine.h"
 #include "LineState.h"
+#include "seriallink/common/ReplySteps.h"
 
 #include <string>
 
@@ -37,26 +38,13 @@ class CSignupState : public CLineState {
   void WrongAnswer(int32_t line) {
     check_ = false;
     ownResult_ = kOk;
-    if (line == kLineOther || line == kLineEmpty || line == kModemEmpty) c_.port.SetError(code::EmptyOrUnknownLine);
-    else if (c_.port.PortCarrier()) c_.port.SetError(code::UnexpectedLine);
-    else c_.port.SetError(code::CarrierLost);
+    c_.port.SetError(seriallink::WrongAnswerCode(line, c_.port.PortCarrier() != 0));
   }
-  bool WellFormedClose(int32_t line) const { return line == kLineDisconnect && c_.splitter.LineSplitterHasCode(); }
+  bool WellFormedClose(int32_t line) const { return seriallink::WellFormedClose(c_.splitter, line); }
 
   // Polls until the pending deadline passes (2 for 70003 and 70004) or the
   // carrier drops (0).
-  void PollCarrier(int64_t sliceMs = 100) {
-    ownResult_ = kOk;
-    for (;;) {
-      if (!c_.port.PortCarrier()) return;
-      if (c_.port.TimerCheck()) {
-        const int32_t e = c_.port.Error();
-        if (e == code::CloseTimeout || e == code::ReleaseTimeout) ownResult_ = kTimedOut;
-        return;
-      }
-      clock::Sleep(sliceMs);
-    }
-  }
+  void PollCarrier() { ownResult_ = seriallink::AwaitCarrierDrop(c_.port); }
 };
 
 // 1000: open the port, prepare the handset, dial the sign-up centre.

@@ -1,10 +1,13 @@
 #include "State.h"
 
 #include "Status.h"
+#include "seriallink/common/SignupRules.h"
 
 #include <map>
 
 namespace portvine {
+using ::seriallink::SignupRule;
+using ::seriallink::SignupSlot;
 
 CState::CState(int32_t id, uint32_t flags, Rule rule) : id_(id), flags_(flags), rule_(rule) {}
 
@@ -30,30 +33,19 @@ CState* CState::Pick(int32_t r) {
     case Rule::I: return r == kDone ? s[0] : r == kAlt1 ? s[1] : s[5];
     case Rule::K: return r == kDone ? s[0] : s[5];
     case Rule::L: return r == kDone ? this : r == kAlt1 ? s[0] : s[5];
-    // The sign-up states read their own result: 0 success, 1 caller abort,
-    // 2 deadline, 3 error, 4 far end closed, 5 line lost.
-    case Rule::Signup1000: return r == 0 ? s[0] : s[2];
-    case Rule::Signup1001:
-      if (r == 0) return Check() ? s[0] : s[4];
-      return r == 1 ? s[2] : r == 2 ? s[3] : r == 3 ? s[4] : s[5];
-    case Rule::Signup1002:
-      if (r == 0) return Check() ? s[0] : s[4];
-      return (r == 1 || r == 3) ? s[4] : r == 2 ? s[3] : s[5];
+    // The sign-up states read their own result.
+    case Rule::Signup1000: return s[SignupSlot(SignupRule::Dial, r, Check())];
+    case Rule::Signup1001: return s[SignupSlot(SignupRule::Exchange, r, Check())];
+    case Rule::Signup1002: return s[SignupSlot(SignupRule::Request, r, Check())];
     case Rule::Signup1004:
       if (r == 0) r = FinalTest(r);
-      switch (r) {
-        case 0: return s[0];
-        case 1: return s[2];
-        case 2: return s[3];
-        case 3: return s[4];
-        case 4: return s[1];
-        default: return s[5];
-      }
-    case Rule::Signup1005: return r == 0 ? s[0] : r == 2 ? s[3] : s[5];
-    case Rule::Signup1006:
-      if (r == 5) return s[5];
-      if (status) status->TimerClear();
-      return s[0];
+      return s[SignupSlot(SignupRule::Ack, r, Check())];
+    case Rule::Signup1005: return s[SignupSlot(SignupRule::Wait, r, Check())];
+    case Rule::Signup1006: {
+      const int slot = SignupSlot(SignupRule::Closed, r, Check());
+      if (slot == 0 && status) status->TimerClear();
+      return s[slot];
+    }
   }
   return nullptr;
 }

@@ -23,6 +23,7 @@
 #include "controls/MultiButton.h"
 #include "core/MessageBox.h"
 #include "core/QtText.h"
+#include "plugins/mail/ByteLengthValidator.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/SelectButton.h"
@@ -83,18 +84,6 @@ namespace {
 constexpr int kGlyphSize = 16;
 constexpr int kTextLimit = 240;
 constexpr const char* kBitmapFilter = "ビットマップ (*.bmp)|*.bmp";
-
-// Limits the field to a number of CP932 bytes, as the system counts text.
-class TByteLengthValidator : public QValidator {
- public:
-  TByteLengthValidator(int bytes, QObject* parent) : QValidator(parent), bytes_(bytes) {}
-  State validate(QString& input, int&) const override {
-    return FromQString(input).size() <= size_t(bytes_) ? Acceptable : Invalid;
-  }
-
- private:
-  int bytes_;
-};
 
 // The 16 colours of the palette, $00BBGGRR.
 constexpr TColor kPalette[16] = {0x000000, 0xFFFFFF, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000,

@@ -4,12 +4,14 @@
 #include "controls/MultiButton.h"
 #include "core/AddressFunctions.h"
 #include "core/FormPosition.h"
+#include "core/Pictures.h"
 #include "core/QtText.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "plugins/mail/EXPFileDrop.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
@@ -18,6 +20,8 @@
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/QvMediaMixEditFRM.h"
+#include "plugins/mail/QvPicEditFRM.h"
 #include "plugins/mail/StoredMail.h"
 
 #include <QAction>
@@ -27,7 +31,6 @@
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,7 +40,6 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace qv {
@@ -68,7 +70,10 @@ std::string NormaliseRecipients(std::string_view text, bool email, std::string_v
 TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMailSend"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setAcceptDrops(true);
+  // Files dropped from the desktop anywhere on the window are attached.
+  auto* fileDrop = new TEXPFileDrop(this);
+  connect(fileDrop, &TEXPFileDrop::OnFileDrop, this,
+          [this](int, const std::vector<std::filesystem::path>& files, int, int) { AttachFiles(files); });
   resize(600, 520);
   imlUserText = new TImageList(12, 12, this);
   BuildActions();
@@ -147,11 +152,13 @@ void TfrmMailSend::BuildActions() {
   connect(actSelectAll, &QAction::triggered, this, [this] { KMailEdit1->SelectAll(); });
   connect(actBlink, &QAction::triggered, this, [this] { KMailEdit1->SetSelBlink(!KMailEdit1->SelIsBlink()); });
   connect(actClose, &QAction::triggered, this, &QWidget::close);
-  // The recipient picker, the colour picker, the pictogram pickers, the
-  // picture windows and the media-mix editor are windows of their own that
-  // this build does not have yet: their actions stay visible and disabled.
-  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actPictext, actUsertext, actMediaMix,
-                     actPicEdit, actAttachView, actAttachEdit})
+  connect(actPicEdit, &QAction::triggered, this, &TfrmMailSend::NewPicture);
+  connect(actAttachEdit, &QAction::triggered, this, &TfrmMailSend::EditSelectedAttachment);
+  connect(actMediaMix, &QAction::triggered, this, &TfrmMailSend::EditMediaMix);
+  // The recipient picker, the colour picker, the pictogram pickers and the
+  // picture viewer are windows of their own that this build does not have
+  // yet: their actions stay visible and disabled.
+  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actPictext, actUsertext, actAttachView})
     a->setEnabled(false);
 }
 
@@ -310,9 +317,11 @@ void TfrmMailSend::UpdateActions() {
   actDelete->setEnabled(selection);
   actPaste->setEnabled(editorFocused && KMailEdit1->CanPaste());
   actSelectAll->setEnabled(editorFocused);
-  const bool attachmentSelected = !lsvAttach->SelectedRows().empty();
-  actAttachDel->setEnabled(attachmentSelected);
-  actAttachSave->setEnabled(attachmentSelected);
+  const std::vector<int> rows = lsvAttach->SelectedRows();
+  actAttachDel->setEnabled(!rows.empty());
+  actAttachSave->setEnabled(!rows.empty());
+  const int kind = rows.size() == 1 ? MediaFileKind(attachments_[size_t(rows[0])].name) : -1;
+  actAttachEdit->setEnabled(kind == kMediaBitmap || kind == kMediaMixCtrl);
 }
 
 void TfrmMailSend::SetEMail(bool email) {
@@ -530,6 +539,47 @@ void TfrmMailSend::DeleteSelectedAttachments() {
   KMailEdit1->Reload();
 }
 
+void TfrmMailSend::NewPicture() {
+  QImage white(96, 72, QImage::Format_RGB32);
+  white.fill(Qt::white);
+  std::string bytes, headers;
+  if (!EditPicture(this, white, {}, bytes, headers)) return;
+  AddAttachmentBytes("notitle.bmp", std::move(bytes), headers, attachments_, imlUserText);
+  AttachmentsChanged();
+}
+
+void TfrmMailSend::EditSelectedAttachment() {
+  const std::vector<int> rows = lsvAttach->SelectedRows();
+  if (rows.size() != 1) return;
+  const size_t row = size_t(rows[0]);
+  const int kind = MediaFileKind(attachments_[row].name);
+  if (kind == kMediaMixCtrl) return EditMediaMix();
+  if (kind != kMediaBitmap) return;
+  QImage picture;
+  if (!LoadAttachmentBitmap(attachments_[row].bytes, picture)) DrawBrokenImage(picture);
+  std::string bytes, headers;
+  if (!EditPicture(this, picture, attachments_[row].headers, bytes, headers)) return;
+  MailAttachment& item = attachments_[row];
+  item.bytes = std::move(bytes);
+  NormalisePictureHeaders(item, headers);
+  item.icon = AttachIconIndex(item.name, item.headers, item.broken);
+  AttachmentsChanged();
+  // Picture tags show the picture as it is now.
+  KMailEdit1->Reload();
+}
+
+void TfrmMailSend::EditMediaMix() {
+  const int index = attachments_.Find("mmctrl.dat");
+  TfrmMediaMixEdit form(this);
+  if (index >= 0) form.SetControlText(attachments_[size_t(index)].bytes);
+  if (form.exec() != QDialog::Accepted) return;
+  if (index >= 0)
+    attachments_[size_t(index)].bytes = form.GetControlText();
+  else
+    AddAttachmentBytes("mmctrl.dat", form.GetControlText(), {}, attachments_, imlUserText);
+  AttachmentsChanged();
+}
+
 void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); }
 
 
@@ -545,12 +595,6 @@ void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
   }
 }
 
-void TfrmMailSend::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls())
-    event->acceptProposedAction();
-  else
-    event->ignore();
-}
 
 bool TfrmMailSend::DraggedPicture(const QMimeData* data, std::string& name) const {
   const auto* dragged = qobject_cast<const AttachmentMimeData*>(data);
@@ -586,12 +630,5 @@ bool TfrmMailSend::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-void TfrmMailSend::dropEvent(QDropEvent* event) {
-  std::vector<std::filesystem::path> files;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) files.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
-  event->acceptProposedAction();
-  AttachFiles(files);
-}
 
 }  // namespace qv

@@ -117,8 +117,6 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -132,6 +130,10 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void AddUserCharacters();
   void DeleteSelectedAttachments();
   void SaveSelectedAttachments();
+  // 画像作成, 編集 on an attachment, and メディアミックス.
+  void NewPicture();
+  void EditSelectedAttachment();
+  void EditMediaMix();
   void AttachFiles(const std::vector<std::filesystem::path>& files);
   void RemovedUserCharacters();
   bool StoreText(const std::string& folder, const std::string& text, std::string& id);

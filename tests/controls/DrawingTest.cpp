@@ -6,6 +6,7 @@
 #include <QPalette>
 #include <cmath>
 #include <map>
+#include <random>
 #include <vector>
 
 #include "ControlTestUtil.h"
@@ -507,6 +508,92 @@ TEST(Bitmaps, ResampleAveragesAreas) {
   ResampleBitmap(flat, 3, 11);
   for (int y = 0; y < 11; ++y)
     for (int x = 0; x < 3; ++x) ASSERT_EQ(flat.pixel(x, y), qRgb(10, 120, 230)) << x << "," << y;
+}
+
+// The resampling rules evaluated directly, cell by cell with a bilinear
+// sample each, as a reference for the reduced form the library computes.
+QImage ResampleByTheRules(const QImage& bitmap, int w2, int h2) {
+  const QImage source = bitmap.convertToFormat(QImage::Format_RGB888);
+  const int W = source.width(), H = source.height();
+  struct Cell {
+    int index;
+    double weight, offset;
+  };
+  auto spans = [](int size, int newSize, int d) {
+    std::vector<Cell> cells;
+    const double l = double(size) * d / newSize - 0.5;
+    const double m = double(size) * (d + 1) / newSize - 0.000001 - 0.5;
+    const int first = int(std::floor(l)), last = int(std::floor(m));
+    for (int i = first; i <= last; ++i) {
+      Cell c{i, 1.0, 0.5};
+      if (first == last) {
+        c.weight = m - l;
+        c.offset = ((l - i) + (m - i)) / 2;
+      } else if (i == first) {
+        c.weight = 1 - (l - i);
+        c.offset = (l - i + 1) / 2;
+      } else if (i == last) {
+        c.weight = 1 - (i + 1 - m);
+        c.offset = c.weight / 2;
+      }
+      cells.push_back(c);
+    }
+    return cells;
+  };
+  auto pixel = [&](int x, int y, int ch) -> double {
+    return source.constScanLine(std::clamp(y, 0, H - 1))[3 * std::clamp(x, 0, W - 1) + ch];
+  };
+  const double scale = double(W) * H / (double(w2) * h2);
+  QImage dest(w2, h2, QImage::Format_RGB888);
+  for (int y = 0; y < h2; ++y)
+    for (int x = 0; x < w2; ++x) {
+      double sum[3] = {0, 0, 0};
+      for (const Cell& cy : spans(H, h2, y))
+        for (const Cell& cx : spans(W, w2, x))
+          for (int ch = 0; ch < 3; ++ch) {
+            const double fx = cx.offset, fy = cy.offset;
+            sum[ch] += cx.weight * cy.weight *
+                       ((1 - fx) * (1 - fy) * pixel(cx.index, cy.index, ch) + fx * (1 - fy) * pixel(cx.index + 1, cy.index, ch) +
+                        (1 - fx) * fy * pixel(cx.index, cy.index + 1, ch) + fx * fy * pixel(cx.index + 1, cy.index + 1, ch));
+          }
+      for (int ch = 0; ch < 3; ++ch)
+        dest.scanLine(y)[3 * x + ch] = uchar(std::clamp(std::nearbyint(sum[ch] / scale), 0.0, 255.0));
+    }
+  return dest;
+}
+
+TEST(Bitmaps, ResampleGivesThePixelsOfTheRules) {
+  std::mt19937 rng(11);
+  struct Case {
+    QSize from, to;
+    QImage::Format format;
+  };
+  const Case cases[] = {
+      {{40, 30}, {7, 5}, QImage::Format_RGB32},   {{7, 5}, {40, 30}, QImage::Format_RGB888},
+      {{13, 9}, {13, 4}, QImage::Format_RGB32},   {{1, 1}, {5, 3}, QImage::Format_RGB32},
+      {{96, 43}, {192, 130}, QImage::Format_RGB32}, {{300, 200}, {96, 72}, QImage::Format_Indexed8},
+      {{5, 17}, {3, 40}, QImage::Format_ARGB32},
+  };
+  for (const Case& c : cases) {
+    QImage source(c.from, QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y)
+      for (int x = 0; x < source.width(); ++x) source.setPixel(x, y, qRgb(int(rng() % 256), int(rng() % 256), int(rng() % 256)));
+    source = source.convertToFormat(c.format);
+    const QImage expected = ResampleByTheRules(source, c.to.width(), c.to.height());
+    QImage resampled = source;
+    ResampleBitmap(resampled, c.to.width(), c.to.height());
+    ASSERT_EQ(resampled.size(), c.to);
+    EXPECT_EQ(resampled, expected) << c.from.width() << "x" << c.from.height() << " to " << c.to.width() << "x"
+                                   << c.to.height();
+    // Any part comes out as the same pixels of the whole.
+    const QRect part(c.to.width() / 3, c.to.height() / 4, c.to.width() / 2 + 1, c.to.height() / 2 + 1);
+    EXPECT_EQ(ResampleBitmapPart(source, c.to.width(), c.to.height(), part), expected.copy(part));
+  }
+  // A part reaching outside is cut to the picture; one wholly outside is empty.
+  QImage flat(10, 10, QImage::Format_RGB32);
+  flat.fill(qRgb(1, 2, 3));
+  EXPECT_EQ(ResampleBitmapPart(flat, 4, 4, QRect(2, 2, 10, 10)).size(), QSize(2, 2));
+  EXPECT_TRUE(ResampleBitmapPart(flat, 4, 4, QRect(5, 5, 3, 3)).isNull());
 }
 
 TEST(Bitmaps, ResampleLeavesSameSizeAndBadSizesAlone) {

@@ -161,6 +161,38 @@ TEST_F(SimFixture, RingsReportTheCallAndLeaveTheirTextsInTheRegisters) {
   EXPECT_EQ(sim->Record().rings, 3);
 }
 
+TEST_F(SimFixture, RingIndicatorFollowsTheRingWhenAsked) {
+  SimConfig c;
+  c.ringIndicatorMs = 300;
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  EXPECT_TRUE(host.WaitStatus(0x30));
+  handsetsim::IncomingCall other;
+  other.kind = handsetsim::CallKind::Other;
+  sim->Ring(other);
+  EXPECT_TRUE(host.WaitStatus(0x70));  // RING beside CTS and DSR
+  EXPECT_EQ(host.ReadUntil("NO CARRIER\r\n"), "\r\nRING\r\nPROTOCOL=3\r\nID=09012345678\r\n\r\nNO CARRIER\r\n");
+  EXPECT_TRUE(host.WaitStatus(0x30));
+}
+
+TEST_F(SimFixture, SignupCentreKeepsTheCallAfterACloseLineWhenAsked) {
+  SimConfig c;
+  c.faults.push_back({Step::Close, Action::Silent, 1, -1});
+  Start(c);
+  Host host(socket);
+  Connect(host, "9");
+  host.Write(std::string("SOCKET_25_CONNECTION[1 SIGNUP]\0", 31));
+  EXPECT_EQ(host.ReadUntil(std::string_view("]\0", 2)), std::string("READY[1 SIGNUP]\0", 16));
+  // The first close is let pass; the second ends the call as always.
+  host.Write(std::string("SOCKET_25_DISCONNECTION[0010]\0", 30));
+  ASSERT_TRUE(sim->WaitUntil([](const auto& r) { return r.closeCodes.size() == 1; }, 2s));
+  host.Write(std::string("SOCKET_25_DISCONNECTION[0000]\0", 30));
+  EXPECT_NE(host.ReadUntil("NO CARRIER\r\n").find("NO CARRIER"), std::string::npos);
+  EXPECT_FALSE(sim->Record().callUp);
+  EXPECT_EQ(sim->Record().closeCodes, (std::vector<std::string>{"0010", "0000"}));
+}
+
 TEST_F(SimFixture, SecondHostIsTurnedAwayAndLinesFollowTheCall) {
   Start();
   Host first(socket), second(socket);

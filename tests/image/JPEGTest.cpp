@@ -120,4 +120,25 @@ TEST(JPEG, DataThatIsNotAJpegIsRefusedAndTheImageKept) {
   }
 }
 
+TEST(JPEG, APictureOfMorePixelsThanAllowedIsRefusedBeforeDecoding) {
+  TQkDIB dib = TrueColor({{0x123456}});
+  const std::string bytes = Jpeg(TrueColor(Gradient(40, 24)), 90);
+  std::istringstream over(bytes, std::ios::binary);
+  EXPECT_EQ(MessageOf<EJPEG>([&] { LoadJPEGFromStream(over, dib, 40 * 24 - 1); }), "JPEG image is too large");
+  EXPECT_EQ(PixelColors(dib), (Grid{{0x123456}}));
+  // The header's size counts, whatever the data holds: 60000 x 60000 claimed.
+  std::string claimed = bytes;
+  const size_t sof = claimed.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  for (size_t at : {sof + 5, sof + 7}) {
+    claimed[at] = char(0xEA);
+    claimed[at + 1] = char(0x60);
+  }
+  std::istringstream huge(claimed, std::ios::binary);
+  EXPECT_EQ(MessageOf<EJPEG>([&] { LoadJPEGFromStream(huge, dib, int64_t(4096) * 4096); }), "JPEG image is too large");
+  std::istringstream exact(bytes, std::ios::binary);
+  LoadJPEGFromStream(exact, dib, 40 * 24);
+  EXPECT_EQ(dib.GetWidth(), 40);
+}
+
 }  // namespace

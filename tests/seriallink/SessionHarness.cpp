@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <thread>
 
 namespace seriallinktest {
@@ -18,25 +17,6 @@ void Bind(qv::Module& m, Fn& fn, const char* name) {
   if (!fn) ADD_FAILURE() << "Portvine.so lacks " << name;
 }
 }  // namespace
-
-std::string Describe(const std::vector<Ev>& events) {
-  std::ostringstream out;
-  for (const auto& e : events) out << "(" << e.type << "," << e.code << ") ";
-  return out.str();
-}
-
-std::vector<Ev> WithoutProgress(const std::vector<Ev>& events) {
-  std::vector<Ev> out;
-  for (const auto& e : events)
-    if (e.type != 0) out.push_back(e);
-  return out;
-}
-
-bool Contains(const std::vector<Ev>& events, Ev ev) {
-  for (const auto& e : events)
-    if (e == ev) return true;
-  return false;
-}
 
 Exports::Exports(qv::Module& m) {
 #define BIND(name) Bind(m, name, #name)
@@ -80,9 +60,6 @@ Session::Session(ExternalHandset, int clockRate) : api_(LoadedModule()) {
 void Session::Attach(int clockRate) {
   ::setenv("QUORVEL_PORTS", dir_.path().c_str(), 1);
   api_.PortvineTestSetClockRate(clockRate);
-  window_ = qv::RegisterWindow([this](uint32_t msg, uintptr_t w, intptr_t l) {
-    if (msg == qv::WM_USER + 1) Record(static_cast<int32_t>(w), static_cast<int32_t>(l), true);
-  });
   g_session = this;
   api_.SetCallbackFunc(&Session::Trace);
   std::snprintf(param.EMailPhoneNo, sizeof param.EMailPhoneNo, "0570001234");
@@ -98,11 +75,10 @@ Session::~Session() {
   }
   api_.SetCallbackFunc(nullptr);
   g_session = nullptr;
-  qv::UnregisterWindow(window_);
   sim_->Stop();
 }
 
-void Session::Init() { api_.kwxInitial(window_, &param); }
+void Session::Init() { api_.kwxInitial(window_.id(), &param); }
 
 void Session::Trace(int32_t kind, const void* data) {
   Session* s = g_session.load();
@@ -112,22 +88,12 @@ void Session::Trace(int32_t kind, const void* data) {
     s->traces_.emplace_back(static_cast<const char*>(data));
   } else if (kind == 1) {
     const auto* pair = static_cast<const int32_t*>(data);
-    s->Record(pair[0], pair[1], false);
+    std::lock_guard lock(s->mutex_);
+    s->callbackEvents_.push_back({pair[0], pair[1]});
   }
 }
 
-void Session::Record(int32_t type, int32_t code, bool fromWindow) {
-  {
-    std::lock_guard lock(mutex_);
-    (fromWindow ? windowEvents_ : callbackEvents_).push_back({type, code});
-  }
-  changed_.notify_all();
-}
-
-std::vector<Ev> Session::Events() const {
-  std::lock_guard lock(mutex_);
-  return windowEvents_;
-}
+std::vector<Ev> Session::Events() const { return window_.Events(); }
 
 std::vector<std::string> Session::Traces() const {
   std::lock_guard lock(mutex_);
@@ -135,36 +101,16 @@ std::vector<std::string> Session::Traces() const {
 }
 
 bool Session::CallbackMatchesWindow() const {
+  const std::vector<Ev> posted = window_.Events();
   std::lock_guard lock(mutex_);
-  return windowEvents_ == callbackEvents_;
+  return posted == callbackEvents_;
 }
 
 bool Session::Drive(const std::function<void(const Ev&)>& onEvent, std::chrono::seconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  size_t next = 0;
-  for (;;) {
-    Ev ev{};
-    {
-      std::unique_lock lock(mutex_);
-      if (!changed_.wait_until(lock, end, [&] { return windowEvents_.size() > next; })) return false;
-      ev = windowEvents_[next++];
-    }
-    if (onEvent) onEvent(ev);
-    if (ev.type == 8 && ev.code % 10 == 1) return true;
-  }
+  return window_.Drive(onEvent, timeout);
 }
 
-bool Session::WaitFor(Ev ev, std::chrono::seconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] {
-    for (; waitCursor_ < windowEvents_.size(); ++waitCursor_)
-      if (windowEvents_[waitCursor_] == ev) {
-        ++waitCursor_;
-        return true;
-      }
-    return false;
-  });
-}
+bool Session::WaitFor(Ev ev, std::chrono::seconds timeout) { return window_.WaitFor(ev, timeout); }
 
 bool Session::WaitIdle(std::chrono::seconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;

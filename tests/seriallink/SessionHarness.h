@@ -2,28 +2,20 @@
 // Drives the built Portvine.so as the launcher does: loads it by path, binds
 // its exports by name, gives it a window and a trace callback, and points a
 // COM port of a temporary port folder at a simulated handset.
+#include "EventWindow.h"
 #include "KwxApi.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 
-#include "platform/Handles.h"
 #include "platform/Module.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace seriallinktest {
-
-struct Ev {
-  int32_t type;
-  int32_t code;
-  bool operator==(const Ev&) const = default;
-};
-std::string Describe(const std::vector<Ev>& events);
 
 // The module's exports, bound by name from the built library.
 struct Exports {
@@ -96,25 +88,17 @@ class Session {
  private:
   void Attach(int clockRate);
   static void Trace(int32_t kind, const void* data);
-  void Record(int32_t type, int32_t code, bool fromWindow);
 
   qvtest::TempDir dir_;
   Exports api_;
   std::unique_ptr<handsetsim::Simulator> sim_;
-  qv::HWND32 window_ = 0;
+  EventWindow window_;
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Ev> windowEvents_;
   std::vector<Ev> callbackEvents_;
   std::vector<std::string> traces_;
-  size_t waitCursor_ = 0;
 };
 
 // A text's length as the API's int32 arguments take it.
 inline int32_t Size(const std::string& s) { return static_cast<int32_t>(s.size()); }
-
-// Events without the progress events (type 0), for checks on the rest.
-std::vector<Ev> WithoutProgress(const std::vector<Ev>& events);
-bool Contains(const std::vector<Ev>& events, Ev ev);
 
 }  // namespace seriallinktest

@@ -86,6 +86,10 @@ void CentreBase::Apply(const Fault& fault, const std::string& bytes, bool afterA
       break;
     case Action::Silent: break;
     case Action::Hold: held_ = bytes; break;
+    case Action::Stall:
+      line_.Send(bytes.substr(0, bytes.size() / 2));
+      held_ = bytes.substr(bytes.size() / 2);
+      break;
     case Action::Garbage: {
       std::mt19937 random(static_cast<unsigned>(fault.occurrence * 7919 + static_cast<int>(fault.step)));
       std::string junk(static_cast<size_t>(fault.arg > 0 ? fault.arg : 64), '\0');

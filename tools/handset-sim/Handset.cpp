@@ -10,6 +10,7 @@ namespace handsetsim {
 namespace {
 constexpr uint8_t kCts = 0x10;
 constexpr uint8_t kDsr = 0x20;
+constexpr uint8_t kRing = 0x40;
 constexpr uint8_t kDcd = 0x80;
 constexpr size_t kMaxCommand = 512;
 constexpr auto kDialDelay = std::chrono::milliseconds(30);
@@ -45,7 +46,9 @@ Handset::Handset(LineServer& line, SimState& state, PeerFactory peers)
   });
 }
 
-uint8_t Handset::LineStatus() const { return static_cast<uint8_t>((powered_ ? (kCts | kDsr) : 0) | (callUp_ ? kDcd : 0)); }
+uint8_t Handset::LineStatus() const {
+  return static_cast<uint8_t>((powered_ ? (kCts | kDsr) : 0) | (ringing_ ? kRing : 0) | (callUp_ ? kDcd : 0));
+}
 
 void Handset::OnHostConnected() {
   echo_ = false;
@@ -308,6 +311,15 @@ void Handset::Ring(const IncomingCall& call) {
   if (!third.empty()) out += third + "\r\n";
   line_.SendData(out);
   state_.Log("ring: " + Visible(out));
+  const int indicatorMs = state_.With([](SimConfig& c, SimRecord&) { return c.ringIndicatorMs; });
+  if (indicatorMs > 0) {
+    ringing_ = true;
+    line_.SetStatus(LineStatus());
+    line_.After(std::chrono::milliseconds(indicatorMs), [this] {
+      ringing_ = false;
+      line_.SetStatus(LineStatus());
+    });
+  }
   if (call.kind == CallKind::LightMail) {
     lightMails_ = 1;
     lightMailText_ = call.text;

@@ -72,6 +72,7 @@ class Handset final : public LineHandler, private CallLine {
   int service_ = -1;
   bool dialling_ = false;
   bool callUp_ = false;
+  bool ringing_ = false;
   uint64_t callGeneration_ = 0;
   std::unique_ptr<CallPeer> peer_;
   std::map<int, std::string> registers_;

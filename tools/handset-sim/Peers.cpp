@@ -34,6 +34,8 @@ void SignupCentre::OnLine(const std::string& line) {
     line_.After(std::chrono::milliseconds(100), [this] { line_.Hangup(); });
   } else if (auto code = Bracketed(line, "SOCKET_25_DISCONNECTION")) {
     state_.Note([&](SimRecord& r) { r.closeCodes.push_back(*code); });
+    auto fault = state_.TakeFault(Step::Close);
+    if (fault && fault->action == Action::Silent) return;  // the host hangs up
     line_.After(std::chrono::milliseconds(50), [this] { line_.Hangup(); });
   }
 }

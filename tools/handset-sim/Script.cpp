@@ -24,7 +24,8 @@ constexpr Named kActions[] = {
     {"cut", static_cast<int>(Action::Cut)},             {"silent", static_cast<int>(Action::Silent)},
     {"hold", static_cast<int>(Action::Hold)},           {"garbage", static_cast<int>(Action::Garbage)},
     {"long-line", static_cast<int>(Action::LongLine)},  {"close", static_cast<int>(Action::CloseCode)},
-    {"out-of-turn", static_cast<int>(Action::OutOfTurn)}, {"no-carrier", static_cast<int>(Action::NoCarrier)}};
+    {"out-of-turn", static_cast<int>(Action::OutOfTurn)}, {"no-carrier", static_cast<int>(Action::NoCarrier)},
+    {"stall", static_cast<int>(Action::Stall)}};
 
 template <size_t N>
 bool Lookup(const Named (&table)[N], const std::string& name, int& value) {

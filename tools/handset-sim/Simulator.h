@@ -41,7 +41,7 @@ enum class Step {
   List,     // GETLIST (the answer is MAILLIST and the list, or NO_MORE)
   Get,      // GET (the answer is MAIL and the body, or NO_MORE)
   Purge,    // PURGE (the answer is OK or NO_MORE)
-  Close,    // the host's close line has come in
+  Close,    // the host's close line has come in (the sign-up centre: Silent keeps the call up)
   Page,     // sign-up: TURN has come in (the answer is MAIL and the page)
   Info,     // information mode: a line has come in (the answer is the handset's)
 };
@@ -52,6 +52,7 @@ enum class Action {
   Cut,        // send the first half of the answer, then drop the carrier
   Silent,     // never answer; the carrier stays up
   Hold,       // keep the answer until ReleaseHeld()
+  Stall,      // send the first half of the answer, keep the rest until ReleaseHeld()
   Garbage,    // answer with random bytes (arg: how many, default 64)
   LongLine,   // answer with one printable line of arg bytes (default 10240)
   CloseCode,  // answer with the centre's close line with code arg, then drop the carrier
@@ -114,6 +115,9 @@ struct SimConfig {
   std::vector<std::string> signupPages;
   int signupCloseAfter = 0;
   long signupCloseCode = 0;
+  // The ring indicator line (RING in the modem status) stays on this long at
+  // each ring; 0: the ring is told by its report lines only.
+  int ringIndicatorMs = 0;
   // The information store: records per category, at most infoCapacity each.
   InfoStore info;
   size_t infoCapacity = 200;

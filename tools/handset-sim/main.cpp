@@ -59,6 +59,7 @@ Faults (each strikes once, at the N-th time its step comes, default the first):
              cut          send half the answer, then drop the carrier
              silent       never answer
              hold         keep the answer until SIGUSR1
+             stall        send half the answer, the rest at SIGUSR1
              garbage      answer with ARG random bytes (64)
              long-line    answer with one line of ARG bytes (10240)
              close        answer with the centre's close line, code ARG

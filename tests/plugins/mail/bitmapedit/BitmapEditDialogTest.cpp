@@ -34,18 +34,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs act on the editor window once Execute has shown it.
-void OnEditor(std::function<void(TfrmBitmapEdit&)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(1);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    auto* form = qobject_cast<TfrmBitmapEdit*>(QApplication::activeModalWidget());
-    if (!form || !form->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    act(*form);
-  });
-  timer->start();
-}
+void OnEditor(std::function<void(TfrmBitmapEdit&)> act) { OnModal<TfrmBitmapEdit>(std::move(act)); }
 
 class BitmapEditDialogTest : public ::testing::Test {
  protected:

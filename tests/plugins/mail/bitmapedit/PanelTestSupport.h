@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <initializer_list>
 
 namespace bitmaptest {
@@ -38,6 +40,22 @@ inline void Key(QWidget* w, int key, Qt::KeyboardModifiers modifiers = Qt::NoMod
   QApplication::sendEvent(w, &press);
   QKeyEvent release(QEvent::KeyRelease, key, modifiers);
   QApplication::sendEvent(w, &release);
+}
+
+// Runs act on the modal window of type T once it is shown (the call that
+// shows it blocks until the window closes).
+template <typename T>
+void OnModal(std::function<void(T&)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(1);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    auto* form = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!form || !form->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    act(*form);
+  });
+  timer->start();
 }
 
 }  // namespace bitmaptest

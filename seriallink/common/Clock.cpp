@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace portvine::clock {
+namespace seriallink::clock {
 namespace {
 using Steady = std::chrono::steady_clock;
 
@@ -49,4 +49,4 @@ void SetRate(int rate) {
 
 int Rate() { return g_rate.load(); }
 
-}  // namespace portvine::clock
+}  // namespace seriallink::clock

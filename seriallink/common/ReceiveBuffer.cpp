@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace portvine {
+namespace seriallink {
 
 void ReceiveBuffer::Store(const char* data, size_t n) {
   std::lock_guard lock(mutex_);
@@ -23,4 +23,4 @@ void ReceiveBuffer::Take(char* out, int32_t* size) {
   data_.fill(0);
 }
 
-}  // namespace portvine
+}  // namespace seriallink

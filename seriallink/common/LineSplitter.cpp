@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace portvine {
+namespace seriallink {
 namespace {
 
 // Whether bytes [from, from + text.size()) of the line equal text; bytes past
@@ -18,7 +18,7 @@ bool Digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-int32_t ClassifyModemResult(const char* line, size_t length) {
+int32_t ClassifyModemResult(const char* line, size_t length, Dialect dialect) {
   if (length == 0) return kModemText;
   if (line[0] == '\r' || line[0] == '\n') return kModemEmpty;
   struct Word {
@@ -31,13 +31,16 @@ int32_t ClassifyModemResult(const char* line, size_t length) {
       {"NO CARRIER", kModemNoCarrier}, {"PAGING CONFIG 0:0", kModemPagingSame},
       {"PAGING CONFIG 1:1", kModemPagingSame}, {"PAGING CONFIG 0:1", kModemPagingMixed},
   };
-  for (const auto& w : kWords)
+  for (const auto& w : kWords) {
+    if (dialect == Dialect::Signup && w.text == "PAGING CONFIG 1:1") continue;
     if (At(line, length, 0, w.text)) return w.code;
+  }
   return kModemText;
 }
 
 int32_t ClassifyProtocolLine(const char* line, size_t length, int32_t& farEndCode, int32_t& wellFormed,
-                             int32_t& connectionError) {
+                             int32_t& connectionError, Dialect dialect) {
+  const bool signup = dialect == Dialect::Signup;
   if (length == 0 || line[0] == '\0') return 0;
   if (length > 20 && At(line, length, 0, "SOCKET_") && At(line, length, 9, "_CONNECTION")) {
     if (!At(line, length, 7, "25")) {
@@ -52,7 +55,7 @@ int32_t ClassifyProtocolLine(const char* line, size_t length, int32_t& farEndCod
       connectionError = 0;
       return 5;
     }
-    connectionError = code::UnexpectedLine;
+    connectionError = signup ? code::OtherConnection : code::UnexpectedLine;
     return 48;
   }
   if (length < 24) {
@@ -68,8 +71,8 @@ int32_t ClassifyProtocolLine(const char* line, size_t length, int32_t& farEndCod
         if (std::memcmp(line + 5, t.text.data(), 5) == 0) return t.offset;
       return 49;
     }
-    if (length == 9 && At(line, length, 0, "MAILLIST")) return 15;
-    if (length == 8 && At(line, length, 0, "NO_MORE")) return 16;
+    if (!signup && length == 9 && At(line, length, 0, "MAILLIST")) return 15;
+    if (!signup && length == 8 && At(line, length, 0, "NO_MORE")) return 16;
     if (length == 5 && At(line, length, 0, "TURN")) return 3;
     if (length == 5 && At(line, length, 0, "MAIL")) return 2;
     if (length == 3 && At(line, length, 0, "OK")) return 4;
@@ -107,14 +110,14 @@ int32_t LineSplitter::ClassifyLine(const char* buffer, size_t length, const char
       size_t end = i + 1;
       if (c == '\r' && end < length && buffer[end] == '\n') ++end;
       if (next) *next = buffer + end;
-      return ClassifyModemResult(buffer, end);
+      return ClassifyModemResult(buffer, end, dialect_);
     }
     if (c == '\0') {
       if (next) *next = buffer + i + 1;
-      return kLineBase + ClassifyProtocolLine(buffer, i + 1, farEndCode_, wellFormed_, connectionError_);
+      return kLineBase + ClassifyProtocolLine(buffer, i + 1, farEndCode_, wellFormed_, connectionError_, dialect_);
     }
   }
   return 0;
 }
 
-}  // namespace portvine
+}  // namespace seriallink

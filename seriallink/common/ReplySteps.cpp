@@ -1,0 +1,50 @@
+#include "ReplySteps.h"
+
+#include "Clock.h"
+#include "Codes.h"
+#include "SignupRules.h"
+
+#include <cstdio>
+
+namespace seriallink {
+
+bool ReadReply(ModemLine& line, std::span<char> area, int32_t& length, int32_t seconds, int32_t deadlineCode) {
+  line.DeadlineSet(seconds, deadlineCode);
+  length = static_cast<int32_t>(area.size());
+  const bool ok = line.LineRead(area.data(), length);
+  line.DeadlineClear();
+  return ok;
+}
+
+int32_t ClassifyReply(LineSplitter& splitter, std::span<const char> area, int32_t length) {
+  splitter.LineSplitterSetBuffer(area.data(), area.size());
+  return splitter.ClassifyLine(area.data(), static_cast<size_t>(length));
+}
+
+int32_t WrongAnswerCode(int32_t line, bool carrier) {
+  if (line == kLineOther || line == kLineEmpty || line == kModemEmpty) return code::EmptyOrUnknownLine;
+  return carrier ? code::UnexpectedLine : code::CarrierLost;
+}
+
+bool WellFormedClose(const LineSplitter& splitter, int32_t line) {
+  return line == kLineDisconnect && splitter.LineSplitterHasCode();
+}
+
+bool SendCloseLine(ModemLine& line, int32_t closeCode) {
+  char text[40];
+  std::snprintf(text, sizeof text, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(closeCode % 10000));
+  return line.LineWrite(text, 30);
+}
+
+int32_t AwaitCarrierDrop(ModemLine& line) {
+  for (;;) {
+    if (!line.LineCarrier()) return kSignupOk;
+    if (line.DeadlinePassed()) {
+      const int32_t e = line.LineError();
+      return e == code::CloseTimeout || e == code::ReleaseTimeout ? kSignupDeadline : kSignupOk;
+    }
+    clock::Sleep(100);
+  }
+}
+
+}  // namespace seriallink

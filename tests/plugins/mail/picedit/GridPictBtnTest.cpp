@@ -1,0 +1,381 @@
+// The grid picture button and the file drop component.
+#include "plugins/mail/EXPFileDrop.h"
+#include "plugins/mail/GridPictBtn.h"
+
+#include "controls/BRVGraphicsEX.h"
+#include "controls/Graphics.h"
+
+#include "PanelTestSupport.h"
+#include "PicEditTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+#include <tuple>
+#include <vector>
+
+using namespace qv;
+using namespace bitmaptest;
+using G = TGridPictBtn;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+struct Drawn {
+  int x, y, num;
+  G::TDCState state;
+  QString text;
+  TColor color;
+};
+
+// Records what each cell would show, by painting the control once.
+std::vector<Drawn> Paint(G& grid) {
+  std::vector<Drawn> drawn;
+  grid.SetOnDrawCell([&drawn](G*, int x, int y, int num, G::TDCState state, QString& text, TColor& color) {
+    drawn.push_back({x, y, num, state, text, color});
+  });
+  grid.grab();
+  grid.SetOnDrawCell({});
+  return drawn;
+}
+
+const Drawn* Cell(const std::vector<Drawn>& drawn, int x, int y) {
+  for (const Drawn& d : drawn)
+    if (d.x == x && d.y == y) return &d;
+  return nullptr;
+}
+
+TColor At(const QImage& shot, int x, int y) { return ColorFromQColor(shot.pixelColor(x, y)); }
+
+TEST(GridPictBtn, Defaults) {
+  G grid;
+  EXPECT_EQ(grid.GetCols(), 1);
+  EXPECT_EQ(grid.GetRows(), 1);
+  EXPECT_EQ(grid.GetFlashColor(), clWhite);
+  EXPECT_EQ(grid.GetOverColor(), TColor(0x00FFFF));
+  EXPECT_EQ(grid.GetFocusColor(), clRed);
+  EXPECT_FALSE(grid.GetFlat());
+  EXPECT_EQ(grid.GetDrawTextFormat(), G::TDraeTextFormat(G::dtCENTER | G::dtSINGLELINE | G::dtVCENTER));
+  EXPECT_TRUE(grid.GetItemVisible());
+  EXPECT_FALSE(grid.GetDrawText3D());
+  EXPECT_TRUE(grid.GetFocusedVisibletext());
+  EXPECT_FALSE(grid.GetAutoSize());
+  EXPECT_EQ(grid.focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+  grid.SetCols(0);
+  grid.SetRows(-3);
+  EXPECT_EQ(grid.GetCols(), 1);
+  EXPECT_EQ(grid.GetRows(), 1);
+  EXPECT_EQ(G::TextFlags(grid.GetDrawTextFormat()), Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine |
+                                                       Qt::TextShowMnemonic);
+}
+
+TEST(GridPictBtn, TwoColumnsOfThreeShowPagesOneToThreeOnTheLeftAndAClickGivesItsCell) {
+  QWidget window;
+  auto* grid = new G(&window);
+  grid->resize(192, 130);
+  grid->SetCols(2);
+  grid->SetRows(3);
+  grid->SetItems({U(" １"), U(" ４"), U(" ２"), U(" ５"), U(" ３"), U(" ６")});
+  window.show();
+  const std::vector<Drawn> drawn = Paint(*grid);
+  ASSERT_EQ(drawn.size(), 6u);
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(Cell(drawn, 0, row)->text, QStringLiteral(" ") + QChar(0xFF11 + row));
+    EXPECT_EQ(Cell(drawn, 1, row)->text, QStringLiteral(" ") + QChar(0xFF14 + row));
+  }
+  QSignalSpy clicks(grid, &G::OnCellClick);
+  const QRect rightMiddle = grid->CellRect(1, 1);
+  EXPECT_EQ(rightMiddle, QRect(96, 43, 96, 43));
+  Click(grid, rightMiddle.center());
+  ASSERT_EQ(clicks.count(), 1);
+  EXPECT_EQ(clicks[0], (QList<QVariant>{1, 1, 3}));
+  EXPECT_EQ(grid->CellIndexA(), 1);
+  EXPECT_EQ(grid->CellIndexB(), 1);
+}
+
+TEST(GridPictBtn, FewerItemsThanCellsLeaveTheOtherCellsWithoutCaption) {
+  G grid;
+  grid.resize(40, 40);
+  grid.SetCols(2);
+  grid.SetRows(2);
+  grid.SetItems({QStringLiteral("a"), QStringLiteral("b")});
+  const std::vector<Drawn> drawn = Paint(grid);
+  ASSERT_EQ(drawn.size(), 4u);
+  EXPECT_EQ(Cell(drawn, 1, 0)->text, QStringLiteral("b"));
+  EXPECT_EQ(Cell(drawn, 0, 1)->text, QString());
+  EXPECT_EQ(Cell(drawn, 1, 1)->text, QString());
+  EXPECT_EQ(grid.CellText(5, 9), QString());
+}
+
+TEST(GridPictBtn, CellsAndPiecesAreTruncatedFractions) {
+  G grid;
+  grid.resize(100, 50);
+  grid.SetCols(3);
+  grid.SetRows(2);
+  grid.SetPicture(picedittest::Filled(10, 7, qRgb(0, 0, 0)));
+  const std::tuple<int, int, QRect, QRect> cases[] = {
+      {0, 0, QRect(0, 0, 33, 25), QRect(0, 0, 3, 3)},
+      {1, 0, QRect(33, 0, 33, 25), QRect(3, 0, 3, 3)},
+      {2, 1, QRect(66, 25, 34, 25), QRect(6, 3, 4, 4)},
+  };
+  for (const auto& [c, r, cell, piece] : cases) {
+    EXPECT_EQ(grid.CellRect(c, r), cell) << c << "," << r;
+    EXPECT_EQ(grid.PictureRect(c, r), piece) << c << "," << r;
+  }
+  EXPECT_EQ(grid.CellAt({99, 49}), QPoint(2, 1));
+  EXPECT_EQ(grid.CellAt({100, 10}), QPoint(-1, -1));
+  grid.SetAutoSize(true);
+  EXPECT_EQ(grid.size(), QSize(10, 7));
+  grid.SetCellIndexA(7);
+  grid.SetCellIndexB(-2);
+  EXPECT_EQ(grid.CellIndexA(), 2);
+  EXPECT_EQ(grid.CellIndexB(), 0);
+}
+
+TEST(GridPictBtn, APressedPieceSinksOnePixelAndEachCellHasItsFrame) {
+  QWidget window;
+  auto* grid = new G(&window);
+  // One black pixel in the top-left corner of a white picture, ten times its size.
+  QImage picture = picedittest::Filled(4, 4, qRgb(255, 255, 255));
+  picture.setPixel(0, 0, qRgb(0, 0, 0));
+  grid->SetPicture(picture);
+  grid->resize(40, 40);
+  grid->SetItemVisible(false);
+  grid->SetFocusedVisibletext(false);
+  window.show();
+  QImage shot = grid->grab().toImage();
+  EXPECT_EQ(At(shot, 9, 5), clBlack);
+  EXPECT_EQ(At(shot, 10, 5), clWhite);
+  // The current cell's raised frame: highlight above, the focus colour below.
+  EXPECT_EQ(At(shot, 20, 39), clRed);
+  EXPECT_EQ(At(shot, 39, 20), clRed);
+
+  SendMouse(grid, QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, Qt::LeftButton);
+  shot = grid->grab().toImage();
+  EXPECT_EQ(At(shot, 10, 5), clBlack);
+  EXPECT_EQ(At(shot, 10, 10), clBlack);
+  EXPECT_EQ(At(shot, 11, 5), clWhite);
+  // Sunken: the pen above and left.
+  EXPECT_EQ(At(shot, 20, 0), clRed);
+  EXPECT_EQ(At(shot, 0, 20), clRed);
+  SendMouse(grid, QEvent::MouseButtonRelease, {20, 20}, Qt::LeftButton, Qt::NoButton);
+}
+
+TEST(GridPictBtn, FlatFramesOnlyTheCellsThatStandOut) {
+  G grid;
+  grid.resize(40, 20);
+  grid.SetCols(2);
+  grid.SetPicture(picedittest::Filled(2, 1, qRgb(0, 0, 255)));
+  grid.SetItemVisible(false);
+  grid.SetFocusedVisibletext(false);
+  grid.SetFlat(true);
+  QImage shot = grid.grab().toImage();
+  // The current cell (0, 0) keeps its frame; the other shows its piece to the edge.
+  EXPECT_EQ(At(shot, 10, 19), clRed);
+  EXPECT_EQ(At(shot, 30, 19), clBlue);
+  EXPECT_EQ(At(shot, 39, 10), clBlue);
+  grid.SetFlat(false);
+  shot = grid.grab().toImage();
+  EXPECT_EQ(At(shot, 30, 19), TColor(0x808080));
+  EXPECT_EQ(At(shot, 39, 10), TColor(0x808080));
+}
+
+TEST(GridPictBtn, TheTextColourFollowsTheMouse) {
+  QWidget window;
+  auto* grid = new G(&window);
+  grid->resize(40, 20);
+  grid->SetCols(2);
+  grid->SetItems({QStringLiteral("a"), QStringLiteral("b")});
+  TFont font = grid->GetFont();
+  font.Color = clGreen;
+  grid->SetFont(font);
+  window.show();
+  SendMouse(grid, QEvent::MouseMove, {30, 10}, Qt::NoButton, Qt::NoButton);
+  std::vector<Drawn> drawn = Paint(*grid);
+  EXPECT_EQ(Cell(drawn, 0, 0)->color, clGreen);
+  EXPECT_EQ(Cell(drawn, 0, 0)->state, G::dcsNormal);
+  EXPECT_EQ(Cell(drawn, 1, 0)->color, TColor(0x00FFFF));
+  EXPECT_EQ(Cell(drawn, 1, 0)->state, G::dcsOver);
+  SendMouse(grid, QEvent::MouseButtonPress, {30, 10}, Qt::LeftButton, Qt::LeftButton);
+  drawn = Paint(*grid);
+  EXPECT_EQ(Cell(drawn, 1, 0)->color, clWhite);
+  EXPECT_EQ(Cell(drawn, 1, 0)->state, G::dcsDown);
+  SendMouse(grid, QEvent::MouseButtonRelease, {30, 10}, Qt::LeftButton, Qt::NoButton);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(grid, &leave);
+  EXPECT_EQ(grid->OverCell(), QPoint(-1, -1));
+
+  // The handler may change the text and its colour.
+  grid->SetOnDrawCell([](G*, int, int, int num, G::TDCState, QString& text, TColor& color) {
+    if (num == 0) {
+      text = QStringLiteral("█");
+      color = clRed;
+    }
+  });
+  const QImage shot = grid->grab().toImage();
+  int red = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) red += At(shot, x, y) == clRed;
+  EXPECT_GT(red, 10);
+}
+
+TEST(GridPictBtn, TextIn3DAddsALightAndADarkCopy) {
+  G grid;
+  grid.resize(60, 30);
+  grid.SetItems({QStringLiteral("██")});
+  TFont font = grid.GetFont();
+  font.Color = clBlue;
+  font.Font.setStyleStrategy(QFont::NoAntialias);
+  grid.SetFont(font);
+  const TColor light = BlendColor(clBlue, clWhite, 128);
+  auto count = [&](TColor colour) {
+    const QImage shot = grid.grab().toImage();
+    int n = 0;
+    for (int y = 2; y < 28; ++y)
+      for (int x = 2; x < 58; ++x) n += At(shot, x, y) == colour;
+    return n;
+  };
+  EXPECT_EQ(count(light), 0);
+  grid.SetDrawText3D(true);
+  EXPECT_GT(count(light), 0);
+  EXPECT_GT(count(clBlack), 0);
+  EXPECT_GT(count(clBlue), 0);
+}
+
+TEST(GridPictBtn, AReleaseOverTheSameCellClicksAndADoubleClickIsToldApart) {
+  QWidget window;
+  auto* grid = new G(&window);
+  grid->resize(40, 20);
+  grid->SetCols(2);
+  window.show();
+  QSignalSpy clicks(grid, &G::OnCellClick);
+  QSignalSpy doubles(grid, &G::OnCellDblClick);
+  Drag(grid, {{5, 5}, {30, 5}});
+  EXPECT_EQ(clicks.count(), 0);
+  EXPECT_EQ(grid->CellIndexA(), 0);
+  Click(grid, {30, 5});
+  SendMouse(grid, QEvent::MouseButtonDblClick, {30, 5}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid, QEvent::MouseButtonRelease, {30, 5}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(clicks.count(), 1);
+  ASSERT_EQ(doubles.count(), 1);
+  EXPECT_EQ(doubles[0], (QList<QVariant>{1, 0, 1}));
+}
+
+TEST(GridPictBtn, CaptionsShowWithFocusWhenOnlyFocusedTextIsOn) {
+  QWidget window;
+  auto* grid = new G(&window);
+  auto* other = new QWidget(&window);
+  other->setFocusPolicy(Qt::StrongFocus);
+  other->move(50, 0);
+  grid->resize(40, 20);
+  grid->SetItems({QStringLiteral("a")});
+  grid->SetItemVisible(false);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  other->setFocus();
+  EXPECT_TRUE(Paint(*grid).empty());
+  grid->setFocus();
+  ASSERT_TRUE(grid->hasFocus());
+  EXPECT_EQ(Paint(*grid).size(), 1u);
+  grid->SetFocusedVisibletext(false);
+  EXPECT_TRUE(Paint(*grid).empty());
+}
+
+// ---- file drops --------------------------------------------------------------
+
+struct DropRecord {
+  int num;
+  std::vector<std::filesystem::path> files;
+  QPoint at;
+};
+
+class FileDropTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_.resize(300, 200);
+    child_ = new QWidget(&window_);
+    child_->setGeometry(10, 10, 100, 100);
+    window_.show();
+  }
+  void Watch(TEXPFileDrop& drop) {
+    QObject::connect(&drop, &TEXPFileDrop::OnFileDrop,
+                     [this](int num, const std::vector<std::filesystem::path>& files, int x, int y) {
+                       drops_.push_back({num, files, QPoint(x, y)});
+                     });
+  }
+  // Drags the URLs onto the widget and drops them; whether the drag was accepted.
+  bool DropOn(QWidget* target, const QList<QUrl>& urls, QPoint at) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return true;
+  }
+
+  QWidget window_;
+  QWidget* child_ = nullptr;
+  std::vector<DropRecord> drops_;
+};
+
+TEST_F(FileDropTest, ThreeFilesGiveOneCallWithTheirFullPaths) {
+  TEXPFileDrop drop(&window_);
+  Watch(drop);
+  EXPECT_TRUE(drop.GetAccept());
+  EXPECT_EQ(drop.Target(), &window_);
+  EXPECT_TRUE(window_.acceptDrops());
+  // One name far longer than the 254 characters a name once had to fit in.
+  const std::string deep = "/tmp/" + std::string(300, 'd') + "/picture.bmp";
+  const QList<QUrl> urls = {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp")),
+                            QUrl::fromLocalFile(QString::fromStdString(deep)),
+                            QUrl(QStringLiteral("https://example.com/c.jpg")),
+                            QUrl::fromLocalFile(QString::fromUtf8("/tmp/写真 3.jpg"))};
+  ASSERT_TRUE(DropOn(&window_, urls, {150, 120}));
+  ASSERT_EQ(drops_.size(), 1u);
+  EXPECT_EQ(drops_[0].num, 3);
+  EXPECT_EQ(drops_[0].files,
+            (std::vector<std::filesystem::path>{"/tmp/a.bmp", deep, std::string("/tmp/写真 3.jpg")}));
+  EXPECT_EQ(drops_[0].at, QPoint(150, 120));
+}
+
+TEST_F(FileDropTest, WithoutAcceptNothingIsTakenAndOnlyLocalFilesCount) {
+  TEXPFileDrop drop(&window_);
+  Watch(drop);
+  EXPECT_FALSE(DropOn(&window_, {QUrl(QStringLiteral("https://example.com/c.jpg"))}, {5, 5}));
+  drop.SetAccept(false);
+  EXPECT_FALSE(window_.acceptDrops());
+  EXPECT_FALSE(DropOn(&window_, {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp"))}, {5, 5}));
+  drop.SetAccept(true);
+  EXPECT_TRUE(DropOn(&window_, {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp"))}, {5, 5}));
+  EXPECT_EQ(drops_.size(), 1u);
+}
+
+TEST_F(FileDropTest, AControlTakesTheHookAndItsEndStopsTheDrops) {
+  TEXPFileDrop drop(&window_);
+  Watch(drop);
+  drop.SetControl(child_);
+  EXPECT_EQ(drop.Target(), child_);
+  EXPECT_FALSE(window_.acceptDrops());
+  EXPECT_FALSE(DropOn(&window_, {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp"))}, {5, 5}));
+  ASSERT_TRUE(DropOn(child_, {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp"))}, {7, 8}));
+  ASSERT_EQ(drops_.size(), 1u);
+  EXPECT_EQ(drops_[0].at, QPoint(7, 8));
+  delete child_;
+  EXPECT_EQ(drop.GetControl(), nullptr);
+  EXPECT_FALSE(drop.GetAccept());
+  drop.SetControl(nullptr);
+  EXPECT_EQ(drop.Target(), &window_);
+  EXPECT_FALSE(DropOn(&window_, {QUrl::fromLocalFile(QStringLiteral("/tmp/a.bmp"))}, {5, 5}));
+}
+
+}  // namespace
