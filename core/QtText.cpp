@@ -1,5 +1,7 @@
 #include "core/QtText.h"
 
+#include "controls/Graphics.h"
+#include "core/MailForm.h"
 #include "platform/Cp932.h"
 
 namespace qv {
@@ -13,5 +15,7 @@ std::string FromQString(const QString& text) {
   QByteArray utf8 = text.toUtf8();
   return cp932::FromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
+
+std::string ColorToHexRGB(TColor color) { return RGBToHexRGB(ColorToRGB(color)); }
 
 }  // namespace qv

@@ -1,6 +1,9 @@
 #pragma once
 // The widget edge: CP932 bytes to Qt text and back. Only text a user typed is
-// ever encoded; stored text keeps its bytes.
+// ever encoded; stored text keeps its bytes. And the colour text of the mail
+// markup, which needs the palette for system colours.
+#include "platform/TColor.h"
+
 #include <QString>
 #include <string>
 #include <string_view>
@@ -9,5 +12,9 @@ namespace qv {
 
 QString ToQString(std::string_view cp932);
 std::string FromQString(const QString& text);
+
+// Six upper-case hex digits RRGGBB, a system colour resolved against the
+// current palette first.
+std::string ColorToHexRGB(TColor color);
 
 }  // namespace qv

@@ -27,3 +27,11 @@ std::string ToUtf8(std::string_view cp932);
 std::string FromUtf8(std::string_view utf8);
 
 }  // namespace qv::cp932
+
+namespace qv {
+
+// The CP932 bytes of a UTF-8 literal: the system's own texts are written in
+// UTF-8 in the sources.
+inline std::string Sjis(std::string_view utf8) { return cp932::FromUtf8(utf8); }
+
+}  // namespace qv

@@ -1,6 +1,6 @@
 #pragma once
 // The launcher's parameter callback as the theme plug-in's exports stored it.
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 
 namespace qv {
 

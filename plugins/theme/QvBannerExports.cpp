@@ -1,6 +1,6 @@
 // The twelve exports of QvBanner.qpl, the theme list and editor.
 #include "platform/Version.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/theme/BannerHost.h"
 #include "plugins/theme/QvBannerFRM.h"
 
