@@ -235,6 +235,11 @@ TEST_F(LauncherTest, TheBannerPlaysTheCurrentThemeWithoutItsRestFrameAndTheTheme
   ASSERT_NE(choose, nullptr);
   QTest::mouseClick(choose, Qt::LeftButton);
   EXPECT_EQ(qv::IniFile(dir_ / "Quorvel.ini").ReadString("Theme", "File", ""), J("夜空.qvt"));
+  auto* rows = list->findChild<QListWidget*>("lstBanner");
+  ASSERT_NE(rows, nullptr);
+  EXPECT_EQ(rows->count(), 2) << "ours and the new one";
+  EXPECT_EQ(rows->currentRow(), 1);
+  ASSERT_TRUE(list->grab().save(QString::fromStdString(ArtifactPath("theme-list-in-launcher.png").string())));
   qv::TBannerData made;
   ASSERT_TRUE(qv::LoadBannerIndex(dir_ / "Theme" / J("夜空.qvt"), made));
   auto showsMade = [&] {
