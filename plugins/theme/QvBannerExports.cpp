@@ -1,12 +1,11 @@
 // The twelve exports of QvBanner.qpl, the theme list and editor.
 #include "platform/Version.h"
 #include "abi/PluginApi.h"
+#include "plugins/PluginIcon.h"
 #include "plugins/theme/BannerHost.h"
 #include "plugins/theme/QvBannerFRM.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <memory>
 
 QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=QvBanner\0");
 
@@ -17,12 +16,6 @@ const char kPluginName[] = "\x83\x65\x81\x5B\x83\x7D";
 
 qv::TfrmBanner* g_form = nullptr;
 QvHostStrCallback g_str = nullptr;
-
-// The handle GetIcon hands out points here; it lives until PluginFinalize.
-std::unique_ptr<QIcon>& Icon() {
-  static std::unique_ptr<QIcon> icon;
-  return icon;
-}
 
 }  // namespace
 
@@ -38,7 +31,7 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: nothing of its window may stay behind.
   delete g_form;
   g_form = nullptr;
-  Icon().reset();
+  qv::ReleasePluginIcon();
   return 1;
 }
 
@@ -60,15 +53,7 @@ QV_PLUGIN_EXPORT int32_t SetStr(int32_t, const char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 
-QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
-  if (!icon) return 0;
-  if (!Icon()) {
-    QIcon own = g_form ? g_form->windowIcon() : QIcon();
-    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
-  }
-  *icon = Icon().get();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   if (!size) return 0;
