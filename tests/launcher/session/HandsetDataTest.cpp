@@ -266,6 +266,15 @@ TEST_F(HandsetDataTest, ACountOfNoneLeavesAnEmptyFileWithoutAskingForRecords) {
   EXPECT_TRUE(view_.progress.empty()) << "nothing to count";
 }
 
+TEST_F(HandsetDataTest, ARecordsFileThatCannotBeSavedIsAFailureTheUserHearsOf) {
+  StartHandset(Handset({{1, HandsetRecords(1, 2)}}));
+  std::filesystem::create_directories(File(1));  // a folder where the file belongs
+  EXPECT_EQ(Read(1), SessionResult::Aborted);
+  ASSERT_EQ(host_.shownReports.size(), 1u);
+  EXPECT_EQ(host_.shownReports[0], Sjis("電話帳を保存できませんでした。\r\n") + File(1).string());
+  EXPECT_TRUE(std::filesystem::is_directory(File(1)));
+}
+
 // The mail histories come in two categories: the second is asked for with a
 // bare line, and the two counts add up.
 class HistoryReadTest : public HandsetDataTest, public ::testing::WithParamInterface<int> {};
