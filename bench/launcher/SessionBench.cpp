@@ -16,16 +16,9 @@
 //
 //   session_bench [small N] [mixed N] [send N]    only the settings given
 //   session_bench smoke                           small 20, mixed 8, send 5
-#include "launcher/session/MailKeeper.h"
-#include "launcher/session/Session.h"
-
+#include "HeadlessSession.h"
 #include "MailFolders.h"
-#include "Simulator.h"
-#include "TestSupport.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
 #include "core/TextFunctions.h"
-#include "platform/Handles.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
@@ -67,8 +60,6 @@ long PeakRssKb() {
   getrusage(RUSAGE_SELF, &u);
   return u.ru_maxrss;
 }
-
-extern "C" void IgnoreTrace(int32_t, const void*) {}
 
 // What crossed the line and what the centre said when, all taken on the
 // simulator's thread and read once it has stopped.
@@ -124,171 +115,90 @@ class LineRecord {
   std::string keptTo_, keptFrom_;
 };
 
-// The module's posted events reach the session through a window id, as they
-// reach the launcher's window.
-class Inbox {
- public:
-  Inbox() {
-    window_ = qv::RegisterWindow([this](uint32_t msg, uintptr_t kind, intptr_t code) {
-      if (msg != kwx::WM_KWX_NOTIFY) return;
-      std::lock_guard lock(mutex_);
-      posted_.push_back({static_cast<kwx::EventType>(kind), static_cast<int32_t>(code)});
-      hash_ = Fnv(hash_, std::to_string(kind) + "=" + std::to_string(code) + ";");
-      ++count_;
-    });
-  }
-  ~Inbox() { qv::UnregisterWindow(window_); }
-  qv::HWND32 Window() const { return window_; }
-  void DeliverTo(qv::SerialEventQueue& queue) {
-    std::lock_guard lock(mutex_);
-    for (const auto& event : posted_) queue.Add(event);
-    posted_.clear();
-  }
-  uint64_t Hash() const {
-    std::lock_guard lock(mutex_);
-    return hash_;
-  }
-  size_t Count() const {
-    std::lock_guard lock(mutex_);
-    return count_;
-  }
+// QV_BENCH_WIRE=PREFIX writes the bytes each way to PREFIX.<setting>.to-host
+// and .from-host, to compare the dialogues of two builds.
+const char* WirePrefix() { return std::getenv("QV_BENCH_WIRE"); }
 
- private:
-  qv::HWND32 window_ = 0;
-  mutable std::mutex mutex_;
-  std::vector<qv::SerialEvent> posted_;
-  uint64_t hash_ = kFnvStart;
-  size_t count_ = 0;
-};
-
-// The session dialog as far as a measurement needs it: when a count was
-// first shown, and nothing asked of the user.
-class BenchView : public qv::SessionView {
+// The session dialog as the recording view of the kit, and when it first
+// showed a count.
+class BenchView : public qvtest::RecordingView {
  public:
-  BenchView(Inbox& inbox, qv::SerialEventQueue& events) : inbox_(inbox), events_(events) {}
-  void ShowStatus(const std::string&) override {}
-  void ShowNumber(const std::string&) override {}
+  using RecordingView::RecordingView;
   void SetProgressMax(int n) override {
     if (n > 0) Counted();
+    RecordingView::SetProgressMax(n);
   }
-  void SetProgress(int, bool) override {}
-  void SetSize(long long) override {}
-  // No override: the bench also builds against sessions whose view has no
-  // list count.
-  void ShowListing(int /*pages*/, int mails) {
+  // No override keyword: the bench also builds against sessions whose view
+  // shows no listing.
+  void ShowListing(int pages, int mails) {
     if (mails > 0) Counted();
+    progress.push_back("listed " + std::to_string(mails) + " on " + std::to_string(pages) + " pages");
   }
-  qv::ContinueAnswer AskContinue() override {
-    ++asked;
-    return qv::ContinueAnswer::Disconnect;
-  }
-  qv::SelectAnswer ChooseMails(const std::vector<std::string>&, std::vector<std::string>&) override {
-    ++asked;
-    return qv::SelectAnswer::End;
-  }
-  void ProcessMessages() override { inbox_.DeliverTo(events_); }
-  bool AbortRequested() const override { return false; }
-
   Clock::time_point firstCount{};
-  int asked = 0;
 
  private:
   void Counted() {
     if (firstCount == Clock::time_point{}) firstCount = Clock::now();
   }
-  Inbox& inbox_;
-  qv::SerialEventQueue& events_;
 };
 
-class BenchHost : public qv::SessionHost {
- public:
-  BenchHost(qv::SerialLink& link, Inbox& inbox) : link_(link), inbox_(inbox) {}
-  void InitSerialModule(bool) override { link_.Initial(inbox_.Window(), qv::MakeInitialParam(qv::EMailPhoneNo())); }
-  const std::string& AutoReceiveNumber() const override { return none_; }
-  void SetPeerNumber(std::string) override {}
-  std::string ReportMessage(std::string_view idOrText, bool) override {
-    if (!idOrText.empty() && (idOrText[0] == 'W' || idOrText[0] == 'E' || idOrText[0] == 'D'))
-      reports.emplace_back(idOrText);
-    return std::string(idOrText);
-  }
-  void ShowNotice(const std::string&, bool) override {}
-  void CloseNotice() override {}
-  void PlaySentSound() override {}
-  void StartBannerAnimation() override {}
-  void StopBannerAnimation() override {}
-
-  std::vector<std::string> reports;
-
- private:
-  qv::SerialLink& link_;
-  Inbox& inbox_;
-  std::string none_;
-};
-
-// QV_BENCH_WIRE=PREFIX writes the bytes each way to PREFIX.<setting>.to-host
-// and .from-host, to compare the dialogues of two builds.
-const char* WirePrefix() { return std::getenv("QV_BENCH_WIRE"); }
-
-// One session in a fresh launcher folder with its own simulated handset.
+// One session in a fresh launcher folder with its own simulated handset, and
+// nothing asked of the user: the 30-second dialog and the selective list are
+// counted as failures.
 class Bench {
  public:
-  explicit Bench(handsetsim::SimConfig config) : sim_(std::move(config)) {
-    dir_ = tmp_.path() / "app";
-    launcher_ = std::make_unique<qvtest::ScopedLauncherDir>(dir_);
-    std::filesystem::create_directories(dir_ / "ports");
-    std::filesystem::create_directories(dir_ / "MailLog");
-    std::filesystem::copy_file(qvtest::AppDir() / "Portvine.so", dir_ / "Portvine.so");
-    ::unsetenv("QUORVEL_PORTS");
-    qv::IniFile ini(dir_ / "Quorvel.ini");
-    ini.WriteString("Port", "SerialPort", "COM5");
-    ini.WriteString("Port", "Baudrate", std::to_string(kBaud));
-    ini.WriteString("PhoneNo", "DefaultEMailPhoneNo", "0570001234");
-    ini.WriteString("PhoneNo", "DefaultOnlineSignUpPhoneNo", "0570009999");
-    record_.Attach(sim_);
-    if (WirePrefix()) record_.Keep();
+  Bench() : launcher_(tmp_ / "app") {
+    qv::IniFile(tmp_ / "app" / "Quorvel.ini").WriteString("Port", "Baudrate", std::to_string(kBaud));
+    view_.onContinue = [this] {
+      ++asked_;
+      return qv::ContinueAnswer::Disconnect;
+    };
   }
-  ~Bench() {
-    link_.Unbind();
-    sim_.Stop();
-  }
-
-  bool Start() {
+  bool Start(handsetsim::SimConfig config) {
     std::string error;
-    if (!sim_.Start(dir_ / "ports" / "COM5", &error)) {
-      std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    if (!launcher_.StartHandset(std::move(config), 1, &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
       return false;
     }
-    return link_.Bind("Portvine.so", &IgnoreTrace);
+    record_.Attach(launcher_.Sim());
+    if (WirePrefix()) record_.Keep();
+    return true;
   }
   qv::SessionResult Run(qv::SessionMode mode) {
-    qv::SessionContext context{link_, host_, view_, events_, keeper_, {.receiveAll = true}};
+    qv::SessionContext context{launcher_.link, launcher_.host, view_, launcher_.events, launcher_.keeper,
+                               {.receiveAll = true}};
     started_ = Clock::now();
     const qv::SessionResult result = qv::RunSessionOfMode(context, mode);
     ended_ = Clock::now();
-    sim_.Stop();
+    launcher_.Sim().Stop();
     return result;
   }
 
-  handsetsim::Simulator& sim() { return sim_; }
+  handsetsim::Simulator& sim() { return launcher_.Sim(); }
   const LineRecord& line() const { return record_; }
-  const Inbox& inbox() const { return inbox_; }
   const BenchView& view() const { return view_; }
-  const BenchHost& host() const { return host_; }
+  // The user was asked something, or told of a failure.
+  bool Bothered() const {
+    if (asked_ > 0) return true;
+    for (const auto& report : launcher_.host.reports)
+      if (!report.empty() && report[0] != 'I') return true;
+    return false;
+  }
+  uint64_t EventDigest() const {
+    uint64_t hash = kFnvStart;
+    for (const auto& e : launcher_.inbox.Seen()) hash = Fnv(hash, std::string(e) + ";");
+    return hash;
+  }
+  size_t EventCount() const { return launcher_.inbox.Seen().size(); }
   double Elapsed() const { return Seconds(ended_ - started_); }
   Clock::time_point Started() const { return started_; }
 
  private:
   qvtest::TempDir tmp_;
-  std::filesystem::path dir_;
-  std::unique_ptr<qvtest::ScopedLauncherDir> launcher_;
-  handsetsim::Simulator sim_;
+  qvtest::HeadlessLauncher launcher_;
+  BenchView view_{launcher_.inbox, launcher_.events};
   LineRecord record_;
-  qv::SerialLink link_;
-  Inbox inbox_;
-  qv::SerialEventQueue events_;
-  qv::MailKeeper keeper_;
-  BenchView view_{inbox_, events_};
-  BenchHost host_{link_, inbox_};
+  int asked_ = 0;
   Clock::time_point started_, ended_;
 };
 
@@ -297,8 +207,8 @@ void PrintDigests(const Bench& b, const std::string& setting) {
   std::printf("  digests: to host %016llx (%llu bytes), from host %016llx (%llu bytes), events %016llx (%zu)\n",
               static_cast<unsigned long long>(b.line().HashToHost()), static_cast<unsigned long long>(b.line().ToHost()),
               static_cast<unsigned long long>(b.line().HashFromHost()),
-              static_cast<unsigned long long>(b.line().FromHost()), static_cast<unsigned long long>(b.inbox().Hash()),
-              b.inbox().Count());
+              static_cast<unsigned long long>(b.line().FromHost()), static_cast<unsigned long long>(b.EventDigest()),
+              b.EventCount());
 }
 
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
@@ -323,8 +233,8 @@ bool Receive(const char* name, handsetsim::SimConfig config) {
   const int count = static_cast<int>(config.mails.size());
   std::vector<std::string> bodies;
   for (const auto& m : config.mails) bodies.push_back(m.body);
-  Bench b(config);
-  if (!b.Start()) return false;
+  Bench b;
+  if (!b.Start(std::move(config))) return false;
   const qv::SessionResult result = b.Run(qv::SessionMode::ReceiveMail);
   const double total = b.Elapsed();
 
@@ -383,7 +293,7 @@ bool Receive(const char* name, handsetsim::SimConfig config) {
   PrintDigests(b, name);
   std::printf("  peak memory of the process %ld MB\n", PeakRssKb() / 1024);
   std::fflush(stdout);
-  return once && result == qv::SessionResult::Done && b.view().asked == 0 && b.host().reports.empty();
+  return once && result == qv::SessionResult::Done && !b.Bothered();
 }
 
 bool Send(int count) {
@@ -397,16 +307,16 @@ bool Send(int count) {
     while (text.size() + filler.size() + 2 < size) text += filler + "\r\n";
     texts.push_back(text);
   }
-  handsetsim::SimConfig config;
-  config.pace = true;
-  Bench b(config);
+  Bench b;
   for (const auto& text : texts) {
     qv::MailIndexRow row;
     qv::BuildIndexRow(row, 3, 0, 1, 0, 1, 1, 0, "07012345678", qv::GetHeaderValue(text, "To"),
                       qv::GetHeaderValue(text, "Subject"), "", "");
     if (qvtest::AppendMail(Sjis("送信予約"), text, row).empty()) return false;
   }
-  if (!b.Start()) return false;
+  handsetsim::SimConfig config;
+  config.pace = true;
+  if (!b.Start(config)) return false;
   const qv::SessionResult result = b.Run(qv::SessionMode::SendQueue);
 
   const auto record = b.sim().Record();
@@ -443,7 +353,7 @@ bool Send(int count) {
   std::printf("  whole session %.1f s\n", b.Elapsed());
   PrintDigests(b, "send");
   std::fflush(stdout);
-  return once && timed && result == qv::SessionResult::Done;
+  return once && timed && result == qv::SessionResult::Done && !b.Bothered();
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace handsetsim {
 namespace {
 using qv::simline::AppendFrame;
 constexpr size_t kMaxWire = 256 * 1024;
-// Paced output leaves in pieces of this much line time.
+// Paced data goes in pieces of this much line time.
 constexpr auto kPaceSlice = std::chrono::milliseconds(2);
 
 }  // namespace
@@ -136,7 +136,8 @@ void LineServer::Run() {
       work.swap(posted_);
     }
     for (auto& fn : work) fn();
-    RunTimers(Clock::now());
+    auto now = Clock::now();
+    RunTimers(now);
     Deliver(Clock::now());
     Flush(Clock::now());
 
@@ -146,7 +147,7 @@ void LineServer::Run() {
       if (!wire_.empty()) fds[2].events |= POLLOUT;
       count = 3;
     }
-    // To the microsecond: paced bytes are due every few of them.
+    // To the microsecond: paced pieces are due every few of them.
     const Clock::duration wait = PollWait(Clock::now());
     timespec ts{};
     if (wait >= Clock::duration::zero()) {
@@ -184,7 +185,7 @@ void LineServer::Accept() {
     }
     conn_ = fd;
     in_.clear();
-    inbound_.clear();
+    arrived_.clear();
     out_.clear();
     wire_.clear();
     hostLines_ = 0;
@@ -205,44 +206,51 @@ void LineServer::Receive() {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) break;
-    // The host has gone: what it sent before is taken in first.
+    // What the host wrote before it closed still reaches the handset.
     Parse();
-    Deliver(Clock::time_point::max());
+    Deliver(Clock::now(), true);
     DropHost();
     return;
   }
   Parse();
+  Deliver(Clock::now());
 }
 
 void LineServer::Parse() {
   const auto now = Clock::now();
   qv::simline::TakeFrames(in_, [&](char type, std::string_view payload) {
-    if (conn_ < 0) return false;  // a handler dropped the host
-    if (!pacing_ && inbound_.empty()) return Dispatch(type, payload);
     // The speed governs the bytes that follow it at once.
     if (type == qv::simline::kSpeed && payload.size() >= 4 && qv::simline::SpeedOf(payload) > 0)
       hostSpeed_ = qv::simline::SpeedOf(payload);
-    // Data arrives once the line has carried its last byte; the control
-    // lines and the speed keep their place behind it.
-    Clock::time_point due = std::max(now, inFreeAt_);
-    if (type == qv::simline::kData) due = inFreeAt_ = due + (pacing_ ? ByteTime(payload.size()) : Clock::duration());
-    inbound_.push_back({type, std::string(payload), due});
+    if (type == qv::simline::kData && !arrived_.empty() && arrived_.back().type == type)
+      arrived_.back().bytes.append(payload);
+    else
+      arrived_.push_back({type, std::string(payload), now});
     return true;
   });
-  Deliver(now);
 }
 
-void LineServer::Deliver(Clock::time_point now) {
-  while (conn_ >= 0 && !inbound_.empty() && inbound_.front().due <= now) {
-    const InItem item = std::move(inbound_.front());
-    inbound_.pop_front();
-    if (!Dispatch(item.type, item.payload)) return;
+void LineServer::Deliver(Clock::time_point now, bool all) {
+  while (conn_ >= 0 && !arrived_.empty()) {
+    Item& item = arrived_.front();
+    if (item.type != qv::simline::kData || !pacing_ || all) {
+      const Item taken = std::move(item);
+      arrived_.pop_front();
+      Dispatch(taken.type, taken.bytes);
+      continue;
+    }
+    const auto [size, carried] = NextPiece(item, inFreeAt_);
+    if (now < carried) break;
+    const std::string piece = item.bytes.substr(0, size);
+    item.bytes.erase(0, size);
+    if (item.bytes.empty()) arrived_.pop_front();
+    inFreeAt_ = carried;
+    Dispatch(qv::simline::kData, piece);
   }
 }
 
-bool LineServer::Dispatch(char type, std::string_view payload) {
-  if (conn_ < 0) return false;
-  if (!handler_) return true;
+void LineServer::Dispatch(char type, std::string_view payload) {
+  if (!handler_) return;
   if (type == qv::simline::kData) {
     if (tap_) tap_(false, payload);
     handler_->OnData(payload);
@@ -254,25 +262,12 @@ bool LineServer::Dispatch(char type, std::string_view payload) {
     if (speed > 0) hostSpeed_ = speed;
     handler_->OnSpeed(hostSpeed_);
   }
-  return conn_ >= 0;
-}
-
-Clock::duration LineServer::ByteTime(size_t count) const {
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(count * 10.0 / hostSpeed_));
-}
-
-std::pair<size_t, Clock::time_point> LineServer::NextPiece(const OutItem& item) const {
-  const size_t slice = std::max<size_t>(1, static_cast<size_t>(hostSpeed_ / 10.0 * std::chrono::duration<double>(kPaceSlice).count()));
-  const size_t piece = std::min({slice, item.bytes.size(), qv::simline::kMaxPayload});
-  // The line carries the piece once it is free and the bytes are there; a
-  // loop that wakes late catches up, but never ahead of the line.
-  return {piece, std::max(outFreeAt_, item.queued) + ByteTime(piece)};
 }
 
 void LineServer::Flush(Clock::time_point now) {
   if (conn_ < 0) return;
   while (!out_.empty() && wire_.size() < kMaxWire) {
-    OutItem& item = out_.front();
+    Item& item = out_.front();
     if (item.type != 'D') {
       AppendFrame(wire_, item.type, item.bytes);
       out_.pop_front();
@@ -284,12 +279,12 @@ void LineServer::Flush(Clock::time_point now) {
       out_.pop_front();
       continue;
     }
-    const auto [piece, carried] = NextPiece(item);
+    const auto [size, carried] = NextPiece(item, outFreeAt_);
     if (now < carried) break;
-    const std::string_view bytes = std::string_view(item.bytes).substr(0, piece);
-    if (tap_) tap_(true, bytes);
-    AppendFrame(wire_, 'D', bytes);
-    item.bytes.erase(0, piece);
+    const std::string_view piece = std::string_view(item.bytes).substr(0, size);
+    if (tap_) tap_(true, piece);
+    AppendFrame(wire_, 'D', piece);
+    item.bytes.erase(0, size);
     outFreeAt_ = carried;
     if (item.bytes.empty()) out_.pop_front();
   }
@@ -306,14 +301,31 @@ void LineServer::Flush(Clock::time_point now) {
   }
 }
 
+Clock::duration LineServer::ByteTime(size_t count) const {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(count * 10.0 / hostSpeed_));
+}
+
+std::pair<size_t, Clock::time_point> LineServer::NextPiece(const Item& item, Clock::time_point freeAt) const {
+  const size_t slice =
+      std::max<size_t>(1, static_cast<size_t>(hostSpeed_ / 10.0 * std::chrono::duration<double>(kPaceSlice).count()));
+  const size_t piece = std::min({slice, item.bytes.size(), qv::simline::kMaxPayload});
+  // The line starts on the piece once it is free and the bytes are there, and
+  // the far side has it once the line has carried it. A loop that wakes late
+  // catches up, never ahead of the line and with no head start after a silence.
+  return {piece, std::max(freeAt, item.at) + ByteTime(piece)};
+}
+
 Clock::duration LineServer::PollWait(Clock::time_point now) const {
   Clock::time_point next = Clock::time_point::max();
   if (!timers_.empty()) next = timers_.begin()->first;
   if (conn_ >= 0 && !out_.empty() && wire_.size() < kMaxWire) {
     // Control frames and unpaced data go at once; paced data once carried.
-    next = std::min(next, (out_.front().type == 'D' && pacing_) ? NextPiece(out_.front()).second : now);
+    next = std::min(next, (out_.front().type == 'D' && pacing_) ? NextPiece(out_.front(), outFreeAt_).second : now);
   }
-  if (conn_ >= 0 && !inbound_.empty()) next = std::min(next, inbound_.front().due);
+  if (conn_ >= 0 && !arrived_.empty())
+    next = std::min(next, (arrived_.front().type == qv::simline::kData && pacing_)
+                              ? NextPiece(arrived_.front(), inFreeAt_).second
+                              : now);
   if (next == Clock::time_point::max()) return Clock::duration(-1);
   if (next <= now) return Clock::duration::zero();
   return std::min<Clock::duration>(next - now, std::chrono::seconds(60));
@@ -332,7 +344,7 @@ void LineServer::CloseConnection() {
   ::close(conn_);
   conn_ = -1;
   in_.clear();
-  inbound_.clear();
+  arrived_.clear();
   out_.clear();
   wire_.clear();
   hostLines_ = 0;

@@ -6,9 +6,10 @@
 //
 // One thread runs everything: the socket, timers, and the handler's logic, so
 // handlers need no locks of their own. Output keeps its order (a status change
-// queued after data reaches the host after that data). The line can be paced
-// to the speed the host set, both ways: a byte reaches the far side only once
-// a real line would have carried it.
+// queued after data reaches the host after that data); output and input can
+// be paced to the line speed the host set, each way on its own, as on a
+// full-duplex line: a byte reaches the far side only once a real line would
+// have carried it.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -64,7 +65,7 @@ class LineServer {
   uint8_t Status() const { return status_; }
   uint8_t HostLines() const { return hostLines_; }
   uint32_t HostSpeed() const { return hostSpeed_; }
-  // Pace the line to the host's line speed (10 bits a byte), both ways.
+  // Pace output and input to the host's line speed (10 bits a byte).
   void SetPacing(bool on) { pacing_ = on; }
   // Sees every data byte as it crosses the line: the host's as the handset
   // takes them, the handset's as they reach the host. Set before Start.
@@ -77,28 +78,23 @@ class LineServer {
   void Cancel(uint64_t id);
 
  private:
-  struct OutItem {
+  struct Item {
     char type;
     std::string bytes;
-    Clock::time_point queued;
-  };
-  // A frame from the host, handed to the handler once it is due.
-  struct InItem {
-    char type;
-    std::string payload;
-    Clock::time_point due;
+    Clock::time_point at;  // when it came to be sent
   };
   void Run();
   void Accept();
   void Receive();
   void Parse();
-  // Hands the host's frames due by now to the handler, in order.
-  void Deliver(Clock::time_point now);
-  bool Dispatch(char type, std::string_view payload);
+  // Hands what came in to the handler, paced data when its byte is due
+  // (everything at once with all).
+  void Deliver(Clock::time_point now, bool all = false);
+  void Dispatch(char type, std::string_view payload);
   Clock::duration ByteTime(size_t count) const;
-  // The size of the next paced piece of a data item, and when the line has
-  // carried it.
-  std::pair<size_t, Clock::time_point> NextPiece(const OutItem& item) const;
+  // The size of a paced data item's next piece, and when the line has carried
+  // it, the line being free from freeAt.
+  std::pair<size_t, Clock::time_point> NextPiece(const Item& item, Clock::time_point freeAt) const;
   void Flush(Clock::time_point now);
   // How long the loop may sleep; negative for no limit.
   Clock::duration PollWait(Clock::time_point now) const;
@@ -119,16 +115,15 @@ class LineServer {
   bool stopping_ = false;
 
   std::string in_;
-  std::deque<InItem> inbound_;
-  std::deque<OutItem> out_;
+  std::deque<Item> arrived_;  // frames taken from in_, not yet handed on
+  std::deque<Item> out_;
   std::string wire_;  // framed bytes on their way into the socket
   uint8_t status_ = 0;
   uint8_t hostLines_ = 0;
   uint32_t hostSpeed_ = 9600;
   bool pacing_ = false;
-  // When the line has carried the last byte each way.
-  Clock::time_point outFreeAt_{};
-  Clock::time_point inFreeAt_{};
+  // When the line has carried the last paced byte, each way.
+  Clock::time_point outFreeAt_{}, inFreeAt_{};
   WireTap tap_;
 
   uint64_t nextTimer_ = 1;

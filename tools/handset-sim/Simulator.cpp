@@ -100,7 +100,9 @@ void Simulator::Unplug() {
 
 void Simulator::SetLog(std::function<void(const std::string&)> log) { impl_->state.SetLog(std::move(log)); }
 
-void Simulator::SetWireTap(LineServer::WireTap tap) { impl_->line.SetWireTap(std::move(tap)); }
+void Simulator::SetWireTap(LineServer::WireTap tap) {
+  impl_->line.Post([this, tap = std::move(tap)] { impl_->line.SetWireTap(tap); });
+}
 
 SimRecord Simulator::Record() const { return impl_->state.Record(); }
 
