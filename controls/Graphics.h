@@ -10,7 +10,7 @@
 #include <QRect>
 #include <QString>
 
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 
 class QPainter;
 

@@ -7,7 +7,7 @@
 #include <QPoint>
 #include <vector>
 
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 
 class QPainter;
 

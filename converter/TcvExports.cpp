@@ -1,6 +1,6 @@
 // The exported entry points over the module-wide converter state.
 #include "converter/Converter.h"
-#include "converter/TcvApi.h"
+#include "abi/TcvApi.h"
 
 #include <cstring>
 

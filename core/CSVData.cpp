@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Text.h"
 
 #include <array>
 #if defined(__SSE2__)
@@ -92,8 +93,6 @@ inline const char* ScanRun(const char* p, const char* end) {
   }
   return end;
 }
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // Occurrences of c, eight bytes at a time.
 size_t CountBytes(std::string_view text, char c) {

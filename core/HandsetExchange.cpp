@@ -33,7 +33,6 @@ constexpr size_t kHistoryChunkChars = 486;
 constexpr size_t kListValueBytes = 244;
 constexpr size_t kListValueChars = 2 * kListValueBytes;
 
-std::string Sjis(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -79,7 +79,6 @@ bool IsTemporaryOf(std::string_view entry, std::string_view name) {
   return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
 }
 
-std::string Utf8ToSjis(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 std::string FolderPathBase(const std::filesystem::path& dir, std::string_view name) {
   return (dir / std::string(name)).string();
@@ -181,13 +180,6 @@ std::string IndexText(const TCSVData& index) {
   return IsJoinedCrLf(text) ? text : JoinLinesCrLf(text);
 }
 
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
 // The handset's flag for sample content that is never kept on the PC.
 bool IsSampleFlag(std::string_view value) {
   std::string v = UpperAscii(TrimText(value));
@@ -262,9 +254,9 @@ void SetIndexCell(TCSVData& index, int row, int col, std::string_view text) { in
 bool IsLiveRow(const TCSVData& index, int row) { return IndexCell(index, row, kColDeleted) == "0"; }
 
 const std::string& FixedFolderName(FixedFolder folder) {
-  static const std::array<std::string, 6> names = {Utf8ToSjis("受信簿"), Utf8ToSjis("送信簿"),
-                                                   Utf8ToSjis("送信予約"), Utf8ToSjis("下書き"),
-                                                   Utf8ToSjis("データ転送"), Utf8ToSjis("ゴミ箱")};
+  static const std::array<std::string, 6> names = {Sjis("受信簿"), Sjis("送信簿"),
+                                                   Sjis("送信予約"), Sjis("下書き"),
+                                                   Sjis("データ転送"), Sjis("ゴミ箱")};
   return names[static_cast<size_t>(folder)];
 }
 
@@ -273,7 +265,7 @@ const std::string& MailKindCaption(int kind) {
     std::array<std::string, 16> c;
     const char* utf8[] = {"", "直送メール", "チャットメール", "Eメール", "情報サービス", "予約", "予約", "予約",
                           "Kメール", "ブリーズメール"};
-    for (size_t i = 0; i < std::size(utf8); ++i) c[i] = Utf8ToSjis(utf8[i]);
+    for (size_t i = 0; i < std::size(utf8); ++i) c[i] = Sjis(utf8[i]);
     return c;
   }();
   static const std::string none;
@@ -727,10 +719,10 @@ bool DeleteTrashFiles(const RetryPolicy& retry) {
 namespace {
 constexpr std::string_view kForbidden = "\\/:;,*?\"<>|";
 const std::array<std::string, 11>& FullWidthForbidden() {
-  static const std::array<std::string, 11> full = {Utf8ToSjis("￥"), Utf8ToSjis("／"), Utf8ToSjis("："),
-                                                   Utf8ToSjis("；"), Utf8ToSjis("、"), Utf8ToSjis("＊"),
-                                                   Utf8ToSjis("？"), Utf8ToSjis("”"), Utf8ToSjis("＜"),
-                                                   Utf8ToSjis("＞"), Utf8ToSjis("｜")};
+  static const std::array<std::string, 11> full = {Sjis("￥"), Sjis("／"), Sjis("："),
+                                                   Sjis("；"), Sjis("、"), Sjis("＊"),
+                                                   Sjis("？"), Sjis("”"), Sjis("＜"),
+                                                   Sjis("＞"), Sjis("｜")};
   return full;
 }
 }  // namespace
@@ -768,7 +760,7 @@ std::string UniqueNewName(const std::vector<std::string>& captions, std::string_
   std::string ext = dot == std::string_view::npos ? std::string() : std::string(fileName.substr(dot));
   std::string base = ReplaceForbiddenChars(fileName.substr(0, dot == std::string_view::npos ? fileName.size() : dot));
   // A name without a base is called "新規作成" from the first candidate on.
-  std::string numbered = base.empty() ? Utf8ToSjis("新規作成") : base;
+  std::string numbered = base.empty() ? Sjis("新規作成") : base;
   auto taken = [&](const std::string& candidate) {
     for (const auto& c : captions)
       if (c.size() >= candidate.size() && SameTextNoCase(std::string_view(c).substr(0, candidate.size()), candidate))

@@ -1,5 +1,7 @@
 #include "core/QtText.h"
 
+#include "controls/Graphics.h"
+#include "core/MailForm.h"
 #include "platform/Cp932.h"
 
 namespace qv {
@@ -18,5 +20,7 @@ bool TryFromQString(const QString& text, std::string& out) {
   QByteArray utf8 = text.toUtf8();
   return cp932::TryFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), out);
 }
+
+std::string ColorToHexRGB(TColor color) { return RGBToHexRGB(ColorToRGB(color)); }
 
 }  // namespace qv

@@ -2,20 +2,13 @@
 #include "core/SettingsKeys.h"
 
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 #include <cctype>
 #include <unistd.h>
 
 namespace qv {
 namespace {
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
 
 void EnterProgramDir() {
   auto dir = ProgramDir();
@@ -25,7 +18,7 @@ void EnterProgramDir() {
 }
 
 std::string AbsoluteName(std::string_view value, std::string_view def) {
-  std::string v = Trimmed(value);
+  std::string v(Trim(value));
   if (v.empty()) v = def;
   return FromProgramDir(v).lexically_normal().string();
 }
@@ -82,7 +75,7 @@ bool IniWrite(const keys::Key& key, std::string_view value) {
 
 unsigned IniReadColor(const keys::Key& key) {
   int value = 0;
-  if (!ParseIniInteger("$" + Trimmed(IniRead(key)), value)) ParseIniInteger("$" + std::string(key.def), value);
+  if (!ParseIniInteger("$" + std::string(Trim(IniRead(key))), value)) ParseIniInteger("$" + std::string(key.def), value);
   return static_cast<unsigned>(value);
 }
 
@@ -113,27 +106,8 @@ std::string GetTempDataFile(int kind) {
   return p.string() + std::to_string(kind) + ext;
 }
 
-bool IsComPortName(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  std::string_view rest = upper;
-  if (rest.starts_with("COM"))
-    rest.remove_prefix(3);
-  else if (rest.starts_with("\\\\.\\COM"))
-    rest.remove_prefix(7);
-  else
-    return false;
-  if (rest.empty() || rest.size() > 3) return false;
-  int n = 0;
-  for (char c : rest) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  return n >= 1 && n <= 256;
-}
-
 std::string ComPortDeviceName(std::string_view name, bool withPrefix) {
-  std::string t = Trimmed(name);
+  std::string t(Trim(name));
   for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string full;
   if (!IsComPortName(t))

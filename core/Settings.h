@@ -1,6 +1,7 @@
 #pragma once
 // The settings file beside the launcher, the data folders it names and the COM
 // port name rules. Every access opens the file for one call; nothing is cached.
+#include "platform/ComPortName.h"
 #include "platform/IniFile.h"
 
 #include <string>
@@ -31,8 +32,6 @@ std::string GetDataFilePath(std::string_view key, std::string_view def);
 // The exchange file of a data kind: [File] TempData with the kind before the extension.
 std::string GetTempDataFile(int kind);
 
-// "COMn" or "\\.\COMn" with n in 1..256, in any case.
-bool IsComPortName(std::string_view name);
 // "\\.\COMn" (or "COMn" without the prefix); an invalid name gives COM1.
 std::string ComPortDeviceName(std::string_view name, bool withPrefix);
 int BaudRateOrDefault(int value);

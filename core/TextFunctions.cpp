@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 #include <array>
 #include <cstdio>
@@ -9,8 +10,6 @@
 
 namespace qv {
 namespace {
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // Half-width katakana A1..DF in full width, and the voiced forms of the
 // characters that take a voicing mark (DE) or a semi-voicing mark (DF).
@@ -135,10 +134,13 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::string TrimText(std::string_view s) {
-  while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
-  return std::string(s);
+std::string TrimText(std::string_view s) { return std::string(Trim(s)); }
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
+    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+  return out;
 }
 
 bool SameTextNoCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }

@@ -52,6 +52,8 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 
 // Text without blanks and control characters at either end.
 std::string TrimText(std::string_view s);
+// ASCII letters upper-cased; double-byte characters stay as they are.
+std::string UpperAscii(std::string_view s);
 // Single-byte case-insensitive comparison, stepping over double-byte characters.
 bool SameTextNoCase(std::string_view a, std::string_view b);
 

@@ -1,22 +1,10 @@
 #include "launcher/MessageTable.h"
 
+#include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 
 namespace qv {
-namespace {
-
-// Upper-cases single-byte letters only; a trail byte of a double-byte
-// character is never touched.
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); i += cp932::CharLength(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  return out;
-}
-
-}  // namespace
-
 std::vector<std::string> SplitTextLines(std::string_view text) {
   std::vector<std::string> lines;
   size_t start = 0;

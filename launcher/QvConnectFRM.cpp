@@ -1,13 +1,15 @@
 #include "launcher/QvConnectFRM.h"
 
 #include "core/FormPosition.h"
-#include "core/QvWait30FRM.h"
 #include "core/QtText.h"
+#include "core/QvWait30FRM.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
 #include "launcher/FormColors.h"
-#include "launcher/QvLaunchFRM.h"
+#include "launcher/QvSelectFRM.h"
+#include "launcher/session/DirectMailReception.h"
+#include "launcher/session/MailSession.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -16,15 +18,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QShowEvent>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <charconv>
-#include <cstdio>
 
 namespace qv {
-
-TfrmConnecting* frmConnecting = nullptr;
 
 namespace {
 
@@ -33,10 +30,11 @@ TfrmConnecting::SessionRunner& Runner() {
   return runner;
 }
 
-int NumberOrZero(std::string_view s) {
-  int v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  return (ec == std::errc() && p == s.data() + s.size()) ? v : 0;
+// Waits for a folder that a plug-in window holds keep the windows alive.
+RetryPolicy FolderRetry() {
+  RetryPolicy retry;
+  retry.waiting = [] { QCoreApplication::processEvents(); };
+  return retry;
 }
 
 }  // namespace
@@ -98,17 +96,26 @@ TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
   layout->addWidget(pbConnect);
   layout->addLayout(bottom);
   resize(280, 170);
-  frmConnecting = this;
 }
 
-TfrmConnecting::~TfrmConnecting() {
-  StoreKeptMail();
-  if (frmConnecting == this) frmConnecting = nullptr;
+TfrmConnecting::~TfrmConnecting() { StoreKeptMail(); }
+
+void TfrmConnecting::Attach(SerialLink& link, SessionHost& host) {
+  link_ = &link;
+  host_ = &host;
 }
 
 void TfrmConnecting::SetSessionRunner(SessionRunner runner) { Runner() = std::move(runner); }
 
-void TfrmConnecting::AddEvent(int kind, int code) { events_.push_back(std::to_string(kind) + "=" + std::to_string(code)); }
+void TfrmConnecting::AddEvent(int kind, int code) { events_.Add({static_cast<kwx::EventType>(kind), code}); }
+
+SessionContext TfrmConnecting::Context() { return {*link_, *host_, *this, events_, keeper_, options_}; }
+
+void TfrmConnecting::ShowStatus(const std::string& text) { pnlConnect->SetCaption(ToQString(text)); }
+
+void TfrmConnecting::ShowNumber(const std::string& text) { lblTel->setText(ToQString(text)); }
+
+void TfrmConnecting::ProcessMessages() { QCoreApplication::processEvents(); }
 
 void TfrmConnecting::SetProgressMax(int n) {
   if (n <= 0) {
@@ -147,35 +154,14 @@ void TfrmConnecting::SetSize(long long n) {
 
 TfrmConnecting::PollEnd TfrmConnecting::Poll(const std::function<bool(int, int)>& handle,
                                               const std::function<void()>& afterDrain) {
-  for (;;) {
-    QThread::msleep(100);
-    QCoreApplication::processEvents();
-    if (abort_) {
-      if (frmLaunch) frmLaunch->SerialDisconnect(10);
-      return PollEnd::Aborted;
-    }
-    while (!events_.empty()) {
-      std::string line = std::move(events_.front());
-      events_.pop_front();
-      size_t eq = line.find('=');
-      if (eq != std::string::npos) {
-        const int kind = NumberOrZero(std::string_view(line).substr(0, eq));
-        const int code = NumberOrZero(std::string_view(line).substr(eq + 1));
-        if (kind == 0) {
-          char id[16];
-          std::snprintf(id, sizeof id, "I%05d", code);
-          if (frmLaunch) pnlConnect->SetCaption(ToQString(frmLaunch->ReportMessage(id, false)));
-        } else if (handle(kind, code)) {
-          return PollEnd::Handled;
-        }
-      }
-      if (abort_) {
-        if (frmLaunch) frmLaunch->SerialDisconnect(10);
-        return PollEnd::Aborted;
-      }
-    }
-    if (afterDrain) afterDrain();
-  }
+  if (!link_ || !host_) return PollEnd::Aborted;
+  SessionContext context = Context();
+  return qv::Poll(
+      context, [&handle](const SerialEvent& e) { return handle(e.kind, e.code); },
+      [&afterDrain] {
+        if (afterDrain) afterDrain();
+        return false;
+      });
 }
 
 void TfrmConnecting::showEvent(QShowEvent* event) {
@@ -197,67 +183,53 @@ void TfrmConnecting::done(int result) {
 
 void TfrmConnecting::tmrStartTimer() {
   tmrStart->stop();
-  events_.clear();
+  events_.Clear();
   abort_ = false;
   SessionResult result = SessionResult::NothingDone;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  result = Runner() ? Runner()(*this, mode_) : RunSessionOfMode(mode_);
+  if (Runner()) {
+    result = Runner()(*this, mode_);
+  } else if (link_ && host_) {
+    SessionContext context = Context();
+    result = RunSessionOfMode(context, mode_);
+  }
   QApplication::restoreOverrideCursor();
   StoreKeptMail();
   done(static_cast<int>(result));
 }
 
-SessionResult TfrmConnecting::RunSessionOfMode(SessionMode mode) {
-  if (!frmLaunch) return SessionResult::NothingDone;
-  SessionResult result = SessionResult::NothingDone;
-  switch (mode) {
-    case SessionMode::SendQueue:
-      result = RunMailSession(true, false, false, false);
-      break;
-    case SessionMode::ReceiveMail:
-      result = RunMailSession(false, true, false, false);
-      break;
-    case SessionMode::AutoReceiveMail:
-      result = RunMailSession(false, true, true, false);
-      break;
-    case SessionMode::SendAndReceive:
-      result = RunMailSession(true, true, false, false);
-      break;
-    case SessionMode::AcceptDirectMail: {
-      // Inside ring-wait, which goes on afterwards: no wait for idle.
-      const std::string caller = frmLaunch->SerialGetParam(6, 256);
-      lblTel->setText(caller.empty() ? QStringLiteral("非通知") : ToQString(caller));
-      return ReceiveDirectMail();
-    }
-    case SessionMode::SendDirectMailOnly:
-      result = RunMailSession(true, false, false, true);
-      break;
-    case SessionMode::ReadHandsetInfo:
-    case SessionMode::WriteHandsetInfo:
-      // The handset data sessions are run through a session runner.
-      break;
-  }
-  frmLaunch->WaitSerialIdle(30000);
-  return result;
+SessionResult TfrmConnecting::RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly) {
+  if (!link_ || !host_) return SessionResult::NothingDone;
+  SessionContext context = Context();
+  return MailSession(context, send, receive, autoReceive, directOnly).Run();
 }
 
-int TfrmConnecting::AskContinue() {
+SessionResult TfrmConnecting::ReceiveDirectMail() {
+  if (!link_ || !host_) return SessionResult::NothingDone;
+  SessionContext context = Context();
+  return DirectMailReception(context, FromQString(lblTel->text())).Run();
+}
+
+ContinueAnswer TfrmConnecting::AskContinue() {
   TfrmWait30 wait(this);
-  int answer = wait.exec();
-  if (!frmLaunch) return answer;
-  switch (answer) {
-    case TfrmWait30::kResume:
-      frmLaunch->SerialResumeTxRx();
-      break;
-    case TfrmWait30::kTimeOut:
-      frmLaunch->SerialDisconnect(1130);
-      break;
-    default:
-      answer = TfrmWait30::kAbort;
-      frmLaunch->SerialDisconnect(10);
-      break;
-  }
-  return answer;
+  return static_cast<ContinueAnswer>(wait.exec());
+}
+
+SelectAnswer TfrmConnecting::ChooseMails(const std::vector<std::string>& lines, std::vector<std::string>& chosen) {
+  TfrmSelect select(this);
+  select.SetLines(lines);
+  const int answer = select.exec();
+  chosen = select.SelectedLines(lines);
+  return static_cast<SelectAnswer>(answer);
+}
+
+bool TfrmConnecting::StoreReceived(const std::string& folder, const std::string& text,
+                                   const std::vector<std::string>& row) {
+  return host_ && keeper_.StoreReceived(*host_, folder, text, row, FolderRetry());
+}
+
+void TfrmConnecting::StoreKeptMail() {
+  keeper_.StoreKept(FolderRetry());
 }
 
 }  // namespace qv

@@ -1,10 +1,13 @@
 #pragma once
 // The session dialog: one modal dialog, created once, shown again for every
-// transfer. Its start timer runs the session for the chosen mode; the
-// session's result becomes the modal result. The launcher's event handler
-// appends every serial-link event to the queue, which the session's poll
-// consumes on the GUI thread.
-#include "launcher/SessionTypes.h"
+// transfer. Its start timer runs the session for the chosen mode through the
+// session layer, to which the dialog is the view (progress, the peer's
+// number, the 30-second dialog, the selective list); the session's result
+// becomes the modal result. The launcher's event handler appends every
+// serial-link event to the queue, which the session's poll consumes on the
+// GUI thread.
+#include "launcher/session/MailKeeper.h"
+#include "launcher/session/Session.h"
 
 #include <QDialog>
 #include <deque>
@@ -21,56 +24,61 @@ class TMultiButton;
 
 namespace qv {
 
-class TfrmConnecting : public QDialog {
+class TfrmConnecting : public QDialog, public SessionView {
   Q_OBJECT
  public:
   explicit TfrmConnecting(QWidget* parent = nullptr);
   ~TfrmConnecting() override;
 
+  // The module the sessions drive and the launcher they report to.
+  void Attach(SerialLink& link, SessionHost& host);
+
   void SetMode(SessionMode mode) { mode_ = mode; }
-  void SetAutoDelete(bool flag) { autoDelete_ = flag; }
-  void SetReceiveAll(bool flag) { receiveAll_ = flag; }
-  void SetParameter(int kind) { parameter_ = kind; }
+  void SetAutoDelete(bool flag) { options_.autoDelete = flag; }
+  void SetReceiveAll(bool flag) { options_.receiveAll = flag; }
+  void SetParameter(int kind) { options_.parameter = kind; }
   SessionMode Mode() const { return mode_; }
-  bool AutoDelete() const { return autoDelete_; }
-  bool ReceiveAll() const { return receiveAll_; }
-  int Parameter() const { return parameter_; }
+  bool AutoDelete() const { return options_.autoDelete; }
+  bool ReceiveAll() const { return options_.receiveAll; }
+  int Parameter() const { return options_.parameter; }
 
   // Called by the launcher for every serial-link event, session or not.
   void AddEvent(int kind, int code);
-  const std::deque<std::string>& Events() const { return events_; }
-  void ClearEvents() { events_.clear(); }
+  const std::deque<SerialEvent>& Events() const { return events_.Events(); }
+  void ClearEvents() { events_.Clear(); }
 
-  void SetProgressMax(int n);
-  void SetProgress(int i, bool pending);
-  void SetSize(long long n);
+  // The view of the sessions.
+  void ShowStatus(const std::string& text) override;
+  void ShowNumber(const std::string& text) override;
+  void SetProgressMax(int n) override;
+  void SetProgress(int i, bool pending) override;
+  void SetSize(long long n) override;
+  ContinueAnswer AskContinue() override;
+  SelectAnswer ChooseMails(const std::vector<std::string>& lines, std::vector<std::string>& chosen) override;
+  void ProcessMessages() override;
+  bool AbortRequested() const override { return abort_; }
 
-  // The poll shared by every session: sleep, process messages, honour the
-  // abort button, then hand each queued event to handle until the queue is
-  // empty, then call afterDrain. Progress events (0, n) are shown here and not
-  // passed on. Ends when handle returns true (after that event) or on abort
-  // (kwxDisconnect(10)).
-  enum class PollEnd { Handled, Aborted };
+  // The poll shared by every session (Session.h): each queued event but the
+  // progress ones goes to handle; afterDrain runs after each drain.
+  using PollEnd = qv::PollEnd;
   PollEnd Poll(const std::function<bool(int kind, int code)>& handle, const std::function<void()>& afterDrain = {});
   bool Aborted() const { return abort_; }
 
   // The sessions of the modes (their result becomes the modal result).
   SessionResult RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly);
+  // The direct mail from the number the dialog shows.
   SessionResult ReceiveDirectMail();
-  // The 30-second dialog after (7, 70002), and what its answer asks of the
-  // module: 1 go on, 2 disconnect (10), 3 disconnect (1130, no answer).
-  int AskContinue();
 
   // Stores a received mail in the folder. A mail that cannot be stored is
   // reported and kept, and stored after the session; false then.
   bool StoreReceived(const std::string& folder, const std::string& text, const std::vector<std::string>& row);
   // Tries the kept mails again; those that still fail stay kept.
   void StoreKeptMail();
-  size_t KeptMailCount() const { return kept_.size(); }
+  size_t KeptMailCount() const { return keeper_.KeptCount(); }
 
   // What runs the sessions in place of the dialog's own; the dialog ends
   // with its result. The dialog runs the mail sessions itself; the handset
-  // data sessions (modes 8 and 9) end with NothingDone until a runner does them.
+  // data sessions (modes 8 and 9) end with NothingDone unless a runner does them.
   using SessionRunner = std::function<SessionResult(TfrmConnecting& dialog, SessionMode mode)>;
   static void SetSessionRunner(SessionRunner runner);
 
@@ -91,23 +99,16 @@ class TfrmConnecting : public QDialog {
 
  private:
   void tmrStartTimer();
-  SessionResult RunSessionOfMode(SessionMode mode);
+  SessionContext Context();
   void btnAbortClick() { abort_ = true; }
 
-  struct KeptMail {
-    std::string folder, text;
-    std::vector<std::string> row;
-  };
-  std::vector<KeptMail> kept_;
-
-  std::deque<std::string> events_;
+  SerialLink* link_ = nullptr;
+  SessionHost* host_ = nullptr;
+  SerialEventQueue events_;
+  MailKeeper keeper_;
   SessionMode mode_ = SessionMode::SendQueue;
-  bool autoDelete_ = false;
-  bool receiveAll_ = false;
-  int parameter_ = 0;
+  SessionOptions options_;
   bool abort_ = false;
 };
-
-extern TfrmConnecting* frmConnecting;
 
 }  // namespace qv

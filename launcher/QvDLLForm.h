@@ -3,7 +3,7 @@
 // registration of the host callbacks and the plug-in's life from load to
 // PluginFinalize and unload.
 #include "platform/Module.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 
 #include <QIcon>
 #include <cstdint>

@@ -54,15 +54,11 @@
 
 namespace qv {
 
-TfrmLaunch* frmLaunch = nullptr;
-
 namespace {
 
 constexpr int kPluginRole = Qt::UserRole + 1;   // index into the holders, -1 for the settings entry
 constexpr int kCaptionRole = Qt::UserRole + 2;  // the display name as CP932 bytes
 
-// CP932 of a UTF-8 literal; the system's own texts are written in UTF-8 here.
-std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
 
 constexpr TColor kDefaultBackColor = 0xFF8080;
 constexpr TColor kDefaultFontColor = clWhite;
@@ -99,50 +95,20 @@ std::tm LocalNow() {
   return t;
 }
 
-std::atomic<int> g_pauseRate{1};
-
 // The light-mail text the module keeps.
 constexpr int32_t kLightMailBytes = 750;
-// The longest retry interval whose milliseconds a timer still holds.
-constexpr int kMaxAutoReceiveMinutes = std::numeric_limits<int>::max() / 60000;
-
-// A count or interval of an e-mail notice: 0 when it is no number, 1 when negative.
-int NoticeNumber(std::string_view field) {
-  const std::string text = TrimText(field);
-  int value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return 0;
-  return value < 0 ? 1 : value;
-}
+// Events of the module that the launcher tells apart.
+constexpr int32_t kDeviceGone = 30;  // (10, 30): the handset went away
 
 }  // namespace
-
-// A pause that only paces what the user sees; tests make them pass faster.
-void TfrmLaunch::Pause(int ms, bool processMessages) {
-  QThread::msleep(static_cast<unsigned long>(std::max(1, ms / g_pauseRate.load())));
-  if (processMessages) QCoreApplication::processEvents();
-}
-
-void TfrmLaunch::SetPauseRate(int rate) { g_pauseRate = std::max(1, rate); }
-
-std::string NowText() { return FormatHandsetDate({}, std::time(nullptr)); }
-
-namespace {
-
-}  // namespace
-
-extern "C" QvBool HostParamCallback(int32_t kind, int32_t value) {
-  return frmLaunch ? (frmLaunch->PluginParamCallback(kind, value) ? 1 : 0) : 1;
-}
-
-extern "C" int32_t HostStrCallback(int32_t kind, const char* text, int32_t /*size*/) {
-  return frmLaunch ? frmLaunch->PluginStrCallback(kind, text) : 1;
-}
 
 extern "C" void SerialTraceCallback(int32_t /*kind*/, const void* /*data*/) {}
 
-TfrmLaunch::TfrmLaunch(QWidget* parent) : QMainWindow(parent) {
-  frmLaunch = this;
+TfrmLaunch::TfrmLaunch(QWidget* parent)
+    : QMainWindow(parent),
+      plugins_([this](int32_t kind, int32_t value) { return PluginParamCallback(kind, value); },
+               [this](int32_t kind, const char* text) { return PluginStrCallback(kind, text); }),
+      ringWait_(serial_, *this) {
   SetMainForm(this);
   CreateComponents();
   handle_ = RegisterQtWindow(this);
@@ -170,8 +136,14 @@ TfrmLaunch::~TfrmLaunch() {
   UnbindSerialModule();
   messages_.Clear();
   if (MainForm() == this) SetMainForm(nullptr);
-  if (frmLaunch == this) frmLaunch = nullptr;
 }
+
+void TfrmLaunch::SetSessionDialog(TfrmConnecting* dialog) {
+  connecting_ = dialog;
+  if (connecting_) connecting_->Attach(serial_, *this);
+}
+
+void TfrmLaunch::SetNoticeWindow(TfrmReceiveMsg* notice) { notice_ = notice; }
 
 bool TfrmLaunch::SecondInstance() const { return SingleApp1->Terminated(); }
 
@@ -319,7 +291,7 @@ void TfrmLaunch::CreateComponents() {
   SingleApp1->setObjectName("SingleApp1");
   SingleApp1->SetUniqueName("QuorvelLaunchApp");
   SingleApp1->SetDupInstAction(TDupInstAction::diActivateFirst);
-  SingleApp1->SetErrorMessage(S("すでに起動されています"));
+  SingleApp1->SetErrorMessage(Sjis("すでに起動されています"));
 
   QPixmap trayPicture = AppPicture("tray.png");
   if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
@@ -345,12 +317,11 @@ void TfrmLaunch::FormCreate() {
     return;
   }
   if (!BindSerialModule()) {
-    ShowMessageBox(this, BoxKind::Error, S("DLLの読み込みに失敗しました"));
+    ShowMessageBox(this, BoxKind::Error, Sjis("DLLの読み込みに失敗しました"));
     terminated_ = true;
     return;
   }
   peerNumber_.clear();
-  ringWaitState_ = RingWaitState::Stopped;
   tmrStart->start();
   LoadPlugins();
   ReloadBanner();
@@ -399,8 +370,7 @@ void TfrmLaunch::ApplyColors(TColor back, TColor text) {
   ApplyFormColors(*this, {pnlInfo, pnlBanner}, {btnRing});
 }
 
-void TfrmLaunch::ShowRingWaitState(RingWaitState state) {
-  ringWaitState_ = state;
+void TfrmLaunch::ShowRingWaitIndicator(RingWaitState state) {
   TColor colour = clRed;
   QString caption, button;
   switch (state) {
@@ -436,30 +406,22 @@ void TfrmLaunch::ClearEntries() {
     delete a;
   }
   pluginActions_.clear();
-  // Entries go in list order: each finalises and unloads its plug-in.
-  for (auto& holder : plugins_) holder.reset();
-  plugins_.clear();
+  plugins_.Clear();
 }
 
 void TfrmLaunch::LoadPlugins() {
   ClearEntries();
-  std::vector<std::string> names;
-  for (int i = 1;; ++i) {
-    std::string name = IniReadString(keys::PluginsSection, std::to_string(i), "");
-    if (name.empty()) break;
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(FromProgramDir(name), ec)) names.push_back(name);
-  }
+  plugins_.Load();
   QAction* firstFixed = popMain->actions().isEmpty() ? nullptr : popMain->actions().front();
-  for (const std::string& name : names) {
-    auto holder = std::make_unique<TDllForm>(name, &HostParamCallback, &HostStrCallback);
-    if (!holder->Initialized()) continue;  // freeing it finalises and unloads
-    const std::string caption = holder->GetName();
-    const int k = static_cast<int>(plugins_.size());
-    auto* item = new QListWidgetItem(holder->GetIcon(), ToQString(caption), lsvMainMenu);
-    item->setData(kPluginRole, k);
+  const auto& loaded = plugins_.Plugins();
+  for (size_t k = 0; k < loaded.size(); ++k) {
+    const std::string& caption = loaded[k].caption;
+    auto* item = new QListWidgetItem(loaded[k].holder->GetIcon(), ToQString(caption), lsvMainMenu);
+    item->setData(kPluginRole, static_cast<int>(k));
     item->setData(kCaptionRole, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
-    auto* action = new QAction(ToQString(caption) + QStringLiteral("(&") + QChar('A' + k) + QStringLiteral(")"), popMain);
+    auto* action = new QAction(ToQString(caption) + QStringLiteral("(&") + QChar('A' + static_cast<int>(k)) +
+                                   QStringLiteral(")"),
+                               popMain);
     connect(action, &QAction::triggered, this, [this, action] {
       const QString text = action->text();
       const QString wanted = text.left(text.indexOf('('));
@@ -467,18 +429,17 @@ void TfrmLaunch::LoadPlugins() {
         QListWidgetItem* it = lsvMainMenu->item(row);
         const int index = it->data(kPluginRole).toInt();
         if (it->text() == wanted && index >= 0) {
-          plugins_[static_cast<size_t>(index)]->ShowPluginForm();
+          plugins_.Plugins()[static_cast<size_t>(index)].holder->ShowPluginForm();
           return;
         }
       }
     });
     popMain->insertAction(firstFixed, action);
     pluginActions_.push_back(action);
-    plugins_.push_back(std::move(holder));
   }
   auto* option = new QListWidgetItem(QIcon(AppPicture("option.png")), QStringLiteral("設定"), lsvMainMenu);
   option->setData(kPluginRole, -1);
-  const std::string optionCaption = S("設定");
+  const std::string optionCaption = Sjis("設定");
   option->setData(kCaptionRole, QByteArray(optionCaption.data(), static_cast<qsizetype>(optionCaption.size())));
 }
 
@@ -489,15 +450,9 @@ std::vector<TfrmLaunch::Entry> TfrmLaunch::Entries() const {
     QByteArray caption = it->data(kCaptionRole).toByteArray();
     const int index = it->data(kPluginRole).toInt();
     entries.push_back({std::string(caption.constData(), static_cast<size_t>(caption.size())),
-                       index >= 0 ? plugins_[static_cast<size_t>(index)].get() : nullptr});
+                       index >= 0 ? plugins_.Plugins()[static_cast<size_t>(index)].holder.get() : nullptr});
   }
   return entries;
-}
-
-TDllForm* TfrmLaunch::FindPlugin(std::string_view displayName) const {
-  for (const Entry& e : Entries())
-    if (e.caption == displayName) return e.plugin;
-  return nullptr;
 }
 
 void TfrmLaunch::OpenSelected() {
@@ -513,10 +468,10 @@ void TfrmLaunch::OpenItem(std::string_view caption) {
     SetStatus("");
     if (!e.plugin) {
       OptionsDialog();
-    } else if (e.caption == S("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")) {
+    } else if (e.caption == Sjis("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")) {
       // The sign-up window runs its own calls and returns when it closes:
       // ring-wait pauses around it.
-      PausingRingWait([&] { e.plugin->ShowPluginForm(); });
+      ringWait_.PauseAround([&] { e.plugin->ShowPluginForm(); });
     } else {
       e.plugin->ShowPluginForm();
     }
@@ -525,11 +480,11 @@ void TfrmLaunch::OpenItem(std::string_view caption) {
 }
 
 void TfrmLaunch::NotifyPlugin(std::string_view displayName, std::string_view text) {
-  if (TDllForm* plugin = FindPlugin(displayName); plugin && plugin->Initialized()) plugin->SetStr(1, text);
+  plugins_.Notify(displayName, text);
 }
 
 bool TfrmLaunch::PluginParamCallback(int32_t kind, int32_t value) {
-  static const std::string kQueue = S("送信予約"), kSent = S("送信簿"), kInbox = S("受信簿"), kMail = S("メール");
+  static const std::string kQueue = Sjis("送信予約"), kSent = Sjis("送信簿"), kInbox = Sjis("受信簿"), kMail = Sjis("メール");
   switch (kind) {
     case 0:
       if (value == 0) SetStatus("");
@@ -582,10 +537,10 @@ int32_t TfrmLaunch::PluginStrCallback(int32_t kind, const char* text) {
   const std::string copy = text ? text : "";
   switch (kind) {
     case 2:
-      NotifyPlugin(S("ブックマーク"), copy);
+      NotifyPlugin(Sjis("ブックマーク"), copy);
       break;
     case 3:
-      NotifyPlugin(S("電話帳"), copy);
+      NotifyPlugin(Sjis("電話帳"), copy);
       break;
     case 10:
       CloseNotice();
@@ -604,158 +559,54 @@ bool TfrmLaunch::BindSerialModule() { return serial_.Bind(IniRead(keys::DllFile)
 void TfrmLaunch::UnbindSerialModule() { serial_.Unbind(); }
 
 void TfrmLaunch::InitSerialModule(bool useAutoNumber) {
-  auto block = std::make_unique<KwxInitialParam>();
-  std::memset(block.get(), 0, sizeof *block);
-  const std::string centre = MakeDialString(useAutoNumber ? autoReceiveNumber_ : EMailPhoneNo());
-  const std::string signUp = MakeDialString(OnlineSignUpPhoneNo());
-  const std::string port = ComPortDeviceName(IniRead(keys::SerialPort), true);
-  std::strncpy(block->EMailPhoneNo, centre.c_str(), sizeof block->EMailPhoneNo - 1);
-  std::strncpy(block->OnlineSignUpPhoneNo, signUp.c_str(), sizeof block->OnlineSignUpPhoneNo - 1);
-  block->Reserved = 0;
-  block->Bunkei = IniReadBool(keys::BunkeiFlag) ? -1 : 0;
-  block->NotifyWindow = handle_;
-  std::strncpy(block->SerialPort, port.c_str(), sizeof block->SerialPort - 1);
-  block->Baudrate = BaudRateOrDefault(IniReadInteger(keys::Baudrate));
-  block->RingReject = IniReadBool(keys::RingReject) ? -1 : 0;
-  block->DialWithNum = IniReadBool(keys::DialWithNum) ? -1 : 0;
-  block->AutoReceive = IniReadBool(keys::AutoReceive) ? -1 : 0;
+  KwxInitialParam block = MakeInitialParam(useAutoNumber ? AutoReceiveNumber() : EMailPhoneNo());
   peerNumber_.clear();
-  if (serial_.kwxInitial) serial_.kwxInitial(handle_, block.get());
-}
-
-bool TfrmLaunch::SerialConnectSMail(const std::string& number, std::string_view text) {
-  return serial_.kwxConnectSMail &&
-         serial_.kwxConnectSMail(number.c_str(), text.data(), static_cast<int32_t>(text.size())) != 0;
-}
-
-bool TfrmLaunch::SerialConnectEMail(int32_t mode, int32_t count) {
-  return serial_.kwxConnectEMail && serial_.kwxConnectEMail(mode, count) != 0;
-}
-
-bool TfrmLaunch::SerialSendEMail(std::string_view text) {
-  return serial_.kwxAsyncSendEMail && serial_.kwxAsyncSendEMail(text.data(), static_cast<int32_t>(text.size())) != 0;
-}
-
-void TfrmLaunch::SerialGetEMailList(int32_t first) {
-  if (serial_.kwxAsyncGetEMailList) serial_.kwxAsyncGetEMailList(first);
-}
-
-void TfrmLaunch::SerialGetEMail(const std::string& id) {
-  if (serial_.kwxAsyncGetEMail) serial_.kwxAsyncGetEMail(id.c_str());
-}
-
-void TfrmLaunch::SerialPurgeEMail(const std::string& id) {
-  if (serial_.kwxPurgeEMail) serial_.kwxPurgeEMail(id.c_str());
-}
-
-void TfrmLaunch::SerialExitEMail() {
-  if (serial_.kwxExitEMail) serial_.kwxExitEMail();
-}
-
-std::string TfrmLaunch::SerialGetBuffer() {
-  std::string buffer(static_cast<size_t>(kwx::kReceiveBufferSize), '\0');
-  int32_t size = kwx::kReceiveBufferSize;
-  if (!serial_.kwxAsyncGetBuffer || !serial_.kwxAsyncGetBuffer(buffer.data(), &size)) size = 0;
-  buffer.resize(static_cast<size_t>(std::clamp<int32_t>(size, 0, kwx::kReceiveBufferSize)));
-  return buffer;
-}
-
-bool TfrmLaunch::SerialWaitForRing() { return serial_.kwxWaitForRing && serial_.kwxWaitForRing() != 0; }
-
-void TfrmLaunch::SerialDisconnect(int32_t reason) {
-  if (serial_.kwxDisconnect) serial_.kwxDisconnect(reason);
-}
-
-bool TfrmLaunch::SerialResumeTxRx() { return serial_.kwxResumeTxRx && serial_.kwxResumeTxRx(0, 0, 0) != 0; }
-
-bool TfrmLaunch::SerialReadySMail() { return serial_.kwxReadySMail && serial_.kwxReadySMail() != 0; }
-
-bool TfrmLaunch::SerialGetState() { return serial_.kwxGetState && serial_.kwxGetState() != 0; }
-
-std::string TfrmLaunch::SerialGetParam(int32_t id, int32_t size) {
-  // One byte beyond what the module may fill: its text is not terminated
-  // when it is as long as the buffer.
-  std::vector<char> buffer(static_cast<size_t>(std::max(size, 0)) + 1, '\0');
-  if (size <= 0 || !serial_.kwxGetParam || !serial_.kwxGetParam(id, buffer.data(), size)) return {};
-  return std::string(buffer.data());
-}
-
-bool TfrmLaunch::SerialEnterInfoMode(int32_t kind) {
-  return serial_.kwxEnterInfoMode && serial_.kwxEnterInfoMode(kind) != 0;
-}
-
-bool TfrmLaunch::SerialGetInfo() { return serial_.kwxGetInfo && serial_.kwxGetInfo() != 0; }
-
-bool TfrmLaunch::SerialSetInfo(std::string_view data) {
-  return serial_.kwxSetInfo && serial_.kwxSetInfo(data.data(), static_cast<int32_t>(data.size())) != 0;
-}
-
-bool TfrmLaunch::SerialBareInfo(std::string_view data) {
-  return serial_.kwxBareInfo && serial_.kwxBareInfo(data.data(), static_cast<int32_t>(data.size())) != 0;
-}
-
-bool TfrmLaunch::SerialDeleteInfo() { return serial_.kwxDeleteInfo && serial_.kwxDeleteInfo() != 0; }
-
-bool TfrmLaunch::SerialExitInfoMode() { return serial_.kwxExitInfoMode && serial_.kwxExitInfoMode() != 0; }
-
-std::string TfrmLaunch::SerialGetTelNumber(const std::string& port, int32_t baud) {
-  char number[257] = {};
-  if (!serial_.kwxGetTelNumber || !serial_.kwxGetTelNumber(port.c_str(), baud, number)) return {};
-  return std::string(number);
-}
-
-bool TfrmLaunch::WaitSerialIdle(int count) {
-  for (int i = 0; i < count; ++i) {
-    if (!SerialGetState()) return true;
-    QThread::msleep(100);
-  }
-  return !SerialGetState();
+  serial_.Initial(handle_, block);
 }
 
 // ---- module events ----
 
 void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
-  static const std::string kMail = S("メール"), kInbox = S("受信簿");
-  if (frmConnecting) frmConnecting->AddEvent(kind, code);
+  static const std::string kMail = Sjis("メール"), kInbox = Sjis("受信簿");
+  if (connecting_) connecting_->AddEvent(kind, code);
+  const SerialEvent event{static_cast<kwx::EventType>(kind), code};
   auto notice = [this](const char* utf8) {
-    const std::string text = S(utf8);
+    const std::string text = Sjis(utf8);
     CloseNotice();
     SetStatus(text);
     ShowNotice(text, false);
   };
-  switch (kind) {
-    case 0:
+  switch (event.kind) {
+    case kwx::KWX_EV_PROGRESS:
       ReportMessage(FiveDigits('I', code), false);
       break;
-    case 1:
-      if (code == 9 && ringWaitState_ == RingWaitState::Starting) {
-        ShowRingWaitState(RingWaitState::Waiting);
-        SetStatus("");
-      } else if (code == 10) {
+    case kwx::KWX_EV_READY:
+      if (code == kwx::kReadyArmed)
+        ringWait_.Armed();
+      else if (code == kwx::kReadyRefused)
         notice("直送メールお断り中");
-      }
       break;
-    case 2:
+    case kwx::KWX_EV_INCOMING:
       switch (code) {
-        case 0:
-          if (HandleIncoming(0)) {
-            Pause(4000, false);
+        case kwx::kIncomingDirectMail:
+          if (HandleIncoming(code)) {
+            PacingPause(4000, false);
             notice("直送メール着信");
             PlayArrivalAlert();
           }
           NotifyPlugin(kMail, kInbox);
           break;
-        case 1:
-          if (HandleIncoming(1)) {
+        case kwx::kIncomingLightMail:
+          if (HandleIncoming(code)) {
             notice("ブリーズメール着信");
             PlayArrivalAlert();
           }
           NotifyPlugin(kMail, kInbox);
           break;
-        case 2:
-          HandleIncoming(2);
+        case kwx::kIncomingEMailNotice:
+          HandleIncoming(code);
           break;
-        case 3:
+        case kwx::kIncomingOtherCall:
           notice("データ・音声着信");
           PlayArrivalAlert();
           ReportMessage("W01004", false);
@@ -764,24 +615,23 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
           break;
       }
       break;
-    case 8:
-      // The module ended ring-wait by itself (the handset went away, say):
-      // the indicator must not go on saying it waits.
-      if (code == 21 && (ringWaitState_ == RingWaitState::Waiting || ringWaitState_ == RingWaitState::Starting))
-        ShowRingWaitState(RingWaitState::Stopped);
+    case kwx::KWX_EV_SESSION_END:
+      if (code == kwx::WorkerEnded(kwx::kKindRingWait)) ringWait_.EndedByModule();
       break;
-    case 9:
+    case kwx::KWX_EV_SESSION_ERROR:
       StopBannerAnimation();
+      // The time-outs and a dropped carrier leave a pending automatic receive
+      // to its next try; any other error cancels it.
       if (code != 1120 && code != 1130 && code != 1280 && code != 11140) {
-        autoReceiveCount_ = 0;
+        ringWait_.CancelAutoReceive();
         tmrEmailAuto->stop();
       }
       ReportMessage(FiveDigits('E', code), true);
       break;
-    case 10:
-      if (ringWaitState_ == RingWaitState::Starting) StopRingWait(false);
+    case kwx::KWX_EV_MODULE_ERROR:
+      if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
       StopBannerAnimation();
-      if (code == 30) StopRingWait(false);
+      if (code == kDeviceGone) StopRingWait(false);
       ReportMessage(FiveDigits('D', code), true);
       break;
     default:
@@ -790,35 +640,28 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
 }
 
 bool TfrmLaunch::HandleIncoming(int type) {
-  static const std::string kInbox = S("受信簿");
+  static const std::string kInbox = Sjis("受信簿");
   StopBannerAnimation();
   switch (type) {
-    case 0:
+    case kwx::kIncomingDirectMail:
       return RunSession(SessionMode::AcceptDirectMail, [](TfrmConnecting&) {});
-    case 1: {
+    case kwx::kIncomingLightMail: {
       // The module keeps 750 bytes of light mail; the text is in its wire form.
-      const std::string hex = DecimalTextToHex(SerialGetParam(2, kLightMailBytes));
-      peerNumber_ = SerialGetParam(6, 512);
+      const std::string hex = DecimalTextToHex(serial_.GetParam(kwx::kParamLightMail, kLightMailBytes));
+      peerNumber_ = serial_.GetParam(kwx::kParamCaller, 512);
       const std::string sender = TrimText(peerNumber_);
       MailIndexRow row;
-      BuildIndexRow(row, 9, 0, 1, 0, 0, 0, 0, sender, "", S("ブリーズメール"), NowText(), sender);
-      return frmConnecting && frmConnecting->StoreReceived(kInbox, hex, row);
+      BuildIndexRow(row, 9, 0, 1, 0, 0, 0, 0, sender, "", Sjis("ブリーズメール"), NowText(), sender);
+      return connecting_ && connecting_->StoreReceived(kInbox, hex, row);
     }
-    case 2: {
-      std::string notice = SerialGetParam(3, 512);
-      std::erase_if(notice, [](char c) { return c == '\r' || c == '\n'; });
-      const std::string notifier = TrimText(GetField(notice, ":", 0));
-      if (notifier != EMailAutoPhoneNo()) {
-        autoReceiveCount_ = 0;
-        autoReceiveInterval_ = 1;
-        ReportAutoNumberMismatch(notifier);
+    case kwx::kIncomingEMailNotice: {
+      bool mismatch = false;
+      std::string notifier;
+      if (!ringWait_.TakeEMailNotice(serial_.GetParam(kwx::kParamEMailNotice, 512), mismatch, notifier)) {
+        if (mismatch) ReportMessage(Sjis("Eメール自動受信の電話番号をご確認ください。") + "\r\n" + notifier, true);
         return false;
       }
-      autoReceiveCount_ = NoticeNumber(GetField(notice, ":", 2));
-      autoReceiveInterval_ = std::min(NoticeNumber(GetField(notice, ":", 3)), kMaxAutoReceiveMinutes);
-      autoReceiveNumber_ = TrimText(GetField(notice, ":", 1));
-      if (autoReceiveNumber_.empty()) return false;
-      Pause(3000, false);
+      PacingPause(3000, false);
       tmrEmailAuto->setInterval(1);
       tmrEmailAuto->start();
       return true;
@@ -828,83 +671,53 @@ bool TfrmLaunch::HandleIncoming(int type) {
   }
 }
 
-void TfrmLaunch::ReportAutoNumberMismatch(const std::string& number) {
-  ReportMessage(S("Eメール自動受信の電話番号をご確認ください。") + "\r\n" + number, true);
-}
-
 void TfrmLaunch::tmrEmailAutoTimer() {
-  static const std::string kMail = S("メール"), kInbox = S("受信簿");
+  static const std::string kMail = Sjis("メール"), kInbox = Sjis("受信簿");
   tmrEmailAuto->stop();
-  if (!frmConnecting || !frmConnecting->isVisible()) {
+  if (!connecting_ || !connecting_->isVisible()) {
     if (RunMailSession(false, true, true, false, true)) {
       NotifyPlugin(kMail, kInbox);
-      const std::string text = S("Eメール着信");
+      const std::string text = Sjis("Eメール着信");
       CloseNotice();
       SetStatus(text);
       ShowNotice(text, false);
       PlayArrivalAlert();
       return;
     }
-    if (--autoReceiveCount_ == 0) {
+    if (ringWait_.AutoReceiveFailed()) {
       CloseNotice();
-      ShowNotice(S("センターにEメールが有ります"), false);
+      ShowNotice(Sjis("センターにEメールが有ります"), false);
       return;
     }
   }
   // An interval of 0 minutes means no retry rather than a busy timer.
-  if (autoReceiveInterval_ <= 0) return;
-  tmrEmailAuto->setInterval(autoReceiveInterval_ * 60000);
+  const int interval = ringWait_.AutoReceiveInterval();
+  if (interval <= 0) return;
+  tmrEmailAuto->setInterval(interval * 60000);
   tmrEmailAuto->start();
 }
 
 // ---- ring-wait ----
 
-void TfrmLaunch::StartRingWait() {
-  if (ringWaitState_ != RingWaitState::Stopped) return;
-  InitSerialModule(false);
-  // Waiting once the module reports it armed (event 1/9).
-  ShowRingWaitState(RingWaitState::Starting);
-  if (!SerialWaitForRing()) ShowRingWaitState(RingWaitState::Stopped);
-}
-
-void TfrmLaunch::StopRingWait(bool noPause) {
-  if (ringWaitState_ == RingWaitState::Stopped) return;
-  ShowRingWaitState(RingWaitState::Stopping);
-  SerialDisconnect(99999);
-  WaitSerialIdle(30000);
-  ShowRingWaitState(RingWaitState::Stopped);
-  if (!noPause) Pause(1000, true);
-  SetStatus("");
-}
-
 void TfrmLaunch::ToggleRingWait() {
-  if (!FindPlugin(S("メール"))) return;
-  if (ringWaitState_ == RingWaitState::Stopped)
+  if (!FindPlugin(Sjis("メール"))) return;
+  if (ringWait_.State() == RingWaitState::Stopped)
     StartRingWait();
   else
     StopRingWait(false);
 }
 
-void TfrmLaunch::WaitRingTransition() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  while (ringWaitState_ == RingWaitState::Starting || ringWaitState_ == RingWaitState::Stopping) {
-    QThread::msleep(100);
-    QCoreApplication::processEvents();
-  }
-  QApplication::restoreOverrideCursor();
-}
-
 void TfrmLaunch::ShowOwnNumber() {
   WaitRingTransition();
   const std::string number =
-      ringWaitState_ == RingWaitState::Waiting
-          ? SerialGetParam(0, 256)
-          : SerialGetTelNumber(ComPortDeviceName(IniRead(keys::SerialPort), true),
-                               BaudRateOrDefault(IniReadInteger(keys::Baudrate)));
+      ringWait_.State() == RingWaitState::Waiting
+          ? serial_.GetParam(kwx::kParamOwnNumber, 256)
+          : serial_.GetTelNumber(ComPortDeviceName(IniRead(keys::SerialPort), true),
+                                 BaudRateOrDefault(IniReadInteger(keys::Baudrate)));
   if (number.empty())
     ReportMessage("W01001", true);
   else
-    ShowMessageBox(this, BoxKind::Information, S("電話番号は ") + number + S("です"));
+    ShowMessageBox(this, BoxKind::Information, Sjis("電話番号は ") + number + Sjis("です"));
 }
 
 // ---- sessions ----
@@ -912,24 +725,16 @@ void TfrmLaunch::ShowOwnNumber() {
 bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
   // One modal session dialog at a time: a request from inside a running
   // session is refused instead of showing the dialog a second time.
-  if (!frmConnecting || frmConnecting->isVisible()) return false;
-  frmConnecting->SetMode(mode);
-  setUp(*frmConnecting);
-  return frmConnecting->exec() == static_cast<int>(SessionResult::Done);
-}
-
-void TfrmLaunch::PausingRingWait(const std::function<void()>& run) {
-  WaitRingTransition();
-  const bool wasWaiting = ringWaitState_ == RingWaitState::Waiting;
-  if (wasWaiting) StopRingWait(false);
-  run();
-  if (wasWaiting) StartRingWait();
+  if (!connecting_ || connecting_->isVisible()) return false;
+  connecting_->SetMode(mode);
+  setUp(*connecting_);
+  return connecting_->exec() == static_cast<int>(SessionResult::Done);
 }
 
 bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
-  if (frmConnecting && frmConnecting->isVisible()) return false;
+  if (connecting_ && connecting_->isVisible()) return false;
   bool done = false;
-  PausingRingWait([&] { done = RunSession(mode, setUp); });
+  ringWait_.PauseAround([&] { done = RunSession(mode, setUp); });
   return done;
 }
 
@@ -963,7 +768,7 @@ bool TfrmLaunch::LoadEnvironment() {
   const std::string name = NativePath(IniRead(keys::MessageFile));
   std::error_code ec;
   if (name.empty() || !std::filesystem::is_regular_file(name, ec) || !messages_.LoadFromFile(name)) {
-    ShowMessageBox(this, BoxKind::Error, S("メッセージファイルの読み込みに失敗しました"));
+    ShowMessageBox(this, BoxKind::Error, Sjis("メッセージファイルの読み込みに失敗しました"));
     return false;
   }
   return true;
@@ -1004,7 +809,7 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
       break;
     case 'E': {
       text = ExpandLineBreaks(messages_.Text(s));
-      if (text.empty()) text = S("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
+      if (text.empty()) text = Sjis("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
       SetStatus("");
       if (show && UpperFirst(s) != "E00520") {
         CloseNotice();
@@ -1029,19 +834,19 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
 }
 
 void TfrmLaunch::ShowNotice(const std::string& text, bool force) {
-  if (!frmReceiveMsg) return;
+  if (!notice_) return;
   if (!force && !IniReadBool(keys::ShowMessage)) return;
-  frmReceiveMsg->SetMessage(text);
-  frmReceiveMsg->show();
+  notice_->SetMessage(text);
+  notice_->show();
 }
 
 void TfrmLaunch::CloseNotice() {
-  if (!frmReceiveMsg || !frmReceiveMsg->isVisible()) return;
-  while (frmReceiveMsg && frmReceiveMsg->tmrWait->isActive()) {
+  if (!notice_ || !notice_->isVisible()) return;
+  while (notice_ && notice_->tmrWait->isActive()) {
     QCoreApplication::processEvents();
     QThread::msleep(100);
   }
-  if (frmReceiveMsg) frmReceiveMsg->close();
+  if (notice_) notice_->close();
 }
 
 void TfrmLaunch::SetSoundPlayer(SoundPlayer player) { Player() = std::move(player); }
@@ -1107,9 +912,9 @@ void TfrmLaunch::AboutBox() {
   about.memVersion->clear();
   const std::string dll = IniRead(keys::DllFile);
   QStringList lines;
-  lines << ToQString(S("通信モジュール V") + GetFileVersionValue(FromProgramDir(dll), "FileVersion", "2.0"));
+  lines << ToQString(Sjis("通信モジュール V") + GetFileVersionValue(FromProgramDir(dll), "FileVersion", "2.0"));
   for (const Entry& e : Entries()) {
-    if (!e.plugin || e.caption == S("テーマ")) continue;
+    if (!e.plugin || e.caption == Sjis("テーマ")) continue;
     lines << ToQString(e.caption + " V" + GetFileVersionValue(FromProgramDir(e.plugin->FileName()), "FileVersion", "2.0"));
   }
   about.memVersion->setPlainText(lines.join('\n'));

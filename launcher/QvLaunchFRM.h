@@ -1,13 +1,14 @@
 #pragma once
 // The launcher's main window and the hub of the process: it binds the
-// serial-link module, hosts the plug-ins, receives the module's events, runs
-// the session dialog and reports messages.
+// serial-link module, hosts the plug-ins (PluginHost), receives the module's
+// events, runs ring-wait (RingWait) and the session dialog, and reports
+// messages. To the sessions it is their host (launcher/session).
 #include "launcher/MessageTable.h"
-#include "launcher/SerialModule.h"
-#include "controls/TColor.h"
-#include "launcher/SessionTypes.h"
+#include "launcher/PluginHost.h"
+#include "launcher/RingWait.h"
+#include "launcher/session/Session.h"
 #include "platform/Handles.h"
-#include "plugins/PluginApi.h"
+#include "platform/TColor.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,11 +33,11 @@ class TMultiPanel;
 
 namespace qv {
 
-class TDllForm;
 class TfrmConnecting;
+class TfrmReceiveMsg;
 class TSingleApp;
 
-class TfrmLaunch : public QMainWindow {
+class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Window {
   Q_OBJECT
  public:
   explicit TfrmLaunch(QWidget* parent = nullptr);
@@ -47,12 +48,15 @@ class TfrmLaunch : public QMainWindow {
   // Another launcher runs: this one ends (without an error) before it loads anything.
   bool SecondInstance() const;
   HWND32 Handle() const { return handle_; }
+  // The session dialog and the notice window, created after the main window.
+  void SetSessionDialog(TfrmConnecting* dialog);
+  void SetNoticeWindow(TfrmReceiveMsg* notice);
 
   // Status line; an empty text restores the idle caption. Texts are CP932.
-  void SetStatus(std::string_view text);
+  void SetStatus(std::string_view text) override;
   std::string StatusText() const;
-  void StartBannerAnimation();
-  void StopBannerAnimation();
+  void StartBannerAnimation() override;
+  void StopBannerAnimation() override;
   void ReloadBanner();
 
   void LoadPlugins();
@@ -73,59 +77,56 @@ class TfrmLaunch : public QMainWindow {
 
   bool BindSerialModule();
   void UnbindSerialModule();
-  SerialModule& Serial() { return serial_; }
+  const SerialEntries& Serial() const { return serial_.Entries(); }
+  SerialLink& Link() { return serial_; }
   // The parameter block from the settings, handed to kwxInitial; with
   // useAutoNumber the centre number is the one an e-mail notice gave.
-  void InitSerialModule(bool useAutoNumber);
-  // The calls into the module, one per function. Texts are CP932.
-  bool SerialConnectSMail(const std::string& number, std::string_view text);
-  bool SerialConnectEMail(int32_t mode, int32_t count);
-  bool SerialSendEMail(std::string_view text);
-  void SerialGetEMailList(int32_t first);
-  void SerialGetEMail(const std::string& id);
-  void SerialPurgeEMail(const std::string& id);
-  void SerialExitEMail();
-  // What the module holds, at most 6144 bytes; the module's buffer is emptied.
-  std::string SerialGetBuffer();
-  bool SerialWaitForRing();
+  void InitSerialModule(bool useAutoNumber) override;
+  // The calls into the module, one per function (SerialLink). Texts are CP932.
+  bool SerialConnectSMail(const std::string& number, std::string_view text) { return serial_.ConnectSMail(number, text); }
+  bool SerialConnectEMail(int32_t mode, int32_t count) { return serial_.ConnectEMail(mode, count); }
+  bool SerialSendEMail(std::string_view text) { return serial_.SendEMail(text); }
+  void SerialGetEMailList(int32_t first) { serial_.GetEMailList(first); }
+  void SerialGetEMail(const std::string& id) { serial_.GetEMail(id); }
+  void SerialPurgeEMail(const std::string& id) { serial_.PurgeEMail(id); }
+  void SerialExitEMail() { serial_.ExitEMail(); }
+  std::string SerialGetBuffer() { return serial_.GetBuffer(); }
+  bool SerialWaitForRing() { return serial_.WaitForRing(); }
   // 10 user abort, 1130 no answer, 99999 stop ring-wait.
-  void SerialDisconnect(int32_t reason);
-  bool SerialResumeTxRx();
-  bool SerialReadySMail();
-  bool SerialGetState();
-  // The text the module keeps under id (0 own number, 2 light mail, 3 e-mail
-  // notice, 6 caller number), read into a zeroed buffer of size bytes.
-  std::string SerialGetParam(int32_t id, int32_t size);
-  bool SerialEnterInfoMode(int32_t kind);
-  bool SerialGetInfo();
-  bool SerialSetInfo(std::string_view data);
-  bool SerialBareInfo(std::string_view data);
-  bool SerialDeleteInfo();
-  bool SerialExitInfoMode();
-  // The handset's own number read without a session; empty when none.
-  std::string SerialGetTelNumber(const std::string& port, int32_t baud);
-  // Polls the module every 100 ms (no message processing) until it is idle;
-  // false after count polls.
-  bool WaitSerialIdle(int count);
+  void SerialDisconnect(int32_t reason) { serial_.Disconnect(static_cast<kwx::DisconnectReason>(reason)); }
+  bool SerialResumeTxRx() { return serial_.ResumeTxRx(); }
+  bool SerialReadySMail() { return serial_.ReadySMail(); }
+  bool SerialGetState() { return serial_.Busy(); }
+  // 0 own number, 2 light mail, 3 e-mail notice, 6 caller number.
+  std::string SerialGetParam(int32_t id, int32_t size) { return serial_.GetParam(static_cast<kwx::ParamId>(id), size); }
+  bool SerialEnterInfoMode(int32_t kind) { return serial_.EnterInfoMode(kind); }
+  bool SerialGetInfo() { return serial_.GetInfo(); }
+  bool SerialSetInfo(std::string_view data) { return serial_.SetInfo(data); }
+  bool SerialBareInfo(std::string_view data) { return serial_.BareInfo(data); }
+  bool SerialDeleteInfo() { return serial_.DeleteInfo(); }
+  bool SerialExitInfoMode() { return serial_.ExitInfoMode(); }
+  std::string SerialGetTelNumber(const std::string& port, int32_t baud) { return serial_.GetTelNumber(port, baud); }
+  bool WaitSerialIdle(int count) { return serial_.WaitIdle(count); }
 
   // The launcher's handler of the module's WM_USER+1 events.
   void WMSerialEvent(int32_t kind, int32_t code);
   // Handles an arrival of ring-wait: 0 direct mail, 1 light mail, 2 e-mail notice.
   bool HandleIncoming(int type);
 
-  // Ring-wait.
-  void StartRingWait();
-  void StopRingWait(bool noPause);
+  // Ring-wait (RingWait).
+  void StartRingWait() { ringWait_.Start(); }
+  void StopRingWait(bool noPause) { ringWait_.Stop(noPause); }
   void ToggleRingWait();
-  void WaitRingTransition();
-  void ShowRingWaitState(RingWaitState state);
-  RingWaitState RingWait() const { return ringWaitState_; }
+  void WaitRingTransition() { ringWait_.WaitTransition(); }
+  // The state, and its indicator: pnlRing's colour and caption, btnRing's caption.
+  void ShowRingWaitState(RingWaitState state) { ringWait_.Show(state); }
+  RingWaitState RingWait() const { return ringWait_.State(); }
   void ShowOwnNumber();
 
   // Automatic e-mail receive after a notice.
-  const std::string& AutoReceiveNumber() const { return autoReceiveNumber_; }
-  int AutoReceiveCount() const { return autoReceiveCount_; }
-  int AutoReceiveInterval() const { return autoReceiveInterval_; }
+  const std::string& AutoReceiveNumber() const override { return ringWait_.AutoReceiveNumber(); }
+  int AutoReceiveCount() const { return ringWait_.AutoReceiveCount(); }
+  int AutoReceiveInterval() const { return ringWait_.AutoReceiveInterval(); }
   void tmrEmailAutoTimer();
 
   // Runs the session dialog; false at once while it is already showing.
@@ -137,25 +138,19 @@ class TfrmLaunch : public QMainWindow {
   bool LoadEnvironment();
   // Reports a message id (I, W, D, E + five digits) or a free text; returns
   // the text it produced.
-  std::string ReportMessage(std::string_view idOrText, bool show);
-  void ShowNotice(const std::string& text, bool force);
-  void CloseNotice();
-  void PlaySentSound();
+  std::string ReportMessage(std::string_view idOrText, bool show) override;
+  void ShowNotice(const std::string& text, bool force) override;
+  void CloseNotice() override;
+  void PlaySentSound() override;
   void PlayArrivalAlert();
   void ShowErrorLog();
   const MessageTable& Messages() const { return messages_; }
-  void SetPeerNumber(std::string number) { peerNumber_ = std::move(number); }
+  void SetPeerNumber(std::string number) override { peerNumber_ = std::move(number); }
   const std::string& PeerNumber() const { return peerNumber_; }
 
   void TaskTrayMouseDown(Qt::MouseButton button);
   // Ctrl+Tab over the program's windows (most recently active first).
   void CycleForms();
-
-  // A pause that only paces what the user sees (the 4 s after a direct mail,
-  // the 3 s before an automatic receive, the 1 s after ring-wait stops);
-  // tests make them pass rate times faster.
-  static void Pause(int ms, bool processMessages);
-  static void SetPauseRate(int rate);
 
   // Plays a sound file asynchronously; replaceable for tests.
   using SoundPlayer = std::function<void(const std::filesystem::path& file)>;
@@ -196,42 +191,30 @@ class TfrmLaunch : public QMainWindow {
   void CreateComponents();
   // The window's background and text colours, and the controls that show them.
   void ApplyColors(TColor back, TColor text);
+  void ShowRingWaitIndicator(RingWaitState state) override;
   void FormCreate();
   void ClearEntries();
+  TDllForm* FindPlugin(std::string_view displayName) const { return plugins_.Find(displayName); }
   void tmrStartTimer();
   void OpenSelected();
   bool RunSession(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
-  // Waits out a ring-wait transition, stops ring-wait while run runs and
-  // starts it again if it was waiting.
-  void PausingRingWait(const std::function<void()>& run);
   // RunSession with ring-wait paused around it.
   bool RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp);
-  void ReportAutoNumberMismatch(const std::string& number);
-  TDllForm* FindPlugin(std::string_view displayName) const;
   void PlaySoundFile(const std::filesystem::path& file);
 
   MessageTable messages_;
-  SerialModule serial_;
-  RingWaitState ringWaitState_ = RingWaitState::Stopped;
+  SerialLink serial_;
+  PluginHost plugins_;
+  qv::RingWait ringWait_;
+  QPointer<TfrmConnecting> connecting_;
+  QPointer<TfrmReceiveMsg> notice_;
   std::string peerNumber_;
-  std::string autoReceiveNumber_;
-  int autoReceiveCount_ = 0;
-  int autoReceiveInterval_ = 0;
-  std::vector<std::unique_ptr<TDllForm>> plugins_;  // one per list entry with data
   std::vector<QAction*> pluginActions_;
   std::vector<QPointer<QWidget>> activation_;  // windows, most recently active first
   HWND32 handle_ = 0;
   bool terminated_ = false;
 };
 
-extern TfrmLaunch* frmLaunch;
-
-// The local time now as "yyyy/mm/dd hh:nn:ss".
-std::string NowText();
-
-// The launcher's callbacks handed to every plug-in.
-extern "C" QvBool HostParamCallback(int32_t kind, int32_t value);
-extern "C" int32_t HostStrCallback(int32_t kind, const char* text, int32_t size);
 // The serial-link module's trace callback: accepted and ignored.
 extern "C" void SerialTraceCallback(int32_t kind, const void* data);
 

@@ -15,8 +15,6 @@
 
 namespace qv {
 
-TfrmReceiveMsg* frmReceiveMsg = nullptr;
-
 TfrmReceiveMsg::TfrmReceiveMsg(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -36,11 +34,9 @@ TfrmReceiveMsg::TfrmReceiveMsg(QWidget* parent)
   tmrWait->setInterval(4000);
   tmrWait->setSingleShot(true);  // its tick only disables it
   setFixedSize(204, 100);
-  frmReceiveMsg = this;
 }
 
 TfrmReceiveMsg::~TfrmReceiveMsg() {
-  if (frmReceiveMsg == this) frmReceiveMsg = nullptr;
 }
 
 void TfrmReceiveMsg::SetMessage(const std::string& text) {

@@ -31,6 +31,4 @@ class TfrmReceiveMsg : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 };
 
-extern TfrmReceiveMsg* frmReceiveMsg;
-
 }  // namespace qv

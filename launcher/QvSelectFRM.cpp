@@ -7,6 +7,7 @@
 #include "core/QtText.h"
 #include "core/TextFunctions.h"
 #include "launcher/FormColors.h"
+#include "platform/Text.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -17,7 +18,6 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <charconv>
 #include <set>
 
 namespace qv {
@@ -26,20 +26,14 @@ namespace {
 constexpr int kCaptionImage = 5;
 constexpr int kAttachmentImage = 18;
 
-long long NumberOrZero(std::string_view text) {
-  long long value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() ? value : 0;
-}
-
 std::string Field(std::string_view line, int index) { return GetField(line, "\t", index); }
 
 }  // namespace
 
 long long ListLineAttachments(std::string_view line) {
   const int fields = CountDelims(line, "\t") + 1;
-  long long total = NumberOrZero(Field(line, 6));
-  for (int i = 7; i < fields; i += 2) total += NumberOrZero(Field(line, i));
+  long long total = NumberOrZero<long long>(Field(line, 6));
+  for (int i = 7; i < fields; i += 2) total += NumberOrZero<long long>(Field(line, i));
   return total;
 }
 
@@ -155,7 +149,7 @@ void TfrmSelect::SetLines(const std::vector<std::string>& lines) {
     if (!imlMailIcon->Image(kCaptionImage).isNull()) caption->setIcon(captionIcon);
     row << caption;
     for (int f : {2, 3, 4}) row << new QStandardItem(ToQString(Field(line, f)));
-    auto* size = new QStandardItem(QString::number(NumberOrZero(Field(line, 5)) + attachments));
+    auto* size = new QStandardItem(QString::number(NumberOrZero<long long>(Field(line, 5)) + attachments));
     size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row << size;
     auto* attachment = new QStandardItem;

@@ -11,6 +11,11 @@
 
 QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductName=VeoQuorvel\0");
 
+namespace {
+// The program's main window.
+qv::TfrmLaunch* frmLaunch = nullptr;
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   qv::TSplashWindow::ShowSplash();
@@ -23,6 +28,9 @@ int main(int argc, char** argv) {
   auto launch = std::make_unique<qv::TfrmLaunch>();
   auto connecting = std::make_unique<qv::TfrmConnecting>();
   auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+  frmLaunch = launch.get();
+  frmLaunch->SetSessionDialog(connecting.get());
+  frmLaunch->SetNoticeWindow(notice.get());
   int rc = launch->SecondInstance() ? 0 : 1;
   if (!launch->Terminated()) {
     launch->show();
@@ -36,6 +44,7 @@ int main(int argc, char** argv) {
   // plug-ins and the serial-link module are unloaded after every other window.
   notice.reset();
   connecting.reset();
+  frmLaunch = nullptr;
   launch.reset();
   return rc;
 }

@@ -1,6 +1,7 @@
 #include "platform/CommPort.h"
 
 #include "platform/CommBackend.h"
+#include "platform/ComPortName.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -10,25 +11,8 @@
 
 namespace qv {
 
-namespace {
-// The port number of "COMn" or "\\.\COMn", 0 for any other name.
-unsigned ComNumber(std::string_view name) {
-  constexpr std::string_view kDevicePrefix = "\\\\.\\";
-  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) name.remove_prefix(kDevicePrefix.size());
-  if (name.size() < 4 || name.size() > 7) return 0;
-  auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-  if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') return 0;
-  unsigned number = 0;
-  for (char c : name.substr(3)) {
-    if (c < '0' || c > '9') return 0;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-  }
-  return number;
-}
-}  // namespace
-
 std::filesystem::path CommPortFolderEntry(std::string_view name) {
-  unsigned number = ComNumber(name);
+  const int number = ComPortNumber(name);
   if (number == 0) return {};
   const char* folder = std::getenv("QUORVEL_PORTS");
   std::filesystem::path dir = (folder && *folder) ? std::filesystem::path(folder) : ProgramDir() / "ports";
@@ -40,7 +24,7 @@ std::filesystem::path ResolveCommPort(std::string_view name) {
   if (entry.empty()) return {};
   std::error_code ec;
   if (std::filesystem::symlink_status(entry, ec).type() != std::filesystem::file_type::not_found && !ec) return entry;
-  return "/dev/ttyS" + std::to_string(ComNumber(name) - 1);
+  return "/dev/ttyS" + std::to_string(ComPortNumber(name) - 1);
 }
 
 int64_t ReadWaitMs(const CommTimeouts& t, size_t size) {

@@ -30,3 +30,11 @@ std::string FromUtf8(std::string_view utf8);
 bool TryFromUtf8(std::string_view utf8, std::string& out);
 
 }  // namespace qv::cp932
+
+namespace qv {
+
+// The CP932 bytes of a UTF-8 literal: the system's own texts are written in
+// UTF-8 in the sources.
+inline std::string Sjis(std::string_view utf8) { return cp932::FromUtf8(utf8); }
+
+}  // namespace qv

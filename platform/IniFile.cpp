@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Text.h"
 
 #include <charconv>
 #include <mutex>
@@ -12,13 +13,10 @@ namespace {
 // Serialises read-modify-write cycles of every ini file within the process.
 std::mutex g_writeMutex;
 
+// Profile values lose white space at their ends, not other control characters.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+std::string_view TrimBlanks(std::string_view s) { return Trim(s, IsBlank); }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
@@ -43,20 +41,20 @@ struct Line {
 
 Line Classify(std::string_view raw) {
   Line line;
-  std::string_view t = Trim(raw);
+  std::string_view t = TrimBlanks(raw);
   if (t.empty() || t.front() == ';') return line;
   if (t.front() == '[') {
     size_t close = t.find(']');
     if (close == std::string_view::npos) return line;
     line.kind = Line::Section;
-    line.name = Trim(t.substr(1, close - 1));
+    line.name = TrimBlanks(t.substr(1, close - 1));
     return line;
   }
   size_t eq = t.find('=');
   if (eq == std::string_view::npos) return line;
   line.kind = Line::Entry;
-  line.name = Trim(t.substr(0, eq));
-  std::string_view v = Trim(t.substr(eq + 1));
+  line.name = TrimBlanks(t.substr(0, eq));
+  std::string_view v = TrimBlanks(t.substr(eq + 1));
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
     v = v.substr(1, v.size() - 2);
   line.value = v;
@@ -115,7 +113,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 bool ParseIniInteger(std::string_view text, int& value) {
-  std::string_view t = Trim(text);
+  std::string_view t = TrimBlanks(text);
   bool negative = false;
   if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
     negative = t.front() == '-';
@@ -202,7 +200,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
   std::string text = Load(path_);
   auto views = SplitLines(text);
   std::vector<std::string> lines(views.begin(), views.end());
-  std::string entry = std::string(Trim(key)) + "=" + std::string(value);
+  std::string entry = std::string(TrimBlanks(key)) + "=" + std::string(value);
   long keyLine = -1, lastEntry = -1, sectionLine = -1;
   bool found = false;
   for (size_t i = 0; i < views.size() && keyLine < 0; ++i) {
@@ -224,7 +222,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
   } else if (found) {
     lines.insert(lines.begin() + lastEntry + 1, entry);
   } else {
-    if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
+    if (!lines.empty() && !TrimBlanks(lines.back()).empty()) lines.emplace_back();
     lines.push_back("[" + std::string(section) + "]");
     lines.push_back(entry);
   }

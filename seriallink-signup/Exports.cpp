@@ -2,7 +2,7 @@
 // this module runs only the sign-up call; the other entries answer 0.
 #include "KwxFront.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "seriallink/common/Clock.h"
 
 #include "platform/Version.h"

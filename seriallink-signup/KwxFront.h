@@ -9,7 +9,7 @@
 #include "States.h"
 #include "TraceLog.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "seriallink/common/LineSplitter.h"
 #include "seriallink/common/ReceiveBuffer.h"
 

@@ -1,6 +1,6 @@
 #include "Modem.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "seriallink/common/Codes.h"
 
 namespace kwxsignup {

@@ -1,6 +1,6 @@
 #include "SerialPort.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
 

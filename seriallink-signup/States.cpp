@@ -2,7 +2,7 @@
 
 #include "KwxFront.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "seriallink/common/CallerData.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
@@ -209,7 +209,7 @@ class STATE3 final : public CKwxState {
         if (e != code::ReadAbandoned && !c_.port.Carrier()) return LineLost();
         return ReadFailed();
       }
-      c_.port.Notify(kwx::KWX_EV_READY, 2);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyData);
       result_ = kSignupOk;
       return;
     }
@@ -236,13 +236,13 @@ class STATE4 final : public CKwxState {
     const int32_t line = ClassifyReply();
     if (line == kLineTurn) {
       c_.port.Notify(kwx::KWX_EV_PROGRESS, 4);
-      c_.port.Notify(kwx::KWX_EV_READY, 6);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyTurnOver);
       result_ = kSignupOk;
       return;
     }
     if (WellFormedClose(line)) {
       c_.port.Record(c_.splitter.FarEndCode());
-      c_.port.Notify(kwx::KWX_EV_READY, 6);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyTurnOver);
       c_.port.TimerSet(9, code::ReleaseTimeout);
       result_ = kSignupFarEnd;
       return;

@@ -65,7 +65,7 @@ class COpenDialState final : public CLineState {
       if ((kind_ == 4 || kind_ == 5) && c_.status.autoReceive.load()) c_.modem.ClearEMailNotice();
     }
     if (c_.port.TakeCancel()) return abort(abortCode);
-    c_.port.Notify(kwx::KWX_EV_READY, 9);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyArmed);
     c_.port.Notify(kwx::KWX_EV_PROGRESS, kind_ * 10 + 1);
     bool dialled;
     if (direct) {
@@ -142,7 +142,7 @@ class CSendMailState final : public CLineState {
     }
     const int32_t line = ClassifyReply();
     if (line != kLineOk) return ReplyFailed(line);
-    c_.port.Notify(kwx::KWX_EV_READY, 8);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyMailAccepted);
     c_.status.DecrementMailCount();
     c_.status.SetDone();
   }
@@ -191,18 +191,18 @@ class CCommandState final : public CLineState {
         return c_.status.SetError(count > kListLimit ? code::ListTooLong : e);
       }
       if (count > kListLimit) return c_.status.SetError(code::ListTooLong);
-      c_.port.Notify(kwx::KWX_EV_READY, 2);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyData);
     } else if (op.operation == kOpGet && line == kLineMail) {
       if (!c_.engine.ReceiveBody(true, count)) {
         const int32_t e = c_.port.Error();
         if (e == code::ReadAbandoned) return c_.status.SetAlt2(code::CallerBrokeOff, true);
         return c_.status.SetError(e);
       }
-      c_.port.Notify(kwx::KWX_EV_READY, 2);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyData);
     } else if (op.operation == kOpPurge && line == kLineOk) {
       c_.status.SetDone();
     } else if (line == kLineNoMore) {
-      c_.port.Notify(kwx::KWX_EV_READY, 11);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyNoMore);
       c_.status.SetDone();
     } else {
       ReplyFailed(line);

@@ -208,7 +208,7 @@ void CEngine::WorkerMain() {
       }
       if (state->WaitsForCaller()) break;
     }
-    status_.Notify(kwx::KWX_EV_READY, state->IsVariant() ? 7 : 1);
+    status_.Notify(kwx::KWX_EV_READY, state->IsVariant() ? kwx::kReadyForCommand : kwx::kReadyForOperation);
     // Wait for the caller's operation, watching the carrier every slice.
     for (;;) {
       if (clock::Wait(operation_, kWaitSlice)) break;

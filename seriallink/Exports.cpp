@@ -1,7 +1,7 @@
 // The exported C entry points of Portvine.so; each forwards to the module object.
 #include "Clock.h"
 #include "Ddd.h"
-#include "KwxApi.h"
+#include "abi/KwxApi.h"
 #include "Portvine.h"
 
 #include "platform/Version.h"

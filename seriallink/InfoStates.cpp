@@ -156,7 +156,7 @@ class CInfoStartState final : public CInfoState {
     c_.port.TimerClear();
     if (c_.port.TakeCancel()) return c_.status.SetAlt2(code::InfoStopped, false);
     c_.port.Notify(kwx::KWX_EV_PROGRESS, 66);
-    c_.port.Notify(kwx::KWX_EV_READY, 9);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyArmed);
     c_.port.Notify(kwx::KWX_EV_PROGRESS, 61);
     if (c_.modem.EnterInfoMode()) return c_.status.SetDone();
     if (c_.port.TakeCancel()) return c_.status.SetAlt2(code::InfoStopped, false);

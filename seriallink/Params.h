@@ -1,7 +1,7 @@
 #pragma once
 // The module's copy of the parameter block. kwxInitial may replace it at any
 // time while a session reads it, so it is handed out as copies.
-#include "KwxApi.h"
+#include "abi/KwxApi.h"
 
 #include "seriallink/common/CallerData.h"
 

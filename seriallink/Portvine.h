@@ -3,7 +3,7 @@
 // module's copy of the parameter block, the three events and the engine.
 // The exports only forward to it; tests may make one of their own.
 #include "Engine.h"
-#include "KwxApi.h"
+#include "abi/KwxApi.h"
 
 #include <atomic>
 

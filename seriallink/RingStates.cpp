@@ -57,7 +57,7 @@ class CRingLoopState final : public CLineState {
       }
       const bool ordinary = r.protocol >= 0 && r.protocol <= 2;
       if (!r.directMail && !r.lightMail && ordinary) {
-        c_.port.Notify(kwx::KWX_EV_INCOMING, 3);
+        c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingOtherCall);
         continue;
       }
       if (r.protocol != 3 && r.protocol != 4) continue;
@@ -142,7 +142,7 @@ class CRingLoopState final : public CLineState {
       if (ReadNotice(r)) {
         c_.status.SetIncoming(r);
         if (r.notice) {
-          c_.port.Notify(kwx::KWX_EV_INCOMING, 2);
+          c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingEMailNotice);
           c_.modem.ClearEMailNotice();
         }
         c_.modem.ArmRingReport();
@@ -152,10 +152,10 @@ class CRingLoopState final : public CLineState {
       IncomingCallRecord r = c_.status.Incoming();
       if (ReadLightMail(r)) {
         c_.status.SetIncoming(r);
-        c_.port.Notify(kwx::KWX_EV_INCOMING, 1);
+        c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingLightMail);
       }
     }
-    c_.port.Notify(kwx::KWX_EV_READY, 9);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyArmed);
     return true;
   }
 
@@ -288,7 +288,7 @@ class CRingLoopState final : public CLineState {
         if (WaitForWord("CONNECT", 10)) {
           c_.status.SetIncoming(call);
           clock::Sleep(1000);
-          if (c_.status.ringReject.load() && !IdStartsWithZero(call)) c_.port.Notify(kwx::KWX_EV_READY, 10);
+          if (c_.status.ringReject.load() && !IdStartsWithZero(call)) c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyRefused);
           return;
         }
         if (StopMarked()) return Abort(code::StopRingWait);
@@ -300,12 +300,12 @@ class CRingLoopState final : public CLineState {
         if (!WaitForWord("NO CARRIER", 3)) return;
         if (c_.modem.RingInfo() > 0) ReadLightMail(call);
         c_.status.SetIncoming(call);
-        c_.port.Notify(kwx::KWX_EV_INCOMING, 1);
+        c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingLightMail);
         continue;
       }
       if (call.notice) {
         c_.status.SetIncoming(call);
-        c_.port.Notify(kwx::KWX_EV_INCOMING, 2);
+        c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingEMailNotice);
         c_.modem.ClearEMailNotice();
         continue;
       }
@@ -337,7 +337,7 @@ class CIncomingConnectState final : public CLineState {
         check_ = false;
         return c_.status.SetError(code::CallerRefused);
       }
-      c_.port.Notify(kwx::KWX_EV_INCOMING, 0);
+      c_.port.Notify(kwx::KWX_EV_INCOMING, kwx::kIncomingDirectMail);
       return c_.status.SetDone();
     }
     if (line == kLineBadConnection) {
@@ -395,7 +395,7 @@ class CIncomingBodyState final : public CIncomingLineState {
       check_ = false;
       return BodyFailed();
     }
-    c_.port.Notify(kwx::KWX_EV_READY, 2);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyData);
     c_.status.SetDone();
   }
 };
@@ -443,7 +443,7 @@ class CReceptionDoneState final : public CLineState {
   using CLineState::CLineState;
   void Run() override {
     c_.status.ringReception.store(0);
-    c_.port.Notify(kwx::KWX_EV_READY, 12);
+    c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyDirectMailDone);
     c_.port.Notify(kwx::KWX_EV_PROGRESS, 25);
     c_.status.SetDone();
   }

@@ -161,7 +161,7 @@ class CSignupTurnState final : public CSignupState {
         if (!c_.port.PortCarrier()) return Set(kLineLost, code::CarrierLost);
         return Set(kFailed);
       }
-      c_.port.Notify(kwx::KWX_EV_READY, 2);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyData);
       return Set(kOk);
     }
     if (WellFormedClose(line)) {
@@ -185,12 +185,12 @@ class CSignupAckState final : public CSignupState {
     const int32_t line = ClassifyReply();
     if (line == kLineTurn) {
       c_.port.Notify(kwx::KWX_EV_PROGRESS, 4);
-      c_.port.Notify(kwx::KWX_EV_READY, 6);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyTurnOver);
       return Set(kOk);
     }
     if (WellFormedClose(line)) {
       c_.port.SetError(c_.splitter.FarEndCode());
-      c_.port.Notify(kwx::KWX_EV_READY, 6);
+      c_.port.Notify(kwx::KWX_EV_READY, kwx::kReadyTurnOver);
       c_.port.TimerSet(9, code::ReleaseTimeout);
       return Set(kFarEndClosed);
     }

@@ -2,7 +2,7 @@
 // CStatus: the session status, the one place where the caller's thread and the
 // worker exchange operations, results, deadlines and notifications. Single
 // words are atomics; records of several words take a small lock of their own.
-#include "KwxApi.h"
+#include "abi/KwxApi.h"
 
 #include <array>
 #include <atomic>

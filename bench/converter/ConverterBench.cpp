@@ -1,6 +1,6 @@
 // Converter throughput on a 1 MB MIDI file, through the built module:
 // scan, conversion to the ringtone file, polyphony test and conversion back.
-#include "TcvTestApi.h"
+#include "TcvModule.h"
 
 #include <benchmark/benchmark.h>
 

@@ -33,7 +33,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
 #include "plugins/mail/KMailDocument.h"
 
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "controls/ImageList.h"
 #include "core/QtText.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -6,7 +6,7 @@
 // the layout live in KMailParts and KMailDocument. Text crosses as CP932;
 // positions given out are 1-based offsets into the encoded parts.
 #include "controls/ImageList.h"
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 #include "plugins/mail/KMailDocument.h"
 
 #include <QPointer>

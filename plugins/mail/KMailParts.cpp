@@ -2,10 +2,11 @@
 
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailForm.h"
+#include "platform/Text.h"
+#include "core/MailForm.h"
+#include "core/QtText.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace qv::kmail {
 
@@ -75,12 +76,6 @@ std::string Unquoted(std::string_view s) {
 }
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-int DecimalOrZero(std::string_view s) {
-  int value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return ec == std::errc() && end == s.data() + s.size() ? value : 0;
-}
 
 // Characters of mail and web addresses.
 bool IsAddressChar(char c) {
@@ -335,14 +330,14 @@ std::string PictogramCode(const PicTextList& list, std::string_view name) {
   return {};
 }
 
-int UserCharIndex(std::string_view text) { return DecimalOrZero(text); }
+int UserCharIndex(std::string_view text) { return NumberOrZero(text); }
 
 std::string PictureFileName(std::string_view text) { return Unquoted(text.substr(0, text.find(';'))); }
 
 int PicturePage(std::string_view text) {
   const size_t semi = text.find(';');
   if (semi == std::string_view::npos) return 1;
-  const int page = DecimalOrZero(TrimText(text.substr(semi + 1)));
+  const int page = NumberOrZero(TrimText(text.substr(semi + 1)));
   return page >= 1 && page <= 6 ? page : 1;
 }
 

@@ -9,7 +9,7 @@
 // (double-byte character), or two hexadecimal length digits and that many
 // bytes (pictogram name, user-character number, picture "file;page", kept tag
 // body). Content is a plain concatenation of parts; text is CP932.
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/MailDialogs.h"
+#include "plugins/mail/MailPictures.h"
 
 #include <QDir>
 #include <QDrag>

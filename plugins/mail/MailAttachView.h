@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 
 class TImageList;
 

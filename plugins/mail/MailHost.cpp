@@ -1,5 +1,7 @@
 #include "plugins/mail/MailHost.h"
 
+#include "core/MailReply.h"
+#include "core/StoredMail.h"
 #include "plugins/mail/MailDialogs.h"
 
 #include <string>
@@ -25,6 +27,13 @@ int32_t CallHostStr(int32_t kind, std::string_view text) {
   if (!g_str) return 0;
   std::string copy(text);  // NUL-terminated for the host
   return g_str(kind, copy.c_str(), static_cast<int32_t>(copy.size() + 1));
+}
+
+std::string ReplyBody(int mode, std::string_view body) {
+  bool cut = false;
+  std::string quoted = ReplyBody(mode, body, cut);
+  if (cut) CallHostParam(QV_PARAM_WARNING, kWarnQuoteCut);
+  return quoted;
 }
 
 bool AskWarningYesNo(QWidget* parent, std::string_view text) { return AskWarning(parent, text, false) == Answer::Yes; }

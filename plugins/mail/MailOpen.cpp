@@ -5,12 +5,14 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailReply.h"
+#include "platform/Text.h"
+#include "core/MailReply.h"
+#include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
-#include <charconv>
 
 namespace qv {
 
@@ -20,12 +22,7 @@ std::string Cell(const TCSVRow& row, int col) {
   return static_cast<size_t>(col) < row.size() ? row[static_cast<size_t>(col)] : std::string();
 }
 
-int KindOf(const TCSVRow& row) {
-  const std::string text = Cell(row, kColKind);
-  int kind = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), kind);
-  return ec == std::errc() && end == text.data() + text.size() ? kind : 0;
-}
+int KindOf(const TCSVRow& row) { return NumberOrZero(Cell(row, kColKind)); }
 
 // The fields of the stored mail: handset histories from their first line and
 // row, kinds up to 7 as the stored mail form (attachments into list when one

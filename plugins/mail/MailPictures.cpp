@@ -2,7 +2,7 @@
 
 #include "controls/ImageList.h"
 #include "image/QkDIB.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
 #include <QImage>
 
@@ -66,6 +66,40 @@ bool MakeUserCharacterBitmap(const std::filesystem::path& path, std::string& byt
   } catch (const std::exception&) {
     return false;
   }
+}
+
+bool MailPictures::PictureSize(std::string_view bytes, int& width, int& height) const {
+  return qv::PictureSize(bytes, width, height);
+}
+
+void MailPictures::UserCharacters(std::string_view name, std::string_view bytes) {
+  LoadUserCharacters(name, bytes, userImages_);
+}
+
+int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, AttachmentList& list, int position,
+                      TImageList* userImages) {
+  MailPictures pictures(userImages);
+  return AddAttachmentPart(partHeaders, partBody, list, position, pictures);
+}
+
+int CopyAttachment(const MailAttachment& item, AttachmentList& target, TImageList* targetUserImages) {
+  MailPictures pictures(targetUserImages);
+  return CopyAttachment(item, target, pictures);
+}
+
+int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string_view headers, AttachmentList& list,
+                       TImageList* userImages) {
+  MailPictures pictures(userImages);
+  return AddAttachmentBytes(fileName, std::move(bytes), headers, list, pictures);
+}
+
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages) {
+  if (!list) {
+    ParseStoredMail(text, mail);
+    return;
+  }
+  MailPictures pictures(userImages);
+  ParseStoredMail(text, mail, *list, pictures);
 }
 
 bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageList* images) {

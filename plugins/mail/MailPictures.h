@@ -1,7 +1,11 @@
 #pragma once
 // Picture attachments through the image library: a bitmap attachment's bytes
 // are a DIB file. Bytes from a received mail may be anything; a failure to
-// load is an answer, never a crash.
+// load is an answer, never a crash. The stored mail form's attachments read
+// their pictures here, and the windows' user characters go into image lists.
+#include "core/MailAttachments.h"
+#include "core/StoredMail.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,5 +28,27 @@ bool PictureSize(std::string_view bytes, int& width, int& height);
 bool MakeUserCharacterBitmap(const std::filesystem::path& path, std::string& bytes);
 
 bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageList* images);
+
+// The pictures of attachments through the image library; the user
+// characters go into userImages (none: they are not kept).
+class MailPictures : public AttachmentPictures {
+ public:
+  explicit MailPictures(TImageList* userImages) : userImages_(userImages) {}
+  bool PictureSize(std::string_view bytes, int& width, int& height) const override;
+  void UserCharacters(std::string_view name, std::string_view bytes) override;
+
+ private:
+  TImageList* userImages_;
+};
+
+// The attachment functions of the stored mail form with a window's image
+// list of user characters (or none).
+int AddAttachmentPart(std::string_view partHeaders, std::string_view partBody, AttachmentList& list, int position,
+                      TImageList* userImages);
+int CopyAttachment(const MailAttachment& item, AttachmentList& target, TImageList* targetUserImages);
+int AddAttachmentBytes(std::string_view fileName, std::string bytes, std::string_view headers, AttachmentList& list,
+                       TImageList* userImages);
+// Reads a stored mail; the attachments go into list when one is given.
+void ParseStoredMail(std::string_view text, StoredMailFields& mail, AttachmentList* list, TImageList* userImages);
 
 }  // namespace qv

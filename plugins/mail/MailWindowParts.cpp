@@ -7,7 +7,7 @@
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QAction>

@@ -7,17 +7,12 @@
 #include <optional>
 
 #include "core/TextFunctions.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
+#include "platform/Text.h"
 
 namespace qv {
 
 namespace {
-
-std::string_view TrimLeft(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ') ++i;
-  return s.substr(i);
-}
 
 // A whole number with an optional sign; huge values saturate so that they
 // still read as out of range.

@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 
 namespace qv {
 

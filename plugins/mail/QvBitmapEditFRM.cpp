@@ -23,6 +23,7 @@
 #include "controls/MultiButton.h"
 #include "core/MessageBox.h"
 #include "core/QtText.h"
+#include "platform/Cp932.h"
 #include "plugins/mail/ByteLengthValidator.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailWindowParts.h"
@@ -90,8 +91,6 @@ constexpr TColor kPalette[16] = {0x000000, 0xFFFFFF, 0x000080, 0x008000, 0x00808
                                  0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00};
 
 QString ColorCode(TColor color) { return QStringLiteral("$%1").arg(color, 6, 16, QLatin1Char('0')).toUpper(); }
-
-std::string Sjis(const char* utf8) { return FromQString(QString::fromUtf8(utf8)); }
 
 // A tool button's glyph: count images side by side on magenta, the colour
 // of the bottom-left pixel that the button takes as transparent.

@@ -1,5 +1,5 @@
 // The twelve exports of QvMail.qpl, the mail plug-in.
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"

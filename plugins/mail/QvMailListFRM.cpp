@@ -6,6 +6,7 @@
 #include "core/QtText.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/MailHost.h"
@@ -50,7 +51,6 @@ TfrmMailList::MailOpener& Opener() {
   return opener;
 }
 
-std::string J(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 const std::string& Trash() { return FixedFolderName(FixedFolder::Trash); }
 
@@ -61,13 +61,6 @@ class BusyCursor {
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
-
-std::string Trimmed(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
 
 // Case-insensitive for ASCII letters only, so no trail byte is ever folded.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
@@ -189,7 +182,7 @@ void TfrmMailList::SetMailOpener(MailOpener opener) {
 
 TfrmMailList::TfrmMailList(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmMailList");
-  setWindowTitle(ToQString(J("VeoQuorvel - メール")));
+  setWindowTitle(ToQString(Sjis("VeoQuorvel - メール")));
   resize(780, 500);
   ImageList1 = new TImageList(16, 16, this);
   imlMailIcon = new TImageList(16, 16, this);
@@ -475,7 +468,7 @@ void TfrmMailList::SetListName(const std::string& name) {
   pnlListName->setText(ToQString(name));
 }
 
-std::string TfrmMailList::ShownFolder() const { return Trimmed(listName_); }
+std::string TfrmMailList::ShownFolder() const { return TrimText(listName_); }
 
 bool TfrmMailList::SelectFolder(std::string_view name) {
   QTreeWidgetItem* node = FindNode(name);
@@ -502,7 +495,7 @@ void TfrmMailList::ShowFolder(std::string_view folder) {
 }
 
 void TfrmMailList::SetCount(int count) {
-  pnlMailCount->setText(ToQString(std::to_string(count) + J(" 件 ")));
+  pnlMailCount->setText(ToQString(std::to_string(count) + Sjis(" 件 ")));
 }
 
 void TfrmMailList::LoadList() {
@@ -595,7 +588,7 @@ void TfrmMailList::DeleteSelected() {
     MoveSelected(Trash(), false);
     return;
   }
-  if (AskWarningYesNo(this, J("ゴミ箱フォルダ内のデータを削除すると完全に消去されます。\r\n"
+  if (AskWarningYesNo(this, Sjis("ゴミ箱フォルダ内のデータを削除すると完全に消去されます。\r\n"
                               "選択中の項目を削除してよろしいでしょうか？")))
     PurgeSelected();
 }
@@ -664,12 +657,12 @@ void TfrmMailList::SetGuard(bool isProtected) {
 void TfrmMailList::ClearTrash() {
   int total = 0, unread = 0;
   if (!CountMessages(Trash(), total, unread) || total == 0) return;
-  std::string text = J("ゴミ箱の中に") + std::to_string(total);
+  std::string text = Sjis("ゴミ箱の中に") + std::to_string(total);
   if (unread == 0)
-    text += J("件のメールがあります。");
+    text += Sjis("件のメールがあります。");
   else
-    text += J("件のメールがあり、そのうち『") + std::to_string(unread) + J("件が未読』です。");
-  text += "\r\n" + J("全て削除してよろしいでしょうか？");
+    text += Sjis("件のメールがあり、そのうち『") + std::to_string(unread) + Sjis("件が未読』です。");
+  text += "\r\n" + Sjis("全て削除してよろしいでしょうか？");
   if (!AskWarningYesNo(this, text)) return;
   DeleteTrashFiles();
   ShowFolder(Trash());
@@ -678,7 +671,7 @@ void TfrmMailList::ClearTrash() {
 void TfrmMailList::NewFolder() {
   std::string name;
   for (int n = 1;; ++n) {
-    name = J("新規フォルダ") + std::to_string(n);
+    name = Sjis("新規フォルダ") + std::to_string(n);
     if (!FindNode(name)) break;
   }
   if (FolderFilesAvailable(name)) AddFolderNode(name, kUserFolderImage);
@@ -688,7 +681,7 @@ void TfrmMailList::DeleteFolder() {
   QTreeWidgetItem* node = trvFolder->currentItem();
   if (!node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
   const std::string name = NodeName(node);
-  if (!AskWarningYesNo(this, name + J("フォルダを削除してもよろしいですか？"))) return;
+  if (!AskWarningYesNo(this, name + Sjis("フォルダを削除してもよろしいですか？"))) return;
   {
     BusyCursor busy;
     // Files whose mails did not all reach the trash stay, with their node.
@@ -720,7 +713,7 @@ void TfrmMailList::FolderItemChanged(QTreeWidgetItem* node) {
 bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText) {
   if (!node || node->data(0, kImageRole).toInt() != kUserFolderImage) return false;
   const std::string oldName = NodeName(node);
-  const std::string name = Trimmed(newText);
+  const std::string name = TrimText(newText);
   auto keep = [&] {
     ownTreeChange_ = true;
     node->setText(0, ToQString(oldName));

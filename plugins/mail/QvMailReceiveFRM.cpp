@@ -12,10 +12,11 @@
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
+#include "plugins/mail/MailPictures.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "core/MailStore.h"
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailReply.h"
+#include "core/MailAttachments.h"
+#include "core/MailReply.h"
 #include "plugins/mail/MailWindows.h"
 
 class QAction;

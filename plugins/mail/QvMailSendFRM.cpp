@@ -15,14 +15,14 @@
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMediaMixEditFRM.h"
 #include "plugins/mail/QvPicEditFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,9 +45,6 @@
 namespace qv {
 
 namespace {
-
-// The window's own texts, as CP932.
-std::string S(const char* utf8) { return cp932::FromUtf8(utf8); }
 
 const std::string& Drafts() { return FixedFolderName(FixedFolder::Drafts); }
 const std::string& Queue() { return FixedFolderName(FixedFolder::Queued); }
@@ -398,7 +395,7 @@ void TfrmMailSend::showEvent(QShowEvent* event) {
 
 void TfrmMailSend::closeEvent(QCloseEvent* event) {
   if (modified_) {
-    Answer answer = AskWarning(this, S("メールの内容は変更されています\r\n変更を保存しますか？"), true);
+    Answer answer = AskWarning(this, Sjis("メールの内容は変更されています\r\n変更を保存しますか？"), true);
     if (answer == Answer::Cancel || (answer == Answer::Yes && !BuildAndStore(kStoreSave))) {
       event->ignore();
       return;
@@ -504,15 +501,15 @@ bool TfrmMailSend::AddAttachmentFile(const std::filesystem::path& path, std::str
 void TfrmMailSend::AttachFiles(const std::vector<std::filesystem::path>& files) {
   for (const auto& file : files)
     if (!AddAttachmentFile(file, {}))
-      ShowInformation(this, cp932::FromUtf8(file.string()) + S("\r\nを読み込めませんでした"));
+      ShowInformation(this, cp932::FromUtf8(file.string()) + Sjis("\r\nを読み込めませんでした"));
 }
 
 void TfrmMailSend::AttachFromDialog() {
-  if (auto path = AskOpenFile(this, S("全てのファイル (*.*)|*.*"))) AttachFiles({*path});
+  if (auto path = AskOpenFile(this, Sjis("全てのファイル (*.*)|*.*"))) AttachFiles({*path});
 }
 
 void TfrmMailSend::AddUserCharacters() {
-  auto path = AskOpenFile(this, S("画像ファイル (*.bmp)|*.bmp|ユーザ外字ファイル (optchar.dat)|optchar.dat"));
+  auto path = AskOpenFile(this, Sjis("画像ファイル (*.bmp)|*.bmp|ユーザ外字ファイル (optchar.dat)|optchar.dat"));
   if (!path) return;
   if (IsUserCharacterName(cp932::FromUtf8(path->filename().string()))) {
     AttachFiles({*path});
@@ -520,7 +517,7 @@ void TfrmMailSend::AddUserCharacters() {
   }
   std::string bytes;
   if (!MakeUserCharacterBitmap(*path, bytes)) {
-    ShowInformation(this, cp932::FromUtf8(path->string()) + S("\r\nを読み込めませんでした"));
+    ShowInformation(this, cp932::FromUtf8(path->string()) + Sjis("\r\nを読み込めませんでした"));
     return;
   }
   AddAttachmentBytes("OptChar.dat", std::move(bytes), {}, attachments_, imlUserText);
@@ -561,7 +558,7 @@ void TfrmMailSend::EditSelectedAttachment() {
   if (!EditPicture(this, picture, attachments_[row].headers, bytes, headers)) return;
   MailAttachment& item = attachments_[row];
   item.bytes = std::move(bytes);
-  NormalisePictureHeaders(item, headers);
+  NormalisePictureHeaders(item, headers, MailPictures(imlUserText));
   item.icon = AttachIconIndex(item.name, item.headers, item.broken);
   AttachmentsChanged();
   // Picture tags show the picture as it is now.
@@ -585,10 +582,10 @@ void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments
 
 void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
   const std::vector<std::string> picText = ListPicTextLines();
-  if (caption == S("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
+  if (caption == Sjis("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
     const std::string& line = picText[static_cast<size_t>(index)];
     KMailEdit1->InsertMarkup("<#" + line.substr(0, line.find('=')) + ">");
-  } else if (caption == S("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
+  } else if (caption == Sjis("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "<?%02d>", index);
     KMailEdit1->InsertMarkup(tag);

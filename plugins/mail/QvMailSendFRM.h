@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/MailStore.h"
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 #include "plugins/mail/MailWindows.h"
 
 class QAction;

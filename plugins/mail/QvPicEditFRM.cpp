@@ -18,6 +18,7 @@
 #include "core/MessageBox.h"
 #include "core/Pictures.h"
 #include "core/QtText.h"
+#include "platform/Cp932.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/BitmapRaster.h"
@@ -40,8 +41,6 @@ constexpr std::array<int, 19> kSecondsMs = {100,  200,  300,  400,  500,  600,  
                                             2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000};
 constexpr int kDefaultSecondsMs = 500;
 constexpr int kFirstPageCount = 2, kLastPageCount = 8;
-
-std::string Sjis(const char* utf8) { return FromQString(QString::fromUtf8(utf8)); }
 
 QString SecondsText(int ms) { return ms < 1000 ? QStringLiteral("0.%1").arg(ms / 100) : QString::number(ms / 1000); }
 

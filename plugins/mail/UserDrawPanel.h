@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 #include "plugins/mail/BitmapRaster.h"
 
 namespace qv {

@@ -1,6 +1,6 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
 #include "platform/Version.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 

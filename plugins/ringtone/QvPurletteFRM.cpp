@@ -44,8 +44,6 @@ void Warn(int32_t code) {
   if (g_param) g_param(QV_PARAM_WARNING, code);
 }
 
-std::string S(std::string_view utf8) { return cp932::FromUtf8(utf8); }
-
 QString RoleName(int role) {
   static const char* const kRoles[4] = {"メロディ", "BASS", "伴奏1", "伴奏2"};
   return QString::fromUtf8(kRoles[role]);
@@ -89,7 +87,7 @@ TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
     actClose->setIcon(CellIcon(*ImageList1, 34));
     setWindowIcon(CellIcon(*ImageList1, 30));
   } else {
-    ShowMessageBox(this, BoxKind::Error, S("MIDIDLLの読み込みに失敗しました"));
+    ShowMessageBox(this, BoxKind::Error, Sjis("MIDIDLLの読み込みに失敗しました"));
     // The plug-in lives in the launcher's process: the whole program ends
     // once its event loop runs. Called by name, so that nothing of this
     // module waits in the queue should the module go first.
@@ -347,7 +345,7 @@ void TfrmPurlette::actSaveExecute() {
   const ConvertResult result = Convert();
   // The file is replaced whole or not at all.
   if (!result.ok || !WriteFileAtomically(target, result.ringtone))
-    ShowMessageBox(this, BoxKind::Error, S("purletteファイルを保存できませんでした。\n") + target.string());
+    ShowMessageBox(this, BoxKind::Error, Sjis("purletteファイルを保存できませんでした。\n") + target.string());
 }
 
 void TfrmPurlette::actMidiPlayExecute() {

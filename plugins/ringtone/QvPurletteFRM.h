@@ -4,7 +4,7 @@
 // texts, previews the source and the handset version, and saves the ringtone
 // file (".dxm"). Every conversion is done by the converter module named by
 // [File] MidiDllFile.
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/PreviewTempFile.h"
 #include "plugins/ringtone/PurletteConvert.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The converter module (TCV) bound at run time: the 23 entry points the
 // ringtone maker uses, all required.
-#include "converter/TcvApi.h"
+#include "abi/TcvApi.h"
 #include "platform/Module.h"
 
 #include <string_view>

@@ -3,7 +3,7 @@
 #include "Clock.h"
 #include "Codes.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,13 +22,13 @@ bool ReceiveBody(BodyLine& line, ReceiveBuffer& buffer, qv::Event& flow, bool fl
   size_t fill = 0;
   bool afterLineFeed = false;
   count = 0;
-  line.Notify(kwx::KWX_EV_READY, 5);
+  line.Notify(kwx::KWX_EV_READY, kwx::kReadyBodyStarts);
   clock::Sleep(flowControl ? 200 : 300);
   // Hands over a full part of exactly 6144 bytes; what ran past it starts the next.
   auto handOver = [&] {
     flow.Reset();
     buffer.Store(local, std::min(fill, limit));
-    line.Notify(kwx::KWX_EV_READY, 4);
+    line.Notify(kwx::KWX_EV_READY, kwx::kReadyBufferFull);
     const size_t carry = fill > limit ? fill - limit : 0;
     std::memmove(local, local + limit, carry);
     std::memset(local + carry, 0, kLocalSize - carry);

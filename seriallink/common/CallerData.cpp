@@ -1,5 +1,6 @@
 #include "CallerData.h"
 
+#include "platform/ComPortName.h"
 #include "platform/CommPort.h"
 
 #include <algorithm>
@@ -22,10 +23,10 @@ void WriteOut36(char* out, const std::string& text) {
 
 int32_t TestComPort(int32_t number, const std::string& openName) {
   if (number > 99 || number < 0) return 0;
-  const std::string device = "\\\\.\\COM" + std::to_string(number);
-  if (!openName.empty() && (openName == device || openName == "COM" + std::to_string(number))) return 1;
+  // The open port is port number whatever the form or case of its name.
+  if (!openName.empty() && number > 0 && qv::ComPortNumber(openName) == number) return 1;
   qv::CommPort probe;
-  if (!probe.Open(device)) return 0;
+  if (!probe.Open("\\\\.\\COM" + std::to_string(number))) return 0;
   probe.Close();
   return 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Error and result codes of the serial-link modules.
+#include "abi/KwxApi.h"
+
 #include <cstdint>
 
 namespace seriallink::code {
@@ -47,7 +49,7 @@ constexpr int32_t ThreadFailed = 80301;
 constexpr int32_t NotOnline = 80303;
 constexpr int32_t ShortWait = 70000;
 constexpr int32_t NoReady = 70001;
-constexpr int32_t NoProgress = 70002;
+constexpr int32_t NoProgress = kwx::kNoProgress;
 constexpr int32_t CloseTimeout = 70003;
 constexpr int32_t ReleaseTimeout = 70004;
 constexpr int32_t CallerBrokeOff = 20010;
@@ -62,9 +64,9 @@ constexpr int32_t EmptyOrUnknownLine = 20810;
 constexpr int32_t ReplyTooLong = 20820;
 constexpr int32_t NoAnswerTimeout = 21130;
 constexpr int32_t CarrierLost = 21280;
-constexpr int32_t StopRingWait = 99999;
+constexpr int32_t StopRingWait = kwx::kDisconnectStopRingWait;
 
 // Reasons given to kwxDisconnect.
-constexpr int32_t ReasonUser = 10;
-constexpr int32_t ReasonNoAnswer = 1130;
+constexpr int32_t ReasonUser = kwx::kDisconnectUser;
+constexpr int32_t ReasonNoAnswer = kwx::kDisconnectNoAnswer;
 }  // namespace seriallink::code

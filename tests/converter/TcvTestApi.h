@@ -1,37 +1,13 @@
 #pragma once
-// The converter's entry points as the tests call them: bound from the built
-// module, or (in the sanitizer build) from the sources linked in.
-#include "SmfTestFile.h"
-#include "converter/TcvApi.h"
+// What the converter's tests read from its results, over the entry points
+// of TcvModule.h.
+#include "TcvModule.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace tcvtest {
-
-struct TcvApi {
-  TcvInitialFn initial;
-  TcvScanSMFFn scan;
-  TcvGetDXMSizeFn dxmSize;
-  TcvConvSMFtoDXMFn toDxm;
-  TcvTestPolyFn testPoly;
-  TcvConvDXMtoSMFFn toSmf;
-  TcvNoArgIntFn pseudoSize;
-  TcvNoArgIntFn getError;
-  TcvGetBlockFn getInfo;
-  TcvSetBlockFn setInfo;
-  TcvGetBytesFn getUsedVoice;
-  TcvSetTextFn setTitle, setArtist, setGenre, setCopyright, setCreator, setComposer, setLyrics, setArranger;
-  TcvGetTextFn getTitle, getCopyright;
-  TcvSetBytesFn setChannelMap, setChannelRemap;
-  TcvGetBytesFn getInitVoice;
-  TcvSetBytesFn setInitVoice;
-};
-
-// The converter under test: the built TCV.so, loaded once per process, or
-// in the sanitizer build the sources linked into the test.
-const TcvApi& Module();
 
 // The info block, read by the offsets callers rely on.
 struct Info {

@@ -45,7 +45,7 @@ TEST(DataFiles, TheMessageFileHasATextForEveryIdTheSystemUses) {
 
 TEST(DataFiles, TheMessageFileIsTheShiftJisFormOfItsReadableSource) {
   const std::string cp932 = ReadFile(SourceData("Message.txt"));
-  const auto source = std::filesystem::path(std::getenv("QV_SOURCE_DIR")) / "launcher" / "assets" / "Message.utf8.txt";
+  const auto source = std::filesystem::path(std::getenv("QV_SOURCE_DIR")) / "tools" / "assets" / "Message.utf8.txt";
   std::string expected;
   for (char c : ReadFile(source)) {
     if (c == '\n') expected += '\r';

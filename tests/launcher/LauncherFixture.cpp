@@ -67,6 +67,8 @@ void LauncherTest::Start() {
   launch_ = std::make_unique<qv::TfrmLaunch>();
   connecting_ = std::make_unique<qv::TfrmConnecting>();
   notice_ = std::make_unique<qv::TfrmReceiveMsg>();
+  launch_->SetSessionDialog(connecting_.get());
+  launch_->SetNoticeWindow(notice_.get());
 }
 
 void LauncherTest::Stop() {

@@ -1,5 +1,7 @@
 #include "SessionFixture.h"
 
+#include "MailFolders.h"
+
 #include "core/HandsetExchange.h"
 #include "core/QtText.h"
 #include "core/QvWait30FRM.h"
@@ -9,8 +11,8 @@
 #include "platform/Cp932.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <cstdio>
+#include <cstdlib>
 
 namespace qvtest {
 
@@ -31,7 +33,7 @@ void SessionTest::TearDown() {
   driver_.stop();
   LauncherTest::TearDown();
   if (sim_) sim_->Stop();
-  qv::TfrmLaunch::SetPauseRate(1);
+  qv::SetPauseRate(1);
   qv::TfrmWait30::SetTickInterval(1000);
 }
 
@@ -51,7 +53,7 @@ void SessionTest::WriteSessionIni(const std::map<std::string, std::string>& entr
 }
 
 void SessionTest::StartSession() {
-  qv::TfrmLaunch::SetPauseRate(50);
+  qv::SetPauseRate(50);
   qv::TfrmWait30::SetTickInterval(5);
   Start();
   notice_->tmrWait->setInterval(5);
@@ -68,27 +70,9 @@ void SessionTest::QueueMail(int kind, const std::string& text) {
   ASSERT_TRUE(qv::AddMessageToFolder(qv::FixedFolderName(qv::FixedFolder::Queued), text, row, id));
 }
 
-std::vector<qv::TCSVRow> SessionTest::Rows(const std::string& folder) const {
-  qv::TCSVData index;
-  index.SetText(ReadFile(MailDir() / (folder + ".qvm")));
-  std::vector<qv::TCSVRow> rows;
-  for (int r = 0; r < index.RowCount(); ++r) rows.push_back(index.Rows(r));
-  return rows;
-}
+std::vector<qv::TCSVRow> SessionTest::Rows(const std::string& folder) const { return IndexRows(MailDir(), folder); }
 
-std::string SessionTest::StoreBytes(const std::string& folder) const {
-  const auto path = MailDir() / (folder + ".qvs");
-  return std::filesystem::exists(path) ? ReadFile(path) : std::string();
-}
-
-void SessionTest::PumpUntil(const std::function<bool()>& pred, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!pred() && clock.elapsed() < ms) {
-    QApplication::processEvents();
-    QThread::msleep(5);
-  }
-}
+std::string SessionTest::StoreBytes(const std::string& folder) const { return qvtest::StoreBytes(MailDir(), folder); }
 
 void SessionTest::OnDialog(std::function<void(QWidget*, int)> handler) { dialogHandler_ = std::move(handler); }
 
@@ -178,6 +162,12 @@ void SessionTest::UseRealModule(handsetsim::SimConfig config) {
   ::unsetenv("QUORVEL_PORTS");
   std::filesystem::create_directories(dir_ / "ports");
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
+  // QV_SIM_LOG=1 prints the simulated handset's dialogue, test by test, so
+  // that runs of two builds can be compared.
+  if (std::getenv("QV_SIM_LOG")) {
+    std::fprintf(stderr, "sim: == %s\n", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    sim_->SetLog([](const std::string& line) { std::fprintf(stderr, "sim: %s\n", line.c_str()); });
+  }
   std::string error;
   ASSERT_TRUE(sim_->Start(dir_ / "ports" / "COM5", &error)) << error;
   base_["File|DllFile"] = "Portvine.so";

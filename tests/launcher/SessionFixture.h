@@ -4,6 +4,7 @@
 // and either the scriptable test module or the real Portvine.so in front of
 // the simulated handset.
 #include "LauncherFixture.h"
+#include "QtPump.h"
 #include "Simulator.h"
 #include "core/MailStore.h"
 
@@ -44,7 +45,7 @@ class SessionTest : public LauncherTest {
   int DialogsAnswered() const { return answered_; }
   // Handles the posted events (and what they start) until pred holds, at
   // most ms; Pump for a while.
-  void PumpUntil(const std::function<bool()>& pred, int ms = 10000);
+  void PumpUntil(const std::function<bool()>& pred, int ms = 10000) { qvtest::PumpUntil(pred, ms); }
   void Pump(int ms = 100) {
     PumpUntil([] { return false; }, ms);
   }

@@ -5,7 +5,7 @@
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 
 #include <QColor>
 #include <QIcon>

@@ -4,7 +4,7 @@
 // events a call is followed by (posted to the window kwxInitial was given, as
 // the module's worker would), the data kwxAsyncGetBuffer hands out with them,
 // and the texts kwxGetParam gives.
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 #include "platform/Handles.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"

@@ -6,7 +6,7 @@
 #include "Simulator.h"
 #include "TestSupport.h"
 
-#include "seriallink/KwxApi.h"
+#include "abi/KwxApi.h"
 
 #include "platform/Module.h"
 

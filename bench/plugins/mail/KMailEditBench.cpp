@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kMailSize = 100 * 1024;
 
-std::string Sjis(const char* utf8) { return qv::cp932::FromUtf8(utf8); }
+using qv::Sjis;
 
 // Paragraphs of Japanese and ASCII text with colours, blinking, pictograms
 // and addresses, to about size bytes of markup.

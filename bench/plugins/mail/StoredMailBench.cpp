@@ -1,6 +1,7 @@
 // The stored mail form at its largest: writing and reading an e-mail at the
 // 511,999-byte limit, a received mail of many parts, and a header of 100 KB.
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
+#include "plugins/mail/MailPictures.h"
 
 #include <benchmark/benchmark.h>
 

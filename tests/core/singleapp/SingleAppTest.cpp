@@ -1,5 +1,6 @@
 // The single-instance guard: one guard per process, a second process with
 // the same name ends (or throws) and brings the first one's window forward.
+#include "QtPump.h"
 #include "TestSupport.h"
 #include "core/SingleApp.h"
 
@@ -41,12 +42,6 @@ Probe RunProbe(const std::string& name, const std::string& action, const std::st
   return {process.exitCode(), process.readAllStandardOutput().toStdString()};
 }
 
-void PumpUntil(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 TEST(SingleApp, ASecondProcessEndsAtOnceAndBringsTheFirstWindowForward) {
   QWidget form;
   form.showMinimized();
@@ -60,7 +55,7 @@ TEST(SingleApp, ASecondProcessEndsAtOnceAndBringsTheFirstWindowForward) {
   const Probe second = RunProbe("QuorvelLaunchApp", "activate");
   EXPECT_EQ(second.exitCode, 0);
   EXPECT_EQ(second.out, "duplicate\nterminated\n");
-  PumpUntil([&] { return !form.isMinimized(); });
+  qvtest::PumpUntil([&] { return !form.isMinimized(); });
   EXPECT_FALSE(form.isMinimized()) << "the first instance's window is restored";
   EXPECT_TRUE(form.isVisible());
   EXPECT_TRUE(guard.IsFirstInstance()) << "the first keeps running";

@@ -6,7 +6,7 @@
 //   QV_STUB_BAD_END       returns end pointers past the caller's buffers
 // Otherwise it accepts any "MThd" file with channel 1 programmed as a piano,
 // converts it into a fixed 16-byte ringtone and back into a short MIDI file.
-#include "converter/TcvApi.h"
+#include "abi/TcvApi.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/TColor.h"
+#include "platform/TColor.h"
 #include "plugins/mail/BitmapRaster.h"
 
 namespace bitmaptest {

@@ -10,7 +10,7 @@
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"

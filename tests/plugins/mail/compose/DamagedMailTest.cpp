@@ -2,10 +2,10 @@
 // nothing in them makes the parser or the picture loading read or write out
 // of bounds. The random rounds are short by default; QV_MAIL_DAMAGE_ROUNDS
 // raises them (run under the address sanitizer by hand).
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailAttachments.h"
+#include "core/MailForm.h"
 #include "plugins/mail/MailPictures.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include "controls/ImageList.h"
 #include "core/TextFunctions.h"

@@ -3,7 +3,7 @@
 // a stand-in host that records what the plug-in asks of it, and the list
 // window.
 #include "image/QkDIB.h"
-#include "plugins/mail/MailAttachments.h"
+#include "core/MailAttachments.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"

@@ -1,7 +1,8 @@
 // Attachment kinds and icons, colour text, the picture-part header lines,
 // attachment items from parts and copies, and the answer helpers.
-#include "plugins/mail/MailAttachments.h"
-#include "plugins/mail/MailForm.h"
+#include "core/MailAttachments.h"
+#include "core/MailForm.h"
+#include "core/QtText.h"
 #include "plugins/mail/MailPictures.h"
 
 #include "controls/ImageList.h"

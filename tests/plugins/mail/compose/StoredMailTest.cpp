@@ -1,8 +1,9 @@
 // The stored mail form: what the encoder writes, byte for byte where the form
 // is fixed, and that the parser gives every form back; received mails written
 // by hand from the centre's form.
-#include "plugins/mail/MailForm.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/MailForm.h"
+#include "core/StoredMail.h"
+#include "plugins/mail/MailPictures.h"
 
 #include "core/TextFunctions.h"
 

@@ -10,7 +10,7 @@
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/QvMailSendFRM.h"
-#include "plugins/mail/StoredMail.h"
+#include "core/StoredMail.h"
 
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"

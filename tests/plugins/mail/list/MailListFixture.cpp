@@ -1,5 +1,7 @@
 #include "MailListFixture.h"
 
+#include "MailFolders.h"
+
 #include "core/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
@@ -15,12 +17,6 @@
 #include <dlfcn.h>
 
 namespace mailtest {
-namespace {
-
-qv::RetryPolicy Quick() { return qv::RetryPolicy{3, std::chrono::milliseconds(5), {}}; }
-
-}  // namespace
-
 std::string U(std::string_view cp932) { return qv::cp932::ToUtf8(cp932); }
 
 qv::MailIndexRow Row(const MailSpec& s) {
@@ -31,29 +27,20 @@ qv::MailIndexRow Row(const MailSpec& s) {
 }
 
 std::string AddMail(std::string_view folder, std::string_view text, const MailSpec& spec) {
-  std::string id;
-  EXPECT_TRUE(qv::AddMessageToFolder(J(folder), text, Row(spec), id, Quick())) << folder;
+  const std::string id = qvtest::AppendMail(J(folder), text, Row(spec));
+  EXPECT_FALSE(id.empty()) << folder;
   return id;
 }
 
 std::vector<std::pair<std::string, std::string>> LiveMails(std::string_view folder) {
   std::vector<std::pair<std::string, std::string>> mails;
-  qv::MailFolder f;
-  if (!f.Open(J(folder), Quick())) return mails;
-  for (int r = 0; r < f.Index().RowCount(); ++r) {
-    std::string text;
-    if (qv::ReadMessageByIndex(f, r, text))
-      mails.emplace_back(U(qv::IndexCell(f.Index(), r, qv::kColSubject)), text);
-  }
+  for (const auto& mail : qvtest::ReadLiveMails(J(folder))) mails.emplace_back(U(mail.row[qv::kColSubject]), mail.text);
   return mails;
 }
 
 std::vector<std::string> LiveColumn(std::string_view folder, int column) {
   std::vector<std::string> cells;
-  qv::MailFolder f;
-  if (!f.Open(J(folder), Quick())) return cells;
-  for (int r = 0; r < f.Index().RowCount(); ++r)
-    if (qv::IsLiveRow(f.Index(), r)) cells.push_back(U(qv::IndexCell(f.Index(), r, column)));
+  for (const auto& cell : qvtest::LiveColumnOf(J(folder), column)) cells.push_back(U(cell));
   return cells;
 }
 

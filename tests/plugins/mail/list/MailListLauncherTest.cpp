@@ -41,6 +41,8 @@ TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
     auto launch = std::make_unique<qv::TfrmLaunch>();
     auto connecting = std::make_unique<qv::TfrmConnecting>();
     auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+    launch->SetSessionDialog(connecting.get());
+    launch->SetNoticeWindow(notice.get());
     ASSERT_FALSE(launch->Terminated());
     const auto entries = launch->Entries();
     ASSERT_GE(entries.size(), 2u);

@@ -4,7 +4,7 @@
 #include "core/MailStore.h"
 #include "core/QtText.h"
 #include "platform/IniFile.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/QvMailListFRM.h"

@@ -3,9 +3,9 @@
 #include "core/HandsetExchange.h"
 #include "core/MailStore.h"
 #include "platform/IniFile.h"
-#include "plugins/PluginApi.h"
+#include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
-#include "plugins/mail/MailReply.h"
+#include "core/MailReply.h"
 
 #include "TestSupport.h"
 

@@ -1,0 +1,103 @@
+#include "launcher/session/Session.h"
+
+#include "launcher/session/DirectMailReception.h"
+#include "launcher/session/MailSession.h"
+#include "platform/Cp932.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace qv {
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// Every session ends with at most this many polls for the module to become idle.
+constexpr int kIdlePolls = 30000;
+
+}  // namespace
+
+RetryPolicy SessionContext::FolderRetry() const {
+  RetryPolicy retry;
+  SessionView* window = &view;
+  retry.waiting = [window] { window->ProcessMessages(); };
+  return retry;
+}
+
+PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& handle,
+             const std::function<bool()>& eachPoll) {
+  auto aborted = [&c] {
+    if (!c.view.AbortRequested()) return false;
+    c.link.Disconnect(kwx::kDisconnectUser);
+    return true;
+  };
+  for (;;) {
+    std::this_thread::sleep_for(kPollInterval);
+    c.view.ProcessMessages();
+    if (aborted()) return PollEnd::Aborted;
+    while (!c.events.Empty()) {
+      const SerialEvent event = c.events.Take();
+      if (event.kind == kwx::KWX_EV_PROGRESS) {
+        char id[16];
+        std::snprintf(id, sizeof id, "I%05d", event.code);
+        c.view.ShowStatus(c.host.ReportMessage(id, false));
+      } else if (handle(event)) {
+        return PollEnd::Handled;
+      }
+      if (aborted()) return PollEnd::Aborted;
+    }
+    if (eachPoll && eachPoll()) return PollEnd::Handled;
+  }
+}
+
+ContinueAnswer ContinueOrDisconnect(SessionContext& c) {
+  const ContinueAnswer answer = c.view.AskContinue();
+  switch (answer) {
+    case ContinueAnswer::Continue:
+      c.link.ResumeTxRx();
+      return answer;
+    case ContinueAnswer::NoAnswer:
+      c.link.Disconnect(kwx::kDisconnectNoAnswer);
+      return answer;
+    default:
+      c.link.Disconnect(kwx::kDisconnectUser);
+      return ContinueAnswer::Disconnect;
+  }
+}
+
+SessionResult RunSessionOfMode(SessionContext& c, SessionMode mode) {
+  SessionResult result = SessionResult::NothingDone;
+  switch (mode) {
+    case SessionMode::SendQueue:
+      result = MailSession(c, true, false, false, false).Run();
+      break;
+    case SessionMode::ReceiveMail:
+      result = MailSession(c, false, true, false, false).Run();
+      break;
+    case SessionMode::AutoReceiveMail:
+      result = MailSession(c, false, true, true, false).Run();
+      break;
+    case SessionMode::SendAndReceive:
+      result = MailSession(c, true, true, false, false).Run();
+      break;
+    case SessionMode::AcceptDirectMail: {
+      // Inside ring-wait, which goes on afterwards: no wait for idle. The
+      // number shown is the peer the mail is stored from.
+      const std::string caller = c.link.GetParam(kwx::kParamCaller, 256);
+      const std::string shown = caller.empty() ? Sjis("非通知") : caller;
+      c.view.ShowNumber(shown);
+      return DirectMailReception(c, shown).Run();
+    }
+    case SessionMode::SendDirectMailOnly:
+      result = MailSession(c, true, false, false, true).Run();
+      break;
+    case SessionMode::ReadHandsetInfo:
+    case SessionMode::WriteHandsetInfo:
+      // The handset data sessions are not built: nothing is done.
+      break;
+  }
+  c.link.WaitIdle(kIdlePolls);
+  return result;
+}
+
+}  // namespace qv

@@ -1,0 +1,12 @@
+#pragma once
+// COM port names: "COMn" or "\\.\COMn" in any letter case, n from 1 to 256.
+// One rule for the settings, the port folder and the serial-link module.
+#include <string_view>
+
+namespace qv {
+
+// The port number of a COM port name; 0 for any other name.
+int ComPortNumber(std::string_view name);
+inline bool IsComPortName(std::string_view name) { return ComPortNumber(name) != 0; }
+
+}  // namespace qv

@@ -1,0 +1,105 @@
+#include "TestSupport.h"
+
+#include "platform/Cp932.h"
+#include "platform/Paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <pty.h>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace qvtest {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/qvtest-XXXXXX";
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  if (std::getenv("QV_KEEP_TEMP")) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedLauncherDir::ScopedLauncherDir(const std::filesystem::path& dir) : dir_(dir) {
+  std::filesystem::create_directories(dir);
+  qv::SetProgramPathForTesting(dir / "Quorvel");
+}
+
+ScopedLauncherDir::~ScopedLauncherDir() { qv::SetProgramPathForTesting({}); }
+
+std::filesystem::path AppDir() {
+  const char* d = std::getenv("QV_APP_DIR");
+  return d ? std::filesystem::path(d) : std::filesystem::path();
+}
+
+std::filesystem::path ArtifactPath(std::string_view name) {
+  const char* d = std::getenv("QV_ARTIFACT_DIR");
+  std::filesystem::path dir = d ? d : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(dir);
+  return dir / std::string(name);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+namespace {
+std::function<void(const std::string&)>& FailureHandler() {
+  static std::function<void(const std::string&)> handler;
+  return handler;
+}
+}  // namespace
+
+void Fail(const std::string& what) {
+  if (FailureHandler())
+    FailureHandler()(what);
+  else
+    std::fprintf(stderr, "%s\n", what.c_str());
+}
+
+void SetFailureHandler(std::function<void(const std::string&)> handler) { FailureHandler() = std::move(handler); }
+
+bool PtyPair::Open() {
+  int s = -1;
+  char name[128];
+  if (::openpty(&master, &s, name, nullptr, nullptr) != 0) return false;
+  ::close(s);  // the port opens the slave itself
+  slave = name;
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+PtyPair::~PtyPair() {
+  if (master >= 0) ::close(master);
+}
+
+void InitTestProcess() {
+  // Where the build put things, unless the environment says otherwise.
+  ::setenv("QV_APP_DIR", QV_BUILT_APP_DIR, 0);
+  ::setenv("QV_ARTIFACT_DIR", QV_BUILT_ARTIFACT_DIR, 0);
+  ::setenv("QV_BUILD_DIR", QV_BUILT_BUILD_DIR, 0);
+  ::setenv("QV_SOURCE_DIR", QV_BUILT_SOURCE_DIR, 0);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static TempDir* home = new TempDir();  // lives for the whole process
+  ::setenv("HOME", home->path().c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home->path() / ".config").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", home->path().c_str(), 1);
+}
+
+}  // namespace qvtest

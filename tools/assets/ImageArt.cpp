@@ -1,0 +1,614 @@
+// Draws the bitmaps of the resource module "image.dll" and writes them as a
+// C++ source holding each one as a bitmap file in the resource table.
+// Cells are drawn without antialiasing on magenta, the colour the image-list
+// loader makes transparent, so no blended fringe is left around a shape.
+//   qv_image_art <output.cpp> [preview folder]
+#include "core/Pictures.h"
+#include "image/QkDIB.h"
+#include "image/QkResourceModule.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QColor kMagenta(255, 0, 255);
+const QColor kInk(40, 40, 40);
+
+using CellPainter = std::function<void(QPainter&, int index, QRect cell)>;
+
+QImage Sheet(int columns, int rows, int w, int h, int count, const CellPainter& paint) {
+  QImage sheet(columns * w, rows * h, QImage::Format_RGB32);
+  sheet.fill(kMagenta);
+  QPainter p(&sheet);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setRenderHint(QPainter::TextAntialiasing, false);
+  for (int i = 0; i < count; ++i) {
+    const QRect cell((i % columns) * w, (i / columns) * h, w, h);
+    p.save();
+    p.setClipRect(cell);
+    paint(p, i, cell);
+    p.restore();
+  }
+  return sheet;
+}
+
+QFont PixelFont(int pixels, bool bold = true) {
+  QFont f(QStringLiteral("IPAPGothic"));
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  f.setStyleStrategy(QFont::NoAntialias);
+  return f;
+}
+
+void Text(QPainter& p, const QRect& r, const QString& s, const QColor& c, int pixels) {
+  p.setFont(PixelFont(pixels));
+  p.setPen(c);
+  p.drawText(r, Qt::AlignCenter, s);
+}
+
+// ---- small shapes, in a 16 x 16 cell (r is the cell) --------------------
+
+void Envelope(QPainter& p, QRect r, const QColor& body, bool open = false) {
+  const QRect e(r.x() + 1, r.y() + 4, 13, 9);
+  p.setPen(kInk);
+  p.setBrush(body);
+  p.drawRect(e);
+  if (open) {
+    p.drawPolygon(QPolygon({e.topLeft(), QPoint(e.center().x(), e.top() - 4), e.topRight()}));
+    p.drawLine(e.topLeft(), QPoint(e.center().x(), e.top() + 5));
+    p.drawLine(e.topRight(), QPoint(e.center().x(), e.top() + 5));
+  } else {
+    p.drawLine(e.topLeft(), QPoint(e.center().x(), e.top() + 5));
+    p.drawLine(QPoint(e.center().x(), e.top() + 5), e.topRight());
+  }
+}
+
+void Arrow(QPainter& p, QPoint from, QPoint to, const QColor& c) {
+  p.setPen(QPen(c, 2));
+  p.drawLine(from, to);
+  const QPointF d = QPointF(to - from) / std::max(1.0, std::hypot(double(to.x() - from.x()), double(to.y() - from.y())));
+  const QPointF n(-d.y(), d.x());
+  p.setPen(c);
+  p.setBrush(c);
+  const QPointF tip = to + d * 1.5;
+  p.drawPolygon(QPolygonF({tip, tip - d * 4 + n * 3, tip - d * 4 - n * 3}));
+}
+
+void Folder(QPainter& p, QRect r, const QColor& c) {
+  p.setPen(kInk);
+  p.setBrush(c.darker(115));
+  p.drawRect(r.x() + 1, r.y() + 3, 6, 3);
+  p.setBrush(c);
+  p.drawRect(r.x() + 1, r.y() + 5, 13, 9);
+}
+
+void Page(QPainter& p, QRect r, int dx = 0, int dy = 0) {
+  p.setPen(kInk);
+  p.setBrush(Qt::white);
+  p.drawRect(r.x() + 3 + dx, r.y() + 1 + dy, 9, 12);
+  for (int y = 4; y < 12; y += 2) p.drawLine(r.x() + 5 + dx, r.y() + y + dy, r.x() + 10 + dx, r.y() + y + dy);
+}
+
+void ClipIcon(QPainter& p, int i, QRect r) {
+  const int x = r.x(), y = r.y();
+  const QPoint c = r.center();
+  switch (i) {
+    case 0:  // data transfer
+      Arrow(p, {x + 4, y + 13}, {x + 4, y + 3}, QColor(0, 120, 200));
+      Arrow(p, {x + 11, y + 2}, {x + 11, y + 12}, QColor(0, 160, 60));
+      break;
+    case 1:  // sent
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 6, y + 3}, {x + 13, y + 3}, QColor(0, 150, 0));
+      break;
+    case 2:  // received
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 13, y + 3}, {x + 6, y + 3}, QColor(0, 90, 200));
+      break;
+    case 3:  // inbox tray
+      p.setPen(kInk);
+      p.setBrush(QColor(120, 170, 230));
+      p.drawPolygon(QPolygon({{x + 1, y + 8}, {x + 4, y + 8}, {x + 5, y + 10}, {x + 10, y + 10}, {x + 11, y + 8},
+                              {x + 14, y + 8}, {x + 14, y + 14}, {x + 1, y + 14}}));
+      Arrow(p, {x + 7, y + 1}, {x + 7, y + 6}, QColor(0, 90, 200));
+      break;
+    case 4:  // trash
+      p.setPen(kInk);
+      p.setBrush(QColor(180, 180, 190));
+      p.drawRect(x + 3, y + 4, 9, 10);
+      p.drawLine(x + 2, y + 3, x + 13, y + 3);
+      p.drawRect(x + 6, y + 1, 3, 2);
+      for (int k = 5; k <= 10; k += 2) p.drawLine(x + k, y + 6, x + k, y + 12);
+      break;
+    case 5:  // new mail
+      Envelope(p, r, Qt::white);
+      p.setPen(QColor(230, 170, 0));
+      p.drawLine(x + 12, y + 0, x + 12, y + 6);
+      p.drawLine(x + 9, y + 3, x + 15, y + 3);
+      break;
+    case 6:  // reply
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 14, y + 3}, {x + 7, y + 3}, QColor(200, 80, 0));
+      break;
+    case 7:  // reply to all
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 14, y + 2}, {x + 8, y + 2}, QColor(200, 80, 0));
+      Arrow(p, {x + 11, y + 5}, {x + 5, y + 5}, QColor(200, 80, 0));
+      break;
+    case 8:  // forward
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 6, y + 3}, {x + 13, y + 3}, QColor(0, 90, 200));
+      break;
+    case 9:  // open mail
+      Envelope(p, r, QColor(255, 250, 230), true);
+      break;
+    case 10:  // send and receive
+      Envelope(p, r, QColor(255, 240, 200));
+      Arrow(p, {x + 2, y + 2}, {x + 7, y + 2}, QColor(0, 150, 0));
+      Arrow(p, {x + 14, y + 2}, {x + 9, y + 2}, QColor(0, 90, 200));
+      break;
+    case 11:  // phone book
+      p.setPen(kInk);
+      p.setBrush(QColor(200, 80, 60));
+      p.drawRect(x + 3, y + 1, 10, 13);
+      p.setBrush(Qt::white);
+      p.drawRect(x + 5, y + 3, 6, 3);
+      break;
+    case 12:  // edit
+      p.setPen(kInk);
+      p.setBrush(QColor(250, 200, 60));
+      p.drawPolygon(QPolygon({{x + 2, y + 13}, {x + 3, y + 10}, {x + 11, y + 2}, {x + 13, y + 4}, {x + 5, y + 12}}));
+      p.setBrush(QColor(240, 140, 140));
+      p.drawPolygon(QPolygon({{x + 11, y + 2}, {x + 12, y + 1}, {x + 14, y + 3}, {x + 13, y + 4}}));
+      break;
+    case 13:  // copy
+      Page(p, r, -2, 0);
+      Page(p, r, 2, 2);
+      break;
+    case 14:  // cut
+      p.setPen(QPen(kInk, 1));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(x + 2, y + 10, 4, 4);
+      p.drawEllipse(x + 9, y + 10, 4, 4);
+      p.drawLine(x + 5, y + 10, x + 10, y + 1);
+      p.drawLine(x + 10, y + 10, x + 5, y + 1);
+      break;
+    case 15:  // paste
+      p.setPen(kInk);
+      p.setBrush(QColor(190, 140, 80));
+      p.drawRect(x + 2, y + 2, 11, 12);
+      Page(p, r, 2, 2);
+      break;
+    case 16:  // search
+      p.setPen(QPen(kInk, 2));
+      p.setBrush(QColor(200, 230, 255));
+      p.drawEllipse(x + 2, y + 2, 8, 8);
+      p.drawLine(x + 10, y + 10, x + 14, y + 14);
+      break;
+    case 17:  // print
+      p.setPen(kInk);
+      p.setBrush(Qt::white);
+      p.drawRect(x + 4, y + 1, 7, 5);
+      p.setBrush(QColor(150, 150, 160));
+      p.drawRect(x + 1, y + 6, 13, 6);
+      p.setBrush(Qt::white);
+      p.drawRect(x + 4, y + 10, 7, 4);
+      break;
+    case 18:  // attachment
+      p.setPen(QPen(QColor(90, 90, 100), 1));
+      p.setBrush(Qt::NoBrush);
+      p.drawRoundedRect(x + 5, y + 1, 5, 13, 2, 2);
+      p.drawLine(x + 7, y + 4, x + 7, y + 11);
+      break;
+    case 19:    // protect
+    case 20: {  // unprotect
+      p.setPen(kInk);
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(x + 4, y + 1, 7, 9, 0, i == 19 ? 180 * 16 : 150 * 16);
+      p.setBrush(QColor(230, 180, 40));
+      p.drawRect(x + 3, y + 7, 9, 7);
+      break;
+    }
+    case 21:  // select all
+      p.setPen(QPen(QColor(0, 90, 200), 1, Qt::DotLine));
+      p.setBrush(QColor(210, 230, 255));
+      p.drawRect(x + 1, y + 2, 13, 11);
+      break;
+    case 22:  // save
+      p.setPen(kInk);
+      p.setBrush(QColor(60, 90, 170));
+      p.drawRect(x + 1, y + 1, 13, 13);
+      p.setBrush(Qt::white);
+      p.drawRect(x + 4, y + 1, 7, 5);
+      p.drawRect(x + 3, y + 9, 9, 5);
+      break;
+    case 23:  // open folder
+      Folder(p, r, QColor(250, 210, 90));
+      p.setBrush(QColor(255, 235, 150));
+      p.drawPolygon(QPolygon({{x + 3, y + 8}, {x + 15, y + 8}, {x + 13, y + 14}, {x + 1, y + 14}}));
+      break;
+    case 24:  // refresh
+      p.setPen(QPen(QColor(0, 140, 60), 2));
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(x + 2, y + 2, 11, 11, 30 * 16, 280 * 16);
+      Arrow(p, {x + 11, y + 1}, {x + 13, y + 4}, QColor(0, 140, 60));
+      break;
+    case 25:  // help
+      p.setPen(kInk);
+      p.setBrush(QColor(60, 130, 220));
+      p.drawEllipse(x + 1, y + 1, 13, 13);
+      Text(p, r, QStringLiteral("?"), Qt::white, 12);
+      break;
+    case 26:  // information
+      p.setPen(kInk);
+      p.setBrush(QColor(40, 160, 90));
+      p.drawEllipse(x + 1, y + 1, 13, 13);
+      Text(p, r, QStringLiteral("i"), Qt::white, 12);
+      break;
+    case 27:  // telephone
+      p.setPen(kInk);
+      p.setBrush(QColor(60, 60, 70));
+      p.drawRect(x + 4, y + 1, 7, 14);
+      p.setBrush(QColor(150, 220, 150));
+      p.drawRect(x + 5, y + 3, 5, 4);
+      break;
+    case 28:  // bookmark
+      p.setPen(kInk);
+      p.setBrush(QColor(220, 60, 60));
+      p.drawPolygon(QPolygon({{x + 4, y + 1}, {x + 11, y + 1}, {x + 11, y + 14}, {x + 7, y + 10}, {x + 4, y + 14}}));
+      break;
+    case 29: {  // send queue: a mail waiting for its time
+      Envelope(p, QRect(x, y + 2, 16, 14), QColor(255, 240, 200));
+      p.setPen(kInk);
+      p.setBrush(Qt::white);
+      p.drawEllipse(x + 8, y + 0, 7, 7);
+      p.drawLine(x + 11, y + 1, x + 11, y + 3);
+      p.drawLine(x + 11, y + 3, x + 13, y + 3);
+      break;
+    }
+    case 30:  // ringtone
+      p.setPen(QPen(QColor(120, 40, 160), 2));
+      p.drawLine(x + 11, y + 2, x + 11, y + 11);
+      p.drawLine(x + 11, y + 2, x + 14, y + 4);
+      p.setBrush(QColor(120, 40, 160));
+      p.setPen(QColor(120, 40, 160));
+      p.drawEllipse(x + 5, y + 9, 6, 5);
+      break;
+    case 31:  // picture
+      p.setPen(kInk);
+      p.setBrush(QColor(170, 220, 255));
+      p.drawRect(x + 1, y + 2, 13, 11);
+      p.setBrush(QColor(60, 160, 60));
+      p.drawPolygon(QPolygon({{x + 2, y + 12}, {x + 6, y + 6}, {x + 9, y + 10}, {x + 11, y + 8}, {x + 13, y + 12}}));
+      break;
+    case 32: {  // theme
+      p.setPen(kInk);
+      p.setBrush(QColor(240, 220, 180));
+      p.drawEllipse(x + 1, y + 2, 13, 11);
+      const QColor dots[] = {Qt::red, Qt::blue, QColor(0, 160, 0), QColor(250, 200, 0)};
+      for (int k = 0; k < 4; ++k) {
+        p.setBrush(dots[k]);
+        p.drawRect(x + 3 + k * 3, y + 5 + (k % 2) * 3, 2, 2);
+      }
+      break;
+    }
+    case 33:  // online sign-up
+      p.setPen(kInk);
+      p.setBrush(QColor(80, 150, 230));
+      p.drawEllipse(x + 1, y + 1, 13, 13);
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(x + 5, y + 1, 5, 13);
+      p.drawLine(x + 1, y + 7, x + 14, y + 7);
+      break;
+    case 34:  // close
+      p.setPen(QPen(QColor(200, 40, 40), 3));
+      p.drawLine(x + 3, y + 3, x + 12, y + 12);
+      p.drawLine(x + 12, y + 3, x + 3, y + 12);
+      break;
+    case 35:  // user folder
+      Folder(p, r, QColor(250, 210, 90));
+      break;
+    case 36:  // new folder
+      Folder(p, r, QColor(250, 210, 90));
+      p.setPen(QPen(QColor(0, 150, 0), 2));
+      p.drawLine(x + 11, y + 8, x + 11, y + 14);
+      p.drawLine(x + 8, y + 11, x + 14, y + 11);
+      break;
+    case 37:  // settings: chosen
+      p.setPen(QPen(QColor(0, 150, 60), 3));
+      p.drawLine(x + 2, y + 8, x + 6, y + 12);
+      p.drawLine(x + 6, y + 12, x + 13, y + 3);
+      break;
+    case 38:  // exit
+      p.setPen(kInk);
+      p.setBrush(QColor(160, 110, 60));
+      p.drawRect(x + 3, y + 1, 9, 14);
+      p.setBrush(QColor(250, 220, 80));
+      p.drawRect(x + 9, y + 8, 1, 1);
+      break;
+    default:  // 39: add
+      p.setPen(kInk);
+      p.setBrush(QColor(40, 170, 70));
+      p.drawEllipse(x + 1, y + 1, 13, 13);
+      p.setPen(QPen(Qt::white, 2));
+      p.drawLine(c.x(), y + 4, c.x(), y + 11);
+      p.drawLine(x + 4, c.y(), x + 11, c.y());
+  }
+}
+
+// 0-15: mail of kind group i / 4 (direct mail, e-mail, K-mail, breeze mail),
+// with bit 1 outgoing and bit 0 unread; 16 unread, 17 read, 18 attachment,
+// 19 protected.
+void MailIcon(QPainter& p, int i, QRect r) {
+  const int x = r.x(), y = r.y();
+  if (i >= 16) {
+    ClipIcon(p, i == 16 ? 5 : i == 17 ? 9 : i == 18 ? 18 : 19, r);
+    return;
+  }
+  static const QColor groups[] = {QColor(250, 170, 60), QColor(90, 150, 240), QColor(90, 190, 90), QColor(190, 110, 220)};
+  const QColor body = groups[i / 4];
+  const bool outgoing = i & 2, unread = i & 1;
+  Envelope(p, r, unread ? body : body.lighter(140), !unread && !outgoing);
+  if (outgoing) Arrow(p, {x + 7, y + 2}, {x + 13, y + 2}, QColor(0, 130, 0));
+  if (unread && !outgoing) {
+    p.setPen(kInk);
+    p.setBrush(QColor(230, 40, 40));
+    p.drawEllipse(x + 11, y + 0, 4, 4);
+  }
+}
+
+// Pictograms in the order of the built-in pictograph list.
+const char* const kPictographs[95] = {
+    "HEART", "CLOCK", "TELEPHONE", "CUP", "STAR", "VSEL", "HSEL", "DENPA", "FINE", "RAIN", "CLOUD", "TEAR", "SMILE",
+    "KISS", "MELODY", "CAR", "TRAIN", "PLANE", "BIKE", "HOME", "BUIL", "PEACE", "DINNER", "GLASS", "CRY", "TULIP",
+    "BASEBALL", "BALL", "PUNCH", "THUNDER", "ANGRY", "BEER", "NOTE", "PEN", "DOKURO", "MAIL", "NOSMOKING", "BELL",
+    "FLOWER", "SPA", "MOON", "FLAG", "MASK", "RECORD", "MEAT", "DOG", "CAT", "MONKEY", "ELEPHANT", "TAKO", "NOODLE",
+    "MIC", "PIKI", "PIYOPIYO", "SLEEP", "COFFEE", "TABACCO", "AUAU", "ONIGIRI", "BAG", "UNCHI", "TIE", "SHIRT", "SUIKA",
+    "ICE", "BIKINI", "HASAMI", "CHUSHA", "MARINE", "FROG", "BYEBYE", "BHEART", "DIA", "CLUBS", "SPADE", "CLIP",
+    "SNOWMAN", "CAKE", "APPLE", "PRESENT", "MONEY", "EXIT", "DOOR", "OYAJI", "PHS", "HOSHI", "TICKET", "LOVELOVE",
+    "HIRAMEKI", "PETA", "NIKONIKO", "TENNIS", "MOVIE", "SKI", "!!"};
+
+void Heart(QPainter& p, int x, int y, const QColor& c) {
+  p.setPen(c);
+  p.setBrush(c);
+  p.drawEllipse(x + 1, y + 2, 5, 5);
+  p.drawEllipse(x + 6, y + 2, 5, 5);
+  p.drawPolygon(QPolygon({{x + 1, y + 5}, {x + 11, y + 5}, {x + 6, y + 11}}));
+}
+
+void Face(QPainter& p, int x, int y, const QColor& c) {
+  p.setPen(kInk);
+  p.setBrush(c);
+  p.drawEllipse(x + 1, y + 1, 10, 10);
+  p.drawPoint(x + 4, y + 4);
+  p.drawPoint(x + 7, y + 4);
+}
+
+void Pictogram(QPainter& p, int i, QRect r) {
+  const int x = r.x(), y = r.y();
+  const std::string name = kPictographs[i];
+  p.setPen(kInk);
+  if (name == "HEART" || name == "LOVELOVE") {
+    Heart(p, x, y, QColor(230, 30, 80));
+  } else if (name == "BHEART") {
+    Heart(p, x, y, QColor(230, 30, 80));
+    p.setPen(QPen(Qt::white, 1));
+    p.drawLine(x + 6, y + 3, x + 5, y + 9);
+  } else if (name == "CLOCK") {
+    p.setBrush(Qt::white);
+    p.drawEllipse(x + 1, y + 1, 10, 10);
+    p.drawLine(x + 6, y + 6, x + 6, y + 3);
+    p.drawLine(x + 6, y + 6, x + 8, y + 6);
+  } else if (name == "TELEPHONE" || name == "PHS") {
+    p.setBrush(name == "PHS" ? QColor(60, 60, 70) : QColor(220, 60, 40));
+    p.drawRect(x + 3, y + 1, 6, 10);
+    p.setBrush(QColor(170, 230, 170));
+    p.drawRect(x + 4, y + 2, 4, 3);
+  } else if (name == "STAR" || name == "HOSHI") {
+    p.setBrush(QColor(250, 200, 0));
+    p.setPen(QColor(200, 140, 0));
+    p.drawPolygon(QPolygon({{x + 6, y + 0}, {x + 8, y + 4}, {x + 11, y + 4}, {x + 9, y + 7}, {x + 10, y + 11},
+                            {x + 6, y + 9}, {x + 2, y + 11}, {x + 3, y + 7}, {x + 1, y + 4}, {x + 4, y + 4}}));
+  } else if (name == "FINE") {
+    p.setPen(QColor(240, 120, 0));
+    p.setBrush(QColor(250, 80, 30));
+    p.drawEllipse(x + 3, y + 3, 6, 6);
+    for (int k = 0; k < 12; k += 11) {
+      p.drawLine(x + k, y + 6, x + k + 1, y + 6);
+      p.drawLine(x + 6, y + k, x + 6, y + k + 1);
+    }
+  } else if (name == "RAIN") {
+    p.setBrush(QColor(60, 120, 220));
+    p.drawChord(x + 1, y + 1, 10, 8, 0, 180 * 16);
+    p.drawLine(x + 6, y + 5, x + 6, y + 10);
+    p.drawLine(x + 6, y + 10, x + 4, y + 10);
+  } else if (name == "CLOUD" || name == "SNOWMAN") {
+    p.setBrush(name == "CLOUD" ? QColor(200, 200, 210) : Qt::white);
+    p.drawEllipse(x + 1, y + 4, 6, 6);
+    p.drawEllipse(x + 5, y + 2, 6, 8);
+  } else if (name == "THUNDER" || name == "HIRAMEKI" || name == "PIKI") {
+    p.setBrush(QColor(250, 210, 0));
+    p.drawPolygon(QPolygon({{x + 7, y + 0}, {x + 2, y + 7}, {x + 6, y + 7}, {x + 4, y + 11}, {x + 10, y + 4}, {x + 6, y + 4}}));
+  } else if (name == "SMILE" || name == "NIKONIKO" || name == "CRY" || name == "ANGRY" || name == "KISS" ||
+             name == "TEAR" || name == "OYAJI" || name == "SLEEP") {
+    const QColor c = name == "ANGRY" ? QColor(240, 90, 60) : QColor(250, 210, 60);
+    Face(p, x, y, c);
+    if (name == "CRY" || name == "TEAR") {
+      p.setPen(QColor(40, 120, 230));
+      p.drawLine(x + 4, y + 5, x + 4, y + 8);
+    } else if (name != "SLEEP") {
+      p.drawArc(x + 3, y + 4, 6, 5, 200 * 16, 140 * 16);
+    }
+  } else if (name == "MELODY" || name == "NOTE" || name == "RECORD") {
+    p.setBrush(QColor(120, 40, 160));
+    p.setPen(QColor(120, 40, 160));
+    p.drawEllipse(x + 2, y + 7, 4, 3);
+    p.drawLine(x + 5, y + 8, x + 5, y + 1);
+    p.drawLine(x + 5, y + 1, x + 9, y + 3);
+  } else if (name == "MAIL") {
+    p.setBrush(Qt::white);
+    p.drawRect(x + 1, y + 3, 10, 7);
+    p.drawLine(x + 1, y + 3, x + 6, y + 7);
+    p.drawLine(x + 6, y + 7, x + 11, y + 3);
+  } else if (name == "HOME" || name == "BUIL" || name == "DOOR" || name == "EXIT") {
+    p.setBrush(name == "BUIL" ? QColor(150, 160, 190) : QColor(220, 120, 60));
+    if (name == "HOME") p.drawPolygon(QPolygon({{x + 6, y + 1}, {x + 11, y + 6}, {x + 1, y + 6}}));
+    p.drawRect(x + 2, y + (name == "HOME" ? 6 : 1), 8, name == "HOME" ? 5 : 10);
+  } else if (name == "CAR" || name == "TRAIN" || name == "BIKE" || name == "PLANE") {
+    p.setBrush(name == "TRAIN" ? QColor(40, 160, 80) : name == "PLANE" ? QColor(180, 190, 210) : QColor(220, 40, 40));
+    p.drawRect(x + 1, y + 4, 10, 5);
+    p.setBrush(kInk);
+    p.drawEllipse(x + 2, y + 8, 3, 3);
+    p.drawEllipse(x + 7, y + 8, 3, 3);
+  } else if (name == "DIA" || name == "CLUBS" || name == "SPADE") {
+    p.setBrush(name == "DIA" ? QColor(230, 30, 60) : kInk);
+    if (name == "DIA") {
+      p.drawPolygon(QPolygon({{x + 6, y + 0}, {x + 11, y + 6}, {x + 6, y + 11}, {x + 1, y + 6}}));
+    } else {
+      p.drawEllipse(x + 3, y + 1, 6, 6);
+      p.drawEllipse(x + 1, y + 4, 5, 5);
+      p.drawEllipse(x + 6, y + 4, 5, 5);
+      p.drawRect(x + 5, y + 7, 2, 4);
+    }
+  } else if (name == "FLOWER" || name == "TULIP") {
+    p.setBrush(QColor(240, 110, 170));
+    for (int k = 0; k < 4; ++k) p.drawEllipse(x + 2 + (k % 2) * 4, y + 1 + (k / 2) * 4, 4, 4);
+    p.setPen(QColor(40, 150, 40));
+    p.drawLine(x + 6, y + 8, x + 6, y + 11);
+  } else if (name == "MOON") {
+    p.setBrush(QColor(250, 220, 60));
+    p.setPen(QColor(200, 170, 0));
+    p.drawChord(x + 1, y + 1, 10, 10, 90 * 16, 180 * 16);
+  } else if (name == "BELL") {
+    p.setBrush(QColor(250, 200, 0));
+    p.drawChord(x + 2, y + 1, 8, 14, 0, 180 * 16);
+    p.drawRect(x + 1, y + 8, 10, 1);
+  } else if (name == "APPLE" || name == "SUIKA" || name == "BALL" || name == "BASEBALL" || name == "TENNIS") {
+    const QColor c = name == "APPLE" ? QColor(220, 30, 30) : name == "SUIKA" ? QColor(40, 150, 40) : Qt::white;
+    p.setBrush(c);
+    p.drawEllipse(x + 1, y + 2, 9, 9);
+  } else if (name == "!!") {
+    Text(p, r, QStringLiteral("!!"), QColor(220, 0, 0), 11);
+  } else {
+    // The rest: a tinted tile with the name's first letter.
+    const QColor tint = QColor::fromHsv((i * 47) % 360, 120, 235);
+    p.setBrush(tint);
+    p.drawRoundedRect(x + 0, y + 0, 11, 11, 3, 3);
+    Text(p, r, QString(QChar(name[0])), kInk, 9);
+  }
+}
+
+// 決定, 通話, 切断, 接続, 戻る, 進む, 終了.
+void SignupButton(QPainter& p, int i, QRect r) {
+  const int x = r.x(), y = r.y();
+  p.setPen(kInk);
+  p.setBrush(QColor(235, 235, 240));
+  p.drawRoundedRect(x + 1, y + 1, 21, 21, 5, 5);
+  switch (i) {
+    case 0:
+      p.setPen(QPen(QColor(0, 150, 60), 3));
+      p.drawLine(x + 6, y + 12, x + 10, y + 16);
+      p.drawLine(x + 10, y + 16, x + 17, y + 6);
+      break;
+    case 1:
+    case 2: {
+      const QColor c = i == 1 ? QColor(20, 160, 60) : QColor(210, 40, 40);
+      QPainterPath handset;
+      handset.moveTo(x + 5, y + 9);
+      handset.cubicTo(x + 8, y + 5, x + 15, y + 5, x + 18, y + 9);
+      p.setPen(QPen(c, 3));
+      p.setBrush(Qt::NoBrush);
+      p.drawPath(i == 1 ? handset : handset.translated(0, 4));
+      p.setBrush(c);
+      p.drawRect(x + 4, y + (i == 1 ? 10 : 14), 3, 3);
+      p.drawRect(x + 16, y + (i == 1 ? 10 : 14), 3, 3);
+      break;
+    }
+    case 3:
+      p.setPen(kInk);
+      p.setBrush(QColor(250, 200, 60));
+      p.drawRect(x + 7, y + 9, 9, 7);
+      p.drawLine(x + 9, y + 5, x + 9, y + 9);
+      p.drawLine(x + 14, y + 5, x + 14, y + 9);
+      p.drawLine(x + 11, y + 16, x + 11, y + 19);
+      break;
+    case 4: Arrow(p, {x + 17, y + 11}, {x + 6, y + 11}, QColor(40, 90, 200)); break;
+    case 5: Arrow(p, {x + 6, y + 11}, {x + 17, y + 11}, QColor(40, 90, 200)); break;
+    default:
+      p.setPen(QPen(QColor(200, 40, 40), 2));
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(x + 5, y + 6, 13, 13, 120 * 16, 300 * 16);
+      p.drawLine(x + 11, y + 4, x + 11, y + 11);
+  }
+}
+
+void NumberKey(QPainter& p, int i, QRect r) {
+  static const char* const keys[12] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "#"};
+  p.setPen(kInk);
+  p.setBrush(QColor(245, 245, 250));
+  p.drawRoundedRect(r.x(), r.y(), 15, 15, 4, 4);
+  if (i != 10) return Text(p, r, QString::fromLatin1(keys[i]), kInk, 12);
+  // The font's asterisk is small and high; draw one of the digits' size.
+  const QPoint c = r.center();
+  p.setPen(QPen(kInk, 2));
+  p.drawLine(c.x(), c.y() - 4, c.x(), c.y() + 4);
+  p.drawLine(c.x() - 4, c.y() - 2, c.x() + 4, c.y() + 2);
+  p.drawLine(c.x() - 4, c.y() + 2, c.x() + 4, c.y() - 2);
+}
+
+std::string BitmapFile(const QImage& image) {
+  qv::TQkDIB dib;
+  dib.Assign(image);
+  std::ostringstream out(std::ios::binary);
+  dib.SaveToStream(out);
+  return out.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s output.cpp [preview folder]\n", argv[0]);
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  using namespace qv;
+  const struct {
+    const char* name;
+    QImage sheet;
+  } sheets[] = {
+      {"CLIPICON", Sheet(8, 5, kClipIconWidth, kClipIconHeight, 40, ClipIcon)},
+      {"MAILICON", Sheet(10, 2, kMailIconWidth, kMailIconHeight, 20, MailIcon)},
+      {"PICTEXT", Sheet(16, 6, kPicTextWidth, kPicTextHeight, 95, Pictogram)},
+      {"BUTTON", Sheet(7, 1, kButtonWidth, kButtonHeight, 7, SignupButton)},
+      {"NUMBER", Sheet(12, 1, kNumberWidth, kNumberHeight, 12, NumberKey)},
+  };
+  std::ostringstream src;
+  src << "// Generated by qv_image_art from tools/assets/ImageArt.cpp; do not edit.\n"
+         "#include \"image/QkResourceModule.h\"\n\nnamespace {\n";
+  for (const auto& s : sheets) {
+    const std::string bytes = BitmapFile(s.sheet);
+    src << "const unsigned char k" << s.name << "[" << bytes.size() << "] = {";
+    for (size_t i = 0; i < bytes.size(); ++i) src << (i % 24 ? "" : "\n ") << int(uint8_t(bytes[i])) << ",";
+    src << "};\n";
+    if (argc > 2) s.sheet.save(QString::fromLocal8Bit(argv[2]) + "/" + s.name + ".png");
+  }
+  src << "}  // namespace\n\nextern \"C\" __attribute__((visibility(\"default\"))) const qv::TQkResourceEntry "
+      << kResourceTableSymbol << "[] = {\n";
+  for (const auto& s : sheets)
+    src << "    {\"BITMAP\", \"" << s.name << "\", k" << s.name << ", sizeof k" << s.name << "},\n";
+  src << "    {nullptr, nullptr, nullptr, 0},\n};\n";
+  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  out << src.str();
+  return out ? 0 : 1;
+}
