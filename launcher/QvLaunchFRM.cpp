@@ -9,7 +9,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/WindowHandle.h"
-#include "launcher/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "launcher/FormColors.h"
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"

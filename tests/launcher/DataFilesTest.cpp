@@ -1,6 +1,6 @@
 // The app folder's own data: the default settings file and the message file.
 #include "TestSupport.h"
-#include "launcher/MessageTable.h"
+#include "core/MessageTable.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
 
