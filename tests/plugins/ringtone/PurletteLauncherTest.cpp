@@ -89,7 +89,7 @@ TEST_F(PurletteTest, ALauncherWhoseConverterCannotBeBoundShowsWhyAndEnds) {
     std::filesystem::remove(log);
     QProcess launcher;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", QString::fromStdString((std::filesystem::path(QV_PURLETTE_TEST_MODULES) / "BoxLog.so").string()));
+    env.insert("LD_PRELOAD", QStringLiteral(QV_BOX_LOG_MODULE));
     env.insert("QV_TEST_BOX_LOG", QString::fromStdString(log.string()));
     env.insert("TMPDIR", QString::fromStdString(TempFolder().string()));
     launcher.setProcessEnvironment(env);
