@@ -1,11 +1,10 @@
 // The twelve exports of QvOnlinesignup.qpl, the online sign-up terminal.
 #include "platform/Version.h"
 #include "abi/PluginApi.h"
+#include "plugins/PluginIcon.h"
 #include "plugins/signup/QvSignupFRM.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <memory>
 
 QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=QvOnlinesignup\0");
 
@@ -18,11 +17,6 @@ qv::TfrmSignup* g_form = nullptr;
 // Kept as the interface asks; the terminal asks nothing of the launcher.
 QvHostParamCallback g_param = nullptr;
 QvHostStrCallback g_str = nullptr;
-
-std::unique_ptr<QIcon>& Icon() {
-  static std::unique_ptr<QIcon> icon;
-  return icon;
-}
 
 }  // namespace
 
@@ -38,7 +32,7 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: the window frees the serial-link module first.
   delete g_form;
   g_form = nullptr;
-  Icon().reset();
+  qv::ReleasePluginIcon();
   return 1;
 }
 
@@ -58,15 +52,7 @@ QV_PLUGIN_EXPORT int32_t SetStr(int32_t, const char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 
-QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
-  if (!icon) return 0;
-  if (!Icon()) {
-    QIcon own = g_form ? g_form->windowIcon() : QIcon();
-    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
-  }
-  *icon = Icon().get();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   if (!size) return 0;

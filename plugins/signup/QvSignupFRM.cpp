@@ -14,6 +14,7 @@
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/SingleApp.h"
+#include "core/Theme.h"
 #include "core/TextFunctions.h"
 #include "core/WindowHandle.h"
 #include "platform/Cp932.h"
@@ -731,7 +732,11 @@ void TfrmSignup::Showing() {
   lstMain->Remeasure();
 }
 
-void TfrmSignup::tmrStartTimer() { tmrStart->stop(); }
+void TfrmSignup::tmrStartTimer() {
+  tmrStart->stop();
+  // The launcher's current theme; it moves only while a call is up.
+  if (LoadThemeAnimation(*aniBanner) && online_) aniBanner->Start();
+}
 
 void TfrmSignup::closeEvent(QCloseEvent* e) {
   if (online_) {

@@ -72,6 +72,8 @@ void SignupTest::SetUp() {
   for (const char* file : {"KWX.so", "image.dll", "Message.txt"})
     std::filesystem::copy_file(qvtest::AppDir() / file, dir_ / file);
   qvtest::WriteFile(dir_ / "Pictext.txt", PicTextFile());
+  std::filesystem::create_directories(dir_ / "Theme");
+  std::filesystem::copy_file(qvtest::AppDir() / "Theme" / "VeoQuorvel.qvt", dir_ / "Theme" / "VeoQuorvel.qvt");
   std::filesystem::create_directories(tmp_.path() / "ports");
   ::setenv("QUORVEL_PORTS", (tmp_.path() / "ports").c_str(), 1);
   Ini("File|OnlineSignUpDllFile", "KWX.so");
@@ -79,6 +81,7 @@ void SignupTest::SetUp() {
   Ini("File|PicTextFile", "Pictext.txt");
   Ini("File|ErrorLogFile", "Error.log");
   Ini("File|ImageDllFile", "image.dll");
+  Ini("Theme|File", "VeoQuorvel.qvt");
   Ini("Port|SerialPort", "COM" + std::to_string(kPort));
   Ini("PhoneNo|DefaultOnlineSignUpPhoneNo", "0570009999");
   answer_.setInterval(5);

@@ -10,6 +10,7 @@
 #include "plugins/signup/QvSignupFRM.h"
 #include "plugins/signup/SignupPageList.h"
 
+#include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
 
 #include <QAction>
@@ -333,7 +334,11 @@ TEST_F(SignupWindowTest, TheScreenOnlineOnAnOlderPageAndOffline) {
   c.signupPages = {kChoices, PlainPage({Sjis("登録を受け付けました"), "OK"})};
   StartSim(c);
   auto& w = Open();
+  // The launcher's theme comes into the banner a moment after showing; it moves while online.
+  ASSERT_TRUE(PumpUntil([&] { return !w.aniBanner->GetPicture().isNull(); }));
+  EXPECT_FALSE(w.aniBanner->Timer().isActive());
   Connect();
+  EXPECT_TRUE(w.aniBanner->Timer().isActive());
   // Online, the newest page, a choice selected.
   ClickLine(&w, 3);
   Pump(50);
@@ -379,6 +384,7 @@ TEST_F(SignupWindowTest, TheScreenOnlineOnAnOlderPageAndOffline) {
   const QRect screen(w.pnlMain->mapTo(&w, QPoint(0, 0)), w.pnlMain->size());
   EXPECT_GT(Count(shot, screen, qRgb(0xE0, 0xE0, 0xFF)), screen.width() * screen.height() / 2);
   EXPECT_EQ(w.windowTitle(), "VeoQuorvel - オンラインサインアップ");
+  EXPECT_FALSE(w.aniBanner->Timer().isActive());
   EXPECT_FALSE(w.memInput->isEnabled());
   EXPECT_TRUE(w.memInput->toPlainText().isEmpty());
 }
