@@ -12,6 +12,7 @@
 
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
+#include "controls/MultiButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextCursor>
 
 using namespace signuptest;
 using handsetsim::SimConfig;
@@ -290,6 +292,58 @@ TEST_F(SignupWindowTest, TheFirstMessageFileIsShownBeforeTheCall) {
   window_.reset();
   Ini("File|FirstMessageFile", "missing.txt");
   EXPECT_EQ(ShownLines(&Open()), std::vector<std::string>{""}) << "a single blank line";
+}
+
+// A double click as the mouse makes it: a click, then the second press.
+void DoubleClickLine(QWidget* w, int row) {
+  ClickLine(w, row);
+  QListWidget* list = PageListOf(w);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+TEST_F(SignupWindowTest, KeysClicksAndDoubleClicks) {
+  SimConfig c;
+  c.signupPages = {kChoices, PlainPage({"two"}), PlainPage({"three"})};
+  StartSim(c);
+  auto& w = Open();
+  EXPECT_FALSE(w.btnKeys[0]->isEnabled()) << "no keys while offline";
+  Connect();
+  // The keypad types at the caret.
+  w.memInput->setPlainText("12");
+  QTextCursor caret = w.memInput->textCursor();
+  caret.setPosition(1);
+  w.memInput->setTextCursor(caret);
+  QTest::mouseClick(w.findChild<QWidget*>("btnNumBtnA"), Qt::LeftButton);
+  QTest::mouseClick(w.findChild<QWidget*>("btnNumBtn0"), Qt::LeftButton);
+  QTest::mouseClick(w.findChild<QWidget*>("btnNumBtnS"), Qt::LeftButton);
+  EXPECT_EQ(w.memInput->toPlainText(), "1*0#2");
+  // A line without a choice empties the input; "12⇒" offers 12.
+  ClickLine(&w, 0);
+  EXPECT_EQ(w.memInput->toPlainText(), "");
+  EXPECT_FALSE(w.actOK->isEnabled()) << "nothing to decide on";
+  ClickLine(&w, 4);
+  EXPECT_EQ(w.memInput->toPlainText(), "12");
+  EXPECT_EQ(w.lstMain->selectedItems().size(), 1);
+  // Keys on the screen do nothing; entering the input deselects the screen.
+  QTest::keyClick(w.lstMain, Qt::Key_Down);
+  EXPECT_EQ(w.lstMain->currentRow(), 4);
+  w.memInput->setFocus();
+  QApplication::setActiveWindow(&w);
+  QFocusEvent in(QEvent::FocusIn);
+  QApplication::sendEvent(w.memInput, &in);
+  EXPECT_TRUE(w.lstMain->selectedItems().isEmpty());
+  // A double click with input sends it.
+  const size_t before = Requests().size();
+  DoubleClickLine(&w, 1);
+  ASSERT_TRUE(PumpUntil([&] { return !w.Busy(); }));
+  ASSERT_EQ(Requests().size(), before + 1);
+  EXPECT_EQ(Requests().back(), Request("1\r\n")) << "the line clicked first put its choice in";
+  // On an older page a double click goes back to the newest.
+  w.actBack->trigger();
+  ASSERT_EQ(w.ShownIndex(), 0);
+  DoubleClickLine(&w, 0);
+  EXPECT_EQ(w.ShownIndex(), 1);
+  EXPECT_EQ(Requests().size(), before + 1) << "nothing was sent from the older page";
 }
 
 TEST_F(SignupWindowTest, APageSetsTheInputMethod) {
