@@ -16,33 +16,21 @@
 #include <QTest>
 
 namespace signuptest {
-namespace {
-
-const char* const kNames[] = {
-    "HEART",   "CLOCK",    "TELEPHONE", "CUP",      "STAR",    "VSEL",     "HSEL",   "DENPA",     "FINE",
-    "RAIN",    "CLOUD",    "TEAR",      "SMILE",    "KISS",    "MELODY",   "CAR",    "TRAIN",     "PLANE",
-    "BIKE",    "HOME",     "BUIL",      "PEACE",    "DINNER",  "GLASS",    "CRY",    "TULIP",     "BASEBALL",
-    "BALL",    "PUNCH",    "THUNDER",   "ANGRY",    "BEER",    "NOTE",     "PEN",    "DOKURO",    "MAIL",
-    "NOSMOKING", "BELL",   "FLOWER",    "SPA",      "MOON",    "FLAG",     "MASK",   "RECORD",    "MEAT",
-    "DOG",     "CAT",      "MONKEY",    "ELEPHANT", "TAKO",    "NOODLE",   "MIC",    "PIKI",      "PIYOPIYO",
-    "SLEEP",   "COFFEE",   "TABACCO",   "AUAU",     "ONIGIRI", "BAG",      "UNCHI",  "TIE",       "SHIRT",
-    "SUIKA",   "ICE",      "BIKINI",    "HASAMI",   "CHUSHA",  "MARINE",   "FROG",   "BYEBYE",    "BHEART",
-    "DIA",     "CLUBS",    "SPADE",     "CLIP",     "SNOWMAN", "CAKE",     "APPLE",  "PRESENT",   "MONEY",
-    "EXIT",    "DOOR",     "OYAJI",     "PHS",      "HOSHI",   "TICKET",   "LOVELOVE", "HIRAMEKI", "PETA",
-    "NIKONIKO", "TENNIS",  "MOVIE",     "SKI",      "!!"};
-
-}  // namespace
-
 std::string PictogramCode(int index) {
-  // F040 upward; 7F is no trail byte.
-  const int trail = 0x40 + index + (index >= 0x3F ? 1 : 0);
-  return std::string{'\xF0', static_cast<char>(trail)};
-}
-
-std::string PicTextFile() {
-  std::string text;
-  for (int i = 0; i < static_cast<int>(std::size(kNames)); ++i) text += std::string(kNames[i]) + "=" + PictogramCode(i) + "\r\n";
-  return text;
+  // The shipped table: one NAME=code line per image of "PICTEXT".
+  static const std::vector<std::string> lines = [] {
+    std::vector<std::string> all;
+    const std::string text = qvtest::ReadFile(qvtest::AppDir() / "Pictext.txt");
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find("\r\n", at);
+      if (end == std::string::npos) end = text.size();
+      all.push_back(text.substr(at, end - at));
+      at = end + 2;
+    }
+    return all;
+  }();
+  const std::string& line = lines.at(static_cast<size_t>(index));
+  return line.substr(line.find('=') + 1);
 }
 
 std::string Page(const std::vector<std::string>& headers, const std::vector<std::string>& body) {
@@ -69,9 +57,8 @@ std::string Request(const std::string& body, const std::string& to) {
 void SignupTest::SetUp() {
   dir_ = tmp_.path() / "app";
   launcherDir_ = std::make_unique<qvtest::ScopedLauncherDir>(dir_);
-  for (const char* file : {"KWX.so", "image.dll", "Message.txt"})
+  for (const char* file : {"KWX.so", "image.dll", "Message.txt", "Pictext.txt"})
     std::filesystem::copy_file(qvtest::AppDir() / file, dir_ / file);
-  qvtest::WriteFile(dir_ / "Pictext.txt", PicTextFile());
   std::filesystem::create_directories(dir_ / "Theme");
   std::filesystem::copy_file(qvtest::AppDir() / "Theme" / "VeoQuorvel.qvt", dir_ / "Theme" / "VeoQuorvel.qvt");
   std::filesystem::create_directories(tmp_.path() / "ports");

@@ -1,6 +1,6 @@
 #pragma once
 // A temporary launcher folder for the sign-up terminal: the built KWX.so,
-// the resource module, the message file and a pictograph table of our own,
+// the resource module, the message file, the pictograph table and the theme,
 // settings that point the terminal's port at a simulated handset, and the
 // dialogs and boxes of the window answered as a user would.
 #include "Simulator.h"
@@ -26,10 +26,8 @@ namespace signuptest {
 
 using qvtest::Sjis;
 
-// The pictograph table the tests bring: HEART, CLOCK, ... with the codes
-// F040 upward, one line per image of the resource module's "PICTEXT".
-std::string PicTextFile();
-// The code of the pictogram on line index of that table.
+// The handset code of the pictogram on line index of the shipped pictograph
+// table (line i names image i of the resource module's "PICTEXT").
 std::string PictogramCode(int index);
 
 // A page as the centre sends it: its header lines, an empty line, the body.

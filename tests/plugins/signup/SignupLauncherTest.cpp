@@ -4,6 +4,8 @@
 // handset with its sign-up centre behind them both.
 #include "SignupFixture.h"
 
+#include "LauncherProcess.h"
+
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"
@@ -18,8 +20,6 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 
 using namespace signuptest;
@@ -236,24 +236,10 @@ TEST_F(SignupLauncherTest, ALauncherWhoseSignUpModuleCannotBeBoundShowsWhyAndEnd
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Ini("File|OnlineSignUpDllFile", c.module);
-    const auto log = dir().parent_path() / "boxes.log";
-    std::filesystem::remove(log);
-    QProcess launcher;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", QStringLiteral(QV_BOX_LOG_MODULE));
-    env.insert("QV_TEST_BOX_LOG", QString::fromStdString(log.string()));
-    launcher.setProcessEnvironment(env);
-    launcher.setProcessChannelMode(QProcess::ForwardedChannels);
-    launcher.start(QString::fromStdString((dir() / "Quorvel").string()), {});
-    ASSERT_TRUE(launcher.waitForStarted(10000));
-    const bool ended = launcher.waitForFinished(30000);
-    if (!ended) {
-      launcher.kill();
-      launcher.waitForFinished();
-    }
-    EXPECT_TRUE(ended) << "the launcher kept running";
-    EXPECT_EQ(launcher.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(qvtest::ReadFile(log), "DLLの読み込みに失敗しました\n");
+    const qvtest::LauncherRun run = qvtest::RunLauncher(dir() / "Quorvel", QV_BOX_LOG_MODULE);
+    EXPECT_TRUE(run.ended) << "the launcher kept running";
+    EXPECT_TRUE(run.normalExit);
+    EXPECT_EQ(run.boxes, "DLLの読み込みに失敗しました\n");
   }
 }
 

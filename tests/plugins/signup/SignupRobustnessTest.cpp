@@ -4,7 +4,7 @@
 // UndefinedBehaviorSanitizer: nothing is read or written outside its buffer,
 // a 20 KB page arrives whole and a 150 KB one is kept to its first 102,400
 // bytes. QV_SIGNUP_FUZZ_ITERATIONS raises the short default number of trials.
-#include "SignupFixture.h"
+#include "SignupWindowFixture.h"
 
 #include "core/MessageBox.h"
 #include "platform/Cp932.h"
@@ -103,31 +103,13 @@ TEST(SignupRobustness, RandomAndTruncatedPagesThroughTheRules) {
   for (const char* tail : {"\x82", "\xF0", "<\x82", "<#\x82", "\r", "<\r"}) Exercise(rich + tail);
 }
 
-class SignupRobustnessTest : public SignupTest {
+class SignupRobustnessTest : public SignupWindowTest {
  protected:
-  void SetUp() override {
-    SignupTest::SetUp();
-    qv::SetMessageBoxHandler([this](qv::BoxKind, const std::string& text) { boxes_.push_back(text); });
-  }
-  void TearDown() override {
-    if (window_) {
-      if (window_->Online()) {
-        window_->actDisconnect->trigger();
-        PumpUntil([&] { return !window_->Online(); });
-      }
-      window_.reset();
-    }
-    qv::SetMessageBoxHandler({});
-    SignupTest::TearDown();
-  }
   qv::TfrmSignup& Open() {
-    window_ = std::make_unique<qv::TfrmSignup>();
-    window_->resize(240, 600);
-    window_->show();
-    PumpUntil([&] { return window_->isVisible(); });
-    return *window_;
+    auto& w = SignupWindowTest::Open();
+    w.resize(240, 600);
+    return w;
   }
-  std::unique_ptr<qv::TfrmSignup> window_;
 };
 
 // A plain page of lines of text up to size bytes in all.

@@ -1,7 +1,7 @@
 // The sign-up terminal window against the built KWX.so and the simulated
 // sign-up centre: pages kept and shown, requests as the centre receives
 // them, reports and the error log, and how the screen looks.
-#include "SignupFixture.h"
+#include "SignupWindowFixture.h"
 
 #include "core/MessageBox.h"
 #include "core/QtText.h"
@@ -27,33 +27,8 @@ using handsetsim::SimConfig;
 
 namespace {
 
-std::string U8(const std::string& cp932) { return qv::cp932::ToUtf8(cp932); }
-
-class SignupWindowTest : public SignupTest {
+class SignupWindowTest : public signuptest::SignupWindowTest {
  protected:
-  void SetUp() override {
-    SignupTest::SetUp();
-    qv::SetMessageBoxHandler([this](qv::BoxKind, const std::string& text) { boxes_.push_back(U8(text)); });
-  }
-  void TearDown() override {
-    if (window_) {
-      if (window_->Online()) {
-        window_->actDisconnect->trigger();
-        PumpUntil([&] { return !window_->Online(); });
-      }
-      window_.reset();
-    }
-    qv::SetMessageBoxHandler({});
-    SignupTest::TearDown();
-  }
-
-  qv::TfrmSignup& Open() {
-    window_ = std::make_unique<qv::TfrmSignup>();
-    window_->show();
-    PumpUntil([&] { return window_->isVisible(); });
-    Pump(20);
-    return *window_;
-  }
   // Connects and waits until the first page is shown and the terminal is ready.
   void Connect() {
     ASSERT_TRUE(window_->actConnect->isEnabled());
@@ -74,8 +49,6 @@ class SignupWindowTest : public SignupTest {
            std::to_string(window_->History().Count());
   }
   std::vector<std::string> Requests() { return Sim().Record().signupRequests; }
-
-  std::unique_ptr<qv::TfrmSignup> window_;
 };
 
 const std::string kChoices = DecoratedPage({Sjis("ようこそ<#HEART>"), Sjis("①新規登録<#STAR>"), Sjis("②変更"),
