@@ -319,6 +319,18 @@ TEST_F(SignupWindowTest, KeysClicksAndDoubleClicks) {
   EXPECT_EQ(Requests().size(), before + 1) << "nothing was sent from the older page";
 }
 
+TEST_F(SignupWindowTest, WithoutAHandsetTheCallEndsWithTheModulesReport) {
+  auto& w = Open();  // no simulated handset on the port
+  SetClockRate(20);
+  w.actConnect->trigger();
+  ASSERT_TRUE(PumpUntil([&] { return !w.Online(); }));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].substr(boxes_[0].rfind('(')), "(D00003)");
+  EXPECT_FALSE(w.Busy());
+  EXPECT_TRUE(w.actConnect->isEnabled()) << "it can be tried again";
+  EXPECT_EQ(ErrorLog().back().substr(19, 16), " : 0570009999 : ");
+}
+
 TEST_F(SignupWindowTest, APageSetsTheInputMethod) {
   SimConfig c;
   c.signupPages = {PlainPage({"kanji"}), Page({"Content-Type: text/plain", "X-KMAILDX-INPUT: ALPHA"}, {"alpha"}),
