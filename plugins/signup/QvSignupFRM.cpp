@@ -25,6 +25,8 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -94,6 +96,8 @@ TfrmSignup::TfrmSignup(QWidget* parent) : QDialog(parent) {
     imlPicText->SetWidth(kPicTextWidth);
     imlPicText->SetHeight(kPicTextHeight);
     LoadImageListFromDll("PICTEXT", *imlPicText);
+    // The launcher lists the terminal with this icon.
+    if (imlButton->Count() > kImgConnect) setWindowIcon(QIcon(QPixmap::fromImage(imlButton->Image(kImgConnect))));
   } else {
     ShowMessageBox(this, BoxKind::Error, S("DLLの読み込みに失敗しました"));
     // The window lives in the launcher's process: the whole program ends
