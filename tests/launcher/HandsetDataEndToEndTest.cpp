@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QTimer>
 #include <QtTest/QTest>
 
 using namespace qvtest;
@@ -45,9 +44,7 @@ TEST_F(HandsetDataEndToEndTest, APhoneBookReadShowsTheKindAndItsRecordsAndFillsT
   // filled to under half its width.
   bool grabbed = false;
   QString tel, size;
-  QTimer look;
-  look.setInterval(0);
-  QObject::connect(&look, &QTimer::timeout, [&] {
+  EveryRound([&] {
     if (grabbed || !connecting_->isVisible() || connecting_->lblCount->text() != QStringLiteral("3/8 件")) return;
     tel = connecting_->lblTel->text();
     size = connecting_->lblSize->text();
@@ -60,10 +57,8 @@ TEST_F(HandsetDataEndToEndTest, APhoneBookReadShowsTheKindAndItsRecordsAndFillsT
     EXPECT_NE(shot.pixel(bar.left() + bar.width() / 5, y), shot.pixel(bar.left() + bar.width() * 4 / 5, y))
         << "filled at a fifth, empty at four fifths";
   });
-  look.start();
 
   EXPECT_EQ(PluginCallParam("TestAddress.qpl", 5, 1), 1) << "done";
-  look.stop();
   EXPECT_TRUE(grabbed) << "a picture of the dialog mid-read";
   EXPECT_EQ(tel.toStdString(), "電話帳");
   EXPECT_TRUE(size.endsWith(QStringLiteral("Byte")) && size.size() > 4) << size.toStdString();

@@ -298,7 +298,7 @@ TEST_F(MailSessionTest, ADirectMailTheModuleDoesNotConfirmStaysQueuedAndTheNextO
   QueueReply("kwxConnectSMail", DirectSent(d2.size()));
   // The third is refused outright (another session runs, say).
   TakeCalls();
-  WhileRunning([this] {
+  EveryRound([this] {
     if (Args("kwxConnectSMail").size() == 2 && !flipped_) {
       flipped_ = true;
       SetResult("kwxConnectSMail", 0);

@@ -78,7 +78,7 @@ TEST_F(EndToEndTest, SendAndReceiveSendsTheQueueAndBringsInEveryMailOfATwoPageLi
   QueueMail(3, mails[2]);
   StartWithModule(centre);
   bool grabbed = false;
-  WhileRunning([&] {
+  EveryRound([&] {
     if (grabbed || !connecting_->isVisible() || connecting_->lblSize->text().isEmpty() ||
         connecting_->pnlConnect->GetCaption() != QStringLiteral("メールセンターから受信しています。"))
       return;

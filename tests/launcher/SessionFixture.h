@@ -51,6 +51,9 @@ class SessionTest : public LauncherTest {
   }
   // Runs while a session runs, every 10 ms.
   void WhileRunning(std::function<void()> tick) { ticks_.push_back(std::move(tick)); }
+  // Runs at every round of the event loop from now on: the dialog's poll
+  // moves as fast as the line, so a state it shows may last one round only.
+  void EveryRound(std::function<void()> look);
 
   // The scriptable module (TestSerial.so).
   void QueueReply(const std::string& function, const std::vector<Ev>& events,
@@ -81,6 +84,8 @@ class SessionTest : public LauncherTest {
   void Tick();
   void CaptureNotice();
   QTimer driver_;
+  QTimer rounds_;
+  std::vector<std::function<void()>> looks_;
   std::function<void(QWidget*, int)> dialogHandler_;
   int answered_ = 0;
   std::vector<std::function<void()>> ticks_;
