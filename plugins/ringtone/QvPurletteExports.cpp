@@ -1,5 +1,4 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
-#include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
@@ -7,8 +6,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <memory>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=Qvpurlette\0");
 
 namespace {
 

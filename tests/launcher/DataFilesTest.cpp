@@ -3,6 +3,7 @@
 #include "launcher/MessageTable.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
+#include "platform/Version.h"
 
 #include <QImage>
 #include <cstdio>
@@ -105,4 +106,21 @@ TEST(DataFiles, OurPicturesHaveTheSizesTheWindowsUse) {
     QImage image(QString::fromStdString(SourceData(c.name).string()));
     EXPECT_EQ(image.size(), c.size) << c.name;
   }
+}
+
+TEST(DataFiles, EveryBinaryOfTheAppFolderCarriesTheProjectVersion) {
+  std::vector<std::string> checked;
+  for (const auto& entry : std::filesystem::directory_iterator(AppDir())) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = entry.path().extension().string();
+    const bool binary = name == "Quorvel" || ((ext == ".so" || ext == ".qpl" || ext == ".dll") && !name.starts_with("lib"));
+    if (!binary) continue;
+    checked.push_back(name);
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "FileVersion").value_or("none"), QV_VERSION) << name;
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "ProductVersion").value_or("none"), QV_VERSION) << name;
+  }
+  for (const char* name : {"Quorvel", "Portvine.so", "KWX.so", "TCV.so", "QvMail.qpl", "Qvpurlette.qpl"})
+    EXPECT_NE(std::find(checked.begin(), checked.end(), name), checked.end()) << name << " was not built";
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Quorvel", "ProductName").value_or(""), "VeoQuorvel");
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Portvine.so", "ProductName").value_or(""), "Portvine");
 }
