@@ -21,6 +21,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,11 +58,22 @@ void BindButton(QPushButton* button, QAction* action) {
   });
 }
 
-// Phone numbers are typed without the input method.
-void NumberBox(QLineEdit* edit) {
-  edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-  edit->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
-}
+// A box for phone numbers, typed without the input method: it tells the
+// input method it takes none (a line edit would say it does whatever its
+// attribute says).
+class NumberEdit : public QLineEdit {
+ public:
+  explicit NumberEdit(QWidget* parent) : QLineEdit(parent) {
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
+  }
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override {
+    return query == Qt::ImEnabled ? QVariant(false) : QLineEdit::inputMethodQuery(query);
+  }
+
+ protected:
+  void inputMethodEvent(QInputMethodEvent* event) override { event->ignore(); }
+};
 
 }  // namespace
 
@@ -108,8 +120,8 @@ void TfrmOption::CreateComponents() {
     box->setObjectName(name);
     return box;
   };
-  auto edit = [](QWidget* parent, const char* name, int bytes) {
-    auto* e = new QLineEdit(parent);
+  auto edit = [](QWidget* parent, const char* name, int bytes, bool number = false) {
+    QLineEdit* e = number ? new NumberEdit(parent) : new QLineEdit(parent);
     e->setObjectName(name);
     // Lengths count CP932 bytes.
     e->setValidator(new TByteLengthValidator(bytes, e));
@@ -152,10 +164,9 @@ void TfrmOption::CreateComponents() {
 
   // センター番号設定
   QWidget* centre = page("tabCentre", QStringLiteral("センター番号設定"));
-  edtOnlineSignUpPhoneNo = edit(centre, "edtOnlineSignUpPhoneNo", kNumberLength);
-  edtEMailPhoneNo = edit(centre, "edtEMailPhoneNo", kNumberLength);
-  edtEMailAutoPhoneNo = edit(centre, "edtEMailAutoPhoneNo", kNumberLength);
-  for (QLineEdit* e : {edtOnlineSignUpPhoneNo, edtEMailPhoneNo, edtEMailAutoPhoneNo}) NumberBox(e);
+  edtOnlineSignUpPhoneNo = edit(centre, "edtOnlineSignUpPhoneNo", kNumberLength, true);
+  edtEMailPhoneNo = edit(centre, "edtEMailPhoneNo", kNumberLength, true);
+  edtEMailAutoPhoneNo = edit(centre, "edtEMailAutoPhoneNo", kNumberLength, true);
   btnDef = new QPushButton(QStringLiteral("初期電話番号に戻す"), centre);
   btnDef->setObjectName("btnDef");
   chkBunkei = check(centre, "chkBunkei", QStringLiteral("分計"));

@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QGlyphRun>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -16,30 +15,12 @@
 #include <QPushButton>
 #include <QDeadlineTimer>
 #include <QTest>
-#include <QTextLayout>
 #include <QTimer>
 #include <QTimerEvent>
 
 using namespace qvtest;
 
 namespace {
-
-// Whether every character of text has a real glyph in the fonts Qt picks for
-// it (glyph 0 is the "missing" box).
-bool RendersWithoutBoxes(const QString& text, const QFont& font) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  bool any = false;
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    for (quint32 glyph : run.glyphIndexes()) {
-      if (glyph == 0) return false;
-      any = true;
-    }
-  }
-  return any;
-}
 
 // What the animation's timer delivers when its interval has passed.
 void Tick(TAnimationImage& image) {
