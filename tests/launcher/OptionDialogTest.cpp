@@ -278,8 +278,21 @@ TEST_F(OptionDialogTest, EachControlShowsItsKeyAndOKWritesItBack) {
 }
 
 TEST_F(OptionDialogTest, TheColourButtonsStartAtTheSampleAndOKRecoloursTheOpenWindows) {
-  WriteFile(Ini(), IniText({}));
+  // The mail plug-in as built, with its list window open.
+  for (const char* file : {"QvMail.qpl", "image.dll", "Pictext.txt"})
+    if (std::filesystem::exists(AppDir() / file)) std::filesystem::copy_file(AppDir() / file, dir_ / file);
+  std::string ini = IniText({});
+  ini.insert(ini.find("\r\n[Port]"), "\r\n[Plugins]\r\n1=QvMail.qpl\r\n");
+  WriteFile(Ini(), ini);
   Start();
+  ASSERT_EQ(launch_->Entries().size(), 2u);
+  ASSERT_TRUE(launch_->Entries()[0].plugin->ShowPluginForm());
+  QWidget* mailList = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailList") mailList = w;
+  ASSERT_NE(mailList, nullptr);
+  ASSERT_TRUE(mailList->isVisible());
+  EXPECT_EQ(mailList->palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF)) << "placed with the old colours";
   launch_->ShowNotice("x", true);
   const QColor back(0x10, 0x60, 0x20), text(0xFF, 0xFF, 0x00);
   std::vector<QColor> starts;
@@ -302,13 +315,15 @@ TEST_F(OptionDialogTest, TheColourButtonsStartAtTheSampleAndOKRecoloursTheOpenWi
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_EQ(starts[0], QColor(0x80, 0x80, 0xFF)) << "the background's $FF8080";
   EXPECT_EQ(starts[1], QColor(Qt::white));
-  EXPECT_EQ(ReadFile(Ini()), IniText({{"Environment|BackColor", "00206010"}, {"Environment|FontColor", "0000FFFF"}}));
+  EXPECT_NE(ReadFile(Ini()).find("BackColor=00206010\r\nFontColor=0000FFFF\r\n"), std::string::npos);
   for (QWidget* w : {static_cast<QWidget*>(launch_.get()), static_cast<QWidget*>(connecting_.get()),
-                     static_cast<QWidget*>(notice_.get())}) {
+                     static_cast<QWidget*>(notice_.get()), mailList}) {
     EXPECT_EQ(w->palette().color(QPalette::Window), back) << w->objectName().toStdString();
     EXPECT_EQ(w->palette().color(QPalette::WindowText), text) << w->objectName().toStdString();
   }
   EXPECT_EQ(launch_->pnlInfo->GetFont().Color, ColorFromQColor(text)) << "the launcher's controls follow";
+  EXPECT_TRUE(mailList->grab().save(QString::fromStdString(ArtifactPath("settings-recoloured-mail-list.png").string())));
+  EXPECT_TRUE(launch_->grab().save(QString::fromStdString(ArtifactPath("settings-recoloured-launcher.png").string())));
   EXPECT_EQ(launch_->btnRing->GetColor(), ColorFromQColor(back));
 }
 
