@@ -97,6 +97,10 @@ class TfrmOption : public QDialog {
   QAction* actOK;
   QAction* actAutoCom;
 
+ public slots:
+  // Escape and the border's close button cancel: modal result 2.
+  void reject() override { done(2); }
+
  protected:
   void showEvent(QShowEvent* event) override;
 

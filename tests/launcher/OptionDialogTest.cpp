@@ -345,11 +345,21 @@ TEST_F(OptionDialogTest, CancelWritesNothing) {
   });
   EXPECT_EQ(ReadFile(Ini()), before);
   EXPECT_EQ(launch_->palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF)) << "no recolouring";
-  // Closing by the window's border button is a cancel too.
+  // Escape and the window's border button are a cancel too.
+  int result = -1;
+  answer_.On<TfrmOption>([&](TfrmOption* d) {
+    QObject::connect(d, &QDialog::finished, [&](int r) { result = r; });
+    d->cboComm->setCurrentIndex(1);
+    QTest::keyClick(d, Qt::Key_Escape);
+  });
+  launch_->OptionsDialog();
+  EXPECT_EQ(result, 2);
   RunDialog([&](TfrmOption* d) {
+    QObject::connect(d, &QDialog::finished, [&](int r) { result = r; });
     d->cboComm->setCurrentIndex(1);
     d->close();
   });
+  EXPECT_EQ(result, 2);
   EXPECT_EQ(ReadFile(Ini()), before);
 }
 
