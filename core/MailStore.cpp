@@ -704,7 +704,10 @@ bool FolderFilesAvailable(std::string_view folder, const RetryPolicy& retry) {
 bool DeleteMessage(std::string_view folder, std::string_view id, const RetryPolicy& retry) {
   if (!BothFilesExist(folder)) return false;
   MailFolder f;
-  return f.Open(folder, retry) && MarkMessage(f.Index(), id) && CompactOrSave(f);
+  if (!f.Open(folder, retry)) return false;
+  // An id the folder does not know still compacts it, as every delete does.
+  const bool marked = MarkMessage(f.Index(), id);
+  return CompactOrSave(f) && marked;
 }
 
 bool MoveMessage(std::string_view folder, std::string_view id, std::string_view toFolder, bool keepCopy,

@@ -352,6 +352,47 @@ TEST_F(MailStoreTest, DeleteMessageRemovesItForGood) {
   EXPECT_EQ(mails[0].first, b);
 }
 
+TEST_F(MailStoreTest, DeleteMessageCompactsTheFolderWhateverTheId) {
+  // A folder holding a mail marked deleted but not yet compacted (as a
+  // writer cut short leaves it): every delete compacts it, also one of an id
+  // the folder does not know, and nothing live is lost.
+  struct Case {
+    const char* what;
+    int target;  // 0 a, 1 b (already deleted), 2 c, -1 an unknown id, -2 empty
+    bool result;
+    const char* store;
+  } cases[] = {
+      {"a live mail", 0, true, "c\r\n"},
+      {"the last live mail", 2, true, "a\r\n"},
+      {"an unknown id", -1, false, "a\r\nc\r\n"},
+      {"a deleted mail", 1, false, "a\r\nc\r\n"},
+      {"no id", -2, false, "a\r\nc\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(mail.index("box"));
+    std::filesystem::remove(mail.store("box"));
+    const std::vector<std::string> ids = {Add("box", "a"), Add("box", "b"), Add("box", "c")};
+    {
+      MailFolder f;
+      ASSERT_TRUE(f.Open("box", Quick()));
+      ASSERT_TRUE(MarkMessage(f.Index(), ids[1]));
+      ASSERT_TRUE(f.SaveIndex());
+    }
+    ASSERT_EQ(mail.storeText("box"), "a\r\nb\r\nc\r\n");
+    const std::string id = c.target >= 0 ? ids[size_t(c.target)] : c.target == -1 ? "000000000000009" : "";
+    EXPECT_EQ(DeleteMessage("box", id, Quick()), c.result);
+    EXPECT_EQ(mail.storeText("box"), c.store);
+    // The index holds only the live rows, each pointing at its own bytes.
+    TCSVData index;
+    ASSERT_TRUE(index.LoadFromFile(mail.index("box")));
+    std::string joined;
+    for (const auto& [liveId, text] : LiveMails("box")) joined += text;
+    EXPECT_EQ(joined, c.store);
+    EXPECT_EQ(static_cast<size_t>(index.RowCount()), LiveMails("box").size());
+  }
+}
+
 TEST_F(MailStoreTest, MoveCopiesTheRowAndMarksTheSourceOnlyWhenStored) {
   MailIndexRow row = Row("moved", 1);
   row[kColProtected] = "1";
