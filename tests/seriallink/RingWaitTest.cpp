@@ -365,6 +365,57 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
   }
 }
 
+TEST(RingWait, AFarEndThatFallsSilentIsClosedAsNotAnsweredAndTheWaitGoesOn) {
+  // The far end falls silent and the caller leaves the 30-second dialog
+  // unanswered (kwxDisconnect(1130)): closed with 1130 and told as (9, 1130)
+  // both while the mail is due (the step deadline) and while the close line
+  // is due (the caller's no-answer, 21130, not a lost carrier), and the wait
+  // arms the handset again.
+  const std::vector<Ev> armed = {{0, 26}, {1, 9}, {2, 0}, {1, 1}, {0, 24}};
+  const std::vector<Ev> closed = {{7, 70002}, {9, 1130}, {1, 12}, {0, 25}, {0, 25}, {8, 20}, {8, 21}};
+  struct {
+    const char* name;
+    Step step;
+    std::vector<Ev> received;
+    std::string body;
+    std::vector<std::string> lines;
+  } table[] = {
+      {"the mail is due", Step::Get, {}, "", {"READY[1 SMAIL]", "SOCKET_25_DISCONNECTION[1130]"}},
+      {"the close line is due",
+       Step::Close,
+       {{1, 5}, {1, 2}},
+       "unanswered\r\n",
+       {"READY[1 SMAIL]", "OK", "SOCKET_25_DISCONNECTION[1130]"}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SimConfig c;
+    c.faults.push_back({row.step, Action::Silent, 1, -1});
+    Session s(c, 100);
+    s.Init();
+    ASSERT_EQ(s.api().kwxWaitForRing(), 1);
+    ASSERT_TRUE(s.WaitFor({1, 9}));
+    s.sim().Ring(DirectMail("unanswered\r\n"));
+    std::string body;
+    bool stopped = false;
+    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+      if (ev == Ev{1, 1}) s.api().kwxReadySMail();
+      if (ev == Ev{1, 2}) body = s.TakeBuffer();
+      if (ev == Ev{7, 70002}) s.api().kwxDisconnect(1130);
+      if (ev == Ev{0, 25} && !stopped) {
+        stopped = true;
+        StopWhenArmed(s, Armings(s.sim().Record()));
+      }
+    })) << Describe(s.Events());
+    EXPECT_EQ(body, row.body);
+    std::vector<Ev> expected = armed;
+    expected.insert(expected.end(), row.received.begin(), row.received.end());
+    expected.insert(expected.end(), closed.begin(), closed.end());
+    EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
+    EXPECT_EQ(s.sim().Record().callerLines, row.lines);
+  }
+}
+
 TEST(RingWait, OwnNumberQueryIsRefusedWhileTheWaitHasThePort) {
   Session s;
   s.Init();
