@@ -35,7 +35,8 @@ class RingWaitTest : public SessionTest {
 
 TEST_F(RingWaitTest, StartingWaitsForTheModuleToArmAndStoppingDisconnects) {
   TakeCalls();
-  launch_->ToggleRingWait();  // no reply queued: the module has not armed yet
+  QueueReply("kwxWaitForRing", {});  // the module has not armed yet
+  launch_->ToggleRingWait();
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Starting);
   EXPECT_EQ(launch_->pnlRing->GetColor(), clYellow);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"serial kwxInitial", "serial kwxWaitForRing"}));
@@ -97,6 +98,7 @@ TEST_F(RingWaitTest, TheIndicatorStopsWhenTheModuleEndsRingWaitOrTheHandsetGoes)
 
 TEST_F(RingWaitTest, ADeviceErrorWhileStartingStopsIt) {
   TakeCalls();
+  QueueReply("kwxWaitForRing", {});
   launch_->ToggleRingWait();
   ASSERT_EQ(launch_->RingWait(), RingWaitState::Starting);
   Post({{0, 26}, {10, 3}, {8, 20}, {8, 21}});
