@@ -1,4 +1,5 @@
 // Message ids, the message file, the error log, notices and sounds.
+#include "FileSteps.h"
 #include "LauncherFixture.h"
 #include "core/QtText.h"
 #include "launcher/ErrorLog.h"
@@ -79,7 +80,10 @@ TEST(ErrorLog, KeepsTheLast100LinesAndReplacesTheFileWhole) {
     if (c.before) WriteFile(path, text);
     struct stat before {};
     const bool existed = ::stat(path.c_str(), &before) == 0;
+    qvtest::FileStepLog steps(tmp.path());
     ASSERT_TRUE(qv::AppendErrorLog(path, "new"));
+    // Written to a temporary, flushed, renamed over the log, the folder flushed.
+    EXPECT_EQ(steps.Lines(), steps.Replaced(path));
     std::string after = ReadFile(path);
     std::vector<std::string> lines;
     for (size_t pos = 0; pos < after.size();) {

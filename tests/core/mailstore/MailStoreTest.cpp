@@ -2,6 +2,7 @@
 #include "core/TextFunctions.h"
 #include "platform/FileUtil.h"
 
+#include "FileSteps.h"
 #include "MailTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -871,4 +872,59 @@ TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
       EXPECT_EQ(text, before);
     }
   }
+}
+
+TEST_F(MailStoreTest, EveryWriteOfTheFolderIsFlushedBeforeTheIndexThatNeedsItIsRenamedIn) {
+  // An index on disk only ever names bytes that are on disk: the store's new
+  // bytes are flushed before the new index, itself written to a flushed
+  // temporary, is renamed in. Bytes that an older index may still name are
+  // overwritten only after the folder is flushed, so that index cannot come
+  // back. The folder after a plain append is left to the file system: either
+  // index is whole and right.
+  qvtest::FileStepLog steps(mail.dir());
+  auto index = [&](const std::string& folder) {
+    std::vector<std::string> lines = {"write " + folder + ".qvm~", "flush " + folder + ".qvm~",
+                                      "rename " + folder + ".qvm~ > " + folder + ".qvm"};
+    return lines;
+  };
+  auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const std::string a = Add("box", "a");
+  EXPECT_EQ(steps.Lines(), join({"write box.qvs", "flush box.qvs"}, index("box")));
+  const std::string b = Add("box", "b");
+  {
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    ASSERT_TRUE(MarkMessage(f.Index(), b));
+    ASSERT_TRUE(f.SaveIndex());
+  }
+  // b's bytes are reused by the next mail: the index that named them goes first.
+  steps.Clear();
+  Add("box", "c");
+  EXPECT_EQ(steps.Lines(), join({"flush folder .", "write box.qvs", "flush box.qvs"}, index("box")));
+  ASSERT_GE(steps.Lines(true).size(), 2u);
+  EXPECT_EQ(steps.Lines(true)[1], "write box.qvs @3+3");
+
+  // Compaction: the new store and index beside the old ones, both flushed;
+  // the new index appearing (folder flushed) is the commit; then both are
+  // put in place and the folder flushed again.
+  Add("box", "d");
+  steps.Clear();
+  ASSERT_TRUE(DeleteMessage("box", a, Quick()));
+  EXPECT_EQ(steps.Lines(),
+            (std::vector<std::string>{"write box.qvs.new", "write box.qvs.new", "flush box.qvs.new", "write box.qvm.new~",
+                                      "flush box.qvm.new~", "rename box.qvm.new~ > box.qvm.new", "flush folder .",
+                                      "rename box.qvs.new > box.qvs", "rename box.qvm.new > box.qvm",
+                                      "flush folder ."}));
+  EXPECT_EQ(mail.storeText("box"), "c\r\nd\r\n");
+
+  // A compaction committed but not put in place is finished by the next opener.
+  std::filesystem::copy_file(mail.store("box"), mail.dir() / "box.qvs.new");
+  std::filesystem::copy_file(mail.index("box"), mail.dir() / "box.qvm.new");
+  steps.Clear();
+  EXPECT_EQ(LiveMails("box").size(), 2u);
+  EXPECT_EQ(steps.Lines(), (std::vector<std::string>{"rename box.qvs.new > box.qvs", "rename box.qvm.new > box.qvm",
+                                                     "flush folder ."}));
 }
