@@ -193,8 +193,8 @@ TEST(RingWait, RingsThatAreNotCallsForTheModuleAreIgnored) {
     const int rings = s.sim().Record().rings;
     s.sim().Ring(row.call);
     // An ordinary call after it is heard: the loop kept waiting for RING.
-    ASSERT_TRUE(s.sim().WaitUntil([&](const auto& r) { return r.rings == rings + 1 && !r.callUp; }, 5s));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(s.sim().WaitUntil(
+        [&](const auto& r) { return r.rings == rings + 1 && r.ringsSettled == r.rings && !r.callUp; }, 5s));
     const size_t armed = Armings(s.sim().Record());
     s.sim().Ring(Plain("0123"));
     ASSERT_TRUE(s.WaitFor({2, 3}));
@@ -236,9 +236,11 @@ TEST(RingWait, StopIn99999EndsTheWaitAtEachStage) {
     s.Init();
     ASSERT_EQ(s.api().kwxWaitForRing(), 1);
     ASSERT_TRUE(s.WaitFor({1, 9}));
-    // Any other stop only interrupts the wait.
+    // Any other stop only interrupts the wait: the read it ended is told
+    // as abandoned, and the loop reads on.
     s.api().kwxDisconnect(10);
-    std::this_thread::sleep_for(300ms);
+    for (int i = 0; i < 10000 && s.api().kwxGetErrorCode(0, 0) != 80202; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(s.api().kwxGetErrorCode(0, 0), 80202);
     const size_t armed = Armings(s.sim().Record());
     s.sim().Ring(Plain("0123"));
     ASSERT_TRUE(s.WaitFor({2, 3}));
@@ -321,12 +323,13 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
     Step step;
     Action action;
     Ev told;
+    int32_t state;  // the state that waits for the held line
   } table[] = {
-      {"stop while the connection line is due", Step::Connect, Action::Hold, {10, 12}},
-      {"stop while the mail is due", Step::Get, Action::Hold, {9, 10}},
-      {"stop while the close line is due", Step::Close, Action::Hold, {9, 10}},
-      {"carrier lost before the connection line", Step::Connect, Action::Drop, {9, 1280}},
-      {"carrier lost instead of the close line", Step::Close, Action::Drop, {9, 810}},
+      {"stop while the connection line is due", Step::Connect, Action::Hold, {10, 12}, 2101},
+      {"stop while the mail is due", Step::Get, Action::Hold, {9, 10}, 2102},
+      {"stop while the close line is due", Step::Close, Action::Hold, {9, 10}, 2103},
+      {"carrier lost before the connection line", Step::Connect, Action::Drop, {9, 1280}, 0},
+      {"carrier lost instead of the close line", Step::Close, Action::Drop, {9, 810}, 0},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
@@ -343,11 +346,11 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
       if (ev == Ev{1, 1}) s.api().kwxReadySMail();
       if (ev == Ev{1, 2}) s.TakeBuffer();
       if (stop && !stopped) {
-        // Held back: the module waits for it when the call is up long enough.
+        // Held back: stopped once the module's state waits for it.
         const bool due = row.step == Step::Connect ? ev == Ev{1, 9} : row.step == Step::Get ? ev == Ev{0, 24} : ev == Ev{1, 2};
         if (due) {
           stopped = true;
-          std::this_thread::sleep_for(300ms);
+          ASSERT_TRUE(s.WaitState(row.state));
           s.api().kwxDisconnect(99999);
         }
       }
