@@ -23,7 +23,7 @@ int ComPortNumber(std::string_view name) {
   for (char c : name) {
     if (c < '0' || c > '9') return 0;
     number = number * 10 + (c - '0');
-    if (number > 256) return 0;
+    if (number > kMaxComPort) return 0;
   }
   return number >= 1 ? number : 0;
 }

@@ -1,8 +1,9 @@
 // The writers of whole files (CSV tables, named-record containers, handset
-// exchange files) replace a file the crash-safe way: the new bytes go into a
+// exchange files, the error log) replace a file the crash-safe way: the new bytes go into a
 // temporary beside it, flushed to disk, renamed over the file, and the
 // folder's entry is flushed; the file itself is never written in place.
 #include "core/CSVData.h"
+#include "core/ErrorLog.h"
 #include "core/HandsetExchange.h"
 #include "core/NamedRecordFile.h"
 
@@ -35,6 +36,8 @@ TEST(WholeFileWriters, ReplaceTheFileThroughAFlushedTemporaryAndFlushTheFolder) 
        }},
       {"handset exchange file", dir / "data" / "Temp1.dat",
        [](const std::filesystem::path& p) { return qv::HandsetExchangeFile::Write(p, {"0A4D524C58", "0B4D524C58"}); }},
+      {"error log", dir / "data" / "Error.log",
+       [](const std::filesystem::path& p) { return qv::AppendErrorLog(p, "2003/01/05 09:07:03 :  : cut"); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

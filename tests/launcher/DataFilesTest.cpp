@@ -1,9 +1,10 @@
 // The app folder's own data: the default settings file and the message file.
 #include "TestSupport.h"
+#include "core/MessageTable.h"
 #include "core/Theme.h"
-#include "launcher/MessageTable.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
+#include "platform/Version.h"
 
 #include <QImage>
 #include <cstdio>
@@ -27,7 +28,7 @@ TEST(DataFiles, TheMessageFileHasATextForEveryIdTheSystemUses) {
   ASSERT_TRUE(table.LoadFromFile(SourceData("Message.txt")));
   std::vector<std::string> ids = {"I00101", "W01001", "W01002", "W01003", "W01004", "W01005", "E00520",
                                   "W02001", "W02002", "W02003", "W02004", "W02005", "W03001", "W04001",
-                                  "W04002", "W05001"};
+                                  "W04002", "W05001", "W00001"};
   // Progress events of every session kind, error events, and module errors.
   for (int code : {6, 16, 26, 36, 46, 56, 66, 1, 11, 31, 41, 51, 61, 2, 12, 32, 52, 3, 4, 44, 54, 47, 57,
                    5, 15, 25, 35, 45, 55, 65, 24, 62, 64, 67})
@@ -122,4 +123,22 @@ TEST(DataFiles, TheDefaultThemeIsOurBannerStripAndCannotBeEdited) {
   const QImage strip(QString::fromStdString(SourceData("banner.png").string()));
   EXPECT_EQ(theme.Bitmap, strip.convertToFormat(QImage::Format_RGB32)) << "drawn with the banner strip";
   EXPECT_TRUE(std::filesystem::is_regular_file(AppDir() / "Theme" / file)) << "in the app folder";
+}
+
+TEST(DataFiles, EveryBinaryOfTheAppFolderCarriesTheProjectVersion) {
+  std::vector<std::string> checked;
+  for (const auto& entry : std::filesystem::directory_iterator(AppDir())) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = entry.path().extension().string();
+    const bool binary = name == "Quorvel" || ((ext == ".so" || ext == ".qpl" || ext == ".dll") && !name.starts_with("lib"));
+    if (!binary) continue;
+    checked.push_back(name);
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "FileVersion").value_or("none"), QV_VERSION) << name;
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "ProductVersion").value_or("none"), QV_VERSION) << name;
+  }
+  for (const char* name : {"Quorvel", "Portvine.so", "KWX.so", "TCV.so", "QvMail.qpl", "Qvpurlette.qpl",
+                           "QvOnlinesignup.qpl", "QvBanner.qpl"})
+    EXPECT_NE(std::find(checked.begin(), checked.end(), name), checked.end()) << name << " was not built";
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Quorvel", "ProductName").value_or(""), "VeoQuorvel");
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Portvine.so", "ProductName").value_or(""), "Portvine");
 }
