@@ -366,6 +366,9 @@ TEST_F(MailSessionTest, TheParameterBlockComesFromTheSettings) {
         {"Mail|DialWithNum", "0"},
         {"Mail|AutoReceive", "1"}},
        "0570111##9", "05702223333##3", -1, 9600, 0, 0, -1, "\\\\.\\COM12"},
+      // The port's number, whatever zeros the setting puts before it.
+      {{{"Port|SerialPort", "\\\\.\\com0000000007"}},
+       "0570111##9", "05702223333##3", -1, 9600, 0, 0, -1, "\\\\.\\COM7"},
   };
   for (const Case& c : cases) {
     WriteSessionIni(c.ini);

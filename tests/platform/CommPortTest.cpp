@@ -164,8 +164,14 @@ TEST(PortNames, ResolveThroughThePortFolder) {
       {"COM3", (dir / "COM3").string()},
       {"\\\\.\\COM3", (dir / "COM3").string()},
       {"com3", (dir / "COM3").string()},
+      {"COM0003", (dir / "COM3").string()},  // the number names the port
+      {"\\\\.\\COM0003", (dir / "COM3").string()},
       {"COM4", "/dev/ttyS3"},
+      {"COM0004", "/dev/ttyS3"},
       {"\\\\.\\COM12", "/dev/ttyS11"},
+      {"COM256", "/dev/ttyS255"},
+      {"COM0257", ""},
+      {"COM3 ", ""},
       {"COM0", ""},
       {"COM", ""},
       {"LPT1", ""},
@@ -174,6 +180,7 @@ TEST(PortNames, ResolveThroughThePortFolder) {
   };
   for (const auto& row : table) EXPECT_EQ(qv::ResolveCommPort(row.name).string(), row.path) << row.name;
   EXPECT_EQ(qv::CommPortFolderEntry("COM4"), dir / "COM4");
+  EXPECT_EQ(qv::CommPortFolderEntry("\\\\.\\COM0004"), dir / "COM4");
   // Without QUORVEL_PORTS the folder is ports/ beside the program.
   ::unsetenv("QUORVEL_PORTS");
   qvtest::ScopedLauncherDir launcher(dir / "app");

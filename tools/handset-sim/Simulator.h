@@ -145,6 +145,7 @@ struct SimRecord {
   int callsEnded = 0;
   std::vector<std::string> signupRequests;  // request bodies the sign-up centre took
   int rings = 0;                            // incoming calls reported to the host
+  int ringsSettled = 0;                     // of them, those connected or over (the handset takes the next)
   std::vector<std::string> callerLines;     // protocol lines the far end of an incoming call received
   bool infoMode = false;
   std::vector<std::string> infoLines;       // lines received in information mode (without CR LF)
