@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace qvtest {
@@ -57,6 +59,23 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long long bytes) {
+  oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  old_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) Fail("the file size limit could not be set");
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = old_;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler_);
 }
 
 namespace {

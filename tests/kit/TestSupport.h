@@ -47,6 +47,21 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 // CP932 bytes of a UTF-8 literal, for readable tests.
 using qv::Sjis;
 
+// While it lives, no file of this process grows beyond bytes: writes past
+// the limit fail (EFBIG) instead of raising SIGXFSZ. For making saves fail
+// where file modes cannot (tests may run with rights that ignore them).
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(unsigned long long bytes);
+  ~ScopedFileSizeLimit();
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  unsigned long long old_ = 0;
+  void (*oldHandler_)(int) = nullptr;
+};
+
 // A pseudo-terminal pair: the test reads and writes the master side (non-
 // blocking), a port opens the slave's device path. Closed at the end.
 struct PtyPair {
