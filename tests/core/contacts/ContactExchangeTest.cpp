@@ -221,19 +221,23 @@ TEST(PhoneBookExchange, RecordsAlternateTheirParityFromTheSetting) {
 }
 
 TEST(PhoneBookExchange, ABadLineCostsOnlyTheRecordItFallsIn) {
-  // Five records of two lines each, parities alternating.
+  // Five records of three lines each (lines 3r, 3r + 1, 3r + 2), parities alternating.
   std::vector<std::vector<std::string>> records;
   for (int r = 0; r < 5; ++r) {
     const int parity = ((r + 1) & 1) * HandsetFrameLine::kParity;
-    records.push_back({Line({"0101" + Text("R" + std::to_string(r))}, parity),
-                       Line({"0102" + Text("K" + std::to_string(r))}, parity | kLast | (r == 4 ? 1 : 0))});
+    const std::string n = std::to_string(r);
+    records.push_back({Line({"0101" + Text("R" + n)}, parity), Line({"010E" + Text("M" + n)}, parity),
+                       Line({"0102" + Text("K" + n)}, parity | kLast | (r == 4 ? 1 : 0))});
   }
   auto file = [&](std::function<void(std::vector<std::string>&)> damage) {
     std::vector<std::string> lines;
     for (const auto& r : records) lines.insert(lines.end(), r.begin(), r.end());
     damage(lines);
     std::vector<std::string> names;
-    for (const auto& e : ParsePhoneBookLines(lines)) names.emplace_back(e.Field(kPbKana));
+    for (const auto& e : ParsePhoneBookLines(lines)) {
+      names.emplace_back(e.Field(kPbKana));
+      EXPECT_EQ(e.Field(kPbMemo), "M" + names.back().substr(1)) << "a record kept whole";
+    }
     return names;
   };
   const std::string bad = "0F4D524C5820000806";  // a length byte that does not match
@@ -243,17 +247,19 @@ TEST(PhoneBookExchange, ABadLineCostsOnlyTheRecordItFallsIn) {
     std::vector<std::string> names;
   } cases[] = {
       {"none", [](auto&) {}, {"R0", "R1", "R2", "R3", "R4"}},
-      {"a record's first line", [&](auto& l) { l[4] = bad; }, {"R0", "R1", "R3", "R4"}},
-      {"a record's last line", [&](auto& l) { l[5] = bad; }, {"R0", "R1", "R3", "R4"}},
+      {"a record's first line", [&](auto& l) { l[6] = bad; }, {"R0", "R1", "R3", "R4"}},
+      {"a record's middle line", [&](auto& l) { l[7] = bad; }, {"R0", "R1", "R3", "R4"}},
+      {"a record's last line", [&](auto& l) { l[8] = bad; }, {"R0", "R1", "R3", "R4"}},
       {"the file's first line", [&](auto& l) { l[0] = "zz"; }, {"R1", "R2", "R3", "R4"}},
-      {"the file's last line", [&](auto& l) { l[9] = bad; }, {"R0", "R1", "R2", "R3"}},
-      {"a whole record", [&](auto& l) { l[4] = l[5] = bad; }, {"R0", "R1", "R3", "R4"}},
-      {"a record's last line and the next one's first", [&](auto& l) { l[5] = l[6] = bad; }, {"R0", "R1", "R4"}},
-      {"two records in the middle", [&](auto& l) { l[3] = l[4] = bad; }, {"R0", "R3", "R4"}},
-      {"a line missing", [&](auto& l) { l.erase(l.begin() + 3); }, {"R0", "R2", "R3", "R4"}},
-      {"a line too short for its flag", [&](auto& l) { l[2] = "0A4D524C"; }, {"R0", "R2", "R3", "R4"}},
-      {"blank lines between", [&](auto& l) { l.insert(l.begin() + 2, "  "); }, {"R0", "R1", "R2", "R3", "R4"}},
-      {"a line of the wrong length", [&](auto& l) { l[6] = l[6] + "00"; }, {"R0", "R1", "R2", "R4"}},
+      {"the file's last line", [&](auto& l) { l[14] = bad; }, {"R0", "R1", "R2", "R3"}},
+      {"a whole record", [&](auto& l) { l[6] = l[7] = l[8] = bad; }, {"R0", "R1", "R3", "R4"}},
+      {"a line missing", [&](auto& l) { l.erase(l.begin() + 5); }, {"R0", "R2", "R3", "R4"}},
+      {"a line too short for its flag", [&](auto& l) { l[3] = "0A4D524C"; }, {"R0", "R2", "R3", "R4"}},
+      {"blank lines between", [&](auto& l) { l.insert(l.begin() + 3, "  "); }, {"R0", "R1", "R2", "R3", "R4"}},
+      {"a line of the wrong length", [&](auto& l) { l[9] = l[9] + "00"; }, {"R0", "R1", "R2", "R4"}},
+      // Where bad lines could belong to two records, the earlier takes them;
+      // the later, short of its first line, has no kana name and goes too.
+      {"a record's last line and the next one's first", [&](auto& l) { l[8] = l[9] = bad; }, {"R0", "R1", "R4"}},
   };
   for (const Case& c : cases) EXPECT_EQ(file(c.damage), c.names) << c.name;
 }
