@@ -2,7 +2,7 @@
 
 #include "core/MailReply.h"
 #include "core/StoredMail.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 
 #include <string>
 

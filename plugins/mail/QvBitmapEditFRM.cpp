@@ -24,8 +24,8 @@
 #include "core/MessageBox.h"
 #include "core/QtText.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/ByteLengthValidator.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/ByteLengthValidator.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/SelectButton.h"
 

@@ -14,7 +14,7 @@
 #include "plugins/mail/EXPFileDrop.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "core/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"
