@@ -49,11 +49,6 @@ QString RoleName(int role) {
   return QString::fromUtf8(kRoles[role]);
 }
 
-QIcon CellIcon(const TImageList& list, int image) {
-  if (image < 0 || image >= list.Count()) return {};
-  return QIcon(QPixmap::fromImage(list.Image(image)));
-}
-
 std::filesystem::path ToPath(const QString& name) { return std::filesystem::path(QFile::encodeName(name).toStdString()); }
 QString FromPath(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 
@@ -82,10 +77,10 @@ TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
     ImageList1->SetWidth(kClipIconWidth);
     ImageList1->SetHeight(kClipIconHeight);
     LoadImageListFromDll("CLIPICON", *ImageList1);
-    actOpen->setIcon(CellIcon(*ImageList1, 23));
-    actSave->setIcon(CellIcon(*ImageList1, 22));
-    actClose->setIcon(CellIcon(*ImageList1, 34));
-    setWindowIcon(CellIcon(*ImageList1, 30));
+    actOpen->setIcon(ImageListIcon(*ImageList1, 23));
+    actSave->setIcon(ImageListIcon(*ImageList1, 22));
+    actClose->setIcon(ImageListIcon(*ImageList1, 34));
+    setWindowIcon(ImageListIcon(*ImageList1, 30));
   } else {
     ShowMessageBox(this, BoxKind::Error, Sjis("MIDIDLLの読み込みに失敗しました"));
     // The plug-in lives in the launcher's process: the whole program ends
