@@ -3,6 +3,7 @@
 // time (new, open, save, save as), CSV import and export, add, edit and
 // delete, and the exchange with the handset through the launcher. What the
 // two lists hold and how an entry is edited is each one's own.
+#include "abi/PluginApi.h"
 #include "core/SettingsKeys.h"
 #include "plugins/contacts/ContactListModel.h"
 
