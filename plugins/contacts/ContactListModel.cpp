@@ -25,7 +25,11 @@ QVariant TContactListModel::data(const QModelIndex& idx, int role) const {
     shown->converted.resize(static_cast<size_t>(Columns()));
   }
   if (!shown->converted[col]) {
-    shown->text[col] = ToQString(CellText(idx.row(), idx.column()));
+    QString text = ToQString(CellText(idx.row(), idx.column()));
+    // A list row is one line: the line breaks of a memo show as blanks.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    shown->text[col] = std::move(text);
     shown->converted[col] = true;
   }
   return shown->text[col];

@@ -118,7 +118,7 @@ void TfrmAddressEdit::CreateComponents() {
     auto* v = new QVBoxLayout(group);
     box = new QListWidget(group);
     box->setObjectName(QString::fromLatin1(boxName));
-    box->setMinimumHeight(96);
+    box->setFixedHeight(100);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     v->addWidget(box);
     auto* row = new QHBoxLayout;
@@ -149,6 +149,7 @@ void TfrmAddressEdit::CreateComponents() {
   left->addWidget(lines("メールアドレス", lstMail, "lstMail", edtMail, btnMailAdd, btnMailUpdate, btnMailEdit, btnMailDel,
                         "btnMail", false),
                   3, 0, 1, 2);
+  left->setRowStretch(4, 1);
 
   // Right: the picture and the other personal fields.
   auto* right = new QGridLayout;
@@ -166,17 +167,20 @@ void TfrmAddressEdit::CreateComponents() {
   edtDay = NumberEdit(this, "edtDay", 2);
   auto* date = new QHBoxLayout;
   for (auto [field, unit] : {std::pair{edtYear, "年"}, std::pair{edtMonth, "月"}, std::pair{edtDay, "日"}}) {
-    date->addWidget(field, field == edtYear ? 2 : 1);
+    field->setFixedWidth(field == edtYear ? 64 : 36);
+    date->addWidget(field);
     date->addWidget(label(unit));
   }
+  date->addStretch(1);
   right->addWidget(label("生年月日"), 1, 1);
   right->addLayout(date, 1, 2, 1, 3);
   edtAge = NumberEdit(this, "edtAge", 2);
+  edtAge->setFixedWidth(36);
   right->addWidget(label("年齢"), 2, 1);
-  right->addWidget(edtAge, 2, 2);
+  right->addWidget(edtAge, 2, 2, Qt::AlignLeft);
   memAddress = Memo(this, "memAddress", 244);
   memAddress->setFixedHeight(52);
-  right->addWidget(label("住所"), 3, 0);
+  right->addWidget(label("住所"), 3, 0, Qt::AlignTop);
   right->addWidget(memAddress, 3, 1, 1, 4);
   cboBloodType = Combo(this, "cboBloodType", {U("無し"), U("A"), U("B"), U("AB"), U("O")});
   cboSex = Combo(this, "cboSex", {U("無し"), U("男"), U("女")});
@@ -197,10 +201,12 @@ void TfrmAddressEdit::CreateComponents() {
   right->addWidget(chkSeret, 6, 1, 1, 4);
   memMemo = Memo(this, "memMemo", 244);
   memHobby = Memo(this, "memHobby", 244);
-  right->addWidget(label("メモ"), 7, 0);
+  for (QPlainTextEdit* m : {memMemo, memHobby}) m->setFixedHeight(64);
+  right->addWidget(label("メモ"), 7, 0, Qt::AlignTop);
   right->addWidget(memMemo, 7, 1, 1, 4);
-  right->addWidget(label("趣味"), 8, 0);
+  right->addWidget(label("趣味"), 8, 0, Qt::AlignTop);
   right->addWidget(memHobby, 8, 1, 1, 4);
+  right->setRowStretch(9, 1);
 
   auto* buttons = new QHBoxLayout;
   btnSave = Button(this, "btnSave", "更新");

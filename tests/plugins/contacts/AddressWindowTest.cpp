@@ -513,3 +513,24 @@ TEST_F(AddressTest, TheHostsTextOpensTheEntryDialogWithIt) {
   EXPECT_FALSE(Window()->isVisible());
   EXPECT_EQ(modals_.TakeBoxes().size(), 2u);
 }
+
+TEST_F(AddressTest, TheListAsAUserSeesIt) {
+  WriteBook(App() / "book.qad", qvtest::FullPhoneBook(12));
+  qv::IniFile(Ini()).WriteString("File", "AddressFile", "book.qad");
+  Show();
+  Window()->resize(900, 420);
+  const QImage shot = Window()->grab().toImage();
+  shot.save(QString::fromStdString(qvtest::ArtifactPath("address-list.png").string()));
+  EXPECT_EQ(CountText(), "12 件 ");
+  EXPECT_EQ(Column(0).front(), "ﾔﾏﾀﾞ ﾀﾛｳ0");
+  // The first row's kana name is drawn; the status line shows the count.
+  QTreeView* view = List();
+  const QRect first = view->visualRect(view->model()->index(0, 0)).translated(view->viewport()->mapTo(Window(), QPoint()));
+  int dark = 0;
+  for (int y = first.top(); y <= first.bottom(); ++y)
+    for (int x = first.left(); x <= first.right(); ++x) dark += qGray(shot.pixel(x, y)) < 96;
+  EXPECT_GT(dark, 20);
+  auto* count = Window()->findChild<QLabel*>("pnlCount");
+  EXPECT_TRUE(count->isVisible());
+  EXPECT_GT(count->mapTo(Window(), QPoint(count->width(), 0)).x(), Window()->width() - 40) << "right-aligned";
+}

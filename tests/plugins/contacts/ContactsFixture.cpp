@@ -52,7 +52,7 @@ void ModalScript::File(const std::filesystem::path& path) {
 void ModalScript::Window(const char* objectName, std::function<void(QWidget&)> act) {
   const std::string name = objectName;
   steps_.push_back({name, [name](QWidget* w) { return w->objectName().toStdString() == name; },
-                    [act](QWidget* w) { act(*w); }});
+                    [act](QWidget* w) { act(*w); }, true});
 }
 
 std::vector<std::string> ModalScript::TakeBoxes() { return std::exchange(boxes_, {}); }
@@ -68,10 +68,22 @@ std::vector<std::string> ModalScript::TakeBoxes() { return std::exchange(boxes_,
 void ModalScript::Tick() {
   QWidget* modal = QApplication::activeModalWidget();
   if (!modal || !modal->isVisible()) return;
+  for (const auto& w : handled_)
+    if (w == modal) return;  // a step has it
   if (!steps_.empty() && steps_.front().matches(modal)) {
     Step step = std::move(steps_.front());
     steps_.pop_front();
-    step.act(modal);  // may open further modal windows, answered from within
+    handled_.emplace_back(modal);
+    if (!step.nested) {
+      step.act(modal);
+      return;
+    }
+    // A window the test works in is acted on from a timer of its own: a timer
+    // is never entered again while its slot runs, and the act may open modal
+    // windows this one must answer.
+    QTimer::singleShot(0, modal, [act = std::move(step.act), w = QPointer<QWidget>(modal)] {
+      if (w) act(w);
+    });
     return;
   }
   std::string what = modal->metaObject()->className() + std::string(" ") + modal->objectName().toStdString();

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
@@ -51,11 +52,13 @@ class ModalScript {
     std::string what;
     std::function<bool(QWidget*)> matches;
     std::function<void(QWidget*)> act;
+    bool nested = false;  // the act may open modal windows of its own
   };
   void Tick();
   std::deque<Step> steps_;
   std::vector<std::string> boxes_;
   std::vector<std::string> unexpected_;
+  std::vector<QPointer<QWidget>> handled_;
   QTimer timer_;
 };
 
