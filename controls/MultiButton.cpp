@@ -318,6 +318,12 @@ TMultiButton::TMultiButton(QWidget* parent) : TMultiButtonBase(parent) {
   });
 }
 
+TMultiButton::~TMultiButton() {
+  // A button that has the focus hands it on while QWidget's part of it is
+  // destroyed: the focus signal must no longer reach this button's part.
+  disconnect(qApp, nullptr, this, nullptr);
+}
+
 bool TMultiButton::ShowsDefaultLook() const {
   if (hasFocus()) return true;
   if (!isDefault()) return false;

@@ -191,6 +191,7 @@ class TMultiButton : public TMultiButtonBase {
 
  public:
   explicit TMultiButton(QWidget* parent = nullptr);
+  ~TMultiButton() override;
 
   TColor GetFocusColor() const { return focusColor_; }
   void SetFocusColor(TColor value) { StoreAndRepaint(*this, focusColor_, value); }

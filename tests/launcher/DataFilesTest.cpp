@@ -1,5 +1,6 @@
 // The app folder's own data: the default settings file and the message file.
 #include "TestSupport.h"
+#include "core/Theme.h"
 #include "launcher/MessageTable.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
@@ -105,4 +106,20 @@ TEST(DataFiles, OurPicturesHaveTheSizesTheWindowsUse) {
     QImage image(QString::fromStdString(SourceData(c.name).string()));
     EXPECT_EQ(image.size(), c.size) << c.name;
   }
+}
+
+TEST(DataFiles, TheDefaultThemeIsOurBannerStripAndCannotBeEdited) {
+  qv::IniFile ini(SourceData("Quorvel.ini"));
+  const std::string file = ini.ReadString("Theme", "File", "");
+  EXPECT_EQ(file, "VeoQuorvel.qvt");
+  EXPECT_EQ(ini.ReadString("ThemeList", "1", ""), file) << "listed first";
+  qv::TBannerData theme;
+  ASSERT_TRUE(qv::LoadBannerIndex(SourceData(("Theme/" + file).c_str()), theme));
+  EXPECT_EQ(theme.Name, "VeoQuorvel");
+  EXPECT_EQ(theme.Interval, "0.5");
+  EXPECT_EQ(qv::cp932::ToUtf8(theme.Balloon), "VeoQuorvel - PHSメール");
+  EXPECT_FALSE(theme.Editable);
+  const QImage strip(QString::fromStdString(SourceData("banner.png").string()));
+  EXPECT_EQ(theme.Bitmap, strip.convertToFormat(QImage::Format_RGB32)) << "drawn with the banner strip";
+  EXPECT_TRUE(std::filesystem::is_regular_file(AppDir() / "Theme" / file)) << "in the app folder";
 }
