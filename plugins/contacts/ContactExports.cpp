@@ -3,21 +3,14 @@
 #include "abi/PluginApi.h"
 #include "core/HostCallbacks.h"
 #include "plugins/contacts/ContactListWindow.h"
+#include "plugins/PluginIcon.h"
 #include "plugins/contacts/ContactPlugin.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <memory>
 
 namespace {
 
 qv::TContactList* g_form = nullptr;
-
-// The handle GetIcon hands out points here; it lives until PluginFinalize.
-std::unique_ptr<QIcon>& Icon() {
-  static std::unique_ptr<QIcon> icon;
-  return icon;
-}
 
 }  // namespace
 
@@ -35,7 +28,7 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: no window of its code may outlive it.
   delete g_form;
   g_form = nullptr;
-  Icon().reset();
+  qv::ReleasePluginIcon();
   return 1;
 }
 
@@ -57,15 +50,7 @@ QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
 
 QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 
-QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
-  if (!icon) return 0;
-  if (!Icon()) {
-    QIcon own = g_form ? g_form->windowIcon() : QIcon();
-    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
-  }
-  *icon = Icon().get();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   if (!size) return 0;
