@@ -3,6 +3,7 @@
 #include "controls/ImageList.h"
 #include "core/FormPosition.h"
 #include "core/MessageBox.h"
+#include "core/HostCallbacks.h"
 #include "core/Pictures.h"
 #include "core/QtText.h"
 #include "core/SettingsKeys.h"
@@ -34,15 +35,11 @@
 namespace qv {
 namespace {
 
-QvHostParamCallback g_param = nullptr;
-
 // Warnings the launcher shows from its message file.
 constexpr int32_t kWarnNotMidi = 4001;
 constexpr int32_t kWarnCannotOpen = 4002;
 
-void Warn(int32_t code) {
-  if (g_param) g_param(QV_PARAM_WARNING, code);
-}
+void Warn(int32_t code) { CallHostParam(QV_PARAM_WARNING, code); }
 
 QString RoleName(int role) {
   static const char* const kRoles[4] = {"メロディ", "BASS", "伴奏1", "伴奏2"};
@@ -66,7 +63,6 @@ void LimitBytes(QLineEdit* edit, size_t limit) {
 
 }  // namespace
 
-void SetPurletteParamCallback(QvHostParamCallback callback) { g_param = callback; }
 
 TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
   CreateComponents();

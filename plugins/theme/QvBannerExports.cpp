@@ -2,7 +2,7 @@
 #include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
-#include "plugins/theme/BannerHost.h"
+#include "core/HostCallbacks.h"
 #include "plugins/theme/QvBannerFRM.h"
 
 #include <QApplication>
@@ -61,7 +61,7 @@ QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
 }
 
 QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetBannerParamCallback(callback);
+  qv::SetHostParamCallback(callback);
   return callback ? 1 : 0;
 }
 
