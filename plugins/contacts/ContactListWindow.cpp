@@ -1,6 +1,7 @@
 #include "plugins/contacts/ContactListWindow.h"
 
 #include "controls/ImageList.h"
+#include "core/BusyCursor.h"
 #include "core/Dialogs.h"
 #include "core/FormPosition.h"
 #include "core/HostCallbacks.h"
@@ -34,14 +35,6 @@ constexpr const char* kCsvFilter = "CSVファイル (*.csv)|*.csv";
 std::string ShownPath(const std::filesystem::path& path) {
   return FromQString(QFile::decodeName(QByteArray::fromStdString(path.string())));
 }
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 }  // namespace
 

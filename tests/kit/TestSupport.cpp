@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qvtest {
@@ -76,6 +78,34 @@ ScopedFileSizeLimit::~ScopedFileSizeLimit() {
   limit.rlim_cur = old_;
   ::setrlimit(RLIMIT_FSIZE, &limit);
   std::signal(SIGXFSZ, oldHandler_);
+}
+
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after) {
+  KilledChild result;
+  int pipefd[2];
+  if (::pipe(pipefd) != 0) {
+    Fail("no pipe for the child");
+    return result;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    Fail("the child could not be started");
+    return result;
+  }
+  if (child == 0) {
+    ::close(pipefd[0]);
+    body(pipefd[1]);
+    ::_exit(0);
+  }
+  ::close(pipefd[1]);
+  std::this_thread::sleep_for(after);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &result.status, 0);
+  result.killed = WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGKILL;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) result.output.append(buf, static_cast<size_t>(n));
+  ::close(pipefd[0]);
+  return result;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // places where tests find the built app folder and leave pictures for review.
 #include "platform/Cp932.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -61,6 +62,17 @@ class ScopedFileSizeLimit {
   unsigned long long old_ = 0;
   void (*oldHandler_)(int) = nullptr;
 };
+
+// Runs body in a child process, kills it with SIGKILL after the delay and
+// collects what it wrote to the descriptor it was given (for stores that must
+// survive a writer killed at any moment). killed is false when the child had
+// ended by itself.
+struct KilledChild {
+  std::string output;
+  bool killed = false;
+  int status = 0;
+};
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after);
 
 // A pseudo-terminal pair: the test reads and writes the master side (non-
 // blocking), a port opens the slave's device path. Closed at the end.

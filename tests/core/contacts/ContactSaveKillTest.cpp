@@ -12,13 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace qv;
@@ -82,24 +79,10 @@ TEST(ContactSaveKill, TheFilesAreAlwaysOneVersionWhole) {
   ASSERT_TRUE(SaveBookmarks(tmp / "marks.qbk", MarksVersion(0)));
   int saved = 0, next = 1, cut = 0, oldKept = 0, newKept = 0;
   for (int trial = 0; trial < trials; ++trial) {
-    int pipefd[2];
-    ASSERT_EQ(::pipe(pipefd), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(pipefd[0]);
-      RunChild(pipefd[1], tmp.path(), next);
-    }
-    ::close(pipefd[1]);
-    std::this_thread::sleep_for(std::chrono::microseconds(rng() % 40000));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
-    ::close(pipefd[0]);
+    const qvtest::KilledChild child = qvtest::ForkAndKill(
+        [&](int fd) { RunChild(fd, tmp.path(), next); }, std::chrono::microseconds(rng() % 40000));
+    ASSERT_TRUE(child.killed) << "the child ended by itself: " << child.status;
+    const std::string& out = child.output;
 
     int pending = -1;
     std::istringstream lines(out);
