@@ -70,6 +70,8 @@ void ModalScript::Tick() {
   if (!modal || !modal->isVisible()) return;
   for (const auto& w : handled_)
     if (w == modal) return;  // a step has it
+  for (const auto& name : ignored_)
+    if (modal->objectName().toStdString() == name) return;
   if (!steps_.empty() && steps_.front().matches(modal)) {
     Step step = std::move(steps_.front());
     steps_.pop_front();

@@ -42,6 +42,8 @@ class ModalScript {
   void File(const std::filesystem::path& path);
   // A window of that object name, handed to act (which closes it).
   void Window(const char* objectName, std::function<void(QWidget&)> act);
+  // Modal windows of that object name are left alone (a session dialog).
+  void Ignore(const char* objectName) { ignored_.push_back(objectName); }
   // Every message box text so far, then forgets them.
   std::vector<std::string> TakeBoxes();
   // Whether every expected window came and nothing else did.
@@ -59,6 +61,7 @@ class ModalScript {
   std::vector<std::string> boxes_;
   std::vector<std::string> unexpected_;
   std::vector<QPointer<QWidget>> handled_;
+  std::vector<std::string> ignored_;
   QTimer timer_;
 };
 
