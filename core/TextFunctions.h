@@ -26,8 +26,8 @@ std::string HalfKanaToFullWidth(std::string_view s);
 // half-width form take the nearest one (ヵ ｶ, ヰ ｲ). Everything else stays.
 std::string FoldToHalfWidthKana(std::string_view s);
 
-// Standard Base64: lines of 72 characters (54 bytes) with CR LF, the last
-// line without a break and padded with "=".
+// Standard Base64: every 54 bytes a line of 72 characters ended by CR LF; a
+// partial last line has no break and is padded with "=".
 std::string Base64Encode(std::string_view bytes);
 // Characters outside the alphabet are skipped. False (and empty output) when a
 // group starts with "=".

@@ -1,14 +1,11 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
 #include "core/HostCallbacks.h"
-#include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 
 #include <QApplication>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=Qvpurlette\0");
 
 namespace {
 
