@@ -5,6 +5,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <system_error>
@@ -151,14 +152,41 @@ int PhoneBookColumnTag(int field) {
 }
 
 std::string_view PhoneBookEntry::Field(int field) const {
-  return field >= 0 && static_cast<size_t>(field) < fields.size() ? std::string_view(fields[static_cast<size_t>(field)])
-                                                                   : std::string_view();
+  if (field < 0 || field >= FieldCount()) return {};
+  const uint32_t begin = field == 0 ? 0 : ends_[static_cast<size_t>(field) - 1];
+  return std::string_view(bytes_).substr(begin, ends_[static_cast<size_t>(field)] - begin);
 }
 
 void PhoneBookEntry::SetField(int field, std::string_view value) {
   if (field < 0) return;
-  if (static_cast<size_t>(field) >= fields.size()) fields.resize(static_cast<size_t>(field) + 1);
-  fields[static_cast<size_t>(field)].assign(value);
+  if (field >= FieldCount()) ends_.resize(static_cast<size_t>(field) + 1, static_cast<uint32_t>(bytes_.size()));
+  const auto at = static_cast<size_t>(field);
+  const uint32_t begin = at == 0 ? 0 : ends_[at - 1];
+  const uint32_t old = ends_[at] - begin;
+  bytes_.replace(begin, old, value);
+  const auto delta = static_cast<uint32_t>(value.size()) - old;  // wraps as it should for a shorter value
+  for (size_t i = at; i < ends_.size(); ++i) ends_[i] += delta;
+}
+
+std::vector<std::string> PhoneBookEntry::Fields(int first, int last) const {
+  if (last < 0 || last >= FieldCount()) last = FieldCount() - 1;
+  std::vector<std::string> out;
+  for (int f = std::max(first, 0); f <= last; ++f) out.emplace_back(Field(f));
+  return out;
+}
+
+void PhoneBookEntry::AssignRow(const TCSVData& table, int row) {
+  const int cells = table.CellCount(row);
+  size_t size = 0;
+  for (int c = 0; c < cells; ++c) size += table.GetCell(row, c).size();
+  bytes_.clear();
+  bytes_.reserve(size);
+  ends_.assign(static_cast<size_t>(std::max(cells, static_cast<int>(kPhoneBookFields))), 0);
+  for (int c = 0; c < cells; ++c) {
+    bytes_ += table.GetCell(row, c);
+    ends_[static_cast<size_t>(c)] = static_cast<uint32_t>(bytes_.size());
+  }
+  for (size_t c = static_cast<size_t>(cells); c < ends_.size(); ++c) ends_[c] = static_cast<uint32_t>(bytes_.size());
 }
 
 std::string_view PhoneBookEntry::Field(std::string_view caption) const { return Field(PhoneBookFieldOf(caption)); }
@@ -229,7 +257,7 @@ std::string WriteCsv(const PhoneBookList& entries, bool whole) {
   if (whole) {
     for (const auto& e : entries) {
       const int r = table.AddRow();
-      for (size_t f = e.fields.size(); f-- > 0;) table.SetCell(r, static_cast<int>(f), e.fields[f]);
+      for (int f = e.FieldCount(); f-- > 0;) table.SetCell(r, f, e.Field(f));
     }
     return table.GetText();
   }
@@ -254,12 +282,7 @@ int ReadCsv(std::string_view text, bool whole, PhoneBookList& entries, CsvTextEr
     TableFromText(text, table);
     entries.clear();
     entries.resize(static_cast<size_t>(table.RowCount()));
-    for (int r = 0; r < table.RowCount(); ++r) {
-      auto& fields = entries[static_cast<size_t>(r)].fields;
-      const int cells = table.CellCount(r);
-      if (static_cast<size_t>(cells) > fields.size()) fields.resize(static_cast<size_t>(cells));
-      for (int c = 0; c < cells; ++c) fields[static_cast<size_t>(c)].assign(table.GetCell(r, c));
-    }
+    for (int r = 0; r < table.RowCount(); ++r) entries[static_cast<size_t>(r)].AssignRow(table, r);
     return table.RowCount();
   }
   const CsvTextError check = CheckCsvText(text);

@@ -5,6 +5,7 @@
 // CP932; every reader of phone-book files goes through here.
 #include "core/CSVData.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -62,21 +63,37 @@ int PhoneBookFieldOf(std::string_view caption);
 // The list column's comparison: 2 for the dates, 1 for the ages, 0 for text.
 int PhoneBookColumnTag(int field);
 
-struct PhoneBookEntry {
-  // At least 52; a row read from a file with more cells keeps them all.
-  std::vector<std::string> fields = std::vector<std::string>(kPhoneBookFields);
-  // The picture's bytes (a Windows bitmap as a rule), or none.
-  std::optional<std::string> picture;
+class PhoneBookEntry {
+ public:
+  PhoneBookEntry() : ends_(kPhoneBookFields, 0) {}
 
+  // At least 52; a row read from a file with more cells keeps them all.
+  int FieldCount() const { return static_cast<int>(ends_.size()); }
   // Empty when the entry has no such field.
   std::string_view Field(int field) const;
-  // Pads the fields as needed.
+  // Adds empty fields as needed.
   void SetField(int field, std::string_view value);
   // By column caption: "名前(カナ)" is field 0; an unknown caption reads empty
   // and is not written.
   std::string_view Field(std::string_view caption) const;
   void SetField(std::string_view caption, std::string_view value);
-  bool operator==(const PhoneBookEntry&) const = default;
+  // Fields first to last (all that follow when last is -1), as strings.
+  std::vector<std::string> Fields(int first = 0, int last = -1) const;
+  // Every field of a table row at once, padded to 52.
+  void AssignRow(const TCSVData& table, int row);
+
+  // The picture's bytes (a Windows bitmap as a rule), or none.
+  std::optional<std::string> picture;
+
+  bool operator==(const PhoneBookEntry& other) const {
+    return ends_ == other.ends_ && bytes_ == other.bytes_ && picture == other.picture;
+  }
+
+ private:
+  // The fields back to back and where each ends: a large phone book costs two
+  // allocations an entry instead of one a field.
+  std::string bytes_;
+  std::vector<uint32_t> ends_;
 };
 using PhoneBookList = std::vector<PhoneBookEntry>;
 

@@ -52,7 +52,7 @@ std::vector<std::string> Tags(const std::vector<std::string>& items) {
 }
 
 std::vector<std::string> Fields(const PhoneBookEntry& e, int first, int last) {
-  return {e.fields.begin() + first, e.fields.begin() + last + 1};
+  return e.Fields(first, last);
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ TEST_F(AddressEditTest, PhoneAndMailLines) {
     Button(d, "btnSave")->click();
   });
   const qv::PhoneBookEntry stored = Stored(0);
-  EXPECT_EQ(std::vector<std::string>(stored.fields.begin() + qv::kPbPhone1, stored.fields.begin() + qv::kPbPhone1 + 6),
+  EXPECT_EQ(stored.Fields(qv::kPbPhone1, qv::kPbPhone1 + 5),
             (std::vector<std::string>{"01", "03", "04", "FAX: 09011112222", "0666", ""}));
   EXPECT_EQ(stored.Field(qv::kPbMail1), "x@y");
   EXPECT_EQ(stored.Field(qv::kPbMail1 + 1), "new@example.jp");
