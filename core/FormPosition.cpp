@@ -285,6 +285,9 @@ void ListViewSortModel::setSourceModel(QAbstractItemModel* source) {
 }
 
 void ListViewSortModel::Resort() {
+  // Sorted by these keys already, and nothing changed since (every change
+  // makes them stale): a list just loaded is not sorted twice.
+  if (keysValid_ && keysTag_ == ListViewTag(view_) && keysTag_ != 0 && sortColumn() == 0) return;
   keysValid_ = false;
   if (ListViewTag(view_) == 0) {
     sort(-1);  // back to the source order

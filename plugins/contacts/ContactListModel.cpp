@@ -9,7 +9,8 @@ int TContactListModel::rowCount(const QModelIndex& parent) const { return parent
 int TContactListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Columns(); }
 
 void TContactListModel::Forget(int row) {
-  if (row >= 0 && static_cast<size_t>(row) < shown_.size()) shown_[static_cast<size_t>(row)].reset();
+  for (Shown& column : shown_)
+    if (row >= 0 && static_cast<size_t>(row) < column.converted.size()) column.converted[static_cast<size_t>(row)] = false;
 }
 
 void TContactListModel::ForgetAll() { shown_.clear(); }
@@ -17,22 +18,21 @@ void TContactListModel::ForgetAll() { shown_.clear(); }
 QVariant TContactListModel::data(const QModelIndex& idx, int role) const {
   if (role != Qt::DisplayRole || !idx.isValid() || idx.row() >= Count() || idx.column() >= Columns()) return {};
   const auto row = static_cast<size_t>(idx.row()), col = static_cast<size_t>(idx.column());
-  if (shown_.size() != static_cast<size_t>(Count())) shown_.resize(static_cast<size_t>(Count()));
-  auto& shown = shown_[row];
-  if (!shown) {
-    shown = std::make_unique<Shown>();
-    shown->text.resize(static_cast<size_t>(Columns()));
-    shown->converted.resize(static_cast<size_t>(Columns()));
+  if (shown_.size() != static_cast<size_t>(Columns())) shown_.resize(static_cast<size_t>(Columns()));
+  Shown& column = shown_[col];
+  if (column.converted.size() != static_cast<size_t>(Count())) {
+    column.text.assign(static_cast<size_t>(Count()), QString());
+    column.converted.assign(static_cast<size_t>(Count()), false);
   }
-  if (!shown->converted[col]) {
+  if (!column.converted[row]) {
     QString text = ToQString(CellText(idx.row(), idx.column()));
     // A list row is one line: the line breaks of a memo show as blanks.
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    shown->text[col] = std::move(text);
-    shown->converted[col] = true;
+    column.text[row] = std::move(text);
+    column.converted[row] = true;
   }
-  return shown->text[col];
+  return column.text[row];
 }
 
 QVariant TContactListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -6,7 +6,6 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,16 +33,18 @@ class TContactListModel : public QAbstractTableModel {
   virtual int ColumnTag(int column) const = 0;
   virtual std::string_view CellText(int row, int column) const = 0;
 
-  // Forget the converted texts of a row, of all rows, or resize for the rows.
+  // Forget the converted texts of a row, or of all rows.
   void Forget(int row);
   void ForgetAll();
 
  private:
+  // Converted texts by column: sorting by a column converts that column
+  // alone, and a reload frees one vector a column, not one a row.
   struct Shown {
     std::vector<QString> text;
     std::vector<bool> converted;
   };
-  mutable std::vector<std::unique_ptr<Shown>> shown_;
+  mutable std::vector<Shown> shown_;
 };
 
 // The model of a list of entries of one kind.
