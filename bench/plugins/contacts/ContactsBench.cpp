@@ -110,6 +110,19 @@ void BM_Show(benchmark::State& state) {
 }
 BENCHMARK(BM_Show)->Unit(benchmark::kMillisecond);
 
+// Of that, the painting alone: the shown list painted again, its texts
+// already converted, neither handed over nor sorted.
+void BM_PaintOnly(benchmark::State& state) {
+  qv::TfrmAddress& w = Window();
+  if (w.Book().Count() != kEntries) w.OpenFile(Files().book.string());
+  for (auto _ : state) {
+    QImage shot = w.grab().toImage();
+    benchmark::DoNotOptimize(shot.bits());
+  }
+  state.SetItemsProcessed(state.iterations() * kEntries);
+}
+BENCHMARK(BM_PaintOnly)->Unit(benchmark::kMillisecond);
+
 // Both: the window opens the file and shows it.
 void BM_OpenAndShow(benchmark::State& state) {
   qv::TfrmAddress& w = Window();
