@@ -17,6 +17,7 @@ QvHostStrCallback g_str = nullptr;
 void SetHostParamCallback(QvHostParamCallback callback) { g_param = callback; }
 void SetHostStrCallback(QvHostStrCallback callback) { g_str = callback; }
 bool HasHostParamCallback() { return g_param != nullptr; }
+bool HasHostStrCallback() { return g_str != nullptr; }
 
 bool CallHostParam(int32_t kind, int32_t value) {
   // The host's boolean: false when its lowest byte is 0.

@@ -13,6 +13,7 @@ namespace qv {
 void SetHostParamCallback(QvHostParamCallback callback);
 void SetHostStrCallback(QvHostStrCallback callback);
 bool HasHostParamCallback();
+bool HasHostStrCallback();
 
 // The parameter callback's answer; false, and nothing asked, when it is not set.
 bool CallHostParam(int32_t kind, int32_t value);

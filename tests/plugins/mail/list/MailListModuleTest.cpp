@@ -572,12 +572,11 @@ TEST_F(MailListTest, ActionsAreEnabledByWhatIsSelectedAndFocused) {
     for (const char* n : names) out.push_back(Action(n)->isEnabled());
     return out;
   };
-  // Session actions, new mail and the trash are always there; the handset
-  // history waits for the window that does it.
+  // Session actions, the handset histories, new mail and the trash are
+  // always there.
   EXPECT_EQ(enabled({"actSendRcv", "actRcvAll", "actRcvSelect", "actDirectMailReSend", "actDustBoxClear",
-                     "actNewFolder", "actClose", "actEMail", "actDMail"}),
-            std::vector<bool>(9, true));
-  EXPECT_EQ(enabled({"actInportFromPHS", "actExportToPHS"}), std::vector<bool>(2, false));
+                     "actNewFolder", "actClose", "actEMail", "actDMail", "actInportFromPHS", "actExportToPHS"}),
+            std::vector<bool>(11, true));
   const std::vector<const char*> selection = {"actMailDelete", "actMailGuard", "actMailNonGuard", "actMailOpen",
                                               "actRes",        "actResAll",   "actTransfer"};
   List()->clearSelection();
