@@ -10,7 +10,7 @@
 #include "core/SettingsKeys.h"
 #include "core/Theme.h"
 #include "core/WindowHandle.h"
-#include "launcher/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "launcher/FormColors.h"
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
