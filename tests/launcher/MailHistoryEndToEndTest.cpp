@@ -166,7 +166,11 @@ TEST_F(MailHistoryEndToEndTest, BothHistoriesAreReadThenWrittenFromTheTransferFo
   const auto held = Sim().Info();
   EXPECT_EQ(held.at(6), WireLines(Histories()[6])) << "reading leaves the handset as it was";
   auto* list = window_->findChild<QTreeView*>("lsvMail");
-  EXPECT_EQ(list->model()->rowCount(), 2) << "the shown inbox was reloaded";
+  ASSERT_EQ(list->model()->rowCount(), 2) << "the shown inbox was reloaded";
+  std::vector<std::string> kinds;
+  for (int r = 0; r < 2; ++r) kinds.push_back(list->model()->index(r, 0).data().toString().toStdString());
+  EXPECT_EQ(kinds, (std::vector<std::string>{"直送メール受信", "Kメール受信"}));
+  EXPECT_TRUE(window_->grab().save(QString::fromStdString(ArtifactPath("mail-history-read.png").string())));
 
   // Everything to the transfer folder, in the order the handset had it, and
   // to the handset.
