@@ -55,6 +55,7 @@ bool IniReadBool(std::string_view section, std::string_view key, bool def) {
 bool IniWriteString(std::string_view section, std::string_view key, std::string_view value) {
   return SettingsFile().WriteString(section, key, value);
 }
+bool IniWriteStrings(std::span<const IniEntry> entries) { return SettingsFile().WriteStrings(entries); }
 void IniReadSection(std::vector<std::string>& list, std::string_view section) {
   list = SettingsFile().ReadSection(section);
 }

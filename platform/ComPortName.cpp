@@ -22,7 +22,7 @@ int ComPortNumber(std::string_view name) {
     if (c < '0' || c > '9') return 0;
     number = number * 10 + (c - '0');
   }
-  return number >= 1 && number <= 256 ? number : 0;
+  return number >= 1 && number <= kMaxComPort ? number : 0;
 }
 
 }  // namespace qv

@@ -5,6 +5,9 @@
 
 namespace qv {
 
+// COM port numbers run from 1 to this.
+inline constexpr int kMaxComPort = 256;
+
 // The port number of a COM port name; 0 for any other name.
 int ComPortNumber(std::string_view name);
 inline bool IsComPortName(std::string_view name) { return ComPortNumber(name) != 0; }

@@ -66,6 +66,12 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
   return path.parent_path() / name;
 }
 
+bool IsReadOnlyFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 bool SyncDirectory(const std::filesystem::path& dir) {
   int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;

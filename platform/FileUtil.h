@@ -34,6 +34,10 @@ class MappedFile {
 // itself when it must.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder = true);
 
+// The file exists and may not be written: no write permission for anyone (as
+// a read-only attribute, which holds even for the superuser) or none for us.
+bool IsReadOnlyFile(const std::filesystem::path& path);
+
 // Flushes a folder's entries (after a rename or a create) to disk.
 bool SyncDirectory(const std::filesystem::path& dir);
 

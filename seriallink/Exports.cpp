@@ -9,8 +9,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-QV_VERSION_INFO("FileVersion=" QV_SERIAL_LINK_VERSION "\0ProductVersion=" QV_SERIAL_LINK_VERSION "\0ProductName=Portvine\0");
-
 namespace {
 // Made at load (installing the do-nothing callback), ended at unload.
 portvine::Portvine g_module;

@@ -82,6 +82,39 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheFileWhole) {
   EXPECT_EQ(qvtest::ReadFile(ini.Path()), "[A]\r\nx=1\r\n");
 }
 
+TEST_F(IniFileTest, SeveralEntriesGoInOneRewrite) {
+  qvtest::WriteFile(ini.Path(), "; keep me\r\n[Port]\r\nSerialPort=COM1\r\n\r\n[Mail]\r\nAddress=a\r\n");
+  const std::vector<qv::IniEntry> entries = {{"Port", "SerialPort", "COM7"},
+                                             {"Port", "Baudrate", "9600"},
+                                             {"Bunkei", "Flag", "1"},
+                                             {"mail", "ADDRESS", "b"},
+                                             {"Bunkei", "Flag", "0"}};
+  ASSERT_TRUE(ini.WriteStrings(entries));
+  EXPECT_EQ(qvtest::ReadFile(ini.Path()),
+            "; keep me\r\n[Port]\r\nSerialPort=COM7\r\nBaudrate=9600\r\n\r\n[Mail]\r\nADDRESS=b\r\n\r\n"
+            "[Bunkei]\r\nFlag=0\r\n")
+      << "a later entry of the same key wins";
+  // One rewrite: the folder never held more than the file between the two.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"Quorvel.ini"}) << "no temporary file left behind";
+}
+
+TEST_F(IniFileTest, AFileMarkedReadOnlyIsNeverReplaced) {
+  const std::string before = "[Port]\r\nSerialPort=COM1\r\n";
+  qvtest::WriteFile(ini.Path(), before);
+  std::filesystem::permissions(ini.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+  EXPECT_FALSE(ini.WriteString("Port", "SerialPort", "COM2"));
+  const std::vector<qv::IniEntry> entries = {{"Port", "SerialPort", "COM3"}, {"Port", "Baudrate", "9600"}};
+  EXPECT_FALSE(ini.WriteStrings(entries));
+  EXPECT_FALSE(ini.DeleteKey("Port", "SerialPort"));
+  EXPECT_EQ(qvtest::ReadFile(ini.Path()), before);
+  EXPECT_EQ(ini.ReadString("Port", "SerialPort", ""), "COM1") << "reading goes on";
+  std::filesystem::permissions(ini.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  EXPECT_TRUE(ini.WriteString("Port", "SerialPort", "COM2"));
+}
+
 TEST(IniInteger, ParsesLikeTheFramework) {
   struct Case {
     const char* text;
