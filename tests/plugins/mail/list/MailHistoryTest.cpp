@@ -1,6 +1,7 @@
 // The handset's mail histories in their exchange files: the records a handset
 // frames, stored in the sent and received folders; damaged records skipped;
 // the mails of "データ転送" framed for the handset and read back the same.
+#include "FileSizeLimit.h"
 #include "HandsetRecords.h"
 #include "MailFolders.h"
 #include "TestSupport.h"
@@ -9,9 +10,7 @@
 #include "platform/IniFile.h"
 #include "plugins/mail/MailHistory.h"
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using qvtest::HandsetLines;
@@ -217,15 +216,12 @@ TEST_F(MailHistoryTest, MailsAFolderDoesNotTakeAreToldAsNotStoredAndTheOtherFold
 TEST_F(MailHistoryTest, AMailTheStoreCannotTakeIsToldAndTheMailsAroundItAreStored) {
   // The exchange file first, while files may still grow.
   WriteLines(HistoryMailLines({Dx("small 1"), Dx("huge", 0, std::string(64 * 1024, 'h')), Dx("small 2")}));
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  rlimit limit = old;
-  limit.rlim_cur = 32 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const qv::HistoryImport result = qv::ImportHistoryFile(File());
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  qv::HistoryImport result;
+  {
+    qvtest::FileSizeLimit limit(32 * 1024);
+    ASSERT_TRUE(limit.Set());
+    result = qv::ImportHistoryFile(File());
+  }
   EXPECT_EQ(result.stored, 2);
   EXPECT_EQ(result.notStored, 1);
   EXPECT_EQ(Subjects("受信簿"), (std::vector<std::string>{"small 1", "small 2"}));
