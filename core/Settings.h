@@ -34,7 +34,8 @@ std::string GetDataFilePath(std::string_view key, std::string_view def);
 // The exchange file of a data kind: [File] TempData with the kind before the extension.
 std::string GetTempDataFile(int kind);
 
-// "\\.\COMn" (or "COMn" without the prefix); an invalid name gives COM1.
+// "\\.\COMn" (or "COMn" without the prefix) with the name's port number
+// written without leading zeros; an invalid name gives COM1.
 std::string ComPortDeviceName(std::string_view name, bool withPrefix);
 int BaudRateOrDefault(int value);
 

@@ -1,6 +1,7 @@
 #pragma once
-// COM port names: "COMn" or "\\.\COMn" in any letter case, n from 1 to 256.
-// One rule for the settings, the port folder and the serial-link module.
+// COM port names: "COMn" or "\\.\COMn" in any letter case, n a decimal
+// number from 1 to 256 (leading zeros allowed) with nothing after it.
+// One rule for the settings, the port folder and the serial-link modules.
 #include <string_view>
 
 namespace qv {

@@ -150,6 +150,8 @@ bool CommPort::Write(const void* data, size_t size, size_t& written) {
   QV_COMM_CALL(backend_->Write(data, size, written));
 }
 
+bool CommPort::WaitForInput(std::chrono::milliseconds timeout) { return backend_ && backend_->WaitForInput(timeout); }
+
 #undef QV_COMM_CALL
 
 uint32_t CommPort::ClearErrors() { return backend_ ? backend_->ClearErrors() : 0; }

@@ -8,6 +8,7 @@
 // the Unix socket of a simulated handset. Without an entry COMn is /dev/ttyS<n-1>.
 // Two back ends: termios for devices, and the fixed frame protocol of the
 // simulated line for sockets.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -130,6 +131,10 @@ class CommPort {
   // output flow control succeeds with fewer bytes written, as on Win32.
   bool Read(void* data, size_t size, size_t& got);
   bool Write(const void* data, size_t size, size_t& written);
+  // Waits at most timeout for received bytes, as WaitCommEvent does for
+  // EV_RXCHAR; true when there are bytes to read. It may also return early
+  // when the modem lines change. A closed port returns false at once.
+  bool WaitForInput(std::chrono::milliseconds timeout);
 
   // errno of the last failure, for diagnostics.
   int LastError() const { return lastError_; }

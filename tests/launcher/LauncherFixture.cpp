@@ -88,6 +88,9 @@ void LauncherTest::SetUp() {
 
 void LauncherTest::TearDown() {
   Stop();
+  // A call of the test module that the test scripted nothing for.
+  const std::string unscripted = ReadFile(dir_ / "unscripted.log");
+  EXPECT_EQ(unscripted, "") << "calls the test module had no reply for";
   qv::SetMessageBoxHandler({});
   qv::TfrmConnecting::SetSessionRunner({});
   qv::TfrmLaunch::SetSoundPlayer({});

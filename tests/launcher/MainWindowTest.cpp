@@ -1,5 +1,6 @@
 // Start-up, the main window's layout and behaviour, the splash and about box.
 #include "LauncherFixture.h"
+#include "QtPump.h"
 #include "core/QtText.h"
 #include "ThemeFiles.h"
 #include "ThemeUser.h"
@@ -113,8 +114,7 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   WriteIni({{"Plugins|1", "TestMail.qpl"}, {"Plugins|2", "TestAddress.qpl"}, {"Plugins|3", "TestBookMark.qpl"}});
   Start();
   launch_->show();
-  QApplication::processEvents();
-  QTest::qWait(50);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
   EXPECT_EQ(launch_->windowTitle().toStdString(), "VeoQuorvel");
   EXPECT_EQ(launch_->width(), 211);
   EXPECT_EQ(launch_->height(), 448);
@@ -352,7 +352,7 @@ TEST_F(LauncherTest, TheStartTimerOpensTheSettingsDialogOnlyWithoutAPort) {
     QDeadlineTimer deadline(10000);
     while ((launch_->tmrStart->isActive() || (!port[0] && title.isEmpty())) && !deadline.hasExpired())
       QTest::qWait(10);
-    QTest::qWait(50);
+    ASSERT_TRUE(DrainPosted());  // whatever the timer's handler posted, before "no dialog" is believed
     answer.stop();
     EXPECT_EQ(title.toStdString(), port[0] ? "" : "VeoQuorvel - 環境設定") << port;
     EXPECT_FALSE(launch_->tmrStart->isActive());
@@ -439,9 +439,9 @@ TEST_F(LauncherTest, CtrlTabBringsTheLeastRecentlyActiveVisibleWindowForward) {
   // While the session dialog is up nothing happens.
   QWidget* activeDuring = nullptr;
   qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting& d, qv::SessionMode) {
-    QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
     CtrlTab(&d);
-    QTest::qWait(50);
+    EXPECT_TRUE(DrainPosted());
     activeDuring = QApplication::activeWindow();
     return qv::SessionResult::Done;
   });

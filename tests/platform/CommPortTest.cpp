@@ -87,6 +87,26 @@ TEST_F(Pty, BytesGoBothWaysWithTheWorkingSettings) {
   EXPECT_EQ(n, 0u);
 }
 
+TEST_F(Pty, AWaitForInputEndsWhenBytesArrive) {
+  qv::CommPort port;
+  ASSERT_TRUE(port.Open("COM9"));
+  ASSERT_TRUE(port.SetTimeouts(Immediate()));
+  EXPECT_FALSE(port.WaitForInput(1ms)) << "nothing has arrived";
+  std::thread writer([this] { ASSERT_EQ(::write(master, "OK\r\n", 4), 4); });
+  EXPECT_TRUE(port.WaitForInput(5s));
+  writer.join();
+  std::string got;
+  while (got.size() < 4 && port.WaitForInput(5s)) {
+    char c;
+    size_t n = 0;
+    ASSERT_TRUE(port.Read(&c, 1, n));
+    got.append(&c, n);
+  }
+  EXPECT_EQ(got, "OK\r\n");
+  port.Close();
+  EXPECT_FALSE(port.WaitForInput(5s)) << "a closed port has nothing to wait for";
+}
+
 TEST_F(Pty, PurgeDiscardsWhatArrivedAndExclusiveOpenRefusesASecond) {
   qv::CommPort port;
   ASSERT_TRUE(port.Open("COM9"));
@@ -144,8 +164,14 @@ TEST(PortNames, ResolveThroughThePortFolder) {
       {"COM3", (dir / "COM3").string()},
       {"\\\\.\\COM3", (dir / "COM3").string()},
       {"com3", (dir / "COM3").string()},
+      {"COM0003", (dir / "COM3").string()},  // the number names the port
+      {"\\\\.\\COM0003", (dir / "COM3").string()},
       {"COM4", "/dev/ttyS3"},
+      {"COM0004", "/dev/ttyS3"},
       {"\\\\.\\COM12", "/dev/ttyS11"},
+      {"COM256", "/dev/ttyS255"},
+      {"COM0257", ""},
+      {"COM3 ", ""},
       {"COM0", ""},
       {"COM", ""},
       {"LPT1", ""},
@@ -154,6 +180,7 @@ TEST(PortNames, ResolveThroughThePortFolder) {
   };
   for (const auto& row : table) EXPECT_EQ(qv::ResolveCommPort(row.name).string(), row.path) << row.name;
   EXPECT_EQ(qv::CommPortFolderEntry("COM4"), dir / "COM4");
+  EXPECT_EQ(qv::CommPortFolderEntry("\\\\.\\COM0004"), dir / "COM4");
   // Without QUORVEL_PORTS the folder is ports/ beside the program.
   ::unsetenv("QUORVEL_PORTS");
   qvtest::ScopedLauncherDir launcher(dir / "app");

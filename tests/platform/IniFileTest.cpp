@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 
+#include "FileSteps.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -144,4 +145,23 @@ TEST(Registry, LivesUnderXdgConfigHomeAndReadsBack) {
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", dir.path().c_str(), 1);
   EXPECT_EQ(qv::RegistryPath(), dir / ".config" / "Marlinex" / "Quorvel.reg");
+}
+
+TEST(FileSteps, SettingsAndRegistryAreReplacedThroughAFlushedTemporary) {
+  // Each write: the whole text into a temporary beside the file, flushed to
+  // disk, renamed over the file, the folder's entry flushed. Never a byte
+  // written into the file itself.
+  qvtest::TempDir dir;
+  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  qvtest::FileStepLog steps(dir.path());
+  IniFile settings(dir / "Quorvel.ini");
+  ASSERT_TRUE(settings.WriteString("Port", "SerialPort", "COM3"));
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Quorvel.ini"));
+  steps.Clear();
+  ASSERT_TRUE(settings.WriteString("Port", "Baudrate", "9600"));  // an existing file likewise
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Quorvel.ini"));
+  steps.Clear();
+  ASSERT_TRUE(qv::Registry().WriteString("FormPosition", "Launch", "0000000000F00140"));
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Marlinex" / "Quorvel.reg"));
+  ::unsetenv("XDG_CONFIG_HOME");
 }
