@@ -30,17 +30,6 @@ enum Column { kAddress = 0, kName = 1, kComment = 2 };
 // Phone-book columns searched for an address: the mail addresses or the phones.
 constexpr int kFirstPhone = 2, kFirstMail = 8, kAddressColumns = 6;
 
-bool LoadPhoneBook(TCSVData& book) {
-  const std::filesystem::path path = GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def);
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  std::string data;
-  if (!in || !ReadRecord(in, "Address.idx", data)) return false;
-  book.SetText(JoinLinesCrLf(data));
-  return true;
-}
-
 void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
   bool wanted = false;
   for (int r = 0; r < table.RowCount() && !wanted; ++r) wanted = table.GetCell(r, kComment).empty();
@@ -64,6 +53,17 @@ void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
 }
 
 }  // namespace
+
+bool LoadPhoneBook(TCSVData& book) {
+  const std::filesystem::path path = GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string data;
+  if (!in || !ReadRecord(in, "Address.idx", data)) return false;
+  book.SetText(JoinLinesCrLf(data));
+  return true;
+}
 
 bool IsPhoneNumberText(std::string_view s) {
   if (s.empty()) return false;

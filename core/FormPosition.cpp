@@ -245,6 +245,10 @@ long long NumberOf(const QString& text) {
   return ok ? v : 0;
 }
 int Sign(long long a, long long b) { return a < b ? -1 : a > b ? 1 : 0; }
+QString SortText(const QModelIndex& cell) {
+  QVariant key = cell.data(kSortTextRole);
+  return key.isValid() ? key.toString() : cell.data(Qt::DisplayRole).toString();
+}
 }  // namespace
 
 int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2) {
@@ -254,8 +258,8 @@ int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QMode
   int n = std::abs(tag);
   if (n == 0 || n > model->columnCount(item1.parent())) return 0;
   int col = n - 1;
-  QString a = model->index(item1.row(), col, item1.parent()).data(Qt::DisplayRole).toString();
-  QString b = model->index(item2.row(), col, item2.parent()).data(Qt::DisplayRole).toString();
+  QString a = SortText(model->index(item1.row(), col, item1.parent()));
+  QString b = SortText(model->index(item2.row(), col, item2.parent()));
   int result = ColumnKind(model, col) == 1 ? Sign(NumberOf(a), NumberOf(b)) : QString::localeAwareCompare(a, b);
   return tag < 0 ? -result : result;
 }
@@ -306,7 +310,7 @@ bool ListViewSortModel::PrepareKeys() const {
   else
     texts_.reserve(static_cast<size_t>(rows));
   for (int r = 0; r < rows; ++r) {
-    QString text = source->index(r, col).data(Qt::DisplayRole).toString();
+    QString text = SortText(source->index(r, col));
     if (numeric_)
       numbers_.push_back(NumberOf(text));
     else

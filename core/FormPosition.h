@@ -57,6 +57,8 @@ void SaveFormPosition(QWidget* form, std::string_view ident);
 // descending. Each column's comparison (0 or 2 text, 1 number) comes from the
 // model's header data under kColumnTagRole.
 constexpr int kColumnTagRole = Qt::UserRole + 100;
+// A cell's text to sort by where it is not the text shown (a hidden reading).
+constexpr int kSortTextRole = Qt::UserRole + 101;
 int ListViewTag(const QTreeView* view);
 void SetListViewTag(QTreeView* view, int tag);
 
