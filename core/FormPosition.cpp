@@ -294,15 +294,12 @@ void ListViewSortModel::Resort() {
   sort(0, Qt::AscendingOrder);
 }
 
-bool ListViewSortModel::PrepareKeys() const {
-  // The view's Tag is read once per sort: a property lookup costs more than a comparison.
-  if (keysValid_) return true;
-  const int tag = ListViewTag(view_);
-  const QAbstractItemModel* source = sourceModel();
-  int col = std::abs(tag) - 1;
-  if (!source || col < 0 || col >= source->columnCount()) return false;
-  const int rows = source->rowCount();
-  numeric_ = ColumnKind(source, col) == 1;
+bool ListViewSortKeys::Fetch(const QAbstractItemModel* model, int tag) {
+  const int col = std::abs(tag) - 1;
+  if (!model || col < 0 || col >= model->columnCount()) return false;
+  const int rows = model->rowCount();
+  tag_ = tag;
+  numeric_ = ColumnKind(model, col) == 1;
   texts_.clear();
   numbers_.clear();
   if (numeric_)
@@ -310,24 +307,33 @@ bool ListViewSortModel::PrepareKeys() const {
   else
     texts_.reserve(static_cast<size_t>(rows));
   for (int r = 0; r < rows; ++r) {
-    QString text = SortText(source->index(r, col));
+    QString text = SortText(model->index(r, col));
     if (numeric_)
       numbers_.push_back(NumberOf(text));
     else
       texts_.push_back(std::move(text));
   }
-  keysTag_ = tag;
-  keysValid_ = true;
   return true;
+}
+
+int ListViewSortKeys::Compare(int a, int b) const {
+  const auto x = static_cast<size_t>(a), y = static_cast<size_t>(b);
+  const int result = numeric_ ? Sign(numbers_[x], numbers_[y]) : QString::localeAwareCompare(texts_[x], texts_[y]);
+  return tag_ < 0 ? -result : result;
+}
+
+bool ListViewSortModel::PrepareKeys() const {
+  // The view's Tag is read once per sort: a property lookup costs more than a comparison.
+  if (keysValid_) return true;
+  keysValid_ = keys_.Fetch(sourceModel(), ListViewTag(view_));
+  return keysValid_;
 }
 
 bool ListViewSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
   // Keys are kept for flat lists only; rows of a tree compare one by one.
   if (left.parent().isValid() || right.parent().isValid() || !PrepareKeys())
     return ListViewCompare(view_, left, right) < 0;
-  const auto a = static_cast<size_t>(left.row()), b = static_cast<size_t>(right.row());
-  int result = numeric_ ? Sign(numbers_[a], numbers_[b]) : QString::localeAwareCompare(texts_[a], texts_[b]);
-  return (keysTag_ < 0 ? -result : result) < 0;
+  return keys_.Compare(left.row(), right.row()) < 0;
 }
 
 }  // namespace qv

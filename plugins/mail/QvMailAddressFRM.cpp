@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <numeric>
 
 namespace qv {
 namespace {
@@ -44,19 +45,19 @@ QStandardItemModel* SourceOf(const QTreeView* view) {
   return static_cast<QStandardItemModel*>(proxy->sourceModel());
 }
 
-// The selected rows of a view as source rows, in the order shown.
+// The selected rows of a view as rows of its items (behind the sorting
+// proxy of a recipient list), in the order shown.
 std::vector<int> SelectedSourceRows(const QTreeView* view) {
   QModelIndexList picked = view->selectionModel()->selectedRows(0);
   std::sort(picked.begin(), picked.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-  auto* proxy = static_cast<QSortFilterProxyModel*>(view->model());
+  auto* proxy = qobject_cast<const QSortFilterProxyModel*>(view->model());
   std::vector<int> rows;
-  for (const QModelIndex& i : picked) rows.push_back(proxy->mapToSource(i).row());
+  for (const QModelIndex& i : picked) rows.push_back(proxy ? proxy->mapToSource(i).row() : i.row());
   return rows;
 }
 
-void SetUpListView(QTreeView* view, QAbstractItemModel* source, ListViewSortModel* sorter) {
-  sorter->setSourceModel(source);
-  view->setModel(sorter);
+void SetUpListView(QTreeView* view, QAbstractItemModel* model) {
+  view->setModel(model);
   view->setRootIsDecorated(false);
   view->setUniformRowHeights(true);
   view->setAllColumnsShowFocus(true);
@@ -66,8 +67,6 @@ void SetUpListView(QTreeView* view, QAbstractItemModel* source, ListViewSortMode
   view->header()->setSectionsClickable(true);
   view->header()->setSortIndicatorShown(false);
   view->header()->setStretchLastSection(true);
-  QObject::connect(view->header(), &QHeaderView::sectionClicked, view,
-                   [view](int column) { ListViewColumnClick(view, column); });
 }
 
 QLabel* Caption(const char* text, QWidget* parent) {
@@ -85,6 +84,37 @@ void PhoneBookItemModel::Load(TCSVData book, bool email) {
   book_ = std::move(book);
   items_ = PhoneBookItems(book_, email);
   endResetModel();
+  if (tag_ != 0) Sort(tag_);
+}
+
+void PhoneBookItemModel::Sort(int tag) {
+  tag_ = tag;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  std::vector<int> order(items_.size());
+  std::iota(order.begin(), order.end(), 0);
+  ListViewSortKeys keys;
+  if (tag != 0 && keys.Fetch(this, tag)) {
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys.Compare(a, b) < 0; });
+  } else {
+    auto fileOrder = [this](int a, int b) {
+      const PhoneBookItem &x = Item(a), &y = Item(b);
+      return x.row != y.row ? x.row < y.row : x.n < y.n;
+    };
+    std::sort(order.begin(), order.end(), fileOrder);
+  }
+  std::vector<PhoneBookItem> sorted;
+  sorted.reserve(items_.size());
+  std::vector<int> moved(items_.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    sorted.push_back(items_[static_cast<size_t>(order[i])]);
+    moved[static_cast<size_t>(order[i])] = static_cast<int>(i);
+  }
+  items_ = std::move(sorted);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  for (const QModelIndex& i : before) after.append(index(moved[static_cast<size_t>(i.row())], i.column()));
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void PhoneBookItemModel::Clear() { Load(TCSVData(), true); }
@@ -134,8 +164,11 @@ TfrmMailAddress::TfrmMailAddress(QWidget* parent) : QDialog(parent) {
   lsvAddress = new QTreeView(this);
   lsvAddress->setObjectName(QStringLiteral("lsvAddress"));
   addresses = new PhoneBookItemModel(this);
-  addressSorter = new ListViewSortModel(lsvAddress, this);
-  SetUpListView(lsvAddress, addresses, addressSorter);
+  SetUpListView(lsvAddress, addresses);
+  connect(lsvAddress->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+    ListViewColumnClick(lsvAddress, column);
+    addresses->Sort(ListViewTag(lsvAddress));
+  });
   lsvAddress->header()->setStretchLastSection(false);
   for (int c = 0; c < 3; ++c) lsvAddress->header()->resizeSection(c, c == 0 ? 80 : 100);
 
@@ -232,7 +265,7 @@ TfrmMailAddress::TfrmMailAddress(QWidget* parent) : QDialog(parent) {
     connect(v->model(), &QAbstractItemModel::rowsRemoved, this, &TfrmMailAddress::UpdateActions);
   }
   connect(lsvAddress->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TfrmMailAddress::UpdateActions);
-  connect(addressSorter, &QAbstractItemModel::modelReset, this, &TfrmMailAddress::UpdateActions);
+  connect(addresses, &QAbstractItemModel::modelReset, this, &TfrmMailAddress::UpdateActions);
   connect(qApp, &QApplication::focusChanged, this, &TfrmMailAddress::UpdateActions);
   SetMailMode(true);
 }
@@ -248,7 +281,9 @@ QTreeView* TfrmMailAddress::NewRecipientList(bool withTime, QWidget* parent) {
   items->setHorizontalHeaderLabels(withTime ? QStringList{Q("名前"), Q("メールアドレス"), Q("日付指定")}
                                             : QStringList{Q("名前"), Q("電話番号")});
   for (int c = 0; c < items->columnCount(); ++c) items->setHeaderData(c, Qt::Horizontal, 0, kColumnTagRole);
-  SetUpListView(view, items, new ListViewSortModel(view, view));
+  SetUpListView(view, new ListViewSortModel(view, view));
+  static_cast<ListViewSortModel*>(view->model())->setSourceModel(items);
+  connect(view->header(), &QHeaderView::sectionClicked, view, [view](int column) { ListViewColumnClick(view, column); });
   view->header()->resizeSection(0, 80);
   if (withTime) view->header()->resizeSection(1, 100);
   return view;
@@ -376,6 +411,7 @@ void TfrmMailAddress::showEvent(QShowEvent* event) {
   shown_ = true;
   LoadFormPosition(this, kPlaceOwnerCentre, 0, "MailAddress");
   LoadListViewColumns(lsvAddress, "MailAddress", 0);
+  addresses->Sort(ListViewTag(lsvAddress));
   LoadAddressList();
   UpdateActions();
 }

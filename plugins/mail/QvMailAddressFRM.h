@@ -23,12 +23,16 @@ namespace qv {
 
 class ListViewSortModel;
 
-// The phone book's items, texts converted only when shown.
+// The phone book's items, texts converted only when shown. It sorts itself
+// (a proxy in front of 60,000 items costs more than reading the book).
 class PhoneBookItemModel : public QAbstractTableModel {
  public:
   explicit PhoneBookItemModel(QObject* parent = nullptr);
+  // Loaded in the order of the last Sort.
   void Load(TCSVData book, bool email);
   void Clear();
+  // By a list's sort Tag (0: the book's order), keeping the selection.
+  void Sort(int tag);
   const TCSVData& Book() const { return book_; }
   const PhoneBookItem& Item(int row) const { return items_[static_cast<size_t>(row)]; }
 
@@ -40,6 +44,7 @@ class PhoneBookItemModel : public QAbstractTableModel {
  private:
   TCSVData book_;
   std::vector<PhoneBookItem> items_;
+  int tag_ = 0;
 };
 
 class TfrmMailAddress : public QDialog {
@@ -67,7 +72,6 @@ class TfrmMailAddress : public QDialog {
 
   QTreeView* lsvAddress;
   PhoneBookItemModel* addresses;
-  ListViewSortModel* addressSorter;
   QTreeView* lsvToTel;
   QTreeView* lsvToMail;
   QTreeView* lsvCC;
