@@ -84,6 +84,8 @@ class ListViewSortKeys {
   bool Fetch(const QAbstractItemModel* model, int tag);
   // Below, at or above 0 as row a sorts before, with or after row b.
   int Compare(int a, int b) const;
+  // The tag of the last fetch.
+  int Tag() const { return tag_; }
 
  private:
   int tag_ = 0;

@@ -1,6 +1,7 @@
 #include "plugins/mail/QvMailListFRM.h"
 
 #include "controls/ImageList.h"
+#include "core/BusyCursor.h"
 #include "core/FormPosition.h"
 #include "core/HandsetExchange.h"
 #include "core/MailStore.h"
@@ -10,7 +11,7 @@
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailHistory.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailIcons.h"
@@ -56,14 +57,6 @@ TfrmMailList::MailOpener& Opener() {
 
 
 const std::string& Trash() { return FixedFolderName(FixedFolder::Trash); }
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // Case-insensitive for ASCII letters only, so no trail byte is ever folded.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {

@@ -8,7 +8,7 @@
 #include "core/HandsetExchange.h"
 #include "core/MailStore.h"
 #include "platform/IniFile.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailHistory.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/QvMailListFRM.h"
