@@ -46,7 +46,7 @@ std::string ItemText(std::string_view s, int limit) {
 }  // namespace
 
 std::vector<PhoneBookItem> PhoneBookItems(const TCSVData& book, bool email) {
-  const int first = email ? kBookMail1 : kBookPhone1;
+  const int first = email ? kPbMail1 : kPbPhone1;
   std::vector<PhoneBookItem> items;
   const int rows = book.RowCount();
   items.reserve(static_cast<size_t>(rows));
@@ -54,27 +54,27 @@ std::vector<PhoneBookItem> PhoneBookItems(const TCSVData& book, bool email) {
     // The first number decides whether the row is listed at all.
     if (!HasText(NthCell(book, r, first, 1))) continue;
     items.push_back({r, 1});
-    for (int n = 2; n <= kBookNumbers; ++n)
+    for (int n = 2; n <= kPbNumbers; ++n)
       if (HasText(NthCell(book, r, first, n))) items.push_back({r, n});
   }
   return items;
 }
 
 std::string_view ItemName(const TCSVData& book, const PhoneBookItem& item) {
-  std::string_view name = book.GetCell(item.row, kBookName);
-  return name.empty() ? book.GetCell(item.row, kBookReading) : name;
+  std::string_view name = book.GetCell(item.row, kPbKanji);
+  return name.empty() ? book.GetCell(item.row, kPbKana) : name;
 }
 
 std::string_view ItemPhone(const TCSVData& book, const PhoneBookItem& item) {
-  return NthCell(book, item.row, kBookPhone1, item.n);
+  return NthCell(book, item.row, kPbPhone1, item.n);
 }
 
 std::string_view ItemMail(const TCSVData& book, const PhoneBookItem& item) {
-  return NthCell(book, item.row, kBookMail1, item.n);
+  return NthCell(book, item.row, kPbMail1, item.n);
 }
 
 std::string ItemReading(const TCSVData& book, const PhoneBookItem& item) {
-  std::string reading(book.GetCell(item.row, kBookReading));
+  std::string reading(book.GetCell(item.row, kPbKana));
   if (item.n > 1) reading += static_cast<char>('0' + item.n);
   return reading;
 }

@@ -3,16 +3,13 @@
 // phone book's items, the recipients of a compose field and their text, and
 // the delivery time's start value and text. Text is CP932.
 #include "core/CSVData.h"
+#include "core/PhoneBook.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv {
-
-// Phone-book columns the picker reads.
-enum PickerColumn : int { kBookReading = 0, kBookName = 1, kBookPhone1 = 2, kBookMail1 = 8 };
-inline constexpr int kBookNumbers = 6;
 
 // One usable number or address of a phone-book row: number n (1-6) of row.
 struct PhoneBookItem {

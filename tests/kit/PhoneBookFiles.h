@@ -1,9 +1,9 @@
 #pragma once
-// Phone-book files for tests and benches: rows of the "Address.idx" table
-// (reading, name, six phones, six mail addresses, the rest empty) written as
-// the phone book keeps them.
+// Phone books for tests and benches given by what the recipient picker reads
+// (reading, name, six phones, six mail addresses; the other fields empty),
+// written by the core's phone-book writer.
 #include "core/CSVData.h"
-#include "core/NamedRecordFile.h"
+#include "core/PhoneBook.h"
 
 #include <filesystem>
 #include <string>
@@ -16,21 +16,30 @@ struct BookRow {
   std::vector<std::string> phones, mails;  // up to six each
 };
 
+inline qv::PhoneBookList BookEntries(const std::vector<BookRow>& rows) {
+  qv::PhoneBookList list;
+  for (const BookRow& b : rows) {
+    qv::PhoneBookEntry e;
+    e.SetField(qv::kPbKana, b.reading);
+    e.SetField(qv::kPbKanji, b.name);
+    for (size_t i = 0; i < b.phones.size() && i < qv::kPbNumbers; ++i)
+      e.SetField(qv::kPbPhone1 + static_cast<int>(i), b.phones[i]);
+    for (size_t i = 0; i < b.mails.size() && i < qv::kPbNumbers; ++i)
+      e.SetField(qv::kPbMail1 + static_cast<int>(i), b.mails[i]);
+    list.push_back(std::move(e));
+  }
+  return list;
+}
+
+// The "Address.idx" table the phone-book file holds for the rows.
 inline qv::TCSVData BookTable(const std::vector<BookRow>& rows) {
   qv::TCSVData table;
-  for (const BookRow& b : rows) {
-    const int r = table.AddRow();
-    table.SetCell(r, 0, b.reading);
-    table.SetCell(r, 1, b.name);
-    for (size_t i = 0; i < b.phones.size() && i < 6; ++i) table.SetCell(r, 2 + static_cast<int>(i), b.phones[i]);
-    for (size_t i = 0; i < b.mails.size() && i < 6; ++i) table.SetCell(r, 8 + static_cast<int>(i), b.mails[i]);
-    table.SetCell(r, 51, "");  // every field of an entry is written
-  }
+  table.SetText(qv::WriteCsv(BookEntries(rows), true));
   return table;
 }
 
 inline bool WritePhoneBook(const std::filesystem::path& path, const std::vector<BookRow>& rows) {
-  return qv::WriteNamedRecordFile(path, {{"Address.idx", BookTable(rows).GetText()}});
+  return qv::SaveArchive(path, BookEntries(rows));
 }
 
 }  // namespace qvtest
