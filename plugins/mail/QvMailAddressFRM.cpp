@@ -69,6 +69,17 @@ void SetUpListView(QTreeView* view, QAbstractItemModel* model) {
   view->header()->setStretchLastSection(true);
 }
 
+// A button of an action ("btnTo" for "actTo"). It never takes the focus, so
+// that the list it acts on keeps it.
+QToolButton* ActionButton(QAction* action, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setDefaultAction(action);
+  button->setObjectName(QStringLiteral("btn") + action->objectName().mid(3));
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  return button;
+}
+
 QLabel* Caption(const char* text, QWidget* parent) {
   auto* label = new QLabel(Q(text), parent);
   label->setStyleSheet(QStringLiteral("font-weight: bold;"));
@@ -175,14 +186,8 @@ TfrmMailAddress::TfrmMailAddress(QWidget* parent) : QDialog(parent) {
   auto* moves = new QVBoxLayout;
   moves->addStretch();
   for (QAction* a : {actTo, actCC, actBCC}) {
-    auto* button = new QToolButton(this);
-    button->setDefaultAction(a);
-    button->setObjectName(QStringLiteral("btn") + a->objectName().mid(3));
-    // Buttons never take the focus, so that the list they act on keeps it.
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QToolButton* button = ActionButton(a, this);
     button->setMinimumWidth(64);
-    button->setText(a->text() + QStringLiteral(" >"));
     moves->addWidget(button);
   }
   moves->addStretch();
@@ -218,14 +223,7 @@ TfrmMailAddress::TfrmMailAddress(QWidget* parent) : QDialog(parent) {
   body->addLayout(lists, 5);
 
   auto* bottom = new QHBoxLayout;
-  for (QAction* a : {actDate, actDelete, actSelectAll}) {
-    auto* button = new QToolButton(this);
-    button->setDefaultAction(a);
-    button->setObjectName(QStringLiteral("btn") + a->objectName().mid(3));
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bottom->addWidget(button);
-  }
+  for (QAction* a : {actDate, actDelete, actSelectAll}) bottom->addWidget(ActionButton(a, this));
   bottom->addStretch();
   btnOK = new QPushButton(QStringLiteral("OK"), this);
   btnCancel = new QPushButton(Q("キャンセル"), this);

@@ -75,6 +75,14 @@ void Choose(QComboBox* box, int index) {
   emit box->activated(index);
 }
 
+// Something is drawn there: not all of it one colour.
+bool HasInk(const QImage& area) {
+  for (int y = 0; y < area.height(); ++y)
+    for (int x = 0; x < area.width(); ++x)
+      if (area.pixel(x, y) != area.pixel(0, 0)) return true;
+  return false;
+}
+
 // The shown rows' texts of a column.
 std::vector<QString> Column(const QTreeView* view, int column) {
   std::vector<QString> out;
@@ -110,15 +118,7 @@ class AddressPickerTest : public ::testing::Test {
   }
   void TearDown() override { composetest::DeleteMailWindows(); }
 
-  TfrmMailSend* Compose(bool email) {
-    auto* w = new TfrmMailSend;
-    w->SetRetryPolicy(mailtest::Quick());
-    if (!email) w->actDirectMail->trigger();
-    w->show();
-    QApplication::setActiveWindow(w);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(w));
-    return w;
-  }
+  static TfrmMailSend* Compose(bool email) { return composetest::ShownComposeWindow(email); }
 
   // Opens the picker from the compose window and runs act in it.
   static void Pick(TfrmMailSend* compose, std::function<void(TfrmMailAddress*)> act) {
@@ -428,11 +428,7 @@ TEST_F(AddressPickerTest, Screenshots) {
       ASSERT_TRUE(dialog.save(QString::fromStdString(qvtest::ArtifactPath("address-date-dialog.png").string())));
       // The hour box shows its hour: its area is not one colour.
       const QRect hour = d->cboHuur->geometry();
-      const QImage box = dialog.copy(hour.adjusted(2, 2, -2, -2));
-      bool ink = false;
-      for (int y = 0; y < box.height() && !ink; ++y)
-        for (int x = 0; x < box.width() && !ink; ++x) ink = box.pixel(x, y) != box.pixel(0, 0);
-      EXPECT_TRUE(ink);
+      EXPECT_TRUE(HasInk(dialog.copy(hour.adjusted(2, 2, -2, -2))));
       d->btnOK->click();
     });
     QApplication::processEvents();
@@ -445,11 +441,7 @@ TEST_F(AddressPickerTest, Screenshots) {
     const QRect rect = picker->lsvBCC->visualRect(cell).translated(
         picker->lsvBCC->viewport()->mapTo(picker, QPoint(0, 0)));
     ASSERT_TRUE(shot.rect().contains(rect)) << "the time is in sight";
-    const QImage area = shot.copy(rect);
-    bool ink = false;
-    for (int y = 0; y < area.height() && !ink; ++y)
-      for (int x = 0; x < area.width() && !ink; ++x) ink = area.pixel(x, y) != area.pixel(0, 0);
-    EXPECT_TRUE(ink);
+    EXPECT_TRUE(HasInk(shot.copy(rect)));
     picker->actOK->trigger();
   });
   EXPECT_EQ(compose->edtBCC->text(), U("a@b.jp(山田),2003/02/03/1800<a2@b.jp>(山田),a3@b.jp(山田)"));

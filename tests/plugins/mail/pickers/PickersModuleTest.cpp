@@ -37,15 +37,20 @@ int Near(const QImage& image, const QColor& colour) {
 
 class PickersModuleTest : public MailListTest {};
 
+// The compose window the module opened, or none.
+QWidget* ShownCompose() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailSend" && w->isVisible()) return w;
+  return nullptr;
+}
+
 }  // namespace
 
 TEST_F(PickersModuleTest, TheAppShowsTypedPictogramCodesWithTheShippedPictures) {
   std::filesystem::copy_file(qvtest::AppDir() / "Pictext.txt", dir_ / "Pictext.txt");
   Load();
   Trigger("actEMail");
-  QWidget* compose = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "frmMailSend" && w->isVisible()) compose = w;
+  QWidget* compose = ShownCompose();
   ASSERT_TRUE(compose);
   QWidget* editor = compose->findChild<QWidget*>("KMailEdit1");
   ASSERT_TRUE(editor);
@@ -86,9 +91,7 @@ TEST_F(PickersModuleTest, TheComposeWindowsPhoneBookButtonPicksRecipientsFromThe
   qv::IniFile(dir_ / "Quorvel.ini").WriteString("File", "AddressFile", "book.qad");
   Load();
   Trigger("actEMail");
-  QWidget* compose = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "frmMailSend" && w->isVisible()) compose = w;
+  QWidget* compose = ShownCompose();
   ASSERT_TRUE(compose);
   auto* to = compose->findChild<QLineEdit*>("edtTo");
   auto* button = compose->findChild<QAction*>("actMailAddress");
