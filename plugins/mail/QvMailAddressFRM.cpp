@@ -293,9 +293,12 @@ void TfrmMailAddress::SetMailMode(bool email) {
   pnlToMail->setVisible(email);
   pnlCC->setVisible(email);
   pnlBCC->setVisible(email);
-  actCC->setVisible(email);
-  actBCC->setVisible(email);
-  actDate->setVisible(email);
+  for (QAction* a : {actCC, actBCC, actDate}) {
+    a->setVisible(email);
+    // A tool button outside a tool bar does not follow its action's visibility.
+    for (QObject* o : a->associatedObjects())
+      if (auto* button = qobject_cast<QToolButton*>(o)) button->setVisible(email);
+  }
   UpdateActions();
 }
 

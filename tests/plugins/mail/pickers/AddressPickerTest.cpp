@@ -446,3 +446,26 @@ TEST_F(AddressPickerTest, Screenshots) {
   });
   EXPECT_EQ(compose->edtBCC->text(), U("a@b.jp(山田),2003/02/03/1800<a2@b.jp>(山田),a3@b.jp(山田)"));
 }
+
+TEST_F(AddressPickerTest, ScreenshotOfDirectMail) {
+  TfrmMailSend* compose = Compose(false);
+  compose->edtTo->setText(U("090-5555-6666(田中)"));
+  Pick(compose, [&](TfrmMailAddress* picker) {
+    Select(picker->lsvAddress, {U("青木")});
+    picker->actTo->trigger();
+    QApplication::processEvents();
+    const QImage shot = picker->grab().toImage();
+    ASSERT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("address-picker-direct.png").string())));
+    // One To list of numbers fills the right side; no CC, BCC or time.
+    EXPECT_FALSE(picker->pnlCC->isVisible());
+    EXPECT_FALSE(picker->pnlBCC->isVisible());
+    EXPECT_FALSE(picker->findChild<QWidget*>(QStringLiteral("btnDate"))->isVisible());
+    const QRect list = QRect(picker->lsvToTel->mapTo(picker, QPoint(0, 0)), picker->lsvToTel->size());
+    EXPECT_GT(list.height(), picker->height() / 2);
+    EXPECT_EQ(Column(picker->lsvToTel, 1), (std::vector<QString>{U("090-5555-6666"), U("08099990000")}));
+    EXPECT_TRUE(HasInk(shot.copy(picker->lsvToTel->visualRect(picker->lsvToTel->model()->index(1, 1))
+                                     .translated(picker->lsvToTel->viewport()->mapTo(picker, QPoint(0, 0))))));
+    picker->actOK->trigger();
+  });
+  EXPECT_EQ(compose->edtTo->text(), U("09055556666(田中),08099990000(青木)"));
+}
