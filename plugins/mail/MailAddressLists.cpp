@@ -85,8 +85,12 @@ std::vector<Recipient> ParseRecipients(std::string_view text, bool email) {
   TCSVData table;
   ResolveAddressNames(table, text, email, false, true);
   std::vector<Recipient> list;
-  for (int r = 0; r < table.RowCount(); ++r)
-    list.push_back({std::string(table.GetCell(r, 2)), std::string(table.GetCell(r, 0)), std::string(table.GetCell(r, 1))});
+  for (int r = 0; r < table.RowCount(); ++r) {
+    // Blanks at an address's ends are no part of it (a raw split keeps them
+    // in front of a closing ">").
+    std::string address = TrimText(table.GetCell(r, 0));
+    if (!address.empty()) list.push_back({std::string(table.GetCell(r, 2)), address, std::string(table.GetCell(r, 1))});
+  }
   return list;
 }
 
@@ -94,13 +98,19 @@ std::string RecipientsText(const std::vector<Recipient>& list, bool email) {
   std::string out;
   for (const Recipient& r : list) {
     if (!out.empty()) out += ',';
-    if (email) {
-      out += r.time.empty() ? r.address : r.time + "<" + r.address + ">";
-    } else {
+    std::string address = r.address;
+    if (!email) {
       // What is no phone number at all stays as it was rather than vanish.
       std::string number = NormalizePhoneNumber(r.address);
-      out += number.empty() ? r.address : number;
+      if (!number.empty()) address = number;
     }
+    // An address holding "<" keeps its brackets, or it would read back cut there.
+    if (!r.time.empty() && email)
+      out += r.time + "<" + address + ">";
+    else if (FindDelim(address, "<") != std::string::npos)
+      out += "<" + address + ">";
+    else
+      out += address;
     if (r.name.empty()) continue;
     out += '(';
     // A comma can never be a trail byte (they start at 0x40).

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace qv;
 using qvtest::BookRow;
 using qvtest::Sjis;
@@ -61,6 +63,8 @@ TEST(PickerRecipients, FieldTextsComeBackAsTheyWentIn) {
       {"a display name stays in front", true, Sjis("山田<a@b.jp>"), {{"", "a@b.jp", Sjis("山田")}}, Sjis("山田<a@b.jp>")},
       {"several, blanks around", true, " a@b.jp , c@d.jp(x) ", {{"", "a@b.jp", ""}, {"x", "c@d.jp", ""}},
        "a@b.jp,c@d.jp(x)"},
+      {"brackets with nothing in front", true, "<x<y> ", {{"", "x<y", ""}}, "<x<y>"},
+      {"blanks inside the brackets", true, "< a@b.jp\t>", {{"", "a@b.jp", ""}}, "a@b.jp"},
       {"what is no address is kept", true, Sjis("田中"), {{"", Sjis("田中"), ""}}, Sjis("田中")},
       {"a number loses its hyphens", false, "090-1234-5678", {{"", "090-1234-5678", ""}}, "09012345678"},
       {"a number with a name", false, Sjis("03-1234-5678(山田)"), {{Sjis("山田"), "03-1234-5678", ""}},
@@ -125,4 +129,47 @@ TEST(PickerDeliveryTime, TheTextIsTheDateAndTheTimeWhenAnHourIsChosen) {
   EXPECT_EQ(DeliveryTimeText(true, date, "", "05"), "2003/01/15");
   EXPECT_EQ(DeliveryTimeText(true, date, " ", ""), "2003/01/15");
   EXPECT_EQ(DeliveryTimeText(true, {999, 12, 31}, "00", "30"), "0999/12/31/0030");
+}
+
+TEST(PickerRecipients, AnyFieldTextGoesThroughThePickerUnchangedInMeaning) {
+  // Random texts of the characters that matter to the split: whatever the
+  // picker lists, its text lists the same recipients again.
+  const std::vector<std::string> pieces{"a", "b@c.jp", "<", ">", "(", ")", ",", " ", Sjis("山"), Sjis("，"),
+                                        "0", "9", "/", ":", "-", "\t"};
+  std::mt19937 rng(19);
+  for (int trial = 0; trial < 5000; ++trial) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 24);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    SCOPED_TRACE(::testing::PrintToString(text));
+    for (bool email : {true, false}) {
+      SCOPED_TRACE(email ? "e-mail" : "direct mail");
+      const std::vector<Recipient> list = ParseRecipients(text, email);
+      const std::vector<Recipient> again = ParseRecipients(RecipientsText(list, email), email);
+      ASSERT_EQ(again.size(), list.size());
+      for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(again[i].name, list[i].name);
+        if (email) {
+          EXPECT_EQ(again[i].address, list[i].address);
+          EXPECT_EQ(again[i].time, list[i].time);
+        }
+      }
+    }
+  }
+}
+
+TEST(PickerDeliveryTime, AnyStartValueGivesADayAndItemsThatExist) {
+  const std::vector<std::string> pieces{"2003", "0", "1", "9", "12", "31", "/", ":", " ", "x", Sjis("山"), "-", "99999"};
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 5000; ++trial) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 12);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    SCOPED_TRACE(text);
+    const DeliveryStart start = ParseDeliveryTime(text, {2024, 2, 29});
+    EXPECT_TRUE(IsValidDate(start.date));
+    EXPECT_TRUE(start.hour.empty() || (start.hour.size() == 2 && start.hour <= "23"));
+    EXPECT_TRUE(start.minute.empty() || (start.minute.size() == 2 && start.minute <= "59"));
+    EXPECT_EQ(start.checked, !text.empty());
+  }
 }
