@@ -16,6 +16,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -447,6 +448,22 @@ void AdviseLargeBuffer(void* data, size_t bytes) {
 #else
   (void)data;
   (void)bytes;
+#endif
+}
+
+void PrefaultBuffer(void* data, size_t from, size_t to) {
+#if defined(MADV_POPULATE_WRITE)
+  constexpr size_t kMin = size_t{256} << 10;
+  if (to - from < kMin) return;
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + from + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + to) & ~(page - 1);
+  // Older kernels refuse the advice: the pages then fault in one by one.
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)from;
+  (void)to;
 #endif
 }
 }  // namespace csvdetail

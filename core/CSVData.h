@@ -23,6 +23,9 @@ namespace csvdetail {
 // Asks for huge pages on the aligned inside of a large buffer, so that filling
 // a big table takes a few page faults instead of thousands.
 void AdviseLargeBuffer(void* data, size_t bytes);
+// Maps the pages of bytes from..to of a large buffer in one call, where each
+// would otherwise fault in on its first write.
+void PrefaultBuffer(void* data, size_t from, size_t to);
 
 // A growable array of plain values that never initialises what it grows by:
 // the parser writes every element it keeps, so zero-filling first would only
@@ -94,8 +97,9 @@ class PodArray {
     void* p = std::realloc(data_, cap * sizeof(T));
     if (!p) throw std::bad_alloc();
     data_ = static_cast<T*>(p);
+    AdviseLargeBuffer(data_, cap * sizeof(T));
+    PrefaultBuffer(data_, cap_ * sizeof(T), cap * sizeof(T));
     cap_ = cap;
-    AdviseLargeBuffer(data_, cap_ * sizeof(T));
   }
 
   T* data_ = nullptr;
