@@ -50,6 +50,7 @@ void TfrmReceiveMsg::SetMessage(const std::string& text) {
   for (QString& line : lines) line.prepend(QStringLiteral("  "));
   pnlMsg->SetCaption(lines.join('\n'));
   tmrWait->start();
+  Q_EMIT MessageSet(pnlMsg->GetCaption());
 }
 
 QString TfrmReceiveMsg::MessageText() const { return pnlMsg->GetCaption(); }

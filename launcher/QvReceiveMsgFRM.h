@@ -25,6 +25,10 @@ class TfrmReceiveMsg : public QWidget {
   TMultiButton* btnOK;
   QTimer* tmrWait;  // 4000 ms; a notice may not be replaced while it runs
 
+ Q_SIGNALS:
+  // Each notice as it is set, also one replaced before it was painted.
+  void MessageSet(const QString& text);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -27,7 +27,14 @@ RetryPolicy SessionContext::FolderRetry() const {
 
 PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& handle,
              const std::function<bool()>& eachPoll) {
-  return Poll(c, handle, [&eachPoll] { return eachPoll && eachPoll() ? PollNext::End : PollNext::Sleep; });
+  // The module posts its last events before it reports itself done: one more
+  // round takes them, so an error it posted last is still told.
+  bool done = false;
+  return Poll(c, handle, [&eachPoll, &done] {
+    if (done) return PollNext::End;
+    done = eachPoll && eachPoll();
+    return done ? PollNext::Now : PollNext::Sleep;
+  });
 }
 
 PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& handle,

@@ -66,6 +66,7 @@ void SessionTest::StartSession() {
   qv::SetPauseRate(50);
   qv::TfrmWait30::SetTickInterval(5);
   Start();
+  CaptureNotice();
   notice_->tmrWait->setInterval(5);
   driver_.start();
 }
@@ -87,10 +88,15 @@ std::string SessionTest::StoreBytes(const std::string& folder) const { return qv
 void SessionTest::OnDialog(std::function<void(QWidget*, int)> handler) { dialogHandler_ = std::move(handler); }
 
 void SessionTest::CaptureNotice() {
-  if (notice_ && notice_->isVisible() && notice_->MessageText() != lastNotice_) {
-    lastNotice_ = notice_->MessageText();
-    notices_.push_back(lastNotice_.trimmed().toStdString());
-  }
+  if (!notice_ || watched_ == notice_.get()) return;
+  // Every notice as it is set: two in one turn of the loop would leave only
+  // the second for a look at the window.
+  watched_ = notice_.get();
+  QObject::connect(watched_, &qv::TfrmReceiveMsg::MessageSet, watched_, [this](const QString& text) {
+    if (text == lastNotice_) return;
+    lastNotice_ = text;
+    notices_.push_back(text.trimmed().toStdString());
+  });
 }
 
 std::vector<std::string> SessionTest::NoticeTexts() {

@@ -88,6 +88,7 @@ class SessionTest : public LauncherTest {
   std::vector<std::function<void()>> ticks_;
   std::vector<std::string> notices_;
   QString lastNotice_;
+  const qv::TfrmReceiveMsg* watched_ = nullptr;
   std::unique_ptr<handsetsim::Simulator> sim_;
   std::map<std::string, std::string> base_;
 };
