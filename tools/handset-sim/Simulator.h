@@ -100,6 +100,10 @@ struct SimConfig {
   bool p1Supported = true;   // "#P1" answers OK, else ERROR
   bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
   std::vector<SimMail> mails;
+  // When set, the centre's deletions outlast the simulator: the ids deleted
+  // are appended to this file, one a line, and mails listed there are gone
+  // at the next start, as at a real centre.
+  std::filesystem::path purgedFile;
   std::vector<Fault> faults;
   // A list page holds at most this many bytes; longer lists end "continue".
   size_t listPageBytes = 2048;
