@@ -313,7 +313,7 @@ void TMultiButtonBase::paintEvent(QPaintEvent* event) {
 TMultiButton::TMultiButton(QWidget* parent) : TMultiButtonBase(parent) {
   resize(75, 25);
   // The default look moves with the focus between the window's buttons.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
     if (isDefault()) update();
   });
 }

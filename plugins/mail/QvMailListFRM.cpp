@@ -194,8 +194,6 @@ TfrmMailList::TfrmMailList(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMailList::~TfrmMailList() {
-  // The children go next; no focus change may reach them on the way.
-  disconnect(qApp, nullptr, this, nullptr);
   if (frmMailList == this) frmMailList = nullptr;
   if (IniReadBool(keys::AutoDustClear.section, keys::AutoDustClear.name, false)) DeleteTrashFiles();
 }
@@ -345,7 +343,7 @@ void TfrmMailList::CreateComponents() {
   tmrSendMsg->setObjectName("tmrSendMsg");
   tmrSendMsg->setInterval(1);
   connect(tmrSendMsg, &QTimer::timeout, this, [this] { SendTimer(); });
-  connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
 }
 
 void TfrmMailList::CreateMenus() {

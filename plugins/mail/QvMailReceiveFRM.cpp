@@ -75,12 +75,7 @@ TfrmMailReceive::TfrmMailReceive(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailReceive::~TfrmMailReceive() {
-  // Hiding the window as it goes moves the focus; the application must not
-  // call back into what is already half destroyed.
-  QObject::disconnect(qApp, nullptr, this, nullptr);
-  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
-}
+TfrmMailReceive::~TfrmMailReceive() = default;
 
 void TfrmMailReceive::BuildActions() {
   actRes = NewAction(this, "actRes", "返信", "メールを返信");
@@ -199,7 +194,7 @@ void TfrmMailReceive::BuildLayout() {
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailReceive::UpdateActions);
   connect(lsvAttach, &TAttachListView::HeaderRequested, this,
           [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
-  connect(qApp, &QApplication::focusChanged, this, &TfrmMailReceive::UpdateActions);
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
 }
 
 void TfrmMailReceive::SetFields(std::string_view from, std::string_view to, std::string_view cc, std::string_view bcc,
