@@ -97,8 +97,6 @@ std::tm LocalNow() {
 
 // The light-mail text the module keeps.
 constexpr int32_t kLightMailBytes = 750;
-// Events of the module that the launcher tells apart.
-constexpr int32_t kDeviceGone = 30;  // (10, 30): the handset went away
 
 }  // namespace
 
@@ -629,9 +627,10 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
       ReportMessage(FiveDigits('E', code), true);
       break;
     case kwx::KWX_EV_MODULE_ERROR:
-      if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
       StopBannerAnimation();
-      if (code == kDeviceGone) StopRingWait(false);
+      if (ringWait_.RetryStart(code)) break;
+      if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
+      if (code == kwx::kModuleDeviceGone) StopRingWait(false);
       ReportMessage(FiveDigits('D', code), true);
       break;
     default:

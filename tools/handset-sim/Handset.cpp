@@ -136,6 +136,18 @@ void Handset::Execute(const std::string& raw) {
   state_.Note([&](SimRecord& r) { r.atCommands.push_back(body); });
   state_.Log("AT" + Visible(body));
   if (dialling_) return;  // a command while dialling is ignored
+  auto ring = state_.With([&body](SimConfig& c, SimRecord&) {
+    std::optional<IncomingCall> call;
+    if (c.ringOnCommand && c.ringOnCommand->command == body) {
+      call = c.ringOnCommand->call;
+      if (--c.ringOnCommand->times <= 0) c.ringOnCommand.reset();
+    }
+    return call;
+  });
+  if (ring) {
+    Ring(*ring);
+    return;
+  }
 
   std::string out;
   bool error = false;

@@ -88,6 +88,17 @@ struct IncomingCall {
   std::string text;               // the light-mail text or the e-mail notice
 };
 
+// A call that comes while the host is still talking to the handset: it rings
+// when the handset is given the command (the text after "AT", as
+// SimRecord::atCommands has it), which then
+// gets no answer, as the handset is busy with the call. The first times the
+// command comes.
+struct CommandRing {
+  std::string command;
+  IncomingCall call;
+  int times = 1;
+};
+
 // A record of the information store: its data as the write line carried it.
 using InfoStore = std::map<int, std::vector<std::string>>;
 
@@ -119,6 +130,7 @@ struct SimConfig {
   std::vector<std::string> signupPages;
   int signupCloseAfter = 0;
   long signupCloseCode = 0;
+  std::optional<CommandRing> ringOnCommand;
   // The ring indicator line (RING in the modem status) stays on this long at
   // each ring; 0: the ring is told by its report lines only.
   int ringIndicatorMs = 0;
