@@ -3,6 +3,8 @@
 // are a DIB file. Bytes from a received mail may be anything; a failure to
 // load is an answer, never a crash. The stored mail form's attachments read
 // their pictures here, and the windows' user characters go into image lists.
+#include <QImage>
+
 #include "core/MailAttachments.h"
 #include "core/StoredMail.h"
 
@@ -10,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-class QImage;
 class TImageList;
 
 namespace qv {
@@ -18,15 +19,24 @@ namespace qv {
 // The picture in the bytes; false (image untouched) when they hold none.
 bool LoadAttachmentBitmap(std::string_view bytes, QImage& image);
 bool PictureSize(std::string_view bytes, int& width, int& height);
+// The picture of an attachment by the kind of its name: a bitmap (.BMP), a
+// JPEG (.JPG, .JPEG) or either (.FLM); the broken-picture placeholder when the
+// bytes hold none. A null image for a name of any other kind.
+QImage DecodeAttachmentPicture(std::string_view name, std::string_view bytes);
 
-// The user characters of an "OPTCHAR.DAT" attachment: a bitmap 96 pixels wide
-// cut into 12 x 12 cells, 8 to a row. False when there is no image list or the
-// name is another; otherwise the list is rebuilt (left empty when the bytes
-// are no such bitmap) and the result is true.
 // A picture file as a user-character bitmap: loaded, made 96 pixels wide and
 // written as a bitmap file. False when the file is no picture.
 bool MakeUserCharacterBitmap(const std::filesystem::path& path, std::string& bytes);
 
+// Rows of eight user characters taken from one sheet at most; a received
+// sheet may claim any height.
+inline constexpr int kMaxUserCharacterRows = 1000;
+
+// The user characters of an "OPTCHAR.DAT" attachment: a bitmap 96 pixels wide
+// cut into 12 x 12 cells, 8 to a row, rows below kMaxUserCharacterRows left
+// out. False when there is no image list or the name is another; otherwise
+// the list is rebuilt (left empty when the bytes are no such bitmap) and the
+// result is true.
 bool LoadUserCharacters(std::string_view name, std::string_view bytes, TImageList* images);
 
 // The pictures of attachments through the image library; the user

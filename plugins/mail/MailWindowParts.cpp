@@ -1,13 +1,13 @@
 #include "plugins/mail/MailWindowParts.h"
 
 #include "controls/ImageList.h"
-#include "core/Pictures.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
 #include "core/MailForm.h"
+#include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QAction>
@@ -16,7 +16,6 @@
 #include <QScrollBar>
 #include <QToolBar>
 
-#include <sstream>
 
 namespace qv {
 
@@ -38,18 +37,23 @@ QToolBar* NewToolBar(QMainWindow* window) {
   return bar;
 }
 
-QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scrollBar) {
-  auto* pane = new QWidget(parent);
-  auto* row = new QHBoxLayout(pane);
-  row->setContentsMargins(0, 0, 0, 0);
-  row->setSpacing(0);
-  editor = new TKMailEdit(pane);
+TKMailEdit* NewMailEditor(QWidget* parent) {
+  auto* editor = new TKMailEdit(parent);
   editor->setObjectName(QStringLiteral("KMailEdit1"));
   QFont font = editor->font();
   font.setPointSize(IniReadInteger(keys::FontSize));
   editor->setFont(font);
   editor->SetPicTextList(ListPicTextLines());
   if (frmMailList) editor->SetPicTextImages(frmMailList->imlPicText);
+  return editor;
+}
+
+QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scrollBar) {
+  auto* pane = new QWidget(parent);
+  auto* row = new QHBoxLayout(pane);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  editor = NewMailEditor(pane);
   scrollBar = new QScrollBar(Qt::Vertical, pane);
   scrollBar->setObjectName(QStringLiteral("ScrollBar1"));
   row->addWidget(editor, 1);
@@ -97,8 +101,7 @@ const EditorPictures::Picture& EditorPictures::Find(const std::string& name) {
   const int index = list_.Find(name);
   if (index >= 0 && MediaFileKind(list_[static_cast<size_t>(index)].name) == kMediaBitmap) {
     const MailAttachment& item = list_[static_cast<size_t>(index)];
-    std::istringstream in(item.bytes, std::ios::binary);
-    LoadBitmapFromStream(picture.bitmap, in);
+    picture.bitmap = DecodeAttachmentPicture(item.name, item.bytes);
     picture.headers = item.headers;
   }
   return cache_.emplace(name, std::move(picture)).first->second;

@@ -28,9 +28,11 @@ QAction* NewAction(QObject* owner, const char* name, const char* caption, const 
 // The window's tool bar: captions only, fixed in place.
 QToolBar* NewToolBar(QMainWindow* window);
 
-// The editor with its scroll bar beside it. The editor has the font size of
-// [Environment] FontSize and the list window's pictograph table and images;
-// the scroll bar follows the editor and moving it scrolls the editor.
+// An editor of the mail windows: the font size of [Environment] FontSize and
+// the list window's pictograph table and images.
+TKMailEdit* NewMailEditor(QWidget* parent);
+// Such an editor with its scroll bar beside it; the scroll bar follows the
+// editor and moving it scrolls the editor.
 QWidget* NewEditorPane(QWidget* parent, TKMailEdit*& editor, QScrollBar*& scrollBar);
 // Sets the scroll bar from the editor's lines.
 void UpdateEditorScrollBar(TKMailEdit* editor, QScrollBar* scrollBar);

@@ -144,7 +144,7 @@ void DrawMagnifier(QPainter& p, bool plus) {
 
 // ---- the component -----------------------------------------------------------
 
-TUserDrawDialog::TUserDrawDialog(QObject* owner) : QObject(owner) { font_.Color = clBtnText; }
+TUserDrawDialog::TUserDrawDialog(QObject* owner) : QObject(owner) {}
 
 QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
   maxWidth = std::max(maxWidth, 1);
@@ -160,12 +160,8 @@ QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
 
 bool TUserDrawDialog::Execute() {
   TfrmBitmapEdit form(nullptr);
-  QWidget* ownerForm = parent() && parent()->isWidgetType() ? static_cast<QWidget*>(parent())->window() : nullptr;
-  if (parentColor_ && ownerForm)
-    form.SetFormColor(ColorFromQColor(ownerForm->palette().color(QPalette::Window)));
-  else
-    form.SetFormColor(color_);
-  form.setFont(parentFont_ && ownerForm ? ownerForm->font() : font_.Font);
+  form.SetFormColor(FormColor(parent(), color_));
+  form.setFont(FormFont(parent()));
   form.ChooseTool(form.sbSelect, 0);
   form.ShowTools(option_);
   form.SetDownButtonColor(downButtonColor_);

@@ -16,6 +16,7 @@
 
 #include "controls/Graphics.h"
 #include "controls/MultiButton.h"
+#include "plugins/mail/DialogLook.h"
 #include "plugins/mail/UserDrawPanel.h"
 
 class QAction;
@@ -71,7 +72,7 @@ class TStampPreview : public QFrame {
   QImage picture_;
 };
 
-class TUserDrawDialog : public QObject {
+class TUserDrawDialog : public QObject, public TDialogLook {
   Q_OBJECT
   Q_PROPERTY(QImage BitMap READ GetBitMap WRITE SetBitMap)
   Q_PROPERTY(QString InitialDir READ GetInitialDir WRITE SetInitialDir)
@@ -109,8 +110,6 @@ class TUserDrawDialog : public QObject {
   void SetOption(TBmpEditOption option) { option_ = option; }
   TColor GetColor() const { return color_; }
   void SetColor(TColor color) { color_ = color; }
-  TFont GetFont() const { return font_; }
-  void SetFont(const TFont& font) { font_ = font; }
   TColor GetWorkColor() const { return workColor_; }
   void SetWorkColor(TColor color) { workColor_ = color; }
   TColor GetDownButtonColor() const { return downButtonColor_; }
@@ -119,10 +118,6 @@ class TUserDrawDialog : public QObject {
   void SetMaxWidth(int width) { maxWidth_ = width; }
   int GetMaxHeight() const { return maxHeight_; }
   void SetMaxHeight(int height) { maxHeight_ = height; }
-  bool GetParentColor() const { return parentColor_; }
-  void SetParentColor(bool value) { parentColor_ = value; }
-  bool GetParentFont() const { return parentFont_; }
-  void SetParentFont(bool value) { parentFont_ = value; }
 
   // Opens the editor on BitMap (cut to MaxWidth x MaxHeight; an empty one
   // becomes a white picture of that size); true and the edited picture in
@@ -134,13 +129,10 @@ class TUserDrawDialog : public QObject {
   QString initialDir_;
   TBmpEditOption option_ = TBmpEditOption(kAllOptions);
   TColor color_ = clBtnFace;
-  TFont font_;
   TColor workColor_ = clAppWorkSpace;
   TColor downButtonColor_ = clBtnHighlight;
   int maxWidth_ = 192;
   int maxHeight_ = 130;
-  bool parentColor_ = true;
-  bool parentFont_ = true;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TUserDrawDialog::TBmpEditOption)

@@ -14,6 +14,7 @@
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/MailWindowParts.h"
+#include "plugins/mail/QvImageViewFRM.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 #include "core/StoredMail.h"
@@ -110,9 +111,11 @@ void TfrmMailReceive::BuildActions() {
   connect(actTelSend, &QAction::triggered, this, &TfrmMailReceive::WriteToAddress);
   connect(actAttachSave, &QAction::triggered, this,
           [this] { SaveAttachments(this, attachments_, lsvAttach->SelectedRows()); });
+  connect(actAttachView, &QAction::triggered, this, [this] {
+    const int row = ViewableRow(attachments_, lsvAttach->SelectedRows());
+    if (row >= 0) ShowAttachmentViewer(this, attachments_, row);
+  });
   connect(actClose, &QAction::triggered, this, &QWidget::close);
-  // The picture viewer is a window of its own that this build does not have yet.
-  actAttachView->setEnabled(false);
 }
 
 void TfrmMailReceive::BuildLayout() {
@@ -194,6 +197,10 @@ void TfrmMailReceive::BuildLayout() {
   connect(lsvAttach, &QListWidget::itemSelectionChanged, this, &TfrmMailReceive::UpdateActions);
   connect(lsvAttach, &TAttachListView::HeaderRequested, this,
           [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
+  connect(lsvAttach, &TAttachListView::OpenRequested, this, [this] {
+    UpdateActions();
+    if (actAttachView->isEnabled()) actAttachView->trigger();
+  });
   appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
 }
 
@@ -319,6 +326,7 @@ void TfrmMailReceive::UpdateActions() {
     if (f->hasFocus()) field = f;
   actCopy->setEnabled(KMailEdit1->HasSelection() || (field && !field->text().isEmpty()));
   actAttachSave->setEnabled(!lsvAttach->SelectedRows().empty());
+  actAttachView->setEnabled(lsvAttach->hasFocus() && ViewableRow(attachments_, lsvAttach->SelectedRows()) >= 0);
 }
 
 bool TfrmMailReceive::eventFilter(QObject* watched, QEvent* event) {

@@ -12,6 +12,7 @@
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "plugins/mail/EXPFileDrop.h"
+#include "plugins/mail/FFColor.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
 #include "plugins/mail/MailDialogs.h"
@@ -19,10 +20,12 @@
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/MailPictures.h"
+#include "plugins/mail/QvImageViewFRM.h"
 #include "plugins/mail/QvMailListFRM.h"
 #include "plugins/mail/QvMediaMixEditFRM.h"
 #include "plugins/mail/QvPicEditFRM.h"
 #include "core/StoredMail.h"
+#include "plugins/mail/QvPicSelectorFRM.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,6 +42,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -73,6 +77,8 @@ TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
           [this](int, const std::vector<std::filesystem::path>& files, int, int) { AttachFiles(files); });
   resize(600, 520);
   imlUserText = new TImageList(12, 12, this);
+  FFColor1 = new TFFColor(this);
+  FFColor1->setObjectName(QStringLiteral("FFColor1"));
   BuildActions();
   BuildLayout();
   SetEMail(true);
@@ -147,11 +153,18 @@ void TfrmMailSend::BuildActions() {
   connect(actPicEdit, &QAction::triggered, this, &TfrmMailSend::NewPicture);
   connect(actAttachEdit, &QAction::triggered, this, &TfrmMailSend::EditSelectedAttachment);
   connect(actMediaMix, &QAction::triggered, this, &TfrmMailSend::EditMediaMix);
-  // The recipient picker, the colour picker, the pictogram pickers and the
-  // picture viewer are windows of their own that this build does not have
-  // yet: their actions stay visible and disabled.
-  for (QAction* a : {actMailAddress, actTextColor, actBGColor, actPictext, actUsertext, actAttachView})
-    a->setEnabled(false);
+  connect(actTextColor, &QAction::triggered, this, &TfrmMailSend::ChooseTextColor);
+  connect(actBGColor, &QAction::triggered, this, &TfrmMailSend::ChooseBackground);
+  connect(actPictext, &QAction::triggered, this,
+          [this] { ShowPicker("絵文字選択", frmMailList ? frmMailList->imlPicText : nullptr); });
+  connect(actUsertext, &QAction::triggered, this, [this] { ShowPicker("ユーザ外字選択", imlUserText); });
+  connect(actAttachView, &QAction::triggered, this, &TfrmMailSend::ViewSelectedAttachment);
+  connect(imlUserText, &TImageList::Changed, this, &TfrmMailSend::UpdateActions);
+  // Pictograms come from the list window's table.
+  actPictext->setEnabled(frmMailList != nullptr);
+  // The recipient picker is a window of its own that this build does not
+  // have yet: its action stays visible and disabled.
+  actMailAddress->setEnabled(false);
 }
 
 void TfrmMailSend::BuildLayout() {
@@ -290,6 +303,7 @@ void TfrmMailSend::BuildLayout() {
   });
   connect(lsvAttach, &TAttachListView::FilesDropped, this, &TfrmMailSend::AttachFiles);
   connect(lsvAttach, &TAttachListView::DeleteRequested, this, &TfrmMailSend::DeleteSelectedAttachments);
+  connect(lsvAttach, &TAttachListView::OpenRequested, this, &TfrmMailSend::ViewSelectedAttachment);
   connect(lsvAttach, &TAttachListView::HeaderRequested, this,
           [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
   appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
@@ -314,6 +328,8 @@ void TfrmMailSend::UpdateActions() {
   actAttachSave->setEnabled(!rows.empty());
   const int kind = rows.size() == 1 ? MediaFileKind(attachments_[size_t(rows[0])].name) : -1;
   actAttachEdit->setEnabled(kind == kMediaBitmap || kind == kMediaMixCtrl);
+  actAttachView->setEnabled(ViewableRow(attachments_, rows) >= 0);
+  actUsertext->setEnabled(imlUserText->Count() > 0);
 }
 
 void TfrmMailSend::SetEMail(bool email) {
@@ -349,7 +365,58 @@ void TfrmMailSend::SetRecipients(std::string_view to, std::string_view cc, std::
 
 void TfrmMailSend::SetSubject(std::string_view subject) { edtSubject->setText(ToQString(subject)); }
 
-void TfrmMailSend::LoadBody(std::string_view body, bool plain) { LoadEditorBody(KMailEdit1, body, plain); }
+void TfrmMailSend::LoadBody(std::string_view body, bool plain) {
+  LoadEditorBody(KMailEdit1, body, plain);
+  ShowBackground();
+}
+
+void TfrmMailSend::ShowBackground() {
+  QPalette swatch = pnlColor->palette();
+  swatch.setColor(QPalette::Window, ToQColor(KMailEdit1->GetColor()));
+  pnlColor->setPalette(swatch);
+}
+
+void TfrmMailSend::ChooseTextColor() {
+  FFColor1->SetColor(KMailEdit1->FontColor());
+  FFColor1->SetCaption(Q("文字色選択"));
+  if (!FFColor1->Execute()) return;
+  const TColor colour = FFColor1->GetColor();
+  bool listed = false;
+  for (int i = 0; i < ColorBox1->GetColorCodeList().size() && !listed; ++i) listed = ColorBox1->SwatchColor(i) == colour;
+  if (!listed) {
+    QStringList codes = ColorBox1->GetColorCodeList();
+    codes.append(QStringLiteral("$%1").arg(colour, 6, 16, QLatin1Char('0')).toUpper());
+    ColorBox1->SetColorCodeList(codes);
+  }
+  KMailEdit1->SetSelColor(colour);
+}
+
+void TfrmMailSend::ChooseBackground() {
+  FFColor1->SetColor(KMailEdit1->GetColor());
+  FFColor1->SetCaption(Q("背景色選択"));
+  if (!FFColor1->Execute()) return;
+  KMailEdit1->SetColor(FFColor1->GetColor());
+  ShowBackground();
+  modified_ = true;
+}
+
+void TfrmMailSend::ShowPicker(const char* caption, TImageList* images) {
+  auto* picker = new TfrmPicSelector(this);
+  picker->SetPicker(Q(caption), images);
+  picker->show();
+}
+
+void TfrmMailSend::ViewSelectedAttachment() {
+  const int row = ViewableRow(attachments_, lsvAttach->SelectedRows());
+  if (row >= 0) ShowAttachmentViewer(this, attachments_, row);
+}
+
+void TfrmMailSend::PickDroppedPage(const std::string& name) {
+  const int index = attachments_.Find(name);
+  if (index < 0) return;
+  const int page = PickPicturePage(this, attachments_, index);
+  if (page > 0) KMailEdit1->InsertMarkup("<IMG=\"" + name + "\";" + std::to_string(page) + ">");
+}
 
 void TfrmMailSend::AttachmentsChanged() {
   pictures_->Forget();
@@ -588,6 +655,14 @@ void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
 }
 
 
+bool TfrmMailSend::IsSixPagePicture(const std::string& name) const {
+  const int index = attachments_.Find(name);
+  if (index < 0) return false;
+  const MailAttachment& item = attachments_[static_cast<size_t>(index)];
+  int width = 0, height = 0;
+  return PictureSize(item.bytes, width, height) && ParseDXHeaders(width, height, item.headers).IsDiv6;
+}
+
 bool TfrmMailSend::DraggedPicture(const QMimeData* data, std::string& name) const {
   const auto* dragged = qobject_cast<const AttachmentMimeData*>(data);
   if (!dragged || dragged->source != lsvAttach || dragged->items.size() != 1) return false;
@@ -612,9 +687,14 @@ bool TfrmMailSend::eventFilter(QObject* watched, QEvent* event) {
       auto* drop = static_cast<QDropEvent*>(event);
       if (!DraggedPicture(drop->mimeData(), name)) return false;
       KMailEdit1->CaretToMouse(drop->position().toPoint());
-      KMailEdit1->InsertMarkup("<IMG=\"" + name + "\">");
       drop->acceptProposedAction();
       KMailEdit1->setFocus();
+      if (IsSixPagePicture(name)) {
+        // The page is picked in a window of its own once the drop is over.
+        QTimer::singleShot(0, this, [this, name] { PickDroppedPage(name); });
+        return true;
+      }
+      KMailEdit1->InsertMarkup("<IMG=\"" + name + "\">");
       return true;
     }
     default:

@@ -28,6 +28,7 @@ namespace qv {
 
 class TAttachListView;
 class EditorPictures;
+class TFFColor;
 
 // What BuildAndStore does with the mail.
 enum StoreMode : int { kStoreSend = 0, kStoreQueue = 1, kStoreSave = 2 };
@@ -85,6 +86,7 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   QScrollBar* ScrollBar1;
   TColorBox* ColorBox1;
   QWidget* pnlColor;
+  TFFColor* FFColor1;
   TAttachListView* lsvAttach;
   TImageList* imlUserText;
 
@@ -138,8 +140,16 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void AttachFiles(const std::vector<std::filesystem::path>& files);
   void RemovedUserCharacters();
   bool StoreText(const std::string& folder, const std::string& text, std::string& id);
+  void ChooseTextColor();
+  void ChooseBackground();
+  void ShowBackground();
+  void ShowPicker(const char* caption, TImageList* images);
+  void ViewSelectedAttachment();
+  // Inserts the tag of a six-page picture at the caret after a page is picked.
+  void PickDroppedPage(const std::string& name);
   // The name of the one picture attachment a drag on the editor carries.
   bool DraggedPicture(const QMimeData* data, std::string& name) const;
+  bool IsSixPagePicture(const std::string& name) const;
 
   bool email_ = true;
   bool modified_ = false;

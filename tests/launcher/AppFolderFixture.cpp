@@ -63,7 +63,7 @@ void AppFolderTest::StartHandset(handsetsim::SimConfig config) {
   std::string error;
   const auto mailbox = std::filesystem::path(std::getenv("QV_SOURCE_DIR")) / "tools" / "handset-sim" / "run-mailbox.txt";
   ASSERT_TRUE(handsetsim::LoadScript(mailbox, config, &error)) << error;
-  config.purgedFile = purged_;
+  config.purgedFile = purged_.string();
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
   ASSERT_TRUE(sim_->Start(dir_ / "ports" / "COM9", &error)) << error;
 }

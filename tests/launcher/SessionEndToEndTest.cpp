@@ -321,7 +321,7 @@ TEST_F(RingWaitEndToEndTest, ACallWhileRingWaitStartsLeavesItWaiting) {
     SimConfig config;
     handsetsim::IncomingCall early;
     early.callerId = "09011112222";
-    config.ringOnCommand = handsetsim::CommandRing{command, early};
+    config.commandRings.push_back({command, early});
     StartWithModule(config);
     QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
     PumpUntil([this] { return launch_->RingWait() == qv::RingWaitState::Waiting; }, 30000);
@@ -348,7 +348,7 @@ TEST_F(RingWaitEndToEndTest, ACallWhileRingWaitStartsLeavesItWaiting) {
 // says why.
 TEST_F(RingWaitEndToEndTest, ARingWaitStartThatFailsTwiceStopsAndSaysWhy) {
   SimConfig config;
-  config.ringOnCommand = handsetsim::CommandRing{"E0", {}, 2};
+  config.commandRings.push_back({"E0", {}, 2});
   StartWithModule(config);
   QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
   PumpUntil([this] { return launch_->RingWait() == qv::RingWaitState::Stopped; }, 30000);

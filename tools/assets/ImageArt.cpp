@@ -7,6 +7,8 @@
 #include "image/QkDIB.h"
 #include "image/QkResourceModule.h"
 
+#include "PictogramArt.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -366,145 +369,48 @@ void MailIcon(QPainter& p, int i, QRect r) {
   }
 }
 
-// Pictograms in the order of the built-in pictograph list.
-const char* const kPictographs[95] = {
-    "HEART", "CLOCK", "TELEPHONE", "CUP", "STAR", "VSEL", "HSEL", "DENPA", "FINE", "RAIN", "CLOUD", "TEAR", "SMILE",
-    "KISS", "MELODY", "CAR", "TRAIN", "PLANE", "BIKE", "HOME", "BUIL", "PEACE", "DINNER", "GLASS", "CRY", "TULIP",
-    "BASEBALL", "BALL", "PUNCH", "THUNDER", "ANGRY", "BEER", "NOTE", "PEN", "DOKURO", "MAIL", "NOSMOKING", "BELL",
-    "FLOWER", "SPA", "MOON", "FLAG", "MASK", "RECORD", "MEAT", "DOG", "CAT", "MONKEY", "ELEPHANT", "TAKO", "NOODLE",
-    "MIC", "PIKI", "PIYOPIYO", "SLEEP", "COFFEE", "TABACCO", "AUAU", "ONIGIRI", "BAG", "UNCHI", "TIE", "SHIRT", "SUIKA",
-    "ICE", "BIKINI", "HASAMI", "CHUSHA", "MARINE", "FROG", "BYEBYE", "BHEART", "DIA", "CLUBS", "SPADE", "CLIP",
-    "SNOWMAN", "CAKE", "APPLE", "PRESENT", "MONEY", "EXIT", "DOOR", "OYAJI", "PHS", "HOSHI", "TICKET", "LOVELOVE",
-    "HIRAMEKI", "PETA", "NIKONIKO", "TENNIS", "MOVIE", "SKI", "!!"};
-
-void Heart(QPainter& p, int x, int y, const QColor& c) {
-  p.setPen(c);
-  p.setBrush(c);
-  p.drawEllipse(x + 1, y + 2, 5, 5);
-  p.drawEllipse(x + 6, y + 2, 5, 5);
-  p.drawPolygon(QPolygon({{x + 1, y + 5}, {x + 11, y + 5}, {x + 6, y + 11}}));
+// Pictograms: each cell is its own drawing, pixel by pixel (PictogramArt.h).
+QColor PictogramColour(char c) {
+  switch (c) {
+    case 'K': return kInk;
+    case 'W': return QColor(255, 255, 255);
+    case 'S': return QColor(192, 192, 192);
+    case 's': return QColor(120, 120, 128);
+    case 'R': return QColor(230, 30, 40);
+    case 'r': return QColor(150, 20, 30);
+    case 'P': return QColor(250, 150, 185);
+    case 'O': return QColor(250, 140, 20);
+    case 'Y': return QColor(250, 215, 30);
+    case 'y': return QColor(200, 150, 0);
+    case 'G': return QColor(40, 170, 60);
+    case 'g': return QColor(20, 100, 30);
+    case 'B': return QColor(40, 100, 230);
+    case 'b': return QColor(20, 40, 120);
+    case 'C': return QColor(120, 200, 250);
+    case 'N': return QColor(150, 90, 40);
+    case 'n': return QColor(90, 50, 20);
+    case 'L': return QColor(250, 210, 160);
+    case 'V': return QColor(140, 60, 190);
+    default: return kMagenta;
+  }
 }
 
-void Face(QPainter& p, int x, int y, const QColor& c) {
-  p.setPen(kInk);
-  p.setBrush(c);
-  p.drawEllipse(x + 1, y + 1, 10, 10);
-  p.drawPoint(x + 4, y + 4);
-  p.drawPoint(x + 7, y + 4);
+constexpr bool EveryRowTwelve() {
+  for (const PictogramArt& art : kPictogramArt)
+    for (const char* row : art.rows)
+      if (std::char_traits<char>::length(row) != 12) return false;
+  return true;
 }
+static_assert(std::size(kPictogramArt) == 95, "one drawing for each line of the pictograph table");
+static_assert(EveryRowTwelve(), "every pictogram is 12 x 12");
 
 void Pictogram(QPainter& p, int i, QRect r) {
-  const int x = r.x(), y = r.y();
-  const std::string name = kPictographs[i];
-  p.setPen(kInk);
-  if (name == "HEART" || name == "LOVELOVE") {
-    Heart(p, x, y, QColor(230, 30, 80));
-  } else if (name == "BHEART") {
-    Heart(p, x, y, QColor(230, 30, 80));
-    p.setPen(QPen(Qt::white, 1));
-    p.drawLine(x + 6, y + 3, x + 5, y + 9);
-  } else if (name == "CLOCK") {
-    p.setBrush(Qt::white);
-    p.drawEllipse(x + 1, y + 1, 10, 10);
-    p.drawLine(x + 6, y + 6, x + 6, y + 3);
-    p.drawLine(x + 6, y + 6, x + 8, y + 6);
-  } else if (name == "TELEPHONE" || name == "PHS") {
-    p.setBrush(name == "PHS" ? QColor(60, 60, 70) : QColor(220, 60, 40));
-    p.drawRect(x + 3, y + 1, 6, 10);
-    p.setBrush(QColor(170, 230, 170));
-    p.drawRect(x + 4, y + 2, 4, 3);
-  } else if (name == "STAR" || name == "HOSHI") {
-    p.setBrush(QColor(250, 200, 0));
-    p.setPen(QColor(200, 140, 0));
-    p.drawPolygon(QPolygon({{x + 6, y + 0}, {x + 8, y + 4}, {x + 11, y + 4}, {x + 9, y + 7}, {x + 10, y + 11},
-                            {x + 6, y + 9}, {x + 2, y + 11}, {x + 3, y + 7}, {x + 1, y + 4}, {x + 4, y + 4}}));
-  } else if (name == "FINE") {
-    p.setPen(QColor(240, 120, 0));
-    p.setBrush(QColor(250, 80, 30));
-    p.drawEllipse(x + 3, y + 3, 6, 6);
-    for (int k = 0; k < 12; k += 11) {
-      p.drawLine(x + k, y + 6, x + k + 1, y + 6);
-      p.drawLine(x + 6, y + k, x + 6, y + k + 1);
+  const PictogramArt& art = kPictogramArt[i];
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) {
+      const char c = art.rows[y][x];
+      if (c != '.') p.fillRect(r.x() + x, r.y() + y, 1, 1, PictogramColour(c));
     }
-  } else if (name == "RAIN") {
-    p.setBrush(QColor(60, 120, 220));
-    p.drawChord(x + 1, y + 1, 10, 8, 0, 180 * 16);
-    p.drawLine(x + 6, y + 5, x + 6, y + 10);
-    p.drawLine(x + 6, y + 10, x + 4, y + 10);
-  } else if (name == "CLOUD" || name == "SNOWMAN") {
-    p.setBrush(name == "CLOUD" ? QColor(200, 200, 210) : Qt::white);
-    p.drawEllipse(x + 1, y + 4, 6, 6);
-    p.drawEllipse(x + 5, y + 2, 6, 8);
-  } else if (name == "THUNDER" || name == "HIRAMEKI" || name == "PIKI") {
-    p.setBrush(QColor(250, 210, 0));
-    p.drawPolygon(QPolygon({{x + 7, y + 0}, {x + 2, y + 7}, {x + 6, y + 7}, {x + 4, y + 11}, {x + 10, y + 4}, {x + 6, y + 4}}));
-  } else if (name == "SMILE" || name == "NIKONIKO" || name == "CRY" || name == "ANGRY" || name == "KISS" ||
-             name == "TEAR" || name == "OYAJI" || name == "SLEEP") {
-    const QColor c = name == "ANGRY" ? QColor(240, 90, 60) : QColor(250, 210, 60);
-    Face(p, x, y, c);
-    if (name == "CRY" || name == "TEAR") {
-      p.setPen(QColor(40, 120, 230));
-      p.drawLine(x + 4, y + 5, x + 4, y + 8);
-    } else if (name != "SLEEP") {
-      p.drawArc(x + 3, y + 4, 6, 5, 200 * 16, 140 * 16);
-    }
-  } else if (name == "MELODY" || name == "NOTE" || name == "RECORD") {
-    p.setBrush(QColor(120, 40, 160));
-    p.setPen(QColor(120, 40, 160));
-    p.drawEllipse(x + 2, y + 7, 4, 3);
-    p.drawLine(x + 5, y + 8, x + 5, y + 1);
-    p.drawLine(x + 5, y + 1, x + 9, y + 3);
-  } else if (name == "MAIL") {
-    p.setBrush(Qt::white);
-    p.drawRect(x + 1, y + 3, 10, 7);
-    p.drawLine(x + 1, y + 3, x + 6, y + 7);
-    p.drawLine(x + 6, y + 7, x + 11, y + 3);
-  } else if (name == "HOME" || name == "BUIL" || name == "DOOR" || name == "EXIT") {
-    p.setBrush(name == "BUIL" ? QColor(150, 160, 190) : QColor(220, 120, 60));
-    if (name == "HOME") p.drawPolygon(QPolygon({{x + 6, y + 1}, {x + 11, y + 6}, {x + 1, y + 6}}));
-    p.drawRect(x + 2, y + (name == "HOME" ? 6 : 1), 8, name == "HOME" ? 5 : 10);
-  } else if (name == "CAR" || name == "TRAIN" || name == "BIKE" || name == "PLANE") {
-    p.setBrush(name == "TRAIN" ? QColor(40, 160, 80) : name == "PLANE" ? QColor(180, 190, 210) : QColor(220, 40, 40));
-    p.drawRect(x + 1, y + 4, 10, 5);
-    p.setBrush(kInk);
-    p.drawEllipse(x + 2, y + 8, 3, 3);
-    p.drawEllipse(x + 7, y + 8, 3, 3);
-  } else if (name == "DIA" || name == "CLUBS" || name == "SPADE") {
-    p.setBrush(name == "DIA" ? QColor(230, 30, 60) : kInk);
-    if (name == "DIA") {
-      p.drawPolygon(QPolygon({{x + 6, y + 0}, {x + 11, y + 6}, {x + 6, y + 11}, {x + 1, y + 6}}));
-    } else {
-      p.drawEllipse(x + 3, y + 1, 6, 6);
-      p.drawEllipse(x + 1, y + 4, 5, 5);
-      p.drawEllipse(x + 6, y + 4, 5, 5);
-      p.drawRect(x + 5, y + 7, 2, 4);
-    }
-  } else if (name == "FLOWER" || name == "TULIP") {
-    p.setBrush(QColor(240, 110, 170));
-    for (int k = 0; k < 4; ++k) p.drawEllipse(x + 2 + (k % 2) * 4, y + 1 + (k / 2) * 4, 4, 4);
-    p.setPen(QColor(40, 150, 40));
-    p.drawLine(x + 6, y + 8, x + 6, y + 11);
-  } else if (name == "MOON") {
-    p.setBrush(QColor(250, 220, 60));
-    p.setPen(QColor(200, 170, 0));
-    p.drawChord(x + 1, y + 1, 10, 10, 90 * 16, 180 * 16);
-  } else if (name == "BELL") {
-    p.setBrush(QColor(250, 200, 0));
-    p.drawChord(x + 2, y + 1, 8, 14, 0, 180 * 16);
-    p.drawRect(x + 1, y + 8, 10, 1);
-  } else if (name == "APPLE" || name == "SUIKA" || name == "BALL" || name == "BASEBALL" || name == "TENNIS") {
-    const QColor c = name == "APPLE" ? QColor(220, 30, 30) : name == "SUIKA" ? QColor(40, 150, 40) : Qt::white;
-    p.setBrush(c);
-    p.drawEllipse(x + 1, y + 2, 9, 9);
-  } else if (name == "!!") {
-    Text(p, r, QStringLiteral("!!"), QColor(220, 0, 0), 11);
-  } else {
-    // The rest: a tinted tile with the name's first letter.
-    const QColor tint = QColor::fromHsv((i * 47) % 360, 120, 235);
-    p.setBrush(tint);
-    p.drawRoundedRect(x + 0, y + 0, 11, 11, 3, 3);
-    Text(p, r, QString(QChar(name[0])), kInk, 9);
-  }
 }
 
 // 決定, 通話, 切断, 接続, 戻る, 進む, 終了.
@@ -589,7 +495,8 @@ int main(int argc, char** argv) {
   } sheets[] = {
       {"CLIPICON", Sheet(8, 5, kClipIconWidth, kClipIconHeight, 40, ClipIcon)},
       {"MAILICON", Sheet(10, 2, kMailIconWidth, kMailIconHeight, 20, MailIcon)},
-      {"PICTEXT", Sheet(16, 6, kPicTextWidth, kPicTextHeight, 95, Pictogram)},
+      // 19 x 5 cells: exactly one image per line of the table.
+      {"PICTEXT", Sheet(19, 5, kPicTextWidth, kPicTextHeight, int(std::size(kPictogramArt)), Pictogram)},
       {"BUTTON", Sheet(7, 1, kButtonWidth, kButtonHeight, 7, SignupButton)},
       {"NUMBER", Sheet(12, 1, kNumberWidth, kNumberHeight, 12, NumberKey)},
   };

@@ -90,16 +90,16 @@ struct IncomingCall {
 
 // A call that comes while the host is still talking to the handset: it rings
 // when the handset is given the command (the text after "AT", as
-// SimRecord::atCommands has it), which then
-// gets no answer, as the handset is busy with the call. The first times the
-// command comes.
+// SimRecord::atCommands has it), which then gets no answer, as the handset is
+// busy with the call. The first times the command comes.
 struct CommandRing {
   std::string command;
   IncomingCall call;
   int times = 1;
 };
 
-// A record of the information store: its data as the write line carried it.
+// The information store: per category, each line's data as the write line
+// carried it.
 using InfoStore = std::map<int, std::vector<std::string>>;
 
 struct SimConfig {
@@ -107,14 +107,14 @@ struct SimConfig {
   bool pace = false;    // output paced to the host's line speed
   std::string ownNumber = "07012345678";
   std::string i9Text = "0";
+  // The answer to ATI9 after information mode's preparation (echo off and
+  // the settings in one command); empty: i9Text. Sign-up wants an answer
+  // beginning with "0", information mode one beginning with "1" or "3".
+  std::string i9InfoText;
   std::string i3Text = "PHS-SIM 1.0";
   bool p1Supported = true;   // "#P1" answers OK, else ERROR
   bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
   std::vector<SimMail> mails;
-  // When set, the centre's deletions outlast the simulator: the ids deleted
-  // are appended to this file, one a line, and mails listed there are gone
-  // at the next start, as at a real centre.
-  std::filesystem::path purgedFile;
   std::vector<Fault> faults;
   // A list page holds at most this many bytes; longer lists end "continue".
   size_t listPageBytes = 2048;
@@ -130,13 +130,18 @@ struct SimConfig {
   std::vector<std::string> signupPages;
   int signupCloseAfter = 0;
   long signupCloseCode = 0;
-  std::optional<CommandRing> ringOnCommand;
   // The ring indicator line (RING in the modem status) stays on this long at
   // each ring; 0: the ring is told by its report lines only.
   int ringIndicatorMs = 0;
-  // The information store: records per category, at most infoCapacity each.
+  // The information store: lines per category, at most infoCapacity each.
   InfoStore info;
   size_t infoCapacity = 200;
+  // Calls that ring at a command (each as CommandRing says).
+  std::vector<CommandRing> commandRings;
+  // When set, the centre's deletions outlast the simulator: the ids deleted
+  // are appended to this file, one a line, and mails listed there are gone
+  // at the next start, as at a real centre.
+  std::string purgedFile;
 };
 
 // What the simulator saw, for tests and the log.
@@ -207,7 +212,8 @@ class Simulator {
 //   mail  ID  SENDER  SUBJECT  [DATE]  [SIZE]   a waiting mail (body made to SIZE bytes)
 //   body  TEXT                                 a body line of the last mail (CR LF added)
 //   fault STEP  ACTION  [ARG]  [OCCURRENCE]
-//   own-number NUMBER | i9 TEXT | no-lines | pace | no-p1
+//   info  CATEGORY  DATA                        a line of the information store
+//   own-number NUMBER | i9 TEXT | i9-info TEXT | no-lines | pace | no-p1
 bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::string* error);
 // One "STEP:ACTION[:ARG[:OCCURRENCE]]" fault, as the program's --fault takes it.
 bool ParseFault(const std::string& text, Fault& fault, std::string* error);
