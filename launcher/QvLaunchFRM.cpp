@@ -24,6 +24,7 @@
 #include "controls/MultiButton.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/CommPort.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -627,7 +628,10 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
       if (ringWait_.RetryStart(code)) break;
       if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
       if (code == kwx::kModuleDeviceGone) StopRingWait(false);
-      ReportMessage(FiveDigits('D', code), true);
+      if (code == kwx::kModulePortCannotOpen)
+        ReportPortProblem();
+      else
+        ReportMessage(FiveDigits('D', code), true);
       break;
     default:
       break;
@@ -696,13 +700,15 @@ void TfrmLaunch::tmrEmailAutoTimer() {
 
 void TfrmLaunch::ToggleRingWait() {
   if (!FindPlugin(Sjis("メール"))) return;
-  if (ringWait_.State() == RingWaitState::Stopped)
-    StartRingWait();
-  else
+  if (ringWait_.State() == RingWaitState::Stopped) {
+    if (PortIsSet()) StartRingWait();
+  } else {
     StopRingWait(false);
+  }
 }
 
 void TfrmLaunch::ShowOwnNumber() {
+  if (!PortIsSet()) return;
   WaitRingTransition();
   const std::string number =
       ringWait_.State() == RingWaitState::Waiting
@@ -728,6 +734,7 @@ bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConne
 
 bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
   if (connecting_ && connecting_->isVisible()) return false;
+  if (!PortIsSet()) return false;
   bool done = false;
   ringWait_.PauseAround([&] { done = RunSession(mode, setUp); });
   return done;
@@ -769,7 +776,9 @@ bool TfrmLaunch::LoadEnvironment() {
   return true;
 }
 
-std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
+std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) { return ReportMessageWith(s, show, {}); }
+
+std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const std::vector<std::string>& args) {
   if (s.empty()) return {};
   // Only a letter and five digits is an id: a free text may begin with one
   // of the letters too ("Eメール...").
@@ -779,13 +788,13 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
   bool logged = true;
   switch (letter) {
     case 'I':
-      text = messages_.Text(s);
+      text = FillInArguments(messages_.Text(s), args);
       SetStatus(text);
       if (show) ShowMessageBox(this, BoxKind::Information, text);
       logged = false;
       break;
     case 'W':
-      text = ExpandLineBreaks(messages_.Text(s));
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args);
       SetStatus("");
       CloseNotice();
       if (show)
@@ -795,7 +804,7 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
       logged = false;
       break;
     case 'D':
-      text = ExpandLineBreaks(messages_.Text(s)) + "(" + std::string(s) + ")";
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args) + "(" + std::string(s) + ")";
       SetStatus("");
       if (show) {
         CloseNotice();
@@ -803,7 +812,7 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
       }
       break;
     case 'E': {
-      text = ExpandLineBreaks(messages_.Text(s));
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args);
       if (text.empty()) text = Sjis("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
       SetStatus("");
       if (show && UpperFirst(s) != "E00520") {
@@ -826,6 +835,49 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
     AppendErrorLog(path, FormatErrorLogLine(LocalNow(), peerNumber_, text));
   }
   return text;
+}
+
+namespace {
+// A path as text for a message (file names are UTF-8 here, texts CP932).
+std::string PathText(const std::filesystem::path& path) {
+  std::string text;
+  return cp932::TryFromUtf8(path.string(), text) ? text : path.string();
+}
+}  // namespace
+
+void TfrmLaunch::ReportPortProblem() {
+  const std::string setting = TrimText(IniRead(keys::SerialPort));
+  const std::string name = ComPortDeviceName(setting, false);
+  const PortDiagnosis d = DiagnoseCommPort(ComPortDeviceName(setting, true));
+  const std::string where = PathText(d.path);
+  switch (d.problem) {
+    case PortProblem::NoSuchPort:
+      ReportMessageWith(d.folderEntry ? "D01003" : "D01002", true, {name, where});
+      return;
+    case PortProblem::InUse:
+      ReportMessageWith("D01004", true, {name, where});
+      return;
+    case PortProblem::NoPermission:
+      if (d.group.empty())
+        ReportMessageWith("D01006", true, {name, where});
+      else
+        ReportMessageWith("D01005", true, {name, where, d.group});
+      return;
+    case PortProblem::Other:
+      ReportMessageWith("D01007", true, {name, where, std::strerror(d.error)});
+      return;
+    case PortProblem::None:
+    case PortProblem::NotAPortName:
+      // It opens now: what the module said is all there is to say.
+      ReportMessage(FiveDigits('D', kwx::kModulePortCannotOpen), true);
+      return;
+  }
+}
+
+bool TfrmLaunch::PortIsSet() {
+  if (!TrimText(IniRead(keys::SerialPort)).empty()) return true;
+  ReportMessageWith("D01001", true, {PathText(SettingsFilePath())});
+  return false;
 }
 
 void TfrmLaunch::ShowNotice(const std::string& text, bool force) {

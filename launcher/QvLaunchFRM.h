@@ -139,6 +139,13 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   // Reports a message id (I, W, D, E + five digits) or a free text; returns
   // the text it produced.
   std::string ReportMessage(std::string_view idOrText, bool show) override;
+  // The same, with "%1" ... "%9" of the text filled in (CP932 arguments).
+  std::string ReportMessageWith(std::string_view id, bool show, const std::vector<std::string>& args);
+  // The port cannot be opened: says why, with the port's name and where it
+  // leads (the module's event carries no more than that it failed).
+  void ReportPortProblem();
+  // False, with a message, when [Port] SerialPort is empty: no session starts.
+  bool PortIsSet();
   void ShowNotice(const std::string& text, bool force) override;
   void CloseNotice() override;
   void PlaySentSound() override;

@@ -2,11 +2,16 @@
 // uses it.
 #include "AppFolderFixture.h"
 
+#include "controls/MultiButton.h"
 #include "core/FormPosition.h"
+#include "platform/CommPort.h"
+#include "platform/IniFile.h"
 #include "platform/Registry.h"
 
 #include <QAction>
+#include <QTest>
 #include <algorithm>
+#include <functional>
 
 using namespace qvtest;
 
@@ -59,4 +64,51 @@ TEST_F(AppFolderTest, AMailWindowNeverOpenedKeepsItsStoredPlaceAndColumns) {
   EXPECT_EQ(qv::FormatFormPosition(list->geometry()), place);
   QuitLauncher();
   EXPECT_EQ(qv::Registry().ReadString("FormPosition", "MailList", ""), place);
+}
+
+// A port that cannot be used is told with its name and where it leads, and
+// why: none set, nothing there, or another program has it. Each notice is
+// saved as a picture.
+TEST_F(AppFolderTest, PortProblemsAreToldWithThePortAndWhereItLeads) {
+  StartHandset();
+  qv::CommPort holder;  // another program on the handset's port
+  struct Case {
+    const char* what;
+    std::string port;
+    std::function<void()> before;
+    const char* id;
+    std::vector<std::string> says;  // UTF-8
+  } cases[] = {
+      {"none set", "", {}, "D01001", {"通信ポートが設定されていません", (dir_ / "Quorvel.ini").string()}},
+      {"no such device", "COM200", {}, "D01002", {"COM200", "/dev/ttyS199"}},
+      {"a port folder entry with nothing behind it", "COM8",
+       [this] { std::filesystem::create_symlink(dir_ / "nothing", dir_ / "ports" / "COM8"); }, "D01003",
+       {"COM8", (dir_ / "ports" / "COM8").string()}},
+      {"in use", "COM9", [&holder] { ASSERT_TRUE(holder.Open("COM9")); }, "D01004",
+       {"COM9", (dir_ / "ports" / "COM9").string(), "他のアプリケーション"}},
+  };
+  StartLauncher();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qv::IniFile(dir_ / "Quorvel.ini").WriteString("Port", "SerialPort", c.port);
+    if (c.before) c.before();
+    std::filesystem::remove(dir_ / "Error.log");
+    const int calls = Handset().Record().connections;
+    EXPECT_FALSE(launch_->RunMailSession(false, true, false, false, true));
+    ASSERT_TRUE(notice_->isVisible());
+    const std::string shown = notice_->MessageText().toStdString();
+    for (const auto& part : c.says) EXPECT_NE(shown.find(part), std::string::npos) << part << " in " << shown;
+    EXPECT_NE(ReadFile(dir_ / "Error.log").find(std::string("(") + c.id + ")"), std::string::npos);
+    const std::string name = std::string("port-error-") + c.id + ".png";
+    EXPECT_TRUE(notice_->grab().save(QString::fromStdString(ArtifactPath(name).string())));
+    if (c.port.empty()) {
+      EXPECT_EQ(Handset().Record().connections, calls) << "no session was tried";
+    }
+    launch_->CloseNotice();
+  }
+  // Ring-wait without a port says so too, and stays off.
+  qv::IniFile(dir_ / "Quorvel.ini").WriteString("Port", "SerialPort", "");
+  QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+  EXPECT_NE(notice_->MessageText().toStdString().find("通信ポートが設定されていません"), std::string::npos);
 }
