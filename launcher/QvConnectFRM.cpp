@@ -176,6 +176,8 @@ void TfrmConnecting::showEvent(QShowEvent* event) {
   ApplyFormColors(*this, {pnlConnect}, {btnAbort});
   pnlConnect->SetCaption({});
   lblTel->clear();
+  // An incoming call shows who calls from the start.
+  if (mode_ == SessionMode::AcceptDirectMail && link_) ShowNumber(IncomingCaller(*link_));
   lblSize->clear();
   lblCount->setVisible(false);
   tmrStart->start();

@@ -6,6 +6,8 @@
 #include "core/StoredMail.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QtTest/QTest>
 
 using namespace qvtest;
@@ -14,6 +16,25 @@ using qv::RingWaitState;
 namespace {
 
 const std::string kInbox = J("受信簿");
+
+// Calls back for every event of one type that reaches the object.
+class EventSpy : public QObject {
+ public:
+  EventSpy(QObject* target, QEvent::Type type, std::function<void()> seen)
+      : target_(target), type_(type), seen_(std::move(seen)) {
+    target_->installEventFilter(this);
+  }
+  ~EventSpy() override { target_->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == target_ && event->type() == type_) seen_();
+    return false;
+  }
+
+ private:
+  QObject* target_;
+  QEvent::Type type_;
+  std::function<void()> seen_;
+};
 
 class RingWaitTest : public SessionTest {
  protected:
@@ -124,9 +145,19 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
                {"08033334444", "08033334444", "Note: not a header\r\nsee you\r\n",
                 "\r\nNote: not a header\r\nsee you\r\n", "", "Note: not a header\r\nsee you"}};
   StartWaiting();
+  // What the dialog's number line says the moment it shows.
+  std::string shownFirst;
+  bool shown = false;
+  EventSpy spy(connecting_.get(), QEvent::Show, [&] {
+    QTimer::singleShot(0, [&] {
+      shown = true;
+      shownFirst = connecting_->lblTel->text().toStdString();
+    });
+  });
   std::string expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caller);
+    shown = false;
     SetParam(6, c.caller);
     const std::string body = c.body;
     QueueReply("kwxReadySMail", {{0, 24}, {1, 5}, {1, 2}, {1, 12}, {0, 25}}, {body});
@@ -135,6 +166,8 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
     CloseNoticeWindow();
     Post({{2, 0}});
     PumpUntil([&] { return !CallsOf("TestMail SetStr").empty(); });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(J(shownFirst), c.from) << "the caller from the start";
     expected += "From: " + c.from + "\r\n" + c.stored;
     EXPECT_EQ(StoreBytes(kInbox), expected);
     qv::StoredMailFields mail;
