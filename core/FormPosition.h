@@ -6,6 +6,7 @@
 // restored: under X the frame is known only once the window manager has
 // framed the window, so a frame taken for a place would move the window by
 // the frame at every start.
+#include <QColor>
 #include <QPoint>
 #include <QRect>
 #include <QSortFilterProxyModel>
@@ -35,6 +36,9 @@ enum PlacementMode {
 // windows take their colours from it.
 void SetMainForm(QWidget* form);
 QWidget* MainForm();
+// A window's background and text colour, as every window takes them from the
+// main form (placement) and as the settings dialog gives them anew.
+void SetFormColors(QWidget* form, const QColor& back, const QColor& text);
 
 // What placing a window needs to know, apart from the window itself.
 struct PlacementInput {
