@@ -321,7 +321,10 @@ void TfrmMailList::CreateComponents() {
   header->setMinimumSectionSize(8);  // the narrowest width a stored layout gives
   header->setStretchLastSection(true);  // 日付 takes the rest of the width
   const int widths[kMailListColumns] = {20, 20, 20, 20, 100, 100, 150, 60, 120};
-  for (int i = 0; i < kMailListColumns; ++i) header->resizeSection(i, widths[i]);
+  // The narrow mark columns are at least as wide as their captions (種別,
+  // 未読, 添付, 保護), which 20 pixels cut to one character.
+  for (int i = 0; i < kMailListColumns; ++i)
+    header->resizeSection(i, i < 4 ? std::max(widths[i], header->sectionSizeHint(i)) : widths[i]);
   connect(header, &QHeaderView::sectionClicked, this, [this](int column) { ListViewColumnClick(lsvMail, column); });
   connect(lsvMail, &QAbstractItemView::activated, this, [this] {
     if (actMailOpen->isEnabled()) OpenMails(kOpen);
