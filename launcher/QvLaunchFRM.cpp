@@ -785,6 +785,13 @@ bool TfrmLaunch::LoadEnvironment() {
   return true;
 }
 
+QWidget* TfrmLaunch::BoxOwner() {
+  // A plug-in's window asks through the launcher: the box belongs over the
+  // window the user works in, not over the launcher behind it.
+  QWidget* active = QApplication::activeWindow();
+  return active ? active : this;
+}
+
 std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) { return ReportMessageWith(s, show, {}); }
 
 std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const std::vector<std::string>& args) {
@@ -799,7 +806,7 @@ std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const s
     case 'I':
       text = FillInArguments(messages_.Text(s), args);
       SetStatus(text);
-      if (show) ShowMessageBox(this, BoxKind::Information, text);
+      if (show) ShowMessageBox(BoxOwner(), BoxKind::Information, text);
       logged = false;
       break;
     case 'W':
@@ -807,7 +814,7 @@ std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const s
       SetStatus("");
       CloseNotice();
       if (show)
-        ShowMessageBox(this, BoxKind::Warning, text);
+        ShowMessageBox(BoxOwner(), BoxKind::Warning, text);
       else
         ShowNotice(text, true);
       logged = false;

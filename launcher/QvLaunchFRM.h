@@ -150,6 +150,9 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   std::string ReportMessage(std::string_view idOrText, bool show) override;
   // The same, with "%1" ... "%9" of the text filled in (CP932 arguments).
   std::string ReportMessageWith(std::string_view id, bool show, const std::vector<std::string>& args);
+  // The window a message box shows over: the active one of the process
+  // (a plug-in's window that asked), else the launcher.
+  QWidget* BoxOwner();
   // The port cannot be opened: says why, with the port's name and where it
   // leads (the module's event carries no more than that it failed).
   void ReportPortProblem();

@@ -11,6 +11,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace mailtest;
@@ -66,4 +69,54 @@ TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
   qv::TfrmConnecting::SetSessionRunner({});
   qv::SetMessageBoxHandler({});
   EXPECT_TRUE(boxes.empty());
+}
+
+// A warning the compose window asks the launcher for shows over the compose
+// window, where the user is, not over the launcher behind it.
+TEST_F(MailListTest, AComposeWindowsWarningShowsOverThatWindow) {
+  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir_ / "TestSerial.so");
+  qvtest::WriteFile(dir_ / "Message.txt", J("W02002=宛先を入力してください。\r\n"));
+  qv::IniFile ini(dir_ / "Quorvel.ini");
+  ini.WriteString("File", "DllFile", "TestSerial.so");
+  ini.WriteString("File", "MessageFile", "Message.txt");
+  ini.WriteString("Plugins", "1", "QvMail.qpl");
+  ini.WriteString("Port", "SerialPort", "COM1");
+  auto launch = std::make_unique<qv::TfrmLaunch>();
+  auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+  launch->SetNoticeWindow(notice.get());
+  launch->show();
+  const auto entries = launch->Entries();
+  ASSERT_FALSE(entries.empty());
+  ASSERT_TRUE(entries[0].plugin->ShowPluginForm());
+  QWidget* list = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailList") list = w;
+  ASSERT_NE(list, nullptr);
+  list->findChild<QAction*>("actDMail")->trigger();
+  QWidget* compose = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailSend" && w->isVisible()) compose = w;
+  ASSERT_NE(compose, nullptr);
+  compose->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(compose));
+
+  QString text;
+  QWidget* over = nullptr;
+  QTimer poll;
+  poll.setInterval(0);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    poll.stop();
+    text = box->text();
+    over = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+    box->close();
+  });
+  poll.start();
+  compose->findChild<QAction*>("actSend")->trigger();  // no recipient
+  EXPECT_EQ(text.toStdString(), "宛先を入力してください。");
+  EXPECT_EQ(over, compose);
+  EXPECT_TRUE(compose->isVisible()) << "the mail stays open to be finished";
+  compose->close();
+  EXPECT_TRUE(entries[0].plugin->CloseForm());
 }
