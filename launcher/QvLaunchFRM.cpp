@@ -97,6 +97,17 @@ std::tm LocalNow() {
 // The light-mail text the module keeps.
 constexpr int32_t kLightMailBytes = 750;
 
+// The list's image list has 32 x 32 cells: an icon of another size is
+// stretched to the cell, as adding it to the image list does, so that every
+// entry shows the same size.
+constexpr QSize kEntryIconSize(32, 32);
+QIcon EntryIcon(const QIcon& icon) {
+  if (icon.isNull()) return icon;
+  QPixmap cell = icon.pixmap(kEntryIconSize);
+  if (cell.size() != kEntryIconSize) cell = cell.scaled(kEntryIconSize, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  return QIcon(cell);
+}
+
 }  // namespace
 
 extern "C" void SerialTraceCallback(int32_t /*kind*/, const void* /*data*/) {}
@@ -170,6 +181,9 @@ void TfrmLaunch::CreateComponents() {
   // A small radius keeps a line of text inside the 25-pixel frame.
   pnlInfo->SetRadius(6);
   pnlInfo->SetCaptionStyle(btsUpShadow);
+  pnlInfo->SetWordWrap(false);  // a second line would not fit in the bar
+  statusFont_ = pnlInfo->font();
+  status_ = kIdleCaption;
   pnlInfo->SetCaption(kIdleCaption);
   layout->addWidget(pnlInfo);
 
@@ -218,7 +232,7 @@ void TfrmLaunch::CreateComponents() {
   lsvMainMenu->setFlow(QListView::TopToBottom);
   lsvMainMenu->setWrapping(true);
   lsvMainMenu->setResizeMode(QListView::Adjust);
-  lsvMainMenu->setIconSize(QSize(32, 32));
+  lsvMainMenu->setIconSize(kEntryIconSize);
   lsvMainMenu->setSpacing(2);
   lsvMainMenu->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lsvMainMenu->setFrameShape(QFrame::NoFrame);
@@ -348,9 +362,27 @@ void TfrmLaunch::tmrStartTimer() {
 
 // ---- status line and banner ----
 
-void TfrmLaunch::SetStatus(std::string_view text) { pnlInfo->SetCaption(text.empty() ? kIdleCaption : ToQString(text)); }
+void TfrmLaunch::SetStatus(std::string_view text) {
+  status_ = text.empty() ? kIdleCaption : ToQString(text);
+  FitStatus();
+}
 
-std::string TfrmLaunch::StatusText() const { return FromQString(pnlInfo->GetCaption()); }
+std::string TfrmLaunch::StatusText() const { return FromQString(status_); }
+
+void TfrmLaunch::FitStatus() {
+  // The bar holds one line: a status too wide for it is drawn smaller, down
+  // to a size still legible, and only then cut short; its tip holds it whole.
+  constexpr int kSmallestPixels = 8;
+  const int room = pnlInfo->width() - 2 * pnlInfo->Inset() - 2;  // 2: the shadow
+  TFont font = pnlInfo->GetFont();  // its colour, with the font before any fitting
+  font.Font = statusFont_;
+  auto width = [&] { return QFontMetrics(font.Font).horizontalAdvance(status_); };
+  for (int px = FontPixelHeight(font.Font); width() > room && px > kSmallestPixels;) font.Font.setPixelSize(--px);
+  const QString shown = width() > room ? QFontMetrics(font.Font).elidedText(status_, Qt::ElideRight, room) : status_;
+  pnlInfo->SetFont(font);
+  pnlInfo->SetCaption(shown);
+  pnlInfo->setToolTip(shown == status_ ? QString() : status_);
+}
 
 void TfrmLaunch::StartBannerAnimation() {
   aniBanner->setVisible(true);
@@ -420,7 +452,7 @@ void TfrmLaunch::LoadPlugins() {
   const auto& loaded = plugins_.Plugins();
   for (size_t k = 0; k < loaded.size(); ++k) {
     const std::string& caption = loaded[k].caption;
-    auto* item = new QListWidgetItem(loaded[k].holder->GetIcon(), ToQString(caption), lsvMainMenu);
+    auto* item = new QListWidgetItem(EntryIcon(loaded[k].holder->GetIcon()), ToQString(caption), lsvMainMenu);
     item->setData(kPluginRole, static_cast<int>(k));
     item->setData(kCaptionRole, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
     auto* action = new QAction(ToQString(caption) + QStringLiteral("(&") + QChar('A' + static_cast<int>(k)) +
@@ -441,7 +473,7 @@ void TfrmLaunch::LoadPlugins() {
     popMain->insertAction(firstFixed, action);
     pluginActions_.push_back(action);
   }
-  auto* option = new QListWidgetItem(QIcon(AppPicture("option.png")), QStringLiteral("設定"), lsvMainMenu);
+  auto* option = new QListWidgetItem(EntryIcon(QIcon(AppPicture("option.png"))), QStringLiteral("設定"), lsvMainMenu);
   option->setData(kPluginRole, -1);
   const std::string optionCaption = Sjis("設定");
   option->setData(kCaptionRole, QByteArray(optionCaption.data(), static_cast<qsizetype>(optionCaption.size())));
@@ -1096,6 +1128,9 @@ bool TfrmLaunch::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonRelease:
       if (watched == ImgLogo) AboutBox();
+      break;
+    case QEvent::Resize:
+      if (watched == pnlInfo) FitStatus();
       break;
     default:
       break;

@@ -205,6 +205,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Draws the status in the bar's one line at its present width.
+  void FitStatus();
 
  private:
   void CreateComponents();
@@ -230,6 +232,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   std::string peerNumber_;
   std::vector<QAction*> pluginActions_;
   std::vector<QPointer<QWidget>> activation_;  // windows, most recently active first
+  QString status_;    // the status line's whole text
+  QFont statusFont_;  // its font before any fitting
   HWND32 handle_ = 0;
   bool terminated_ = false;
 };

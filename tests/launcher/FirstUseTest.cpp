@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 
 #include <QAction>
+#include <QListWidget>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -111,4 +112,30 @@ TEST_F(AppFolderTest, PortProblemsAreToldWithThePortAndWhereItLeads) {
   QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
   EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
   EXPECT_NE(notice_->MessageText().toStdString().find("通信ポートが設定されていません"), std::string::npos);
+}
+
+// Every entry of the launcher's list shows its icon at the list's 32 x 32,
+// whatever size the plug-in gives (16 or 24 pixels, or 32).
+TEST_F(AppFolderTest, TheLaunchersEntriesShowTheirIconsAtOneSize) {
+  StartHandset();
+  StartLauncher();
+  QListWidget* list = launch_->lsvMainMenu;
+  ASSERT_EQ(list->count(), 7) << "six plug-ins and the settings entry";
+  const QSize cell = list->iconSize();
+  EXPECT_EQ(cell, QSize(32, 32));
+  for (int row = 0; row < list->count(); ++row) {
+    QListWidgetItem* item = list->item(row);
+    SCOPED_TRACE(item->text().toStdString());
+    const QImage icon = item->icon().pixmap(cell).toImage();
+    ASSERT_EQ(icon.size(), cell);
+    // The picture fills the cell rather than a corner of it.
+    QRect drawn;
+    for (int y = 0; y < icon.height(); ++y)
+      for (int x = 0; x < icon.width(); ++x)
+        if (qAlpha(icon.pixel(x, y)) > 0) drawn |= QRect(x, y, 1, 1);
+    EXPECT_GE(std::max(drawn.width(), drawn.height()), 28) << drawn.width() << "x" << drawn.height();
+  }
+  const QImage shot = launch_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-entries.png").string())));
+  QuitLauncher();
 }
