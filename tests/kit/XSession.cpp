@@ -56,6 +56,18 @@ bool Exited(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == pid; }
 
 }  // namespace
 
+bool XSession::ServerInstalled() {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path ? path : "";
+  while (!rest.empty()) {
+    const size_t colon = rest.find(':');
+    const std::string dir(rest.substr(0, colon));
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    if (!dir.empty() && ::access((dir + "/Xvfb").c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
 XSession::~XSession() {
   End(manager_);
   End(server_);

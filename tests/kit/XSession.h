@@ -19,6 +19,11 @@ class XSession {
   // them; false with why when either does not come up.
   bool Start(bool windowManager, std::string& why);
   const std::string& Display() const { return display_; }
+  // Whether the Xvfb program is on PATH at all: without it the tests are
+  // skipped; with it, a server that does not come up fails them.
+  static bool ServerInstalled();
+  // The exit code that tells CTest a test program was skipped.
+  static constexpr int kSkipped = 77;
 
  private:
   pid_t server_ = -1;

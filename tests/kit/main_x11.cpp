@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
   qvtest::SetFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
   ::testing::InitGoogleTest(&argc, argv);
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (!qvtest::XSession::ServerInstalled()) {
+    std::fprintf(stderr, "skipped: Xvfb is not installed (scripts/install-deps installs it)\n");
+    return qvtest::XSession::kSkipped;
+  }
   qvtest::XSession x;
   std::string why;
   if (!x.Start(qEnvironmentVariable("QV_WINDOW_MANAGER") != QStringLiteral("none"), why)) {
