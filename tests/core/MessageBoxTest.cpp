@@ -1,3 +1,4 @@
+#include "MessageBoxWatch.h"
 #include "core/MessageBox.h"
 #include "platform/Cp932.h"
 
@@ -5,7 +6,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -23,22 +23,16 @@ struct Seen {
 // box runs its loop.
 Seen Answer(const QString& press, const std::function<void()>& show) {
   Seen seen;
-  QTimer poll;
-  poll.setInterval(0);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    poll.stop();
-    for (QAbstractButton* b : box->buttons()) seen.captions << b->text();
+  const auto watch = qvtest::WatchNextMessageBox([&](QMessageBox& box) {
+    for (QAbstractButton* b : box.buttons()) seen.captions << b->text();
     seen.captions.sort();
-    if (box->defaultButton()) seen.defaultCaption = box->defaultButton()->text();
-    seen.title = box->windowTitle();
-    seen.parent = box->parentWidget();
-    for (QAbstractButton* b : box->buttons())
+    if (box.defaultButton()) seen.defaultCaption = box.defaultButton()->text();
+    seen.title = box.windowTitle();
+    seen.parent = box.parentWidget();
+    for (QAbstractButton* b : box.buttons())
       if (b->text() == press) return b->click();
-    box->close();
+    box.close();
   });
-  poll.start();
   show();
   return seen;
 }

@@ -2,6 +2,7 @@
 // list window runs in the launcher's session dialog, and the folders the
 // launcher reports afterwards are reloaded.
 #include "MailListFixture.h"
+#include "MessageBoxWatch.h"
 
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 
 using namespace mailtest;
@@ -102,17 +102,11 @@ TEST_F(MailListTest, AComposeWindowsWarningShowsOverThatWindow) {
 
   QString text;
   QWidget* over = nullptr;
-  QTimer poll;
-  poll.setInterval(0);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    poll.stop();
-    text = box->text();
-    over = box->parentWidget() ? box->parentWidget()->window() : nullptr;
-    box->close();
+  const auto watch = qvtest::WatchNextMessageBox([&](QMessageBox& box) {
+    text = box.text();
+    over = box.parentWidget() ? box.parentWidget()->window() : nullptr;
+    box.close();
   });
-  poll.start();
   compose->findChild<QAction*>("actSend")->trigger();  // no recipient
   EXPECT_EQ(text.toStdString(), "宛先を入力してください。");
   EXPECT_EQ(over, compose);
