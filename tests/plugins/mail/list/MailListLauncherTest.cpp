@@ -20,17 +20,23 @@ using namespace mailtest;
 
 namespace {
 std::string Text20() { return std::string(18, 'x') + "\r\n"; }
-}  // namespace
 
-TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
-  AddMail("受信簿", Text20(), {.subject = "old"});
-  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir_ / "TestSerial.so");
-  qvtest::WriteFile(dir_ / "Message.txt", J("I00031=接続しています\r\n"));
-  qv::IniFile ini(dir_ / "Quorvel.ini");
+// The launcher's folder with the scripted serial module, the mail plug-in and
+// one message (UTF-8 "id=text").
+void LauncherFolder(const std::filesystem::path& dir, const char* message) {
+  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir / "TestSerial.so");
+  qvtest::WriteFile(dir / "Message.txt", J(std::string(message) + "\r\n"));
+  qv::IniFile ini(dir / "Quorvel.ini");
   ini.WriteString("File", "DllFile", "TestSerial.so");
   ini.WriteString("File", "MessageFile", "Message.txt");
   ini.WriteString("Plugins", "1", "QvMail.qpl");
   ini.WriteString("Port", "SerialPort", "COM1");
+}
+}  // namespace
+
+TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
+  AddMail("受信簿", Text20(), {.subject = "old"});
+  LauncherFolder(dir_, "I00031=接続しています");
   std::vector<std::string> boxes;
   qv::SetMessageBoxHandler([&](qv::BoxKind, const std::string& text) { boxes.push_back(text); });
   std::vector<qv::SessionMode> modes;
@@ -74,13 +80,7 @@ TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
 // A warning the compose window asks the launcher for shows over the compose
 // window, where the user is, not over the launcher behind it.
 TEST_F(MailListTest, AComposeWindowsWarningShowsOverThatWindow) {
-  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir_ / "TestSerial.so");
-  qvtest::WriteFile(dir_ / "Message.txt", J("W02002=宛先を入力してください。\r\n"));
-  qv::IniFile ini(dir_ / "Quorvel.ini");
-  ini.WriteString("File", "DllFile", "TestSerial.so");
-  ini.WriteString("File", "MessageFile", "Message.txt");
-  ini.WriteString("Plugins", "1", "QvMail.qpl");
-  ini.WriteString("Port", "SerialPort", "COM1");
+  LauncherFolder(dir_, "W02002=宛先を入力してください。");
   auto launch = std::make_unique<qv::TfrmLaunch>();
   auto notice = std::make_unique<qv::TfrmReceiveMsg>();
   launch->SetNoticeWindow(notice.get());
