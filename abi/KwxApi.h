@@ -101,6 +101,13 @@ enum SessionKind : int32_t {
 // ended (kind x 10 + 1).
 constexpr int32_t SessionOver(SessionKind kind) { return kind * 10; }
 constexpr int32_t WorkerEnded(SessionKind kind) { return kind * 10 + 1; }
+// Codes of KWX_EV_MODULE_ERROR that callers tell apart (the module's error
+// code less 90000).
+enum ModuleErrorCode : int32_t {
+  kModulePortCannotOpen = 3,      // the port cannot be opened
+  kModulePreparationFailed = 13,  // the handset's preparation failed
+  kModuleDeviceGone = 30          // the port's modem status cannot be read (handset unplugged)
+};
 // KWX_EV_NO_RESPONSE: 60 seconds without progress in a transfer.
 constexpr int32_t kNoProgress = 70002;
 // Reasons given to kwxDisconnect.

@@ -38,11 +38,16 @@ endfunction()
 # A GoogleTest program registered with CTest, one process per test case.
 # Tests run offscreen with their own HOME, and write pictures for reviewers
 # into the artifact folder (the test support sets the environment up). WIDGETS gives the program a QApplication.
-#   qv_test(name [WIDGETS] SOURCES ... LIBS ... [TIMEOUT s])
+# X11 runs it on an X server of its own with the openbox window manager, and
+# once more without a window manager for the tests that NO_WM_FILTER (a
+# GoogleTest filter) picks.
+#   qv_test(name [WIDGETS | X11 [NO_WM_FILTER filter]] SOURCES ... LIBS ... [TIMEOUT s])
 function(qv_test target)
-  cmake_parse_arguments(QT "WIDGETS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(QT "WIDGETS;X11" "TIMEOUT;NO_WM_FILTER" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${QT_SOURCES})
-  if(QT_WIDGETS)
+  if(QT_X11)
+    target_link_libraries(${target} PRIVATE qvtest_x11main ${QT_LIBS})
+  elseif(QT_WIDGETS)
     target_link_libraries(${target} PRIVATE qvtest_qtmain ${QT_LIBS})
   else()
     target_link_libraries(${target} PRIVATE qvtest_main ${QT_LIBS})
@@ -51,8 +56,21 @@ function(qv_test target)
   if(NOT QT_TIMEOUT)
     set(QT_TIMEOUT 300)
   endif()
+  # An X11 program without Xvfb on the machine exits with 77: skipped.
+  set(skip "")
+  if(QT_X11)
+    set(skip SKIP_RETURN_CODE 77)
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${QT_TIMEOUT})
+    PROPERTIES TIMEOUT ${QT_TIMEOUT} ${skip})
+  if(QT_X11 AND QT_NO_WM_FILTER)
+    gtest_discover_tests(${target}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER ${QT_NO_WM_FILTER}
+      TEST_SUFFIX .WithoutWindowManager
+      PROPERTIES TIMEOUT ${QT_TIMEOUT} ENVIRONMENT QV_WINDOW_MANAGER=none ${skip})
+  endif()
 endfunction()

@@ -313,15 +313,9 @@ void TMultiButtonBase::paintEvent(QPaintEvent* event) {
 TMultiButton::TMultiButton(QWidget* parent) : TMultiButtonBase(parent) {
   resize(75, 25);
   // The default look moves with the focus between the window's buttons.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
     if (isDefault()) update();
   });
-}
-
-TMultiButton::~TMultiButton() {
-  // A button that has the focus hands it on while QWidget's part of it is
-  // destroyed: the focus signal must no longer reach this button's part.
-  disconnect(qApp, nullptr, this, nullptr);
 }
 
 bool TMultiButton::ShowsDefaultLook() const {

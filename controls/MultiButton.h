@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "controls/AppConnections.h"
 #include "controls/ControlSupport.h"
 #include "controls/ControlTypes.h"
 #include "controls/CustomPanel.h"
@@ -191,7 +192,6 @@ class TMultiButton : public TMultiButtonBase {
 
  public:
   explicit TMultiButton(QWidget* parent = nullptr);
-  ~TMultiButton() override;
 
   TColor GetFocusColor() const { return focusColor_; }
   void SetFocusColor(TColor value) { StoreAndRepaint(*this, focusColor_, value); }
@@ -215,6 +215,7 @@ class TMultiButton : public TMultiButtonBase {
   bool focusRect_ = true;
   bool focusFrame_ = true;
   bool focusOnMouse_ = false;
+  AppConnections appLinks_;  // last: they end first
 };
 
 // The button look for tool bars: never takes the focus, may leave its

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QMessageBox>
 
 namespace qv {
 
@@ -41,17 +40,13 @@ QString FromPath(const std::filesystem::path& path) { return QFile::decodeName(Q
 
 Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel) {
   if (Handlers().ask) return Handlers().ask(std::string(text), withCancel);
-  QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
-  if (withCancel) buttons |= QMessageBox::Cancel;
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("VeoQuorvel"), ToQString(text), buttons, parent);
-  if (!withCancel) box.setDefaultButton(QMessageBox::No);
-  switch (box.exec()) {
-    case QMessageBox::Yes:
+  switch (ExecMessageBox(parent, BoxKind::Warning, text, withCancel ? BoxButtons::YesNoCancel : BoxButtons::YesNo)) {
+    case BoxAnswer::Yes:
       return Answer::Yes;
-    case QMessageBox::No:
-      return Answer::No;
+    case BoxAnswer::Cancel:
+      return Answer::Cancel;
     default:
-      return withCancel ? Answer::Cancel : Answer::No;
+      return Answer::No;
   }
 }
 

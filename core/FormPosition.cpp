@@ -59,12 +59,13 @@ QRect ComputeFormPlacement(const PlacementInput& in) {
   const int workLeft = work.left(), workTop = work.top();
   const int workRight = work.left() + work.width(), workBottom = work.top() + work.height();
   int x = Hex4(in.stored, 0), y = Hex4(in.stored, 4);
+  const int storedW = Hex4(in.stored, 8), storedH = Hex4(in.stored, 12);
   int w = in.design.width(), h = in.design.height();
   if (in.resizable) {
-    w = Hex4(in.stored, 8);
-    h = Hex4(in.stored, 12);
+    w = storedW;
+    h = storedH;
   }
-  if (x < 0 || y < 0 || w < 48 || h < 48) {
+  if (x < 0 || y < 0 || w < 48 || h < 48 || (in.keepCorner && (storedW < 48 || storedH < 48))) {
     x = in.design.x();
     y = in.design.y();
     w = in.design.width();
@@ -111,6 +112,10 @@ QRect ComputeFormPlacement(const PlacementInput& in) {
           break;
       }
     }
+  } else if (in.keepCorner) {
+    // The stored size says where the corner was; the window keeps its own.
+    if (in.mode == kPlaceTopRight || in.mode == kPlaceBottomRight) x += storedW - w;
+    if (in.mode == kPlaceBottomLeft || in.mode == kPlaceBottomRight) y += storedH - h;
   }
   if (x + w > workRight) x = workRight - w;
   if (x < workLeft) x = workLeft;
@@ -133,28 +138,36 @@ void SetFormColors(QWidget* form, const QColor& back, const QColor& text) {
   form->setPalette(pal);
 }
 
-void LoadFormPosition(QWidget* form, int mode, int percent, std::string_view ident) {
+namespace {
+
+void PlaceForm(QWidget* form, int mode, int percent, std::string_view ident, bool keepCorner) {
   if (!form) return;
   if (QWidget* main = MainForm(); main && main != form)
     SetFormColors(form, main->palette().color(QPalette::Window), main->palette().color(QPalette::WindowText));
   PlacementInput in;
   if (!ident.empty()) in.stored = Registry().ReadString("FormPosition", ident, "");
   in.resizable = IsResizable(form);
-  in.design = QRect(form->pos(), form->size());
+  in.design = form->geometry();
   in.work = WorkArea(form);
   in.mode = mode;
   in.percent = percent;
   in.cursor = QCursor::pos();
-  if (QWidget* owner = form->parentWidget() ? form->parentWidget()->window() : nullptr)
-    in.owner = QRect(owner->pos(), owner->size());
-  QRect r = ComputeFormPlacement(in);
-  form->move(r.topLeft());
-  form->resize(r.size());
+  in.keepCorner = keepCorner;
+  if (QWidget* owner = form->parentWidget() ? form->parentWidget()->window() : nullptr) in.owner = owner->geometry();
+  form->setGeometry(ComputeFormPlacement(in));
 }
 
+}  // namespace
+
+void LoadFormPosition(QWidget* form, int mode, int percent, std::string_view ident) {
+  PlaceForm(form, mode, percent, ident, false);
+}
+
+void LoadFormPositionAtCorner(QWidget* form, int mode, std::string_view ident) { PlaceForm(form, mode, 0, ident, true); }
+
 void SaveFormPosition(QWidget* form, std::string_view ident) {
-  if (!form || ident.empty()) return;
-  QRect b(form->pos(), form->size());
+  if (!form || ident.empty() || !form->isVisible()) return;
+  const QRect b = form->geometry();
   if (b.x() < 0 || b.y() < 0 || b.width() < 48 || b.height() < 48)
     Registry().DeleteKey("FormPosition", ident);
   else
@@ -220,7 +233,7 @@ void LoadListViewColumns(QTreeView* view, std::string_view ident, int defaultSor
 }
 
 void SaveListViewColumns(QTreeView* view, std::string_view ident) {
-  if (!view || ident.empty()) return;
+  if (!view || ident.empty() || !view->window()->isVisible()) return;
   QHeaderView* header = view->header();
   std::vector<int> widths;
   for (int i = 0; i < header->count(); ++i) widths.push_back(header->sectionSize(i));

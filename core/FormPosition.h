@@ -2,6 +2,10 @@
 // Window placement and list-view columns kept in the registry key:
 // "FormPosition" (left, top, width, height as 4 hex digits each) and
 // "ListViewSize" (column widths, sort direction and sort column).
+// A place is the window's client area, both when it is stored and when it is
+// restored: under X the frame is known only once the window manager has
+// framed the window, so a frame taken for a place would move the window by
+// the frame at every start.
 #include <QColor>
 #include <QPoint>
 #include <QRect>
@@ -46,11 +50,18 @@ struct PlacementInput {
   int percent = 0;
   QPoint cursor;
   std::optional<QRect> owner;  // bounds of the owning window, if it has one
+  // A window sized by its content (the notice window): a stored place keeps
+  // the corner of the mode (top-right, bottom-left, bottom-right) where it
+  // was, whatever size the window has now.
+  bool keepCorner = false;
 };
 QRect ComputeFormPlacement(const PlacementInput& in);
 std::string FormatFormPosition(const QRect& bounds);
 
 void LoadFormPosition(QWidget* form, int mode, int percent, std::string_view ident);
+// LoadFormPosition with the stored place's corner kept (keepCorner above).
+void LoadFormPositionAtCorner(QWidget* form, int mode, std::string_view ident);
+// Nothing for a window that is not shown: its stored place stays.
 void SaveFormPosition(QWidget* form, std::string_view ident);
 
 // List sort state: 0 unsorted, +n ascending by column n (1-based), -n
@@ -70,6 +81,7 @@ ListViewLayout ParseListViewValue(std::string_view value, int columns, int defau
 std::string FormatListViewValue(const std::vector<int>& widths, int tag);
 
 void LoadListViewColumns(QTreeView* view, std::string_view ident, int defaultSort);
+// Nothing while the list's window is not shown: the stored columns stay.
 void SaveListViewColumns(QTreeView* view, std::string_view ident);
 // The column-click handler: the sorted column reverses, another starts ascending.
 void ListViewColumnClick(QTreeView* view, int column);

@@ -51,6 +51,23 @@ std::string MessageTable::Text(std::string_view code) const {
   return line.substr(line.find('=') + 1);
 }
 
+std::string FillInArguments(std::string_view text, const std::vector<std::string>& args) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+        static_cast<size_t>(text[i + 1] - '1') < args.size()) {
+      out += args[static_cast<size_t>(text[i + 1] - '1')];
+      i += 2;
+      continue;
+    }
+    size_t len = cp932::CharLength(text, i);
+    out.append(text.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
 std::string ExpandLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -33,4 +33,8 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 // "<br>" in any letter case becomes CR LF.
 std::string ExpandLineBreaks(std::string_view text);
 
+// "%1" to "%9" become the arguments (what a text says about its case: a port,
+// a file); a number without an argument stays as it is.
+std::string FillInArguments(std::string_view text, const std::vector<std::string>& args);
+
 }  // namespace qv

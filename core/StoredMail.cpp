@@ -204,7 +204,17 @@ void ParseStoredMailInto(std::string_view text, StoredMailFields& mail, Attachme
     unstuffed += kCrLf;
   }
   std::string head, body;
-  SplitHeadAndBody(unstuffed, head, body);
+  // Direct mails used to be stored as a From line straight followed by their
+  // text: the header ends where its lines end, blank line or not.
+  const size_t headLength = LeadingHeaderLength(unstuffed);
+  if (headLength > 0 && headLength < unstuffed.size() && !std::string_view(unstuffed).substr(headLength).starts_with(kCrLf)) {
+    head = unstuffed.substr(0, headLength);
+    std::string_view rest = std::string_view(unstuffed).substr(headLength);
+    if (rest.ends_with(kCrLf)) rest.remove_suffix(2);
+    body = std::string(rest);
+  } else {
+    SplitHeadAndBody(unstuffed, head, body);
+  }
 
   std::vector<std::string> fields;
   ParseHeaderLines(fields, head);

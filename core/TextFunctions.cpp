@@ -301,6 +301,34 @@ std::string BodyPart(std::string_view text) {
   return std::string(body);
 }
 
+namespace {
+bool IsFieldLine(std::string_view line) {
+  size_t i = 0;
+  auto nameChar = [](unsigned char c) { return c > ' ' && c < 0x7F && c != ':'; };
+  while (i < line.size() && nameChar(static_cast<unsigned char>(line[i]))) ++i;
+  return i > 0 && i < line.size() && line[i] == ':';
+}
+}  // namespace
+
+size_t LeadingHeaderLength(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    end = end == std::string_view::npos ? text.size() : end + 1;
+    std::string_view line = text.substr(at, end - at);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    const bool continuation = at > 0 && !line.empty() && (line[0] == ' ' || line[0] == '\t');
+    if (!continuation && !IsFieldLine(line)) break;
+    at = end;
+  }
+  return at;
+}
+
+bool StartsWithHeader(std::string_view text) {
+  const size_t length = LeadingHeaderLength(text);
+  return length > 0 && text.substr(length).starts_with("\r\n");
+}
+
 void ParseHeaderLines(std::vector<std::string>& list, std::string_view text) {
   list.clear();
   // Continuation lines join the line before them, trimmed, with one blank

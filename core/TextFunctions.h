@@ -38,6 +38,12 @@ bool Base64Decode(std::string_view text, std::string& bytes);
 std::string HeaderPart(std::string_view text);
 // What follows the blank line, without one final CR LF; empty when there is none.
 std::string BodyPart(std::string_view text);
+// Bytes of the header lines that open text, with their line breaks: field
+// lines (a name of printable ASCII other than ":", then ":") and the
+// continuation lines after them, up to the first line that is neither.
+size_t LeadingHeaderLength(std::string_view text);
+// Whether text opens with header lines ended by an empty line.
+bool StartsWithHeader(std::string_view text);
 // The header lines as name=value entries, continuation lines joined.
 void ParseHeaderLines(std::vector<std::string>& list, std::string_view text);
 // The whole value of the first field name (case-insensitive).

@@ -21,6 +21,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qv {
 
@@ -96,7 +97,10 @@ TfrmConnecting::TfrmConnecting(QWidget* parent) : QDialog(parent) {
   layout->addLayout(info);
   layout->addWidget(pbConnect);
   layout->addLayout(bottom);
-  resize(280, 170);
+  // One size for every session, with room for all its lines: the window
+  // manager then offers no maximising either.
+  const QSize hint = sizeHint();
+  setFixedSize(std::max(280, hint.width()), std::max(170, hint.height()));
 }
 
 TfrmConnecting::~TfrmConnecting() { StoreKeptMail(); }
@@ -180,6 +184,8 @@ void TfrmConnecting::showEvent(QShowEvent* event) {
   ApplyFormColors(*this, {pnlConnect}, {btnAbort});
   pnlConnect->SetCaption({});
   lblTel->clear();
+  // An incoming call shows who calls from the start.
+  if (mode_ == SessionMode::AcceptDirectMail && link_) ShowNumber(IncomingCaller(*link_));
   lblSize->clear();
   lblCount->setVisible(false);
   tmrStart->start();

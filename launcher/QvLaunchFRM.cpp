@@ -26,6 +26,7 @@
 #include "controls/MultiButton.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/CommPort.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -95,8 +96,17 @@ std::tm LocalNow() {
 
 // The light-mail text the module keeps.
 constexpr int32_t kLightMailBytes = 750;
-// Events of the module that the launcher tells apart.
-constexpr int32_t kDeviceGone = 30;  // (10, 30): the handset went away
+
+// The list's image list has 32 x 32 cells: an icon of another size is
+// stretched to the cell, as adding it to the image list does, so that every
+// entry shows the same size.
+constexpr QSize kEntryIconSize(32, 32);
+QIcon EntryIcon(const QIcon& icon) {
+  if (icon.isNull()) return icon;
+  QPixmap cell = icon.pixmap(kEntryIconSize);
+  if (cell.size() != kEntryIconSize) cell = cell.scaled(kEntryIconSize, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  return QIcon(cell);
+}
 
 }  // namespace
 
@@ -171,6 +181,9 @@ void TfrmLaunch::CreateComponents() {
   // A small radius keeps a line of text inside the 25-pixel frame.
   pnlInfo->SetRadius(6);
   pnlInfo->SetCaptionStyle(btsUpShadow);
+  pnlInfo->SetWordWrap(false);  // a second line would not fit in the bar
+  statusFont_ = pnlInfo->font();
+  status_ = kIdleCaption;
   pnlInfo->SetCaption(kIdleCaption);
   layout->addWidget(pnlInfo);
 
@@ -219,7 +232,7 @@ void TfrmLaunch::CreateComponents() {
   lsvMainMenu->setFlow(QListView::TopToBottom);
   lsvMainMenu->setWrapping(true);
   lsvMainMenu->setResizeMode(QListView::Adjust);
-  lsvMainMenu->setIconSize(QSize(32, 32));
+  lsvMainMenu->setIconSize(kEntryIconSize);
   lsvMainMenu->setSpacing(2);
   lsvMainMenu->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lsvMainMenu->setFrameShape(QFrame::NoFrame);
@@ -349,9 +362,27 @@ void TfrmLaunch::tmrStartTimer() {
 
 // ---- status line and banner ----
 
-void TfrmLaunch::SetStatus(std::string_view text) { pnlInfo->SetCaption(text.empty() ? kIdleCaption : ToQString(text)); }
+void TfrmLaunch::SetStatus(std::string_view text) {
+  status_ = text.empty() ? kIdleCaption : ToQString(text);
+  FitStatus();
+}
 
-std::string TfrmLaunch::StatusText() const { return FromQString(pnlInfo->GetCaption()); }
+std::string TfrmLaunch::StatusText() const { return FromQString(status_); }
+
+void TfrmLaunch::FitStatus() {
+  // The bar holds one line: a status too wide for it is drawn smaller, down
+  // to a size still legible, and only then cut short; its tip holds it whole.
+  constexpr int kSmallestPixels = 8;
+  const int room = pnlInfo->width() - 2 * pnlInfo->Inset() - 2;  // 2: the shadow
+  TFont font = pnlInfo->GetFont();  // its colour, with the font before any fitting
+  font.Font = statusFont_;
+  auto width = [&] { return QFontMetrics(font.Font).horizontalAdvance(status_); };
+  for (int px = FontPixelHeight(font.Font); width() > room && px > kSmallestPixels;) font.Font.setPixelSize(--px);
+  const QString shown = width() > room ? QFontMetrics(font.Font).elidedText(status_, Qt::ElideRight, room) : status_;
+  pnlInfo->SetFont(font);
+  pnlInfo->SetCaption(shown);
+  pnlInfo->setToolTip(shown == status_ ? QString() : status_);
+}
 
 void TfrmLaunch::StartBannerAnimation() {
   aniBanner->setVisible(true);
@@ -421,7 +452,7 @@ void TfrmLaunch::LoadPlugins() {
   const auto& loaded = plugins_.Plugins();
   for (size_t k = 0; k < loaded.size(); ++k) {
     const std::string& caption = loaded[k].caption;
-    auto* item = new QListWidgetItem(loaded[k].holder->GetIcon(), ToQString(caption), lsvMainMenu);
+    auto* item = new QListWidgetItem(EntryIcon(loaded[k].holder->GetIcon()), ToQString(caption), lsvMainMenu);
     item->setData(kPluginRole, static_cast<int>(k));
     item->setData(kCaptionRole, QByteArray(caption.data(), static_cast<qsizetype>(caption.size())));
     auto* action = new QAction(ToQString(caption) + QStringLiteral("(&") + QChar('A' + static_cast<int>(k)) +
@@ -442,7 +473,7 @@ void TfrmLaunch::LoadPlugins() {
     popMain->insertAction(firstFixed, action);
     pluginActions_.push_back(action);
   }
-  auto* option = new QListWidgetItem(QIcon(AppPicture("option.png")), QStringLiteral("設定"), lsvMainMenu);
+  auto* option = new QListWidgetItem(EntryIcon(QIcon(AppPicture("option.png"))), QStringLiteral("設定"), lsvMainMenu);
   option->setData(kPluginRole, -1);
   const std::string optionCaption = Sjis("設定");
   option->setData(kCaptionRole, QByteArray(optionCaption.data(), static_cast<qsizetype>(optionCaption.size())));
@@ -634,10 +665,14 @@ void TfrmLaunch::WMSerialEvent(int32_t kind, int32_t code) {
       ReportMessage(FiveDigits('E', code), true);
       break;
     case kwx::KWX_EV_MODULE_ERROR:
-      if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
       StopBannerAnimation();
-      if (code == kDeviceGone) StopRingWait(false);
-      ReportMessage(FiveDigits('D', code), true);
+      if (ringWait_.RetryStart(code)) break;
+      if (ringWait_.State() == RingWaitState::Starting) StopRingWait(false);
+      if (code == kwx::kModuleDeviceGone) StopRingWait(false);
+      if (code == kwx::kModulePortCannotOpen)
+        ReportPortProblem();
+      else
+        ReportMessage(FiveDigits('D', code), true);
       break;
     default:
       break;
@@ -706,13 +741,15 @@ void TfrmLaunch::tmrEmailAutoTimer() {
 
 void TfrmLaunch::ToggleRingWait() {
   if (!FindPlugin(Sjis("メール"))) return;
-  if (ringWait_.State() == RingWaitState::Stopped)
-    StartRingWait();
-  else
+  if (ringWait_.State() == RingWaitState::Stopped) {
+    if (PortIsSet()) StartRingWait();
+  } else {
     StopRingWait(false);
+  }
 }
 
 void TfrmLaunch::ShowOwnNumber() {
+  if (!PortIsSet()) return;
   WaitRingTransition();
   const std::string number =
       ringWait_.State() == RingWaitState::Waiting
@@ -738,6 +775,7 @@ bool TfrmLaunch::RunSession(SessionMode mode, const std::function<void(TfrmConne
 
 bool TfrmLaunch::RunPausingRingWait(SessionMode mode, const std::function<void(TfrmConnecting&)>& setUp) {
   if (connecting_ && connecting_->isVisible()) return false;
+  if (!PortIsSet()) return false;
   bool done = false;
   ringWait_.PauseAround([&] { done = RunSession(mode, setUp); });
   return done;
@@ -779,7 +817,16 @@ bool TfrmLaunch::LoadEnvironment() {
   return true;
 }
 
-std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
+QWidget* TfrmLaunch::BoxOwner() {
+  // A plug-in's window asks through the launcher: the box belongs over the
+  // window the user works in, not over the launcher behind it.
+  QWidget* active = QApplication::activeWindow();
+  return active ? active : this;
+}
+
+std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) { return ReportMessageWith(s, show, {}); }
+
+std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const std::vector<std::string>& args) {
   if (s.empty()) return {};
   // Only a letter and five digits is an id: a free text may begin with one
   // of the letters too ("Eメール...").
@@ -789,23 +836,23 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
   bool logged = true;
   switch (letter) {
     case 'I':
-      text = messages_.Text(s);
+      text = FillInArguments(messages_.Text(s), args);
       SetStatus(text);
-      if (show) ShowMessageBox(this, BoxKind::Information, text);
+      if (show) ShowMessageBox(BoxOwner(), BoxKind::Information, text);
       logged = false;
       break;
     case 'W':
-      text = ExpandLineBreaks(messages_.Text(s));
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args);
       SetStatus("");
       CloseNotice();
       if (show)
-        ShowMessageBox(this, BoxKind::Warning, text);
+        ShowMessageBox(BoxOwner(), BoxKind::Warning, text);
       else
         ShowNotice(text, true);
       logged = false;
       break;
     case 'D':
-      text = ExpandLineBreaks(messages_.Text(s)) + "(" + std::string(s) + ")";
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args) + "(" + std::string(s) + ")";
       SetStatus("");
       if (show) {
         CloseNotice();
@@ -813,7 +860,7 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
       }
       break;
     case 'E': {
-      text = ExpandLineBreaks(messages_.Text(s));
+      text = FillInArguments(ExpandLineBreaks(messages_.Text(s)), args);
       if (text.empty()) text = Sjis("通信が中断されました。") + "(" + std::string(s.substr(1, 5)) + ")";
       SetStatus("");
       if (show && UpperFirst(s) != "E00520") {
@@ -836,6 +883,49 @@ std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) {
     AppendErrorLog(path, FormatErrorLogLine(LocalNow(), peerNumber_, text));
   }
   return text;
+}
+
+namespace {
+// A path as text for a message (file names are UTF-8 here, texts CP932).
+std::string PathText(const std::filesystem::path& path) {
+  std::string text;
+  return cp932::TryFromUtf8(path.string(), text) ? text : path.string();
+}
+}  // namespace
+
+void TfrmLaunch::ReportPortProblem() {
+  const std::string setting = TrimText(IniRead(keys::SerialPort));
+  const std::string name = ComPortDeviceName(setting, false);
+  const PortDiagnosis d = DiagnoseCommPort(ComPortDeviceName(setting, true));
+  const std::string where = PathText(d.path);
+  switch (d.problem) {
+    case PortProblem::NoSuchPort:
+      ReportMessageWith(d.folderEntry ? "D01003" : "D01002", true, {name, where});
+      return;
+    case PortProblem::InUse:
+      ReportMessageWith("D01004", true, {name, where});
+      return;
+    case PortProblem::NoPermission:
+      if (d.group.empty())
+        ReportMessageWith("D01006", true, {name, where});
+      else
+        ReportMessageWith("D01005", true, {name, where, d.group});
+      return;
+    case PortProblem::Other:
+      ReportMessageWith("D01007", true, {name, where, std::strerror(d.error)});
+      return;
+    case PortProblem::None:
+    case PortProblem::NotAPortName:
+      // It opens now: what the module said is all there is to say.
+      ReportMessage(FiveDigits('D', kwx::kModulePortCannotOpen), true);
+      return;
+  }
+}
+
+bool TfrmLaunch::PortIsSet() {
+  if (!TrimText(IniRead(keys::SerialPort)).empty()) return true;
+  ReportMessageWith("D01001", true, {PathText(SettingsFilePath())});
+  return false;
 }
 
 void TfrmLaunch::ShowNotice(const std::string& text, bool force) {
@@ -1038,6 +1128,9 @@ bool TfrmLaunch::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonRelease:
       if (watched == ImgLogo) AboutBox();
+      break;
+    case QEvent::Resize:
+      if (watched == pnlInfo) FitStatus();
       break;
     default:
       break;

@@ -148,6 +148,16 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   // Reports a message id (I, W, D, E + five digits) or a free text; returns
   // the text it produced.
   std::string ReportMessage(std::string_view idOrText, bool show) override;
+  // The same, with "%1" ... "%9" of the text filled in (CP932 arguments).
+  std::string ReportMessageWith(std::string_view id, bool show, const std::vector<std::string>& args);
+  // The window a message box shows over: the active one of the process
+  // (a plug-in's window that asked), else the launcher.
+  QWidget* BoxOwner();
+  // The port cannot be opened: says why, with the port's name and where it
+  // leads (the module's event carries no more than that it failed).
+  void ReportPortProblem();
+  // False, with a message, when [Port] SerialPort is empty: no session starts.
+  bool PortIsSet();
   void ShowNotice(const std::string& text, bool force) override;
   void CloseNotice() override;
   void PlaySentSound() override;
@@ -195,6 +205,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Draws the status in the bar's one line at its present width.
+  void FitStatus();
 
  private:
   void CreateComponents();
@@ -220,6 +232,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   std::string peerNumber_;
   std::vector<QAction*> pluginActions_;
   std::vector<QPointer<QWidget>> activation_;  // windows, most recently active first
+  QString status_;    // the status line's whole text
+  QFont statusFont_;  // its font before any fitting
   HWND32 handle_ = 0;
   bool terminated_ = false;
 };

@@ -46,7 +46,10 @@ void TfrmReceiveMsg::SetMessage(const std::string& text) {
   for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
   const int width = std::max(140, widest) + 64;
   const int height = btnOK->sizeHint().height() + static_cast<int>(lines.size()) * fm.boundingRect("A").height() + 44;
+  // A notice replaced while it shows keeps its bottom-right corner.
+  const QRect before = geometry();
   setFixedSize(width, height);
+  if (isVisible()) setGeometry(before.right() + 1 - width, before.bottom() + 1 - height, width, height);
   for (QString& line : lines) line.prepend(QStringLiteral("  "));
   pnlMsg->SetCaption(lines.join('\n'));
   tmrWait->start();
@@ -58,7 +61,8 @@ QString TfrmReceiveMsg::MessageText() const { return pnlMsg->GetCaption(); }
 void TfrmReceiveMsg::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
-  LoadFormPosition(this, kPlaceBottomRight, 0, "ReceiveMsg");
+  // Notices differ in size: they all sit at the corner where the last one sat.
+  LoadFormPositionAtCorner(this, kPlaceBottomRight, "ReceiveMsg");
   ApplyFormColors(*this, {pnlMsg}, {btnOK});
 }
 

@@ -43,6 +43,19 @@ void RingWait::Show(RingWaitState state) {
 
 void RingWait::Start() {
   if (state_ != RingWaitState::Stopped) return;
+  retried_ = false;
+  Begin();
+}
+
+bool RingWait::RetryStart(int32_t code) {
+  if (state_ != RingWaitState::Starting || retried_ || code != kwx::kModulePreparationFailed) return false;
+  // The failed session's end follows this error; ring-wait starts again then.
+  retried_ = true;
+  restartPending_ = true;
+  return true;
+}
+
+void RingWait::Begin() {
   window_.InitSerialModule(false);
   // Waiting once the module reports it armed (event 1/9).
   Show(RingWaitState::Starting);
@@ -50,6 +63,7 @@ void RingWait::Start() {
 }
 
 void RingWait::Stop(bool noPause) {
+  restartPending_ = false;
   if (state_ == RingWaitState::Stopped) return;
   Show(RingWaitState::Stopping);
   link_.Disconnect(kwx::kDisconnectStopRingWait);
@@ -83,6 +97,13 @@ void RingWait::Armed() {
 }
 
 void RingWait::EndedByModule() {
+  if (restartPending_) {
+    restartPending_ = false;
+    if (state_ != RingWaitState::Starting) return;
+    link_.WaitIdle(kIdlePolls);
+    Begin();
+    return;
+  }
   // The indicator must not go on saying it waits.
   if (state_ == RingWaitState::Waiting || state_ == RingWaitState::Starting) Show(RingWaitState::Stopped);
 }

@@ -42,6 +42,11 @@ class RingWait {
 
   // Only from Stopped: Starting until the module reports it armed.
   void Start();
+  // A module error while Starting: true when ring-wait starts once more
+  // instead, as soon as the failed session has ended (a call that rings in
+  // while the module prepares the handset spoils the preparation); false
+  // when it is to stop.
+  bool RetryStart(int32_t code);
   // Nothing when Stopped; else disconnects, waits for the module to become
   // idle and pauses a second unless noPause (at exit).
   void Stop(bool noPause);
@@ -52,7 +57,8 @@ class RingWait {
   void PauseAround(const std::function<void()>& run);
   // (1, 9): armed; changes only Starting.
   void Armed();
-  // (8, 21): the module ended ring-wait by itself (the handset went away).
+  // (8, 21): the module ended ring-wait by itself (the handset went away),
+  // or a start to retry has ended.
   void EndedByModule();
 
   // The automatic e-mail receive after an e-mail notice: the number to dial,
@@ -70,9 +76,13 @@ class RingWait {
   void CancelAutoReceive() { autoCount_ = 0; }
 
  private:
+  void Begin();
+
   SerialLink& link_;
   Window& window_;
   RingWaitState state_ = RingWaitState::Stopped;
+  bool retried_ = false;         // this start was retried
+  bool restartPending_ = false;  // starts again when the failed session ends
   std::string autoNumber_;
   int autoCount_ = 0;
   int autoInterval_ = 0;

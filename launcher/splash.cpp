@@ -95,7 +95,7 @@ TSplashWindow* TSplashWindow::ShowSplash() {
   splash->repaint();
   QCoreApplication::processEvents();
   // Activating any other window of the program ends the splash.
-  connect(qApp, &QGuiApplication::focusWindowChanged, splash, [splash](QWindow* window) {
+  splash->appLinks_.Connect(qApp, &QGuiApplication::focusWindowChanged, splash, [splash](QWindow* window) {
     if (window && window != splash->windowHandle()) splash->Deactivated();
   });
   Splash() = splash;

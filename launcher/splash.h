@@ -1,6 +1,8 @@
 #pragma once
 // The splash window shown while the launcher starts; the same window serves
 // as the about box with the versions of the serial-link module and plug-ins.
+#include "controls/AppConnections.h"
+
 #include <QDialog>
 #include <filesystem>
 #include <string>
@@ -36,6 +38,8 @@ class TSplashWindow : public QDialog {
  private:
   void ClickClose();
   void Deactivated();
+
+  AppConnections appLinks_;
 };
 
 // The file's version value name, or def when the file has none.

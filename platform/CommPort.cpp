@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <grp.h>
 #include <string>
 #include <sys/stat.h>
 
@@ -35,6 +36,61 @@ std::filesystem::path ResolveCommPort(std::string_view name) {
   if (entry.empty()) return {};
   if (HasEntry(entry)) return entry;
   return "/dev/ttyS" + std::to_string(ComPortNumber(name) - 1);
+}
+
+PortDiagnosis DiagnosePortError(const std::filesystem::path& path, bool folderEntry, int error) {
+  PortDiagnosis d;
+  d.path = path;
+  d.folderEntry = folderEntry;
+  d.error = error;
+  switch (error) {
+    case 0:
+      d.problem = PortProblem::None;
+      break;
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+    case EIO:
+    case ENOTTY:
+    case ECONNREFUSED:  // a port folder entry nobody listens at
+    case ENOTSOCK:
+      d.problem = PortProblem::NoSuchPort;
+      break;
+    case EBUSY:
+    case EAGAIN:
+      d.problem = PortProblem::InUse;
+      break;
+    case EACCES:
+    case EPERM: {
+      d.problem = PortProblem::NoPermission;
+      // Joining the device's group helps only when the group may read and
+      // write it (root's group never needs joining).
+      struct stat st {};
+      constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+      if (::stat(path.c_str(), &st) == 0 && st.st_gid != 0 && (st.st_mode & kGroupReadWrite) == kGroupReadWrite) {
+        if (const group* g = ::getgrgid(st.st_gid)) d.group = g->gr_name;
+      }
+      break;
+    }
+    default:
+      d.problem = PortProblem::Other;
+      break;
+  }
+  return d;
+}
+
+PortDiagnosis DiagnoseCommPort(std::string_view name) {
+  const std::filesystem::path entry = CommPortFolderEntry(name);
+  if (entry.empty()) {
+    PortDiagnosis d;
+    d.problem = PortProblem::NotAPortName;
+    return d;
+  }
+  const std::filesystem::path path = ResolveCommPort(name);
+  CommPort port;
+  const bool opened = port.Open(name);
+  return DiagnosePortError(path, path == entry, opened ? 0 : port.LastError());
 }
 
 std::vector<std::filesystem::path> SerialByIdDevices() {

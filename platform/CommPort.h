@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -88,6 +89,28 @@ std::filesystem::path CommPortFolderEntry(std::string_view name);
 // Where a port name leads: the folder entry when there is one, else the
 // serial device; empty when the name is not a COM port name.
 std::filesystem::path ResolveCommPort(std::string_view name);
+
+// Why a port cannot be opened, in the terms a user can act on.
+enum class PortProblem {
+  None,          // it opens
+  NotAPortName,  // not COM1 ... COM256
+  NoSuchPort,    // nothing at the place the name leads to, or no device behind it
+  InUse,         // another program has it open
+  NoPermission,  // the user may not open the device
+  Other,         // any other failure (error says which)
+};
+struct PortDiagnosis {
+  PortProblem problem = PortProblem::None;
+  std::filesystem::path path;  // where the name leads
+  bool folderEntry = false;    // path is the port folder's entry, not a device
+  int error = 0;               // errno of the failed open
+  std::string group;           // the device's group, when permission is missing
+};
+// The problem an open that failed with error (errno) at path names.
+PortDiagnosis DiagnosePortError(const std::filesystem::path& path, bool folderEntry, int error);
+// Opens the port as the serial-link module does, closes it again and says
+// whether and why that fails.
+PortDiagnosis DiagnoseCommPort(std::string_view name);
 
 // USB serial adapters get no COM number from Linux, only a stable name in
 // /dev/serial/by-id ($QUORVEL_SERIAL_BY_ID names another folder): its

@@ -1,6 +1,6 @@
 #include "launcher/session/DirectMailReception.h"
 
-#include "core/AddressFunctions.h"
+#include "core/TextFunctions.h"
 #include "launcher/session/MailKeeper.h"
 
 namespace qv {
@@ -57,12 +57,11 @@ void DirectMailReception::TakePiece() {
 }
 
 void DirectMailReception::Store() {
-  std::string text = "From: " + caller_ + "\r\n" + buffer_;
+  // A mail from another PC carries its own header lines; one from a handset
+  // is only text, which the blank line after From keeps the body.
+  std::string text = "From: " + caller_ + "\r\n" + (StartsWithHeader(buffer_) ? "" : "\r\n") + buffer_;
   MailIndexRow row;
   PrepareReceivedMail(row, text, 1, 0, 1, 0, 0, 0, NowText(), "");
-  // A body without header lines leaves the added From line without the blank
-  // line that ends a header: the caller is still known.
-  if (row[kColFrom].empty()) row[kColFrom] = ParseAddressList(caller_, false, true, true, "", false, false);
   if (c_.keeper.StoreReceived(c_.host, FixedFolderName(FixedFolder::Received), text, row, c_.FolderRetry()))
     result_ = SessionResult::Done;
 }

@@ -84,6 +84,11 @@ ContinueAnswer ContinueOrDisconnect(SessionContext& c) {
   }
 }
 
+std::string IncomingCaller(SerialLink& link) {
+  const std::string caller = link.GetParam(kwx::kParamCaller, 256);
+  return caller.empty() ? Sjis("非通知") : caller;
+}
+
 SessionResult RunSessionOfMode(SessionContext& c, SessionMode mode) {
   SessionResult result = SessionResult::NothingDone;
   switch (mode) {
@@ -102,8 +107,7 @@ SessionResult RunSessionOfMode(SessionContext& c, SessionMode mode) {
     case SessionMode::AcceptDirectMail: {
       // Inside ring-wait, which goes on afterwards: no wait for idle. The
       // number shown is the peer the mail is stored from.
-      const std::string caller = c.link.GetParam(kwx::kParamCaller, 256);
-      const std::string shown = caller.empty() ? Sjis("非通知") : caller;
+      const std::string shown = IncomingCaller(c.link);
       c.view.ShowNumber(shown);
       return DirectMailReception(c, shown).Run();
     }

@@ -112,6 +112,10 @@ PollEnd Poll(SessionContext& context, const std::function<bool(const SerialEvent
 // disconnect (10, or 1130 when nobody answered).
 ContinueAnswer ContinueOrDisconnect(SessionContext& context);
 
+// The number an incoming direct mail comes from: the caller's, or "非通知"
+// when the caller withheld it.
+std::string IncomingCaller(SerialLink& link);
+
 // The session of the mode, then the wait until the module is idle (not in
 // mode 4, which runs inside ring-wait).
 SessionResult RunSessionOfMode(SessionContext& context, SessionMode mode);

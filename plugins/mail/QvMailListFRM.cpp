@@ -190,8 +190,6 @@ TfrmMailList::TfrmMailList(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMailList::~TfrmMailList() {
-  // The children go next; no focus change may reach them on the way.
-  disconnect(qApp, nullptr, this, nullptr);
   if (frmMailList == this) frmMailList = nullptr;
   if (IniReadBool(keys::AutoDustClear.section, keys::AutoDustClear.name, false)) DeleteTrashFiles();
 }
@@ -319,7 +317,10 @@ void TfrmMailList::CreateComponents() {
   header->setMinimumSectionSize(8);  // the narrowest width a stored layout gives
   header->setStretchLastSection(true);  // 日付 takes the rest of the width
   const int widths[kMailListColumns] = {20, 20, 20, 20, 100, 100, 150, 60, 120};
-  for (int i = 0; i < kMailListColumns; ++i) header->resizeSection(i, widths[i]);
+  // The narrow mark columns are at least as wide as their captions (種別,
+  // 未読, 添付, 保護), which 20 pixels cut to one character.
+  for (int i = 0; i < kMailListColumns; ++i)
+    header->resizeSection(i, i < 4 ? std::max(widths[i], header->sectionSizeHint(i)) : widths[i]);
   connect(header, &QHeaderView::sectionClicked, this, [this](int column) { ListViewColumnClick(lsvMail, column); });
   connect(lsvMail, &QAbstractItemView::activated, this, [this] {
     if (actMailOpen->isEnabled()) OpenMails(kOpen);
@@ -341,7 +342,7 @@ void TfrmMailList::CreateComponents() {
   tmrSendMsg->setObjectName("tmrSendMsg");
   tmrSendMsg->setInterval(1);
   connect(tmrSendMsg, &QTimer::timeout, this, [this] { SendTimer(); });
-  connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
 }
 
 void TfrmMailList::CreateMenus() {

@@ -3,6 +3,7 @@
 // shown folder as a report list, and the actions on mails and folders. Every
 // folder is a pair of mail store files; the window reads and rewrites their
 // index rows afresh for each operation.
+#include "controls/AppConnections.h"
 #include "core/CSVData.h"
 #include "core/MailStore.h"
 #include "plugins/mail/MailListModel.h"
@@ -149,6 +150,7 @@ class TfrmMailList : public QMainWindow {
   ListViewSortModel* sort_;
   std::string listName_;  // pnlListName's caption as stored bytes
   bool ownTreeChange_ = false;  // the window itself changes the tree: no reload, no rename
+  AppConnections appLinks_;  // last: they end first
 };
 
 // The plug-in's one list window, created by PluginInitialize.

@@ -76,12 +76,7 @@ TfrmMailReceive::TfrmMailReceive(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailReceive::~TfrmMailReceive() {
-  // Hiding the window as it goes moves the focus; the application must not
-  // call back into what is already half destroyed.
-  QObject::disconnect(qApp, nullptr, this, nullptr);
-  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
-}
+TfrmMailReceive::~TfrmMailReceive() = default;
 
 void TfrmMailReceive::BuildActions() {
   actRes = NewAction(this, "actRes", "返信", "メールを返信");
@@ -206,7 +201,7 @@ void TfrmMailReceive::BuildLayout() {
     UpdateActions();
     if (actAttachView->isEnabled()) actAttachView->trigger();
   });
-  connect(qApp, &QApplication::focusChanged, this, &TfrmMailReceive::UpdateActions);
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
 }
 
 void TfrmMailReceive::SetFields(std::string_view from, std::string_view to, std::string_view cc, std::string_view bcc,

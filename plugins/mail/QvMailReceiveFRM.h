@@ -4,6 +4,8 @@
 // attachments and hands addresses to the phone-book and bookmark plug-ins.
 #include <QMainWindow>
 
+#include "controls/AppConnections.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -125,6 +127,7 @@ class TfrmMailReceive : public QMainWindow, public TMailWindow {
   bool choosing_ = false;
   int lastPress_ = 0;
   std::unique_ptr<EditorPictures> pictures_;
+  AppConnections appLinks_;  // last: they end first
 };
 
 }  // namespace qv

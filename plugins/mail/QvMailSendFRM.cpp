@@ -87,12 +87,7 @@ TfrmMailSend::TfrmMailSend(QWidget* parent) : QMainWindow(parent) {
   UpdateActions();
 }
 
-TfrmMailSend::~TfrmMailSend() {
-  // Hiding the window as it goes moves the focus; the application must not
-  // call back into what is already half destroyed.
-  QObject::disconnect(qApp, nullptr, this, nullptr);
-  QObject::disconnect(QApplication::clipboard(), nullptr, this, nullptr);
-}
+TfrmMailSend::~TfrmMailSend() = default;
 
 void TfrmMailSend::BuildActions() {
   actSend = NewAction(this, "actSend", "送信", "メールを送信");
@@ -310,8 +305,8 @@ void TfrmMailSend::BuildLayout() {
   connect(lsvAttach, &TAttachListView::OpenRequested, this, &TfrmMailSend::ViewSelectedAttachment);
   connect(lsvAttach, &TAttachListView::HeaderRequested, this,
           [this] { ShowSelectedAttachmentHeader(this, attachments_, *lsvAttach); });
-  connect(qApp, &QApplication::focusChanged, this, &TfrmMailSend::UpdateActions);
-  connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMailSend::UpdateActions);
+  appLinks_.Connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+  appLinks_.Connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateActions(); });
 }
 
 void TfrmMailSend::UpdateCaption() {

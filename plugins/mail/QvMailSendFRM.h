@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "controls/AppConnections.h"
 #include "core/MailStore.h"
 #include "core/MailAttachments.h"
 #include "plugins/mail/MailWindows.h"
@@ -160,6 +161,7 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   AttachmentList attachments_;
   RetryPolicy retry_;
   std::unique_ptr<EditorPictures> pictures_;
+  AppConnections appLinks_;  // last: they end first
 };
 
 }  // namespace qv

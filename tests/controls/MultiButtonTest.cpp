@@ -568,3 +568,23 @@ TEST(MultiSpeedButton, ClickTogglesAndTriggersItsAction) {
 }
 
 }  // namespace
+
+// A button freed while it holds the focus hears no more focus changes once
+// its own part is gone (the sanitizer runs see such a call).
+TEST(MultiButton, AFocusedButtonThatIsFreedIsNotCalledOnTheWay) {
+  QWidget window;
+  auto* other = new TMultiButton(&window);
+  other->setDefault(true);
+  window.show();
+  window.activateWindow();
+  for (int round = 0; round < 3; ++round) {
+    auto* button = new TMultiButton(&window);
+    button->move(0, 40);
+    button->show();
+    button->setFocus();
+    for (int i = 0; i < 50 && QApplication::focusWidget() != button; ++i) QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), button);
+    delete button;
+    EXPECT_NE(QApplication::focusWidget(), button);
+  }
+}

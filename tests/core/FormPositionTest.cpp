@@ -65,6 +65,31 @@ TEST(FormPlacement, StoredPlacesAndModes) {
   EXPECT_EQ(ComputeFormPlacement(offset), QRect(800, 550, 300, 200));
 }
 
+// A window sized by its content keeps the stored place's corner of its mode.
+TEST(FormPlacement, AStoredPlaceKeepsTheCornerOfItsMode) {
+  struct Case {
+    const char* name;
+    int mode;
+    std::string stored;
+    QRect expected;  // for a fixed 300 x 200 window
+  } cases[] = {
+      {"bottom-right from a wider place", kPlaceBottomRight, "01F4012C01F40190", QRect(700, 500, 300, 200)},
+      {"bottom-right from a narrower place", kPlaceBottomRight, "0064006400640064", QRect(0, 0, 300, 200)},
+      {"bottom-right, moved away from the corner", kPlaceBottomRight, "00C800C801F40190", QRect(400, 400, 300, 200)},
+      {"top-right", kPlaceTopRight, "0064006401F40190", QRect(300, 100, 300, 200)},
+      {"bottom-left", kPlaceBottomLeft, "0064006401F40190", QRect(100, 300, 300, 200)},
+      {"top-left keeps the place", kPlaceTopLeft, "0064006401F40190", QRect(100, 100, 300, 200)},
+      {"a stored size below 48 is invalid: the mode", kPlaceBottomRight, "0064006400200190", QRect(700, 500, 300, 200)},
+      {"nothing stored: the mode", kPlaceBottomRight, "", QRect(700, 500, 300, 200)},
+  };
+  for (const auto& c : cases) {
+    PlacementInput in = Input(c.stored, c.mode);
+    in.resizable = false;
+    in.keepCorner = true;
+    EXPECT_EQ(ComputeFormPlacement(in), c.expected) << c.name;
+  }
+}
+
 TEST(FormPlacement, FormatIsSixteenHexDigits) {
   EXPECT_EQ(FormatFormPosition(QRect(100, 50, 256, 128)), "0064003201000080");
 }
@@ -78,16 +103,25 @@ TEST(FormPlacement, SaveAndLoadThroughTheRegistry) {
   SetMainForm(&main);
   EXPECT_EQ(MainForm(), &main);
 
+  // The client area is stored and restored.
   QWidget form;
   form.setGeometry(40, 30, 200, 150);
   SaveFormPosition(&form, "MailList");
-  EXPECT_EQ(Registry().ReadString("FormPosition", "MailList", ""), FormatFormPosition(QRect(form.pos(), form.size())));
+  EXPECT_FALSE(Registry().Read("FormPosition", "MailList")) << "a window never shown has no place to keep";
+  form.show();
+  SaveFormPosition(&form, "MailList");
+  EXPECT_EQ(Registry().ReadString("FormPosition", "MailList", ""), FormatFormPosition(form.geometry()));
 
   QWidget again;
   again.resize(120, 90);
   LoadFormPosition(&again, kPlaceCentre, 0, "MailList");
-  EXPECT_EQ(again.size(), QSize(200, 150));
-  EXPECT_EQ(again.pos(), form.pos());
+  EXPECT_EQ(again.geometry(), form.geometry());
+  form.hide();
+  form.setGeometry(50, 60, 300, 250);
+  SaveFormPosition(&form, "MailList");
+  EXPECT_EQ(Registry().ReadString("FormPosition", "MailList", ""), FormatFormPosition(again.geometry()))
+      << "a hidden window keeps its stored place";
+  form.show();
   EXPECT_EQ(again.palette().color(QPalette::Window), QColor(0x80, 0x80, 0xFF));
   EXPECT_EQ(again.palette().color(QPalette::WindowText), QColor(Qt::white));
 
@@ -162,6 +196,10 @@ TEST(ListView, ClickSortsAscendingThenDescendingAndSavesTheState) {
   view.header()->resizeSection(2, 3);
   ListViewColumnClick(&view, 2);
   ListViewColumnClick(&view, 2);
+  SaveListViewColumns(&view, "Mail");
+  EXPECT_FALSE(Registry().Read("ListViewSize", "Mail")) << "a list never shown keeps what is stored";
+  view.header()->setStretchLastSection(false);
+  view.show();
   SaveListViewColumns(&view, "Mail");
   EXPECT_EQ(Registry().ReadString("ListViewSize", "Mail", ""), "0078003C00030103");
 

@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QDeadlineTimer>
+#include <fstream>
 #include <QTest>
 #include <QTimer>
 #include <QTimerEvent>
@@ -512,4 +513,53 @@ TEST_F(LauncherTest, TheSplashAndTheAboutBoxShowTheVersionsOfTheBuiltModules) {
   EXPECT_EQ(text.toStdString(), "通信モジュール V" + v + "\nメール V" + v + "\npurletteメーカー V" + v)
       << "no line for the theme plug-in";
   ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-about-box.png").string())));
+}
+
+// Every status the message file has is drawn on the bar's one line: a long
+// one smaller, and the bar's tip holds it whole.
+TEST_F(LauncherTest, EveryStatusTextStaysOnTheStatusBarsOneLine) {
+  Start();
+  launch_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
+  std::ifstream file(AppDir() / "Message.txt", std::ios::binary);
+  std::vector<std::string> texts;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > 7 && line[0] == 'I' && line[6] == '=') texts.push_back(line.substr(7));
+  }
+  ASSERT_GT(texts.size(), 20u);
+  TAttachPanel* bar = launch_->pnlInfo;
+  const QFontMetrics full(bar->font());
+  const int fullPixels = FontPixelHeight(bar->font());
+  int shrunk = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(qv::ToQString(text).toStdString());
+    launch_->SetStatus(text);
+    EXPECT_EQ(launch_->StatusText(), text);
+    const QImage shot = bar->grab().toImage();
+    // The light letters lie on the bar within one line's height.
+    int top = shot.height(), bottom = -1;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = bar->Inset() + 1; x < shot.width() - bar->Inset() - 1; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        if (c.red() > 200 && c.green() > 200 && c.blue() > 200) {
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+      }
+    ASSERT_GE(bottom, 0) << "the text shows";
+    EXPECT_LE(bottom - top + 1, full.height()) << "one line";
+    EXPECT_GT(top, 0);
+    EXPECT_LT(bottom, shot.height() - 1);
+    if (bar->GetCaption() != qv::ToQString(text) || FontPixelHeight(bar->GetFont().Font) < fullPixels)
+      ++shrunk;
+    if (bar->GetCaption() != qv::ToQString(text)) {
+      EXPECT_EQ(bar->toolTip(), qv::ToQString(text));
+    }
+  }
+  EXPECT_GT(shrunk, 0) << "some texts are wider than the bar";
+  launch_->SetStatus(texts.front());
+  launch_->SetStatus("");
+  EXPECT_EQ(bar->GetCaption().toStdString(), "ＶｅｏＱｕｏｒｖｅｌ");
+  EXPECT_EQ(FontPixelHeight(bar->GetFont().Font), fullPixels) << "the idle caption at full size";
 }

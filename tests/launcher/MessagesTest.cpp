@@ -144,6 +144,30 @@ TEST_F(ReportTest, NoticesFollowTheSettingUnlessForcedAndSizeToTheirText) {
   EXPECT_EQ(notice_->height() - oneLine, 2 * QFontMetrics(notice_->pnlMsg->font()).boundingRect("A").height());
 }
 
+// Notices differ in width and height; each sits with its bottom-right corner
+// where the last one's was: first the screen's corner, then where the user
+// moved one to.
+TEST_F(ReportTest, NoticesOfAnySizeSitAtTheCornerOfTheLastOne) {
+  Start();
+  notice_->tmrWait->setInterval(5);
+  const QRect work = launch_->screen()->availableGeometry();
+  launch_->ShowNotice(std::string(30, 'W') + "\r\nwide\r\nand\r\ntall", true);
+  const QRect wide = notice_->geometry();
+  EXPECT_EQ(wide.bottomRight(), work.bottomRight());
+  launch_->CloseNotice();
+  launch_->ShowNotice("narrow", true);
+  EXPECT_LT(notice_->width(), wide.width());
+  EXPECT_EQ(notice_->geometry().bottomRight(), work.bottomRight()) << "not where the wide one's left edge was";
+
+  notice_->setGeometry(notice_->geometry().translated(-100, -50));
+  const QPoint moved = notice_->geometry().bottomRight();
+  launch_->CloseNotice();
+  launch_->ShowNotice(std::string(20, 'W') + "\r\ntwo lines", true);
+  EXPECT_EQ(notice_->geometry().bottomRight(), moved);
+  notice_->SetMessage("replaced while it shows");
+  EXPECT_EQ(notice_->geometry().bottomRight(), moved);
+}
+
 TEST_F(ReportTest, TheOkButtonClosesTheNotice) {
   Start();
   launch_->ShowNotice("x", true);

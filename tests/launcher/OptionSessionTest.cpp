@@ -32,6 +32,8 @@ class PortSearchTest : public SessionTest {
     std::filesystem::copy_file(AppDir() / "Portvine.so", dir_ / "Portvine.so",
                                std::filesystem::copy_options::overwrite_existing);
     ::unsetenv("QUORVEL_PORTS");
+    // Only the ports each test sets up, not the scripted module's stand-in.
+    std::filesystem::remove_all(Ports());
     std::filesystem::create_directories(Ports());
     WriteSessionIni({{"File|DllFile", "Portvine.so"}});
     const char* byId = std::getenv("QUORVEL_SERIAL_BY_ID");

@@ -3,8 +3,11 @@
 #include "SessionFixture.h"
 #include "controls/MultiButton.h"
 #include "core/HandsetExchange.h"
+#include "core/StoredMail.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QtTest/QTest>
 
 using namespace qvtest;
@@ -13,6 +16,25 @@ using qv::RingWaitState;
 namespace {
 
 const std::string kInbox = J("受信簿");
+
+// Calls back for every event of one type that reaches the object.
+class EventSpy : public QObject {
+ public:
+  EventSpy(QObject* target, QEvent::Type type, std::function<void()> seen)
+      : target_(target), type_(type), seen_(std::move(seen)) {
+    target_->installEventFilter(this);
+  }
+  ~EventSpy() override { target_->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == target_ && event->type() == type_) seen_();
+    return false;
+  }
+
+ private:
+  QObject* target_;
+  QEvent::Type type_;
+  std::function<void()> seen_;
+};
 
 class RingWaitTest : public SessionTest {
  protected:
@@ -109,17 +131,35 @@ TEST_F(RingWaitTest, ADeviceErrorWhileStartingStopsIt) {
 }
 
 TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber) {
+  // A mail with header lines of its own keeps them after From; text alone
+  // from a handset stays the body, after a blank line.
   struct Case {
     std::string caller;
     std::string from;
     std::string body;
-  } cases[] = {{"09012345678", "09012345678", "Subject: hi\r\n\r\nhello\r\n"},
-               {"", J("非通知"), "Subject: hi\r\n\r\nwho?\r\n"},
-               {"07011112222", "07011112222", "no header lines at all\r\n"}};
+    std::string stored;
+    std::string subject, text;
+  } cases[] = {{"09012345678", "09012345678", "Subject: hi\r\n\r\nhello\r\n", "Subject: hi\r\n\r\nhello\r\n", "hi",
+                "hello"},
+               {"", J("非通知"), "Subject: hi\r\n\r\nwho?\r\n", "Subject: hi\r\n\r\nwho?\r\n", "hi", "who?"},
+               {"07011112222", "07011112222", J("ヘッダのない本文です\r\n二行目: まだ本文\r\n"),
+                J("\r\nヘッダのない本文です\r\n二行目: まだ本文\r\n"), "", J("ヘッダのない本文です\r\n二行目: まだ本文")},
+               {"08033334444", "08033334444", "Note: not a header\r\nsee you\r\n",
+                "\r\nNote: not a header\r\nsee you\r\n", "", "Note: not a header\r\nsee you"}};
   StartWaiting();
+  // What the dialog's number line says the moment it shows.
+  std::string shownFirst;
+  bool shown = false;
+  EventSpy spy(connecting_.get(), QEvent::Show, [&] {
+    QTimer::singleShot(0, [&] {
+      shown = true;
+      shownFirst = connecting_->lblTel->text().toStdString();
+    });
+  });
   std::string expected;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caller);
+    shown = false;
     SetParam(6, c.caller);
     const std::string body = c.body;
     QueueReply("kwxReadySMail", {{0, 24}, {1, 5}, {1, 2}, {1, 12}, {0, 25}}, {body});
@@ -128,8 +168,15 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
     CloseNoticeWindow();
     Post({{2, 0}});
     PumpUntil([&] { return !CallsOf("TestMail SetStr").empty(); });
-    expected += "From: " + c.from + "\r\n" + body;
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(J(shownFirst), c.from) << "the caller from the start";
+    expected += "From: " + c.from + "\r\n" + c.stored;
     EXPECT_EQ(StoreBytes(kInbox), expected);
+    qv::StoredMailFields mail;
+    qv::ParseStoredMail("From: " + c.from + "\r\n" + c.stored, mail);
+    EXPECT_EQ(mail.from, c.from);
+    EXPECT_EQ(mail.subject, c.subject);
+    EXPECT_EQ(mail.body, c.text);
     const auto row = Rows(kInbox).back();
     EXPECT_EQ(row[qv::kColKind], "1");
     EXPECT_EQ(row[qv::kColUnread], "1");
@@ -163,7 +210,7 @@ TEST_F(RingWaitTest, ADirectMailThatCannotBeStoredIsReportedAndStoredAfterTheSes
   ArmOnStart();
   EXPECT_TRUE(launch_->RunMailSession(true, false, false, false, false));  // any session ends with a retry
   EXPECT_EQ(connecting_->KeptMailCount(), 0u);
-  EXPECT_EQ(StoreBytes(kInbox), "From: 09012345678\r\nkept\r\n");
+  EXPECT_EQ(StoreBytes(kInbox), "From: 09012345678\r\n\r\nkept\r\n");
 }
 
 TEST_F(RingWaitTest, TheEndOfTheCallEndsTheReceptionWhenTheEndOfReceptionNeverComes) {

@@ -133,6 +133,19 @@ TEST_F(LauncherTest, ProgressCountAndSizeFollowTheirRules) {
   d.hide();
 }
 
+// Neither the notice window nor the session dialog can be maximised: no
+// maximise button is asked for and their size is fixed.
+TEST_F(LauncherTest, TheNoticeAndTheSessionDialogCannotBeMaximised) {
+  Start();
+  launch_->ShowNotice("x", true);
+  for (QWidget* w : {static_cast<QWidget*>(notice_.get()), static_cast<QWidget*>(connecting_.get())}) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
+  }
+}
+
 TEST_F(LauncherTest, TheListingShowsThePagesAndMailsSoFarAndABarThatShowsWorkGoesOn) {
   Start();
   qv::TfrmConnecting& d = *connecting_;

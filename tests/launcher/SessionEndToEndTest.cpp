@@ -311,6 +311,54 @@ TEST_F(RingWaitEndToEndTest, IncomingDirectAndLightMailAreStoredWhileRingWaitGoe
   EXPECT_TRUE(ModuleIdle());
 }
 
+// A call that comes while ring-wait prepares the handset spoils the
+// preparation: ring-wait starts again once and waits, and later calls come in.
+TEST_F(RingWaitEndToEndTest, ACallWhileRingWaitStartsLeavesItWaiting) {
+  // Early and late in the modem's initialisation.
+  for (const char* command : {"E0", "@R1:1"}) {
+    SCOPED_TRACE(command);
+    std::filesystem::remove(dir_ / "Error.log");
+    SimConfig config;
+    handsetsim::IncomingCall early;
+    early.callerId = "09011112222";
+    config.commandRings.push_back({command, early});
+    StartWithModule(config);
+    QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+    PumpUntil([this] { return launch_->RingWait() == qv::RingWaitState::Waiting; }, 30000);
+    ASSERT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting) << ErrorLogText();
+    EXPECT_EQ(Sim().Record().rings, 1);
+    EXPECT_EQ(ErrorLogText(), "") << "nothing to report";
+
+    handsetsim::IncomingCall direct;
+    direct.callerId = "09012345678";
+    direct.body = J("今夜の件\r\n");
+    const size_t before = Inbox();
+    Ring(direct);
+    PumpUntil([&] { return Inbox() == before + 1; });
+    EXPECT_EQ(Inbox(), before + 1);
+    WaitRearmed();
+    QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+    EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+    Stop();
+    Sim().Stop();
+  }
+}
+
+// A start that fails again is not tried a third time: ring-wait stops and
+// says why.
+TEST_F(RingWaitEndToEndTest, ARingWaitStartThatFailsTwiceStopsAndSaysWhy) {
+  SimConfig config;
+  config.commandRings.push_back({"E0", {}, 2});
+  StartWithModule(config);
+  QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+  PumpUntil([this] { return launch_->RingWait() == qv::RingWaitState::Stopped; }, 30000);
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+  EXPECT_EQ(Sim().Record().connections, 2);
+  const auto lines = ErrorLogLines();
+  ASSERT_EQ(lines.size(), 1u) << ErrorLogText();
+  EXPECT_NE(lines[0].find("(D00013)"), std::string::npos);
+}
+
 TEST_F(RingWaitEndToEndTest, ACallerWhoseCloseLineNeverComesIsClosedAsNotAnsweredAndRingWaitGoesOn) {
   // The far end takes the OK and falls silent; the 30-second dialog is left
   // to count down, so the launcher disconnects with 1130.

@@ -23,6 +23,9 @@ void SessionTest::SetUp() {
                              std::filesystem::copy_options::overwrite_existing);
   for (const char* file : {"image.dll", "pipo.wav", "ring.wav"})
     if (std::filesystem::exists(AppDir() / file)) std::filesystem::copy_file(AppDir() / file, dir_ / file);
+  ASSERT_TRUE(port_.Open());
+  std::filesystem::create_directories(dir_ / "ports");
+  std::filesystem::create_symlink(port_.slave, dir_ / "ports" / "COM5");
   WriteSessionIni();
   qv::TfrmLaunch::SetSoundPlayer([this](const std::filesystem::path& file) { sounds_.push_back(file.filename().string()); });
   driver_.setInterval(10);
@@ -177,6 +180,7 @@ void SessionTest::UseRealModule(handsetsim::SimConfig config) {
                              std::filesystem::copy_options::overwrite_existing);
   ::unsetenv("QUORVEL_PORTS");
   std::filesystem::create_directories(dir_ / "ports");
+  std::filesystem::remove(dir_ / "ports" / "COM5");
   sim_ = std::make_unique<handsetsim::Simulator>(std::move(config));
   // QV_SIM_LOG=1 prints the simulated handset's dialogue, test by test, so
   // that runs of two builds can be compared.

@@ -91,6 +91,9 @@ class SessionTest : public LauncherTest {
   const qv::TfrmReceiveMsg* watched_ = nullptr;
   std::unique_ptr<handsetsim::Simulator> sim_;
   std::map<std::string, std::string> base_;
+  // The port the scripted module stands for: a device that opens, so that the
+  // launcher's look at a port the module could not open finds nothing wrong.
+  PtyPair port_;
 };
 
 // Calls logged by the scriptable module show CR and LF as \r and \n.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -188,6 +190,82 @@ TEST(PortNames, ResolveThroughThePortFolder) {
   qv::CommPort port;
   EXPECT_FALSE(port.Open("LPT1"));
   EXPECT_EQ(port.LastError(), ENOENT);
+}
+
+// What a failed open says about a port, as the user can act on it.
+TEST(PortNames, AFailedOpenIsToldAsNoSuchPortInUseOrNoPermission) {
+  struct {
+    int error;
+    qv::PortProblem problem;
+  } table[] = {
+      {0, qv::PortProblem::None},
+      {ENOENT, qv::PortProblem::NoSuchPort},
+      {ENXIO, qv::PortProblem::NoSuchPort},
+      {ENODEV, qv::PortProblem::NoSuchPort},
+      {EIO, qv::PortProblem::NoSuchPort},
+      {ENOTTY, qv::PortProblem::NoSuchPort},
+      {ECONNREFUSED, qv::PortProblem::NoSuchPort},
+      {EBUSY, qv::PortProblem::InUse},
+      {EACCES, qv::PortProblem::NoPermission},
+      {EPERM, qv::PortProblem::NoPermission},
+      {EINVAL, qv::PortProblem::Other},
+  };
+  for (const auto& row : table) {
+    const qv::PortDiagnosis d = qv::DiagnosePortError("/dev/ttyS9", false, row.error);
+    EXPECT_EQ(d.problem, row.problem) << row.error;
+    EXPECT_EQ(d.error, row.error);
+    EXPECT_EQ(d.path, "/dev/ttyS9");
+  }
+
+  // Joining the device's group is worth saying only when the group may read
+  // and write it.
+  qvtest::TempDir dir;
+  const auto device = dir / "ttyUSB0";
+  qvtest::WriteFile(device, "");
+  // A group the file may be given: dialout (Debian's 20) as root, else one's own.
+  const gid_t gid = ::geteuid() == 0 ? 20 : ::getegid();
+  const group* g = ::getgrgid(gid);
+  ASSERT_NE(g, nullptr);
+  const std::string name = g->gr_name;
+  ASSERT_EQ(::chown(device.c_str(), ::geteuid(), gid), 0);
+  ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+  EXPECT_EQ(qv::DiagnosePortError(device, false, EACCES).group, gid == 0 ? "" : name);
+  ASSERT_EQ(::chmod(device.c_str(), 0600), 0);
+  EXPECT_EQ(qv::DiagnosePortError(device, false, EACCES).group, "");
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(device.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    EXPECT_EQ(qv::DiagnosePortError(device, false, EACCES).group, "") << "never root's group";
+  }
+}
+
+TEST(PortNames, DiagnosingOpensThePortAsTheModuleWould) {
+  qvtest::TempDir dir;
+  ::setenv("QUORVEL_PORTS", dir.path().c_str(), 1);
+  qvtest::PtyPair pty;
+  ASSERT_TRUE(pty.Open());
+  std::filesystem::create_symlink(pty.slave, dir / "COM2");
+  std::filesystem::create_symlink(dir / "gone", dir / "COM3");
+  qvtest::WriteFile(dir / "COM4", "a file, no port");
+
+  EXPECT_EQ(qv::DiagnoseCommPort("COM2").problem, qv::PortProblem::None);
+  qv::CommPort holder;
+  ASSERT_TRUE(holder.Open("COM2"));
+  qv::PortDiagnosis d = qv::DiagnoseCommPort("\\\\.\\COM2");
+  EXPECT_EQ(d.problem, qv::PortProblem::InUse);
+  EXPECT_EQ(d.path, dir / "COM2");
+  EXPECT_TRUE(d.folderEntry);
+
+  d = qv::DiagnoseCommPort("COM3");
+  EXPECT_EQ(d.problem, qv::PortProblem::NoSuchPort);
+  EXPECT_TRUE(d.folderEntry) << "the entry is there, nothing behind it";
+  EXPECT_EQ(qv::DiagnoseCommPort("COM4").problem, qv::PortProblem::NoSuchPort);
+  d = qv::DiagnoseCommPort("COM200");
+  EXPECT_EQ(d.problem, qv::PortProblem::NoSuchPort);
+  EXPECT_EQ(d.path, "/dev/ttyS199");
+  EXPECT_FALSE(d.folderEntry);
+  EXPECT_EQ(qv::DiagnoseCommPort("LPT1").problem, qv::PortProblem::NotAPortName);
+  ::unsetenv("QUORVEL_PORTS");
 }
 
 TEST(PortNames, UsbAdaptersAreListedByIdAndLinkedUnderTheFirstFreeNumber) {

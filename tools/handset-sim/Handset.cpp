@@ -137,6 +137,20 @@ void Handset::Execute(const std::string& raw) {
   state_.Note([&](SimRecord& r) { r.atCommands.push_back(body); });
   state_.Log("AT" + Visible(body));
   if (dialling_) return;  // a command while dialling is ignored
+  auto ring = state_.With([&body](SimConfig& c, SimRecord&) {
+    std::optional<IncomingCall> call;
+    for (auto it = c.commandRings.begin(); it != c.commandRings.end(); ++it) {
+      if (it->command != body) continue;
+      call = it->call;
+      if (--it->times <= 0) c.commandRings.erase(it);
+      break;
+    }
+    return call;
+  });
+  if (ring) {
+    Ring(*ring);
+    return;
+  }
 
   std::string out;
   bool error = false;

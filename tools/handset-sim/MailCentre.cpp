@@ -1,5 +1,7 @@
 #include "MailCentre.h"
 
+#include <fstream>
+
 
 namespace handsetsim {
 namespace {
@@ -52,6 +54,7 @@ void MailCentre::OnLine(const std::string& line) {
         if (it->id == *id) {
           c.mails.erase(it);
           r.purged.push_back(*id);
+          if (!c.purgedFile.empty()) std::ofstream(c.purgedFile, std::ios::app) << *id << "\n";
           return true;
         }
       return false;

@@ -4,6 +4,9 @@
 #include "MailCentre.h"
 #include "Peers.h"
 
+#include <algorithm>
+#include <fstream>
+
 namespace handsetsim {
 namespace {
 // The services of "#X": 2 e-mail send, 3 receive, 4 exchange go to the mail
@@ -11,6 +14,16 @@ namespace {
 // way; 9 to the sign-up centre.
 bool MailService(int service) { return service == 0 || (service >= 2 && service <= 4); }
 constexpr int kSignupService = 9;
+
+std::vector<std::string> ReadPurged(const std::filesystem::path& file) {
+  std::vector<std::string> ids;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) ids.push_back(line);
+  }
+  return ids;
+}
 
 SimMail WithBody(SimMail m) {
   if (m.body.empty()) m.body = MakeBody(m, 0);
@@ -30,6 +43,10 @@ class Simulator::Impl {
 
   static SimConfig Prepared(SimConfig c) {
     for (auto& m : c.mails) m = WithBody(std::move(m));
+    if (!c.purgedFile.empty()) {
+      const std::vector<std::string> gone = ReadPurged(c.purgedFile);
+      std::erase_if(c.mails, [&gone](const SimMail& m) { return std::find(gone.begin(), gone.end(), m.id) != gone.end(); });
+    }
     return c;
   }
 

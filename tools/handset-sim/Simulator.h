@@ -88,6 +88,16 @@ struct IncomingCall {
   std::string text;               // the light-mail text or the e-mail notice
 };
 
+// A call that comes while the host is still talking to the handset: it rings
+// when the handset is given the command (the text after "AT", as
+// SimRecord::atCommands has it), which then gets no answer, as the handset is
+// busy with the call. The first times the command comes.
+struct CommandRing {
+  std::string command;
+  IncomingCall call;
+  int times = 1;
+};
+
 // The information store: per category, each line's data as the write line
 // carried it.
 using InfoStore = std::map<int, std::vector<std::string>>;
@@ -126,6 +136,12 @@ struct SimConfig {
   // The information store: lines per category, at most infoCapacity each.
   InfoStore info;
   size_t infoCapacity = 200;
+  // Calls that ring at a command (each as CommandRing says).
+  std::vector<CommandRing> commandRings;
+  // When set, the centre's deletions outlast the simulator: the ids deleted
+  // are appended to this file, one a line, and mails listed there are gone
+  // at the next start, as at a real centre.
+  std::string purgedFile;
 };
 
 // What the simulator saw, for tests and the log.

@@ -27,6 +27,10 @@ Where it listens:
 
 The handset and the mailbox:
   --mailbox FILE         read a mailbox script (format below)
+  --purged FILE          keep the centre's deletions in FILE: the ids deleted
+                         are added to it, and mails it lists are not put at
+                         the centre, so a mail deleted stays deleted in later
+                         runs
   --mail ID,FROM,SUBJECT[,SIZE]
                          a mail waiting at the centre (repeatable); its body
                          is made up to SIZE bytes
@@ -140,6 +144,9 @@ int main(int argc, char** argv) {
       std::string why;
       if (!value(v)) return Fail("--mailbox needs a file");
       if (!handsetsim::LoadScript(v, config, &why)) return Fail(why);
+    } else if (a == "--purged") {
+      if (!value(v)) return Fail("--purged needs a file");
+      config.purgedFile = v;
     } else if (a == "--mail") {
       std::vector<std::string> f;
       if (!value(v) || !Split4(v, f)) return Fail("--mail needs ID,FROM,SUBJECT[,SIZE]");

@@ -437,6 +437,60 @@ TEST(ReceivedMail, ContentTypesOfTheBody) {
   EXPECT_EQ(Parse("From: a\r\nSubject: cut off").subject, "cut off");
 }
 
+// Direct mails from a handset were stored as the caller's From line straight
+// followed by their text: the header ends where its lines end.
+TEST(ReceivedMail, ADirectMailStoredWithoutTheBlankLineAfterFromReadsItsTextAsTheBody) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* from;
+    const char* subject;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"one line", "From: 09012345678\r\nHello by direct mail\r\n", "09012345678", "", "Hello by direct mail"},
+      {"Japanese lines and a blank line in the text",
+       "From: 09012345678\r\n" + Sjis("七時に駅で\r\n\r\n遅れます\r\n"), "09012345678", "",
+       Sjis("七時に駅で\r\n\r\n遅れます")},
+      {"a continued header line", "From: 0901\r\nSubject: a\r\n b\r\ntext: with a colon later\r\n", "0901", "a b",
+       ""},
+      {"stored with its blank line", "From: 0901\r\n\r\nHello\r\n", "0901", "", "Hello"},
+      {"header lines of its own", "From: 0901\r\nSubject: hi\r\n\r\nHello\r\n", "0901", "hi", "Hello"},
+      {"dot-stuffed text", "From: 0901\r\n..dots\r\n", "0901", "", ".dots"},
+  };
+  for (const auto& c : cases) {
+    StoredMailFields mail = Parse(c.text);
+    EXPECT_EQ(mail.from, c.from) << c.what;
+    EXPECT_EQ(mail.subject, c.subject) << c.what;
+    EXPECT_EQ(mail.body, c.body) << c.what;
+  }
+}
+
+TEST(ReceivedMail, HeaderLinesAreToldFromText) {
+  struct Case {
+    std::string text;
+    size_t header;  // bytes of leading header lines
+    bool withBlankLine;
+  };
+  const Case cases[] = {
+      {"From: a\r\nSubject: b\r\n\r\nbody\r\n", 21, true},
+      {"From: a\r\n continued\r\n\r\n", 21, true},
+      {"X-Any_Name.1:\r\n\r\n", 15, true},
+      {"Hello by direct mail\r\n", 0, false},
+      {" indented: first\r\n\r\n", 0, false},
+      {"From: a\r\nHello\r\n", 9, false},
+      {"From: a\r\n", 9, false},
+      {"no colon here\r\n\r\n", 0, false},
+      {"two words: x\r\n\r\n", 0, false},
+      {Sjis("件名: 日本語\r\n\r\n"), 0, false},
+      {":no name\r\n\r\n", 0, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LeadingHeaderLength(c.text), c.header) << c.text;
+    EXPECT_EQ(StartsWithHeader(c.text), c.withBlankLine) << c.text;
+  }
+}
+
 TEST(ReceivedMail, MultipartWithoutClosingDelimiter) {
   auto parts = [](const std::string& lastPart) {
     const std::string text = "Content-Type: Multipart/Mixed;Boundary=\"zz\"\r\n\r\n--zz\r\nContent-Type: Text/Plain\r\n"

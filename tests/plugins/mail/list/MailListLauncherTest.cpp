@@ -2,6 +2,7 @@
 // list window runs in the launcher's session dialog, and the folders the
 // launcher reports afterwards are reloaded.
 #include "MailListFixture.h"
+#include "MessageBoxWatch.h"
 
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
@@ -11,23 +12,31 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTest>
 #include <QTreeView>
 
 using namespace mailtest;
 
 namespace {
 std::string Text20() { return std::string(18, 'x') + "\r\n"; }
-}  // namespace
 
-TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
-  AddMail("受信簿", Text20(), {.subject = "old"});
-  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir_ / "TestSerial.so");
-  qvtest::WriteFile(dir_ / "Message.txt", J("I00031=接続しています\r\n"));
-  qv::IniFile ini(dir_ / "Quorvel.ini");
+// The launcher's folder with the scripted serial module, the mail plug-in and
+// one message (UTF-8 "id=text").
+void LauncherFolder(const std::filesystem::path& dir, const char* message) {
+  std::filesystem::copy_file(QV_TEST_SERIAL_MODULE, dir / "TestSerial.so");
+  qvtest::WriteFile(dir / "Message.txt", J(std::string(message) + "\r\n"));
+  qv::IniFile ini(dir / "Quorvel.ini");
   ini.WriteString("File", "DllFile", "TestSerial.so");
   ini.WriteString("File", "MessageFile", "Message.txt");
   ini.WriteString("Plugins", "1", "QvMail.qpl");
   ini.WriteString("Port", "SerialPort", "COM1");
+}
+}  // namespace
+
+TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
+  AddMail("受信簿", Text20(), {.subject = "old"});
+  LauncherFolder(dir_, "I00031=接続しています");
   std::vector<std::string> boxes;
   qv::SetMessageBoxHandler([&](qv::BoxKind, const std::string& text) { boxes.push_back(text); });
   std::vector<qv::SessionMode> modes;
@@ -66,4 +75,42 @@ TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
   qv::TfrmConnecting::SetSessionRunner({});
   qv::SetMessageBoxHandler({});
   EXPECT_TRUE(boxes.empty());
+}
+
+// A warning the compose window asks the launcher for shows over the compose
+// window, where the user is, not over the launcher behind it.
+TEST_F(MailListTest, AComposeWindowsWarningShowsOverThatWindow) {
+  LauncherFolder(dir_, "W02002=宛先を入力してください。");
+  auto launch = std::make_unique<qv::TfrmLaunch>();
+  auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+  launch->SetNoticeWindow(notice.get());
+  launch->show();
+  const auto entries = launch->Entries();
+  ASSERT_FALSE(entries.empty());
+  ASSERT_TRUE(entries[0].plugin->ShowPluginForm());
+  QWidget* list = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailList") list = w;
+  ASSERT_NE(list, nullptr);
+  list->findChild<QAction*>("actDMail")->trigger();
+  QWidget* compose = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailSend" && w->isVisible()) compose = w;
+  ASSERT_NE(compose, nullptr);
+  compose->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(compose));
+
+  QString text;
+  QWidget* over = nullptr;
+  const auto watch = qvtest::WatchNextMessageBox([&](QMessageBox& box) {
+    text = box.text();
+    over = box.parentWidget() ? box.parentWidget()->window() : nullptr;
+    box.close();
+  });
+  compose->findChild<QAction*>("actSend")->trigger();  // no recipient
+  EXPECT_EQ(text.toStdString(), "宛先を入力してください。");
+  EXPECT_EQ(over, compose);
+  EXPECT_TRUE(compose->isVisible()) << "the mail stays open to be finished";
+  compose->close();
+  EXPECT_TRUE(entries[0].plugin->CloseForm());
 }

@@ -225,7 +225,7 @@ TEST_F(MediaMixEditTest, ThePlacementIsKeptUnderItsIdent) {
   form_.resize(610, 450);
   form_.btnCancel->click();
   EXPECT_EQ(qv::Registry().ReadString("FormPosition", "MediaMix", ""),
-            FormatFormPosition(QRect(form_.pos(), form_.size())));
+            FormatFormPosition(form_.geometry()));
 }
 
 TEST_F(MediaMixEditTest, ScreenshotOfTheEditor) {

@@ -400,7 +400,7 @@ TEST_F(PicEditTest, ThePlacementIsKeptUnderItsIdent) {
   form->resize(700, 480);
   form->reject();
   EXPECT_EQ(Registry().ReadString("FormPosition", "PicEdit", ""),
-            FormatFormPosition(QRect(form->pos(), form->size())));
+            FormatFormPosition(form->geometry()));
   // Shown again, the window comes back at that size.
   auto again = Open(SixPages(), {});
   again->show();
