@@ -56,7 +56,8 @@ IncomingCall Plain(std::string id, int protocol = 0) {
 
 // Stops the ring wait once it is armed again and waits for its end.
 void StopWhenArmed(Session& s, size_t before) {
-  ASSERT_TRUE(WaitRearmed(s, before));
+  ASSERT_TRUE(WaitRearmed(s, before)) << "events: " << Describe(s.Events()) << "\nhandset heard: "
+                                      << ::testing::PrintToString(s.sim().Record().atCommands);
   s.api().kwxDisconnect(99999);
 }
 
