@@ -130,6 +130,7 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
     PumpUntil([&] { return !CallsOf("TestMail SetStr").empty(); });
     expected += "From: " + c.from + "\r\n" + body;
     EXPECT_EQ(StoreBytes(kInbox), expected);
+    ASSERT_FALSE(Rows(kInbox).empty());
     const auto row = Rows(kInbox).back();
     EXPECT_EQ(row[qv::kColKind], "1");
     EXPECT_EQ(row[qv::kColUnread], "1");
