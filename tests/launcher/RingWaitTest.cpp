@@ -177,6 +177,7 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
     EXPECT_EQ(mail.from, c.from);
     EXPECT_EQ(mail.subject, c.subject);
     EXPECT_EQ(mail.body, c.text);
+    ASSERT_FALSE(Rows(kInbox).empty());
     const auto row = Rows(kInbox).back();
     EXPECT_EQ(row[qv::kColKind], "1");
     EXPECT_EQ(row[qv::kColUnread], "1");

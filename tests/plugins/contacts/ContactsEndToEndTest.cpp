@@ -382,7 +382,7 @@ void ContactsFailureTest::Run(const char* name) {
   else
     Act(window, "actImportData")->trigger();
   PumpUntil([&] { return !connecting_->isVisible() && NoticeTexts().size() >= row.notices.size(); });
-  EXPECT_EQ(NoticeTexts(), row.notices);
+  EXPECT_EQ(NoticeTexts(), row.notices) << "error log:\n" << ErrorLogText();
   EXPECT_EQ(ListOf(window)->model()->rowCount(), row.listRows);
   EXPECT_EQ(qvtest::ReadFile(file), fileBytes) << "the list's file";
   const qvtest::HandsetLines after = Store(row.kind);
