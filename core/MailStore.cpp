@@ -55,14 +55,22 @@ bool RowRange(const TCSVData& index, int row, uint64_t& start, uint64_t& end) {
          start <= end;
 }
 
-// The end of the store bytes that live rows refer to.
-uint64_t LiveExtent(const TCSVData& index, uint64_t storeSize) {
+// The largest end that a live row claims, inside the store or not: a store
+// cut short still has rows pointing past its end, and their bytes must never
+// be taken for another mail's.
+uint64_t LiveExtent(const TCSVData& index) {
   uint64_t extent = 0;
   for (int r = 0; r < index.RowCount(); ++r) {
     uint64_t start = 0, end = 0;
-    if (IsLiveRow(index, r) && RowRange(index, r, start, end)) extent = std::max(extent, std::min(end, storeSize));
+    if (IsLiveRow(index, r) && RowRange(index, r, start, end)) extent = std::max(extent, end);
   }
   return extent;
+}
+
+// A live row whose mail was set aside as damaged: it keeps its columns but
+// claims no bytes.
+bool IsSetAsideRow(const TCSVData& index, int row) {
+  return IndexCell(index, row, kColStart).empty() && IndexCell(index, row, kColEnd).empty();
 }
 
 std::string Number(int v) { return std::to_string(v); }
@@ -345,7 +353,7 @@ bool MailFolder::OpenIn(const std::filesystem::path& dir, std::string_view name,
     return false;
   }
   name_ = name;
-  keepEnd_ = LiveExtent(index_, store_.size_);
+  keepEnd_ = LiveExtent(index_);
   // The previous writer may not have flushed the folder after its last rename.
   folderFlushPending_ = true;
   return true;
@@ -429,7 +437,23 @@ bool MailFolder::SaveIndex() {
   // rename, so either the old or the new index is there, each whole.
   if (!WriteFileAtomically(IndexPath(), IndexText(index_), false)) return false;
   folderFlushPending_ = true;
-  keepEnd_ = LiveExtent(index_, store_.size_);
+  keepEnd_ = LiveExtent(index_);
+  return true;
+}
+
+bool MailFolder::SetDamagedRowsAside() {
+  if (keepEnd_ <= store_.size_) return true;
+  for (int r = 0; r < index_.RowCount(); ++r) {
+    uint64_t start = 0, end = 0;
+    if (IsLiveRow(index_, r) && RowRange(index_, r, start, end) && end > store_.size_) {
+      SetIndexCell(index_, r, kColStart, "");
+      SetIndexCell(index_, r, kColEnd, "");
+    }
+  }
+  // The index without those claims is on disk, for good, before any byte
+  // goes where they pointed.
+  if (!SaveIndex() || !SyncDirectory(IndexPath().parent_path())) return false;
+  folderFlushPending_ = false;
   return true;
 }
 
@@ -504,6 +528,9 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   const std::string bytes = JoinLinesCrLf(text);
   if (bytes.empty()) return false;
   TCSVData& index = folder.index_;
+  // Rows that point past the end of a store cut short are damaged; they stop
+  // claiming bytes before the store grows into their ranges.
+  if (!folder.SetDamagedRowsAside()) return false;
   const bool hadRows = index.RowCount() > 0;
   // Deleted rows at the end give their bytes back at once.
   while (index.RowCount() > 0) {
@@ -521,7 +548,7 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   } else if (hadRows) {
     start = 0;
   }
-  start = std::max(start, std::min(folder.keepEnd_, size));
+  start = std::max(start, folder.keepEnd_);
   if (!folder.WriteStore(start, bytes)) return false;
   const int r = index.AddRow();
   for (size_t c = 0; c < row.size(); ++c) SetIndexCell(index, r, static_cast<int>(c), row[c]);
@@ -543,6 +570,12 @@ bool ReadMessageByIndex(const MailFolder& folder, int row, std::string& text) {
       !RowRange(folder.Index(), row, start, end))
     return false;
   return LoadLinesFromStreamRange(folder.Store(), start, end, text);
+}
+
+bool IsDamagedRow(const MailFolder& folder, int row) {
+  uint64_t start = 0, end = 0;
+  return folder.IsOpen() && row >= 0 && row < folder.Index().RowCount() && IsLiveRow(folder.Index(), row) &&
+         (!RowRange(folder.Index(), row, start, end) || end > folder.Store().Size());
 }
 
 bool ReadMessageById(const MailFolder& folder, std::string_view id, std::string& text) {
@@ -571,6 +604,7 @@ bool CompactStore(MailFolder& folder) {
       packed = false;
       continue;
     }
+    if (IsSetAsideRow(index, r)) continue;  // no bytes to move
     uint64_t start = 0, end = 0;
     if (!RowRange(index, r, start, end) || end > size || start < previousEnd) return false;
     packed = packed && start == previousEnd;
@@ -587,11 +621,12 @@ bool CompactStore(MailFolder& folder) {
   bool ok = true;
   for (int r = 0; r < index.RowCount() && ok; ++r) {
     if (!IsLiveRow(index, r)) continue;
+    int nr = compacted.AddRow();
+    for (int c = 0; c < index.CellCount(r); ++c) compacted.SetCell(nr, c, index.GetCell(r, c));
+    if (IsSetAsideRow(index, r)) continue;
     uint64_t start = 0, end = 0;
     RowRange(index, r, start, end);
     ok = CopyRange(folder.store_.fd_, fd, start, end, at);
-    int nr = compacted.AddRow();
-    for (int c = 0; c < index.CellCount(r); ++c) compacted.SetCell(nr, c, index.GetCell(r, c));
     SetIndexCell(compacted, nr, kColStart, std::to_string(at));
     at += end - start;
     SetIndexCell(compacted, nr, kColEnd, std::to_string(at));
@@ -611,7 +646,7 @@ bool CompactStore(MailFolder& folder) {
     return false;
   }
   folder.index_ = std::move(compacted);
-  folder.keepEnd_ = LiveExtent(folder.index_, folder.store_.Size());
+  folder.keepEnd_ = LiveExtent(folder.index_);
   folder.folderFlushPending_ = false;
   return true;
 }
