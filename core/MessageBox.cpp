@@ -21,6 +21,8 @@ void ShowMessageBox(QWidget* parent, BoxKind kind, std::string_view text) {
                            : kind == BoxKind::Warning   ? QMessageBox::Warning
                                                         : QMessageBox::Critical;
   QMessageBox box(icon, QStringLiteral("VeoQuorvel"), ToQString(text), QMessageBox::Ok, parent);
+  // Texts may carry what a peer wrote; a tag in them is text, not markup.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

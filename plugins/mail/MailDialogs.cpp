@@ -44,6 +44,7 @@ Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel) {
   QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) buttons |= QMessageBox::Cancel;
   QMessageBox box(QMessageBox::Warning, QStringLiteral("VeoQuorvel"), ToQString(text), buttons, parent);
+  box.setTextFormat(Qt::PlainText);  // mail texts are never markup
   if (!withCancel) box.setDefaultButton(QMessageBox::No);
   switch (box.exec()) {
     case QMessageBox::Yes:
@@ -61,6 +62,14 @@ void ShowInformation(QWidget* parent, std::string_view text) {
     return;
   }
   ShowMessageBox(parent, BoxKind::Information, text);
+}
+
+void ShowWarning(QWidget* parent, std::string_view text) {
+  if (Handlers().warn) {
+    Handlers().warn(std::string(text));
+    return;
+  }
+  ShowMessageBox(parent, BoxKind::Warning, text);
 }
 
 std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter,
