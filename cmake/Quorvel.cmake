@@ -28,9 +28,10 @@ endfunction()
 # A GoogleTest program registered with CTest, one process per test case.
 # Tests run offscreen with their own HOME, and write pictures for reviewers
 # into the artifact folder (the test support sets the environment up). WIDGETS gives the program a QApplication.
-#   qv_test(name [WIDGETS] SOURCES ... LIBS ... [TIMEOUT s])
+# LABELS mark the cases (the ThreadSanitizer run picks its tests by the label "thread").
+#   qv_test(name [WIDGETS] SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...])
 function(qv_test target)
-  cmake_parse_arguments(QT "WIDGETS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(QT "WIDGETS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${target} ${QT_SOURCES})
   if(QT_WIDGETS)
     target_link_libraries(${target} PRIVATE qvtest_qtmain ${QT_LIBS})
@@ -41,8 +42,26 @@ function(qv_test target)
   if(NOT QT_TIMEOUT)
     set(QT_TIMEOUT 300)
   endif()
+  set(properties TIMEOUT ${QT_TIMEOUT})
+  if(QT_LABELS)
+    list(APPEND properties LABELS "${QT_LABELS}")
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${QT_TIMEOUT})
+    PROPERTIES ${properties})
+endfunction()
+
+# A robustness test with its own copies of the sources it feeds: built under
+# AddressSanitizer and UndefinedBehaviorSanitizer (float-to-integer overflow
+# included, which GCC leaves out of "undefined") whatever the build, so that
+# undefined behaviour fails it. A ThreadSanitizer build, which cannot be mixed
+# with them, leaves it as the build makes it.
+function(qv_robustness_sanitizers target)
+  if(QV_SANITIZE MATCHES "thread")
+    return()
+  endif()
+  set(flags -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(${target} PRIVATE ${flags})
+  target_link_options(${target} PRIVATE ${flags})
 endfunction()
