@@ -20,7 +20,7 @@ namespace {
 bool NeedsQuotes(std::string_view cell) {
   for (size_t i = 0; i < cell.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(cell[i]);
-    if (cp932::IsLeadByte(c) && i + 1 < cell.size()) {
+    if (cp932::CharLength(cell, i) == 2) {
       ++i;
       continue;
     }
@@ -63,7 +63,7 @@ constexpr auto kClasses = MakeClasses();
 inline const char* StepOrdinary(const char* p, const char* end) {
   unsigned char k = kClasses[static_cast<unsigned char>(*p)];
   if (k == 1) return nullptr;
-  return k == 2 && p + 1 < end ? p + 2 : p + 1;
+  return k == 2 && p + 1 < end && cp932::IsTrailByte(p[1]) ? p + 2 : p + 1;
 }
 
 // End of the run of ordinary bytes and whole double-byte characters from p.
@@ -261,7 +261,7 @@ void TCSVData::SetText(std::string_view text) {
     if (quoted) {
       // Copy up to the next quote, line breaks and commas included.
       const char* q = p;
-      while (q < end && *q != '"') q += (cp932::IsLeadByte(*q) && q + 1 < end) ? 2 : 1;
+      while (q < end && *q != '"') q += (cp932::IsLeadByte(*q) && q + 1 < end && cp932::IsTrailByte(q[1])) ? 2 : 1;
       if (q > end) q = end;
       copy(p, q);
       p = q;

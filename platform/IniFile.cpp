@@ -85,13 +85,13 @@ bool ForEachInSection(const std::vector<std::string_view>& lines, std::string_vi
 }
 
 // Rewrites the whole file from its lines.
-bool Store(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+bool Store(const std::filesystem::path& path, const std::vector<std::string>& lines, FileAccess access) {
   std::string out;
   for (const auto& l : lines) {
     out += l;
     out += "\r\n";
   }
-  return WriteFileAtomically(path, out);
+  return WriteFileAtomically(path, out, true, access);
 }
 
 }  // namespace
@@ -100,7 +100,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
+    if (cp932::CharLength(a, i) == 2) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -226,7 +226,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     lines.push_back("[" + std::string(section) + "]");
     lines.push_back(entry);
   }
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 bool IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -252,7 +252,7 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
   if (keyLine < 0) return true;
   std::vector<std::string> lines(views.begin(), views.end());
   lines.erase(lines.begin() + keyLine);
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 bool IniFile::EraseSection(std::string_view section) {
@@ -273,7 +273,7 @@ bool IniFile::EraseSection(std::string_view section) {
     if (!skipping) lines.emplace_back(raw);
   }
   if (!erased) return true;
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 }  // namespace qv

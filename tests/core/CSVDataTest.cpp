@@ -58,13 +58,24 @@ TEST(CSVData, ParsesTheWrittenRules) {
       {"lone LF stays in the cell", "a\nb\r\n", {{"a\nb"}}},
       {"CR as the last byte", "a,b\r", {{"a", "b"}}},
       {"lead byte as the last byte", "a,\x83", {{"a", "\x83"}}},
-      {"lead byte before a comma takes it whole", "\x83,b\r\n", {{"\x83,b"}}},
+      {"lead byte before a comma is a byte of its own", "\x83,b\r\n", {{"\x83", "b"}}},
+      {"lead byte before a closing quote", "\"a\x83\",b\r\n", {{"a\x83", "b"}}},
       {"trail byte equal to a quote-free delimiter", "\x95\x5C,\x83\x7C\r\n", {{"\x95\x5C", "\x83\x7C"}}},
       {"double-byte inside quotes", "\"\x83\x5C,\"\r\n", {{"\x83\x5C,"}}},
       {"only blanks", " \r\n\t\r\n", {}},
       {"empty", "", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(AllRows(Parse(c.text)), c.rows) << c.name;
+}
+
+TEST(CSVData, CellsEndingInALoneLeadByteComeBackAsWritten) {
+  // A lead byte takes only a byte that can follow it, never the delimiter or
+  // the quote after it.
+  const Rows rows = {{"\x83", "b", "\x81"}, {"x\x81\"", "\x82,", "\xE0\r\n"}, {"\x83\x5C", "\x81"}};
+  TCSVData t;
+  for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t c = 0; c < rows[r].size(); ++c) t.SetCell(static_cast<int>(r), static_cast<int>(c), rows[r][c]);
+  EXPECT_EQ(AllRows(Parse(t.GetText())), rows) << t.GetText();
 }
 
 TEST(CSVData, CellAccessAndSearch) {
