@@ -191,6 +191,7 @@ class TMultiButton : public TMultiButtonBase {
 
  public:
   explicit TMultiButton(QWidget* parent = nullptr);
+  ~TMultiButton() override;
 
   TColor GetFocusColor() const { return focusColor_; }
   void SetFocusColor(TColor value) { StoreAndRepaint(*this, focusColor_, value); }
@@ -214,6 +215,7 @@ class TMultiButton : public TMultiButtonBase {
   bool focusRect_ = true;
   bool focusFrame_ = true;
   bool focusOnMouse_ = false;
+  QMetaObject::Connection focusWatch_;
 };
 
 // The button look for tool bars: never takes the focus, may leave its
