@@ -24,6 +24,8 @@ constexpr std::string_view kIndexExt = ".qvm";
 constexpr std::string_view kStoreExt = ".qvs";
 // A compaction's new files; the index's presence commits it.
 constexpr std::string_view kNewSuffix = ".new";
+// Mail is the user's own.
+constexpr mode_t kPrivateMode = 0600;
 
 std::filesystem::path WithSuffix(const std::filesystem::path& p, std::string_view suffix) {
   return std::filesystem::path(p.string() + std::string(suffix));
@@ -298,7 +300,7 @@ bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const
     }
     // Each open is its own file description, so a second opener in this very
     // process is refused as well.
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       int err = errno;
@@ -306,7 +308,7 @@ bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const
       if (err == EWOULDBLOCK || err == EINTR) continue;
       return false;
     }
-    int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
     if (data < 0) {
       ::close(fd);
       return false;
@@ -372,7 +374,7 @@ void MailFolder::Close() {
 bool MailFolder::OpenStoreFile() {
   if (store_.fd_ >= 0) ::close(store_.fd_);
   store_ = MailboxStore();
-  int fd = ::open(StorePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(StorePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -435,7 +437,7 @@ bool MailFolder::SaveIndex() {
   if (!IsOpen() || !FlushStore()) return false;
   // The store's bytes are on disk; the index that refers to them goes in by a
   // rename, so either the old or the new index is there, each whole.
-  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false)) return false;
+  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false, FileAccess::Private)) return false;
   folderFlushPending_ = true;
   keepEnd_ = LiveExtent(index_);
   return true;
@@ -615,7 +617,10 @@ bool CompactStore(MailFolder& folder) {
   const auto storePath = folder.StorePath(), indexPath = folder.IndexPath();
   const auto newStore = WithSuffix(storePath, kNewSuffix), newIndex = WithSuffix(indexPath, kNewSuffix);
   TCSVData compacted;
-  int fd = ::open(newStore.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Holding the folder, whatever has the new store's name is a left-over or
+  // was planted: it goes, and the new store is a file of its own.
+  ::unlink(newStore.c_str());
+  int fd = ::open(newStore.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
   if (fd < 0) return false;
   uint64_t at = 0;
   bool ok = true;
@@ -635,7 +640,7 @@ bool CompactStore(MailFolder& folder) {
   ok = (::close(fd) == 0) && ok;
   // The new index appearing whole is the commit; until then the old files
   // stand, and from then on the next opener finishes the job.
-  if (!ok || !WriteFileAtomically(newIndex, IndexText(compacted))) {
+  if (!ok || !WriteFileAtomically(newIndex, IndexText(compacted), true, FileAccess::Private)) {
     ::unlink(newStore.c_str());
     return false;
   }

@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -424,6 +425,31 @@ TEST_F(MailStoreTest, RowsPastTheEndOfAStoreCutShortNeverReadAsAnotherMail) {
   EXPECT_EQ(total, 2);
 }
 
+TEST_F(MailStoreTest, FolderFilesAreTheUsersOwnAndACompactionWritesNoPlantedFile) {
+  const std::string a = Add("box", "alpha");
+  Add("box", "beta");
+  auto mode = [](const std::filesystem::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 0777;
+  };
+  for (const char* name : {"box.qvm", "box.qvs", ".box.qvm.lock", ".box.qvs.lock"})
+    EXPECT_EQ(mode(mail.dir() / name), 0600u) << name;
+  const auto victim = mail.tmp() / "victim";
+  qvtest::WriteFile(victim, "untouched");
+  {
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    std::filesystem::create_symlink(victim, mail.dir() / "box.qvs.new");
+    ASSERT_TRUE(MarkMessage(f.Index(), a));
+    ASSERT_TRUE(CompactStore(f));
+  }
+  EXPECT_EQ(qvtest::ReadFile(victim), "untouched");
+  EXPECT_EQ(mail.storeText("box"), "beta\r\n");
+  EXPECT_EQ(mode(mail.store("box")), 0600u);
+  EXPECT_EQ(mode(mail.index("box")), 0600u);
+}
+
 TEST_F(MailStoreTest, UnsavedChangesNeverOverwriteWhatTheSavedIndexHolds) {
   Add("box", "alpha");
   std::string b = Add("box", "beta");
@@ -645,6 +671,11 @@ TEST_F(MailStoreTest, ForbiddenCharactersInFolderNames) {
   EXPECT_EQ(so, "\x83\x5C\x95\x5C");
   EXPECT_TRUE(IsValidFolderName(so + bar));
   EXPECT_EQ(ReplaceForbiddenChars(so + bar), so + bar);
+  // A lead byte before a slash is no character with it: the slash is one.
+  EXPECT_FALSE(IsValidFolderName("\x81/x"));
+  EXPECT_FALSE(IsValidFolderName("..\x81/..\x81/x"));
+  EXPECT_EQ(ReplaceForbiddenChars("\x81/x"), "\x81\x81\x5Ex");
+  EXPECT_TRUE(IsValidFolderName("a\x81"));
   EXPECT_FALSE(IsValidFolderName(""));
 }
 
