@@ -69,6 +69,7 @@ constexpr int32_t kReceiveBufferSize = 6144;
 enum ReadyCode : int32_t {
   kReadyForOperation = 1,    // the session waits for the caller's next operation
   kReadyData = 2,            // data is ready: fetch it with kwxAsyncGetBuffer
+  kReadyFirstOperation = 3,  // sign-up: the call's first wait, where the first message is due
   kReadyBufferFull = 4,      // the receive buffer is full: fetch it, reading goes on
   kReadyBodyStarts = 5,      // the body of a mail or list starts arriving
   kReadyTurnOver = 6,        // sign-up: the centre's turn is over

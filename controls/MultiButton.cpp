@@ -313,15 +313,15 @@ void TMultiButtonBase::paintEvent(QPaintEvent* event) {
 TMultiButton::TMultiButton(QWidget* parent) : TMultiButtonBase(parent) {
   resize(75, 25);
   // The default look moves with the focus between the window's buttons.
-  focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
     if (isDefault()) update();
   });
 }
 
 TMultiButton::~TMultiButton() {
-  // The widget's own destructor still moves the focus away from it, when
-  // nothing of this class is left to answer.
-  disconnect(focusWatch_);
+  // A button that has the focus hands it on while QWidget's part of it is
+  // destroyed: the focus signal must no longer reach this button's part.
+  disconnect(qApp, nullptr, this, nullptr);
 }
 
 bool TMultiButton::ShowsDefaultLook() const {

@@ -215,7 +215,6 @@ class TMultiButton : public TMultiButtonBase {
   bool focusRect_ = true;
   bool focusFrame_ = true;
   bool focusOnMouse_ = false;
-  QMetaObject::Connection focusWatch_;
 };
 
 // The button look for tool bars: never takes the focus, may leave its

@@ -4,15 +4,18 @@
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 #include <cstring>
-#include <stdexcept>
 #include <istream>
 #include <iterator>
 #include <ostream>
+#include <stdexcept>
+#include <sys/mman.h>
 
 namespace qv {
 namespace {
@@ -45,80 +48,392 @@ void AppendCell(std::string& out, std::string_view cell) {
   out += '"';
 }
 
-// Byte classes for the parser's fast path: 0 ordinary, 1 ends a run outside
-// quotes, 2 lead byte of a double-byte character (taken whole).
+// ---- the parser
+//
+// The text is taken 64 bytes at a time: one pass of vector compares gives the
+// quotes, commas, CRs and LFs of the block as bit masks, and the bytes that
+// may start a double-byte character. None of the four can be the trail byte
+// of a double-byte character (0x40-0x7E, 0x80-0xFC), so a lead byte before
+// one of them stands alone and the masks are the only bytes where the parser
+// has a decision to make. Each block is copied to the table's buffer as it is read, and a cell
+// is a slice of that copy: only a cell with a doubled quote or text after its
+// closing quote moves bytes.
+
+struct BlockMasks {
+  uint64_t quote, comma, cr, lf;
+};
+
 constexpr std::array<unsigned char, 256> MakeClasses() {
   std::array<unsigned char, 256> t{};
   t['"'] = 1;
-  t[','] = 1;
-  t['\r'] = 1;
-  for (int c = 0x81; c <= 0x9F; ++c) t[c] = 2;
-  for (int c = 0xE0; c <= 0xFC; ++c) t[c] = 2;
+  t[','] = 2;
+  t['\r'] = 3;
+  t['\n'] = 4;
   return t;
 }
 constexpr auto kClasses = MakeClasses();
 
-// One step over the byte at p when it does not end a run: a double-byte
-// character is taken whole. Null when p ends the run.
-inline const char* StepOrdinary(const char* p, const char* end) {
-  unsigned char k = kClasses[static_cast<unsigned char>(*p)];
-  if (k == 1) return nullptr;
-  return k == 2 && p + 1 < end && cp932::IsTrailByte(p[1]) ? p + 2 : p + 1;
-}
+struct ScalarClassifier {
+  BlockMasks Classify(const char* p) const {
+    BlockMasks m{};
+    for (int i = 0; i < 64; ++i) {
+      uint64_t bit = uint64_t{1} << i;
+      switch (kClasses[static_cast<unsigned char>(p[i])]) {
+        case 1: m.quote |= bit; break;
+        case 2: m.comma |= bit; break;
+        case 3: m.cr |= bit; break;
+        case 4: m.lf |= bit; break;
+        default: break;
+      }
+    }
+    return m;
+  }
+};
 
-// End of the run of ordinary bytes and whole double-byte characters from p.
-inline const char* ScanRun(const char* p, const char* end) {
 #if defined(__SSE2__)
-  // Sixteen plain ASCII bytes at a time; other bytes go one by one.
-  const __m128i quote = _mm_set1_epi8('"'), comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r');
-  while (end - p >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, comma)),
-                                   _mm_cmpeq_epi8(v, cr));
-    int mask = _mm_movemask_epi8(special) | _mm_movemask_epi8(v);  // high bit: maybe a lead byte
-    if (mask == 0) {
-      p += 16;
+// The compared values are made once per parse, not once per block.
+struct Sse2Classifier {
+  const __m128i quote = _mm_set1_epi8('"'), comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'),
+                lf = _mm_set1_epi8('\n');
+
+  __attribute__((always_inline)) static inline uint64_t Bits(__m128i m) {
+    return static_cast<uint16_t>(_mm_movemask_epi8(m));
+  }
+  __attribute__((always_inline)) inline BlockMasks Classify(const char* p) const {
+    BlockMasks m{};
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      const int at = 16 * i;
+      m.quote |= Bits(_mm_cmpeq_epi8(v, quote)) << at;
+      m.comma |= Bits(_mm_cmpeq_epi8(v, comma)) << at;
+      m.cr |= Bits(_mm_cmpeq_epi8(v, cr)) << at;
+      m.lf |= Bits(_mm_cmpeq_epi8(v, lf)) << at;
+    }
+    return m;
+  }
+};
+
+struct Avx2Classifier {
+  __m256i quote, comma, cr, lf;
+
+  __attribute__((target("avx2"))) Avx2Classifier()
+      : quote(_mm256_set1_epi8('"')),
+        comma(_mm256_set1_epi8(',')),
+        cr(_mm256_set1_epi8('\r')),
+        lf(_mm256_set1_epi8('\n')) {}
+  __attribute__((target("avx2"))) static inline uint64_t Bits(__m256i m) {
+    return static_cast<uint32_t>(_mm256_movemask_epi8(m));
+  }
+  __attribute__((target("avx2"))) inline BlockMasks Classify(const char* p) const {
+    BlockMasks m{};
+#pragma GCC unroll 2
+    for (int i = 0; i < 2; ++i) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
+      const int at = 32 * i;
+      m.quote |= Bits(_mm256_cmpeq_epi8(v, quote)) << at;
+      m.comma |= Bits(_mm256_cmpeq_epi8(v, comma)) << at;
+      m.cr |= Bits(_mm256_cmpeq_epi8(v, cr)) << at;
+      m.lf |= Bits(_mm256_cmpeq_epi8(v, lf)) << at;
+    }
+    return m;
+  }
+};
+#endif
+
+// Bits at and above bit; none when bit is 64.
+inline uint64_t BitsFrom(unsigned bit) { return bit >= 64 ? 0 : ~uint64_t{0} << bit; }
+
+// The parser's state between blocks, and the block steps that need more than
+// the common case. Cells and rows are written through raw pointers; each
+// block first makes room for all it can add.
+template <class Cell>
+struct ParseState {
+  const char* src;
+  char* dst;  // a buffer of the text's size
+  size_t n;
+  Cell* cells;
+  size_t* rows;
+  size_t nc = 0, nr = 0;
+  // The current cell: its text starts at cellStart, its content at cs (after
+  // an opening quote). Content bytes up to r are in place in dst less shift
+  // (the quotes dropped so far); bytes from r on are not yet taken.
+  size_t cellStart = 0, cs = 0, r = 0, shift = 0;
+  size_t next = 0;  // bytes before this are taken
+  size_t sum = 0;   // bytes in cells
+  bool quoted = false;
+
+  void Take(size_t to) {
+    if (shift && to > r) std::memmove(dst + r - shift, src + r, to - r);
+    r = to;
+  }
+  void EndCell(size_t at) {
+    Take(at);
+    const size_t len = at - shift - cs;
+    cells[nc++] = Cell{static_cast<uint32_t>(cs), static_cast<uint32_t>(len)};
+    sum += len;
+  }
+  void StartCell(size_t at) {
+    cellStart = cs = r = at;
+    shift = 0;
+  }
+
+  // The block at b event by event, from the first event not yet taken: for
+  // doubled quotes, text after a closing quote, quotes inside a cell and CRs
+  // that skip a byte that matters.
+  __attribute__((noinline)) void SlowBlock(size_t b, uint64_t events, uint64_t quotes, uint64_t commas,
+                                           uint64_t crs) {
+    while (events) {
+      const uint64_t ev = quoted ? events & quotes : events;
+      if (!ev) return;
+      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(ev));
+      const size_t p = b + bit;
+      events &= BitsFrom(bit + 1);
+      if (quoted) {
+        // A doubled quote keeps one of the two; a single one closes.
+        const bool pair = p + 1 < n && src[p + 1] == '"';
+        Take(p + pair);
+        r = p + 1 + pair;
+        shift += 1;
+        if (pair) {
+          next = p + 2;
+          events &= BitsFrom(bit + 2);
+        } else {
+          quoted = false;
+        }
+      } else if ((commas >> bit) & 1) {
+        EndCell(p);
+        StartCell(p + 1);
+        next = p + 1;
+      } else if ((crs >> bit) & 1) {
+        // The row ends and the byte after the CR is skipped, whatever it is.
+        EndCell(p);
+        rows[nr++] = nc;
+        StartCell(p + 2);
+        next = p + 2;
+        events &= BitsFrom(bit + 2);
+      } else if (p == cellStart) {  // a quote opens only an empty cell
+        quoted = true;
+        cs = r = p + 1;
+      }
+    }
+  }
+};
+
+template <class Classifier, class Cell>
+__attribute__((always_inline)) inline bool RunParser(std::string_view text, char* dst,
+                                                     csvdetail::PodArray<Cell>& cellArray,
+                                                     csvdetail::PodArray<size_t>& rowArray, bool joinedOnly,
+                                                     size_t& kept) {
+  const char* const src = text.data();
+  const size_t n = text.size();
+  // The state lives in locals while blocks take the common way and goes
+  // through st only for the event steps.
+  ParseState<Cell> st{src, dst, n, cellArray.data(), rowArray.data()};
+  Cell* cells = cellArray.data();
+  size_t* rows = rowArray.data();
+  size_t nc = cellArray.size(), nr = rowArray.size(), cellRoom = cellArray.capacity(), rowRoom = rowArray.capacity();
+  size_t cellStart = 0, cs = 0, next = 0, sum = 0;
+  bool quoted = false;
+  const Classifier classifier;
+  alignas(64) char tail[64];
+  size_t b = 0;
+  while (b < n) {
+    const size_t len = std::min<size_t>(64, n - b);
+    const char* block = src + b;
+    if (len == 64) {
+      std::memcpy(dst + b, block, 64);
+    } else {
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, block, len);
+      std::memcpy(dst + b, block, len);
+      block = tail;
+    }
+    const BlockMasks m = classifier.Classify(block);
+    if (joinedOnly) {
+      // Every CR followed by an LF and every LF preceded by a CR, the last
+      // byte included (the padding after the end holds no LF).
+      const uint64_t crBefore = b > 0 && src[b - 1] == '\r' ? 1 : 0;
+      const uint64_t beyond = len < 64 ? BitsFrom(static_cast<unsigned>(len + 1)) : 0;
+      if ((((m.cr << 1) | crBefore) ^ m.lf) & ~beyond) return false;
+      if (b + len == n && src[n - 1] != '\n') return false;
+    }
+    if (cellRoom - nc < 65) {
+      cellArray.ResizeUninit(nc);
+      cellArray.Reserve(nc + 65);
+      cells = cellArray.data();
+      cellRoom = cellArray.capacity();
+    }
+    if (rowRoom - nr < 65) {
+      rowArray.ResizeUninit(nr);
+      rowArray.Reserve(nr + 65);
+      rows = rowArray.data();
+      rowRoom = rowArray.capacity();
+    }
+    const uint64_t quotes = m.quote, commas = m.comma, crs = m.cr;
+    const uint64_t from = BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
+
+    // The common block: every quote opens a cell or closes it right before
+    // its comma or CR, and no CR skips a byte that matters. The quoted
+    // stretches are then the running parity of the quotes (a cell may come in
+    // quoted and leave quoted), and each comma or CR outside them ends a cell
+    // whose content is its text less the quotes around it: no decision per
+    // cell.
+    const uint64_t q = quotes & from;
+    uint64_t inside = q;
+    inside ^= inside << 1;
+    inside ^= inside << 2;
+    inside ^= inside << 4;
+    inside ^= inside << 8;
+    inside ^= inside << 16;
+    inside ^= inside << 32;
+    if (quoted) inside = ~inside;
+    const uint64_t endComma = commas & from & ~inside, endCr = crs & from & ~inside;
+    const uint64_t ends = endComma | endCr;
+    const uint64_t starts =
+        (endComma << 1) | (endCr << 2) | (!quoted && cs >= b && cs < b + 64 ? uint64_t{1} << (cs - b) : 0);
+    // A cell whose bytes moved (st.shift) stays with the event steps to its end.
+    const bool simple = !st.shift && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
+                        !((endCr << 1) & (quotes | commas | crs));
+    if (simple) {
+      size_t start = quoted ? cellStart : cs;
+      // Whether the cell at start is quoted: the one that came in from the
+      // block before knows; every later one starts inside this block.
+      uint64_t quotedCell = start >= b ? (q >> (start - b)) & 1 : quoted;
+      // A row ends with the cell at each CR: after the cells up to it.
+      for (uint64_t c = endCr; c; c &= c - 1) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctzll(c));
+        rows[nr++] = nc + static_cast<size_t>(__builtin_popcountll(ends & ((uint64_t{2} << bit) - 1)));
+      }
+      for (uint64_t e = ends; e; e &= e - 1) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctzll(e));
+        const size_t p = b + bit;
+        const uint64_t isCr = (endCr >> bit) & 1;
+        const size_t cellLen = p - start - 2 * quotedCell;
+        cells[nc++] = Cell{static_cast<uint32_t>(start + quotedCell), static_cast<uint32_t>(cellLen)};
+        sum += cellLen;
+        start = p + 1 + isCr;
+        quotedCell = (q >> bit >> 1 >> isCr) & 1;
+      }
+      // The last cell goes on into the next block, quoted when its opening
+      // quote is still open.
+      quoted = inside >> 63;
+      cellStart = next = start;
+      cs = start + quoted;
+      b += 64;
       continue;
     }
-    p += __builtin_ctz(static_cast<unsigned>(mask));
-    const char* next = StepOrdinary(p, end);
-    if (!next) return p;
-    p = next;
+    st.cells = cells;
+    st.rows = rows;
+    st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
+    if (!st.shift) st.cellStart = cellStart, st.cs = st.r = cs;
+    const uint64_t events = (quotes | commas | crs) & from;
+    st.SlowBlock(b, events, quotes, commas, crs);
+    nc = st.nc, nr = st.nr, sum = st.sum, next = st.next, quoted = st.quoted;
+    cellStart = st.cellStart, cs = st.cs;
+    b += 64;
   }
-#endif
-  while (p < end) {
-    const char* next = StepOrdinary(p, end);
-    if (!next) return p;
-    p = next;
+  st.cells = cells;
+  st.rows = rows;
+  st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
+  st.cellStart = cellStart;
+  if (!st.shift) st.cs = st.r = cs;
+  // A non-empty last cell, and the last row unless it has no cells.
+  if (st.nc == cellRoom) {
+    cellArray.ResizeUninit(st.nc);
+    cellArray.Reserve(st.nc + 1);
+    st.cells = cellArray.data();
   }
-  return end;
+  // A CR as the last byte leaves the next cell beyond the end.
+  st.cs = std::min(st.cs, n);
+  st.r = std::max(std::min(st.r, n), st.cs);
+  if (n - st.shift > st.cs) st.EndCell(n);
+  if (st.nc > (st.nr == 0 ? 0 : st.rows[st.nr - 1])) {
+    if (st.nr == rowRoom) {
+      rowArray.ResizeUninit(st.nr);
+      rowArray.Reserve(st.nr + 1);
+      st.rows = rowArray.data();
+    }
+    st.rows[st.nr++] = st.nc;
+  }
+  cellArray.ResizeUninit(st.nc);
+  rowArray.ResizeUninit(st.nr);
+  kept = st.sum;
+  return true;
 }
 
-// Occurrences of c, eight bytes at a time.
-size_t CountBytes(std::string_view text, char c) {
-  constexpr uint64_t kOnes = 0x0101010101010101ULL, kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  const uint64_t pattern = kOnes * static_cast<unsigned char>(c);
-  size_t n = 0, i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t w;
-    std::memcpy(&w, text.data() + i, 8);
-    uint64_t x = w ^ pattern;  // zero bytes where equal
-    uint64_t nonZero = ((x & kLow7) + kLow7) | x;
-    uint64_t hits = (~nonZero & ~kLow7) >> 7;  // 1 in each byte that matched
-    n += static_cast<size_t>((hits * kOnes) >> 56);
-  }
-  for (; i < text.size(); ++i) n += text[i] == c;
-  return n;
+CsvVectorUnit BestUnit() {
+#if defined(__SSE2__)
+  __builtin_cpu_init();  // the answer may be wanted before main
+  return __builtin_cpu_supports("avx2") ? CsvVectorUnit::Avx2 : CsvVectorUnit::Sse2;
+#else
+  return CsvVectorUnit::Portable;
+#endif
 }
+
+std::atomic<CsvVectorUnit>& UnitInUse() {
+  static std::atomic<CsvVectorUnit> unit{BestUnit()};
+  return unit;
+}
+
+CsvVectorUnit CurrentUnit() { return UnitInUse().load(std::memory_order_relaxed); }
+
+#if defined(__SSE2__)
+template <class Cell>
+__attribute__((target("avx2"), flatten)) bool RunAvx2(std::string_view text, char* dst, csvdetail::PodArray<Cell>& cells,
+                                               csvdetail::PodArray<size_t>& rows, bool joinedOnly, size_t& kept) {
+  return RunParser<Avx2Classifier>(text, dst, cells, rows, joinedOnly, kept);
+}
+#endif
 
 }  // namespace
 
+namespace csvdetail {
+void AdviseLargeBuffer(void* data, size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (bytes < 2 * kHuge) return;
+  uintptr_t from = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  uintptr_t to = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+}  // namespace csvdetail
+
+TCSVData& TCSVData::operator=(const TCSVData& other) {
+  if (this != &other) {
+    bytes_ = other.bytes_;
+    cells_ = other.cells_;
+    rowEnd_ = other.rowEnd_;
+    unused_ = other.unused_;
+  }
+  revision_ = std::max(revision_, other.revision_) + 1;
+  return *this;
+}
+
+TCSVData& TCSVData::operator=(TCSVData&& other) noexcept {
+  if (this != &other) {
+    bytes_ = std::move(other.bytes_);
+    cells_ = std::move(other.cells_);
+    rowEnd_ = std::move(other.rowEnd_);
+    unused_ = other.unused_;
+    other.Clear();
+  }
+  revision_ = std::max(revision_, other.revision_) + 1;
+  return *this;
+}
+
 int TCSVData::AddRow() {
+  Changed();
   rowEnd_.push_back(cells_.size());
   return RowCount() - 1;
 }
 
 void TCSVData::Clear() {
+  Changed();
   bytes_.clear();
   cells_.clear();
   rowEnd_.clear();
@@ -127,11 +442,12 @@ void TCSVData::Clear() {
 
 void TCSVData::DeleteRow(int row) {
   if (row < 0 || row >= RowCount()) return;
+  Changed();
   size_t r = static_cast<size_t>(row);
   size_t begin = RowBegin(r), count = rowEnd_[r] - begin;
   for (size_t i = begin; i < begin + count; ++i) unused_ += cells_[i].length;
-  cells_.erase(cells_.begin() + static_cast<long>(begin), cells_.begin() + static_cast<long>(begin + count));
-  rowEnd_.erase(rowEnd_.begin() + row);
+  cells_.Erase(begin, count);
+  rowEnd_.Erase(r, 1);
   for (size_t i = r; i < rowEnd_.size(); ++i) rowEnd_[i] -= count;
   Compact();
 }
@@ -157,20 +473,21 @@ std::string_view TCSVData::GetCell(int row, int col) const {
 
 void TCSVData::SetCell(int row, int col, std::string_view text) {
   if (row < 0 || col < 0) return;
+  Changed();
   while (RowCount() <= row) AddRow();
   size_t r = static_cast<size_t>(row);
   size_t begin = RowBegin(r), count = rowEnd_[r] - begin;
   size_t need = static_cast<size_t>(col) + 1;
   if (need > count) {
     size_t add = need - count;
-    cells_.insert(cells_.begin() + static_cast<long>(rowEnd_[r]), add, Cell{static_cast<uint32_t>(bytes_.size()), 0});
+    cells_.Insert(rowEnd_[r], add, Cell{static_cast<uint32_t>(bytes_.size()), 0});
     for (size_t i = r; i < rowEnd_.size(); ++i) rowEnd_[i] += add;
   }
   Cell& c = cells_[begin + static_cast<size_t>(col)];
   if (text.size() <= c.length) {
     // Each cell owns its bytes, so a shorter text is written in place.
     unused_ += c.length - text.size();
-    bytes_.replace(c.offset, text.size(), text);
+    if (!text.empty()) std::memmove(bytes_.data() + c.offset, text.data(), text.size());
     c.length = static_cast<uint32_t>(text.size());
     return;
   }
@@ -185,20 +502,28 @@ void TCSVData::SetCell(int row, int col, std::string_view text) {
 uint32_t TCSVData::AppendBytes(std::string_view text) {
   if (bytes_.size() + text.size() > UINT32_MAX) throw std::length_error("CSV table larger than 4 GB");
   uint32_t at = static_cast<uint32_t>(bytes_.size());
-  bytes_.append(text);
+  // The text may be one of this table's own cells, which growing would move.
+  const auto own = reinterpret_cast<uintptr_t>(bytes_.data()), from = reinterpret_cast<uintptr_t>(text.data()) - own;
+  if (!text.empty() && from < bytes_.size()) {
+    bytes_.Reserve(bytes_.size() + text.size());
+    bytes_.Append(bytes_.data() + from, text.size());
+  } else {
+    bytes_.Append(text.data(), text.size());
+  }
   return at;
 }
 
 void TCSVData::Compact() {
   if (unused_ < 65536 || unused_ < bytes_.size() / 2) return;
-  std::string packed;
-  packed.reserve(bytes_.size() - unused_);
-  for (Cell& c : cells_) {
+  csvdetail::PodArray<char> packed;
+  packed.Reserve(bytes_.size() - unused_);
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    Cell& c = cells_[i];
     auto at = static_cast<uint32_t>(packed.size());
-    packed.append(bytes_, c.offset, c.length);
+    packed.Append(bytes_.data() + c.offset, c.length);
     c.offset = at;
   }
-  bytes_.swap(packed);
+  bytes_ = std::move(packed);
   unused_ = 0;
 }
 
@@ -223,7 +548,7 @@ std::string TCSVData::GetText() const {
   return out;
 }
 
-void TCSVData::SetText(std::string_view text) {
+bool TCSVData::Parse(std::string_view text, bool joinedOnly) {
   Clear();
   bool onlyBlanks = true;
   for (char c : text)
@@ -231,77 +556,49 @@ void TCSVData::SetText(std::string_view text) {
       onlyBlanks = false;
       break;
     }
-  if (onlyBlanks) return;
+  if (onlyBlanks) return true;
   if (text.size() > UINT32_MAX) throw std::length_error("CSV table larger than 4 GB");
-
-  const char* p = text.data();
-  const char* end = p + text.size();
-  // Every cell ends at a comma, a CR or the end, and no cell is longer than its
-  // text: with these bounds nothing grows while parsing.
-  size_t lines = CountBytes(text, '\r') + 1;
-  cells_.resize(lines + CountBytes(text, ','));
-  rowEnd_.resize(lines);
-  bytes_.resize(text.size());
-  char* const base = bytes_.data();
-  char* out = base;
-  Cell* cell = cells_.data();
-  size_t* row = rowEnd_.data();
-  char* cellStart = out;
-  bool quoted = false;
-  auto endCell = [&] {
-    *cell++ = Cell{static_cast<uint32_t>(cellStart - base), static_cast<uint32_t>(out - cellStart)};
-    cellStart = out;
-  };
-  auto copy = [&](const char* from, const char* to) {
-    size_t n = static_cast<size_t>(to - from);
-    std::memcpy(out, from, n);
-    out += n;
-  };
-  while (p < end) {
-    if (quoted) {
-      // Copy up to the next quote, line breaks and commas included.
-      const char* q = p;
-      while (q < end && *q != '"') q += (cp932::IsLeadByte(*q) && q + 1 < end && cp932::IsTrailByte(q[1])) ? 2 : 1;
-      if (q > end) q = end;
-      copy(p, q);
-      p = q;
-      if (p == end) break;
-      if (p + 1 < end && p[1] == '"') {
-        *out++ = '"';
-        p += 2;
-      } else {
-        quoted = false;
-        ++p;
-      }
-      continue;
-    }
-    const char* q = ScanRun(p, end);
-    copy(p, q);
-    p = q;
-    if (p == end) break;
-    char c = *p;
-    if (c == '"') {
-      if (out == cellStart)
-        quoted = true;
-      else
-        *out++ = '"';
-      ++p;
-    } else if (c == ',') {
-      endCell();
-      ++p;
-    } else {  // CR: the byte after it (the LF) is skipped
-      endCell();
-      p += (p + 1 < end) ? 2 : 1;
-      *row++ = static_cast<size_t>(cell - cells_.data());
-    }
+  // The text may lie in this table's own buffer, which is about to be reused.
+  std::string copy;
+  const auto own = reinterpret_cast<uintptr_t>(bytes_.data()), at = reinterpret_cast<uintptr_t>(text.data());
+  if (at < own + bytes_.capacity() && own < at + text.size()) {
+    copy.assign(text);
+    text = copy;
   }
-  if (out > cellStart) endCell();
-  size_t cellCount = static_cast<size_t>(cell - cells_.data());
-  // The last row, unless it has no cells.
-  if (cellCount > (row == rowEnd_.data() ? 0 : row[-1])) *row++ = cellCount;
-  bytes_.resize(static_cast<size_t>(out - base));
-  cells_.resize(cellCount);
-  rowEnd_.resize(static_cast<size_t>(row - rowEnd_.data()));
+  // No cell is longer than its text; cells and rows grow as they are found,
+  // from a guess of one cell in eight bytes and one row in a hundred.
+  bytes_.ResizeUninit(text.size());
+  cells_.Reserve(text.size() / 8 + 16);
+  rowEnd_.Reserve(text.size() / 128 + 16);
+  size_t kept = 0;
+  bool ok;
+  switch (CurrentUnit()) {
+#if defined(__SSE2__)
+    case CsvVectorUnit::Avx2:
+      ok = RunAvx2(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
+      break;
+    case CsvVectorUnit::Sse2:
+      ok = RunParser<Sse2Classifier>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
+      break;
+#endif
+    default:
+      ok = RunParser<ScalarClassifier>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
+      break;
+  }
+  if (!ok) {
+    Clear();
+    return false;
+  }
+  unused_ = bytes_.size() - kept;
+  return true;
+}
+
+void TCSVData::SetText(std::string_view text) { Parse(text, false); }
+
+CsvVectorUnit UseCsvVectorUnit(CsvVectorUnit unit) {
+  CsvVectorUnit use = std::min(unit, BestUnit());
+  UnitInUse().store(use, std::memory_order_relaxed);
+  return use;
 }
 
 bool IsJoinedCrLf(std::string_view text) {
@@ -338,17 +635,16 @@ std::string JoinLinesCrLf(std::string_view text) {
 bool TCSVData::LoadFromFile(const std::filesystem::path& path) {
   MappedFile file(path);
   if (!file.ok()) return false;
+  // Straight from the mapping; only a file whose lines do not all end in
+  // CR LF is joined first.
   std::string_view bytes = file.bytes();
-  if (IsJoinedCrLf(bytes))
-    SetText(bytes);
-  else
-    SetText(JoinLinesCrLf(bytes));
+  if (!Parse(bytes, true)) Parse(JoinLinesCrLf(bytes), false);
   return true;
 }
 
 void TCSVData::LoadFromStream(std::istream& in) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  SetText(JoinLinesCrLf(bytes));
+  if (!Parse(bytes, true)) Parse(JoinLinesCrLf(bytes), false);
 }
 
 bool TCSVData::SaveToFile(const std::filesystem::path& path) const {

@@ -106,8 +106,14 @@ bool BothFilesExist(std::string_view folder) {
   return Exists(base + std::string(kIndexExt)) && Exists(base + std::string(kStoreExt));
 }
 
+std::string& FixedIdTimeStamp() {
+  static std::string stamp;
+  return stamp;
+}
+
 // "yymmddhhnnsszzz" of now, local time.
 std::string IdTimeStamp() {
+  if (!FixedIdTimeStamp().empty()) return FixedIdTimeStamp();
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
@@ -119,22 +125,7 @@ std::string IdTimeStamp() {
   return buf;
 }
 
-// The time stamp and a counter that no other row holds: counting down from the
-// row count always finds one, as there are more candidates than other rows.
-std::string NewId(const TCSVData& index, int newRow) {
-  std::string stamp = IdTimeStamp();
-  for (int n = index.RowCount(); n >= 0; --n) {
-    std::string candidate = stamp + std::to_string(n);
-    bool used = false;
-    for (int r = 0; r < index.RowCount() && !used; ++r) {
-      // Ids of one folder mostly differ in their last digits: look there first.
-      std::string_view cell = IndexCell(index, r, kColId);
-      used = r != newRow && cell.size() == candidate.size() && cell.back() == candidate.back() && cell == candidate;
-    }
-    if (!used) return candidate;
-  }
-  return stamp;  // unreachable
-}
+uint64_t IdHash(std::string_view id) { return std::hash<std::string_view>{}(id); }
 
 int FindLiveRow(const TCSVData& index, std::string_view id) {
   for (int r = 0; r < index.RowCount(); ++r)
@@ -369,6 +360,9 @@ void MailFolder::Close() {
   index_.Clear();
   name_.clear();
   keepEnd_ = 0;
+  idsValid_ = false;
+  idSlots_.clear();
+  idCount_ = 0;
 }
 
 bool MailFolder::OpenStoreFile() {
@@ -459,6 +453,60 @@ bool MailFolder::SetDamagedRowsAside() {
   return true;
 }
 
+// ---- ids
+
+void MailFolder::IndexIds(int skipRow) {
+  size_t slots = 64;
+  while (slots < 2 * (static_cast<size_t>(index_.RowCount()) + 1)) slots *= 2;
+  idSlots_.assign(slots, IdSlot{0, 0});
+  idCount_ = 0;
+  for (int r = 0; r < index_.RowCount(); ++r)
+    if (r != skipRow) AddId(IndexCell(index_, r, kColId), r);
+}
+
+void MailFolder::AddId(std::string_view id, int row) {
+  if (2 * (idCount_ + 1) > idSlots_.size()) {
+    std::vector<IdSlot> old(std::max<size_t>(64, 2 * idSlots_.size()), IdSlot{0, 0});
+    old.swap(idSlots_);
+    const size_t mask = idSlots_.size() - 1;
+    for (const IdSlot& s : old) {
+      if (!s.rowPlusOne) continue;
+      size_t i = s.hash & mask;
+      while (idSlots_[i].rowPlusOne) i = (i + 1) & mask;
+      idSlots_[i] = s;
+    }
+  }
+  const uint64_t h = IdHash(id);
+  const size_t mask = idSlots_.size() - 1;
+  size_t i = h & mask;
+  while (idSlots_[i].rowPlusOne) i = (i + 1) & mask;
+  idSlots_[i] = IdSlot{h, static_cast<uint32_t>(row) + 1};
+  ++idCount_;
+}
+
+bool MailFolder::IdTaken(std::string_view id, int skipRow) const {
+  const uint64_t h = IdHash(id);
+  const size_t mask = idSlots_.size() - 1;
+  for (size_t i = h & mask; idSlots_[i].rowPlusOne; i = (i + 1) & mask) {
+    const int row = static_cast<int>(idSlots_[i].rowPlusOne) - 1;
+    if (idSlots_[i].hash == h && row != skipRow && IndexCell(index_, row, kColId) == id) return true;
+  }
+  return false;
+}
+
+// The time stamp and a counter that no other row holds: counting down from the
+// row count always finds one, as there are more candidates than other rows.
+std::string MailFolder::NewId(int newRow) const {
+  const std::string stamp = IdTimeStamp();
+  for (int n = index_.RowCount(); n >= 0; --n) {
+    std::string candidate = stamp + std::to_string(n);
+    if (!IdTaken(candidate, newRow)) return candidate;
+  }
+  return stamp;  // unreachable
+}
+
+void SetIdTimeStampForTesting(std::string stamp) { FixedIdTimeStamp() = std::move(stamp); }
+
 // ---- rows and the received-mail filter
 
 void BuildIndexRow(MailIndexRow& row, int kind, int handsetFlag, int unread, int isProtected, int direction,
@@ -533,13 +581,23 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   // Rows that point past the end of a store cut short are damaged; they stop
   // claiming bytes before the store grows into their ranges.
   if (!folder.SetDamagedRowsAside()) return false;
+  // The ids found at the last append still stand when nothing else changed
+  // the index since; they follow this append's own changes. A trimmed row
+  // leaves its slot behind: a slot only leads to a row whose id is then
+  // compared whole, so a stale one costs a comparison, never a wrong answer.
+  const bool idsHold = folder.idsValid_ && folder.idsRevision_ == index.Revision();
   const bool hadRows = index.RowCount() > 0;
   // Deleted rows at the end give their bytes back at once.
   while (index.RowCount() > 0) {
-    std::string flag = TrimText(IndexCell(index, index.RowCount() - 1, kColDeleted));
+    const int last = index.RowCount() - 1;
+    std::string flag = TrimText(IndexCell(index, last, kColDeleted));
     if (flag != "1" && !flag.empty()) break;
-    index.DeleteRow(index.RowCount() - 1);
+    index.DeleteRow(last);
   }
+  if (idsHold)
+    folder.idsRevision_ = index.Revision();
+  else
+    folder.idsValid_ = false;
   const uint64_t size = folder.store_.Size();
   // Without a valid end to go on (no index, or an offset that is no offset
   // inside the store) nothing is cut: the mail goes at the end.
@@ -556,8 +614,12 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   for (size_t c = 0; c < row.size(); ++c) SetIndexCell(index, r, static_cast<int>(c), row[c]);
   SetIndexCell(index, r, kColStart, std::to_string(start));
   SetIndexCell(index, r, kColEnd, std::to_string(start + bytes.size()));
-  id = NewId(index, r);
+  if (!idsHold) folder.IndexIds(r);
+  id = folder.NewId(r);
   SetIndexCell(index, r, kColId, id);
+  folder.AddId(id, r);
+  folder.idsValid_ = true;
+  folder.idsRevision_ = index.Revision();
   return true;
 }
 

@@ -154,6 +154,23 @@ class MailFolder {
   bool WriteStore(uint64_t start, std::string_view bytes);
   bool FlushStore();
 
+  // The ids of the loaded index, hashed with their rows, so that a new id is
+  // checked without a walk over every row; they stand for the index while it
+  // is at idsRevision_, and are built again from the rows otherwise.
+  struct IdSlot {
+    uint64_t hash;
+    uint32_t rowPlusOne;  // 0: a free slot
+  };
+  void IndexIds(int skipRow);
+  void AddId(std::string_view id, int row);
+  bool IdTaken(std::string_view id, int skipRow) const;
+  std::string NewId(int newRow) const;
+
+  std::vector<IdSlot> idSlots_;
+  size_t idCount_ = 0;
+  uint64_t idsRevision_ = 0;
+  bool idsValid_ = false;
+
   std::string name_;
   MailboxIndex indexFile_;
   ExclusiveFile storeLock_;
@@ -189,6 +206,9 @@ void PrepareReceivedMail(MailIndexRow& row, std::string& text, int kind, int han
 // row's columns; the store gives it its offsets and a new id. The index is not
 // saved. False, with an empty id, when nothing was stored.
 bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow& row, std::string& id);
+// Tests fix the time stamp of new ids ("yymmddhhnnsszzz"); an empty stamp
+// goes back to the clock.
+void SetIdTimeStampForTesting(std::string stamp);
 // Opens the folder, appends and saves the index.
 bool AddMessageToFolder(std::string_view folder, std::string_view text, const MailIndexRow& row, std::string& id,
                         const RetryPolicy& retry = {});

@@ -16,6 +16,11 @@ std::string FromQString(const QString& text) {
   return cp932::FromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
+bool TryFromQString(const QString& text, std::string& out) {
+  QByteArray utf8 = text.toUtf8();
+  return cp932::TryFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), out);
+}
+
 std::string ColorToHexRGB(TColor color) { return RGBToHexRGB(ColorToRGB(color)); }
 
 }  // namespace qv

@@ -12,6 +12,9 @@ namespace qv {
 
 QString ToQString(std::string_view cp932);
 std::string FromQString(const QString& text);
+// Typed text as CP932 without substitutes: false when any character has no
+// CP932 code.
+bool TryFromQString(const QString& text, std::string& out);
 
 // Six upper-case hex digits RRGGBB, a system colour resolved against the
 // current palette first.

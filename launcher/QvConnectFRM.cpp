@@ -9,6 +9,7 @@
 #include "launcher/FormColors.h"
 #include "launcher/QvSelectFRM.h"
 #include "launcher/session/DirectMailReception.h"
+#include "launcher/session/HandsetData.h"
 #include "launcher/session/MailSession.h"
 #include "platform/Paths.h"
 
@@ -208,6 +209,18 @@ SessionResult TfrmConnecting::ReceiveDirectMail() {
   if (!link_ || !host_) return SessionResult::NothingDone;
   SessionContext context = Context();
   return DirectMailReception(context, FromQString(lblTel->text())).Run();
+}
+
+SessionResult TfrmConnecting::ReadHandsetInfo(int kind) {
+  if (!link_ || !host_) return SessionResult::NothingDone;
+  SessionContext context = Context();
+  return HandsetDataRead(context, kind).Run();
+}
+
+SessionResult TfrmConnecting::WriteHandsetInfo(int kind) {
+  if (!link_ || !host_) return SessionResult::NothingDone;
+  SessionContext context = Context();
+  return HandsetDataWrite(context, kind).Run();
 }
 
 ContinueAnswer TfrmConnecting::AskContinue() {

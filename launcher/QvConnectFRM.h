@@ -68,6 +68,10 @@ class TfrmConnecting : public QDialog, public SessionView {
   SessionResult RunMailSession(bool send, bool receive, bool autoReceive, bool directOnly);
   // The direct mail from the number the dialog shows.
   SessionResult ReceiveDirectMail();
+  // The handset's records of the kind read into its exchange file (mode 8),
+  // or that file written to the handset (mode 9).
+  SessionResult ReadHandsetInfo(int kind);
+  SessionResult WriteHandsetInfo(int kind);
 
   // Stores a received mail in the folder. A mail that cannot be stored is
   // reported and kept, and stored after the session; false then.
@@ -77,8 +81,7 @@ class TfrmConnecting : public QDialog, public SessionView {
   size_t KeptMailCount() const { return keeper_.KeptCount(); }
 
   // What runs the sessions in place of the dialog's own; the dialog ends
-  // with its result. The dialog runs the mail sessions itself; the handset
-  // data sessions (modes 8 and 9) end with NothingDone unless a runner does them.
+  // with its result.
   using SessionRunner = std::function<SessionResult(TfrmConnecting& dialog, SessionMode mode)>;
   static void SetSessionRunner(SessionRunner runner);
 

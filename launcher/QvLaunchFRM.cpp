@@ -8,8 +8,9 @@
 #include "core/TextFunctions.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
+#include "core/Theme.h"
 #include "core/WindowHandle.h"
-#include "launcher/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "launcher/FormColors.h"
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
@@ -62,10 +63,6 @@ constexpr int kCaptionRole = Qt::UserRole + 2;  // the display name as CP932 byt
 
 constexpr TColor kDefaultBackColor = 0xFF8080;
 constexpr TColor kDefaultFontColor = clWhite;
-// Frames of a banner strip are this high, stacked from the top.
-constexpr int kBannerFrameHeight = 50;
-// Milliseconds per banner frame: a theme's interval of 0 or none.
-constexpr int kBannerSpeed = 500;
 
 const QString kIdleCaption = QStringLiteral("ＶｅｏＱｕｏｒｖｅｌ");
 
@@ -293,6 +290,12 @@ void TfrmLaunch::CreateComponents() {
   SingleApp1->SetDupInstAction(TDupInstAction::diActivateFirst);
   SingleApp1->SetErrorMessage(Sjis("すでに起動されています"));
 
+  ImgLogo->setPixmap(AppPicture("logo.png"));
+  // Behind the theme: the rest frame of our own banner strip, seen while no
+  // theme has loaded.
+  const QImage strip(QString::fromStdString(FromProgramDir("banner.png").string()));
+  pnlAd->setPixmap(QPixmap::fromImage(strip.copy(0, 0, strip.width(), std::min(strip.height(), kBannerFrameHeight))));
+
   QPixmap trayPicture = AppPicture("tray.png");
   if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
   TaskTray1 = new QSystemTrayIcon(this);
@@ -349,15 +352,8 @@ void TfrmLaunch::StartBannerAnimation() {
 void TfrmLaunch::StopBannerAnimation() { aniBanner->Stop(); }
 
 void TfrmLaunch::ReloadBanner() {
-  // Our own banner strip plays as the default theme; its rest frame is also
-  // the static picture behind the animation.
-  const QImage strip(QString::fromStdString(FromProgramDir("banner.png").string()));
-  pnlAd->setPixmap(QPixmap::fromImage(strip.copy(0, 0, strip.width(), std::min(strip.height(), kBannerFrameHeight))));
-  aniBanner->SetPicture(strip);
-  aniBanner->SetColCount(1);
-  aniBanner->SetRowCount(strip.height() / kBannerFrameHeight);
-  aniBanner->SetSpeed(kBannerSpeed);
-  ImgLogo->setPixmap(AppPicture("logo.png"));
+  // The current theme; one that does not load leaves the banner as it was.
+  LoadThemeAnimation(*aniBanner);
 }
 
 void TfrmLaunch::ApplyColors(TColor back, TColor text) {

@@ -29,7 +29,8 @@ Converter& Encoder() {
 // Runs the conversion, replacing each input unit that does not convert and
 // skipping it by the given rule.
 template <typename SkipFn>
-std::string Convert(Converter& conv, std::string_view in, std::string_view replacement, SkipFn skip) {
+std::string Convert(Converter& conv, std::string_view in, std::string_view replacement, SkipFn skip,
+                    size_t* failures = nullptr) {
   std::string out;
   if (in.empty()) return out;
   std::lock_guard lock(conv.mutex);
@@ -50,6 +51,7 @@ std::string Convert(Converter& conv, std::string_view in, std::string_view repla
       continue;
     }
     // EILSEQ or EINVAL: replace the offending unit and go on.
+    if (failures) ++*failures;
     size_t n = skip(std::string_view(src, srcLeft));
     src += n;
     srcLeft -= n;
@@ -80,12 +82,23 @@ std::string ToUtf8(std::string_view in) {
   });
 }
 
-std::string FromUtf8(std::string_view in) {
-  return Convert(Encoder(), in, "?", [](std::string_view rest) -> size_t {
-    unsigned char c = static_cast<unsigned char>(rest[0]);
-    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    return n > rest.size() ? rest.size() : n;
-  });
+namespace {
+// One UTF-8 sequence (or one stray byte) that did not encode.
+size_t Utf8Unit(std::string_view rest) {
+  unsigned char c = static_cast<unsigned char>(rest[0]);
+  size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  return n > rest.size() ? rest.size() : n;
+}
+}  // namespace
+
+std::string FromUtf8(std::string_view in) { return Convert(Encoder(), in, "?", Utf8Unit); }
+
+bool TryFromUtf8(std::string_view in, std::string& out) {
+  size_t failures = 0;
+  out = Convert(Encoder(), in, "?", Utf8Unit, &failures);
+  if (failures == 0) return true;
+  out.clear();
+  return false;
 }
 
 }  // namespace qv::cp932

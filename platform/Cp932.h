@@ -31,6 +31,9 @@ bool IsTrailPosition(std::string_view s, size_t pos);
 std::string ToUtf8(std::string_view cp932);
 // UTF-8 to CP932. Characters CP932 cannot hold become "?".
 std::string FromUtf8(std::string_view utf8);
+// UTF-8 to CP932 without substitutes: false (out empty) when any character
+// has no CP932 code.
+bool TryFromUtf8(std::string_view utf8, std::string& out);
 
 }  // namespace qv::cp932
 

@@ -143,7 +143,7 @@ void CKWXfront::WorkerMain() {
                                             kwx::KWX_EV_SESSION_END, 1});
     if (!port_.Carrier()) return EndWorker({kwx::KWX_EV_SESSION_END, 1});
     if (!state->WaitsForCaller()) continue;
-    port_.Notify(kwx::KWX_EV_READY, firstWait ? 3 : 1);
+    port_.Notify(kwx::KWX_EV_READY, firstWait ? kwx::kReadyFirstOperation : kwx::kReadyForOperation);
     firstWait = false;
     while (!clock::Wait(operation_, kWaitSlice)) {
       if (port_.Carrier()) continue;

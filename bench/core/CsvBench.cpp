@@ -1,4 +1,5 @@
-// Parse and write a large CSV table of mail-index-like rows.
+// Parse and write a large CSV table of mail-index-like rows, beside libcsv
+// (when the build found it) parsing the same bytes.
 //   csv_bench [--file=PATH] [--megabytes=N] [benchmark options]
 // Without --file it writes the table to a temporary file first (and leaves it
 // there, so another reader can be timed on the same bytes).
@@ -7,6 +8,9 @@
 #include "platform/FileUtil.h"
 
 #include <benchmark/benchmark.h>
+#if defined(QV_HAVE_LIBCSV)
+#include <csv.h>
+#endif
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -95,6 +99,81 @@ void BM_SaveToFile(benchmark::State& state) {
   std::filesystem::remove(out);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_text.size()));
 }
+
+#if defined(QV_HAVE_LIBCSV)
+// libcsv hands over each field and each row end; the fields go into a table
+// of the same shape as ours (one byte buffer, a slice per cell, the end of
+// each row), so that both sides end with the same table in memory.
+struct FlatTable {
+  struct Cell {
+    uint32_t offset, length;
+  };
+  std::string bytes;
+  std::vector<Cell> cells;
+  std::vector<size_t> rowEnd;
+  void clear() {
+    bytes.clear();
+    cells.clear();
+    rowEnd.clear();
+  }
+};
+
+void OnField(void* s, size_t len, void* data) {
+  auto* t = static_cast<FlatTable*>(data);
+  t->cells.push_back({static_cast<uint32_t>(t->bytes.size()), static_cast<uint32_t>(len)});
+  t->bytes.append(static_cast<const char*>(s), len);
+}
+void OnRow(int, void* data) {
+  auto* t = static_cast<FlatTable*>(data);
+  t->rowEnd.push_back(t->cells.size());
+}
+void OnFieldCount(void*, size_t, void* data) { ++static_cast<size_t*>(data)[0]; }
+void OnRowCount(int, void* data) { ++static_cast<size_t*>(data)[1]; }
+
+size_t LibcsvTable(FlatTable& t) {
+  csv_parser p;
+  csv_init(&p, 0);
+  csv_parse(&p, g_text.data(), g_text.size(), OnField, OnRow, &t);
+  csv_fini(&p, OnField, OnRow, &t);
+  csv_free(&p);
+  return t.rowEnd.size();
+}
+
+void BM_LibcsvTable(benchmark::State& state) {
+  for (auto _ : state) {
+    FlatTable t;
+    benchmark::DoNotOptimize(LibcsvTable(t));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_text.size()));
+}
+
+void BM_LibcsvTableWarm(benchmark::State& state) {
+  FlatTable t;
+  for (auto _ : state) {
+    t.clear();
+    benchmark::DoNotOptimize(LibcsvTable(t));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_text.size()));
+}
+
+// The parser alone: fields and rows only counted.
+void BM_LibcsvCountOnly(benchmark::State& state) {
+  for (auto _ : state) {
+    size_t counts[2] = {0, 0};
+    csv_parser p;
+    csv_init(&p, 0);
+    csv_parse(&p, g_text.data(), g_text.size(), OnFieldCount, OnRowCount, counts);
+    csv_fini(&p, OnFieldCount, OnRowCount, counts);
+    csv_free(&p);
+    benchmark::DoNotOptimize(counts[1]);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_text.size()));
+}
+
+BENCHMARK(BM_LibcsvTable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibcsvTableWarm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibcsvCountOnly)->Unit(benchmark::kMillisecond);
+#endif
 
 BENCHMARK(BM_SetText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetTextWarmTable)->Unit(benchmark::kMillisecond);

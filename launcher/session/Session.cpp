@@ -1,6 +1,7 @@
 #include "launcher/session/Session.h"
 
 #include "launcher/session/DirectMailReception.h"
+#include "launcher/session/HandsetData.h"
 #include "launcher/session/MailSession.h"
 #include "platform/Cp932.h"
 
@@ -92,8 +93,10 @@ SessionResult RunSessionOfMode(SessionContext& c, SessionMode mode) {
       result = MailSession(c, true, false, false, true).Run();
       break;
     case SessionMode::ReadHandsetInfo:
+      result = HandsetDataRead(c, c.options.parameter).Run();
+      break;
     case SessionMode::WriteHandsetInfo:
-      // The handset data sessions are not built: nothing is done.
+      result = HandsetDataWrite(c, c.options.parameter).Run();
       break;
   }
   c.link.WaitIdle(kIdlePolls);

@@ -1,25 +1,18 @@
 // The twelve exports of QvMail.qpl, the mail plug-in.
 #include "abi/PluginApi.h"
+#include "plugins/PluginIcon.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <memory>
 #include <string>
 
 namespace {
 
 // "メール" in CP932.
 const char kPluginName[] = "\x83\x81\x81\x5B\x83\x8B";
-
-// The handle GetIcon hands out points here; it lives until PluginFinalize.
-std::unique_ptr<QIcon>& Icon() {
-  static std::unique_ptr<QIcon> icon;
-  return icon;
-}
 
 }  // namespace
 
@@ -38,7 +31,7 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   while (!qv::OpenMailWindows().empty()) delete qv::OpenMailWindows().front()->Window();
   delete qv::frmMailList;
   qv::frmMailList = nullptr;
-  Icon().reset();
+  qv::ReleasePluginIcon();
   return 1;
 }
 
@@ -68,15 +61,7 @@ QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
 
 QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 
-QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
-  if (!icon) return 0;
-  if (!Icon()) {
-    QIcon own = qv::frmMailList ? qv::frmMailList->windowIcon() : QIcon();
-    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
-  }
-  *icon = Icon().get();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(qv::frmMailList, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   if (!size) return 0;

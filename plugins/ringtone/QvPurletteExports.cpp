@@ -1,12 +1,11 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
 #include "platform/Version.h"
 #include "abi/PluginApi.h"
+#include "plugins/PluginIcon.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <memory>
 
 QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=Qvpurlette\0");
 
@@ -17,12 +16,6 @@ const char kPluginName[] = "purlette\x83\x81\x81\x5B\x83\x4A\x81\x5B";
 
 qv::TfrmPurlette* g_form = nullptr;
 QvHostStrCallback g_str = nullptr;
-
-// The handle GetIcon hands out points here; it lives until PluginFinalize.
-std::unique_ptr<QIcon>& Icon() {
-  static std::unique_ptr<QIcon> icon;
-  return icon;
-}
 
 }  // namespace
 
@@ -40,7 +33,7 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // temporary file and frees the converter first.
   delete g_form;
   g_form = nullptr;
-  Icon().reset();
+  qv::ReleasePluginIcon();
   return 1;
 }
 
@@ -62,15 +55,7 @@ QV_PLUGIN_EXPORT int32_t SetStr(int32_t, const char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 
-QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) {
-  if (!icon) return 0;
-  if (!Icon()) {
-    QIcon own = g_form ? g_form->windowIcon() : QIcon();
-    Icon() = std::make_unique<QIcon>(own.isNull() ? QApplication::windowIcon() : own);
-  }
-  *icon = Icon().get();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   if (!size) return 0;

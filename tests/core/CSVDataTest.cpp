@@ -3,7 +3,12 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
 #include <sstream>
+#include <utility>
 
 using qv::TCSVData;
 using Rows = std::vector<std::vector<std::string>>;
@@ -139,4 +144,192 @@ TEST(CSVData, JoinLines) {
   EXPECT_EQ(qv::JoinLinesCrLf("a"), "a\r\n");
   EXPECT_EQ(qv::JoinLinesCrLf("a\rb\nc\r\nd\r\n"), "a\r\nb\r\nc\r\nd\r\n");
   EXPECT_EQ(qv::JoinLinesCrLf("\n\n"), "\r\n\r\n");
+}
+
+namespace {
+
+// The parser the table had before it classified bytes in blocks: one byte at a
+// time, straight from the rules. The block parser must agree with it on every
+// input.
+Rows ByteAtATimeRows(std::string_view text) {
+  Rows rows;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) return rows;
+  auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+  auto trail = [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); };
+  std::vector<std::string> row;
+  std::string buf;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (lead(c) && i + 1 < text.size() && trail(static_cast<unsigned char>(text[i + 1]))) {
+      buf.append(text.substr(i, 2));
+      i += 2;
+    } else if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        buf += '"';
+        i += 2;
+      } else {
+        if (c == '"')
+          quoted = false;
+        else
+          buf += static_cast<char>(c);
+        ++i;
+      }
+    } else if (c == '"') {
+      if (buf.empty())
+        quoted = true;
+      else
+        buf += '"';
+      ++i;
+    } else if (c == ',') {
+      row.push_back(std::exchange(buf, {}));
+      ++i;
+    } else if (c == '\r') {
+      row.push_back(std::exchange(buf, {}));
+      rows.push_back(std::exchange(row, {}));
+      i += 2;
+    } else {
+      buf += static_cast<char>(c);
+      ++i;
+    }
+  }
+  if (!buf.empty()) row.push_back(buf);
+  if (!row.empty()) rows.push_back(row);
+  return rows;
+}
+
+// Random text over the bytes that matter to the parser: delimiters, quotes,
+// CR and LF in every mix, lead bytes (alone, in runs, at block edges) and
+// bytes that are trail bytes or look like delimiters after a lead byte.
+std::string RandomCsvText(std::mt19937& rng) {
+  static const std::string kBytes = std::string("a ,\"\r\n\t") + '\0' + "\x81\x83\x95\x9F\xE0\xFC\x40\x5C\x7C\xA0\xB1\xFD\x80";
+  static const std::string kPieces[] = {"\r\n", "\"\"", "\",", ",\"", "\x83\"", "\x83,", "\x83\r", "\r\x83",
+                                        "\x95\x5C", "\x81\x81", std::string(70, 'x'), std::string(63, '\x83'),
+                                        std::string(64, '\x83'), "\"a\"\"b\"c", "\n"};
+  std::string text;
+  const size_t size = rng() % 8 == 0 ? 200 + rng() % 2000 : rng() % 160;
+  // Some texts favour one kind of byte, so that long runs happen.
+  const int skew = static_cast<int>(rng() % 4);
+  while (text.size() < size) {
+    if (rng() % 6 == 0) {
+      text += kPieces[rng() % std::size(kPieces)];
+    } else {
+      size_t pick = skew == 0 ? rng() % kBytes.size() : (rng() % 3 == 0 ? rng() % kBytes.size() : 7 + rng() % 6);
+      text += kBytes[pick];
+    }
+  }
+  return text;
+}
+
+class CSVDataUnits : public ::testing::TestWithParam<qv::CsvVectorUnit> {
+ protected:
+  void SetUp() override {
+    if (qv::UseCsvVectorUnit(GetParam()) != GetParam()) GTEST_SKIP() << "the processor lacks this vector unit";
+  }
+  void TearDown() override { qv::UseCsvVectorUnit(qv::CsvVectorUnit::Avx2); }
+};
+
+}  // namespace
+
+TEST_P(CSVDataUnits, AgreesWithTheByteAtATimeParserOnRandomText) {
+  std::mt19937 rng(20240607);
+  TCSVData warm;  // one table reused, as a reader that reloads an index does
+  const int cases = 10000;
+  for (int i = 0; i < cases; ++i) {
+    const std::string text = RandomCsvText(rng);
+    const Rows want = ByteAtATimeRows(text);
+    ASSERT_EQ(AllRows(Parse(text)), want) << "case " << i << ": " << testing::PrintToString(text);
+    warm.SetText(text);
+    ASSERT_EQ(AllRows(warm), want) << "case " << i;
+    // A file is read as lines joined with CR LF first.
+    std::istringstream in(text);
+    TCSVData s;
+    s.LoadFromStream(in);
+    ASSERT_EQ(AllRows(s), ByteAtATimeRows(qv::JoinLinesCrLf(text))) << "case " << i << ": " << testing::PrintToString(text);
+  }
+}
+
+TEST_P(CSVDataUnits, ParsesEveryWrittenTableBack) {
+  // Tables of CP932 cells with quotes, commas and line breaks, written and
+  // parsed again; then edited, which must leave the other cells alone.
+  std::mt19937 rng(7);
+  const std::string pieces[] = {"a", "\x83\x5C", "\x95\x5C", "\x83\x7C", ",", "\"", " ", "\r\n", "\x8E\xF3", "\xB1"};
+  for (int i = 0; i < 300; ++i) {
+    TCSVData t;
+    const int rows = 1 + static_cast<int>(rng() % 40);
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0, cells = 1 + static_cast<int>(rng() % 16); c < cells; ++c) {
+        std::string cell;
+        for (int k = static_cast<int>(rng() % 12); k > 0; --k) cell += pieces[rng() % std::size(pieces)];
+        t.SetCell(r, c, cell);
+      }
+    const std::string text = t.GetText();
+    TCSVData back = Parse(text);
+    ASSERT_EQ(AllRows(back), ByteAtATimeRows(text)) << testing::PrintToString(text);
+    if (text.find_first_not_of(" \r\n") != std::string::npos) {
+      for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < t.CellCount(r); ++c) ASSERT_EQ(back.GetCell(r, c), t.GetCell(r, c)) << r << "," << c;
+    }
+    Rows before = AllRows(back);
+    const int row = static_cast<int>(rng() % rows);
+    back.SetCell(row, 0, "x");
+    back.SetCell(row, 1, "a much longer text than any cell holds");
+    before[row].resize(std::max<size_t>(before[row].size(), 2));
+    before[row][0] = "x";
+    before[row][1] = "a much longer text than any cell holds";
+    ASSERT_EQ(AllRows(back), before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, CSVDataUnits,
+                         ::testing::Values(qv::CsvVectorUnit::Portable, qv::CsvVectorUnit::Sse2,
+                                           qv::CsvVectorUnit::Avx2),
+                         [](const auto& info) {
+                           return std::string(info.param == qv::CsvVectorUnit::Portable ? "Portable"
+                                              : info.param == qv::CsvVectorUnit::Sse2   ? "Sse2"
+                                                                                        : "Avx2");
+                         });
+
+TEST(CSVData, EveryChangeMovesTheRevisionOn) {
+  qvtest::TempDir dir;
+  TCSVData source = Parse("a,b\r\n");
+  ASSERT_TRUE(source.SaveToFile(dir / "t.csv"));
+  struct Case {
+    const char* name;
+    std::function<void(TCSVData&)> change;
+  } cases[] = {
+      {"AddRow", [](TCSVData& t) { t.AddRow(); }},
+      {"SetCell", [](TCSVData& t) { t.SetCell(0, 0, "z"); }},
+      {"SetCell shorter", [](TCSVData& t) { t.SetCell(0, 1, ""); }},
+      {"DeleteRow", [](TCSVData& t) { t.DeleteRow(0); }},
+      {"Clear", [](TCSVData& t) { t.Clear(); }},
+      {"SetText", [](TCSVData& t) { t.SetText("c\r\n"); }},
+      {"LoadFromFile", [&](TCSVData& t) { t.LoadFromFile(dir / "t.csv"); }},
+      {"Assign an older table", [&](TCSVData& t) { t.Assign(source); }},
+      {"move an older table in", [](TCSVData& t) { t = Parse("q\r\n"); }},
+  };
+  for (const auto& c : cases) {
+    TCSVData t;
+    for (int i = 0; i < 5; ++i) t.SetText("x,y\r\nw\r\n");
+    const uint64_t before = t.Revision();
+    c.change(t);
+    EXPECT_GT(t.Revision(), before) << c.name;
+  }
+  TCSVData t = Parse("x\r\n");
+  const uint64_t before = t.Revision();
+  (void)t.GetText();
+  (void)t.GetCell(0, 0);
+  (void)t.IndexOf(0, "x");
+  EXPECT_EQ(t.Revision(), before);
+}
+
+TEST(CSVData, TakesTextFromItsOwnCells) {
+  // A cell holding CSV text: parsing it, or copying it into a cell that
+  // grows, reads bytes the table is about to reuse.
+  TCSVData t = Parse("\"a,b\r\nc\",x\r\n");
+  ASSERT_EQ(t.GetCell(0, 0), "a,b\r\nc");
+  t.SetCell(0, 2, t.GetCell(0, 0));
+  EXPECT_EQ(t.GetCell(0, 2), "a,b\r\nc");
+  t.SetText(t.GetCell(0, 0));
+  EXPECT_EQ(AllRows(t), (Rows{{"a", "b"}, {"c"}}));
 }

@@ -91,6 +91,14 @@ struct SimFixture : ::testing::Test {
     std::string error;
     ASSERT_TRUE(sim->Start(socket, &error)) << error;
   }
+  // Opens the port at a line speed the handset has taken.
+  void OpenAt(Host& host, uint32_t baud) {
+    ASSERT_TRUE(host.Open());
+    qv::CommSettings s;
+    s.baudRate = baud;
+    ASSERT_TRUE(host.port.SetState(s));
+    ASSERT_TRUE(sim->WaitUntil([baud](const auto& r) { return r.hostSpeed == baud; }, 2s));
+  }
   // Dials the mail centre for a service and reads the CONNECT.
   void Connect(Host& host, const std::string& service = "3") {
     ASSERT_TRUE(host.Open());
@@ -301,12 +309,37 @@ TEST_F(SimFixture, PacedOutputKeepsOrderWithStatus) {
   c.pace = true;
   Start(c);
   Host host(socket);
-  ASSERT_TRUE(host.Open());
-  qv::CommSettings s;
-  s.baudRate = 115200;
-  ASSERT_TRUE(host.port.SetState(s));
-  ASSERT_TRUE(sim->WaitUntil([](const auto& r) { return r.hostSpeed == 115200; }, 2s));
+  OpenAt(host, 115200);
   EXPECT_EQ(host.At("I3", "\r\nOK\r\n"), "\r\nPHS-SIM 1.0\r\n\r\nOK\r\n");
+}
+
+// One handset for sign-up and information mode: ATI9 answers by the
+// preparation that came before it. Paced input reaches the store whole.
+TEST_F(SimFixture, InformationModePreparationGetsItsOwnI9AndPacedInputArrivesWhole) {
+  SimConfig c;
+  c.pace = true;
+  c.i9InfoText = "1";
+  Start(c);
+  Host host(socket);
+  OpenAt(host, 9600);
+  const std::pair<std::string, std::string> preparations[] = {
+      {"E0", "0"},                             // the session's and sign-up's, one command each
+      {"E0&D2&C1&S0V1Q0\\V1\\X1#B1#C1#I1S0=0S7=50", "1"},  // information mode's, in one
+      {"&D2&C1", "1"},                         // settings alone leave it
+      {"&FE0", "0"},                           // the sign-up module's
+  };
+  for (const auto& [command, i9] : preparations) {
+    EXPECT_EQ(host.At(command), "\r\nOK\r\n") << command;
+    EXPECT_EQ(host.At("I9"), "\r\n" + i9 + "\r\n\r\nOK\r\n") << command;
+  }
+  host.At("@S");
+  host.Write("<8F>\r\n");
+  EXPECT_EQ(host.ReadUntil(">\r\n"), "<F:8:0/200>\r\n");
+  std::string data;
+  for (int i = 0; i < 256; ++i) data += (i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i);
+  host.Write("<1:8:" + data + "H>\r\n");
+  EXPECT_EQ(host.ReadUntil(">\r\n"), "<1:8:1>\r\n");
+  EXPECT_EQ(sim->Info().at(8), std::vector<std::string>{data});
 }
 
 TEST(SimScript, ReadsMailsBodiesFaultsAndReportsBadLines) {
@@ -319,7 +352,10 @@ TEST(SimScript, ReadsMailsBodiesFaultsAndReportsBadLines) {
                     "body\tSubject: Hi\n"
                     "body\t\n"
                     "body\tline\twith tab\n"
-                    "fault\tget\tclose\t9\t2\n");
+                    "fault\tget\tclose\t9\t2\n"
+                    "i9-info\t3\n"
+                    "info\t8\t001002\n"
+                    "info\t8\t003\n");
   SimConfig c;
   std::string error;
   ASSERT_TRUE(handsetsim::LoadScript(dir / "box.txt", c, &error)) << error;
@@ -334,11 +370,15 @@ TEST(SimScript, ReadsMailsBodiesFaultsAndReportsBadLines) {
   EXPECT_EQ(c.faults[0].action, Action::CloseCode);
   EXPECT_EQ(c.faults[0].arg, 9);
   EXPECT_EQ(c.faults[0].occurrence, 2);
+  EXPECT_EQ(c.i9InfoText, "3");
+  EXPECT_EQ(c.info[8], (std::vector<std::string>{"001002", "003"}));
 
   qvtest::WriteFile(dir / "bad.txt", "mail\tA1\tonly-two\nfault\tnowhere\tdrop\n");
   SimConfig bad;
   EXPECT_FALSE(handsetsim::LoadScript(dir / "bad.txt", bad, &error));
   EXPECT_NE(error.find(":1:"), std::string::npos) << error;
+  qvtest::WriteFile(dir / "badinfo.txt", "info\tx\t001\n");
+  EXPECT_FALSE(handsetsim::LoadScript(dir / "badinfo.txt", bad, &error));
 
   Fault f;
   EXPECT_TRUE(handsetsim::ParseFault("ready:drop:300", f, &error));
@@ -355,7 +395,7 @@ TEST(SimProgram, HelpDocumentsTheOptions) {
   ASSERT_EQ(std::system((exe + " --help > " + out).c_str()), 0);
   std::string help = qvtest::ReadFile(out);
   for (const char* word : {"--socket", "--port", "--mailbox", "--mail", "--fault", "--no-lines", "--pace", "--ring",
-                           "--info", "--signup-page", "SIGUSR2", "QUORVEL_PORTS"})
+                           "--info", "--i9-info", "--signup-page", "SIGUSR2", "QUORVEL_PORTS"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
   EXPECT_NE(std::system((exe + " --bogus 2>/dev/null").c_str()), 0);
   EXPECT_NE(std::system((exe + " --ring phone 2>/dev/null").c_str()), 0);
@@ -385,7 +425,9 @@ namespace {
 // The information store's line protocol, line by line.
 TEST(SimInfoStore, AnswersTheLineProtocolOverItsStore) {
   handsetsim::SimConfig config;
-  config.info = {{4, {"001", "002"}}, {5, {"003"}}};
+  // Frame lines in wire form: the flag byte (the ninth) marks a record's last line.
+  const std::string frame = "013077082076088032000008", item = "032001002065066";
+  config.info = {{4, {"001", "002"}}, {5, {"003"}}, {6, {frame + "004" + item, frame + "006" + item, frame + "002" + item}}};
   config.infoCapacity = 3;
   handsetsim::SimState state(config);
   handsetsim::InfoMode info(state);
@@ -398,6 +440,7 @@ TEST(SimInfoStore, AnswersTheLineProtocolOverItsStore) {
       {"<2:4H>", "<1:01002h>\r\n"},
       {"<2:4H>", "<1:02003h>\r\n"},
       {"<2:4H>", "<3:4h>\r\n"},
+      {"<6F>", "<F:6:2/3>\r\n"},  // two records in three lines
       {"<1:4:009H>", "<1:4:3>\r\n"},
       {"<1:4:010H>", "ERROR\r\n"},  // full
       {"<3:5H>", "<3:5:0>\r\n"},

@@ -1,6 +1,7 @@
 // The app folder's own data: the default settings file and the message file.
 #include "TestSupport.h"
-#include "launcher/MessageTable.h"
+#include "core/MessageTable.h"
+#include "core/Theme.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
 
@@ -26,7 +27,7 @@ TEST(DataFiles, TheMessageFileHasATextForEveryIdTheSystemUses) {
   ASSERT_TRUE(table.LoadFromFile(SourceData("Message.txt")));
   std::vector<std::string> ids = {"I00101", "W01001", "W01002", "W01003", "W01004", "W01005", "E00520",
                                   "W02001", "W02002", "W02003", "W02004", "W02005", "W03001", "W04001",
-                                  "W04002", "W05001"};
+                                  "W04002", "W05001", "W00001"};
   // Progress events of every session kind, error events, and module errors.
   for (int code : {6, 16, 26, 36, 46, 56, 66, 1, 11, 31, 41, 51, 61, 2, 12, 32, 52, 3, 4, 44, 54, 47, 57,
                    5, 15, 25, 35, 45, 55, 65, 24, 62, 64, 67})
@@ -105,4 +106,20 @@ TEST(DataFiles, OurPicturesHaveTheSizesTheWindowsUse) {
     QImage image(QString::fromStdString(SourceData(c.name).string()));
     EXPECT_EQ(image.size(), c.size) << c.name;
   }
+}
+
+TEST(DataFiles, TheDefaultThemeIsOurBannerStripAndCannotBeEdited) {
+  qv::IniFile ini(SourceData("Quorvel.ini"));
+  const std::string file = ini.ReadString("Theme", "File", "");
+  EXPECT_EQ(file, "VeoQuorvel.qvt");
+  EXPECT_EQ(ini.ReadString("ThemeList", "1", ""), file) << "listed first";
+  qv::TBannerData theme;
+  ASSERT_TRUE(qv::LoadBannerIndex(SourceData(("Theme/" + file).c_str()), theme));
+  EXPECT_EQ(theme.Name, "VeoQuorvel");
+  EXPECT_EQ(theme.Interval, "0.5");
+  EXPECT_EQ(qv::cp932::ToUtf8(theme.Balloon), "VeoQuorvel - PHSメール");
+  EXPECT_FALSE(theme.Editable);
+  const QImage strip(QString::fromStdString(SourceData("banner.png").string()));
+  EXPECT_EQ(theme.Bitmap, strip.convertToFormat(QImage::Format_RGB32)) << "drawn with the banner strip";
+  EXPECT_TRUE(std::filesystem::is_regular_file(AppDir() / "Theme" / file)) << "in the app folder";
 }

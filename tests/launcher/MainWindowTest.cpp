@@ -2,12 +2,17 @@
 #include "LauncherFixture.h"
 #include "platform/Cp932.h"
 #include "core/QtText.h"
+#include "ThemeFiles.h"
+#include "ThemeUser.h"
+#include "core/Theme.h"
 #include "launcher/QvDLLForm.h"
+#include "platform/IniFile.h"
 #include "launcher/QvOptionFRM.h"
 #include "launcher/splash.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QListWidget>
@@ -209,16 +214,26 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-main-window.png").string())));
 }
 
-TEST_F(LauncherTest, TheBannerPlaysOurStripWithoutItsRestFrame) {
+TEST_F(LauncherTest, TheBannerPlaysTheCurrentThemeWithoutItsRestFrameAndTheThemeListChangesIt) {
+  for (const char* file : {"QvBanner.qpl", "image.dll", "Theme/VeoQuorvel.qvt"}) {
+    std::filesystem::create_directories((dir_ / file).parent_path());
+    std::filesystem::copy_file(AppDir() / file, dir_ / file);
+  }
+  WriteIni({{"Plugins|1", "QvBanner.qpl"}, {"Plugins|2", "TestMail.qpl"}, {"Theme|File", "VeoQuorvel.qvt"},
+            {"ThemeList|1", "VeoQuorvel.qvt"}});
   Start();
   TAnimationImage* banner = launch_->aniBanner;
+  auto shows = [&](const QImage& strip, int frame) {
+    return Rgb(banner->grab().toImage()) == Rgb(strip.copy(0, 50 * frame, 120, 50));
+  };
+  // Our default theme: the banner strip, its rest frame and three to play.
   const QImage strip(QString::fromStdString((dir_ / "banner.png").string()));
   ASSERT_EQ(strip.size(), QSize(120, 200));
   EXPECT_EQ(banner->FrameCount(), 4);
   EXPECT_EQ(banner->GetSpeed(), 500);
   EXPECT_EQ(banner->size(), QSize(120, 50));
-  auto shows = [&](int frame) { return Rgb(banner->grab().toImage()) == Rgb(strip.copy(0, 50 * frame, 120, 50)); };
-  EXPECT_TRUE(shows(0)) << "at rest";
+  EXPECT_EQ(banner->toolTip(), QStringLiteral("VeoQuorvel - PHSメール"));
+  EXPECT_TRUE(shows(strip, 0)) << "at rest";
   EXPECT_FALSE(banner->Timer().isActive());
   launch_->StartBannerAnimation();
   std::vector<int> frames{banner->ShownFrame()};
@@ -227,10 +242,78 @@ TEST_F(LauncherTest, TheBannerPlaysOurStripWithoutItsRestFrame) {
     frames.push_back(banner->ShownFrame());
   }
   EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 1, 2, 3}));
-  EXPECT_TRUE(shows(3));
+  EXPECT_TRUE(shows(strip, 3));
   launch_->StopBannerAnimation();
   EXPECT_FALSE(banner->Timer().isActive());
-  EXPECT_TRUE(shows(0)) << "back at rest";
+  EXPECT_TRUE(shows(strip, 0)) << "back at rest";
+
+  // A theme made in the theme list from bitmap and JPEG files, then chosen.
+  const auto pictures = tmp_.path() / "pictures";
+  WriteFile(pictures / "a.bmp", themetest::BitmapFile(themetest::Gradient(120, 50)));
+  WriteFile(pictures / "b.jpg", themetest::JpegFile(themetest::Strip(1)));
+  WriteFile(pictures / "c.BMP", themetest::BitmapFile(themetest::Strip(3).copy(0, 100, 90, 50)));
+  themetest::ModalUser user;
+  user.OnEditor([&](QDialog& editor) {
+    for (const char* picture : {"a.bmp", "b.jpg", "c.BMP"}) {
+      user.NextFile(pictures / picture);
+      themetest::EditorAction(editor, "actAdd")->trigger();
+    }
+    themetest::SetEditorText(editor, "edtName", QStringLiteral("夜空"));
+    themetest::SetEditorText(editor, "edtComment", QStringLiteral("おやすみ"));
+    themetest::ChooseInterval(editor, "0.1");
+    themetest::EditorAction(editor, "actOK")->trigger();
+  });
+  qv::TDllForm* themes = nullptr;
+  for (const auto& e : launch_->Entries())
+    if (e.caption == J("テーマ")) themes = e.plugin;
+  ASSERT_NE(themes, nullptr) << "the theme plug-in is listed";
+  ASSERT_TRUE(themes->ShowPluginForm());
+  QWidget* list = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmBanner" && w->isVisible()) list = w;
+  ASSERT_NE(list, nullptr);
+  list->findChild<QAction*>("actAdd")->trigger();
+  EXPECT_FALSE(user.StepsLeft());
+  auto* choose = list->findChild<QPushButton*>("btnSelectBanner");
+  ASSERT_NE(choose, nullptr);
+  QTest::mouseClick(choose, Qt::LeftButton);
+  EXPECT_EQ(qv::IniFile(dir_ / "Quorvel.ini").ReadString("Theme", "File", ""), J("夜空.qvt"));
+  auto* rows = list->findChild<QListWidget*>("lstBanner");
+  ASSERT_NE(rows, nullptr);
+  EXPECT_EQ(rows->count(), 2) << "ours and the new one";
+  EXPECT_EQ(rows->currentRow(), 1);
+  ASSERT_TRUE(list->grab().save(QString::fromStdString(ArtifactPath("theme-list-in-launcher.png").string())));
+  qv::TBannerData made;
+  ASSERT_TRUE(qv::LoadBannerIndex(dir_ / "Theme" / J("夜空.qvt"), made));
+  auto showsMade = [&] {
+    EXPECT_EQ(banner->FrameCount(), 3);
+    EXPECT_EQ(banner->GetSpeed(), 100);
+    EXPECT_EQ(banner->toolTip(), QStringLiteral("おやすみ"));
+    EXPECT_EQ(banner->GetPicture(), made.Bitmap);
+    EXPECT_EQ(banner->size(), QSize(120, 50));
+    EXPECT_TRUE(shows(made.Bitmap, 0)) << "its first frame at rest";
+  };
+  showsMade();
+  EXPECT_EQ(Rgb(made.Bitmap.copy(0, 0, 120, 50)), themetest::Gradient(120, 50));
+  launch_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
+  const QImage shot = launch_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-with-theme.png").string())));
+  const QPoint at = banner->mapTo(launch_.get(), QPoint(0, 0));
+  EXPECT_EQ(Rgb(shot.copy(at.x(), at.y(), 120, 50)), Rgb(made.Bitmap.copy(0, 0, 120, 50)));
+
+  // A current theme that does not load leaves the banner as it was.
+  WriteFile(dir_ / "Theme" / "broken.qvt", themetest::Record("banner.idx", "1,1,,broken\r\n"));
+  qv::IniFile(dir_ / "Quorvel.ini").WriteString("Theme", "File", "broken.qvt");
+  EXPECT_EQ(PluginCallParam("TestMail.qpl", 4, 1), 1);
+  showsMade();
+  qv::IniFile(dir_ / "Quorvel.ini").WriteString("Theme", "File", J("夜空.qvt"));
+
+  // The next start shows the chosen theme again.
+  Stop();
+  Start();
+  banner = launch_->aniBanner;
+  showsMade();
 }
 
 TEST_F(LauncherTest, TheRingWaitButtonTriggersItsActionOnceAndTheIndicatorShowsEachState) {

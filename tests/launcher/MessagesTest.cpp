@@ -1,8 +1,6 @@
 // Message ids, the message file, the error log, notices and sounds.
 #include "LauncherFixture.h"
 #include "core/QtText.h"
-#include "launcher/ErrorLog.h"
-#include "launcher/MessageTable.h"
 #include "launcher/QvMessageFRM.h"
 
 #include <QApplication>
@@ -16,95 +14,6 @@
 
 using namespace qvtest;
 using qv::BoxKind;
-
-TEST(MessageTable, LooksUpCodesIgnoringCaseAndTheFirstEntryCounts) {
-  qv::MessageTable table;
-  // "ア" is 83 41 and "ａ" 82 81: trail bytes are never taken for letters.
-  table.SetLines({"W01001=first", "w01001=second", "E00010=a=b", "no equals sign", "I00001=", J("ア") + "=kana",
-                  J("ａ") + "x=wide"});
-  EXPECT_EQ(table.Text("W01001"), "first");
-  EXPECT_EQ(table.Text("w01001"), "first");
-  EXPECT_EQ(table.Text("e00010"), "a=b");
-  EXPECT_EQ(table.Text("I00001"), "");
-  EXPECT_EQ(table.Text("W09999"), "");
-  EXPECT_EQ(table.Text(J("ア")), "kana");
-  EXPECT_EQ(table.Text(J("ａ") + "X"), "wide");
-  EXPECT_EQ(table.Text("\x83" "a"), "") << "a lower-case trail byte is not upper-cased";
-}
-
-TEST(MessageTable, LoadsLinesOfAnyBreakAndFailsForAMissingFile) {
-  TempDir tmp;
-  WriteFile(tmp / "m.txt", "I00001=one\r\nI00002=two\nI00003=three");
-  qv::MessageTable table;
-  ASSERT_TRUE(table.LoadFromFile(tmp / "m.txt"));
-  EXPECT_EQ(table.Text("I00003"), "three");
-  EXPECT_EQ(table.Lines().size(), 3u);
-  EXPECT_FALSE(table.LoadFromFile(tmp / "none.txt"));
-  EXPECT_EQ(table.Text("I00001"), "");
-}
-
-TEST(MessageTable, LineBreakMarksInAnyCaseAndNeverInsideADoubleByteCharacter) {
-  EXPECT_EQ(qv::ExpandLineBreaks("a<br>b<BR>c<Br>d"), "a\r\nb\r\nc\r\nd");
-  EXPECT_EQ(qv::ExpandLineBreaks("<b>r<br"), "<b>r<br");
-  // "ー" is 81 5B: the text stays as it is around it.
-  const std::string text = J("メール<br>ー");
-  EXPECT_EQ(qv::ExpandLineBreaks(text), J("メール") + "\r\n" + J("ー"));
-}
-
-TEST(ErrorLog, LineFormatStripsThePeerSuffixAndEveryCrLf) {
-  std::tm t{};
-  t.tm_year = 2003 - 1900;
-  t.tm_mon = 0;
-  t.tm_mday = 5;
-  t.tm_hour = 9;
-  t.tm_min = 7;
-  t.tm_sec = 3;
-  EXPECT_EQ(qv::FormatErrorLogLine(t, "07012345678##3", "first\r\nsecond\r\nthird"),
-            "2003/01/05 09:07:03 : 07012345678 : firstsecondthird");
-  EXPECT_EQ(qv::FormatErrorLogLine(t, "", "x"), "2003/01/05 09:07:03 :  : x");
-  // A lone CR or LF is not a pair and stays.
-  EXPECT_EQ(qv::FormatErrorLogLine(t, "##", "a\rb\nc"), "2003/01/05 09:07:03 :  : a\rb\nc");
-}
-
-TEST(ErrorLog, KeepsTheLast100LinesAndReplacesTheFileWhole) {
-  struct Case {
-    int before;
-    const char* breakText;
-  };
-  for (Case c : {Case{0, "\r\n"}, Case{99, "\r\n"}, Case{100, "\r\n"}, Case{150, "\n"}}) {
-    TempDir tmp;
-    const auto path = tmp / "Error.log";
-    std::string text;
-    for (int i = 1; i <= c.before; ++i) text += "line " + std::to_string(i) + c.breakText;
-    if (c.before) WriteFile(path, text);
-    struct stat before {};
-    const bool existed = ::stat(path.c_str(), &before) == 0;
-    ASSERT_TRUE(qv::AppendErrorLog(path, "new"));
-    std::string after = ReadFile(path);
-    std::vector<std::string> lines;
-    for (size_t pos = 0; pos < after.size();) {
-      size_t end = after.find("\r\n", pos);
-      ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
-      lines.push_back(after.substr(pos, end - pos));
-      pos = end + 2;
-    }
-    const int expected = std::min(c.before + 1, 100);
-    ASSERT_EQ(static_cast<int>(lines.size()), expected) << c.before;
-    EXPECT_EQ(lines.back(), "new");
-    if (c.before >= 100) {
-      EXPECT_EQ(lines.front(), "line " + std::to_string(c.before - 98));
-    }
-    // A new file took the old one's place: the old log is never cut in place.
-    struct stat now {};
-    ASSERT_EQ(::stat(path.c_str(), &now), 0);
-    if (existed) {
-      EXPECT_NE(now.st_ino, before.st_ino);
-    }
-    int others = 0;
-    for (auto& e : std::filesystem::directory_iterator(tmp.path())) others += e.path() != path;
-    EXPECT_EQ(others, 0) << "no temporary file is left behind";
-  }
-}
 
 namespace {
 

@@ -23,6 +23,24 @@ TEST(Cp932, BadBytesAreReplacedNotDropped) {
   EXPECT_EQ(FromUtf8("a\xF0\x9F\x98\x80z"), "a?z");  // emoji has no CP932 code
 }
 
+TEST(Cp932, TypedTextIsEncodedWithoutSubstitutes) {
+  struct Case {
+    const char* utf8;
+    bool ok;
+    std::string cp932;
+  } cases[] = {{"abc", true, "abc"},
+               {"メール?", true, "\x83\x81\x81\x5B\x83\x8B?"},
+               {"a\xF0\x9F\x98\x80z", false, ""},
+               {"\xC3\xA9", false, ""},
+               {"a\xFFz", false, ""},
+               {"", true, ""}};
+  for (const Case& c : cases) {
+    std::string out = "old";
+    EXPECT_EQ(TryFromUtf8(c.utf8, out), c.ok) << c.utf8;
+    EXPECT_EQ(out, c.cp932) << c.utf8;
+  }
+}
+
 TEST(Cp932, TrailPositions) {
   std::string s = "a\x83\x5C" "b";  // ソ has trail byte 0x5C, a backslash
   EXPECT_FALSE(IsTrailPosition(s, 0));

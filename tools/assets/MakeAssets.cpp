@@ -1,7 +1,12 @@
 // Draws the launcher's own pictures (logo, banner strip, tray and settings
-// icons, the session dialog's wait picture)
+// icons, the session dialog's wait picture), writes the banner strip as our
+// default theme (Theme/VeoQuorvel.qvt, not editable)
 // and synthesises its two short sounds into the given folder:
 //   qv_launcher_assets <folder>
+#include "core/Theme.h"
+#include "platform/Cp932.h"
+
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -232,6 +237,10 @@ int main(int argc, char** argv) {
   const QString dir = QString::fromLocal8Bit(argv[1]) + "/";
   bool ok = Logo().save(dir + "logo.png") && Banner().save(dir + "banner.png") && Tray().save(dir + "tray.png") &&
             Option().save(dir + "option.png") && Wait().save(dir + "wait.png");
+  // The default theme: the banner strip at half a second a frame.
+  ok = ok && QDir(dir).mkpath("Theme") &&
+       qv::SaveBannerIndex(QFile::encodeName(dir + "Theme/VeoQuorvel.qvt").toStdString(),
+                           {"VeoQuorvel", "0.5", qv::cp932::FromUtf8("VeoQuorvel - PHSメール"), false, Banner()});
   ok = ok && WriteTones(dir + "pipo.wav", {{1320, 110}, {0, 30}, {990, 160}});
   ok = ok && WriteTones(dir + "ring.wav", {{880, 90}, {1109, 90}, {1319, 90}, {1760, 220}});
   return ok ? 0 : 1;

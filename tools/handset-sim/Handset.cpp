@@ -53,6 +53,7 @@ uint8_t Handset::LineStatus() const {
 void Handset::OnHostConnected() {
   echo_ = false;
   infoMode_ = false;
+  infoPrepared_ = false;
   command_.clear();
   service_ = -1;
   bool pace = state_.With([](SimConfig& c, SimRecord&) { return c.pace; });
@@ -150,12 +151,16 @@ void Handset::Execute(const std::string& raw) {
     return any ? v : -1;
   };
   SimConfig config = state_.With([](SimConfig& c, SimRecord&) { return c; });
+  bool echoSet = false, settings = false;
   size_t i = 0;
   while (i < body.size() && !error) {
     char c = static_cast<char>(std::toupper(static_cast<unsigned char>(body[i++])));
     switch (c) {
       case ' ': break;
-      case 'E': echo_ = number(i) == 1; break;
+      case 'E':
+        echo_ = number(i) == 1;
+        echoSet = true;
+        break;
       case 'V':
       case 'Q': number(i); break;
       case 'H':
@@ -164,7 +169,7 @@ void Handset::Execute(const std::string& raw) {
         break;
       case 'I': {
         long n = number(i);
-        if (n == 9) info(config.i9Text);
+        if (n == 9) info(infoPrepared_ && !config.i9InfoText.empty() ? config.i9InfoText : config.i9Text);
         else if (n == 3) info(config.i3Text);
         else if (n == 6) info(config.ownNumber);
         else error = true;
@@ -173,6 +178,7 @@ void Handset::Execute(const std::string& raw) {
       case '&':
       case '\\':
         if (i < body.size() && std::isalpha(static_cast<unsigned char>(body[i]))) {
+          if (c == '&' && std::toupper(static_cast<unsigned char>(body[i])) == 'D') settings = true;
           ++i;
           number(i);
         } else error = true;
@@ -249,6 +255,7 @@ void Handset::Execute(const std::string& raw) {
       default: error = true; break;
     }
   }
+  if (echoSet && !error) infoPrepared_ = settings;
   out += error ? "\r\nERROR\r\n" : "\r\nOK\r\n";
   line_.SendData(out);
 }

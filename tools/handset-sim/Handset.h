@@ -79,6 +79,9 @@ class Handset final : public LineHandler, private CallLine {
   int lightMails_ = 0;
   std::string lightMailText_;
   bool infoMode_ = false;
+  // The last command that set the echo also held the settings: information
+  // mode's preparation, whose ATI9 may be answered otherwise.
+  bool infoPrepared_ = false;
   std::string infoIn_;
   InfoMode info_;
 };

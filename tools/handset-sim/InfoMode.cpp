@@ -15,6 +15,20 @@ long NumberAt(const std::string& text, size_t& at) {
 bool Ends(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
+
+// The records of a category: a frame line in wire form (three digits a byte)
+// ends one when its flag byte, the ninth, marks the record's last line; any
+// other entry is a record of its own.
+size_t RecordCount(const std::vector<std::string>& entries) {
+  constexpr size_t kFlagAt = 8 * 3;
+  size_t count = 0;
+  for (const auto& e : entries) {
+    size_t at = kFlagAt;
+    const long flag = e.size() >= kFlagAt + 3 ? NumberAt(e.substr(0, kFlagAt + 3), at) : -1;
+    if (flag < 0 || at != kFlagAt + 3 || (flag & 2)) ++count;
+  }
+  return count;
+}
 }  // namespace
 
 void InfoMode::Begin() {
@@ -34,7 +48,7 @@ std::string InfoMode::Answer(const std::string& line) {
     const int category = static_cast<int>(first);
     entered_.push_back(category);
     return state_.With([&](SimConfig& c, SimRecord&) {
-      return "<F:" + std::to_string(category) + ":" + std::to_string(c.info[category].size()) + "/" +
+      return "<F:" + std::to_string(category) + ":" + std::to_string(RecordCount(c.info[category])) + "/" +
              std::to_string(c.infoCapacity) + ">\r\n";
     });
   }

@@ -1,8 +1,10 @@
 #pragma once
 // The handset's information mode: after "AT@S" it takes lines of the form
 // "<...>" CR LF over its store of records per category until "+++".
-//   "<nF>"          enter category n: "<F:n:count/capacity>"
-//   "<1:n:DATAH>"   write a record to category n: "<1:n:count>", "ERROR" when full
+//   "<nF>"          enter category n: "<F:n:records/capacity>" (a record ends
+//                   with a frame line whose flag marks its last line)
+//   "<1:n:DATAH>"   write a line to category n: "<1:n:lines>", "ERROR" when
+//                   it holds capacity lines
 //   "<2:nH>"        read the next record of the categories entered:
 //                   "<1:ii" + DATA + "h>", then "<3:nh>" at the end
 //   "<3:nH>"        delete category n: "<3:n:0>"

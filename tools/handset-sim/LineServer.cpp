@@ -139,6 +139,7 @@ void LineServer::Run() {
     for (auto& fn : work) fn();
     auto now = Clock::now();
     RunTimers(now);
+    Deliver(Clock::now());
     Flush(Clock::now());
 
     pollfd fds[3] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {conn_, POLLIN, 0}};
@@ -177,11 +178,12 @@ void LineServer::Accept() {
     }
     conn_ = fd;
     in_.clear();
+    arrived_.clear();
     out_.clear();
     wire_.clear();
     hostLines_ = 0;
     hostSpeed_ = 9600;
-    nextByteAt_ = Clock::now();
+    nextByteAt_ = nextInByteAt_ = Clock::now();
     out_.push_back({'S', std::string(1, static_cast<char>(status_))});
     if (handler_) handler_->OnHostConnected();
   }
@@ -197,35 +199,66 @@ void LineServer::Receive() {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) break;
+    // What the host wrote before it closed still reaches the handset.
     Parse();
+    Deliver(Clock::now(), true);
     DropHost();
     return;
   }
   Parse();
+  Deliver(Clock::now());
 }
 
 void LineServer::Parse() {
   qv::simline::TakeFrames(in_, [this](char type, std::string_view payload) {
-    if (conn_ < 0) return false;  // a handler dropped the host
-    if (!handler_) return true;
-    if (type == qv::simline::kData) {
-      handler_->OnData(payload);
-    } else if (type == qv::simline::kLines && !payload.empty()) {
-      hostLines_ = static_cast<uint8_t>(payload[0]);
-      handler_->OnLines(hostLines_);
-    } else if (type == qv::simline::kSpeed && payload.size() >= 4) {
-      const uint32_t speed = qv::simline::SpeedOf(payload);
-      if (speed > 0) hostSpeed_ = speed;
-      handler_->OnSpeed(hostSpeed_);
-    }
-    return conn_ >= 0;
+    if (type == qv::simline::kData && !arrived_.empty() && arrived_.back().type == type)
+      arrived_.back().bytes.append(payload);
+    else
+      arrived_.push_back({type, std::string(payload)});
+    return true;
   });
+}
+
+void LineServer::Deliver(Clock::time_point now, bool all) {
+  while (conn_ >= 0 && !arrived_.empty()) {
+    Item& item = arrived_.front();
+    if (item.type != qv::simline::kData || !pacing_ || all) {
+      const Item taken = std::move(item);
+      arrived_.pop_front();
+      Dispatch(taken.type, taken.bytes);
+      continue;
+    }
+    if (now < nextInByteAt_) break;
+    const double bytesPerSecond = hostSpeed_ / 10.0;
+    size_t chunk = std::max<size_t>(1, static_cast<size_t>(bytesPerSecond * std::chrono::duration<double>(kPaceSlice).count()));
+    chunk = std::min(chunk, item.bytes.size());
+    const std::string piece = item.bytes.substr(0, chunk);
+    item.bytes.erase(0, chunk);
+    if (item.bytes.empty()) arrived_.pop_front();
+    nextInByteAt_ = std::max(nextInByteAt_, now - kPaceCatchUp) +
+                    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(chunk / bytesPerSecond));
+    Dispatch(qv::simline::kData, piece);
+  }
+}
+
+void LineServer::Dispatch(char type, std::string_view payload) {
+  if (!handler_) return;
+  if (type == qv::simline::kData) {
+    handler_->OnData(payload);
+  } else if (type == qv::simline::kLines && !payload.empty()) {
+    hostLines_ = static_cast<uint8_t>(payload[0]);
+    handler_->OnLines(hostLines_);
+  } else if (type == qv::simline::kSpeed && payload.size() >= 4) {
+    const uint32_t speed = qv::simline::SpeedOf(payload);
+    if (speed > 0) hostSpeed_ = speed;
+    handler_->OnSpeed(hostSpeed_);
+  }
 }
 
 void LineServer::Flush(Clock::time_point now) {
   if (conn_ < 0) return;
   while (!out_.empty() && wire_.size() < kMaxWire) {
-    OutItem& item = out_.front();
+    Item& item = out_.front();
     if (item.type != 'D') {
       AppendFrame(wire_, item.type, item.bytes);
       out_.pop_front();
@@ -267,6 +300,8 @@ int LineServer::PollTimeoutMs(Clock::time_point now) const {
     // Control frames and unpaced data go at once; paced data when its byte is due.
     next = std::min(next, (out_.front().type == 'D' && pacing_) ? nextByteAt_ : now);
   }
+  if (conn_ >= 0 && !arrived_.empty())
+    next = std::min(next, (arrived_.front().type == qv::simline::kData && pacing_) ? nextInByteAt_ : now);
   if (next == Clock::time_point::max()) return -1;
   if (next <= now) return 0;
   auto ms = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
@@ -286,6 +321,7 @@ void LineServer::CloseConnection() {
   ::close(conn_);
   conn_ = -1;
   in_.clear();
+  arrived_.clear();
   out_.clear();
   wire_.clear();
   hostLines_ = 0;

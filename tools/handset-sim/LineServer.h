@@ -6,8 +6,9 @@
 //
 // One thread runs everything: the socket, timers, and the handler's logic, so
 // handlers need no locks of their own. Output keeps its order (a status change
-// queued after data reaches the host after that data) and can be paced to the
-// line speed the host set.
+// queued after data reaches the host after that data); output and input can
+// be paced to the line speed the host set, each way on its own, as on a
+// full-duplex line.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -63,7 +64,7 @@ class LineServer {
   uint8_t Status() const { return status_; }
   uint8_t HostLines() const { return hostLines_; }
   uint32_t HostSpeed() const { return hostSpeed_; }
-  // Pace output to the host's line speed (10 bits a byte).
+  // Pace output and input to the host's line speed (10 bits a byte).
   void SetPacing(bool on) { pacing_ = on; }
   // Closes the host's connection, as if the cable were pulled.
   void DropHost();
@@ -72,7 +73,7 @@ class LineServer {
   void Cancel(uint64_t id);
 
  private:
-  struct OutItem {
+  struct Item {
     char type;
     std::string bytes;
   };
@@ -80,6 +81,10 @@ class LineServer {
   void Accept();
   void Receive();
   void Parse();
+  // Hands what came in to the handler, paced data when its byte is due
+  // (everything at once with all).
+  void Deliver(Clock::time_point now, bool all = false);
+  void Dispatch(char type, std::string_view payload);
   void Flush(Clock::time_point now);
   int PollTimeoutMs(Clock::time_point now) const;
   void RunTimers(Clock::time_point now);
@@ -99,7 +104,9 @@ class LineServer {
   bool stopping_ = false;
 
   std::string in_;
-  std::deque<OutItem> out_;
+  std::deque<Item> arrived_;  // frames taken from in_, not yet handed on
+  Clock::time_point nextInByteAt_{};
+  std::deque<Item> out_;
   std::string wire_;  // framed bytes on their way into the socket
   uint8_t status_ = 0;
   uint8_t hostLines_ = 0;

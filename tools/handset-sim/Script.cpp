@@ -203,6 +203,12 @@ bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::strin
       config.ownNumber = f[1];
     } else if (key == "i9" && f.size() > 1) {
       config.i9Text = f[1];
+    } else if (key == "i9-info" && f.size() > 1) {
+      config.i9InfoText = f[1];
+    } else if (key == "info") {
+      long category = 0;
+      if (f.size() < 3 || !ParseNumber(f[1], category)) return fail("an info record needs a category and its data");
+      config.info[static_cast<int>(category)].push_back(f[2]);
     } else if (key == "no-lines") {
       config.powered = false;
     } else if (key == "pace") {

@@ -88,7 +88,8 @@ struct IncomingCall {
   std::string text;               // the light-mail text or the e-mail notice
 };
 
-// A record of the information store: its data as the write line carried it.
+// The information store: per category, each line's data as the write line
+// carried it.
 using InfoStore = std::map<int, std::vector<std::string>>;
 
 struct SimConfig {
@@ -96,6 +97,10 @@ struct SimConfig {
   bool pace = false;    // output paced to the host's line speed
   std::string ownNumber = "07012345678";
   std::string i9Text = "0";
+  // The answer to ATI9 after information mode's preparation (echo off and
+  // the settings in one command); empty: i9Text. Sign-up wants an answer
+  // beginning with "0", information mode one beginning with "1" or "3".
+  std::string i9InfoText;
   std::string i3Text = "PHS-SIM 1.0";
   bool p1Supported = true;   // "#P1" answers OK, else ERROR
   bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
@@ -118,7 +123,7 @@ struct SimConfig {
   // The ring indicator line (RING in the modem status) stays on this long at
   // each ring; 0: the ring is told by its report lines only.
   int ringIndicatorMs = 0;
-  // The information store: records per category, at most infoCapacity each.
+  // The information store: lines per category, at most infoCapacity each.
   InfoStore info;
   size_t infoCapacity = 200;
 };
@@ -191,7 +196,8 @@ class Simulator {
 //   mail  ID  SENDER  SUBJECT  [DATE]  [SIZE]   a waiting mail (body made to SIZE bytes)
 //   body  TEXT                                 a body line of the last mail (CR LF added)
 //   fault STEP  ACTION  [ARG]  [OCCURRENCE]
-//   own-number NUMBER | i9 TEXT | no-lines | pace | no-p1
+//   info  CATEGORY  DATA                        a line of the information store
+//   own-number NUMBER | i9 TEXT | i9-info TEXT | no-lines | pace | no-p1
 bool LoadScript(const std::filesystem::path& file, SimConfig& config, std::string* error);
 // One "STEP:ACTION[:ARG[:OCCURRENCE]]" fault, as the program's --fault takes it.
 bool ParseFault(const std::string& text, Fault& fault, std::string* error);

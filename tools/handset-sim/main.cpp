@@ -34,9 +34,13 @@ The handset and the mailbox:
   --i9 TEXT              the handset's answer to ATI9 (default 0); sign-up
                          needs one beginning with 0, information mode one
                          beginning with 1 or 3
+  --i9-info TEXT         the answer to ATI9 after information mode's
+                         preparation (echo off and the settings in one
+                         command), so that one handset serves both
   --no-lines             never raise CTS and DSR (a handset that is off)
-  --pace                 pace the handset's output to the port speed
-  --info CATEGORY:DATA   a record in the handset's information store
+  --pace                 pace what the handset sends and takes in to the
+                         port speed
+  --info CATEGORY:DATA   a line in the handset's information store
                          (repeatable; DATA as the write line carries it)
   --signup-page TEXT     the sign-up centre's page for the next request
                          (repeatable; past the last one it is repeated)
@@ -77,8 +81,10 @@ Mailbox script: UTF-8 text, one item a line, fields separated by TAB,
   mail<TAB>ID<TAB>SENDER<TAB>SUBJECT[<TAB>DATE[<TAB>SIZE]]
   body<TAB>TEXT          a body line for the mail above (CR LF added)
   fault<TAB>STEP<TAB>ACTION[<TAB>ARG[<TAB>N]]
+  info<TAB>CATEGORY<TAB>DATA   a line of the information store
   own-number<TAB>NUMBER
   i9<TAB>TEXT
+  i9-info<TAB>TEXT
   no-lines | pace
 
 Example: handset-sim --port COM3 --mail A001,taro@example.jp,Hello,2000
@@ -148,6 +154,8 @@ int main(int argc, char** argv) {
       if (!value(config.ownNumber)) return Fail("--own-number needs a number");
     } else if (a == "--i9") {
       if (!value(config.i9Text)) return Fail("--i9 needs a text");
+    } else if (a == "--i9-info") {
+      if (!value(config.i9InfoText)) return Fail("--i9-info needs a text");
     } else if (a == "--no-lines") {
       config.powered = false;
     } else if (a == "--pace") {

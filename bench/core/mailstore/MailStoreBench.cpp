@@ -1,7 +1,8 @@
-// Mail folder store: appending 10,000 mails of 2 KB, loading and counting the
-// index (beside reading the same file and splitting it into lines), reading
-// every mail, compacting with half the mails deleted, and one crash-safe
-// append into a full folder.
+// Mail folder store: filling one open folder with 1,000, 10,000 and 100,000
+// mails of 2 KB (the time per mail should not grow with the folder), loading
+// the index of 10,000 and 100,000 mails (beside mapping the same file and
+// cutting it into lines), reading every mail, compacting with half the mails
+// deleted, and one crash-safe append into a full folder.
 //   mailstore_bench [benchmark options]
 // The folders live in a temporary launcher folder (TMPDIR), removed at exit.
 #include "core/MailStore.h"
@@ -22,8 +23,10 @@
 namespace {
 
 constexpr int kMails = 10000;
+constexpr int kBigMails = 100000;
 constexpr size_t kMailBytes = 2048;
 const char* const kFull = "full";
+const char* const kBig = "big";
 
 std::filesystem::path g_mailDir;
 
@@ -56,32 +59,94 @@ void RemoveFolder(const std::string& name) {
   for (const char* ext : {".qvm", ".qvs"}) std::filesystem::remove(g_mailDir / (name + ext), ec);
 }
 
-// Appends the mails in one open folder and saves the index once.
-bool Fill(const std::string& name, const std::vector<std::string>& mails) {
+// make(0) .. make(count - 1), made once, before any timing (each caller's
+// lambda is a type of its own, and so are its values).
+template <class Make>
+const auto& MadeOnce(int count, Make make) {
+  static const auto values = [&] {
+    std::vector<decltype(make(0))> v;
+    for (int i = 0; i < count; ++i) v.push_back(make(i));
+    return v;
+  }();
+  return values;
+}
+
+const std::vector<std::string>& Mails() { return MadeOnce(kMails, [](int i) { return Mail(i); }); }
+const std::vector<qv::MailIndexRow>& Rows() { return MadeOnce(kBigMails, [](int i) { return RowFor(i); }); }
+
+// Appends count mails (the texts over again past kMails) in one open folder
+// and saves the index once.
+bool Fill(const std::string& name, int count) {
+  const auto& texts = Mails();
+  const auto& rows = Rows();
   qv::MailFolder f;
   if (!f.Open(name, NoWait())) return false;
   std::string id;
-  for (size_t i = 0; i < mails.size(); ++i)
-    if (!qv::AppendMessage(f, mails[i], RowFor(static_cast<int>(i)), id)) return false;
+  for (int i = 0; i < count; ++i)
+    if (!qv::AppendMessage(f, texts[static_cast<size_t>(i) % texts.size()], rows[static_cast<size_t>(i)], id))
+      return false;
   return f.SaveIndex();
 }
 
-const std::vector<std::string>& Mails() {
-  static const std::vector<std::string> mails = [] {
-    std::vector<std::string> m;
-    for (int i = 0; i < kMails; ++i) m.push_back(Mail(i));
-    return m;
-  }();
-  return mails;
+// One open folder filled with state.range(0) mails: the time per mail
+// (items per second) should stay flat as the folder grows.
+void BM_FillOneFolder(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const std::string name = "fill" + std::to_string(count);
+  for (auto _ : state) {
+    state.PauseTiming();
+    RemoveFolder(name);
+    state.ResumeTiming();
+    if (!Fill(name, count)) state.SkipWithError("fill failed");
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+  state.counters["us_per_mail"] = benchmark::Counter(static_cast<double>(state.iterations() * count),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+                                                     benchmark::Counter::kIs1000);
+  RemoveFolder(name);
+}
+
+std::filesystem::path IndexOf(int mails) {
+  return g_mailDir / ((mails == kMails ? std::string(kFull) : std::string(kBig)) + ".qvm");
+}
+
+// The index of a folder of state.range(0) mails loaded into the CSV table.
+void BM_LoadIndex(benchmark::State& state) {
+  const auto path = IndexOf(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    qv::TCSVData table;
+    if (!table.LoadFromFile(path) || table.RowCount() != state.range(0)) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(table.RowCount());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
+}
+
+// The yardstick for it: the same file mapped and cut at each LF with memchr.
+void BM_MapAndSplitIndex(benchmark::State& state) {
+  const auto path = IndexOf(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    qv::MappedFile file(path);
+    std::string_view text = file.bytes();
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < text.size();) {
+      const void* lf = std::memchr(text.data() + start, '\n', text.size() - start);
+      size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
+      lines.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    benchmark::DoNotOptimize(lines.size());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
 }
 
 void BM_Append10000(benchmark::State& state) {
-  const auto& mails = Mails();
   for (auto _ : state) {
     state.PauseTiming();
     RemoveFolder("append");
     state.ResumeTiming();
-    if (!Fill("append", mails)) state.SkipWithError("append failed");
+    if (!Fill("append", kMails)) state.SkipWithError("append failed");
   }
   state.SetItemsProcessed(state.iterations() * kMails);
   state.SetBytesProcessed(state.iterations() * kMails * static_cast<int64_t>(kMailBytes));
@@ -93,8 +158,7 @@ void BM_AddMessageToFolder(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   const std::string name = "add" + std::to_string(rows);
   RemoveFolder(name);
-  std::vector<std::string> mails(Mails().begin(), Mails().begin() + rows);
-  if (!Fill(name, mails)) state.SkipWithError("fill failed");
+  if (!Fill(name, rows)) state.SkipWithError("fill failed");
   const std::string mail = Mail(rows);
   const qv::MailIndexRow row = RowFor(rows);
   std::string id;
@@ -117,35 +181,6 @@ void BM_ReadIndexAsLines(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kMails);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
-}
-
-// A tighter yardstick: the file mapped and cut at each LF with memchr.
-void BM_MapIndexAsLines(benchmark::State& state) {
-  const auto path = g_mailDir / (std::string(kFull) + ".qvm");
-  for (auto _ : state) {
-    qv::MappedFile file(path);
-    std::string_view text = file.bytes();
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start < text.size();) {
-      const void* lf = std::memchr(text.data() + start, '\n', text.size() - start);
-      size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
-      lines.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
-    benchmark::DoNotOptimize(lines.size());
-  }
-  state.SetItemsProcessed(state.iterations() * kMails);
-}
-
-// The shared CSV table alone loading the index, for what counting adds to it.
-void BM_LoadIndexTable(benchmark::State& state) {
-  const auto path = g_mailDir / (std::string(kFull) + ".qvm");
-  for (auto _ : state) {
-    qv::TCSVData table;
-    table.LoadFromFile(path);
-    benchmark::DoNotOptimize(table.RowCount());
-  }
-  state.SetItemsProcessed(state.iterations() * kMails);
 }
 
 void BM_CountMessages(benchmark::State& state) {
@@ -196,11 +231,14 @@ void BM_CompactHalfDeleted(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kMails / 2 * static_cast<int64_t>(kMailBytes));
 }
 
+BENCHMARK(BM_FillOneFolder)->Arg(1000)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillOneFolder)->Arg(10000)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillOneFolder)->Arg(kBigMails)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadIndex)->Arg(kMails)->Arg(kBigMails)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapAndSplitIndex)->Arg(kMails)->Arg(kBigMails)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Append10000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AddMessageToFolder)->Arg(1000)->Arg(kMails)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadIndexAsLines)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MapIndexAsLines)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadIndexTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountMessages)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenFolder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadEveryMail)->Unit(benchmark::kMillisecond);
@@ -216,13 +254,18 @@ int main(int argc, char** argv) {
   qv::SetProgramPathForTesting(root / "Quorvel");
   g_mailDir = root / "MailLog";
   std::filesystem::create_directories(g_mailDir);
-  if (!Fill(kFull, Mails())) {
+  if (!Fill(kFull, kMails)) {
     std::fprintf(stderr, "cannot fill the folder in %s\n", g_mailDir.c_str());
     return 1;
   }
-  std::fprintf(stderr, "folder of %d mails: index %.2f MB, store %.1f MB in %s\n", kMails,
-               std::filesystem::file_size(g_mailDir / "full.qvm") / 1e6,
-               std::filesystem::file_size(g_mailDir / "full.qvs") / 1e6, g_mailDir.c_str());
+  if (!Fill(kBig, kBigMails)) {
+    std::fprintf(stderr, "cannot fill the folder of %d mails in %s\n", kBigMails, g_mailDir.c_str());
+    return 1;
+  }
+  for (auto [name, count] : {std::pair{kFull, kMails}, std::pair{kBig, kBigMails}})
+    std::fprintf(stderr, "folder of %d mails: index %.2f MB, store %.1f MB in %s\n", count,
+                 std::filesystem::file_size(g_mailDir / (std::string(name) + ".qvm")) / 1e6,
+                 std::filesystem::file_size(g_mailDir / (std::string(name) + ".qvs")) / 1e6, g_mailDir.c_str());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,11 +1,13 @@
 #include "core/MailStore.h"
 #include "core/TextFunctions.h"
+#include "platform/FileUtil.h"
 
 #include "MailTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -122,6 +124,154 @@ TEST_F(MailStoreTest, IdsAreUniqueWithinOneTimeStamp) {
   std::set<std::string> rowIds;
   for (int r = 0; r < f.Index().RowCount(); ++r) rowIds.insert(std::string(IndexCell(f.Index(), r, kColId)));
   EXPECT_EQ(rowIds.size(), static_cast<size_t>(f.Index().RowCount()));
+}
+
+namespace {
+
+// Appends to one open folder and checks each new id against the rule as the
+// store first had it: a walk over every other row for each candidate.
+class IdScript {
+ public:
+  explicit IdScript(const std::string& folder) { EXPECT_TRUE(f.Open(folder, Quick())); }
+  ~IdScript() { SetIdTimeStampForTesting(""); }
+
+  void Append(const std::string& stamp, MailIndexRow row = Row()) {
+    SetIdTimeStampForTesting(stamp);
+    std::string id;
+    ASSERT_TRUE(AppendMessage(f, "mail " + std::to_string(++appended), row, id));
+    const TCSVData& index = f.Index();
+    const int newRow = index.RowCount() - 1;
+    std::string want;
+    for (int n = index.RowCount(); n >= 0 && want.empty(); --n) {
+      std::string candidate = stamp + std::to_string(n);
+      bool used = false;
+      for (int r = 0; r < index.RowCount(); ++r) used = used || (r != newRow && IndexCell(index, r, kColId) == candidate);
+      if (!used) want = candidate;
+    }
+    ASSERT_EQ(id, want) << "append " << appended;
+    ASSERT_EQ(IndexCell(index, newRow, kColId), id);
+    ids.push_back(id);
+  }
+  void Reopen() {
+    ASSERT_TRUE(f.SaveIndex());
+    std::string name = f.Name();
+    f.Close();
+    ASSERT_TRUE(f.Open(name, Quick()));
+  }
+
+  MailFolder f;
+  std::vector<std::string> ids;
+  int appended = 0;
+};
+
+}  // namespace
+
+TEST_F(MailStoreTest, AppendsGiveTheIdsOfTheRowByRowRule) {
+  const std::string s1 = "240607123456789", s2 = "240607123456790";
+  struct Case {
+    const char* name;
+    std::string indexText;  // the folder's index before the script ("" for none)
+    std::function<void(IdScript&)> script;
+  } cases[] = {
+      {"one time stamp, one opening", "",
+       [&](IdScript& t) {
+         for (int i = 0; i < 40; ++i) t.Append(s1);
+       }},
+      {"ids already present take the counter down", "",
+       [&](IdScript& t) {
+         // Rows that hold the coming candidates, one of them twice.
+         for (int n : {3, 4, 4, 5, 6}) {
+           MailIndexRow row = Row();
+           row[kColId] = s1 + std::to_string(n);
+           t.Append(s2, row);
+           SetIndexCell(t.f.Index(), t.f.Index().RowCount() - 1, kColId, s1 + std::to_string(n));
+         }
+         for (int i = 0; i < 6; ++i) t.Append(s1);
+       }},
+      {"an index written elsewhere", "0,0,0," + s1 + "3,3\r\n0,0,0," + s1 + "2,3\r\n1,0,0," + s1 + "4,3\r\n",
+       [&](IdScript& t) {
+         for (int i = 0; i < 5; ++i) t.Append(s1);
+       }},
+      {"deleted rows: trailing ones go, middle ones stay", "",
+       [&](IdScript& t) {
+         for (int i = 0; i < 6; ++i) t.Append(s1);
+         SetIndexCell(t.f.Index(), 1, kColDeleted, "1");
+         SetIndexCell(t.f.Index(), 4, kColDeleted, "1");
+         SetIndexCell(t.f.Index(), 5, kColDeleted, "");
+         t.Append(s1);  // rows 4 and 5 are trimmed: their ids are free again
+         t.Append(s1);
+         SetIndexCell(t.f.Index(), t.f.Index().RowCount() - 1, kColDeleted, "1");
+         t.Append(s1);
+       }},
+      {"the caller edits the index between appends", "",
+       [&](IdScript& t) {
+         for (int i = 0; i < 5; ++i) t.Append(s1);
+         t.f.Index().DeleteRow(1);
+         t.Append(s1);
+         SetIndexCell(t.f.Index(), 0, kColId, s1 + std::to_string(t.f.Index().RowCount() + 1));
+         t.Append(s1);
+         TCSVData copy = t.f.Index();
+         copy.SetCell(2, kColId, s1 + std::to_string(copy.RowCount() + 1));
+         t.f.Index() = copy;
+         t.Append(s1);
+       }},
+      {"the counter suffix: ids that differ in length", "",
+       [&](IdScript& t) {
+         for (int i = 0; i < 12; ++i) t.Append(s1);  // counters past 9
+         MailIndexRow row = Row();
+         t.Append(s1.substr(0, 14), row);  // a stamp one digit short meets the longer counters
+         t.Append(s1.substr(0, 14) + "8");
+         t.Append(s1);
+       }},
+      {"a moved row keeps nothing of its old id", "",
+       [&](IdScript& t) {
+         MailIndexRow row = Row();
+         row[kColId] = s1 + "2";  // what the count would give
+         t.Append(s1);
+         t.Append(s1, row);
+         t.Reopen();  // and once with the ids read from the rows
+         row[kColId] = s1 + "3";
+         t.Append(s1, row);
+       }},
+      {"appends and trailing deletes in turn", "",
+       [&](IdScript& t) {
+         std::mt19937 rng(5);
+         for (int i = 0; i < 600; ++i) {
+           t.Append(i % 50 < 45 ? s1 : s2);
+           for (int k = static_cast<int>(rng() % 4), r = t.f.Index().RowCount() - 1; k > 0 && r >= 0; --k, --r)
+             if (rng() % 3) SetIndexCell(t.f.Index(), r, kColDeleted, "1");
+           if (i % 2) t.Reopen();
+         }
+       }},
+      {"rows appended as deleted give way to the next append", "",
+       [&](IdScript& t) {
+         std::mt19937 rng(9);
+         MailIndexRow gone = Row();
+         gone[kColDeleted] = "1";
+         for (int i = 0; i < 600; ++i) t.Append(i % 40 < 30 ? s1 : s2, rng() % 3 ? gone : Row());
+       }},
+      {"stamps change, openings change", "",
+       [&](IdScript& t) {
+         for (int i = 0; i < 30; ++i) {
+           t.Append(i % 3 ? s1 : s2);
+           if (i % 7 == 6) t.Reopen();
+         }
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = "ids" + std::to_string(&c - cases);
+    if (!c.indexText.empty()) {
+      std::filesystem::create_directories(mail.dir());
+      ASSERT_TRUE(WriteFileAtomically(mail.index(folder), c.indexText));
+    }
+    IdScript t(folder);
+    c.script(t);
+    // The rows the script did not give an id by hand hold each of theirs once.
+    std::multiset<std::string> seen;
+    for (int r = 0; r < t.f.Index().RowCount(); ++r) seen.insert(std::string(IndexCell(t.f.Index(), r, kColId)));
+    for (const auto& id : t.ids) EXPECT_LE(seen.count(id), 1u) << id;
+  }
 }
 
 TEST_F(MailStoreTest, ColumnsAreAddressedMaskedTo127) {

@@ -3,6 +3,8 @@
 // when the converter cannot be bound.
 #include "PurletteFixture.h"
 
+#include "LauncherProcess.h"
+
 #include "core/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"
@@ -11,8 +13,6 @@
 #include "platform/IniFile.h"
 
 #include <QApplication>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 using namespace purlettetest;
 
@@ -85,25 +85,11 @@ TEST_F(PurletteTest, ALauncherWhoseConverterCannotBeBoundShowsWhyAndEnds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ini.WriteString("File", "MidiDllFile", c.module);
-    const auto log = tmp_.path() / "boxes.log";
-    std::filesystem::remove(log);
-    QProcess launcher;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", QString::fromStdString((std::filesystem::path(QV_PURLETTE_TEST_MODULES) / "BoxLog.so").string()));
-    env.insert("QV_TEST_BOX_LOG", QString::fromStdString(log.string()));
-    env.insert("TMPDIR", QString::fromStdString(TempFolder().string()));
-    launcher.setProcessEnvironment(env);
-    launcher.setProcessChannelMode(QProcess::ForwardedChannels);
-    launcher.start(QString::fromStdString((dir_ / "Quorvel").string()), {});
-    ASSERT_TRUE(launcher.waitForStarted(10000));
-    const bool ended = launcher.waitForFinished(30000);
-    if (!ended) {
-      launcher.kill();
-      launcher.waitForFinished();
-    }
-    EXPECT_TRUE(ended) << "the launcher kept running";
-    EXPECT_EQ(launcher.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(qvtest::ReadFile(log), "MIDIDLLの読み込みに失敗しました\n");
+    const qvtest::LauncherRun run =
+        qvtest::RunLauncher(dir_ / "Quorvel", QV_BOX_LOG_MODULE, {{"TMPDIR", TempFolder().string()}});
+    EXPECT_TRUE(run.ended) << "the launcher kept running";
+    EXPECT_TRUE(run.normalExit);
+    EXPECT_EQ(run.boxes, "MIDIDLLの読み込みに失敗しました\n");
     EXPECT_TRUE(std::filesystem::is_empty(TempFolder())) << "the preview file went with the window";
   }
 }

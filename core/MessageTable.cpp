@@ -1,4 +1,4 @@
-#include "launcher/MessageTable.h"
+#include "core/MessageTable.h"
 
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"

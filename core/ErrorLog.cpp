@@ -1,9 +1,10 @@
-#include "launcher/ErrorLog.h"
+#include "core/ErrorLog.h"
 
 #include "core/HandsetExchange.h"
-#include "launcher/MessageTable.h"
+#include "core/MessageTable.h"
 #include "platform/FileUtil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 
@@ -27,7 +28,7 @@ std::string FormatErrorLogLine(const std::tm& t, std::string_view peerNumber, st
   return line;
 }
 
-bool AppendErrorLog(const std::filesystem::path& path, std::string_view line) {
+bool AppendErrorLog(const std::filesystem::path& path, std::string_view line, size_t maxLines) {
   std::string old;
   std::error_code ec;
   if (std::filesystem::exists(path, ec) && !ReadWholeFile(path, old)) return false;
@@ -35,7 +36,7 @@ bool AppendErrorLog(const std::filesystem::path& path, std::string_view line) {
   std::vector<std::string> old_lines = SplitTextLines(old);
   std::deque<std::string> lines(std::make_move_iterator(old_lines.begin()), std::make_move_iterator(old_lines.end()));
   lines.emplace_back(line);
-  while (lines.size() > kErrorLogLines) lines.pop_front();
+  while (lines.size() > std::max<size_t>(maxLines, 1)) lines.pop_front();
   std::string text;
   for (const auto& l : lines) {
     text.append(l);

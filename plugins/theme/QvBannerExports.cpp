@@ -1,0 +1,74 @@
+// The twelve exports of QvBanner.qpl, the theme list and editor.
+#include "platform/Version.h"
+#include "abi/PluginApi.h"
+#include "plugins/PluginIcon.h"
+#include "plugins/theme/BannerHost.h"
+#include "plugins/theme/QvBannerFRM.h"
+
+#include <QApplication>
+
+QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=QvBanner\0");
+
+namespace {
+
+// "テーマ" in CP932.
+const char kPluginName[] = "\x83\x65\x81\x5B\x83\x7D";
+
+qv::TfrmBanner* g_form = nullptr;
+QvHostStrCallback g_str = nullptr;
+
+}  // namespace
+
+extern "C" {
+
+QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
+  if (!qApp) return 0;
+  if (!g_form) g_form = new qv::TfrmBanner();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
+  // The module is unloaded next: nothing of its window may stay behind.
+  delete g_form;
+  g_form = nullptr;
+  qv::ReleasePluginIcon();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool ShowForm(void) {
+  if (!g_form) return 0;
+  g_form->show();
+  g_form->raise();
+  g_form->activateWindow();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool CloseForm(void) {
+  if (g_form) g_form->close();
+  return 1;
+}
+
+QV_PLUGIN_EXPORT QvBool SetParam(int32_t, int32_t) { return 1; }
+QV_PLUGIN_EXPORT int32_t SetStr(int32_t, const char*, int32_t) { return 1; }
+QV_PLUGIN_EXPORT QvBool GetParam(int32_t, int32_t*) { return 1; }
+QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
+
+QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
+
+QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
+  if (!size) return 0;
+  return QvCopyText(kPluginName, buffer, *size);
+}
+
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
+  qv::SetBannerParamCallback(callback);
+  return callback ? 1 : 0;
+}
+
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
+  // Kept as the interface asks; the theme list sends no texts.
+  g_str = callback;
+  return callback ? 1 : 0;
+}
+
+}  // extern "C"
