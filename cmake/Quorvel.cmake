@@ -10,6 +10,15 @@ function(qv_app_binary target)
     INSTALL_RPATH "$ORIGIN")
 endfunction()
 
+# The version block every binary of the app carries (platform/Version.h): the
+# project's version, named by product.
+function(qv_version_block target product)
+  set(QV_VERSION_TARGET ${target})
+  set(QV_VERSION_PRODUCT ${product})
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/VersionBlock.cpp.in ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.cpp @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.cpp)
+endfunction()
+
 # A loadable module (plug-in .qpl, serial link, converter): hidden symbols, so
 # that the static copies of the shared libraries inside each module never clash;
 # only the C entry points marked for export are visible.
@@ -23,6 +32,7 @@ function(qv_module target output_name suffix)
     VISIBILITY_INLINES_HIDDEN ON)
   target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
   qv_app_binary(${target})
+  qv_version_block(${target} ${output_name})
 endfunction()
 
 # A GoogleTest program registered with CTest, one process per test case.

@@ -126,14 +126,17 @@ std::string FormatFormPosition(const QRect& b) {
   return buf;
 }
 
+void SetFormColors(QWidget* form, const QColor& back, const QColor& text) {
+  QPalette pal = form->palette();
+  pal.setColor(QPalette::Window, back);
+  pal.setColor(QPalette::WindowText, text);
+  form->setPalette(pal);
+}
+
 void LoadFormPosition(QWidget* form, int mode, int percent, std::string_view ident) {
   if (!form) return;
-  if (QWidget* main = MainForm(); main && main != form) {
-    QPalette pal = form->palette();
-    pal.setColor(QPalette::Window, main->palette().color(QPalette::Window));
-    pal.setColor(QPalette::WindowText, main->palette().color(QPalette::WindowText));
-    form->setPalette(pal);
-  }
+  if (QWidget* main = MainForm(); main && main != form)
+    SetFormColors(form, main->palette().color(QPalette::Window), main->palette().color(QPalette::WindowText));
   PlacementInput in;
   if (!ident.empty()) in.stored = Registry().ReadString("FormPosition", ident, "");
   in.resizable = IsResizable(form);

@@ -2,6 +2,7 @@
 // Window placement and list-view columns kept in the registry key:
 // "FormPosition" (left, top, width, height as 4 hex digits each) and
 // "ListViewSize" (column widths, sort direction and sort column).
+#include <QColor>
 #include <QPoint>
 #include <QRect>
 #include <QSortFilterProxyModel>
@@ -31,6 +32,9 @@ enum PlacementMode {
 // windows take their colours from it.
 void SetMainForm(QWidget* form);
 QWidget* MainForm();
+// A window's background and text colour, as every window takes them from the
+// main form (placement) and as the settings dialog gives them anew.
+void SetFormColors(QWidget* form, const QColor& back, const QColor& text);
 
 // What placing a window needs to know, apart from the window itself.
 struct PlacementInput {

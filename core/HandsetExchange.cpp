@@ -359,8 +359,8 @@ std::string HexFieldToText(std::string_view hex) {
     int length = HexByteAt(hex, pos);
     if (length <= 0) break;
     pos += 2;
-    size_t chars = static_cast<size_t>(2 * length);
-    if (pos + chars > hex.size()) break;  // a chunk cut short is no chunk
+    // A last chunk cut short keeps the bytes it holds.
+    const size_t chars = std::min(static_cast<size_t>(2 * length), hex.size() - pos);
     out += HexToBytes(hex.substr(pos, chars));
     pos += chars;
   }

@@ -133,49 +133,6 @@ int FindLiveRow(const TCSVData& index, std::string_view id) {
   return -1;
 }
 
-bool WriteAll(int fd, std::string_view bytes, uint64_t at) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
-    if (n > 0)
-      done += static_cast<size_t>(n);
-    else if (n < 0 && errno != EINTR)
-      return false;
-  }
-  return true;
-}
-
-// Copies [start, end) of one file to the end position of another.
-bool CopyRange(int from, int to, uint64_t start, uint64_t end, uint64_t at) {
-  auto inOff = static_cast<off_t>(start);
-  auto outOff = static_cast<off_t>(at);
-  uint64_t left = end - start;
-  while (left > 0) {
-    ssize_t n = ::copy_file_range(from, &inOff, to, &outOff, left, 0);
-    if (n > 0) {
-      left -= static_cast<uint64_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) return false;  // the source ended early
-    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-    // No kernel copy here: through a buffer.
-    std::string buf(std::min<uint64_t>(left, 1 << 20), '\0');
-    while (left > 0) {
-      size_t want = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
-      ssize_t r = ::pread(from, buf.data(), want, inOff);
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) return false;
-      if (!WriteAll(to, std::string_view(buf.data(), static_cast<size_t>(r)), static_cast<uint64_t>(outOff)))
-        return false;
-      inOff += r;
-      outOff += r;
-      left -= static_cast<uint64_t>(r);
-    }
-  }
-  return true;
-}
-
 std::string IndexText(const TCSVData& index) {
   std::string text = index.GetText();
   return IsJoinedCrLf(text) ? text : JoinLinesCrLf(text);
@@ -388,8 +345,8 @@ bool MailFolder::Recover() {
   bool ok = true;
   if (Exists(newIndex)) {
     // The compaction was committed: put its files in place, store first.
-    if (Exists(newStore)) ok = ::rename(newStore.c_str(), store.c_str()) == 0;
-    ok = ok && ::rename(newIndex.c_str(), index.c_str()) == 0;
+    if (Exists(newStore)) ok = RenameFile(newStore, store);
+    ok = ok && RenameFile(newIndex, index);
     ok = ok && SyncDirectory(index.parent_path());
   } else if (Exists(newStore)) {
     ::unlink(newStore.c_str());  // never committed
@@ -414,7 +371,8 @@ bool MailFolder::WriteStore(uint64_t start, std::string_view bytes) {
   }
   store_.unflushed_ = true;
   uint64_t end = start + bytes.size();
-  bool ok = WriteAll(store_.fd_, bytes, start) && (end >= store_.size_ || ::ftruncate(store_.fd_, static_cast<off_t>(end)) == 0);
+  bool ok = WriteFileAt(store_.fd_, bytes, start, StorePath()) &&
+            (end >= store_.size_ || ::ftruncate(store_.fd_, static_cast<off_t>(end)) == 0);
   struct stat st {};
   if (::fstat(store_.fd_, &st) == 0) store_.size_ = static_cast<uint64_t>(st.st_size);
   return ok && store_.size_ == end;
@@ -422,7 +380,7 @@ bool MailFolder::WriteStore(uint64_t start, std::string_view bytes) {
 
 bool MailFolder::FlushStore() {
   if (!store_.unflushed_) return true;
-  if (::fdatasync(store_.fd_) != 0) return false;
+  if (!FlushFile(store_.fd_, StorePath())) return false;
   store_.unflushed_ = false;
   return true;
 }
@@ -693,12 +651,12 @@ bool CompactStore(MailFolder& folder) {
     if (IsSetAsideRow(index, r)) continue;
     uint64_t start = 0, end = 0;
     RowRange(index, r, start, end);
-    ok = CopyRange(folder.store_.fd_, fd, start, end, at);
+    ok = CopyFileRange(folder.store_.fd_, fd, start, end, at, newStore);
     SetIndexCell(compacted, nr, kColStart, std::to_string(at));
     at += end - start;
     SetIndexCell(compacted, nr, kColEnd, std::to_string(at));
   }
-  ok = ok && ::fdatasync(fd) == 0;
+  ok = ok && FlushFile(fd, newStore);
   ok = (::close(fd) == 0) && ok;
   // The new index appearing whole is the commit; until then the old files
   // stand, and from then on the next opener finishes the job.
@@ -706,8 +664,8 @@ bool CompactStore(MailFolder& folder) {
     ::unlink(newStore.c_str());
     return false;
   }
-  ok = ::rename(newStore.c_str(), storePath.c_str()) == 0 && ::rename(newIndex.c_str(), indexPath.c_str()) == 0 &&
-       SyncDirectory(indexPath.parent_path()) && folder.OpenStoreFile();
+  ok = RenameFile(newStore, storePath) && RenameFile(newIndex, indexPath) && SyncDirectory(indexPath.parent_path()) &&
+       folder.OpenStoreFile();
   if (!ok) {
     folder.Close();  // committed on disk; the next opener puts the files in place
     return false;
@@ -744,7 +702,10 @@ bool FolderFilesAvailable(std::string_view folder, const RetryPolicy& retry) {
 bool DeleteMessage(std::string_view folder, std::string_view id, const RetryPolicy& retry) {
   if (!BothFilesExist(folder)) return false;
   MailFolder f;
-  return f.Open(folder, retry) && MarkMessage(f.Index(), id) && CompactOrSave(f);
+  if (!f.Open(folder, retry)) return false;
+  // An id the folder does not know still compacts it, as every delete does.
+  const bool marked = MarkMessage(f.Index(), id);
+  return CompactOrSave(f) && marked;
 }
 
 bool MoveMessage(std::string_view folder, std::string_view id, std::string_view toFolder, bool keepCopy,

@@ -234,7 +234,8 @@ bool MarkMessage(TCSVData& index, std::string_view id);
 // (false).
 bool CompactStore(MailFolder& folder);
 
-// Mark, compact, save.
+// Mark, compact, save; an unknown id compacts too. True when the mail was
+// live and the folder saved.
 bool DeleteMessage(std::string_view folder, std::string_view id, const RetryPolicy& retry = {});
 // Copies the mail with its row into the other folder and saves that folder
 // first; unless keepCopy, the source row is then marked deleted; the source is

@@ -55,6 +55,7 @@ bool IniReadBool(std::string_view section, std::string_view key, bool def) {
 bool IniWriteString(std::string_view section, std::string_view key, std::string_view value) {
   return SettingsFile().WriteString(section, key, value);
 }
+bool IniWriteStrings(std::span<const IniEntry> entries) { return SettingsFile().WriteStrings(entries); }
 void IniReadSection(std::vector<std::string>& list, std::string_view section) {
   list = SettingsFile().ReadSection(section);
 }
@@ -107,15 +108,10 @@ std::string GetTempDataFile(int kind) {
 }
 
 std::string ComPortDeviceName(std::string_view name, bool withPrefix) {
-  std::string t(Trim(name));
-  for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  std::string full;
-  if (!IsComPortName(t))
-    full = "\\\\.\\COM1";
-  else if (t.starts_with("\\\\.\\"))
-    full = t;
-  else
-    full = "\\\\.\\" + t;
+  // Written with the port's number, so that "COM0001" is COM1 everywhere and
+  // always fits the parameter block's 12-byte port field.
+  const int number = ComPortNumber(Trim(name));
+  const std::string full = "\\\\.\\COM" + std::to_string(number == 0 ? 1 : number);
   return withPrefix ? full : full.substr(4);
 }
 

@@ -18,6 +18,8 @@ int IniReadInteger(std::string_view section, std::string_view key, int def);
 std::string IniReadString(std::string_view section, std::string_view key, std::string_view def);
 bool IniReadBool(std::string_view section, std::string_view key, bool def);
 bool IniWriteString(std::string_view section, std::string_view key, std::string_view value);
+// Every entry in one rewrite of the file: all of them are stored or none.
+bool IniWriteStrings(std::span<const IniEntry> entries);
 // The section's lines of the form key=value.
 void IniReadSection(std::vector<std::string>& list, std::string_view section);
 
@@ -32,7 +34,8 @@ std::string GetDataFilePath(std::string_view key, std::string_view def);
 // The exchange file of a data kind: [File] TempData with the kind before the extension.
 std::string GetTempDataFile(int kind);
 
-// "\\.\COMn" (or "COMn" without the prefix); an invalid name gives COM1.
+// "\\.\COMn" (or "COMn" without the prefix) with the name's port number
+// written without leading zeros; an invalid name gives COM1.
 std::string ComPortDeviceName(std::string_view name, bool withPrefix);
 int BaudRateOrDefault(int value);
 

@@ -188,7 +188,7 @@ std::string Base64Encode(std::string_view bytes) {
     out += kAlphabet[(v >> 12) & 63];
     out += kAlphabet[(v >> 6) & 63];
     out += kAlphabet[v & 63];
-    if ((i + 3) % 54 == 0 && i + 3 < n) out += "\r\n";
+    if ((i + 3) % 54 == 0) out += "\r\n";
   }
   if (i < n) {
     unsigned v = p[i] << 16;

@@ -21,8 +21,8 @@ std::string ToFullWidth(std::string_view s);
 // Each run of half-width katakana to full width (voicing marks combine).
 std::string HalfKanaToFullWidth(std::string_view s);
 
-// Standard Base64: lines of 72 characters (54 bytes) with CR LF, the last
-// line without a break and padded with "=".
+// Standard Base64: every 54 bytes a line of 72 characters ended by CR LF; a
+// partial last line has no break and is padded with "=".
 std::string Base64Encode(std::string_view bytes);
 // Characters outside the alphabet are skipped. False (and empty output) when a
 // group starts with "=".

@@ -118,6 +118,14 @@ void TfrmConnecting::ShowNumber(const std::string& text) { lblTel->setText(ToQSt
 
 void TfrmConnecting::ProcessMessages() { QCoreApplication::processEvents(); }
 
+void TfrmConnecting::ShowListing(int pages, int mails) {
+  // No total is known before the last page: the bar only shows that work goes on.
+  pbConnect->setVisible(true);
+  pbConnect->setRange(0, 0);
+  lblCount->setVisible(true);
+  lblCount->setText(QStringLiteral("一覧 %1 ページ  %2 件").arg(pages).arg(mails));
+}
+
 void TfrmConnecting::SetProgressMax(int n) {
   if (n <= 0) {
     pbConnect->setVisible(false);

@@ -50,6 +50,7 @@ class TfrmConnecting : public QDialog, public SessionView {
   // The view of the sessions.
   void ShowStatus(const std::string& text) override;
   void ShowNumber(const std::string& text) override;
+  void ShowListing(int pages, int mails) override;
   void SetProgressMax(int n) override;
   void SetProgress(int i, bool pending) override;
   void SetSize(long long n) override;

@@ -18,9 +18,11 @@
 #include "launcher/QvMessageFRM.h"
 #include "launcher/QvOptionFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/TaskTray.h"
 #include "launcher/splash.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
+#include "controls/Graphics.h"
 #include "controls/MultiButton.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
@@ -40,7 +42,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSoundEffect>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -116,6 +117,13 @@ TfrmLaunch::TfrmLaunch(QWidget* parent)
   if (SingleApp1->Terminated()) {
     terminated_ = true;
     return;
+  }
+  try {
+    TaskTray1->Loaded();
+  } catch (const ETaskTrayError&) {
+    // Many Linux desktops have no notification area: the launcher then runs
+    // without its icon instead of ending.
+    TaskTray1->DeleteIcon();
   }
   FormCreate();
 }
@@ -298,16 +306,17 @@ void TfrmLaunch::CreateComponents() {
 
   QPixmap trayPicture = AppPicture("tray.png");
   if (!trayPicture.isNull()) setWindowIcon(QIcon(trayPicture));
-  TaskTray1 = new QSystemTrayIcon(this);
+  // Registered at load (the constructor), where a desktop without a
+  // notification area is told.
+  TaskTray1 = new TTaskTray(this, true);
   TaskTray1->setObjectName("TaskTray1");
-  TaskTray1->setToolTip(QStringLiteral("VeoQuorvel"));
-  connect(TaskTray1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Context) TaskTrayMouseDown(Qt::RightButton);
-  });
-  if (!trayPicture.isNull()) {
-    TaskTray1->setIcon(QIcon(trayPicture));
-    if (QSystemTrayIcon::isSystemTrayAvailable()) TaskTray1->show();
-  }
+  TaskTray1->SetIconID(1);
+  TaskTray1->SetIcon(QIcon(trayPicture));
+  TaskTray1->SetTipString(QStringLiteral("VeoQuorvel"));
+  TaskTray1->SetRegistered(true);
+  TaskTray1->OnMouseDown = [this](TTaskTray*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+    TaskTrayMouseDown(button);
+  };
   ShowRingWaitState(RingWaitState::Stopped);
 }
 
@@ -905,8 +914,38 @@ void TfrmLaunch::ShowErrorLog() {
 // ---- dialogs ----
 
 void TfrmLaunch::OptionsDialog() {
-  TfrmOption dialog(this);
+  TfrmOption::Host host;
+  host.telNumber = [this](const std::string& device, int baud) { return serial_.GetTelNumber(device, baud); };
+  // The module refuses a port that ring-wait holds.
+  host.pauseRingWait = [this](const std::function<void()>& run) { ringWait_.PauseAround(run); };
+  host.report = [this](std::string_view id) { ReportMessage(id, true); };
+  host.commit = [this](TfrmOption& dialog) { return SaveOptions(dialog); };
+  TfrmOption dialog(this, std::move(host));
+  dialog.LoadSettings(ColorFromQColor(palette().color(QPalette::Window)),
+                      ColorFromQColor(palette().color(QPalette::WindowText)));
   dialog.exec();
+}
+
+bool TfrmLaunch::SaveOptions(TfrmOption& dialog) {
+  bool saved = false;
+  ringWait_.PauseAround([&] {
+    // All keys in one rewrite: a crash leaves the old settings or the new, whole.
+    saved = IniWriteStrings(dialog.SettingsEntries());
+    if (saved) RecolorForms(dialog.BackColor(), dialog.FontColor(), &dialog);
+  });
+  if (!saved)
+    ShowMessageBox(&dialog, BoxKind::Error,
+                   Sjis("設定を保存できませんでした。") + "\r\n" + SettingsFilePath().string());
+  return saved;
+}
+
+void TfrmLaunch::RecolorForms(TColor back, TColor text, QWidget* except) {
+  ApplyColors(back, text);
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    const Qt::WindowType type = w->windowType();
+    if (w == this || w == except || (type != Qt::Window && type != Qt::Dialog)) continue;
+    SetFormColors(w, ToQColor(back), ToQColor(text));
+  }
 }
 
 void TfrmLaunch::AboutBox() {

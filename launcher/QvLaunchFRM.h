@@ -24,7 +24,6 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
-class QSystemTrayIcon;
 class QTimer;
 class TAnimationImage;
 class TAttachPanel;
@@ -34,8 +33,10 @@ class TMultiPanel;
 namespace qv {
 
 class TfrmConnecting;
+class TfrmOption;
 class TfrmReceiveMsg;
 class TSingleApp;
+class TTaskTray;
 
 class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Window {
   Q_OBJECT
@@ -61,7 +62,15 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
 
   void LoadPlugins();
   void OpenItem(std::string_view caption);
+  // The settings dialog; OK stores its settings (SaveOptions).
   void OptionsDialog();
+  // With ring-wait paused: writes the dialog's settings in one go and gives
+  // every other window its colours. False (and a message) when the settings
+  // file cannot be written.
+  bool SaveOptions(TfrmOption& dialog);
+  // The launcher and every other window of the program (plug-ins' too, but
+  // not except) take the colours.
+  void RecolorForms(TColor back, TColor text, QWidget* except);
   void AboutBox();
   // Sends SetStr(1, text) to the first entry of that display name, if loaded.
   void NotifyPlugin(std::string_view displayName, std::string_view text);
@@ -170,7 +179,7 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   QMenu* popMain;
   QTimer* tmrStart;
   QTimer* tmrEmailAuto;
-  QSystemTrayIcon* TaskTray1;
+  TTaskTray* TaskTray1;
   TSingleApp* SingleApp1;
   QAction* actClose;
   QAction* actMinimize;

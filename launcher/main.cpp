@@ -4,12 +4,9 @@
 #include "launcher/QvLaunchFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
 #include "launcher/splash.h"
-#include "platform/Version.h"
 
 #include <QApplication>
 #include <memory>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductName=VeoQuorvel\0");
 
 namespace {
 // The program's main window.

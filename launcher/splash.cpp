@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPointer>
 #include <QScreen>
 #include <QWindow>
@@ -60,7 +61,12 @@ TSplashWindow::TSplashWindow(QWidget* parent)
   memVersion->setObjectName("memVersion");
   memVersion->setReadOnly(true);
   memVersion->setFrameShape(QFrame::NoFrame);
-  memVersion->setFixedHeight(72);
+  // Room for six lines, the module and five plug-ins, so no scroll bar.
+  const int margin = static_cast<int>(memVersion->document()->documentMargin());
+  memVersion->setFixedHeight(6 * memVersion->fontMetrics().lineSpacing() + 2 * margin + 2);
+  memVersion->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memVersion->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memVersion->setAutoFillBackground(true);
   memVersion->viewport()->installEventFilter(this);
   imgLogo->installEventFilter(this);
   lblVersion->installEventFilter(this);

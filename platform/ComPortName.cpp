@@ -16,13 +16,16 @@ int ComPortNumber(std::string_view name) {
     name.remove_prefix(7);
   else
     return 0;
-  if (name.empty() || name.size() > 3) return 0;
+  // A decimal number and nothing after it; leading zeros do not make another
+  // port ("COM0001" is COM1).
+  if (name.empty()) return 0;
   int number = 0;
   for (char c : name) {
     if (c < '0' || c > '9') return 0;
     number = number * 10 + (c - '0');
+    if (number > kMaxComPort) return 0;
   }
-  return number >= 1 && number <= 256 ? number : 0;
+  return number >= 1 ? number : 0;
 }
 
 }  // namespace qv

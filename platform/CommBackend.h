@@ -19,6 +19,7 @@ class CommBackend {
   virtual bool GetModemStatus(uint32_t& status) = 0;
   virtual bool Read(void* data, size_t size, size_t& got) = 0;
   virtual bool Write(const void* data, size_t size, size_t& written) = 0;
+  virtual bool WaitForInput(std::chrono::milliseconds timeout) = 0;
   // The pending error bits, cleared by the call.
   uint32_t ClearErrors() {
     const uint32_t e = errors;

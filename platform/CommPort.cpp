@@ -4,6 +4,7 @@
 #include "platform/ComPortName.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -11,20 +12,68 @@
 
 namespace qv {
 
+namespace {
+bool HasEntry(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found && !ec;
+}
+}  // namespace
+
+std::filesystem::path CommPortFolder() {
+  const char* folder = std::getenv("QUORVEL_PORTS");
+  return (folder && *folder) ? std::filesystem::path(folder) : ProgramDir() / "ports";
+}
+
 std::filesystem::path CommPortFolderEntry(std::string_view name) {
   const int number = ComPortNumber(name);
   if (number == 0) return {};
-  const char* folder = std::getenv("QUORVEL_PORTS");
-  std::filesystem::path dir = (folder && *folder) ? std::filesystem::path(folder) : ProgramDir() / "ports";
-  return dir / ("COM" + std::to_string(number));
+  return CommPortFolder() / ("COM" + std::to_string(number));
 }
 
 std::filesystem::path ResolveCommPort(std::string_view name) {
   std::filesystem::path entry = CommPortFolderEntry(name);
   if (entry.empty()) return {};
-  std::error_code ec;
-  if (std::filesystem::symlink_status(entry, ec).type() != std::filesystem::file_type::not_found && !ec) return entry;
+  if (HasEntry(entry)) return entry;
   return "/dev/ttyS" + std::to_string(ComPortNumber(name) - 1);
+}
+
+std::vector<std::filesystem::path> SerialByIdDevices() {
+  const char* folder = std::getenv("QUORVEL_SERIAL_BY_ID");
+  const std::filesystem::path dir = (folder && *folder) ? std::filesystem::path(folder) : "/dev/serial/by-id";
+  std::vector<std::filesystem::path> devices;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(dir, ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec))
+    devices.push_back(it->path());
+  std::sort(devices.begin(), devices.end());
+  return devices;
+}
+
+int CommPortLinkedTo(const std::filesystem::path& device) {
+  std::error_code ec;
+  const auto target = std::filesystem::canonical(device, ec);
+  if (ec) return 0;
+  for (int n = 1; n <= kMaxComPort; ++n) {
+    const auto entry = CommPortFolderEntry("COM" + std::to_string(n));
+    if (!HasEntry(entry)) continue;
+    const auto leads = std::filesystem::canonical(entry, ec);
+    if (!ec && leads == target) return n;
+  }
+  return 0;
+}
+
+int LinkCommPort(const std::filesystem::path& device) {
+  for (int n = 1; n <= kMaxComPort; ++n) {
+    const std::string name = "COM" + std::to_string(n);
+    const auto entry = CommPortFolderEntry(name);
+    // A number whose serial device exists stays that device's.
+    if (HasEntry(entry) || HasEntry(ResolveCommPort(name))) continue;
+    std::error_code ec;
+    std::filesystem::create_directories(entry.parent_path(), ec);
+    std::filesystem::create_symlink(device, entry, ec);
+    return ec ? 0 : n;
+  }
+  return 0;
 }
 
 int64_t ReadWaitMs(const CommTimeouts& t, size_t size) {
@@ -100,6 +149,8 @@ bool CommPort::Write(const void* data, size_t size, size_t& written) {
   written = 0;
   QV_COMM_CALL(backend_->Write(data, size, written));
 }
+
+bool CommPort::WaitForInput(std::chrono::milliseconds timeout) { return backend_ && backend_->WaitForInput(timeout); }
 
 #undef QV_COMM_CALL
 

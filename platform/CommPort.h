@@ -8,11 +8,13 @@
 // the Unix socket of a simulated handset. Without an entry COMn is /dev/ttyS<n-1>.
 // Two back ends: termios for devices, and the fixed frame protocol of the
 // simulated line for sockets.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -78,12 +80,26 @@ constexpr uint32_t PURGE_ALL = 0xF;
 
 enum class CommEscape { SetDtr, ClrDtr, SetRts, ClrRts };
 
+// The port folder: $QUORVEL_PORTS when set, else ports/ beside the program.
+std::filesystem::path CommPortFolder();
 // The port folder's entry for "COMn" or "\\.\COMn", whether or not it exists;
 // empty for any other name.
 std::filesystem::path CommPortFolderEntry(std::string_view name);
 // Where a port name leads: the folder entry when there is one, else the
 // serial device; empty when the name is not a COM port name.
 std::filesystem::path ResolveCommPort(std::string_view name);
+
+// USB serial adapters get no COM number from Linux, only a stable name in
+// /dev/serial/by-id ($QUORVEL_SERIAL_BY_ID names another folder): its
+// entries, sorted by name.
+std::vector<std::filesystem::path> SerialByIdDevices();
+// The first COM port number whose port folder entry leads to the device; 0
+// when none does.
+int CommPortLinkedTo(const std::filesystem::path& device);
+// Makes the first free COM port (no port folder entry and no serial device
+// behind its number) an entry of the port folder that links to device: its
+// number, or 0 when no number is free or the link cannot be made.
+int LinkCommPort(const std::filesystem::path& device);
 
 class CommBackend;
 
@@ -115,6 +131,10 @@ class CommPort {
   // output flow control succeeds with fewer bytes written, as on Win32.
   bool Read(void* data, size_t size, size_t& got);
   bool Write(const void* data, size_t size, size_t& written);
+  // Waits at most timeout for received bytes, as WaitCommEvent does for
+  // EV_RXCHAR; true when there are bytes to read. It may also return early
+  // when the modem lines change. A closed port returns false at once.
+  bool WaitForInput(std::chrono::milliseconds timeout);
 
   // errno of the last failure, for diagnostics.
   int LastError() const { return lastError_; }

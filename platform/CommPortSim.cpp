@@ -150,6 +150,11 @@ class SimBackend final : public CommBackend {
     return true;
   }
 
+  bool WaitForInput(std::chrono::milliseconds timeout) override {
+    if (rx_.empty() && !broken_) Pump(static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, 60000)));
+    return !rx_.empty();
+  }
+
   bool Write(const void* data, size_t size, size_t& written) override {
     written = 0;
     if (broken_) return Fail(EIO);

@@ -1,6 +1,7 @@
 // The termios back end: real serial and USB-serial devices.
 #include "platform/CommBackend.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -156,6 +157,11 @@ class TtyBackend final : public CommBackend {
       ::poll(&p, 1, left < 0 ? 100 : static_cast<int>(std::min<int64_t>(left, 100)));
     }
     return true;
+  }
+
+  bool WaitForInput(std::chrono::milliseconds timeout) override {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, 60000))) > 0 && (p.revents & POLLIN);
   }
 
   bool Write(const void* data, size_t size, size_t& written) override {

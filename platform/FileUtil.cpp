@@ -1,9 +1,11 @@
 #include "platform/FileUtil.h"
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <cstdlib>
 #include <cerrno>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -61,6 +63,90 @@ MappedFile::~MappedFile() {
   if (data_) ::munmap(data_, size_);
 }
 
+namespace {
+
+std::mutex g_watchMutex;
+std::function<void(const FileStep&)> g_watcher;
+std::atomic<bool> g_watching{false};
+
+void Took(FileStep step) {
+  if (!g_watching.load(std::memory_order_relaxed)) return;
+  std::function<void(const FileStep&)> watcher;
+  {
+    std::lock_guard lock(g_watchMutex);
+    watcher = g_watcher;
+  }
+  if (watcher) watcher(step);
+}
+
+bool WriteAllAt(int fd, const char* data, size_t size, uint64_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+    if (n > 0)
+      done += static_cast<size_t>(n);
+    else if (n < 0 && errno != EINTR)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void WatchFileSteps(std::function<void(const FileStep&)> watcher) {
+  std::lock_guard lock(g_watchMutex);
+  g_watching = static_cast<bool>(watcher);
+  g_watcher = std::move(watcher);
+}
+
+bool WriteFileAt(int fd, std::string_view bytes, uint64_t offset, const std::filesystem::path& path) {
+  if (!WriteAllAt(fd, bytes.data(), bytes.size(), offset)) return false;
+  Took({FileStep::Write, path, {}, offset, bytes.size()});
+  return true;
+}
+
+bool CopyFileRange(int from, int to, uint64_t start, uint64_t end, uint64_t at, const std::filesystem::path& toPath) {
+  auto inOff = static_cast<off_t>(start);
+  auto outOff = static_cast<off_t>(at);
+  uint64_t left = end - start;
+  while (left > 0) {
+    ssize_t n = ::copy_file_range(from, &inOff, to, &outOff, left, 0);
+    if (n > 0) {
+      left -= static_cast<uint64_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) return false;  // the source ended early
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    // No kernel copy here: through a buffer.
+    std::string buf(std::min<uint64_t>(left, 1 << 20), '\0');
+    while (left > 0) {
+      size_t want = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+      ssize_t r = ::pread(from, buf.data(), want, inOff);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) return false;
+      if (!WriteAllAt(to, buf.data(), static_cast<size_t>(r), static_cast<uint64_t>(outOff))) return false;
+      inOff += r;
+      outOff += r;
+      left -= static_cast<uint64_t>(r);
+    }
+  }
+  Took({FileStep::Write, toPath, {}, at, end - start});
+  return true;
+}
+
+bool FlushFile(int fd, const std::filesystem::path& path) {
+  if (::fdatasync(fd) != 0) return false;
+  Took({FileStep::Flush, path, {}, 0, 0});
+  return true;
+}
+
+bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  Took({FileStep::Rename, from, to, 0, 0});
+  return true;
+}
+
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
   // Starting anywhere, so that another user cannot plant the next names.
   static std::atomic<unsigned> counter{std::random_device{}()};
@@ -69,11 +155,18 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
   return path.parent_path() / name;
 }
 
+bool IsReadOnlyFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 bool SyncDirectory(const std::filesystem::path& dir) {
   int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
   ::close(fd);
+  if (ok) Took({FileStep::FlushFolder, dir, {}, 0, 0});
   return ok;
 }
 
@@ -127,18 +220,9 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0)
-      done += static_cast<size_t>(n);
-    else if (n < 0 && errno != EINTR)
-      ok = false;
-  }
-  ok = ok && ::fsync(fd) == 0;
+  bool ok = WriteFileAt(fd, bytes, 0, tmp) && FlushFile(fd, tmp);
   ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (ok) ok = RenameFile(tmp, path);
   if (!ok) {
     ::unlink(tmp.c_str());
     return false;

@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file helpers shared by every store that must never leave a half-written file.
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,30 @@ class MappedFile {
 // only the user (mail, the registry: mode 0600, their folders 0700).
 enum class FileAccess { Shared, Private };
 
+// The steps that a crash-safe write rests on: writing bytes, flushing a
+// file's bytes to disk, renaming a file over another, flushing a folder's
+// entries. Every writer that must never leave a half-written file takes its
+// steps through the functions below, so that their order can be watched.
+struct FileStep {
+  enum Kind { Write, Flush, Rename, FlushFolder };
+  Kind kind;
+  std::filesystem::path path;  // the file or folder; the source of a rename
+  std::filesystem::path to;    // the target of a rename
+  uint64_t offset = 0;         // where a write starts
+  uint64_t size = 0;           // how many bytes it writes
+};
+// Called with each step after it succeeded, on the thread that took it; an
+// empty function stops the watching. For tests.
+void WatchFileSteps(std::function<void(const FileStep&)> watcher);
+
+// Writes all bytes at the offset.
+bool WriteFileAt(int fd, std::string_view bytes, uint64_t offset, const std::filesystem::path& path);
+// Copies [start, end) of one open file to position at of another.
+bool CopyFileRange(int from, int to, uint64_t start, uint64_t end, uint64_t at, const std::filesystem::path& toPath);
+// Flushes the file's bytes (and the size that reading them back needs) to disk.
+bool FlushFile(int fd, const std::filesystem::path& path);
+bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Replaces the file with the bytes: writes a temporary file beside it, flushes
 // it to disk, renames it over the old one and flushes the folder. The old file
 // stays whole when anything fails. Creates the folder when missing.
@@ -50,6 +76,10 @@ bool CreateFolders(const std::filesystem::path& dir, FileAccess access);
 // others (another local user may have put it there first) is refused: the
 // result is empty and why names it.
 std::filesystem::path PrivateRuntimeFolder(std::string* why = nullptr);
+
+// The file exists and may not be written: no write permission for anyone (as
+// a read-only attribute, which holds even for the superuser) or none for us.
+bool IsReadOnlyFile(const std::filesystem::path& path);
 
 // Flushes a folder's entries (after a rename or a create) to disk.
 bool SyncDirectory(const std::filesystem::path& dir);

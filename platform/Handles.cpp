@@ -1,5 +1,6 @@
 #include "platform/Handles.h"
 
+#include <condition_variable>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -46,6 +47,17 @@ HandleTable<MessageSink>& Windows() {
   static HandleTable<MessageSink> t;
   return t;
 }
+// Counts what was posted, for the polls that wait for it.
+struct PostedCount {
+  std::mutex mutex;
+  std::condition_variable posted;
+  uint64_t count = 0;
+};
+PostedCount& Posted() {
+  static PostedCount p;
+  return p;
+}
+
 HandleTable<std::shared_ptr<void>>& Icons() {
   static HandleTable<std::shared_ptr<void>> t;
   return t;
@@ -58,9 +70,30 @@ void UnregisterWindow(HWND32 id) { Windows().Remove(id); }
 bool IsWindowHandle(HWND32 id) { return Windows().Contains(id); }
 
 bool PostMessage(HWND32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  return Windows().With(id, [&](const MessageSink& sink) {
+  const bool delivered = Windows().With(id, [&](const MessageSink& sink) {
     if (sink) sink(msg, wParam, lParam);
   });
+  if (!delivered) return false;
+  // Counted once the sink has it, so that a poll woken by the count finds it.
+  PostedCount& p = Posted();
+  {
+    std::lock_guard lock(p.mutex);
+    ++p.count;
+  }
+  p.posted.notify_all();
+  return true;
+}
+
+uint64_t PostedMessageCount() {
+  PostedCount& p = Posted();
+  std::lock_guard lock(p.mutex);
+  return p.count;
+}
+
+bool WaitPostedMessage(uint64_t seen, std::chrono::milliseconds timeout) {
+  PostedCount& p = Posted();
+  std::unique_lock lock(p.mutex);
+  return p.posted.wait_for(lock, timeout, [&] { return p.count != seen; });
 }
 
 HICON32 RegisterIcon(std::shared_ptr<void> icon) { return Icons().Add(std::move(icon)); }

@@ -2,6 +2,7 @@
 // Window and icon handles that cross module edges as 32-bit ids. The tables
 // live in this shared library so that every module of the process sees the
 // same ids; an unknown id is ignored.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,15 @@ void UnregisterWindow(HWND32 id);
 bool IsWindowHandle(HWND32 id);
 // Thread-safe; false (and nothing happens) for an unknown id.
 bool PostMessage(HWND32 id, uint32_t msg, uintptr_t wParam, intptr_t lParam);
+
+// Waiting for posted messages, as MsgWaitForMultipleObjects does: a poll
+// that sleeps between two rounds of message processing notes the count
+// before it processes messages, then sleeps until the count passes it.
+// How many messages have reached a window of this process so far.
+uint64_t PostedMessageCount();
+// Waits until more than seen messages have been posted, at most timeout;
+// true when one was.
+bool WaitPostedMessage(uint64_t seen, std::chrono::milliseconds timeout);
 
 // Icons handed out by id; the table keeps the object alive until released.
 using HICON32 = uint32_t;

@@ -84,8 +84,41 @@ bool ForEachInSection(const std::vector<std::string_view>& lines, std::string_vi
   return found;
 }
 
-// Rewrites the whole file from its lines.
+// Puts key=value into the section's lines: over the key's first entry, else
+// after the section's last entry, else in a new section at the end.
+void SetEntry(std::vector<std::string>& lines, std::string_view section, std::string_view key,
+              std::string_view value) {
+  std::string entry = std::string(TrimBlanks(key)) + "=" + std::string(value);
+  long keyLine = -1, lastEntry = -1;
+  bool found = false;
+  for (size_t i = 0; i < lines.size() && keyLine < 0; ++i) {
+    Line l = Classify(lines[i]);
+    if (l.kind == Line::Section) {
+      if (found) break;
+      if (EqualsNoCase(l.name, section)) {
+        found = true;
+        lastEntry = static_cast<long>(i);
+      }
+    } else if (found && l.kind == Line::Entry) {
+      lastEntry = static_cast<long>(i);
+      if (EqualsNoCase(l.name, key)) keyLine = static_cast<long>(i);
+    }
+  }
+  if (keyLine >= 0) {
+    lines[static_cast<size_t>(keyLine)] = std::move(entry);
+  } else if (found) {
+    lines.insert(lines.begin() + lastEntry + 1, std::move(entry));
+  } else {
+    if (!lines.empty() && !TrimBlanks(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + std::string(section) + "]");
+    lines.push_back(std::move(entry));
+  }
+}
+
+// Rewrites the whole file from its lines. A file marked read-only is left as
+// it is: replacing it by a rename would pass over the mark.
 bool Store(const std::filesystem::path& path, const std::vector<std::string>& lines, FileAccess access) {
+  if (IsReadOnlyFile(path)) return false;
   std::string out;
   for (const auto& l : lines) {
     out += l;
@@ -196,36 +229,16 @@ bool IniFile::SectionExists(std::string_view section) const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const IniEntry entry{std::string(section), std::string(key), std::string(value)};
+  return WriteStrings(std::span(&entry, 1));
+}
+
+bool IniFile::WriteStrings(std::span<const IniEntry> entries) {
   std::lock_guard lock(g_writeMutex);
   std::string text = Load(path_);
   auto views = SplitLines(text);
   std::vector<std::string> lines(views.begin(), views.end());
-  std::string entry = std::string(TrimBlanks(key)) + "=" + std::string(value);
-  long keyLine = -1, lastEntry = -1, sectionLine = -1;
-  bool found = false;
-  for (size_t i = 0; i < views.size() && keyLine < 0; ++i) {
-    Line l = Classify(views[i]);
-    if (l.kind == Line::Section) {
-      if (found) break;
-      if (EqualsNoCase(l.name, section)) {
-        found = true;
-        sectionLine = static_cast<long>(i);
-        lastEntry = sectionLine;
-      }
-    } else if (found && l.kind == Line::Entry) {
-      lastEntry = static_cast<long>(i);
-      if (EqualsNoCase(l.name, key)) keyLine = static_cast<long>(i);
-    }
-  }
-  if (keyLine >= 0) {
-    lines[keyLine] = entry;
-  } else if (found) {
-    lines.insert(lines.begin() + lastEntry + 1, entry);
-  } else {
-    if (!lines.empty() && !TrimBlanks(lines.back()).empty()) lines.emplace_back();
-    lines.push_back("[" + std::string(section) + "]");
-    lines.push_back(entry);
-  }
+  for (const IniEntry& e : entries) SetEntry(lines, e.section, e.key, e.value);
   return Store(path_, lines, access_);
 }
 

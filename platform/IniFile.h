@@ -7,11 +7,19 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv {
+
+// One value to write: Section, Key and the value as it is stored.
+struct IniEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
 
 class IniFile {
  public:
@@ -32,8 +40,11 @@ class IniFile {
   bool SectionExists(std::string_view section) const;
 
   // Writes create the file (and its folder); they replace it whole and
-  // atomically, so a reader never sees half a file. False on I/O failure.
+  // atomically, so a reader never sees half a file. False on I/O failure and
+  // for a file marked read-only, which stays as it is.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // Every entry in one rewrite: the file holds either all of them or none.
+  bool WriteStrings(std::span<const IniEntry> entries);
   bool WriteInteger(std::string_view section, std::string_view key, int value);
   bool WriteBool(std::string_view section, std::string_view key, bool value);
   bool DeleteKey(std::string_view section, std::string_view key);

@@ -2,6 +2,8 @@
 // Version information embedded in a binary, found again in the file by path
 // (the stand-in for version resources). A binary declares its block once:
 //   QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductName=Quorvel\0");
+// The program, modules and plug-ins get theirs from the build, with the
+// project's version (qv_version_block in cmake/Quorvel.cmake).
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -7,8 +7,6 @@
 
 #include "platform/Version.h"
 
-QV_VERSION_INFO("FileVersion=" QV_SERIAL_LINK_VERSION "\0ProductVersion=" QV_SERIAL_LINK_VERSION "\0ProductName=KWX\0");
-
 namespace {
 // Made at load, ended at unload (which stops and joins the module's threads).
 kwxsignup::CKWXfront g_front;

@@ -247,6 +247,7 @@ bool CKWXfront::ReceivePage(int32_t& count) {
     int32_t LastError() const override { return port.Error(); }
     void RecordError(int32_t c) override { port.Record(c); }
     void Notify(int32_t type, int32_t c) override { port.Notify(type, c); }
+    void AwaitFirstPiece(int64_t ms) override { clock::Sleep(ms); }
     CSerialPort& port;
   } line(port_);
   const bool ok = seriallink::ReceiveBody(line, buffer_, flow_, true, count);

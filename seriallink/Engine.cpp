@@ -240,6 +240,8 @@ bool CEngine::ReceiveBody(bool flowControl, int32_t& count) {
     int32_t LastError() const override { return port.Error(); }
     void RecordError(int32_t code) override { port.SetError(code); }
     void Notify(int32_t type, int32_t code) override { status.Notify(type, code); }
+    // The body follows its announcing line at once: the pause ends with its first bytes.
+    void AwaitFirstPiece(int64_t ms) override { port.WaitInput(ms); }
     CPort& port;
     CStatus& status;
   } line(port_, status_);

@@ -9,8 +9,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-QV_VERSION_INFO("FileVersion=" QV_SERIAL_LINK_VERSION "\0ProductVersion=" QV_SERIAL_LINK_VERSION "\0ProductName=Portvine\0");
-
 namespace {
 // Made at load (installing the do-nothing callback), ended at unload.
 portvine::Portvine g_module;
@@ -81,3 +79,9 @@ KWX_EXPORT void ExCodeToSPC(uint8_t* buffer, int32_t length) { portvine::ddd::Ex
 // For tests only (the launcher binds no such name): the module's time runs
 // rate times faster, so that its deadlines can be met without waiting minutes.
 KWX_EXPORT void PortvineTestSetClockRate(int32_t rate) { portvine::clock::SetRate(rate); }
+// For tests only: the number of the state the worker runs (0 when none), so
+// that a test can act while a state waits instead of after a guessed time.
+KWX_EXPORT int32_t PortvineTestState() {
+  const portvine::CState* state = g_module.Engine().CurrentState();
+  return state ? state->Id() : 0;
+}

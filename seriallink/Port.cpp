@@ -11,9 +11,14 @@ constexpr int64_t kPulseHalf = 500;
 // buffer never overflows; progress is told every 6136 bytes.
 constexpr size_t kPaceEvery = 100;
 constexpr int64_t kPacePause = 20;
+
 constexpr size_t kProgressEvery = 6136;
 constexpr int kSingleByteAttempts = 100;
 }  // namespace
+
+int64_t PaceEnd(int64_t previousEnd, int64_t now, int64_t pause) {
+  return previousEnd > 0 && previousEnd + pause > now ? previousEnd + pause : now + pause;
+}
 
 CPort::CPort(CStatus& status, qv::Event& abort, qv::Event& flow) : status_(status), abort_(abort), flow_(flow) {}
 
@@ -197,6 +202,7 @@ bool CPort::PortSendBody() {
   const std::string_view body = stored ? std::string_view(*stored) : std::string_view();
   flow_.Set();
   size_t sent = 0;
+  int64_t pauseEnd = 0;
   for (;;) {
     const int woke = clock::WaitAny({&abort_, &flow_}, kSlice);
     if (woke == 0) break;
@@ -212,7 +218,10 @@ bool CPort::PortSendBody() {
     size_t written = 0;
     const bool ok = IsOpen() && device_.Write(body.data() + sent, 1, written);
     if (ok && written == 1) {
-      if (sent % kPaceEvery == 0) clock::Sleep(kPacePause);
+      if (sent % kPaceEvery == 0) {
+        pauseEnd = PaceEnd(pauseEnd, clock::NowMs(), kPacePause);
+        clock::SleepUntil(pauseEnd);
+      }
       if (sent % kProgressEvery == 0) Notify(kwx::KWX_EV_SENT_BYTES, static_cast<int32_t>(sent));
       ++sent;
       continue;
@@ -276,7 +285,8 @@ bool CPort::PortReadLine(char* buffer, int32_t& size) {
       size = count;
       return false;
     }
-    bool idle = woke == qv::Event::kTimeout;
+    const bool flowWait = woke == qv::Event::kTimeout;
+    bool idle = flowWait;
     char byte = 0;
     if (!idle) {
       size_t got = 0;
@@ -295,7 +305,9 @@ bool CPort::PortReadLine(char* buffer, int32_t& size) {
         size = count;
         return false;
       }
-      clock::Sleep(kSlice);
+      // The pause ends as soon as the line brings a byte; a slice spent
+      // waiting for the flow event was the pause already.
+      if (!flowWait) WaitInput(kSlice);
       continue;
     }
     const auto c = static_cast<unsigned char>(byte);
@@ -330,6 +342,8 @@ bool CPort::PortReadLine(char* buffer, int32_t& size) {
     }
   }
 }
+
+bool CPort::WaitInput(int64_t ms) { return IsOpen() && device_.WaitForInput(clock::Span(ms)); }
 
 bool CPort::TimerCheck() {
   if (!status_.TimerCheck()) return false;

@@ -18,6 +18,13 @@
 
 namespace portvine {
 
+// When a pause of a paced body ends, the previous pause having ended at
+// previousEnd (0 before the first): one pause after it, so that the time spent
+// writing the bytes between counts toward the pause; but a whole pause from now
+// when writing them took that long already. Groups of bytes thus start at
+// least a pause apart and never catch up after a stall.
+int64_t PaceEnd(int64_t previousEnd, int64_t now, int64_t pause);
+
 class CPort final : public seriallink::ModemLine {
  public:
   CPort(CStatus& status, qv::Event& abort, qv::Event& flow);
@@ -48,6 +55,8 @@ class CPort final : public seriallink::ModemLine {
   // Reads one line (or piece) into buffer; size is the room on entry and the
   // byte count on return.
   bool PortReadLine(char* buffer, int32_t& size);
+  // Waits at most ms for received bytes: true when there are some to read.
+  bool WaitInput(int64_t ms);
 
   // Keeps a private copy of the next body to send, replacing the previous one.
   bool PortStoreBody(const char* data, int32_t length);

@@ -360,6 +360,9 @@ class CIncomingLineState : public CLineState {
     const int32_t e = c_.port.Error();
     if (e == code::ReadAbandoned || c_.port.StopRingWait()) c_.status.SetAlt2(code::CallerBrokeOff, true);
     else if (e == code::ReasonNoAnswer) {
+      // The caller's request has ended this read: it must not also stop the
+      // ring loop when it arms the handset again.
+      c_.port.TakeCancel();
       if (noAnswerResult == kDeadline) c_.status.SetDeadline(code::NoProgress);
       else c_.status.SetAlt2(code::NoAnswerTimeout, true);
     } else if (e == code::LineTooLong) c_.status.SetError(code::ReplyTooLong);

@@ -87,10 +87,10 @@ bool MailSession::AnyPending() const {
   return false;
 }
 
-void MailSession::MarkSent(int row, const std::string& text) {
+void MailSession::MarkSent(int row, const std::string& text, const std::string& when) {
   TCSVData& index = queue_.Index();
   SetIndexCell(index, row, kColUnread, "0");
-  SetIndexCell(index, row, kColDate, NowText());
+  SetIndexCell(index, row, kColDate, when);
   // The row leaves the queue only once its copy is in the sent folder; it
   // stays, marked sent, when that copy cannot be stored.
   if (c_.keeper.StoreSent(c_.host, text, index.Rows(row), c_.FolderRetry())) SetIndexCell(index, row, kColDeleted, "1");
@@ -149,7 +149,7 @@ void MailSession::DirectMailPhase() {
     c_.link.WaitIdle(kIdlePolls);
     c_.host.StopBannerAnimation();
     if (sent) {
-      MarkSent(row, text);
+      MarkSent(row, text, NowText());
       c_.host.PlaySentSound();
       ++sent_;
     } else {
@@ -186,8 +186,12 @@ void MailSession::EMailPhase() {
       c_, [this](const SerialEvent& e) { return OnEMailEvent(e); },
       [this] {
         AfterDrain();
-        return false;
+        // A step that the ready flag lets act goes on the next poll; the
+        // module waits for it and posts nothing meanwhile.
+        return ready_ && StepActs() ? PollNext::Now : PollNext::Sleep;
       }));
+  // Whatever ended the session, an accepted mail is recorded.
+  RecordAccepted();
 }
 
 bool MailSession::OnEMailEvent(const SerialEvent& e) {
@@ -202,8 +206,11 @@ bool MailSession::OnEMailEvent(const SerialEvent& e) {
           size_ += lastBytes_;
           if (!sendList_.empty()) {
             c_.view.SetProgress(sentEMails_ + 1, false);
-            MarkSent(sendList_.front(), sending_);
+            accepted_.push_back({sendList_.front(), std::move(sending_), NowText()});
             sendList_.pop_front();
+            // The module asks for the next mail at once: it goes first, and
+            // this one is recorded while the module sends it.
+            if (sendList_.empty()) RecordAccepted();
             ++sentEMails_;
             ++sent_;
             if (sendList_.empty()) c_.host.PlaySentSound();
@@ -251,10 +258,16 @@ void MailSession::GiveNextMail() {
   // handed over would leave it waiting for good.
   if (!sendList_.empty() && LoadText(sendList_.front(), sending_)) {
     c_.view.SetProgress(sentEMails_ + 1, true);
-    if (c_.link.SendEMail(sending_)) return;
+    if (c_.link.SendEMail(sending_)) return RecordAccepted();
   }
+  RecordAccepted();
   c_.link.Disconnect(kwx::kDisconnectUser);
   result_ = SessionResult::Aborted;
+}
+
+void MailSession::RecordAccepted() {
+  for (const auto& mail : accepted_) MarkSent(mail.row, mail.text, mail.when);
+  accepted_.clear();
 }
 
 void MailSession::AfterDrain() {
@@ -281,6 +294,7 @@ void MailSession::ListPage() {
     for (size_t i = 1; i + 1 < lines.size(); ++i)
       if (!lines[i].empty()) page.emplace_back(lines[i]);
   }
+  ++pagesRead_;
   if (last == "continue") {
     if (collected_.empty() && page.empty()) {
       step_ = 7;
@@ -294,11 +308,13 @@ void MailSession::ListPage() {
     }
     anyMailLine_ = anyMailLine_ || !page.empty();
     collected_.insert(collected_.end(), page.begin(), page.end());
+    c_.view.ShowListing(pagesRead_, static_cast<int>(collected_.size()));
     listStart_ = next;
     step_ = 1;
   } else if (last == "end") {
     anyMailLine_ = anyMailLine_ || !page.empty();
     collected_.insert(collected_.end(), page.begin(), page.end());
+    c_.view.ShowListing(pagesRead_, static_cast<int>(collected_.size()));
     EndOfListing();
   } else {
     step_ = 7;
@@ -385,11 +401,17 @@ void MailSession::Requested() {
   buffer_.clear();
 }
 
+bool MailSession::StepActs() const { return step_ == 1 || step_ == 3 || step_ == 5 || step_ == 6 || step_ == 7; }
+
 void MailSession::Act() {
   switch (step_) {
     case 1:
-      c_.view.SetProgressMax(0);
-      if (listStart_ == 1) collected_.clear();
+      if (listStart_ == 1) {
+        collected_.clear();
+        pagesRead_ = 0;
+        // In place of the fetch count: the listing's own, page by page.
+        c_.view.ShowListing(0, 0);
+      }
       Requested();
       c_.link.GetEMailList(listStart_);
       step_ = 2;

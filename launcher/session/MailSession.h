@@ -29,6 +29,8 @@ class MailSession {
   void EndOfListing();
   void MailFetched();
   void Act();
+  // Whether the step acts when the module is ready for a command.
+  bool StepActs() const;
   // A request goes out: what came before it is done with.
   void Requested();
   // Events both phases take alike: the bytes of the current mail sent
@@ -36,7 +38,10 @@ class MailSession {
   bool SharedEvent(const SerialEvent& event);
   // After an abort (or the 30-second dialog's no) the session ends at once.
   void PollEnded(PollEnd end);
-  void MarkSent(int row, const std::string& text);
+  // Marks the queued row sent at when, its copy in "送信簿".
+  void MarkSent(int row, const std::string& text, const std::string& when);
+  // Marks the mails the centre accepted that are not marked yet.
+  void RecordAccepted();
   bool AnyPending() const;
 
   SessionContext& c_;
@@ -51,11 +56,17 @@ class MailSession {
   // E-mail phase.
   std::deque<int> sendList_;
   std::string sending_;  // the text handed over for the first row of sendList_
+  struct Accepted {
+    int row;
+    std::string text, when;
+  };
+  std::vector<Accepted> accepted_;  // accepted by the centre, not marked yet
   int sentEMails_ = 0;
   std::string buffer_;
   bool dataComplete_ = false, ready_ = false, noMore_ = false;
   int step_ = 0;
   int listStart_ = 1;
+  int pagesRead_ = 0;  // of the listing under way
   std::vector<std::string> collected_;
   std::deque<std::string> pending_;
   bool deleteMode_ = false;

@@ -4,10 +4,10 @@
 #include "launcher/session/HandsetData.h"
 #include "launcher/session/MailSession.h"
 #include "platform/Cp932.h"
+#include "platform/Handles.h"
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace qv {
 namespace {
@@ -27,13 +27,23 @@ RetryPolicy SessionContext::FolderRetry() const {
 
 PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& handle,
              const std::function<bool()>& eachPoll) {
+  return Poll(c, handle, [&eachPoll] { return eachPoll && eachPoll() ? PollNext::End : PollNext::Sleep; });
+}
+
+PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& handle,
+             const std::function<PollNext()>& afterDrain) {
   auto aborted = [&c] {
     if (!c.view.AbortRequested()) return false;
     c.link.Disconnect(kwx::kDisconnectUser);
     return true;
   };
+  PollNext next = PollNext::Sleep;
+  // What was posted before the count was taken is in the window's queue by
+  // the time it processes its messages; anything later ends the sleep.
+  uint64_t seen = PostedMessageCount();
   for (;;) {
-    std::this_thread::sleep_for(kPollInterval);
+    if (next != PollNext::Now) WaitPostedMessage(seen, kPollInterval);
+    seen = PostedMessageCount();
     c.view.ProcessMessages();
     if (aborted()) return PollEnd::Aborted;
     while (!c.events.Empty()) {
@@ -47,7 +57,8 @@ PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& h
       }
       if (aborted()) return PollEnd::Aborted;
     }
-    if (eachPoll && eachPoll()) return PollEnd::Handled;
+    next = afterDrain ? afterDrain() : PollNext::Sleep;
+    if (next == PollNext::End) return PollEnd::Handled;
   }
 }
 

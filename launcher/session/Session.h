@@ -29,6 +29,8 @@ class SessionView {
   virtual void ShowStatus(const std::string& text) = 0;
   // The peer's number, or the data kind's caption; empty clears it.
   virtual void ShowNumber(const std::string& text) = 0;
+  // While the centre's list is read: the pages read and the mails listed so far.
+  virtual void ShowListing(int pages, int mails) = 0;
   // The count of mails or records: n <= 0 hides it; i of the maximum, the
   // bar one short while the i-th is still pending.
   virtual void SetProgressMax(int n) = 0;
@@ -90,14 +92,21 @@ struct SessionContext {
   RetryPolicy FolderRetry() const;
 };
 
-// The poll shared by every session: sleep 100 ms, let the window run, honour
-// the abort button (kwxDisconnect(10)), then hand each queued event to handle
-// until the queue is empty, then call eachPoll. Progress events (0, n) are
-// shown here and not passed on. Ends when handle returns true (after that
-// event), when eachPoll returns true, or on abort.
+// The poll shared by every session: sleep up to 100 ms (the sleep ends as
+// soon as the module posts an event), let the window run, honour the abort
+// button (kwxDisconnect(10)), then hand each queued event to handle until the
+// queue is empty, then call eachPoll. Progress events (0, n) are shown here
+// and not passed on. Ends when handle returns true (after that event), when
+// eachPoll returns true, or on abort.
 enum class PollEnd { Handled, Aborted };
 PollEnd Poll(SessionContext& context, const std::function<bool(const SerialEvent&)>& handle,
              const std::function<bool()>& eachPoll = {});
+// What a session asks after a drain: the next poll after the usual sleep, the
+// next poll at once (a step is due that no event of the module will prompt),
+// or the end.
+enum class PollNext { Sleep, Now, End };
+PollEnd Poll(SessionContext& context, const std::function<bool(const SerialEvent&)>& handle,
+             const std::function<PollNext()>& afterDrain);
 
 // The 30-second dialog, and what its answer asks of the module: go on, or
 // disconnect (10, or 1130 when nobody answered).

@@ -24,7 +24,7 @@
 #include "core/MessageBox.h"
 #include "core/QtText.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/ByteLengthValidator.h"
+#include "core/ByteLengthValidator.h"
 #include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/SelectButton.h"

@@ -17,7 +17,7 @@
 #include <algorithm>
 
 #include "core/QtText.h"
-#include "plugins/mail/ByteLengthValidator.h"
+#include "core/ByteLengthValidator.h"
 #include "plugins/mail/MailWindowParts.h"
 
 namespace qv {

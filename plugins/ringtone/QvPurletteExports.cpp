@@ -1,13 +1,10 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
-#include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 
 #include <QApplication>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=Qvpurlette\0");
 
 namespace {
 

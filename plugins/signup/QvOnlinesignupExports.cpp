@@ -1,12 +1,9 @@
 // The twelve exports of QvOnlinesignup.qpl, the online sign-up terminal.
-#include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/signup/QvSignupFRM.h"
 
 #include <QApplication>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=QvOnlinesignup\0");
 
 namespace {
 

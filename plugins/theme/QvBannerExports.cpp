@@ -1,13 +1,10 @@
 // The twelve exports of QvBanner.qpl, the theme list and editor.
-#include "platform/Version.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/theme/BannerHost.h"
 #include "plugins/theme/QvBannerFRM.h"
 
 #include <QApplication>
-
-QV_VERSION_INFO("FileVersion=1.0.0.0\0ProductVersion=1.0.0.0\0ProductName=QvBanner\0");
 
 namespace {
 

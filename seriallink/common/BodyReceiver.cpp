@@ -1,6 +1,5 @@
 #include "BodyReceiver.h"
 
-#include "Clock.h"
 #include "Codes.h"
 
 #include "abi/KwxApi.h"
@@ -23,7 +22,7 @@ bool ReceiveBody(BodyLine& line, ReceiveBuffer& buffer, qv::Event& flow, bool fl
   bool afterLineFeed = false;
   count = 0;
   line.Notify(kwx::KWX_EV_READY, kwx::kReadyBodyStarts);
-  clock::Sleep(flowControl ? 200 : 300);
+  line.AwaitFirstPiece(flowControl ? 200 : 300);
   // Hands over a full part of exactly 6144 bytes; what ran past it starts the next.
   auto handOver = [&] {
     flow.Reset();

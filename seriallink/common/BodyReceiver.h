@@ -19,6 +19,8 @@ class BodyLine {
   virtual int32_t LastError() const = 0;
   virtual void RecordError(int32_t code) = 0;
   virtual void Notify(int32_t type, int32_t code) = 0;
+  // The pause before the first piece, at most ms: it may end once bytes are there.
+  virtual void AwaitFirstPiece(int64_t ms) = 0;
 
  protected:
   ~BodyLine() = default;

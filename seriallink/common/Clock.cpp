@@ -35,6 +35,14 @@ int64_t NowMs() {
 
 void Sleep(int64_t ms) { std::this_thread::sleep_for(Real(ms)); }
 
+void SleepUntil(int64_t ms) {
+  const int64_t rate = g_rate.load();
+  const int64_t realUs = g_baseRealUs.load() + ((ms - g_baseMs.load()) * 1000 + rate - 1) / rate;
+  std::this_thread::sleep_until(Steady::time_point(std::chrono::microseconds(realUs)));
+}
+
+std::chrono::milliseconds Span(int64_t ms) { return RealMs(ms); }
+
 bool Wait(qv::Event& event, int64_t ms) { return event.Wait(RealMs(ms)); }
 
 int WaitAny(std::initializer_list<qv::Event*> events, int64_t ms) { return qv::Event::WaitAny(events, RealMs(ms)); }

@@ -5,6 +5,7 @@
 // module links its own copy, so each has its own rate.
 #include "platform/Event.h"
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 
@@ -12,6 +13,10 @@ namespace seriallink::clock {
 
 int64_t NowMs();
 void Sleep(int64_t ms);
+// Sleeps until NowMs() reads at least ms.
+void SleepUntil(int64_t ms);
+// The real time that ms of the module's time take (at least 1 ms when ms > 0).
+std::chrono::milliseconds Span(int64_t ms);
 bool Wait(qv::Event& event, int64_t ms);
 // Index of the signalled event (the lowest first) or qv::Event::kTimeout.
 int WaitAny(std::initializer_list<qv::Event*> events, int64_t ms);

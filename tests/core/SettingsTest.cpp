@@ -71,26 +71,43 @@ TEST_F(SettingsTest, DataFoldersAndFiles) {
 }
 
 TEST(ComPort, NamesAndDeviceNames) {
+  // After COM or \\.\COM a decimal number 1..256 and nothing more; the
+  // number names the port, however many leading zeros it has.
   struct Case {
     const char* name;
-    bool valid;
+    int number;
     const char* withPrefix;
     const char* without;
   } cases[] = {
-      {"COM1", true, "\\\\.\\COM1", "COM1"},
-      {"com3", true, "\\\\.\\COM3", "COM3"},
-      {"\\\\.\\COM12", true, "\\\\.\\COM12", "COM12"},
-      {" COM256 ", false, "\\\\.\\COM256", "COM256"},  // blanks only count after trimming
-      {"COM256", true, "\\\\.\\COM256", "COM256"},
-      {"COM0", false, "\\\\.\\COM1", "COM1"},
-      {"COM257", false, "\\\\.\\COM1", "COM1"},
-      {"COM3x", false, "\\\\.\\COM1", "COM1"},
-      {"COM", false, "\\\\.\\COM1", "COM1"},
-      {"LPT1", false, "\\\\.\\COM1", "COM1"},
-      {"", false, "\\\\.\\COM1", "COM1"},
+      {"COM1", 1, "\\\\.\\COM1", "COM1"},
+      {"com3", 3, "\\\\.\\COM3", "COM3"},
+      {"\\\\.\\COM12", 12, "\\\\.\\COM12", "COM12"},
+      {"\\\\.\\com12", 12, "\\\\.\\COM12", "COM12"},
+      {" COM256 ", 0, "\\\\.\\COM256", "COM256"},  // blanks only count after trimming
+      {"COM256", 256, "\\\\.\\COM256", "COM256"},
+      {"COM0001", 1, "\\\\.\\COM1", "COM1"},
+      {"\\\\.\\COM0012", 12, "\\\\.\\COM12", "COM12"},
+      {"COM0256", 256, "\\\\.\\COM256", "COM256"},
+      {"COM000000000000000000007", 7, "\\\\.\\COM7", "COM7"},
+      {"COM0", 0, "\\\\.\\COM1", "COM1"},
+      {"COM0000", 0, "\\\\.\\COM1", "COM1"},
+      {"COM257", 0, "\\\\.\\COM1", "COM1"},
+      {"COM0257", 0, "\\\\.\\COM1", "COM1"},
+      {"COM1000", 0, "\\\\.\\COM1", "COM1"},
+      {"COM99999999999999999999", 0, "\\\\.\\COM1", "COM1"},
+      {"COM3x", 0, "\\\\.\\COM1", "COM1"},
+      {"COM0003x", 0, "\\\\.\\COM1", "COM1"},
+      {"COM1 2", 0, "\\\\.\\COM1", "COM1"},
+      {"COM+1", 0, "\\\\.\\COM1", "COM1"},
+      {"COM-1", 0, "\\\\.\\COM1", "COM1"},
+      {"COM", 0, "\\\\.\\COM1", "COM1"},
+      {"\\\\.\\COM", 0, "\\\\.\\COM1", "COM1"},
+      {"LPT1", 0, "\\\\.\\COM1", "COM1"},
+      {"", 0, "\\\\.\\COM1", "COM1"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsComPortName(c.name), c.valid) << c.name;
+    EXPECT_EQ(ComPortNumber(c.name), c.number) << c.name;
+    EXPECT_EQ(IsComPortName(c.name), c.number != 0) << c.name;
     EXPECT_EQ(ComPortDeviceName(c.name, true), c.withPrefix) << c.name;
     EXPECT_EQ(ComPortDeviceName(c.name, false), c.without) << c.name;
   }

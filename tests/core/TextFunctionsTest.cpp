@@ -42,24 +42,52 @@ TEST(TextFunctions, FullWidth) {
   EXPECT_EQ(HalfKanaToFullWidth("\xDE"), Sjis("゛"));
 }
 
+// The Base64 text of n bytes 'x': "xxx" is "eHh4", "xx" "eHg=", "x" "eA==".
+std::string XGroups(size_t n) {
+  std::string text;
+  for (size_t i = 0; i < n / 3; ++i) text += "eHh4";
+  if (n % 3 == 2) text += "eHg=";
+  if (n % 3 == 1) text += "eA==";
+  return text;
+}
+
 TEST(TextFunctions, Base64LinesAndPadding) {
-  EXPECT_EQ(Base64Encode(""), "");
-  EXPECT_EQ(Base64Encode("M"), "TQ==");
+  // Every 54 bytes make a line of 72 characters ended by CR LF, the last full
+  // line too; only a partial last line goes without a break.
+  const std::string full = XGroups(54) + "\r\n";
+  struct Case {
+    size_t bytes;
+    std::string text;
+  } cases[] = {
+      {0, ""},
+      {1, "eA=="},
+      {2, "eHg="},
+      {3, "eHh4"},
+      {53, XGroups(53)},
+      {54, full},
+      {55, full + "eA=="},
+      {107, full + XGroups(53)},
+      {108, full + full},
+      {109, full + full + "eA=="},
+      {162, full + full + full},
+  };
+  for (const auto& c : cases) {
+    const std::string encoded = Base64Encode(std::string(c.bytes, 'x'));
+    EXPECT_EQ(encoded, c.text) << c.bytes << " bytes";
+    std::string back;
+    EXPECT_TRUE(Base64Decode(encoded, back));
+    EXPECT_EQ(back, std::string(c.bytes, 'x')) << c.bytes << " bytes";
+  }
   EXPECT_EQ(Base64Encode("Ma"), "TWE=");
   EXPECT_EQ(Base64Encode("Man"), "TWFu");
-  std::string b54(54, 'x'), b55(55, 'x'), b108(108, 'x');
-  std::string line(72, ' ');
-  EXPECT_EQ(Base64Encode(b54).size(), 72u);  // exactly one line, no break
-  auto e55 = Base64Encode(b55);
-  EXPECT_EQ(e55.substr(72, 2), "\r\n");
-  EXPECT_EQ(e55.substr(74), "eA==");
-  auto e108 = Base64Encode(b108);
-  EXPECT_EQ(e108.size(), 72u + 2 + 72u);
   std::string all;
   for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
   std::string back;
   ASSERT_TRUE(Base64Decode(Base64Encode(all), back));
   EXPECT_EQ(back, all);
+  // Text written before full lines ended with a break still reads.
+  ASSERT_TRUE(Base64Decode(XGroups(54) + "\r\n" + XGroups(54), back));
+  EXPECT_EQ(back, std::string(108, 'x'));
 }
 
 TEST(TextFunctions, Base64Decoding) {

@@ -41,6 +41,9 @@ class RecordingView : public qv::SessionView {
   RecordingView(SessionInbox& inbox, qv::SerialEventQueue& events) : inbox_(inbox), events_(events) {}
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowNumber(const std::string& text) override { numbers.push_back(text); }
+  void ShowListing(int pages, int mails) override {
+    progress.push_back("listed " + std::to_string(mails) + " on " + std::to_string(pages) + " pages");
+  }
   void SetProgressMax(int n) override { progress.push_back("max " + std::to_string(n)); }
   void SetProgress(int i, bool pending) override;
   void SetSize(long long n) override { lastSize = n; }

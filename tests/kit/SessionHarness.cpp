@@ -25,7 +25,7 @@ Exports::Exports(qv::Module& m) {
   BIND(kwxSetCategory); BIND(kwxRingResponse); BIND(kwxGetReceiveBufferSize); BIND(kwxAsyncGetEMail);
   BIND(kwxPurgeEMail); BIND(kwxAsyncGetBuffer); BIND(kwxResumeTxRx); BIND(kwxGetErrorCode); BIND(kwxSetParam);
   BIND(kwxGetParam); BIND(kwxGetTelNumber); BIND(kwxGetDllVersion); BIND(kwxLogWrite); BIND(SetCallbackFunc);
-  BIND(PortvineTestSetClockRate); BIND(DDDtoByte); BIND(BytetoDDD); BIND(StrDDDtoBin); BIND(BintoStrDDD);
+  BIND(PortvineTestSetClockRate); BIND(PortvineTestState); BIND(DDDtoByte); BIND(BytetoDDD); BIND(StrDDDtoBin); BIND(BintoStrDDD);
   BIND(ExCodeToSPC);
 #undef BIND
 }
@@ -115,6 +115,15 @@ bool Session::WaitIdle(std::chrono::seconds timeout) {
   while (api_.kwxGetState() != 0) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+bool Session::WaitState(int32_t state, std::chrono::seconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (api_.PortvineTestState() != state) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
 }

@@ -39,6 +39,7 @@ struct Exports {
   KwxLogWriteFn kwxLogWrite;
   SetCallbackFuncFn SetCallbackFunc;
   void (*PortvineTestSetClockRate)(int32_t);
+  int32_t (*PortvineTestState)();
   int32_t (*DDDtoByte)(const char*);
   void (*BytetoDDD)(int32_t, char*);
   int32_t (*StrDDDtoBin)(const char*, uint8_t*);
@@ -82,6 +83,8 @@ class Session {
   // Waits for an event that has not been seen by WaitFor yet.
   bool WaitFor(Ev ev, std::chrono::seconds timeout = std::chrono::seconds(30));
   bool WaitIdle(std::chrono::seconds timeout = std::chrono::seconds(30));
+  // Waits until the worker runs the state with that number.
+  bool WaitState(int32_t state, std::chrono::seconds timeout = std::chrono::seconds(10));
   // kwxAsyncGetBuffer with the launcher's 6144 bytes.
   std::string TakeBuffer();
 

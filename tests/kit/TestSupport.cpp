@@ -100,6 +100,8 @@ void InitTestProcess() {
   ::setenv("HOME", home->path().c_str(), 1);
   ::setenv("XDG_CONFIG_HOME", (home->path() / ".config").c_str(), 1);
   ::setenv("XDG_RUNTIME_DIR", home->path().c_str(), 1);
+  // No test looks at the machine's own USB serial adapters.
+  ::setenv("QUORVEL_SERIAL_BY_ID", (home->path() / "serial-by-id").c_str(), 0);
 }
 
 }  // namespace qvtest

@@ -64,7 +64,8 @@ void SetFailureHandler(std::function<void(const std::string&)> handler);
 // Called by the test mains: HOME and XDG_CONFIG_HOME point into a temporary
 // folder of the process, so no test touches the user's own settings;
 // QV_APP_DIR, QV_ARTIFACT_DIR, QV_BUILD_DIR and QV_SOURCE_DIR name the build's
-// folders and QT_QPA_PLATFORM is offscreen, unless already set.
+// folders, QT_QPA_PLATFORM is offscreen and QUORVEL_SERIAL_BY_ID an empty
+// folder, unless already set.
 void InitTestProcess();
 
 }  // namespace qvtest

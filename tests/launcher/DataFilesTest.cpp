@@ -4,6 +4,7 @@
 #include "core/Theme.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
+#include "platform/Version.h"
 
 #include <QImage>
 #include <cstdio>
@@ -122,4 +123,22 @@ TEST(DataFiles, TheDefaultThemeIsOurBannerStripAndCannotBeEdited) {
   const QImage strip(QString::fromStdString(SourceData("banner.png").string()));
   EXPECT_EQ(theme.Bitmap, strip.convertToFormat(QImage::Format_RGB32)) << "drawn with the banner strip";
   EXPECT_TRUE(std::filesystem::is_regular_file(AppDir() / "Theme" / file)) << "in the app folder";
+}
+
+TEST(DataFiles, EveryBinaryOfTheAppFolderCarriesTheProjectVersion) {
+  std::vector<std::string> checked;
+  for (const auto& entry : std::filesystem::directory_iterator(AppDir())) {
+    const std::string name = entry.path().filename().string();
+    const std::string ext = entry.path().extension().string();
+    const bool binary = name == "Quorvel" || ((ext == ".so" || ext == ".qpl" || ext == ".dll") && !name.starts_with("lib"));
+    if (!binary) continue;
+    checked.push_back(name);
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "FileVersion").value_or("none"), QV_VERSION) << name;
+    EXPECT_EQ(qv::ReadVersionValue(entry.path(), "ProductVersion").value_or("none"), QV_VERSION) << name;
+  }
+  for (const char* name : {"Quorvel", "Portvine.so", "KWX.so", "TCV.so", "QvMail.qpl", "Qvpurlette.qpl",
+                           "QvOnlinesignup.qpl", "QvBanner.qpl"})
+    EXPECT_NE(std::find(checked.begin(), checked.end(), name), checked.end()) << name << " was not built";
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Quorvel", "ProductName").value_or(""), "VeoQuorvel");
+  EXPECT_EQ(qv::ReadVersionValue(AppDir() / "Portvine.so", "ProductName").value_or(""), "Portvine");
 }

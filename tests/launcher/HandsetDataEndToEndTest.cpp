@@ -39,11 +39,12 @@ class HandsetDataEndToEndTest : public SessionTest {
 TEST_F(HandsetDataEndToEndTest, APhoneBookReadShowsTheKindAndItsRecordsAndFillsTheExchangeFile) {
   const HandsetLines records = HandsetRecords(1, 8);
   StartWithHandset({{1, records}, {8, HandsetRecords(8, 3)}});
-  // Looked at mid-read: the kind, the records so far, the bytes, and a bar
+  // Looked at mid-read, after every round of the dialog's poll (the count
+  // moves by one a round): the kind, the records so far, the bytes, and a bar
   // filled to under half its width.
   bool grabbed = false;
   QString tel, size;
-  WhileRunning([&] {
+  EveryRound([&] {
     if (grabbed || !connecting_->isVisible() || connecting_->lblCount->text() != QStringLiteral("3/8 件")) return;
     tel = connecting_->lblTel->text();
     size = connecting_->lblSize->text();

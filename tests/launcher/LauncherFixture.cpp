@@ -4,6 +4,9 @@
 #include "platform/IniFile.h"
 
 #include <QApplication>
+#include <QGlyphRun>
+#include <QTextLayout>
+#include <QPointer>
 #include <QWidget>
 #include <dlfcn.h>
 #include <fstream>
@@ -21,6 +24,45 @@ const bool kFolders = [] {
 }();
 }  // namespace
 
+bool RendersWithoutBoxes(const QString& text, const QFont& font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  bool any = false;
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    for (quint32 glyph : run.glyphIndexes()) {
+      if (glyph == 0) return false;
+      any = true;
+    }
+  }
+  return any;
+}
+
+ModalAnswerer::ModalAnswerer() : timer_(new QTimer) {
+  timer_->setInterval(5);
+  QObject::connect(timer_, &QTimer::timeout, [this] { Tick(); });
+  timer_->start();
+}
+
+ModalAnswerer::~ModalAnswerer() { delete timer_; }
+
+void ModalAnswerer::Tick() {
+  QWidget* w = QApplication::activeModalWidget();
+  if (!w || w->property("qvtestAnswered").toBool()) return;
+  w->setProperty("qvtestAnswered", true);
+  ++answered_;
+  QPointer<QWidget> guard(w);
+  QTimer::singleShot(0, w, [this, guard] {
+    if (!guard) return;
+    for (auto& handler : handlers_)
+      if (handler(guard)) return;
+    // A window nobody expected fails the test at once instead of hanging it.
+    ADD_FAILURE() << "no answer for the modal window " << guard->metaObject()->className();
+    guard->close();
+  });
+}
+
 void LauncherTest::SetUp() {
   dir_ = tmp_.path() / "app";
   launcherDir_ = std::make_unique<ScopedLauncherDir>(dir_);
@@ -35,7 +77,8 @@ void LauncherTest::SetUp() {
               "D00030=携帯電話が外れました\r\n"
               "E00520=直送メールを拒否しました\r\n"
               "E01130=応答がありません<BR>やり直してください\r\n"
-              "I00031=接続しています\r\n"));
+              "I00031=接続しています\r\n"
+              "W01002=携帯電話が見つかりません\r\n"));
   WriteIni();
   qv::SetMessageBoxHandler([this](qv::BoxKind kind, const std::string& text) {
     boxes_.emplace_back(kind, text);
@@ -45,6 +88,9 @@ void LauncherTest::SetUp() {
 
 void LauncherTest::TearDown() {
   Stop();
+  // A call of the test module that the test scripted nothing for.
+  const std::string unscripted = ReadFile(dir_ / "unscripted.log");
+  EXPECT_EQ(unscripted, "") << "calls the test module had no reply for";
   qv::SetMessageBoxHandler({});
   qv::TfrmConnecting::SetSessionRunner({});
   qv::TfrmLaunch::SetSoundPlayer({});

@@ -10,13 +10,40 @@
 #include "launcher/QvLaunchFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace qvtest {
+
+// Answers modal windows as a user would: each one, once it is the active
+// modal window, goes to the latest handler that takes its class, from the
+// event loop (so a handler may open another modal window, which is answered
+// in turn). A modal window no handler takes fails the test and is closed.
+class ModalAnswerer {
+ public:
+  ModalAnswerer();
+  ~ModalAnswerer();
+  template <typename Window>
+  void On(std::function<void(Window*)> handler) {
+    handlers_.insert(handlers_.begin(), [handler](QWidget* w) {
+      auto* window = qobject_cast<Window*>(w);
+      if (window) handler(window);
+      return window != nullptr;
+    });
+  }
+  int Answered() const { return answered_; }
+
+ private:
+  void Tick();
+  QTimer* timer_;
+  std::vector<std::function<bool(QWidget*)>> handlers_;
+  int answered_ = 0;
+};
 
 class LauncherTest : public ::testing::Test {
  protected:
@@ -53,6 +80,10 @@ class LauncherTest : public ::testing::Test {
   std::unique_ptr<qv::TfrmConnecting> connecting_;
   std::unique_ptr<qv::TfrmReceiveMsg> notice_;
 };
+
+// Whether every character of text has a real glyph in the fonts Qt picks for
+// it (glyph 0 is the "missing" box).
+bool RendersWithoutBoxes(const QString& text, const QFont& font);
 
 // The CP932 bytes of a UTF-8 literal.
 inline std::string J(std::string_view utf8) { return Sjis(utf8); }

@@ -251,6 +251,26 @@ TEST_F(MailSessionTest, ASentMailWhoseCopyCannotBeKeptStaysInTheQueueMarkedSent)
   EXPECT_TRUE(Args("kwxConnectEMail").empty()) << "a sent mail is not sent again";
 }
 
+TEST_F(MailSessionTest, AMailTheCentreTookIsRecordedSentWhenTheCallEndsBeforeTheNextOne) {
+  const std::string e1 = "To: friend1@example.jp\r\nSubject: first\r\n\r\nline one\r\n";
+  const std::string e2 = "To: friend2@example.jp\r\nSubject: second\r\n\r\nline two\r\n";
+  QueueMail(3, e1);
+  QueueMail(3, e2);
+  StartSession();
+  QueueReply("kwxConnectEMail", kSendOpen);
+  // The centre takes the first mail, then the line goes before the module
+  // asks for the second.
+  QueueReply("kwxAsyncSendEMail", {{0, 32}, {3, 0}, {3, int32_t(e1.size())}, {1, 8}, {9, 1280}, {8, 31}});
+  TakeCalls();
+  EXPECT_FALSE(launch_->RunMailSession(true, false, false, false, false));
+  EXPECT_EQ(Args("kwxAsyncSendEMail"), std::vector<std::string>{Escaped(e1)});
+  EXPECT_EQ(StoreBytes(kSent), e1);
+  EXPECT_EQ(Column(kSent, qv::kColUnread), std::vector<std::string>{"0"});
+  ASSERT_EQ(Rows(kQueue).size(), 1u) << "the queue keeps only the mail that did not go";
+  EXPECT_EQ(StoreBytes(kQueue), e2);
+  EXPECT_EQ(Rows(kQueue)[0][qv::kColUnread], "1");
+}
+
 TEST_F(MailSessionTest, AMailTheModuleWillNotTakeEndsTheSessionInsteadOfLeavingItWaiting) {
   const std::string e1 = "To: friend1@example.jp\r\nSubject: first\r\n\r\nline one\r\n";
   QueueMail(3, e1);
@@ -278,7 +298,7 @@ TEST_F(MailSessionTest, ADirectMailTheModuleDoesNotConfirmStaysQueuedAndTheNextO
   QueueReply("kwxConnectSMail", DirectSent(d2.size()));
   // The third is refused outright (another session runs, say).
   TakeCalls();
-  WhileRunning([this] {
+  EveryRound([this] {
     if (Args("kwxConnectSMail").size() == 2 && !flipped_) {
       flipped_ = true;
       SetResult("kwxConnectSMail", 0);
@@ -346,6 +366,9 @@ TEST_F(MailSessionTest, TheParameterBlockComesFromTheSettings) {
         {"Mail|DialWithNum", "0"},
         {"Mail|AutoReceive", "1"}},
        "0570111##9", "05702223333##3", -1, 9600, 0, 0, -1, "\\\\.\\COM12"},
+      // The port's number, whatever zeros the setting puts before it.
+      {{{"Port|SerialPort", "\\\\.\\com0000000007"}},
+       "0570111##9", "05702223333##3", -1, 9600, 0, 0, -1, "\\\\.\\COM7"},
   };
   for (const Case& c : cases) {
     WriteSessionIni(c.ini);

@@ -1,6 +1,7 @@
 // Start-up, the main window's layout and behaviour, the splash and about box.
 #include "LauncherFixture.h"
 #include "platform/Cp932.h"
+#include "QtPump.h"
 #include "core/QtText.h"
 #include "ThemeFiles.h"
 #include "ThemeUser.h"
@@ -8,12 +9,12 @@
 #include "launcher/QvDLLForm.h"
 #include "platform/IniFile.h"
 #include "launcher/QvOptionFRM.h"
+#include "launcher/TaskTray.h"
 #include "launcher/splash.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QGlyphRun>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -22,30 +23,12 @@
 #include <QPushButton>
 #include <QDeadlineTimer>
 #include <QTest>
-#include <QTextLayout>
 #include <QTimer>
 #include <QTimerEvent>
 
 using namespace qvtest;
 
 namespace {
-
-// Whether every character of text has a real glyph in the fonts Qt picks for
-// it (glyph 0 is the "missing" box).
-bool RendersWithoutBoxes(const QString& text, const QFont& font) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  bool any = false;
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    for (quint32 glyph : run.glyphIndexes()) {
-      if (glyph == 0) return false;
-      any = true;
-    }
-  }
-  return any;
-}
 
 // What the animation's timer delivers when its interval has passed.
 void Tick(TAnimationImage& image) {
@@ -174,8 +157,7 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   WriteIni({{"Plugins|1", "TestMail.qpl"}, {"Plugins|2", "TestAddress.qpl"}, {"Plugins|3", "TestBookMark.qpl"}});
   Start();
   launch_->show();
-  QApplication::processEvents();
-  QTest::qWait(50);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(launch_.get()));
   EXPECT_EQ(launch_->windowTitle().toStdString(), "VeoQuorvel");
   EXPECT_EQ(launch_->width(), 211);
   EXPECT_EQ(launch_->height(), 448);
@@ -413,7 +395,7 @@ TEST_F(LauncherTest, TheStartTimerOpensTheSettingsDialogOnlyWithoutAPort) {
     QDeadlineTimer deadline(10000);
     while ((launch_->tmrStart->isActive() || (!port[0] && title.isEmpty())) && !deadline.hasExpired())
       QTest::qWait(10);
-    QTest::qWait(50);
+    ASSERT_TRUE(DrainPosted());  // whatever the timer's handler posted, before "no dialog" is believed
     answer.stop();
     EXPECT_EQ(title.toStdString(), port[0] ? "" : "VeoQuorvel - 環境設定") << port;
     EXPECT_FALSE(launch_->tmrStart->isActive());
@@ -459,14 +441,15 @@ TEST_F(LauncherTest, EntriesOpenByDoubleClickEnterMenuAndAction) {
 TEST_F(LauncherTest, TheTrayIconPopsTheMenuUpUnlessAWindowIsModal) {
   Start();
   launch_->show();
-  launch_->TaskTrayMouseDown(Qt::LeftButton);
+  // As the notification area reports the clicks on the icon of id 1.
+  qv::TTaskTray::Notify(1, QSystemTrayIcon::Trigger);
   EXPECT_FALSE(launch_->popMain->isVisible());
-  launch_->TaskTrayMouseDown(Qt::RightButton);
+  qv::TTaskTray::Notify(1, QSystemTrayIcon::Context);
   EXPECT_TRUE(launch_->popMain->isVisible());
   launch_->popMain->hide();
   bool shownWhileModal = true;
   QTimer::singleShot(0, [&] {
-    launch_->TaskTrayMouseDown(Qt::RightButton);
+    qv::TTaskTray::Notify(1, QSystemTrayIcon::Context);
     shownWhileModal = launch_->popMain->isVisible();
     QApplication::activeModalWidget()->close();
   });
@@ -499,9 +482,9 @@ TEST_F(LauncherTest, CtrlTabBringsTheLeastRecentlyActiveVisibleWindowForward) {
   // While the session dialog is up nothing happens.
   QWidget* activeDuring = nullptr;
   qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting& d, qv::SessionMode) {
-    QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
     CtrlTab(&d);
-    QTest::qWait(50);
+    EXPECT_TRUE(DrainPosted());
     activeDuring = QApplication::activeWindow();
     return qv::SessionResult::Done;
   });
@@ -538,4 +521,38 @@ TEST_F(LauncherTest, TheSplashShowsTheProgramVersionAndLeavesWhenAnotherWindowIs
   launch_->show();
   launch_->activateWindow();
   EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 2000));
+}
+
+TEST_F(LauncherTest, TheSplashAndTheAboutBoxShowTheVersionsOfTheBuiltModules) {
+  for (const char* file : {"Quorvel", "Portvine.so", "QvMail.qpl", "Qvpurlette.qpl", "TCV.so", "image.dll", "Pictext.txt"})
+    if (std::filesystem::exists(AppDir() / file))
+      std::filesystem::copy_file(AppDir() / file, dir_ / file, std::filesystem::copy_options::overwrite_existing);
+  WriteIni({{"File|DllFile", "Portvine.so"},
+            {"File|MidiDllFile", "TCV.so"},
+            {"Plugins|1", "QvMail.qpl"},
+            {"Plugins|2", "TestTheme.qpl"},
+            {"Plugins|3", "Qvpurlette.qpl"}});
+  Start();
+  ASSERT_FALSE(launch_->Terminated());
+  const std::string v = QV_VERSION;
+  QPointer<qv::TSplashWindow> splash = qv::TSplashWindow::ShowSplash();
+  ASSERT_TRUE(splash);
+  EXPECT_EQ(splash->lblVersion->text().toStdString(), "VeoQuorvel V" + v) << "the program's own block";
+  ASSERT_TRUE(splash->grab().save(QString::fromStdString(ArtifactPath("launcher-splash-built.png").string())));
+  splash->close();
+  QString text, title;
+  QImage shot;
+  QTimer::singleShot(0, [&] {
+    auto* about = qobject_cast<qv::TSplashWindow*>(QApplication::activeModalWidget());
+    ASSERT_NE(about, nullptr);
+    text = about->memVersion->toPlainText();
+    title = about->lblVersion->text();
+    shot = about->grab().toImage();
+    about->done(1);
+  });
+  launch_->AboutBox();
+  EXPECT_EQ(title.toStdString(), "VeoQuorvel V" + v);
+  EXPECT_EQ(text.toStdString(), "通信モジュール V" + v + "\nメール V" + v + "\npurletteメーカー V" + v)
+      << "no line for the theme plug-in";
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-about-box.png").string())));
 }

@@ -35,18 +35,19 @@ class RingWaitTest : public SessionTest {
 
 TEST_F(RingWaitTest, StartingWaitsForTheModuleToArmAndStoppingDisconnects) {
   TakeCalls();
-  launch_->ToggleRingWait();  // no reply queued: the module has not armed yet
+  QueueReply("kwxWaitForRing", {});  // the module has not armed yet
+  launch_->ToggleRingWait();
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Starting);
   EXPECT_EQ(launch_->pnlRing->GetColor(), clYellow);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"serial kwxInitial", "serial kwxWaitForRing"}));
   EXPECT_EQ(LastParam().EMailPhoneNo, std::string("0570001234##3")) << "the settings' centre, not a notice's";
   Post({{0, 26}, {1, 9}});
-  Pump();
+  ASSERT_TRUE(DrainPosted());
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Waiting);
   EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), "待受中");
   EXPECT_EQ(launch_->btnRing->GetCaption().toStdString(), "待受停止");
   Post({{1, 9}});
-  Pump();
+  ASSERT_TRUE(DrainPosted());
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Waiting) << "armed again changes nothing";
 
   TakeCalls();
@@ -55,7 +56,7 @@ TEST_F(RingWaitTest, StartingWaitsForTheModuleToArmAndStoppingDisconnects) {
   EXPECT_EQ(Calls(), std::vector<std::string>{"serial kwxDisconnect 99999"});
   EXPECT_EQ(launch_->pnlRing->GetCaption().toStdString(), "待受停止");
   Post({{1, 9}});
-  Pump();
+  ASSERT_TRUE(DrainPosted());
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Stopped) << "a late armed event does not restart it";
 
   SetResult("kwxWaitForRing", 0);
@@ -87,7 +88,7 @@ TEST_F(RingWaitTest, TheIndicatorStopsWhenTheModuleEndsRingWaitOrTheHandsetGoes)
     StartWaiting();
     TakeCalls();
     Post(c.events);
-    Pump(300);
+    ASSERT_TRUE(DrainPosted());
     EXPECT_EQ(launch_->RingWait(), RingWaitState::Stopped);
     EXPECT_EQ(launch_->pnlRing->GetColor(), clRed);
     EXPECT_EQ(Count("kwxDisconnect 99999"), c.disconnects);
@@ -97,10 +98,11 @@ TEST_F(RingWaitTest, TheIndicatorStopsWhenTheModuleEndsRingWaitOrTheHandsetGoes)
 
 TEST_F(RingWaitTest, ADeviceErrorWhileStartingStopsIt) {
   TakeCalls();
+  QueueReply("kwxWaitForRing", {});
   launch_->ToggleRingWait();
   ASSERT_EQ(launch_->RingWait(), RingWaitState::Starting);
   Post({{0, 26}, {10, 3}, {8, 20}, {8, 21}});
-  Pump(300);
+  ASSERT_TRUE(DrainPosted());
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Stopped);
   EXPECT_EQ(Count("kwxDisconnect 99999"), 1);
   EXPECT_NE(ErrorLogText().find("(D00003)"), std::string::npos);
@@ -173,7 +175,7 @@ TEST_F(RingWaitTest, TheEndOfTheCallEndsTheReceptionWhenTheEndOfReceptionNeverCo
   PumpUntil([&] { return !CallsOf("TestMail SetStr").empty(); }, 5000);
   EXPECT_FALSE(connecting_->isVisible()) << "the reception ended";
   EXPECT_EQ(connecting_->result(), int(qv::SessionResult::Aborted));
-  Pump(200);
+  ASSERT_TRUE(DrainPosted());
   EXPECT_EQ(launch_->RingWait(), RingWaitState::Stopped);
 }
 
@@ -272,7 +274,7 @@ TEST_F(RingWaitTest, AFailedAutomaticReceiveRetriesAtTheNoticesIntervalWithinBou
     CloseNoticeWindow();
     ASSERT_TRUE(launch_->HandleIncoming(2));
     PumpUntil([&] { return Count("kwxConnectEMail") > 0; });
-    Pump(50);
+    ASSERT_TRUE(DrainPosted());
     TakeCalls();
     EXPECT_EQ(launch_->AutoReceiveCount(), c.count);
     EXPECT_EQ(launch_->AutoReceiveInterval(), c.interval);
@@ -292,15 +294,15 @@ TEST_F(RingWaitTest, AnAnswerTimeOutKeepsAPendingAutomaticReceiveAndAnyOtherErro
   SetParam(3, "0570005555:0570007777:3:5");
   ASSERT_TRUE(launch_->HandleIncoming(2));
   PumpUntil([&] { return Count("kwxConnectEMail") > 0; });
-  Pump(50);
+  ASSERT_TRUE(DrainPosted());
   ASSERT_TRUE(launch_->tmrEmailAuto->isActive());
   Post({{9, 1130}});
-  Pump();
+  ASSERT_TRUE(DrainPosted());
   EXPECT_TRUE(launch_->tmrEmailAuto->isActive());
   EXPECT_EQ(launch_->AutoReceiveCount(), 2);
   EXPECT_EQ(NoticeTexts().back(), "センターからの応答がありません。");
   Post({{9, 1234}});
-  Pump();
+  ASSERT_TRUE(DrainPosted());
   EXPECT_FALSE(launch_->tmrEmailAuto->isActive());
   EXPECT_EQ(launch_->AutoReceiveCount(), 0);
   EXPECT_EQ(NoticeTexts().back(), "通信が中断されました。(01234)");
@@ -321,7 +323,7 @@ TEST_F(RingWaitTest, CallsThatAreNotMailAndRefusedMailAreOnlyAnnounced) {
     const size_t before = NoticeTexts().size();
     sounds_.clear();
     Post({c.event});
-    Pump(200);
+    ASSERT_TRUE(DrainPosted());
     const auto notices = NoticeTexts();
     EXPECT_EQ(std::vector<std::string>(notices.begin() + long(before), notices.end()), c.notices);
     EXPECT_EQ(sounds_, c.sounds);

@@ -131,3 +131,29 @@ TEST_F(LauncherTest, ProgressCountAndSizeFollowTheirRules) {
   ASSERT_TRUE(d.grab().save(QString::fromStdString(ArtifactPath("launcher-session-dialog.png").string())));
   d.hide();
 }
+
+TEST_F(LauncherTest, TheListingShowsThePagesAndMailsSoFarAndABarThatShowsWorkGoesOn) {
+  Start();
+  qv::TfrmConnecting& d = *connecting_;
+  d.show();
+  d.SetProgressMax(0);
+  d.ShowListing(0, 0);
+  EXPECT_TRUE(d.pbConnect->isVisible());
+  EXPECT_TRUE(d.lblCount->isVisible());
+  EXPECT_EQ(d.pbConnect->maximum(), 0) << "no total is known: a busy bar";
+  EXPECT_EQ(d.lblCount->text().toStdString(), "一覧 0 ページ  0 件");
+  d.ShowListing(3, 69);
+  EXPECT_EQ(d.lblCount->text().toStdString(), "一覧 3 ページ  69 件");
+  d.lblTel->setText(QStringLiteral("0570001234"));
+  d.pnlConnect->SetCaption(QStringLiteral("メール一覧を受信しています"));
+  d.SetSize(2048);
+  const QImage shot = d.grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-session-dialog-listing.png").string())));
+  EXPECT_TRUE(shot.rect().contains(d.lblCount->geometry())) << "the count lies inside the dialog";
+  EXPECT_LE(d.lblCount->sizeHint().width(), d.lblCount->width()) << "and is not cut short";
+  // The fetch that follows counts the listed mails.
+  d.SetProgressMax(69);
+  EXPECT_EQ(d.pbConnect->maximum(), 69);
+  EXPECT_EQ(d.lblCount->text().toStdString(), "0/69 件");
+  d.hide();
+}

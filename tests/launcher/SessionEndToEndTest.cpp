@@ -78,7 +78,7 @@ TEST_F(EndToEndTest, SendAndReceiveSendsTheQueueAndBringsInEveryMailOfATwoPageLi
   QueueMail(3, mails[2]);
   StartWithModule(centre);
   bool grabbed = false;
-  WhileRunning([&] {
+  EveryRound([&] {
     if (grabbed || !connecting_->isVisible() || connecting_->lblSize->text().isEmpty() ||
         connecting_->pnlConnect->GetCaption() != QStringLiteral("メールセンターから受信しています。"))
       return;
@@ -306,6 +306,35 @@ TEST_F(RingWaitEndToEndTest, IncomingDirectAndLightMailAreStoredWhileRingWaitGoe
   EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting);
 
   // Stop: the module ends its session.
+  QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
+  EXPECT_TRUE(ModuleIdle());
+}
+
+TEST_F(RingWaitEndToEndTest, ACallerWhoseCloseLineNeverComesIsClosedAsNotAnsweredAndRingWaitGoesOn) {
+  // The far end takes the OK and falls silent; the 30-second dialog is left
+  // to count down, so the launcher disconnects with 1130.
+  SimConfig handset;
+  handset.faults.push_back({Step::Close, Action::Silent, 1, -1});
+  StartWithModule(handset, 100);
+  StartWaiting();
+  OnDialog([](QWidget* w, int) { ASSERT_NE(qobject_cast<qv::TfrmWait30*>(w), nullptr); });
+  handsetsim::IncomingCall direct;
+  direct.callerId = "09012345678";
+  direct.body = "Subject: late\r\n\r\nno close line\r\n";
+  Ring(direct);
+  PumpUntil([&] { return !ErrorLogLines().empty(); });
+  EXPECT_EQ(DialogsAnswered(), 1);
+  // Told as the caller's no-answer, not as a lost line.
+  ASSERT_EQ(ErrorLogLines().size(), 1u) << ErrorLogText();
+  ASSERT_TRUE(ErrorLogLines().back().ends_with(" : 09012345678 : " + J("センターからの応答がありません。")))
+      << ErrorLogLines().back();
+  PumpUntil([&] { return Sim().Record().callerLines.size() == 3; }, 5000);
+  EXPECT_EQ(Sim().Record().callerLines,
+            (std::vector<std::string>{"READY[1 SMAIL]", "OK", "SOCKET_25_DISCONNECTION[1130]"}));
+  EXPECT_EQ(StoreBytes(kInbox), "From: 09012345678\r\n" + direct.body) << "the mail came in whole";
+  WaitRearmed();
+  EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Waiting);
   QTest::mouseClick(launch_->btnRing, Qt::LeftButton);
   EXPECT_EQ(launch_->RingWait(), qv::RingWaitState::Stopped);
   EXPECT_TRUE(ModuleIdle());

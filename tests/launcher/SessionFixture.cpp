@@ -27,10 +27,20 @@ void SessionTest::SetUp() {
   qv::TfrmLaunch::SetSoundPlayer([this](const std::filesystem::path& file) { sounds_.push_back(file.filename().string()); });
   driver_.setInterval(10);
   QObject::connect(&driver_, &QTimer::timeout, [this] { Tick(); });
+  rounds_.setInterval(0);
+  QObject::connect(&rounds_, &QTimer::timeout, [this] {
+    for (auto& look : looks_) look();
+  });
+}
+
+void SessionTest::EveryRound(std::function<void()> look) {
+  looks_.push_back(std::move(look));
+  rounds_.start();
 }
 
 void SessionTest::TearDown() {
   driver_.stop();
+  rounds_.stop();
   LauncherTest::TearDown();
   if (sim_) sim_->Stop();
   qv::SetPauseRate(1);

@@ -44,13 +44,13 @@ class SessionTest : public LauncherTest {
   void OnDialog(std::function<void(QWidget* dialog, int answered)> handler);
   int DialogsAnswered() const { return answered_; }
   // Handles the posted events (and what they start) until pred holds, at
-  // most ms; Pump for a while.
+  // most ms.
   void PumpUntil(const std::function<bool()>& pred, int ms = 10000) { qvtest::PumpUntil(pred, ms); }
-  void Pump(int ms = 100) {
-    PumpUntil([] { return false; }, ms);
-  }
   // Runs while a session runs, every 10 ms.
   void WhileRunning(std::function<void()> tick) { ticks_.push_back(std::move(tick)); }
+  // Runs at every round of the event loop from now on: the dialog's poll
+  // moves as fast as the line, so a state it shows may last one round only.
+  void EveryRound(std::function<void()> look);
 
   // The scriptable module (TestSerial.so).
   void QueueReply(const std::string& function, const std::vector<Ev>& events,
@@ -81,6 +81,8 @@ class SessionTest : public LauncherTest {
   void Tick();
   void CaptureNotice();
   QTimer driver_;
+  QTimer rounds_;
+  std::vector<std::function<void()>> looks_;
   std::function<void(QWidget*, int)> dialogHandler_;
   int answered_ = 0;
   std::vector<std::function<void()>> ticks_;

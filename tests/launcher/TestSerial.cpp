@@ -3,7 +3,8 @@
 // in the launcher's folder. A test scripts it: what a call answers, the
 // events a call is followed by (posted to the window kwxInitial was given, as
 // the module's worker would), the data kwxAsyncGetBuffer hands out with them,
-// and the texts kwxGetParam gives.
+// and the texts kwxGetParam gives. A call that a session waits on fails at
+// once when the test scripted nothing for it (see Call).
 #include "abi/KwxApi.h"
 #include "platform/Handles.h"
 #include "platform/Paths.h"
@@ -48,25 +49,56 @@ struct Unload {
   ~Unload() { Log("unloaded"); }
 } g_unload;
 
+// The kind of the session the last starting call began: what an unscripted
+// call ends.
+kwx::SessionKind g_kind = kwx::kKindEMailReceive;
+
 // Logs the call, posts the reply queued for it and answers what the test set
 // (def without a setting).
-int32_t Call(const std::string& name, const std::string& args, int32_t def) {
+//
+// A call that a session waits on (strict) with neither a reply queued nor an
+// answer set is a script the test did not write: it is written to
+// unscripted.log (the fixture fails the test with it), answered 0, and the
+// session's end is posted, so that nothing waits for events that will never
+// come.
+int32_t Call(const std::string& name, const std::string& args, int32_t def, bool strict = false) {
   Log(args.empty() ? name : name + " " + args);
   Reply reply;
   int32_t result = def;
   uint32_t window = 0;
+  bool scripted = !strict;
   {
     std::lock_guard lock(g_mutex);
-    if (auto r = g_results.find(name); r != g_results.end()) result = r->second;
+    if (auto r = g_results.find(name); r != g_results.end()) {
+      result = r->second;
+      scripted = true;
+    }
     if (auto q = g_replies.find(name); q != g_replies.end() && !q->second.empty()) {
       reply = std::move(q->second.front());
       q->second.pop_front();
+      scripted = true;
     }
     for (auto& piece : reply.pieces) g_pieces.push_back(std::move(piece));
     window = g_window;
   }
+  if (!scripted) {
+    std::ofstream(qv::ProgramDir() / "unscripted.log", std::ios::app | std::ios::binary)
+        << (args.empty() ? name : name + " " + args) << "\n";
+    reply.events = {{kwx::KWX_EV_SESSION_END, kwx::SessionOver(g_kind)},
+                    {kwx::KWX_EV_SESSION_END, kwx::WorkerEnded(g_kind)}};
+    result = 0;
+  }
   for (const auto& [kind, code] : reply.events) qv::PostMessage(window, kwx::WM_KWX_NOTIFY, kind, code);
   return result;
+}
+
+// A call that starts a session of the kind.
+int32_t Start(kwx::SessionKind kind, const std::string& name, const std::string& args) {
+  {
+    std::lock_guard lock(g_mutex);
+    g_kind = kind;
+  }
+  return Call(name, args, 1, true);
 }
 
 std::string Text(const char* text) { return text ? text : ""; }
@@ -83,15 +115,18 @@ EXPORT int32_t kwxInitial(uint32_t window, const KwxInitialParam* param) {
 }
 EXPORT int32_t kwxTerminate() { return Call("kwxTerminate", "", 1); }
 EXPORT int32_t kwxConnectEMail(int32_t mode, int32_t count) {
-  return Call("kwxConnectEMail", std::to_string(mode) + " " + std::to_string(count), 1);
+  const kwx::SessionKind kind = mode == 0 ? kwx::kKindEMailSend : mode == 1 ? kwx::kKindEMailReceive : kwx::kKindEMailExchange;
+  return Start(kind, "kwxConnectEMail", std::to_string(mode) + " " + std::to_string(count));
 }
 EXPORT int32_t kwxAsyncSendEMail(const char* data, int32_t length) {
-  return Call("kwxAsyncSendEMail", std::string(data, static_cast<size_t>(length > 0 ? length : 0)), 1);
+  return Call("kwxAsyncSendEMail", std::string(data, static_cast<size_t>(length > 0 ? length : 0)), 1, true);
 }
-EXPORT int32_t kwxAsyncGetEMailList(int32_t first) { return Call("kwxAsyncGetEMailList", std::to_string(first), 0); }
-EXPORT int32_t kwxAsyncGetEMail(const char* id) { return Call("kwxAsyncGetEMail", Text(id), 0); }
-EXPORT int32_t kwxPurgeEMail(const char* id) { return Call("kwxPurgeEMail", Text(id), 0); }
-EXPORT int32_t kwxExitEMail() { return Call("kwxExitEMail", "", 0); }
+EXPORT int32_t kwxAsyncGetEMailList(int32_t first) {
+  return Call("kwxAsyncGetEMailList", std::to_string(first), 0, true);
+}
+EXPORT int32_t kwxAsyncGetEMail(const char* id) { return Call("kwxAsyncGetEMail", Text(id), 0, true); }
+EXPORT int32_t kwxPurgeEMail(const char* id) { return Call("kwxPurgeEMail", Text(id), 0, true); }
+EXPORT int32_t kwxExitEMail() { return Call("kwxExitEMail", "", 0, true); }
 EXPORT int32_t kwxAsyncGetBuffer(char* buffer, int32_t* size) {
   std::string piece;
   {
@@ -108,13 +143,14 @@ EXPORT int32_t kwxAsyncGetBuffer(char* buffer, int32_t* size) {
   }
   return Call("kwxAsyncGetBuffer", std::to_string(size ? *size : -1), 1);
 }
-EXPORT int32_t kwxWaitForRing() { return Call("kwxWaitForRing", "", 1); }
+EXPORT int32_t kwxWaitForRing() { return Start(kwx::kKindRingWait, "kwxWaitForRing", ""); }
 EXPORT int32_t kwxConnectSMail(const char* destination, const char* data, int32_t length) {
-  return Call("kwxConnectSMail", Text(destination) + " " + std::string(data, static_cast<size_t>(length)), 1);
+  return Start(kwx::kKindDirectMail, "kwxConnectSMail",
+               Text(destination) + " " + std::string(data, static_cast<size_t>(length)));
 }
 EXPORT int32_t kwxDisconnect(int32_t reason) { return Call("kwxDisconnect", std::to_string(reason), 1); }
-EXPORT int32_t kwxResumeTxRx(int32_t, int32_t, int32_t) { return Call("kwxResumeTxRx", "", 1); }
-EXPORT int32_t kwxReadySMail() { return Call("kwxReadySMail", "", 1); }
+EXPORT int32_t kwxResumeTxRx(int32_t, int32_t, int32_t) { return Call("kwxResumeTxRx", "", 1, true); }
+EXPORT int32_t kwxReadySMail() { return Call("kwxReadySMail", "", 1, true); }
 EXPORT int32_t kwxGetState() {
   std::lock_guard lock(g_mutex);
   auto r = g_results.find("kwxGetState");
@@ -133,12 +169,12 @@ EXPORT int32_t kwxGetParam(int32_t id, char* buffer, int32_t size) {
   std::memcpy(buffer, text.data(), std::min(text.size(), static_cast<size_t>(size)));
   return 1;
 }
-EXPORT int32_t kwxEnterInfoMode(int32_t kind) { return Call("kwxEnterInfoMode", std::to_string(kind), 1); }
-EXPORT int32_t kwxGetInfo() { return Call("kwxGetInfo", "", 1); }
-EXPORT int32_t kwxSetInfo(const char*, int32_t) { return Call("kwxSetInfo", "", 1); }
-EXPORT int32_t kwxBareInfo(const char*, int32_t) { return Call("kwxBareInfo", "", 1); }
-EXPORT int32_t kwxDeleteInfo() { return Call("kwxDeleteInfo", "", 1); }
-EXPORT int32_t kwxExitInfoMode() { return Call("kwxExitInfoMode", "", 1); }
+EXPORT int32_t kwxEnterInfoMode(int32_t kind) { return Start(kwx::kKindInfo, "kwxEnterInfoMode", std::to_string(kind)); }
+EXPORT int32_t kwxGetInfo() { return Call("kwxGetInfo", "", 1, true); }
+EXPORT int32_t kwxSetInfo(const char*, int32_t) { return Call("kwxSetInfo", "", 1, true); }
+EXPORT int32_t kwxBareInfo(const char*, int32_t) { return Call("kwxBareInfo", "", 1, true); }
+EXPORT int32_t kwxDeleteInfo() { return Call("kwxDeleteInfo", "", 1, true); }
+EXPORT int32_t kwxExitInfoMode() { return Call("kwxExitInfoMode", "", 1, true); }
 #ifndef QV_TEST_MISSING_FUNCTION
 EXPORT int32_t kwxGetTelNumber(const char* port, int32_t baud, char* out) {
   std::string number;

@@ -2,6 +2,7 @@
 // has no modem lines), and port-name resolution through the port folder.
 #include "TestSupport.h"
 #include "platform/CommPort.h"
+#include "platform/ComPortName.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,26 @@ TEST_F(Pty, BytesGoBothWaysWithTheWorkingSettings) {
   EXPECT_EQ(n, 0u);
 }
 
+TEST_F(Pty, AWaitForInputEndsWhenBytesArrive) {
+  qv::CommPort port;
+  ASSERT_TRUE(port.Open("COM9"));
+  ASSERT_TRUE(port.SetTimeouts(Immediate()));
+  EXPECT_FALSE(port.WaitForInput(1ms)) << "nothing has arrived";
+  std::thread writer([this] { ASSERT_EQ(::write(master, "OK\r\n", 4), 4); });
+  EXPECT_TRUE(port.WaitForInput(5s));
+  writer.join();
+  std::string got;
+  while (got.size() < 4 && port.WaitForInput(5s)) {
+    char c;
+    size_t n = 0;
+    ASSERT_TRUE(port.Read(&c, 1, n));
+    got.append(&c, n);
+  }
+  EXPECT_EQ(got, "OK\r\n");
+  port.Close();
+  EXPECT_FALSE(port.WaitForInput(5s)) << "a closed port has nothing to wait for";
+}
+
 TEST_F(Pty, PurgeDiscardsWhatArrivedAndExclusiveOpenRefusesASecond) {
   qv::CommPort port;
   ASSERT_TRUE(port.Open("COM9"));
@@ -143,8 +164,14 @@ TEST(PortNames, ResolveThroughThePortFolder) {
       {"COM3", (dir / "COM3").string()},
       {"\\\\.\\COM3", (dir / "COM3").string()},
       {"com3", (dir / "COM3").string()},
+      {"COM0003", (dir / "COM3").string()},  // the number names the port
+      {"\\\\.\\COM0003", (dir / "COM3").string()},
       {"COM4", "/dev/ttyS3"},
+      {"COM0004", "/dev/ttyS3"},
       {"\\\\.\\COM12", "/dev/ttyS11"},
+      {"COM256", "/dev/ttyS255"},
+      {"COM0257", ""},
+      {"COM3 ", ""},
       {"COM0", ""},
       {"COM", ""},
       {"LPT1", ""},
@@ -153,6 +180,7 @@ TEST(PortNames, ResolveThroughThePortFolder) {
   };
   for (const auto& row : table) EXPECT_EQ(qv::ResolveCommPort(row.name).string(), row.path) << row.name;
   EXPECT_EQ(qv::CommPortFolderEntry("COM4"), dir / "COM4");
+  EXPECT_EQ(qv::CommPortFolderEntry("\\\\.\\COM0004"), dir / "COM4");
   // Without QUORVEL_PORTS the folder is ports/ beside the program.
   ::unsetenv("QUORVEL_PORTS");
   qvtest::ScopedLauncherDir launcher(dir / "app");
@@ -160,6 +188,39 @@ TEST(PortNames, ResolveThroughThePortFolder) {
   qv::CommPort port;
   EXPECT_FALSE(port.Open("LPT1"));
   EXPECT_EQ(port.LastError(), ENOENT);
+}
+
+TEST(PortNames, UsbAdaptersAreListedByIdAndLinkedUnderTheFirstFreeNumber) {
+  qvtest::TempDir dir;
+  const auto ports = dir / "ports";
+  const auto byId = dir / "by-id";
+  const std::string byIdBefore = std::getenv("QUORVEL_SERIAL_BY_ID") ? std::getenv("QUORVEL_SERIAL_BY_ID") : "";
+  ::setenv("QUORVEL_PORTS", ports.c_str(), 1);
+  ::setenv("QUORVEL_SERIAL_BY_ID", byId.c_str(), 1);
+  EXPECT_TRUE(qv::SerialByIdDevices().empty()) << "no folder, no adapters";
+  std::filesystem::create_directories(byId);
+  for (const char* name : {"usb-B-if00", "usb-A-if00"}) qvtest::WriteFile(byId / name, "");
+  EXPECT_EQ(qv::SerialByIdDevices(), (std::vector<std::filesystem::path>{byId / "usb-A-if00", byId / "usb-B-if00"}));
+  // Numbers with an entry, or with a serial device behind them, are taken.
+  int firstFree = 1;
+  auto taken = [&](int n) {
+    return std::filesystem::exists(std::filesystem::symlink_status(ports / ("COM" + std::to_string(n)))) ||
+           std::filesystem::exists("/dev/ttyS" + std::to_string(n - 1));
+  };
+  std::filesystem::create_directories(ports);
+  qvtest::WriteFile(ports / "COM1", "");
+  while (taken(firstFree)) ++firstFree;
+  EXPECT_EQ(qv::CommPortLinkedTo(byId / "usb-A-if00"), 0);
+  EXPECT_EQ(qv::LinkCommPort(byId / "usb-A-if00"), firstFree);
+  EXPECT_EQ(std::filesystem::read_symlink(ports / ("COM" + std::to_string(firstFree))), byId / "usb-A-if00");
+  EXPECT_EQ(qv::CommPortLinkedTo(byId / "usb-A-if00"), firstFree);
+  EXPECT_EQ(qv::CommPortLinkedTo(byId / "usb-B-if00"), 0);
+  // Every number taken: no link.
+  for (int n = 1; n <= qv::kMaxComPort; ++n)
+    if (!taken(n)) std::filesystem::create_symlink(dir / "x", ports / ("COM" + std::to_string(n)));
+  EXPECT_EQ(qv::LinkCommPort(byId / "usb-B-if00"), 0);
+  ::unsetenv("QUORVEL_PORTS");
+  ::setenv("QUORVEL_SERIAL_BY_ID", byIdBefore.c_str(), 1);
 }
 
 }  // namespace

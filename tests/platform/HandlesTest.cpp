@@ -1,6 +1,7 @@
 #include "platform/Handles.h"
 
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -36,6 +37,27 @@ TEST(Handles, PostingFromManyThreadsDeliversEveryMessage) {
   for (auto& t : threads) t.join();
   qv::UnregisterWindow(id);
   EXPECT_EQ(count.load(), 8000);
+}
+
+TEST(Handles, AWaitForPostedMessagesEndsWithThePostAndNotBefore) {
+  std::atomic<int> sunk{0};
+  auto id = qv::RegisterWindow([&](uint32_t, uintptr_t, intptr_t) { sunk++; });
+  const uint64_t seen = qv::PostedMessageCount();
+  // Nothing posted: the wait runs out.
+  EXPECT_FALSE(qv::WaitPostedMessage(seen, std::chrono::milliseconds(1)));
+  // A post from another thread ends a long wait, and the sink has it by then.
+  std::thread poster([id] { qv::PostMessage(id, qv::WM_USER + 1, 1, 7); });
+  EXPECT_TRUE(qv::WaitPostedMessage(seen, std::chrono::seconds(5)));
+  EXPECT_EQ(sunk.load(), 1);
+  poster.join();
+  // A post the waiter has not seen yet ends the next wait at once; a post to
+  // no window counts for nothing.
+  EXPECT_TRUE(qv::WaitPostedMessage(seen, std::chrono::milliseconds(0)));
+  const uint64_t now = qv::PostedMessageCount();
+  EXPECT_EQ(now, seen + 1);
+  EXPECT_FALSE(qv::PostMessage(0, 1, 2, 3));
+  EXPECT_FALSE(qv::WaitPostedMessage(now, std::chrono::milliseconds(1)));
+  qv::UnregisterWindow(id);
 }
 
 TEST(Handles, IconsLiveUntilReleased) {

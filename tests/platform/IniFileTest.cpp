@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 
+#include "FileSteps.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,39 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheFileWhole) {
   EXPECT_EQ(qvtest::ReadFile(ini.Path()), "[A]\r\nx=1\r\n");
 }
 
+TEST_F(IniFileTest, SeveralEntriesGoInOneRewrite) {
+  qvtest::WriteFile(ini.Path(), "; keep me\r\n[Port]\r\nSerialPort=COM1\r\n\r\n[Mail]\r\nAddress=a\r\n");
+  const std::vector<qv::IniEntry> entries = {{"Port", "SerialPort", "COM7"},
+                                             {"Port", "Baudrate", "9600"},
+                                             {"Bunkei", "Flag", "1"},
+                                             {"mail", "ADDRESS", "b"},
+                                             {"Bunkei", "Flag", "0"}};
+  ASSERT_TRUE(ini.WriteStrings(entries));
+  EXPECT_EQ(qvtest::ReadFile(ini.Path()),
+            "; keep me\r\n[Port]\r\nSerialPort=COM7\r\nBaudrate=9600\r\n\r\n[Mail]\r\nADDRESS=b\r\n\r\n"
+            "[Bunkei]\r\nFlag=0\r\n")
+      << "a later entry of the same key wins";
+  // One rewrite: the folder never held more than the file between the two.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"Quorvel.ini"}) << "no temporary file left behind";
+}
+
+TEST_F(IniFileTest, AFileMarkedReadOnlyIsNeverReplaced) {
+  const std::string before = "[Port]\r\nSerialPort=COM1\r\n";
+  qvtest::WriteFile(ini.Path(), before);
+  std::filesystem::permissions(ini.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+  EXPECT_FALSE(ini.WriteString("Port", "SerialPort", "COM2"));
+  const std::vector<qv::IniEntry> entries = {{"Port", "SerialPort", "COM3"}, {"Port", "Baudrate", "9600"}};
+  EXPECT_FALSE(ini.WriteStrings(entries));
+  EXPECT_FALSE(ini.DeleteKey("Port", "SerialPort"));
+  EXPECT_EQ(qvtest::ReadFile(ini.Path()), before);
+  EXPECT_EQ(ini.ReadString("Port", "SerialPort", ""), "COM1") << "reading goes on";
+  std::filesystem::permissions(ini.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  EXPECT_TRUE(ini.WriteString("Port", "SerialPort", "COM2"));
+}
+
 TEST(IniInteger, ParsesLikeTheFramework) {
   struct Case {
     const char* text;
@@ -111,4 +145,23 @@ TEST(Registry, LivesUnderXdgConfigHomeAndReadsBack) {
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", dir.path().c_str(), 1);
   EXPECT_EQ(qv::RegistryPath(), dir / ".config" / "Marlinex" / "Quorvel.reg");
+}
+
+TEST(FileSteps, SettingsAndRegistryAreReplacedThroughAFlushedTemporary) {
+  // Each write: the whole text into a temporary beside the file, flushed to
+  // disk, renamed over the file, the folder's entry flushed. Never a byte
+  // written into the file itself.
+  qvtest::TempDir dir;
+  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  qvtest::FileStepLog steps(dir.path());
+  IniFile settings(dir / "Quorvel.ini");
+  ASSERT_TRUE(settings.WriteString("Port", "SerialPort", "COM3"));
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Quorvel.ini"));
+  steps.Clear();
+  ASSERT_TRUE(settings.WriteString("Port", "Baudrate", "9600"));  // an existing file likewise
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Quorvel.ini"));
+  steps.Clear();
+  ASSERT_TRUE(qv::Registry().WriteString("FormPosition", "Launch", "0000000000F00140"));
+  EXPECT_EQ(steps.Lines(), steps.Replaced(dir / "Marlinex" / "Quorvel.reg"));
+  ::unsetenv("XDG_CONFIG_HOME");
 }

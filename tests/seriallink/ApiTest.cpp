@@ -2,6 +2,7 @@
 // object of the test's own where the inside must be seen.
 #include "Portvine.h"
 #include "SessionHarness.h"
+#include "seriallink/common/CallerData.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,26 @@ TEST(Exports, QueriesBeforeAnySession) {
   char version[36];
   EXPECT_EQ(api.kwxGetDllVersion(version), 1);
   EXPECT_STREQ(version, "0.1.0.0");
+}
+
+TEST(Exports, TheOpenPortAnswersThePortTestByItsNumberInAnyForm) {
+  // Every port entry is a plain file, which never opens as a port: a 1 can
+  // only come from the module's own open port.
+  qvtest::TempDir ports;
+  ::setenv("QUORVEL_PORTS", ports.path().c_str(), 1);
+  for (int n : {5, 6}) qvtest::WriteFile(ports / ("COM" + std::to_string(n)), "");
+  struct Case {
+    int32_t number;
+    const char* openName;
+    int32_t answer;
+  } cases[] = {
+      {5, "\\\\.\\COM5", 1},    {5, "COM5", 1},       {5, "\\\\.\\COM0005", 1},
+      {5, "com005", 1},           {6, "\\\\.\\COM0005", 0}, {5, "", 0},
+      {5, "\\\\.\\COM0005x", 0}, {100, "COM100", 0},    {-1, "COM5", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(seriallink::TestComPort(c.number, c.openName), c.answer) << c.number << " " << c.openName;
+  ::unsetenv("QUORVEL_PORTS");
 }
 
 TEST(Exports, TracesAndTheLogReachTheCallback) {

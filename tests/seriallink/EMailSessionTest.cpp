@@ -381,7 +381,7 @@ TEST(EMailDeadlines, NoReadyWithin45SecondsClosesWith1120) {
   const std::vector<Ev> expected = {{0, 36}, {1, 9}, {0, 31}, {0, 32}, {9, 1120}, {0, 35}, {8, 30}, {8, 31}};
   EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
   EXPECT_EQ(s.sim().Record().closeCodes, std::vector<std::string>{"1120"});
-  EXPECT_EQ(s.api().kwxGetErrorCode(0, 0) / 10000, 7);
+  EXPECT_EQ(s.api().kwxGetErrorCode(0, 0), 70001);  // the 45-second deadline
 }
 
 TEST(EMailDeadlines, NoAnswerWithinAMinutePausesUntilTheCallerGivesUp) {
@@ -398,6 +398,7 @@ TEST(EMailDeadlines, NoAnswerWithinAMinutePausesUntilTheCallerGivesUp) {
   const std::vector<Ev> tail = {{1, 7}, {7, 70002}, {9, 1130}, {8, 40}, {8, 41}};
   EXPECT_EQ(Tail(events, 5), tail) << Describe(events);
   EXPECT_EQ(s.sim().Record().closeCodes, std::vector<std::string>{"1130"});
+  EXPECT_EQ(s.api().kwxGetErrorCode(0, 0), 1130);  // the read ended by the caller's no-answer
 }
 
 TEST(EMailDeadlines, PausedTransferResumesWithResumeTxRx) {

@@ -90,10 +90,20 @@ struct PortFixture : ::testing::Test {
     bool ok;
     std::string bytes;
   };
+  // Every read ends within a minute of the module's clock (3 s at its rate
+  // here) unless the test armed a deadline of its own: a read that would wait
+  // for good fails the test at once instead.
+  static constexpr int32_t kFixtureDeadline = 70099;
   Read ReadLine(int32_t room) {
     std::vector<char> buf(static_cast<size_t>(room) + 16, '#');
     int32_t size = room;
+    const bool guarded = !status.TimerArmed();
+    if (guarded) port.TimerSet(60, kFixtureDeadline);
     bool ok = port.PortReadLine(buf.data(), size);
+    if (guarded) {
+      EXPECT_NE(port.Error(), kFixtureDeadline) << "the read did not end by itself";
+      port.TimerClear();
+    }
     // Nothing is written past the room.
     for (size_t i = static_cast<size_t>(room); i < buf.size(); ++i) EXPECT_EQ(buf[i], '#') << i;
     return {ok, std::string(buf.data(), static_cast<size_t>(std::max(size, 0)))};
@@ -192,7 +202,7 @@ TEST_F(PortFixture, NoProgressDeadlinePausesTheReaderUntilResumed) {
     events.push_back(static_cast<int32_t>(type) * 100000 + static_cast<int32_t>(code));
   });
   status.window.store(w);
-  port.TimerSet(60, 70002);
+  port.TimerSet(2, 70002);  // the code makes it the no-progress deadline, not its length
   std::thread resume([&] {
     for (;;) {
       {
@@ -202,7 +212,6 @@ TEST_F(PortFixture, NoProgressDeadlinePausesTheReaderUntilResumed) {
       std::this_thread::sleep_for(5ms);
     }
     Send("late\n");
-    std::this_thread::sleep_for(50ms);
     status.TimerSet(60, 70002);
     flow.Set();
   });
@@ -237,6 +246,20 @@ TEST_F(PortFixture, BodyGoesAByteAWriteWithProgressAndItsEndLine) {
   EXPECT_FALSE(port.PortSendBody());
   EXPECT_EQ(port.Error(), 21280);
   status.SetCallback(nullptr);
+}
+
+TEST(BodyPace, APauseEndsAPauseAfterThePreviousOneAndNeverCatchesUp) {
+  struct {
+    int64_t previousEnd, now, end;
+  } table[] = {
+      {0, 1000, 1020},     // the first pause, after the first byte
+      {1020, 1021, 1040},  // the group took 1 ms: the pause makes up the rest
+      {1020, 1039, 1040},
+      {1020, 1040, 1060},  // the group took the whole pause: a whole one more
+      {1020, 1500, 1520},  // after a stall the groups do not bunch up
+  };
+  for (const auto& row : table)
+    EXPECT_EQ(portvine::PaceEnd(row.previousEnd, row.now, 20), row.end) << row.previousEnd << " " << row.now;
 }
 
 TEST_F(PortFixture, StoppedBodyIsEndedForTheCentreAnd80202Recorded) {

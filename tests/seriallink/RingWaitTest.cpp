@@ -193,8 +193,8 @@ TEST(RingWait, RingsThatAreNotCallsForTheModuleAreIgnored) {
     const int rings = s.sim().Record().rings;
     s.sim().Ring(row.call);
     // An ordinary call after it is heard: the loop kept waiting for RING.
-    ASSERT_TRUE(s.sim().WaitUntil([&](const auto& r) { return r.rings == rings + 1 && !r.callUp; }, 5s));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(s.sim().WaitUntil(
+        [&](const auto& r) { return r.rings == rings + 1 && r.ringsSettled == r.rings && !r.callUp; }, 5s));
     const size_t armed = Armings(s.sim().Record());
     s.sim().Ring(Plain("0123"));
     ASSERT_TRUE(s.WaitFor({2, 3}));
@@ -236,9 +236,11 @@ TEST(RingWait, StopIn99999EndsTheWaitAtEachStage) {
     s.Init();
     ASSERT_EQ(s.api().kwxWaitForRing(), 1);
     ASSERT_TRUE(s.WaitFor({1, 9}));
-    // Any other stop only interrupts the wait.
+    // Any other stop only interrupts the wait: the read it ended is told
+    // as abandoned, and the loop reads on.
     s.api().kwxDisconnect(10);
-    std::this_thread::sleep_for(300ms);
+    for (int i = 0; i < 10000 && s.api().kwxGetErrorCode(0, 0) != 80202; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(s.api().kwxGetErrorCode(0, 0), 80202);
     const size_t armed = Armings(s.sim().Record());
     s.sim().Ring(Plain("0123"));
     ASSERT_TRUE(s.WaitFor({2, 3}));
@@ -321,12 +323,13 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
     Step step;
     Action action;
     Ev told;
+    int32_t state;  // the state that waits for the held line
   } table[] = {
-      {"stop while the connection line is due", Step::Connect, Action::Hold, {10, 12}},
-      {"stop while the mail is due", Step::Get, Action::Hold, {9, 10}},
-      {"stop while the close line is due", Step::Close, Action::Hold, {9, 10}},
-      {"carrier lost before the connection line", Step::Connect, Action::Drop, {9, 1280}},
-      {"carrier lost instead of the close line", Step::Close, Action::Drop, {9, 810}},
+      {"stop while the connection line is due", Step::Connect, Action::Hold, {10, 12}, 2101},
+      {"stop while the mail is due", Step::Get, Action::Hold, {9, 10}, 2102},
+      {"stop while the close line is due", Step::Close, Action::Hold, {9, 10}, 2103},
+      {"carrier lost before the connection line", Step::Connect, Action::Drop, {9, 1280}, 0},
+      {"carrier lost instead of the close line", Step::Close, Action::Drop, {9, 810}, 0},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
@@ -343,11 +346,11 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
       if (ev == Ev{1, 1}) s.api().kwxReadySMail();
       if (ev == Ev{1, 2}) s.TakeBuffer();
       if (stop && !stopped) {
-        // Held back: the module waits for it when the call is up long enough.
+        // Held back: stopped once the module's state waits for it.
         const bool due = row.step == Step::Connect ? ev == Ev{1, 9} : row.step == Step::Get ? ev == Ev{0, 24} : ev == Ev{1, 2};
         if (due) {
           stopped = true;
-          std::this_thread::sleep_for(300ms);
+          ASSERT_TRUE(s.WaitState(row.state));
           s.api().kwxDisconnect(99999);
         }
       }
@@ -362,6 +365,57 @@ TEST(RingWait, EachStageOfAReceptionEndsCleanlyOnAStopOrALostLine) {
     EXPECT_EQ(Tail(events, 3), kRingEnd) << Describe(events);
     EXPECT_TRUE(s.WaitIdle());
     EXPECT_TRUE(s.sim().WaitUntil([](const auto& r) { return !r.hostConnected && !r.callUp; }, 10s));
+  }
+}
+
+TEST(RingWait, AFarEndThatFallsSilentIsClosedAsNotAnsweredAndTheWaitGoesOn) {
+  // The far end falls silent and the caller leaves the 30-second dialog
+  // unanswered (kwxDisconnect(1130)): closed with 1130 and told as (9, 1130)
+  // both while the mail is due (the step deadline) and while the close line
+  // is due (the caller's no-answer, 21130, not a lost carrier), and the wait
+  // arms the handset again.
+  const std::vector<Ev> armed = {{0, 26}, {1, 9}, {2, 0}, {1, 1}, {0, 24}};
+  const std::vector<Ev> closed = {{7, 70002}, {9, 1130}, {1, 12}, {0, 25}, {0, 25}, {8, 20}, {8, 21}};
+  struct {
+    const char* name;
+    Step step;
+    std::vector<Ev> received;
+    std::string body;
+    std::vector<std::string> lines;
+  } table[] = {
+      {"the mail is due", Step::Get, {}, "", {"READY[1 SMAIL]", "SOCKET_25_DISCONNECTION[1130]"}},
+      {"the close line is due",
+       Step::Close,
+       {{1, 5}, {1, 2}},
+       "unanswered\r\n",
+       {"READY[1 SMAIL]", "OK", "SOCKET_25_DISCONNECTION[1130]"}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SimConfig c;
+    c.faults.push_back({row.step, Action::Silent, 1, -1});
+    Session s(c, 100);
+    s.Init();
+    ASSERT_EQ(s.api().kwxWaitForRing(), 1);
+    ASSERT_TRUE(s.WaitFor({1, 9}));
+    s.sim().Ring(DirectMail("unanswered\r\n"));
+    std::string body;
+    bool stopped = false;
+    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+      if (ev == Ev{1, 1}) s.api().kwxReadySMail();
+      if (ev == Ev{1, 2}) body = s.TakeBuffer();
+      if (ev == Ev{7, 70002}) s.api().kwxDisconnect(1130);
+      if (ev == Ev{0, 25} && !stopped) {
+        stopped = true;
+        StopWhenArmed(s, Armings(s.sim().Record()));
+      }
+    })) << Describe(s.Events());
+    EXPECT_EQ(body, row.body);
+    std::vector<Ev> expected = armed;
+    expected.insert(expected.end(), row.received.begin(), row.received.end());
+    expected.insert(expected.end(), closed.begin(), closed.end());
+    EXPECT_EQ(s.Events(), expected) << Describe(s.Events());
+    EXPECT_EQ(s.sim().Record().callerLines, row.lines);
   }
 }
 

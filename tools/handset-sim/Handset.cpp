@@ -338,6 +338,7 @@ void Handset::Ring(const IncomingCall& call) {
   line_.After(kDialDelay, [this, generation, call] {
     if (generation != callGeneration_ || !dialling_) return;
     dialling_ = false;
+    state_.Note([](SimRecord& r) { ++r.ringsSettled; });
     if (call.kind == CallKind::DirectMail && call.connect) {
       CallLine& self = *this;
       peer_ = std::make_unique<DirectMailCaller>(self, state_, call);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,8 +17,8 @@ namespace handsetsim {
 namespace {
 using qv::simline::AppendFrame;
 constexpr size_t kMaxWire = 256 * 1024;
+// Paced data goes in pieces of this much line time.
 constexpr auto kPaceSlice = std::chrono::milliseconds(2);
-constexpr auto kPaceCatchUp = std::chrono::milliseconds(5);
 
 }  // namespace
 
@@ -99,13 +100,13 @@ void LineServer::Wake() {
 void LineServer::SendData(std::string_view bytes) {
   if (conn_ < 0 || bytes.empty()) return;
   if (!out_.empty() && out_.back().type == 'D') out_.back().bytes.append(bytes);
-  else out_.push_back({'D', std::string(bytes)});
+  else out_.push_back({'D', std::string(bytes), Clock::now()});
 }
 
 void LineServer::SetStatus(uint8_t status) {
   if (status == status_) return;
   status_ = status;
-  if (conn_ >= 0) out_.push_back({'S', std::string(1, static_cast<char>(status))});
+  if (conn_ >= 0) out_.push_back({'S', std::string(1, static_cast<char>(status)), Clock::now()});
 }
 
 void LineServer::DropHost() {
@@ -148,7 +149,15 @@ void LineServer::Run() {
       if (!wire_.empty()) fds[2].events |= POLLOUT;
       count = 3;
     }
-    ::poll(fds, count, PollTimeoutMs(Clock::now()));
+    // To the microsecond: paced pieces are due every few of them.
+    const Clock::duration wait = PollWait(Clock::now());
+    timespec ts{};
+    if (wait >= Clock::duration::zero()) {
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+      ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+      ts.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    ::ppoll(fds, count, wait >= Clock::duration::zero() ? &ts : nullptr, nullptr);
     if (fds[1].revents & POLLIN) {
       char buf[64];
       while (::read(wake_[0], buf, sizeof buf) > 0) {
@@ -183,8 +192,8 @@ void LineServer::Accept() {
     wire_.clear();
     hostLines_ = 0;
     hostSpeed_ = 9600;
-    nextByteAt_ = nextInByteAt_ = Clock::now();
-    out_.push_back({'S', std::string(1, static_cast<char>(status_))});
+    outFreeAt_ = inFreeAt_ = Clock::now();
+    out_.push_back({'S', std::string(1, static_cast<char>(status_)), Clock::now()});
     if (handler_) handler_->OnHostConnected();
   }
 }
@@ -210,11 +219,15 @@ void LineServer::Receive() {
 }
 
 void LineServer::Parse() {
-  qv::simline::TakeFrames(in_, [this](char type, std::string_view payload) {
+  const auto now = Clock::now();
+  qv::simline::TakeFrames(in_, [&](char type, std::string_view payload) {
+    // The speed governs the bytes that follow it at once.
+    if (type == qv::simline::kSpeed && payload.size() >= 4 && qv::simline::SpeedOf(payload) > 0)
+      hostSpeed_ = qv::simline::SpeedOf(payload);
     if (type == qv::simline::kData && !arrived_.empty() && arrived_.back().type == type)
       arrived_.back().bytes.append(payload);
     else
-      arrived_.push_back({type, std::string(payload)});
+      arrived_.push_back({type, std::string(payload), now});
     return true;
   });
 }
@@ -228,15 +241,12 @@ void LineServer::Deliver(Clock::time_point now, bool all) {
       Dispatch(taken.type, taken.bytes);
       continue;
     }
-    if (now < nextInByteAt_) break;
-    const double bytesPerSecond = hostSpeed_ / 10.0;
-    size_t chunk = std::max<size_t>(1, static_cast<size_t>(bytesPerSecond * std::chrono::duration<double>(kPaceSlice).count()));
-    chunk = std::min(chunk, item.bytes.size());
-    const std::string piece = item.bytes.substr(0, chunk);
-    item.bytes.erase(0, chunk);
+    const auto [size, carried] = NextPiece(item, inFreeAt_);
+    if (now < carried) break;
+    const std::string piece = item.bytes.substr(0, size);
+    item.bytes.erase(0, size);
     if (item.bytes.empty()) arrived_.pop_front();
-    nextInByteAt_ = std::max(nextInByteAt_, now - kPaceCatchUp) +
-                    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(chunk / bytesPerSecond));
+    inFreeAt_ = carried;
     Dispatch(qv::simline::kData, piece);
   }
 }
@@ -244,6 +254,7 @@ void LineServer::Deliver(Clock::time_point now, bool all) {
 void LineServer::Dispatch(char type, std::string_view payload) {
   if (!handler_) return;
   if (type == qv::simline::kData) {
+    if (tap_) tap_(false, payload);
     handler_->OnData(payload);
   } else if (type == qv::simline::kLines && !payload.empty()) {
     hostLines_ = static_cast<uint8_t>(payload[0]);
@@ -265,19 +276,18 @@ void LineServer::Flush(Clock::time_point now) {
       continue;
     }
     if (!pacing_) {
+      if (tap_) tap_(true, item.bytes);
       qv::simline::AppendData(wire_, item.bytes);
       out_.pop_front();
       continue;
     }
-    if (now < nextByteAt_) break;
-    const double bytesPerSecond = hostSpeed_ / 10.0;
-    size_t chunk = std::max<size_t>(1, static_cast<size_t>(bytesPerSecond * std::chrono::duration<double>(kPaceSlice).count()));
-    chunk = std::min({chunk, item.bytes.size(), static_cast<size_t>(0xFFFF)});
-    AppendFrame(wire_, 'D', std::string_view(item.bytes).substr(0, chunk));
-    item.bytes.erase(0, chunk);
-    // Lateness of the loop is made up, so the average stays at the line rate.
-    nextByteAt_ = std::max(nextByteAt_, now - kPaceCatchUp) +
-                  std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(chunk / bytesPerSecond));
+    const auto [size, carried] = NextPiece(item, outFreeAt_);
+    if (now < carried) break;
+    const std::string_view piece = std::string_view(item.bytes).substr(0, size);
+    if (tap_) tap_(true, piece);
+    AppendFrame(wire_, 'D', piece);
+    item.bytes.erase(0, size);
+    outFreeAt_ = carried;
     if (item.bytes.empty()) out_.pop_front();
   }
   while (!wire_.empty()) {
@@ -293,19 +303,34 @@ void LineServer::Flush(Clock::time_point now) {
   }
 }
 
-int LineServer::PollTimeoutMs(Clock::time_point now) const {
+Clock::duration LineServer::ByteTime(size_t count) const {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(count * 10.0 / hostSpeed_));
+}
+
+std::pair<size_t, Clock::time_point> LineServer::NextPiece(const Item& item, Clock::time_point freeAt) const {
+  const size_t slice =
+      std::max<size_t>(1, static_cast<size_t>(hostSpeed_ / 10.0 * std::chrono::duration<double>(kPaceSlice).count()));
+  const size_t piece = std::min({slice, item.bytes.size(), qv::simline::kMaxPayload});
+  // The line starts on the piece once it is free and the bytes are there, and
+  // the far side has it once the line has carried it. A loop that wakes late
+  // catches up, never ahead of the line and with no head start after a silence.
+  return {piece, std::max(freeAt, item.at) + ByteTime(piece)};
+}
+
+Clock::duration LineServer::PollWait(Clock::time_point now) const {
   Clock::time_point next = Clock::time_point::max();
   if (!timers_.empty()) next = timers_.begin()->first;
   if (conn_ >= 0 && !out_.empty() && wire_.size() < kMaxWire) {
-    // Control frames and unpaced data go at once; paced data when its byte is due.
-    next = std::min(next, (out_.front().type == 'D' && pacing_) ? nextByteAt_ : now);
+    // Control frames and unpaced data go at once; paced data once carried.
+    next = std::min(next, (out_.front().type == 'D' && pacing_) ? NextPiece(out_.front(), outFreeAt_).second : now);
   }
   if (conn_ >= 0 && !arrived_.empty())
-    next = std::min(next, (arrived_.front().type == qv::simline::kData && pacing_) ? nextInByteAt_ : now);
-  if (next == Clock::time_point::max()) return -1;
-  if (next <= now) return 0;
-  auto ms = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
-  return static_cast<int>(std::min<int64_t>((ms + 999) / 1000, 60000));
+    next = std::min(next, (arrived_.front().type == qv::simline::kData && pacing_)
+                              ? NextPiece(arrived_.front(), inFreeAt_).second
+                              : now);
+  if (next == Clock::time_point::max()) return Clock::duration(-1);
+  if (next <= now) return Clock::duration::zero();
+  return std::min<Clock::duration>(next - now, std::chrono::seconds(60));
 }
 
 void LineServer::RunTimers(Clock::time_point now) {

@@ -8,7 +8,8 @@
 // handlers need no locks of their own. Output keeps its order (a status change
 // queued after data reaches the host after that data); output and input can
 // be paced to the line speed the host set, each way on its own, as on a
-// full-duplex line.
+// full-duplex line: a byte reaches the far side only once a real line would
+// have carried it.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -66,6 +67,10 @@ class LineServer {
   uint32_t HostSpeed() const { return hostSpeed_; }
   // Pace output and input to the host's line speed (10 bits a byte).
   void SetPacing(bool on) { pacing_ = on; }
+  // Sees every data byte as it crosses the line: the host's as the handset
+  // takes them, the handset's as they reach the host. Set before Start.
+  using WireTap = std::function<void(bool toHost, std::string_view bytes)>;
+  void SetWireTap(WireTap tap) { tap_ = std::move(tap); }
   // Closes the host's connection, as if the cable were pulled.
   void DropHost();
   // Timers; an id of 0 is never given out.
@@ -76,6 +81,7 @@ class LineServer {
   struct Item {
     char type;
     std::string bytes;
+    Clock::time_point at;  // when it came to be sent
   };
   void Run();
   void Accept();
@@ -85,8 +91,13 @@ class LineServer {
   // (everything at once with all).
   void Deliver(Clock::time_point now, bool all = false);
   void Dispatch(char type, std::string_view payload);
+  Clock::duration ByteTime(size_t count) const;
+  // The size of a paced data item's next piece, and when the line has carried
+  // it, the line being free from freeAt.
+  std::pair<size_t, Clock::time_point> NextPiece(const Item& item, Clock::time_point freeAt) const;
   void Flush(Clock::time_point now);
-  int PollTimeoutMs(Clock::time_point now) const;
+  // How long the loop may sleep; negative for no limit.
+  Clock::duration PollWait(Clock::time_point now) const;
   void RunTimers(Clock::time_point now);
   void CloseConnection();
   void Wake();
@@ -105,14 +116,15 @@ class LineServer {
 
   std::string in_;
   std::deque<Item> arrived_;  // frames taken from in_, not yet handed on
-  Clock::time_point nextInByteAt_{};
   std::deque<Item> out_;
   std::string wire_;  // framed bytes on their way into the socket
   uint8_t status_ = 0;
   uint8_t hostLines_ = 0;
   uint32_t hostSpeed_ = 9600;
   bool pacing_ = false;
-  Clock::time_point nextByteAt_{};
+  // When the line has carried the last paced byte, each way.
+  Clock::time_point outFreeAt_{}, inFreeAt_{};
+  WireTap tap_;
 
   uint64_t nextTimer_ = 1;
   std::multimap<Clock::time_point, std::pair<uint64_t, std::function<void()>>> timers_;

@@ -100,6 +100,10 @@ void Simulator::Unplug() {
 
 void Simulator::SetLog(std::function<void(const std::string&)> log) { impl_->state.SetLog(std::move(log)); }
 
+void Simulator::SetWireTap(LineServer::WireTap tap) {
+  impl_->line.Post([this, tap = std::move(tap)] { impl_->line.SetWireTap(tap); });
+}
+
 SimRecord Simulator::Record() const { return impl_->state.Record(); }
 
 bool Simulator::WaitUntil(const std::function<bool(const SimRecord&)>& pred, std::chrono::milliseconds timeout) const {

@@ -94,7 +94,7 @@ using InfoStore = std::map<int, std::vector<std::string>>;
 
 struct SimConfig {
   bool powered = true;  // CTS and DSR come up when the host opens the port
-  bool pace = false;    // output paced to the host's line speed
+  bool pace = false;    // the line paced to the host's line speed, both ways
   std::string ownNumber = "07012345678";
   std::string i9Text = "0";
   // The answer to ATI9 after information mode's preparation (echo off and
@@ -145,6 +145,7 @@ struct SimRecord {
   int callsEnded = 0;
   std::vector<std::string> signupRequests;  // request bodies the sign-up centre took
   int rings = 0;                            // incoming calls reported to the host
+  int ringsSettled = 0;                     // of them, those connected or over (the handset takes the next)
   std::vector<std::string> callerLines;     // protocol lines the far end of an incoming call received
   bool infoMode = false;
   std::vector<std::string> infoLines;       // lines received in information mode (without CR LF)
@@ -179,6 +180,10 @@ class Simulator {
   void Unplug();
   // Every dialogue line, for a log; called on the line's thread.
   void SetLog(std::function<void(const std::string&)> log);
+  // Every data byte as it crosses the line (see LineServer::SetWireTap),
+  // called on the line's thread from the line's next round on: set it before
+  // the host opens the port.
+  void SetWireTap(LineServer::WireTap tap);
 
   SimRecord Record() const;
   // Waits until pred holds for the record, at most timeout.

@@ -245,8 +245,25 @@ TEST(HandsetExchange, MalformedPayloadsAndLinesFailCleanly) {
   EXPECT_EQ(rest, "");
   EXPECT_EQ(DecodePhoneNumber(3, ""), "");
   EXPECT_EQ(DecodeAddressRecord("01"), "");
-  EXPECT_EQ(HexFieldToText("0541"), "");         // a chunk cut short is no text
-  EXPECT_EQ(HexFieldToText("024142054142"), "AB");
+}
+
+TEST(HandsetExchange, HexFieldToTextTakesWhatALastChunkCutShortHolds) {
+  struct Case {
+    std::string hex;
+    std::string text;
+  } cases[] = {
+      {"024142034344", "ABCD"},
+      {"024142054142", "ABAB"},  // a last chunk shorter than its length byte
+      {"0541", "A"},
+      {"02414", "A"},  // an odd last digit is no byte
+      {"05", ""},
+      {"024142", "AB"},
+      {"0241420041", "AB"},  // a length 0 ends the text
+      {"00414243", ""},
+      {"0241ZZ", std::string("A\0", 2)},  // a bad pair is byte 0
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HexFieldToText(c.hex), c.text) << c.hex;
 }
 
 TEST(HandsetExchange, Dates) {

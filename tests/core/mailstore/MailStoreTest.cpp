@@ -2,6 +2,7 @@
 #include "core/TextFunctions.h"
 #include "platform/FileUtil.h"
 
+#include "FileSteps.h"
 #include "MailTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -351,6 +352,47 @@ TEST_F(MailStoreTest, DeleteMessageRemovesItForGood) {
   auto mails = LiveMails("box");
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].first, b);
+}
+
+TEST_F(MailStoreTest, DeleteMessageCompactsTheFolderWhateverTheId) {
+  // A folder holding a mail marked deleted but not yet compacted (as a
+  // writer cut short leaves it): every delete compacts it, also one of an id
+  // the folder does not know, and nothing live is lost.
+  struct Case {
+    const char* what;
+    int target;  // 0 a, 1 b (already deleted), 2 c, -1 an unknown id, -2 empty
+    bool result;
+    const char* store;
+  } cases[] = {
+      {"a live mail", 0, true, "c\r\n"},
+      {"the last live mail", 2, true, "a\r\n"},
+      {"an unknown id", -1, false, "a\r\nc\r\n"},
+      {"a deleted mail", 1, false, "a\r\nc\r\n"},
+      {"no id", -2, false, "a\r\nc\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(mail.index("box"));
+    std::filesystem::remove(mail.store("box"));
+    const std::vector<std::string> ids = {Add("box", "a"), Add("box", "b"), Add("box", "c")};
+    {
+      MailFolder f;
+      ASSERT_TRUE(f.Open("box", Quick()));
+      ASSERT_TRUE(MarkMessage(f.Index(), ids[1]));
+      ASSERT_TRUE(f.SaveIndex());
+    }
+    ASSERT_EQ(mail.storeText("box"), "a\r\nb\r\nc\r\n");
+    const std::string id = c.target >= 0 ? ids[size_t(c.target)] : c.target == -1 ? "000000000000009" : "";
+    EXPECT_EQ(DeleteMessage("box", id, Quick()), c.result);
+    EXPECT_EQ(mail.storeText("box"), c.store);
+    // The index holds only the live rows, each pointing at its own bytes.
+    TCSVData index;
+    ASSERT_TRUE(index.LoadFromFile(mail.index("box")));
+    std::string joined;
+    for (const auto& [liveId, text] : LiveMails("box")) joined += text;
+    EXPECT_EQ(joined, c.store);
+    EXPECT_EQ(static_cast<size_t>(index.RowCount()), LiveMails("box").size());
+  }
 }
 
 TEST_F(MailStoreTest, MoveCopiesTheRowAndMarksTheSourceOnlyWhenStored) {
@@ -944,4 +986,59 @@ TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
       EXPECT_LE(std::stoull(std::string(IndexCell(g.Index(), r, kColEnd))), sizeBefore) << r << ": " << text;
     }
   }
+}
+
+TEST_F(MailStoreTest, EveryWriteOfTheFolderIsFlushedBeforeTheIndexThatNeedsItIsRenamedIn) {
+  // An index on disk only ever names bytes that are on disk: the store's new
+  // bytes are flushed before the new index, itself written to a flushed
+  // temporary, is renamed in. Bytes that an older index may still name are
+  // overwritten only after the folder is flushed, so that index cannot come
+  // back. The folder after a plain append is left to the file system: either
+  // index is whole and right.
+  qvtest::FileStepLog steps(mail.dir());
+  auto index = [&](const std::string& folder) {
+    std::vector<std::string> lines = {"write " + folder + ".qvm~", "flush " + folder + ".qvm~",
+                                      "rename " + folder + ".qvm~ > " + folder + ".qvm"};
+    return lines;
+  };
+  auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const std::string a = Add("box", "a");
+  EXPECT_EQ(steps.Lines(), join({"write box.qvs", "flush box.qvs"}, index("box")));
+  const std::string b = Add("box", "b");
+  {
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    ASSERT_TRUE(MarkMessage(f.Index(), b));
+    ASSERT_TRUE(f.SaveIndex());
+  }
+  // b's bytes are reused by the next mail: the index that named them goes first.
+  steps.Clear();
+  Add("box", "c");
+  EXPECT_EQ(steps.Lines(), join({"flush folder .", "write box.qvs", "flush box.qvs"}, index("box")));
+  ASSERT_GE(steps.Lines(true).size(), 2u);
+  EXPECT_EQ(steps.Lines(true)[1], "write box.qvs @3+3");
+
+  // Compaction: the new store and index beside the old ones, both flushed;
+  // the new index appearing (folder flushed) is the commit; then both are
+  // put in place and the folder flushed again.
+  Add("box", "d");
+  steps.Clear();
+  ASSERT_TRUE(DeleteMessage("box", a, Quick()));
+  EXPECT_EQ(steps.Lines(),
+            (std::vector<std::string>{"write box.qvs.new", "write box.qvs.new", "flush box.qvs.new", "write box.qvm.new~",
+                                      "flush box.qvm.new~", "rename box.qvm.new~ > box.qvm.new", "flush folder .",
+                                      "rename box.qvs.new > box.qvs", "rename box.qvm.new > box.qvm",
+                                      "flush folder ."}));
+  EXPECT_EQ(mail.storeText("box"), "c\r\nd\r\n");
+
+  // A compaction committed but not put in place is finished by the next opener.
+  std::filesystem::copy_file(mail.store("box"), mail.dir() / "box.qvs.new");
+  std::filesystem::copy_file(mail.index("box"), mail.dir() / "box.qvm.new");
+  steps.Clear();
+  EXPECT_EQ(LiveMails("box").size(), 2u);
+  EXPECT_EQ(steps.Lines(), (std::vector<std::string>{"rename box.qvs.new > box.qvs", "rename box.qvm.new > box.qvm",
+                                                     "flush folder ."}));
 }

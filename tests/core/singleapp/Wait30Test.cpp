@@ -45,11 +45,15 @@ TEST(Wait30, TheButtonsAndTheCloseBoxAnswerAndStopTheCount) {
     SCOPED_TRACE(c.what);
     qv::TfrmWait30 dialog;
     int remainingAtAnswer = -1;
-    QTimer::singleShot(50, &dialog, [&] {
+    bool shownAtAnswer = false;
+    // Answered as soon as the dialog's own loop runs, the count running.
+    QTimer::singleShot(0, &dialog, [&] {
       remainingAtAnswer = dialog.Remaining();
+      shownAtAnswer = dialog.isVisible() && dialog.tmrTimeOut->isActive();
       c.act(dialog);
     });
     EXPECT_EQ(dialog.exec(), c.result);
+    EXPECT_TRUE(shownAtAnswer);
     EXPECT_EQ(remainingAtAnswer, 30) << "a second has not passed yet";
     EXPECT_FALSE(dialog.tmrTimeOut->isActive());
   }

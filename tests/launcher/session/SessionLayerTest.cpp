@@ -97,4 +97,18 @@ TEST_F(SessionLayerTest, TheSelectiveListIsAskedThroughTheView) {
   EXPECT_FALSE(link_.Busy());
 }
 
+TEST_F(SessionLayerTest, TheListingShowsThePagesReadAndTheMailsListedAsItGoes) {
+  handsetsim::SimConfig centre = handsetsim::MakeMailbox(7, 300);
+  centre.listPageBytes = 150;  // two mails a page
+  StartHandset(centre);
+  EXPECT_EQ(Run(qv::SessionMode::ReceiveMail, true), qv::SessionResult::Done);
+  const auto fetch = std::find(view_.progress.begin(), view_.progress.end(), "max 7");
+  ASSERT_NE(fetch, view_.progress.end());
+  EXPECT_EQ(std::vector<std::string>(view_.progress.begin(), fetch + 1),
+            (std::vector<std::string>{"listed 0 on 0 pages", "listed 2 on 1 pages", "listed 4 on 2 pages",
+                                      "listed 6 on 3 pages", "listed 7 on 4 pages", "max 7"}))
+      << "then the fetch counts the listed mails";
+  EXPECT_EQ(Rows(kInbox).size(), 7u);
+}
+
 }  // namespace

@@ -313,6 +313,32 @@ TEST(StoredMailForm, EveryFormTheEncoderWritesParsesBack) {
   }
 }
 
+TEST(StoredMailForm, Base64PartsOfFullLinesReadInTheFormsOfOldAndNewFiles) {
+  // A part whose bytes fill its last Base64 line ends that line with CR LF
+  // before the part's own; files written before that have no such break.
+  for (size_t size : {size_t(54), size_t(108), size_t(109), size_t(53)}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = AllBytes(size);
+    AttachmentList list;
+    list.Insert(Attachment("b.dat", bytes));
+    OutgoingMail mail = EMail("a@example.jp", "s", "body");
+    mail.attachments = &list;
+    const std::string text = Encode(mail);
+    const std::string encoded = Base64Encode(bytes);
+    const std::string part = "Content-Transfer-Encoding: Base64\r\n\r\n" + encoded + "\r\n--kmaildx00--\r\n";
+    ASSERT_TRUE(text.ends_with(part)) << text;
+    EXPECT_EQ(encoded.ends_with("\r\n"), size % 54 == 0);
+    std::string old = text;
+    if (size % 54 == 0) old.erase(old.size() - part.size() + part.find(encoded) + encoded.size() - 2, 2);
+    for (const std::string& stored : {text, old}) {
+      AttachmentList back;
+      EXPECT_EQ(Parse(stored, &back).body, "body");
+      ASSERT_EQ(back.Count(), 1u);
+      EXPECT_EQ(back[0].bytes, bytes);
+    }
+  }
+}
+
 TEST(StoredMailForm, EmptyBodyWithAttachmentReadsAsTheBlankItWasStoredAs) {
   AttachmentList list;
   list.Insert(Attachment("x.jpg", "x"));
