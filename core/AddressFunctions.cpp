@@ -1,13 +1,12 @@
 #include "core/AddressFunctions.h"
 
-#include "core/NamedRecordFile.h"
+#include "core/PhoneBook.h"
 #include "core/Settings.h"
 #include "core/SettingsKeys.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 
-#include <filesystem>
-#include <fstream>
+#include <unordered_map>
 
 namespace qv {
 namespace {
@@ -31,14 +30,7 @@ enum Column { kAddress = 0, kName = 1, kComment = 2 };
 constexpr int kFirstPhone = 2, kFirstMail = 8, kAddressColumns = 6;
 
 bool LoadPhoneBook(TCSVData& book) {
-  const std::filesystem::path path = GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def);
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  std::string data;
-  if (!in || !ReadRecord(in, "Address.idx", data)) return false;
-  book.SetText(JoinLinesCrLf(data));
-  return true;
+  return LoadPhoneBookIndex(GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def), book);
 }
 
 void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
@@ -46,20 +38,23 @@ void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
   for (int r = 0; r < table.RowCount() && !wanted; ++r) wanted = table.GetCell(r, kComment).empty();
   TCSVData book;
   if (!wanted || !LoadPhoneBook(book)) return;
+  // The first hit searching column by column, each from the top: every value
+  // is keyed once to the first (column, row) that holds it, so each address
+  // costs one look-up however large the book.
   const int first = isEmail ? kFirstMail : kFirstPhone;
+  std::unordered_map<std::string, int> owner;
+  for (int col = first; col < first + kAddressColumns; ++col)
+    for (int b = 0; b < book.RowCount(); ++b) {
+      std::string_view cell = book.GetCell(b, col);
+      if (cell.empty()) continue;
+      owner.emplace(isEmail ? TrimText(cell) : TrimText(NormalizePhoneNumber(cell)), b);
+    }
   for (int r = 0; r < table.RowCount(); ++r) {
     if (!table.GetCell(r, kComment).empty()) continue;
-    const std::string address(table.GetCell(r, kAddress));
-    bool found = false;
-    for (int col = first; col < first + kAddressColumns && !found; ++col) {
-      for (int b = 0; b < book.RowCount() && !found; ++b) {
-        std::string value = isEmail ? TrimText(book.GetCell(b, col)) : TrimText(NormalizePhoneNumber(book.GetCell(b, col)));
-        if (value != address) continue;
-        std::string_view owner = book.GetCell(b, 1);
-        table.SetCell(r, kComment, owner.empty() ? book.GetCell(b, 0) : owner);
-        found = true;
-      }
-    }
+    auto hit = owner.find(std::string(table.GetCell(r, kAddress)));
+    if (hit == owner.end()) continue;
+    std::string_view name = book.GetCell(hit->second, 1);
+    table.SetCell(r, kComment, std::string(name.empty() ? book.GetCell(hit->second, 0) : name));
   }
 }
 

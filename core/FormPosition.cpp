@@ -265,10 +265,13 @@ ListViewSortModel::ListViewSortModel(QTreeView* view, QObject* parent) : QSortFi
 void ListViewSortModel::setSourceModel(QAbstractItemModel* source) {
   if (sourceModel()) disconnect(sourceModel(), nullptr, this, nullptr);
   keysValid_ = false;
-  QSortFilterProxyModel::setSourceModel(source);
-  if (!source) return;
-  // Any change to the source makes the fetched keys stale.
+  // Any change to the source makes the fetched keys stale. These come before
+  // the proxy's own handlers, which sort inserted and changed rows at once.
   auto stale = [this] { keysValid_ = false; };
+  if (!source) {
+    QSortFilterProxyModel::setSourceModel(source);
+    return;
+  }
   connect(source, &QAbstractItemModel::modelReset, this, stale);
   connect(source, &QAbstractItemModel::layoutChanged, this, stale);
   connect(source, &QAbstractItemModel::dataChanged, this, stale);
@@ -278,9 +281,13 @@ void ListViewSortModel::setSourceModel(QAbstractItemModel* source) {
   connect(source, &QAbstractItemModel::columnsInserted, this, stale);
   connect(source, &QAbstractItemModel::columnsRemoved, this, stale);
   connect(source, &QAbstractItemModel::headerDataChanged, this, stale);
+  QSortFilterProxyModel::setSourceModel(source);
 }
 
 void ListViewSortModel::Resort() {
+  // Sorted by these keys already, and nothing changed since (every change
+  // makes them stale): a list just loaded is not sorted twice.
+  if (keysValid_ && keysTag_ == ListViewTag(view_) && keysTag_ != 0 && sortColumn() == 0) return;
   keysValid_ = false;
   if (ListViewTag(view_) == 0) {
     sort(-1);  // back to the source order

@@ -270,6 +270,50 @@ bool ReadHandsetRecords(const std::vector<std::string>& lines, std::vector<std::
   return !open;
 }
 
+std::vector<std::string> CollectHandsetRecords(const std::vector<std::string>& lines) {
+  std::vector<std::string> records;
+  std::string current;
+  int parity = -1;      // of the current record's good lines; -1 before its first
+  int lastParity = -1;  // of the record before it
+  bool damaged = false;
+  int badRun = 0;  // bad lines since the last good one
+  for (const auto& line : lines) {
+    if (TrimText(line).empty()) continue;
+    HandsetFrameLine frame;
+    if (!ParseHandsetFrameLine(line, frame)) {
+      ++badRun;
+      continue;
+    }
+    const int p = (frame.flag & HandsetFrameLine::kParity) ? 1 : 0;
+    // Bad lines are taken to belong to the earliest record they can.
+    if (parity >= 0 && p != parity) {
+      // The record before never got its last line: it is dropped.
+      current.clear();
+      lastParity = parity;
+      parity = -1;
+      damaged = false;
+    } else if (parity >= 0) {
+      damaged = damaged || badRun > 0;
+    } else if (badRun > 0) {
+      // Before a record's first good line: a record of the other parity, lost
+      // whole, when this one has the parity of the record before; else the
+      // start of this record.
+      damaged = !(lastParity >= 0 && p == lastParity);
+    }
+    badRun = 0;
+    parity = p;
+    current += frame.payload;
+    if (frame.flag & HandsetFrameLine::kLastLine) {
+      if (!damaged) records.push_back(std::move(current));
+      current.clear();
+      lastParity = parity;
+      parity = -1;
+      damaged = false;
+    }
+  }
+  return records;
+}
+
 int HandsetRecordParity(int record) { return (record + (IniReadBool(keys::DuplicationFlagStartOdd) ? 1 : 0)) & 1; }
 
 bool BuildHandsetFrames(std::vector<std::string>& lines, uint16_t tag, std::string_view header,

@@ -45,6 +45,13 @@ bool ParseHandsetFrameLine(std::string_view line, HandsetFrameLine& frame);
 // Each record's payloads joined, in file order. False at the first bad line or
 // for a last record without its last line; the records before it are kept.
 bool ReadHandsetRecords(const std::vector<std::string>& lines, std::vector<std::string>& records);
+// Each whole record's payloads joined, in file order, where a bad line costs
+// only the record it falls in: that record is dropped and reading goes on.
+// Records alternate their parity, so a line of the other parity after a
+// record's lines (or after a bad line) starts the next record; bad lines are
+// taken to belong to the earliest record they can. A record without its last
+// line is dropped too. Blank lines are skipped.
+std::vector<std::string> CollectHandsetRecords(const std::vector<std::string>& lines);
 
 // The parity of record i of a file: (i + 1) and 1 when [Environment]
 // DuplicationFlagStartOdd is on (the default), i and 1 when it is off.

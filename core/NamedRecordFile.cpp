@@ -121,6 +121,31 @@ bool AppendRecord(std::ostream& stream, std::string_view name, std::string_view 
   return static_cast<bool>(stream);
 }
 
+bool ReadNamedRecords(std::string_view bytes, std::vector<NamedRecordView>& records) {
+  records.clear();
+  size_t pos = 0;
+  auto length = [&](int32_t& value) {
+    if (bytes.size() - pos < 4) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + pos);
+    value = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                                 (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
+    pos += 4;
+    return true;
+  };
+  while (pos < bytes.size()) {
+    int32_t nameLen = 0, dataLen = 0;
+    if (!length(nameLen) || nameLen < 0 || static_cast<size_t>(nameLen) > bytes.size() - pos) return false;
+    std::string_view name = bytes.substr(pos, static_cast<size_t>(nameLen));
+    pos += static_cast<size_t>(nameLen);
+    // A name with no length after it ends the walk, as the stream readers do.
+    if (pos == bytes.size()) return true;
+    if (!length(dataLen) || dataLen < 0 || static_cast<size_t>(dataLen) > bytes.size() - pos) return false;
+    records.push_back({name, bytes.substr(pos, static_cast<size_t>(dataLen))});
+    pos += static_cast<size_t>(dataLen);
+  }
+  return true;
+}
+
 bool WriteNamedRecordFile(const std::filesystem::path& path, const std::vector<NamedRecord>& records) {
   std::ostringstream out;
   for (const auto& [name, data] : records)

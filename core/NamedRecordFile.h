@@ -21,6 +21,16 @@ bool ReadRecord(std::istream& stream, std::string_view name, std::string& data);
 // Appends a record at the end of the stream; true when all of it was written.
 bool AppendRecord(std::ostream& stream, std::string_view name, std::string_view data);
 
+// Every whole record of a container held in memory, in file order, as views
+// into bytes. False when the container is malformed anywhere (a length that is
+// negative or runs past the end, a record cut short); the records before the
+// damage are listed. One walk, for readers that want all records at once.
+struct NamedRecordView {
+  std::string_view name;  // as stored (untrimmed)
+  std::string_view data;
+};
+bool ReadNamedRecords(std::string_view bytes, std::vector<NamedRecordView>& records);
+
 using NamedRecord = std::pair<std::string, std::string>;
 // Creates the container anew with the records, replacing the old file
 // atomically so that a crash never leaves half a container.

@@ -7,6 +7,7 @@
 #include "platform/Module.h"
 
 #include <QFontMetrics>
+#include <QPixmap>
 #include <QPainter>
 
 #include <filesystem>
@@ -93,6 +94,11 @@ bool LoadImageListFromDll(std::string_view resourceName, TImageList& imageList) 
     for (int column = 0; column < columns; ++column)
       imageList.AddMasked(bitmap.copy(column * w, row * h, w, h), 0xFF00FF);
   return true;
+}
+
+QIcon ImageListIcon(const TImageList& list, int image) {
+  if (image < 0 || image >= list.Count()) return {};
+  return QIcon(QPixmap::fromImage(list.Image(image)));
 }
 
 }  // namespace qv

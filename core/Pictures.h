@@ -3,6 +3,7 @@
 // picture through the DIB class (with a visible placeholder for data that is
 // not a picture), normalising a bitmap's pixel format, and filling image
 // lists from the bitmaps of the resource module beside the launcher.
+#include <QIcon>
 #include <QImage>
 #include <iosfwd>
 #include <string_view>
@@ -37,5 +38,7 @@ void ConvertBitmapViaDIB(QImage& bitmap);
 // when [File] ImageDllFile (default "image.dll") is missing, is not a
 // resource module, or lacks a readable bitmap of that name.
 bool LoadImageListFromDll(std::string_view resourceName, TImageList& imageList);
+// Image i of the list as an icon (an empty one when there is none).
+QIcon ImageListIcon(const TImageList& list, int image);
 
 }  // namespace qv

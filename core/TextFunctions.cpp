@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
+#include <unordered_map>
 
 namespace qv {
 namespace {
@@ -89,6 +90,42 @@ std::string ConvertWidth(std::string_view s, bool ascii) {
     }
   }
   return out;
+}
+
+// Full-width kana (a double-byte character as a 16-bit code) to half-width bytes.
+const std::unordered_map<uint16_t, std::string>& HalfWidthKana() {
+  static const std::unordered_map<uint16_t, std::string> map = [] {
+    std::unordered_map<uint16_t, std::string> m;
+    auto code = [](const std::string& cp932) {
+      return cp932.size() == 2 ? static_cast<uint16_t>(static_cast<unsigned char>(cp932[0]) << 8 |
+                                                        static_cast<unsigned char>(cp932[1]))
+                               : uint16_t{0};
+    };
+    auto add = [&](const std::string& full, std::string half) {
+      if (uint16_t c = code(full)) m.emplace(c, std::move(half));
+    };
+    const auto& t = Tables();
+    for (int i = 0; i < 63; ++i) {
+      const char half = static_cast<char>(0xA1 + i);
+      add(t.kana[static_cast<size_t>(i)], std::string(1, half));
+      if (!t.voiced[static_cast<size_t>(i)].empty()) add(t.voiced[static_cast<size_t>(i)], {half, '\xDE'});
+      if (!t.semiVoiced[static_cast<size_t>(i)].empty()) add(t.semiVoiced[static_cast<size_t>(i)], {half, '\xDF'});
+    }
+    add(cp932::FromUtf8("\xE3\x80\x80"), " ");  // ideographic space
+    const std::pair<const char*, const char*> nearest[] = {{"ヮ", "ﾜ"}, {"ヰ", "ｲ"}, {"ヱ", "ｴ"}, {"ヵ", "ｶ"}, {"ヶ", "ｹ"}};
+    for (const auto& [full, half] : nearest) add(cp932::FromUtf8(full), cp932::FromUtf8(half));
+    // Each hiragana as its katakana: U+3041..U+3093 are U+30A1..U+30F3 less 0x60.
+    for (char32_t u = 0x3041; u <= 0x3093; ++u) {
+      auto utf8 = [](char32_t c) {
+        return std::string{static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
+      };
+      auto it = m.find(code(cp932::FromUtf8(utf8(u + 0x60))));
+      if (it != m.end()) add(cp932::FromUtf8(utf8(u)), it->second);
+    }
+    return m;
+  }();
+  return map;
 }
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -175,6 +212,26 @@ int CountDelims(std::string_view s, std::string_view delim) {
 
 std::string ToFullWidth(std::string_view s) { return ConvertWidth(s, true); }
 std::string HalfKanaToFullWidth(std::string_view s) { return ConvertWidth(s, false); }
+
+std::string FoldToHalfWidthKana(std::string_view s) {
+  const auto& map = HalfWidthKana();
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = cp932::CharLength(s, i);
+    if (n == 2) {
+      const auto c = static_cast<uint16_t>(static_cast<unsigned char>(s[i]) << 8 | static_cast<unsigned char>(s[i + 1]));
+      if (auto it = map.find(c); it != map.end()) {
+        out += it->second;
+        i += 2;
+        continue;
+      }
+    }
+    out.append(s.substr(i, n));
+    i += n;
+  }
+  return out;
+}
 
 std::string Base64Encode(std::string_view bytes) {
   std::string out;

@@ -20,6 +20,11 @@ size_t FindDelim(std::string_view s, std::string_view delim, size_t from = 0);
 std::string ToFullWidth(std::string_view s);
 // Each run of half-width katakana to full width (voicing marks combine).
 std::string HalfKanaToFullWidth(std::string_view s);
+// Hiragana and full-width katakana (with the kana punctuation, the long vowel
+// mark and the ideographic space) to half-width katakana, the only kana the
+// handset's text code carries; voiced kana become two bytes. Kana without a
+// half-width form take the nearest one (ヵ ｶ, ヰ ｲ). Everything else stays.
+std::string FoldToHalfWidthKana(std::string_view s);
 
 // Standard Base64: every 54 bytes a line of 72 characters ended by CR LF; a
 // partial last line has no break and is padded with "=".

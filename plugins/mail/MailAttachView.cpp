@@ -3,7 +3,7 @@
 #include "core/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailPictures.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
-// What the mail plug-in asks of the launcher: the two host callbacks that the
-// exports store, and the plug-in's questions to the user.
-#include "abi/PluginApi.h"
+// What the mail plug-in asks of the launcher (through the host callbacks the
+// exports store, core/HostCallbacks.h), and the plug-in's questions to the user.
+#include "core/HostCallbacks.h"
 
 #include <string>
 #include <string_view>
@@ -9,15 +9,6 @@
 class QWidget;
 
 namespace qv {
-
-void SetHostParamCallback(QvHostParamCallback callback);
-void SetHostStrCallback(QvHostStrCallback callback);
-bool HasHostParamCallback();
-
-// The parameter callback's answer; false, and nothing asked, when it is not set.
-bool CallHostParam(int32_t kind, int32_t value);
-// The text callback (text is CP932); 0, and nothing asked, when it is not set.
-int32_t CallHostStr(int32_t kind, std::string_view text);
 
 // The compose body of a reply or forward (core/MailReply.h); a cut quote is
 // reported to the host as warning 2005.

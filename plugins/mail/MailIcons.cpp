@@ -21,11 +21,6 @@ void LoadMailIcons(TImageList& clipIcons, TImageList& mailIcons, TImageList& pic
   LoadImageListFromDll("PICTEXT", picText);
 }
 
-QIcon ImageListIcon(const TImageList& list, int image) {
-  if (image < 0 || image >= list.Count()) return {};
-  return QIcon(QPixmap::fromImage(list.Image(image)));
-}
-
 void ApplyActionIcons(TfrmMailList& w) {
   // Cells of "CLIPICON".
   const std::pair<QAction*, int> icons[] = {

@@ -2,7 +2,7 @@
 // The mail window's pictures, all from the resource module's bitmaps: the
 // folder and tool-bar icons ("CLIPICON"), the mail list's icons ("MAILICON")
 // and the pictographs ("PICTEXT").
-#include <QIcon>
+#include "core/Pictures.h"
 
 class TImageList;
 
@@ -12,8 +12,6 @@ class TfrmMailList;
 
 // Fills the three lists; a list whose bitmap cannot be had stays empty.
 void LoadMailIcons(TImageList& clipIcons, TImageList& mailIcons, TImageList& picText);
-// Image i of the list as an icon (an empty one when there is none).
-QIcon ImageListIcon(const TImageList& list, int image);
 // The window's own icon and those of its actions.
 void ApplyActionIcons(TfrmMailList& list);
 

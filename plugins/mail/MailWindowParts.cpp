@@ -5,7 +5,7 @@
 #include "core/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "core/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"

@@ -25,7 +25,7 @@
 #include "core/QtText.h"
 #include "platform/Cp932.h"
 #include "core/ByteLengthValidator.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/SelectButton.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "plugins/mail/ImageViewPages.h"
-#include "plugins/mail/PlacedDialog.h"
+#include "core/PlacedDialog.h"
 
 class QAction;
 class QLabel;

@@ -1,6 +1,7 @@
 #include "plugins/mail/QvMailListFRM.h"
 
 #include "controls/ImageList.h"
+#include "core/BusyCursor.h"
 #include "core/FormPosition.h"
 #include "core/MailStore.h"
 #include "core/QtText.h"
@@ -54,14 +55,6 @@ TfrmMailList::MailOpener& Opener() {
 
 
 const std::string& Trash() { return FixedFolderName(FixedFolder::Trash); }
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // Case-insensitive for ASCII letters only, so no trail byte is ever folded.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {

@@ -10,7 +10,7 @@
 #include "platform/Cp932.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/MailWindowParts.h"

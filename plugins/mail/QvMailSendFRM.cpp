@@ -15,7 +15,7 @@
 #include "plugins/mail/FFColor.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "core/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"

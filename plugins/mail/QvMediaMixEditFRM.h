@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugins/mail/MediaMix.h"
-#include "plugins/mail/PlacedDialog.h"
+#include "core/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;

@@ -23,7 +23,7 @@
 #include "image/QkJPEG.h"
 #include "plugins/mail/BitmapRaster.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/QvBitmapEditFRM.h"
 #include "plugins/mail/QvPicResizeFRM.h"

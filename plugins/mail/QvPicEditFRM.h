@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "plugins/mail/PicturePages.h"
-#include "plugins/mail/PlacedDialog.h"
+#include "core/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;

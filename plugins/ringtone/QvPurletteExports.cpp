@@ -1,4 +1,5 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
+#include "core/HostCallbacks.h"
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/ringtone/MidiPreview.h"
@@ -12,7 +13,6 @@ namespace {
 const char kPluginName[] = "purlette\x83\x81\x81\x5B\x83\x4A\x81\x5B";
 
 qv::TfrmPurlette* g_form = nullptr;
-QvHostStrCallback g_str = nullptr;
 
 }  // namespace
 
@@ -60,13 +60,13 @@ QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
 }
 
 QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetPurletteParamCallback(callback);
+  qv::SetHostParamCallback(callback);
   return callback ? 1 : 0;
 }
 
 QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
   // Kept as the interface asks; the ringtone maker sends no texts.
-  g_str = callback;
+  qv::SetHostStrCallback(callback);
   return callback ? 1 : 0;
 }
 

@@ -3,6 +3,7 @@
 #include "controls/ImageList.h"
 #include "core/FormPosition.h"
 #include "core/MessageBox.h"
+#include "core/HostCallbacks.h"
 #include "core/Pictures.h"
 #include "core/QtText.h"
 #include "core/SettingsKeys.h"
@@ -34,24 +35,15 @@
 namespace qv {
 namespace {
 
-QvHostParamCallback g_param = nullptr;
-
 // Warnings the launcher shows from its message file.
 constexpr int32_t kWarnNotMidi = 4001;
 constexpr int32_t kWarnCannotOpen = 4002;
 
-void Warn(int32_t code) {
-  if (g_param) g_param(QV_PARAM_WARNING, code);
-}
+void Warn(int32_t code) { CallHostParam(QV_PARAM_WARNING, code); }
 
 QString RoleName(int role) {
   static const char* const kRoles[4] = {"メロディ", "BASS", "伴奏1", "伴奏2"};
   return QString::fromUtf8(kRoles[role]);
-}
-
-QIcon CellIcon(const TImageList& list, int image) {
-  if (image < 0 || image >= list.Count()) return {};
-  return QIcon(QPixmap::fromImage(list.Image(image)));
 }
 
 std::filesystem::path ToPath(const QString& name) { return std::filesystem::path(QFile::encodeName(name).toStdString()); }
@@ -71,7 +63,6 @@ void LimitBytes(QLineEdit* edit, size_t limit) {
 
 }  // namespace
 
-void SetPurletteParamCallback(QvHostParamCallback callback) { g_param = callback; }
 
 TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
   CreateComponents();
@@ -82,10 +73,10 @@ TfrmPurlette::TfrmPurlette(QWidget* parent) : QMainWindow(parent) {
     ImageList1->SetWidth(kClipIconWidth);
     ImageList1->SetHeight(kClipIconHeight);
     LoadImageListFromDll("CLIPICON", *ImageList1);
-    actOpen->setIcon(CellIcon(*ImageList1, 23));
-    actSave->setIcon(CellIcon(*ImageList1, 22));
-    actClose->setIcon(CellIcon(*ImageList1, 34));
-    setWindowIcon(CellIcon(*ImageList1, 30));
+    actOpen->setIcon(ImageListIcon(*ImageList1, 23));
+    actSave->setIcon(ImageListIcon(*ImageList1, 22));
+    actClose->setIcon(ImageListIcon(*ImageList1, 34));
+    setWindowIcon(ImageListIcon(*ImageList1, 30));
   } else {
     ShowMessageBox(this, BoxKind::Error, Sjis("MIDIDLLの読み込みに失敗しました"));
     // The plug-in lives in the launcher's process: the whole program ends

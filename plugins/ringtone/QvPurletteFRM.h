@@ -26,9 +26,6 @@ class TImageList;
 
 namespace qv {
 
-// The launcher's parameter callback, as the exports stored it.
-void SetPurletteParamCallback(QvHostParamCallback callback);
-
 class TfrmPurlette : public QMainWindow {
   Q_OBJECT
  public:

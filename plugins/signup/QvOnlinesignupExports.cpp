@@ -1,5 +1,6 @@
 // The twelve exports of QvOnlinesignup.qpl, the online sign-up terminal.
 #include "abi/PluginApi.h"
+#include "core/HostCallbacks.h"
 #include "plugins/PluginIcon.h"
 #include "plugins/signup/QvSignupFRM.h"
 
@@ -11,9 +12,6 @@ namespace {
 const char kPluginName[] = "\xB5\xDD\xD7\xB2\xDD\xBB\xB2\xDD\xB1\xAF\xCC\xDF";
 
 qv::TfrmSignup* g_form = nullptr;
-// Kept as the interface asks; the terminal asks nothing of the launcher.
-QvHostParamCallback g_param = nullptr;
-QvHostStrCallback g_str = nullptr;
 
 }  // namespace
 
@@ -56,13 +54,14 @@ QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
   return QvCopyText(kPluginName, buffer, *size);
 }
 
+// Kept as the interface asks; the terminal asks nothing of the launcher.
 QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  g_param = callback;
+  qv::SetHostParamCallback(callback);
   return callback ? 1 : 0;
 }
 
 QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  g_str = callback;
+  qv::SetHostStrCallback(callback);
   return callback ? 1 : 0;
 }
 

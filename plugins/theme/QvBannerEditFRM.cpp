@@ -11,7 +11,7 @@
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "platform/Cp932.h"
-#include "plugins/theme/BannerHost.h"
+#include "core/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
 
@@ -383,7 +383,7 @@ void TfrmBannerEdit::actOKExecute() {
   const std::string fileName = ReplaceForbiddenChars(name);
   for (const std::string& used : NamesInUse) {
     if (SameTextNoCase(used, fileName)) {
-      CallBannerHost(QV_PARAM_WARNING, kWarnNameInUse);
+      CallHostParam(QV_PARAM_WARNING, kWarnNameInUse);
       edtName->setFocus();
       return;
     }

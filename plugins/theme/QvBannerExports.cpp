@@ -1,7 +1,7 @@
 // The twelve exports of QvBanner.qpl, the theme list and editor.
 #include "abi/PluginApi.h"
 #include "plugins/PluginIcon.h"
-#include "plugins/theme/BannerHost.h"
+#include "core/HostCallbacks.h"
 #include "plugins/theme/QvBannerFRM.h"
 
 #include <QApplication>
@@ -58,7 +58,7 @@ QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
 }
 
 QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetBannerParamCallback(callback);
+  qv::SetHostParamCallback(callback);
   return callback ? 1 : 0;
 }
 

@@ -13,7 +13,7 @@
 #include "core/SettingsKeys.h"
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
-#include "plugins/theme/BannerHost.h"
+#include "core/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
 #include "plugins/theme/QvBannerEditFRM.h"
@@ -303,7 +303,7 @@ void TfrmBanner::SetCurrentTheme(const std::string& fileName) {
   current_ = fileName;
   lstBanner->viewport()->update();
   IniWrite(keys::ThemeFile, current_);
-  CallBannerHost(QV_PARAM_RELOAD_THEME, 1);
+  CallHostParam(QV_PARAM_RELOAD_THEME, 1);
 }
 
 void TfrmBanner::actSelectBannerExecute() {

@@ -176,3 +176,26 @@ TEST(ListView, ClickSortsAscendingThenDescendingAndSavesTheState) {
   EXPECT_EQ(other.header()->sectionSize(2), 8);
   EXPECT_EQ(otherProxy.index(0, 2).data().toString(), "z");
 }
+
+TEST(ListView, RowsAddedOrChangedInASortedListTakeTheirPlaces) {
+  QStandardItemModel model(0, 1);
+  for (const char* t : {"m", "c", "x"}) model.appendRow(new QStandardItem(QString::fromUtf8(t)));
+  QTreeView view;
+  ListViewSortModel proxy(&view);
+  proxy.setSourceModel(&model);
+  view.setModel(&proxy);
+  ListViewColumnClick(&view, 0);
+  auto column = [&] {
+    QStringList out;
+    for (int r = 0; r < proxy.rowCount(); ++r) out << proxy.index(r, 0).data().toString();
+    return out.join(",");
+  };
+  ASSERT_EQ(column(), "c,m,x");
+  // The sorted keys of the rows before must not be used for the new ones.
+  for (const char* t : {"a", "q", "z", "b"}) model.appendRow(new QStandardItem(QString::fromUtf8(t)));
+  EXPECT_EQ(column(), "a,b,c,m,q,x,z");
+  model.item(0)->setText(QStringLiteral("y"));  // "m" becomes "y"
+  EXPECT_EQ(column(), "a,b,c,q,x,y,z");
+  model.removeRows(1, 2);  // "c" and "x"
+  EXPECT_EQ(column(), "a,b,q,y,z");
+}

@@ -2,10 +2,12 @@
 // exchange files, the error log) replace a file the crash-safe way: the new bytes go into a
 // temporary beside it, flushed to disk, renamed over the file, and the
 // folder's entry is flushed; the file itself is never written in place.
+#include "core/Bookmarks.h"
 #include "core/CSVData.h"
 #include "core/ErrorLog.h"
 #include "core/HandsetExchange.h"
 #include "core/NamedRecordFile.h"
+#include "core/PhoneBook.h"
 
 #include "FileSteps.h"
 #include "TestSupport.h"
@@ -36,6 +38,19 @@ TEST(WholeFileWriters, ReplaceTheFileThroughAFlushedTemporaryAndFlushTheFolder) 
        }},
       {"handset exchange file", dir / "data" / "Temp1.dat",
        [](const std::filesystem::path& p) { return qv::HandsetExchangeFile::Write(p, {"0A4D524C58", "0B4D524C58"}); }},
+      {"phone book", dir / "data" / "Book.qad",
+       [](const std::filesystem::path& p) {
+         qv::PhoneBookList book(2);
+         book[0].SetField(qv::kPbKanji, "a");
+         book[1].picture = std::string(3000, 'b');
+         return qv::SaveArchive(p, book);
+       }},
+      {"bookmarks", dir / "data" / "Marks.qbk",
+       [](const std::filesystem::path& p) {
+         qv::BookmarkList marks(1);
+         marks[0].fields[qv::kBmAddress] = "http://example.jp/";
+         return qv::SaveBookmarks(p, marks);
+       }},
       {"error log", dir / "data" / "Error.log",
        [](const std::filesystem::path& p) { return qv::AppendErrorLog(p, "2003/01/05 09:07:03 :  : cut"); }},
   };

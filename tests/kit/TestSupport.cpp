@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,6 +11,9 @@
 #include <pty.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qvtest {
@@ -57,6 +61,51 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long long bytes) {
+  oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  old_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) Fail("the file size limit could not be set");
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = old_;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler_);
+}
+
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after) {
+  KilledChild result;
+  int pipefd[2];
+  if (::pipe(pipefd) != 0) {
+    Fail("no pipe for the child");
+    return result;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    Fail("the child could not be started");
+    return result;
+  }
+  if (child == 0) {
+    ::close(pipefd[0]);
+    body(pipefd[1]);
+    ::_exit(0);
+  }
+  ::close(pipefd[1]);
+  std::this_thread::sleep_for(after);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &result.status, 0);
+  result.killed = WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGKILL;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) result.output.append(buf, static_cast<size_t>(n));
+  ::close(pipefd[0]);
+  return result;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // places where tests find the built app folder and leave pictures for review.
 #include "platform/Cp932.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -46,6 +47,32 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 // CP932 bytes of a UTF-8 literal, for readable tests.
 using qv::Sjis;
+
+// While it lives, no file of this process grows beyond bytes: writes past
+// the limit fail (EFBIG) instead of raising SIGXFSZ. For making saves fail
+// where file modes cannot (tests may run with rights that ignore them).
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(unsigned long long bytes);
+  ~ScopedFileSizeLimit();
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  unsigned long long old_ = 0;
+  void (*oldHandler_)(int) = nullptr;
+};
+
+// Runs body in a child process, kills it with SIGKILL after the delay and
+// collects what it wrote to the descriptor it was given (for stores that must
+// survive a writer killed at any moment). killed is false when the child had
+// ended by itself.
+struct KilledChild {
+  std::string output;
+  bool killed = false;
+  int status = 0;
+};
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after);
 
 // A pseudo-terminal pair: the test reads and writes the master side (non-
 // blocking), a port opens the slave's device path. Closed at the end.

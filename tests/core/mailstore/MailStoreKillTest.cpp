@@ -12,14 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <map>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace qv;
@@ -234,25 +231,11 @@ TEST(MailStoreKill, NoMailIsLostWhenTheWriterIsKilled) {
   std::map<char, int> completed, cutShort;
   int failures = 0;
   for (int trial = 0; trial < trials; ++trial) {
-    int pipefd[2];
-    ASSERT_EQ(::pipe(pipefd), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(pipefd[0]);
-      RunChild(pipefd[1], trial, static_cast<unsigned>(rng()));
-    }
-    ::close(pipefd[1]);
     // Kill moments spread over the first tens of operations.
-    std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
-    ::close(pipefd[0]);
+    const qvtest::KilledChild child = qvtest::ForkAndKill(
+        [&](int fd) { RunChild(fd, trial, static_cast<unsigned>(rng())); }, std::chrono::microseconds(rng() % 60000));
+    ASSERT_TRUE(child.killed) << "the child ended by itself: " << child.status;
+    const std::string& out = child.output;
 
     Op pending;
     std::istringstream lines(out);

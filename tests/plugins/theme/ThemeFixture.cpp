@@ -3,7 +3,7 @@
 #include "core/MessageBox.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
-#include "plugins/theme/BannerHost.h"
+#include "core/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/QvBannerFRM.h"
 
@@ -24,7 +24,7 @@ void ThemeWindowTest::SetUp() {
   if (std::filesystem::exists(qvtest::AppDir() / "image.dll"))
     std::filesystem::copy_file(qvtest::AppDir() / "image.dll", dir_ / "image.dll");
   HostCalls().clear();
-  qv::SetBannerParamCallback([](int32_t kind, int32_t value) -> QvBool {
+  qv::SetHostParamCallback([](int32_t kind, int32_t value) -> QvBool {
     HostCalls().emplace_back(kind, value);
     return 1;
   });
@@ -38,7 +38,7 @@ void ThemeWindowTest::TearDown() {
   form_.reset();
   user_.reset();
   qv::SetMessageBoxHandler({});
-  qv::SetBannerParamCallback(nullptr);
+  qv::SetHostParamCallback(nullptr);
   launcherDir_.reset();
 }
 

@@ -5,7 +5,7 @@
 
 #include "core/MessageBox.h"
 #include "core/QtText.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"

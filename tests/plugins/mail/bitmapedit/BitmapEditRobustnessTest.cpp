@@ -7,7 +7,7 @@
 #include "plugins/mail/QvBitmapEditFRM.h"
 
 #include "core/MessageBox.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"

@@ -7,7 +7,7 @@
 #include "core/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "core/StoredMail.h"

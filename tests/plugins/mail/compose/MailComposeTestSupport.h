@@ -4,7 +4,7 @@
 // window.
 #include "image/QkDIB.h"
 #include "core/MailAttachments.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"

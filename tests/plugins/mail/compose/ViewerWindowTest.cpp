@@ -8,7 +8,7 @@
 #include "core/TextFunctions.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/QvMailSendFRM.h"
 #include "core/StoredMail.h"
 

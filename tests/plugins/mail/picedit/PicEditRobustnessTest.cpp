@@ -13,7 +13,7 @@
 #include "image/QkJPEG.h"
 #include "plugins/mail/BitmapRaster.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 
 #include "BitmapEditTestSupport.h"
 #include "BmpBuilder.h"

@@ -9,7 +9,7 @@
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 #include "plugins/mail/QvBitmapEditFRM.h"
 #include "plugins/mail/QvPicResizeFRM.h"
 #include "plugins/mail/UserDrawPanel.h"

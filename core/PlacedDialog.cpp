@@ -1,4 +1,4 @@
-#include "plugins/mail/PlacedDialog.h"
+#include "core/PlacedDialog.h"
 
 #include "core/FormPosition.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// The questions and file dialogs of the mail windows, behind functions that
-// tests can answer. Texts are CP932; paths are the file system's.
+// The questions and file dialogs of the plug-ins' windows, behind functions
+// that tests can answer. Texts are CP932; paths are the file system's.
 #include <QFont>
 
 #include <filesystem>

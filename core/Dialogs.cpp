@@ -1,4 +1,4 @@
-#include "plugins/mail/MailDialogs.h"
+#include "core/Dialogs.h"
 
 #include "core/MessageBox.h"
 #include "core/QtText.h"
