@@ -56,6 +56,13 @@ function(qv_test target)
   if(QT_LABELS)
     list(APPEND properties LABELS "${QT_LABELS}")
   endif()
+  # The ThreadSanitizer build builds only these (target thread_tests).
+  if("thread" IN_LIST QT_LABELS)
+    if(NOT TARGET thread_tests)
+      add_custom_target(thread_tests)
+    endif()
+    add_dependencies(thread_tests ${target})
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
