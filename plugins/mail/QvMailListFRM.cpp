@@ -2,6 +2,7 @@
 
 #include "controls/ImageList.h"
 #include "core/BusyCursor.h"
+#include "core/Dialogs.h"
 #include "core/FormPosition.h"
 #include "core/MailStore.h"
 #include "core/QtText.h"
@@ -10,7 +11,6 @@
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
-#include "plugins/mail/MailDialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailIcons.h"
 #include "plugins/mail/MailWindows.h"

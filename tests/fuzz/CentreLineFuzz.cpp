@@ -1,7 +1,7 @@
 // The full serial link's line reader fed through the simulated line: the
 // pieces PortReadLine makes of any bytes, the modem result and centre line
 // classifiers over them, and a mail body received from them to its end line.
-#include "FuzzSupport.h"
+#include "LineFuzz.h"
 
 #include "LineServer.h"
 #include "Port.h"
@@ -16,31 +16,8 @@
 
 namespace {
 
-// The far end of the line: the simulated line's server sends what a fuzz
-// input holds; the host side reads it as the module does.
-class RawPeer final : public handsetsim::LineHandler {
- public:
-  void OnData(std::string_view) override {}
-};
-
-// Reads pieces until the marker piece that ends each input's bytes; false
-// when the line ended before it.
-template <class ReadFn>
-bool ReadUntilMarker(ReadFn read, const std::string& marker, std::vector<std::string>& pieces, int32_t room) {
-  std::vector<char> buffer(static_cast<size_t>(room) + 16, '#');
-  for (int guard = 0; guard < 100000; ++guard) {
-    int32_t size = room;
-    const bool ok = read(buffer.data(), size);
-    // Nothing is ever written past the room.
-    for (size_t i = static_cast<size_t>(room); i < buffer.size(); ++i) QV_FUZZ_CHECK(buffer[i] == '#');
-    QV_FUZZ_CHECK(size >= 0 && size <= room);
-    std::string piece(buffer.data(), static_cast<size_t>(size));
-    if (piece == marker) return true;
-    if (!ok && size == 0) return false;
-    pieces.push_back(std::move(piece));
-  }
-  return false;
-}
+using qvfuzz::RawPeer;
+using qvfuzz::ReadUntilMarker;
 
 struct Line {
   RawPeer peer;
@@ -52,12 +29,7 @@ struct Line {
   uint64_t inputs = 0;
 
   Line() {
-    const auto dir = qvfuzz::FreshFolder() / "ports";
-    std::filesystem::create_directories(dir);
-    ::setenv("QUORVEL_PORTS", dir.c_str(), 1);
-    std::string error;
-    if (!server.Start(dir / "COM7", &peer, &error)) std::abort();
-    server.Post([this] { server.SetStatus(0x30); });
+    qvfuzz::StartLine(server, peer);
     if (!port.PortSetup("\\\\.\\COM7", 115200) || !port.PortOpen()) std::abort();
   }
   void Send(std::string bytes) {
