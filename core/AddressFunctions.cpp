@@ -29,10 +29,6 @@ enum Column { kAddress = 0, kName = 1, kComment = 2 };
 // Phone-book columns searched for an address: the mail addresses or the phones.
 constexpr int kFirstPhone = 2, kFirstMail = 8, kAddressColumns = 6;
 
-bool LoadPhoneBook(TCSVData& book) {
-  return LoadPhoneBookIndex(GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def), book);
-}
-
 void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
   bool wanted = false;
   for (int r = 0; r < table.RowCount() && !wanted; ++r) wanted = table.GetCell(r, kComment).empty();
@@ -59,6 +55,10 @@ void FillCommentsFromPhoneBook(TCSVData& table, bool isEmail) {
 }
 
 }  // namespace
+
+bool LoadPhoneBook(TCSVData& book) {
+  return LoadPhoneBookIndex(GetDataFilePath(keys::AddressFile.name, keys::AddressFile.def), book);
+}
 
 bool IsPhoneNumberText(std::string_view s) {
   if (s.empty()) return false;

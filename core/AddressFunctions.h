@@ -21,6 +21,11 @@ std::string RemoveHandsetPictographs(std::string_view s);
 // Not empty and only bytes 32-126.
 bool IsAsciiPrintable(std::string_view s);
 
+// The "Address.idx" table of the phone book named by [File] AddressFile;
+// false when there is no such file or it holds no such record. Every reader
+// of the phone book's rows (the lookup, the recipient picker) finds the file here.
+bool LoadPhoneBook(TCSVData& book);
+
 // Parses an address list into rows of (address, display name, comment). Unless
 // raw, an entry that is no printable mail address (isEmail) or no phone number
 // is dropped and phone numbers are normalised. With resolve, rows without a

@@ -245,6 +245,10 @@ long long NumberOf(const QString& text) {
   return ok ? v : 0;
 }
 int Sign(long long a, long long b) { return a < b ? -1 : a > b ? 1 : 0; }
+QString SortText(const QModelIndex& cell) {
+  QVariant key = cell.data(kSortTextRole);
+  return key.isValid() ? key.toString() : cell.data(Qt::DisplayRole).toString();
+}
 }  // namespace
 
 int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2) {
@@ -254,8 +258,8 @@ int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QMode
   int n = std::abs(tag);
   if (n == 0 || n > model->columnCount(item1.parent())) return 0;
   int col = n - 1;
-  QString a = model->index(item1.row(), col, item1.parent()).data(Qt::DisplayRole).toString();
-  QString b = model->index(item2.row(), col, item2.parent()).data(Qt::DisplayRole).toString();
+  QString a = SortText(model->index(item1.row(), col, item1.parent()));
+  QString b = SortText(model->index(item2.row(), col, item2.parent()));
   int result = ColumnKind(model, col) == 1 ? Sign(NumberOf(a), NumberOf(b)) : QString::localeAwareCompare(a, b);
   return tag < 0 ? -result : result;
 }
@@ -287,7 +291,7 @@ void ListViewSortModel::setSourceModel(QAbstractItemModel* source) {
 void ListViewSortModel::Resort() {
   // Sorted by these keys already, and nothing changed since (every change
   // makes them stale): a list just loaded is not sorted twice.
-  if (keysValid_ && keysTag_ == ListViewTag(view_) && keysTag_ != 0 && sortColumn() == 0) return;
+  if (keysValid_ && keys_.Tag() == ListViewTag(view_) && keys_.Tag() != 0 && sortColumn() == 0) return;
   keysValid_ = false;
   if (ListViewTag(view_) == 0) {
     sort(-1);  // back to the source order
@@ -297,15 +301,12 @@ void ListViewSortModel::Resort() {
   sort(0, Qt::AscendingOrder);
 }
 
-bool ListViewSortModel::PrepareKeys() const {
-  // The view's Tag is read once per sort: a property lookup costs more than a comparison.
-  if (keysValid_) return true;
-  const int tag = ListViewTag(view_);
-  const QAbstractItemModel* source = sourceModel();
-  int col = std::abs(tag) - 1;
-  if (!source || col < 0 || col >= source->columnCount()) return false;
-  const int rows = source->rowCount();
-  numeric_ = ColumnKind(source, col) == 1;
+bool ListViewSortKeys::Fetch(const QAbstractItemModel* model, int tag) {
+  const int col = std::abs(tag) - 1;
+  if (!model || col < 0 || col >= model->columnCount()) return false;
+  const int rows = model->rowCount();
+  tag_ = tag;
+  numeric_ = ColumnKind(model, col) == 1;
   texts_.clear();
   numbers_.clear();
   if (numeric_)
@@ -313,24 +314,33 @@ bool ListViewSortModel::PrepareKeys() const {
   else
     texts_.reserve(static_cast<size_t>(rows));
   for (int r = 0; r < rows; ++r) {
-    QString text = source->index(r, col).data(Qt::DisplayRole).toString();
+    QString text = SortText(model->index(r, col));
     if (numeric_)
       numbers_.push_back(NumberOf(text));
     else
       texts_.push_back(std::move(text));
   }
-  keysTag_ = tag;
-  keysValid_ = true;
   return true;
+}
+
+int ListViewSortKeys::Compare(int a, int b) const {
+  const auto x = static_cast<size_t>(a), y = static_cast<size_t>(b);
+  const int result = numeric_ ? Sign(numbers_[x], numbers_[y]) : QString::localeAwareCompare(texts_[x], texts_[y]);
+  return tag_ < 0 ? -result : result;
+}
+
+bool ListViewSortModel::PrepareKeys() const {
+  // The view's Tag is read once per sort: a property lookup costs more than a comparison.
+  if (keysValid_) return true;
+  keysValid_ = keys_.Fetch(sourceModel(), ListViewTag(view_));
+  return keysValid_;
 }
 
 bool ListViewSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
   // Keys are kept for flat lists only; rows of a tree compare one by one.
   if (left.parent().isValid() || right.parent().isValid() || !PrepareKeys())
     return ListViewCompare(view_, left, right) < 0;
-  const auto a = static_cast<size_t>(left.row()), b = static_cast<size_t>(right.row());
-  int result = numeric_ ? Sign(numbers_[a], numbers_[b]) : QString::localeAwareCompare(texts_[a], texts_[b]);
-  return (keysTag_ < 0 ? -result : result) < 0;
+  return keys_.Compare(left.row(), right.row()) < 0;
 }
 
 }  // namespace qv

@@ -57,6 +57,8 @@ void SaveFormPosition(QWidget* form, std::string_view ident);
 // descending. Each column's comparison (0 or 2 text, 1 number) comes from the
 // model's header data under kColumnTagRole.
 constexpr int kColumnTagRole = Qt::UserRole + 100;
+// A cell's text to sort by where it is not the text shown (a hidden reading).
+constexpr int kSortTextRole = Qt::UserRole + 101;
 int ListViewTag(const QTreeView* view);
 void SetListViewTag(QTreeView* view, int tag);
 
@@ -74,6 +76,24 @@ void ListViewColumnClick(QTreeView* view, int column);
 // The compare handler: below, at or above 0 as item1 sorts before, with or after item2.
 int ListViewCompare(const QTreeView* view, const QModelIndex& item1, const QModelIndex& item2);
 
+// The sort column's keys of a flat list, fetched once per sort, compared as
+// ListViewCompare compares the rows.
+class ListViewSortKeys {
+ public:
+  // False when the tag names no column of the model.
+  bool Fetch(const QAbstractItemModel* model, int tag);
+  // Below, at or above 0 as row a sorts before, with or after row b.
+  int Compare(int a, int b) const;
+  // The tag of the last fetch.
+  int Tag() const { return tag_; }
+
+ private:
+  int tag_ = 0;
+  bool numeric_ = false;
+  std::vector<QString> texts_;
+  std::vector<long long> numbers_;
+};
+
 // A proxy that sorts a view's rows by its Tag, as ListViewCompare orders them.
 // Put it between the view and its model; ListViewColumnClick re-sorts through
 // it. The sort column's texts of a flat list are fetched once per sort, not on
@@ -86,15 +106,14 @@ class ListViewSortModel : public QSortFilterProxyModel {
 
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+  // Nothing is filtered: every row is taken without asking the (empty) filter.
+  bool filterAcceptsRow(int, const QModelIndex&) const override { return true; }
 
  private:
   bool PrepareKeys() const;
   QTreeView* view_;
   mutable bool keysValid_ = false;
-  mutable int keysTag_ = 0;
-  mutable bool numeric_ = false;
-  mutable std::vector<QString> texts_;
-  mutable std::vector<long long> numbers_;
+  mutable ListViewSortKeys keys_;
 };
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include "core/BusyCursor.h"
 #include "core/Dialogs.h"
 #include "core/FormPosition.h"
+#include "core/HandsetExchange.h"
 #include "core/MailStore.h"
 #include "core/QtText.h"
 #include "core/Settings.h"
@@ -11,6 +12,8 @@
 #include "core/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "core/Dialogs.h"
+#include "plugins/mail/MailHistory.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailIcons.h"
 #include "plugins/mail/MailWindows.h"
@@ -255,8 +258,8 @@ void TfrmMailList::CreateActions() {
   connect(actNewFolder, &QAction::triggered, this, [this] { NewFolder(); });
   connect(actDelFolder, &QAction::triggered, this, [this] { DeleteFolder(); });
   connect(actClose, &QAction::triggered, this, [this] { close(); });
-  // The handset history exchange comes with a window of its own.
-  for (QAction* a : {actInportFromPHS, actExportToPHS}) a->setEnabled(false);
+  connect(actInportFromPHS, &QAction::triggered, this, [this] { ImportHistory(); });
+  connect(actExportToPHS, &QAction::triggered, this, [this] { ExportHistory(); });
   connect(actEMail, &QAction::triggered, this, [] { NewComposeWindow(true)->show(); });
   connect(actDMail, &QAction::triggered, this, [] { NewComposeWindow(false)->show(); });
 }
@@ -828,6 +831,66 @@ void TfrmMailList::RequestSession(int value) { CallHostParam(QV_PARAM_MAIL_SESSI
 void TfrmMailList::SendTimer() {
   tmrSendMsg->stop();
   CallHostParam(QV_PARAM_MAIL_SESSION, QV_MAIL_SEND_QUEUE);
+}
+
+void TfrmMailList::TellHistory(const std::string& text) {
+  if (HasHostStrCallback())
+    CallHostStr(QV_STR_NOTICE, text);
+  else
+    ShowInformation(this, text);
+}
+
+void TfrmMailList::ImportHistory(const RetryPolicy& retry) {
+  if (!HasHostParamCallback()) return;
+  const bool dx = IniReadBool(keys::KmailDXArchive), kmail = IniReadBool(keys::KmailArchive);
+  const std::string dxFile = HandsetExchangeFile::PathFor(kHistoryKindDX);
+  const std::string kmailFile = HandsetExchangeFile::PathFor(kHistoryKindKmail);
+  std::error_code ec;
+  std::filesystem::remove(dxFile, ec);
+  std::filesystem::remove(kmailFile, ec);
+  const bool dxRead = dx && CallHostParam(QV_PARAM_READ_HANDSET, kHistoryKindDX);
+  // With both kept, the second read waits for the first to succeed.
+  const bool kmailRead = kmail && (dxRead || !dx) && CallHostParam(QV_PARAM_READ_HANDSET, kHistoryKindKmail);
+  std::string report;
+  {
+    BusyCursor busy;
+    if (dxRead) report = ImportReport(true, ImportHistoryFile(dxFile, retry));
+    if (kmailRead) {
+      if (!report.empty()) report += "\r\n";
+      report += ImportReport(false, ImportHistoryFile(kmailFile, retry));
+    }
+  }
+  if (report.empty()) return;
+  TellHistory(report);
+  ShowFolder(listName_);
+}
+
+void TfrmMailList::ExportHistory(const RetryPolicy& retry) {
+  if (!HasHostParamCallback()) return;
+  const bool dx = IniReadBool(keys::KmailDXArchive), kmail = IniReadBool(keys::KmailArchive);
+  HistoryExport d, k;
+  {
+    BusyCursor busy;
+    if (dx) d = ExportHistoryFile(HandsetExchangeFile::PathFor(kHistoryKindDX), true, retry);
+    if (kmail) k = ExportHistoryFile(HandsetExchangeFile::PathFor(kHistoryKindKmail), false, retry);
+  }
+  std::string notes = ExportNotes(true, d);
+  if (const std::string more = ExportNotes(false, k); !more.empty()) notes += (notes.empty() ? "" : "\r\n") + more;
+  if (d.lines == 0 && k.lines == 0) {
+    if (!notes.empty()) TellHistory(notes);
+    return;
+  }
+  if (!AskWarningYesNo(this, Sjis("現在電話機にあるメール履歴情報は全て削除されます\r\n処理を続けますか？"))) return;
+  std::string report;
+  const bool dxSent = d.lines > 0 && CallHostParam(QV_PARAM_WRITE_HANDSET, kHistoryKindDX);
+  if (dxSent) report += Sjis("KメールDX履歴 ");
+  const bool kmailSent =
+      (dxSent || d.lines == 0) && k.lines > 0 && CallHostParam(QV_PARAM_WRITE_HANDSET, kHistoryKindKmail);
+  if (kmailSent) report += Sjis("Kメール履歴 ");
+  if (!dxSent && !kmailSent) return;
+  report += Sjis("送信完了");
+  if (!notes.empty()) report += "\r\n" + notes;
+  TellHistory(report);
 }
 
 void TfrmMailList::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 // folder is a pair of mail store files; the window reads and rewrites their
 // index rows afresh for each operation.
 #include "core/CSVData.h"
+#include "core/MailStore.h"
 #include "plugins/mail/MailListModel.h"
 
 #include <QMainWindow>
@@ -65,6 +66,11 @@ class TfrmMailList : public QMainWindow {
   bool SelectFolder(std::string_view name);
   // Asks the host for a mail session (1, value).
   void RequestSession(int value);
+  // Reads the handset's mail histories into "送信簿" and "受信簿", or writes
+  // the mails of "データ転送" to it, through the host; nothing without the
+  // host's parameter callback. retry is how long a locked folder is waited for.
+  void ImportHistory(const RetryPolicy& retry = {});
+  void ExportHistory(const RetryPolicy& retry = {});
   void UpdateActions();
 
   // What opens stored mails in compose windows and viewers. Until one is set
@@ -140,6 +146,8 @@ class TfrmMailList : public QMainWindow {
   void FolderItemChanged(QTreeWidgetItem* node);
   void SaveLayout();
   void SendTimer();
+  // A history report: to the host's notice window, or in a box without one.
+  void TellHistory(const std::string& text);
 
   MailListModel* model_;
   ListViewSortModel* sort_;

@@ -19,6 +19,7 @@
 #include "core/MailForm.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindowParts.h"
+#include "plugins/mail/QvMailAddressFRM.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvImageViewFRM.h"
 #include "plugins/mail/QvMailListFRM.h"
@@ -167,9 +168,7 @@ void TfrmMailSend::BuildActions() {
   connect(imlUserText, &TImageList::Changed, this, &TfrmMailSend::UpdateActions);
   // Pictograms come from the list window's table.
   actPictext->setEnabled(frmMailList != nullptr);
-  // The recipient picker is a window of its own that this build does not
-  // have yet: its action stays visible and disabled.
-  actMailAddress->setEnabled(false);
+  connect(actMailAddress, &QAction::triggered, this, &TfrmMailSend::PickRecipients);
 }
 
 void TfrmMailSend::BuildLayout() {
@@ -366,6 +365,23 @@ void TfrmMailSend::SetRecipients(std::string_view to, std::string_view cc, std::
   edtTo->setText(ToQString(to));
   edtCC->setText(ToQString(cc));
   edtBCC->setText(ToQString(bcc));
+}
+
+void TfrmMailSend::PickRecipients() {
+  TfrmMailAddress picker(this);
+  picker.SetMailMode(email_);
+  picker.SetToText(FromQString(edtTo->text()));
+  picker.SetCCText(FromQString(edtCC->text()));
+  picker.SetBCCText(FromQString(edtBCC->text()));
+  if (picker.exec() != 1) return;
+  // setText marks the mail changed only where a text differs.
+  auto take = [](QLineEdit* field, const std::string& text) {
+    const QString now = ToQString(text);
+    if (field->text() != now) field->setText(now);
+  };
+  take(edtTo, picker.GetToText());
+  take(edtCC, picker.GetCCText());
+  take(edtBCC, picker.GetBCCText());
 }
 
 void TfrmMailSend::SetSubject(std::string_view subject) { edtSubject->setText(ToQString(subject)); }

@@ -128,6 +128,8 @@ class TfrmMailSend : public QMainWindow, public TMailWindow {
   void UpdateActions();
   void SubjectEdited();
   void SwitchMode(bool email);
+  // The recipient picker over the three fields; OK writes them back.
+  void PickRecipients();
   void AttachFromDialog();
   void AddUserCharacters();
   void DeleteSelectedAttachments();

@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 #include "core/HandsetExchange.h"
 
+#include <cstdio>
+
 namespace qvtest {
 
 HandsetLines HandsetRecords(int kind, int count, int first, size_t longText) {
@@ -32,6 +34,30 @@ HandsetLines HistoryRecords(int count, int first, bool endsAll) {
     if (!qv::BuildHandsetFrames(lines, 0x0401, header, qv::StrToHex("history " + std::to_string(n)),
                                 qv::HandsetRecordParity(n), endsAll && n == first + count - 1))
       Fail("history " + std::to_string(n) + " was not framed");
+  }
+  return lines;
+}
+
+HandsetLines HistoryMailLines(const std::vector<HistoryMailSpec>& mails, bool endsAll, int firstRecord) {
+  HandsetLines lines;
+  for (size_t i = 0; i < mails.size(); ++i) {
+    const HistoryMailSpec& m = mails[i];
+    std::string prefix = qv::EncodeRecordHeader(m.date, m.kind, m.handsetFlag, m.unread, m.isProtected, m.outgoing, m.box);
+    std::string data;
+    if (m.tag == 0x1005) {
+      data = qv::StrToHex(m.text);
+    } else {
+      int phoneKind = 0;
+      const std::string number = qv::EncodePhoneNumber(phoneKind, m.peer);
+      char length[4];
+      std::snprintf(length, sizeof length, "%02X", static_cast<unsigned>(number.size() / 2));
+      prefix += length + number;
+      data = qv::EncodeHandsetText(m.text);
+    }
+    const int record = firstRecord + static_cast<int>(i);
+    if (!qv::BuildHandsetFrames(lines, m.tag, prefix, data, qv::HandsetRecordParity(record),
+                                endsAll && i + 1 == mails.size()))
+      Fail("history mail " + std::to_string(i) + " was not framed");
   }
   return lines;
 }

@@ -3,6 +3,7 @@
 // launcher's animation and the folder listing.
 #include "core/Theme.h"
 
+#include "FileSizeLimit.h"
 #include "ReadOnlyFolder.h"
 #include "TestSupport.h"
 #include "ThemeFiles.h"
@@ -14,8 +15,6 @@
 #include <climits>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace qv;
 using namespace themetest;
@@ -159,14 +158,12 @@ TEST_F(ThemeFile, AFailedSaveKeepsTheOldFileWhole) {
   EXPECT_FALSE(SaveBannerIndex(File(std::string(300, 'x') + ".qvt"), {"x", "1", "", true, Strip(2)}))
       << "a name too long for the file system";
   // A full disk half-way through: the file-size limit stands in for it.
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  ::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = SaveBannerIndex(path, {"big", "1", "", true, Strip(20)});
-  ::setrlimit(RLIMIT_FSIZE, &old);
+  bool saved = true;
+  {
+    qvtest::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.Set());
+    saved = SaveBannerIndex(path, {"big", "1", "", true, Strip(20)});
+  }
   EXPECT_FALSE(saved);
   EXPECT_EQ(qvtest::ReadFile(path), before);
 }

@@ -1,6 +1,7 @@
 // The ringtone maker's window through the built plug-in: opening MIDI files,
 // the channel and role boxes, the song texts and the saved ringtone file,
 // read back through the converter.
+#include "FileSizeLimit.h"
 #include "PurletteFixture.h"
 #include "TcvTestApi.h"
 
@@ -9,12 +10,10 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
-#include <csignal>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <set>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -284,14 +283,9 @@ TEST_F(PurletteTest, AFailedSaveSaysSoAndLeavesTheOldFileWhole) {
   qvtest::WriteFile(target, "old ringtone");
   {
     // Files of more than 100 bytes cannot be written while this holds.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ::setrlimit(RLIMIT_FSIZE, &small);
+    qvtest::FileSizeLimit limit(100);
+    ASSERT_TRUE(limit.Set());
     Save(target);
-    ::setrlimit(RLIMIT_FSIZE, &old);
   }
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"purletteファイルを保存できませんでした。\n" + target.string()});
   EXPECT_EQ(qvtest::ReadFile(target), "old ringtone");

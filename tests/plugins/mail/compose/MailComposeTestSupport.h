@@ -9,11 +9,18 @@
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/QvMailSendFRM.h"
 
+#include "MailTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <QImage>
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPointer>
+#include <QTest>
 #include <QWidget>
 
 #include <filesystem>
@@ -92,6 +99,17 @@ class HostRecorder {
     return 1;
   }
 };
+
+// A new compose window, shown and active, that gives up on locked folders at once.
+inline qv::TfrmMailSend* ShownComposeWindow(bool email) {
+  auto* w = new qv::TfrmMailSend;
+  w->SetRetryPolicy(mailtest::Quick());
+  if (!email) w->actDirectMail->trigger();
+  w->show();
+  QApplication::setActiveWindow(w);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+  return w;
+}
 
 // Deletes every compose window and viewer still open, asking nothing.
 inline void DeleteMailWindows() {

@@ -1,14 +1,22 @@
 // The pictograms as the running app shows them: the built QvMail.qpl, loaded
 // through the launcher's plug-in holder beside the shipped table and
 // pictures, turns a typed pictogram code into its picture, and its picker
-// offers the same pictures.
+// offers the same pictures; its compose window's 電話帳 button opens the
+// recipient picker over the phone-book file.
 #include "MailListFixture.h"
 
 #include "platform/Cp932.h"
+#include "platform/IniFile.h"
+
+#include "PhoneBookFiles.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QTest>
 
 using namespace mailtest;
@@ -29,15 +37,20 @@ int Near(const QImage& image, const QColor& colour) {
 
 class PickersModuleTest : public MailListTest {};
 
+// The compose window the module opened, or none.
+QWidget* ShownCompose() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailSend" && w->isVisible()) return w;
+  return nullptr;
+}
+
 }  // namespace
 
 TEST_F(PickersModuleTest, TheAppShowsTypedPictogramCodesWithTheShippedPictures) {
   std::filesystem::copy_file(qvtest::AppDir() / "Pictext.txt", dir_ / "Pictext.txt");
   Load();
   Trigger("actEMail");
-  QWidget* compose = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "frmMailSend" && w->isVisible()) compose = w;
+  QWidget* compose = ShownCompose();
   ASSERT_TRUE(compose);
   QWidget* editor = compose->findChild<QWidget*>("KMailEdit1");
   ASSERT_TRUE(editor);
@@ -70,4 +83,39 @@ TEST_F(PickersModuleTest, TheAppShowsTypedPictogramCodesWithTheShippedPictures) 
   BoxAnswers answers({QMessageBox::No});  // the unsaved mail is let go
   compose->close();
   EXPECT_EQ(answers.Texts().size(), 1u);
+}
+
+TEST_F(PickersModuleTest, TheComposeWindowsPhoneBookButtonPicksRecipientsFromThePhoneBookFile) {
+  ASSERT_TRUE(qvtest::WritePhoneBook(dir_ / "book.qad", {{J("ﾔﾏﾀﾞ"), J("山田"), {"090-1"}, {"a@b.jp", "a2@b.jp"}},
+                                                         {J("ｱｵｷ"), J("青木"), {}, {"aoki@x.jp"}}}));
+  qv::IniFile(dir_ / "Quorvel.ini").WriteString("File", "AddressFile", "book.qad");
+  Load();
+  Trigger("actEMail");
+  QWidget* compose = ShownCompose();
+  ASSERT_TRUE(compose);
+  auto* to = compose->findChild<QLineEdit*>("edtTo");
+  auto* button = compose->findChild<QAction*>("actMailAddress");
+  ASSERT_TRUE(to && button && button->isEnabled());
+  to->setText(QString::fromUtf8("2003/01/15/0905<c@d.jp>(田中)"));
+  bool shown = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* picker = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!picker || picker->objectName() != "frmMailAddress") return;
+    poll.stop();
+    shown = true;
+    EXPECT_EQ(picker->windowTitle(), QString::fromUtf8("VeoQuorvel - 電話帳"));
+    auto* list = picker->findChild<QTreeView*>("lsvAddress");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    picker->findChild<QAction*>("actTo")->trigger();
+    picker->findChild<QAction*>("actOK")->trigger();
+  });
+  poll.start(0);
+  button->trigger();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(to->text(), QString::fromUtf8("2003/01/15/0905<c@d.jp>(田中),aoki@x.jp(青木)"));
+  BoxAnswers answers({QMessageBox::No});  // the unsaved mail is let go
+  compose->close();
 }
