@@ -16,6 +16,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -233,6 +234,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   Cell* cells = cellArray.data();
   size_t* rows = rowArray.data();
   size_t nc = cellArray.size(), nr = rowArray.size(), cellRoom = cellArray.capacity(), rowRoom = rowArray.capacity();
+  size_t cellsMapped = 0, rowsMapped = 0;  // how far the arrays' pages are mapped ahead
   size_t cellStart = 0, cs = 0, next = 0, sum = 0;
   bool quoted = false;
   const Classifier classifier;
@@ -263,13 +265,17 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       cellArray.Reserve(nc + 65);
       cells = cellArray.data();
       cellRoom = cellArray.capacity();
+      cellsMapped = 0;
     }
     if (rowRoom - nr < 65) {
       rowArray.ResizeUninit(nr);
       rowArray.Reserve(nr + 65);
       rows = rowArray.data();
       rowRoom = rowArray.capacity();
+      rowsMapped = 0;
     }
+    if (nc + 65 > cellsMapped) cellsMapped = cellArray.MapAhead(nc + 65);
+    if (nr + 65 > rowsMapped) rowsMapped = rowArray.MapAhead(nr + 65);
     const uint64_t quotes = m.quote, commas = m.comma, crs = m.cr;
     const uint64_t from = BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
 
@@ -399,6 +405,20 @@ void AdviseLargeBuffer(void* data, size_t bytes) {
 #else
   (void)data;
   (void)bytes;
+#endif
+}
+
+void PrefaultBuffer(void* data, size_t from, size_t to) {
+#if defined(MADV_POPULATE_WRITE)
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + from + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + to) & ~(page - 1);
+  // Older kernels refuse the advice: the pages then fault in one by one.
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)from;
+  (void)to;
 #endif
 }
 }  // namespace csvdetail
@@ -568,6 +588,7 @@ bool TCSVData::Parse(std::string_view text, bool joinedOnly) {
   // No cell is longer than its text; cells and rows grow as they are found,
   // from a guess of one cell in eight bytes and one row in a hundred.
   bytes_.ResizeUninit(text.size());
+  bytes_.MapAhead(text.size());
   cells_.Reserve(text.size() / 8 + 16);
   rowEnd_.Reserve(text.size() / 128 + 16);
   size_t kept = 0;

@@ -3,6 +3,7 @@
 // index. A cell is quoted when it holds a single-byte character up to the
 // blank, a double quote or a comma; rows end with CR LF. Text is CP932 and
 // double-byte characters are always taken whole.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,9 @@ namespace csvdetail {
 // Asks for huge pages on the aligned inside of a large buffer, so that filling
 // a big table takes a few page faults instead of thousands.
 void AdviseLargeBuffer(void* data, size_t bytes);
+// Maps the pages of bytes from..to of a buffer in one call, where each would
+// otherwise fault in on its first write.
+void PrefaultBuffer(void* data, size_t from, size_t to);
 
 // A growable array of plain values that never initialises what it grows by:
 // the parser writes every element it keeps, so zero-filling first would only
@@ -34,7 +38,9 @@ class PodArray {
  public:
   PodArray() = default;
   PodArray(const PodArray& o) { *this = o; }
-  PodArray(PodArray&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_) { o.data_ = nullptr, o.size_ = o.cap_ = 0; }
+  PodArray(PodArray&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_), mapped_(o.mapped_) {
+    o.data_ = nullptr, o.size_ = o.cap_ = o.mapped_ = 0;
+  }
   PodArray& operator=(const PodArray& o) {
     if (this != &o) {
       size_ = 0;
@@ -46,6 +52,7 @@ class PodArray {
     std::swap(data_, o.data_);
     std::swap(size_, o.size_);
     std::swap(cap_, o.cap_);
+    std::swap(mapped_, o.mapped_);
     return *this;
   }
   ~PodArray() { std::free(data_); }
@@ -65,6 +72,18 @@ class PodArray {
   void ResizeUninit(size_t n) {
     Reserve(n);
     size_ = n;
+  }
+  // Elements up to n are about to be written: in a large array their pages,
+  // and a stretch beyond, are mapped in one call instead of faulting in page
+  // by page; only what is written soon is mapped. Returns how far the array
+  // needs no more of it.
+  size_t MapAhead(size_t n) {
+    constexpr size_t kStretch = (size_t{256} << 10) / sizeof(T);
+    if (n <= mapped_) return mapped_;
+    const size_t to = cap_ < kStretch ? cap_ : std::min(cap_, std::max(n, mapped_ + kStretch));
+    if (cap_ >= kStretch) PrefaultBuffer(data_, mapped_ * sizeof(T), to * sizeof(T));
+    mapped_ = to;
+    return mapped_;
   }
   void push_back(const T& v) {
     if (size_ == cap_) Grow(size_ + 1);
@@ -96,11 +115,14 @@ class PodArray {
     data_ = static_cast<T*>(p);
     cap_ = cap;
     AdviseLargeBuffer(data_, cap_ * sizeof(T));
+    // What was kept is mapped; the rest is new.
+    mapped_ = std::min(mapped_, size_);
   }
 
   T* data_ = nullptr;
   size_t size_ = 0;
   size_t cap_ = 0;
+  size_t mapped_ = 0;  // elements whose pages are known to be mapped
 };
 }  // namespace csvdetail
 

@@ -85,3 +85,6 @@ KWX_EXPORT int32_t PortvineTestState() {
   const portvine::CState* state = g_module.Engine().CurrentState();
   return state ? state->Id() : 0;
 }
+// For tests only: how many slices line reads have waited for the caller's
+// word, so that a test can see the module hold back instead of guessing a time.
+KWX_EXPORT int32_t PortvineTestFlowWaits() { return g_module.Port().FlowWaits(); }

@@ -286,6 +286,7 @@ bool CPort::PortReadLine(char* buffer, int32_t& size) {
       return false;
     }
     const bool flowWait = woke == qv::Event::kTimeout;
+    if (flowWait) flowWaits_.fetch_add(1);
     bool idle = flowWait;
     char byte = 0;
     if (!idle) {

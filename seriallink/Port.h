@@ -111,6 +111,8 @@ class CPort final : public seriallink::ModemLine {
   CStatus& Status() { return status_; }
   qv::Event& AbortEvent() { return abort_; }
   qv::Event& FlowEvent() { return flow_; }
+  // How many times a line read has sat out a slice waiting for the caller's word.
+  int32_t FlowWaits() const { return flowWaits_.load(); }
 
  private:
   bool WriteBytes(const char* bytes, size_t count);
@@ -134,6 +136,7 @@ class CPort final : public seriallink::ModemLine {
   std::atomic<int32_t> abortReason_{0};
   std::atomic<int32_t> stopRingWait_{0};
   std::atomic<int32_t> carrierAlwaysOn_{0};
+  std::atomic<int32_t> flowWaits_{0};
 
   mutable std::mutex bodyMutex_;
   std::shared_ptr<const std::string> body_;

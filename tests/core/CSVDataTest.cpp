@@ -281,6 +281,31 @@ TEST_P(CSVDataUnits, ParsesEveryWrittenTableBack) {
   }
 }
 
+TEST_P(CSVDataUnits, ParsesALargeTextIntoAGrownTable) {
+  // Megabytes of text: the table's buffers grow far past the sizes where
+  // their pages are mapped ahead and huge pages are asked for.
+  std::mt19937 rng(99);
+  std::string text;
+  while (text.size() < (size_t{6} << 20)) text += RandomCsvText(rng);
+  const Rows want = ByteAtATimeRows(text);
+  TCSVData table = Parse("a,b\r\n");
+  table.SetText(text);
+  ASSERT_EQ(AllRows(table), want);
+  // Grown cell by cell past the same sizes, every cell keeps its text.
+  auto cell = [](int r, int c) {
+    std::string text = std::to_string(r) + "," + std::to_string(c);
+    for (int k = r % 15; k > 0; --k) text += "\x83\x40";
+    return text;
+  };
+  TCSVData built;
+  const int rows = 40000;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < 8; ++c) built.SetCell(r, c, cell(r, c));
+  for (int r = 0; r < rows; r += 997)
+    for (int c = 0; c < 8; ++c) ASSERT_EQ(built.GetCell(r, c), cell(r, c));
+  ASSERT_EQ(AllRows(Parse(built.GetText())), AllRows(built));
+}
+
 INSTANTIATE_TEST_SUITE_P(, CSVDataUnits,
                          ::testing::Values(qv::CsvVectorUnit::Portable, qv::CsvVectorUnit::Sse2,
                                            qv::CsvVectorUnit::Avx2),

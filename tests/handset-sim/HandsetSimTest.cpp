@@ -297,8 +297,8 @@ TEST_F(SimFixture, UnpoweredHandsetKeepsItsLinesDown) {
   c.powered = false;
   Start(c);
   Host host(socket);
+  // The port opens only once the handset has told its lines.
   ASSERT_TRUE(host.Open());
-  std::this_thread::sleep_for(20ms);
   EXPECT_EQ(host.Status(), 0u);
   sim->SetPowered(true);
   EXPECT_TRUE(host.WaitStatus(0x30));

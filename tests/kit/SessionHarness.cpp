@@ -25,7 +25,7 @@ Exports::Exports(qv::Module& m) {
   BIND(kwxSetCategory); BIND(kwxRingResponse); BIND(kwxGetReceiveBufferSize); BIND(kwxAsyncGetEMail);
   BIND(kwxPurgeEMail); BIND(kwxAsyncGetBuffer); BIND(kwxResumeTxRx); BIND(kwxGetErrorCode); BIND(kwxSetParam);
   BIND(kwxGetParam); BIND(kwxGetTelNumber); BIND(kwxGetDllVersion); BIND(kwxLogWrite); BIND(SetCallbackFunc);
-  BIND(PortvineTestSetClockRate); BIND(PortvineTestState); BIND(DDDtoByte); BIND(BytetoDDD); BIND(StrDDDtoBin); BIND(BintoStrDDD);
+  BIND(PortvineTestSetClockRate); BIND(PortvineTestState); BIND(PortvineTestFlowWaits); BIND(DDDtoByte); BIND(BytetoDDD); BIND(StrDDDtoBin); BIND(BintoStrDDD);
   BIND(ExCodeToSPC);
 #undef BIND
 }

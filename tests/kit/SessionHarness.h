@@ -40,6 +40,7 @@ struct Exports {
   SetCallbackFuncFn SetCallbackFunc;
   void (*PortvineTestSetClockRate)(int32_t);
   int32_t (*PortvineTestState)();
+  int32_t (*PortvineTestFlowWaits)();
   int32_t (*DDDtoByte)(const char*);
   void (*BytetoDDD)(int32_t, char*);
   int32_t (*StrDDDtoBin)(const char*, uint8_t*);

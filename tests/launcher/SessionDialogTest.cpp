@@ -58,7 +58,8 @@ TEST_F(LauncherTest, AbortDisconnectsAndEndsThePollAtOnce) {
   qv::TfrmConnecting::PollEnd end = qv::TfrmConnecting::PollEnd::Handled;
   int handledAfterAbort = 0;
   qv::TfrmConnecting::SetSessionRunner([&](qv::TfrmConnecting& d, SessionMode) {
-    QTimer::singleShot(150, d.btnAbort, &QPushButton::click);
+    // The click comes once the poll's loop runs.
+    QTimer::singleShot(0, d.btnAbort, &QPushButton::click);
     end = d.Poll([&](int, int) { return false; });
     d.AddEvent(1, 1);
     d.AddEvent(1, 2);

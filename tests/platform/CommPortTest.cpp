@@ -112,7 +112,7 @@ TEST_F(Pty, PurgeDiscardsWhatArrivedAndExclusiveOpenRefusesASecond) {
   ASSERT_TRUE(port.Open("COM9"));
   ASSERT_TRUE(port.SetTimeouts(Immediate()));
   ASSERT_EQ(::write(master, "stale", 5), 5);
-  std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(port.WaitForInput(5s)) << "the bytes to purge are there first";
   ASSERT_TRUE(port.Purge(qv::PURGE_ALL));
   char c;
   size_t n = 1;

@@ -1,10 +1,28 @@
 #include "platform/Event.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using qv::Event;
+
+namespace {
+
+// Whether a thread of this process sleeps in the kernel (blocked in a wait).
+bool Sleeping(pid_t tid) {
+  std::ifstream f("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  std::getline(f, line);
+  const size_t name = line.rfind(')');
+  return name != std::string::npos && name + 2 < line.size() && line[name + 2] == 'S';
+}
+
+}  // namespace
 
 TEST(Event, AutoResetReleasesOneWait) {
   Event e(Event::Mode::AutoReset);
@@ -37,9 +55,22 @@ TEST(Event, WaitAnyReportsLowestSignalledAndResetsOnlyIt) {
 TEST(Event, WakesAWaiterOnAnotherThread) {
   Event a(Event::Mode::AutoReset), b(Event::Mode::AutoReset);
   int got = -2;
-  std::thread t([&] { got = Event::WaitAny({&a, &b}); });
-  std::this_thread::sleep_for(20ms);
+  std::atomic<pid_t> waiter{0};
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    waiter = ::gettid();
+    got = Event::WaitAny({&a, &b}, 5s);
+    done = true;
+  });
+  // Set only once the waiter is blocked, so that the set has to wake it
+  // (its own time-out would end the wait too, but seconds later).
+  auto end = std::chrono::steady_clock::now() + 10s;
+  while ((!waiter || !Sleeping(waiter)) && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  EXPECT_TRUE(waiter && Sleeping(waiter));
   b.Set();
+  end = std::chrono::steady_clock::now() + 2s;
+  while (!done && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  EXPECT_TRUE(done) << "the set woke the waiter";
   t.join();
   EXPECT_EQ(got, 1);
 }

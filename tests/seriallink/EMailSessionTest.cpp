@@ -228,11 +228,20 @@ TEST(EMailReceive, LongBodyIsHandedOverInFullPartsUnderFlowControl) {
   ASSERT_TRUE(s.Drive([&](const Ev& ev) {
     if (ev == Ev{1, 4}) {
       ++announced;
-      // While the caller holds back, the module reads nothing more.
-      std::this_thread::sleep_for(150ms);
-      size_t now = 0;
-      for (const auto& e : s.Events()) now += e == Ev{1, 4};
-      EXPECT_EQ(now, announced);
+      // While the caller holds back, the module reads nothing more: its
+      // reader waits for the caller's word, twice round, with no part after
+      // the one it announced.
+      auto parts = [&] {
+        size_t n = 0;
+        for (const auto& e : s.Events()) n += e == Ev{1, 4};
+        return n;
+      };
+      const int32_t waits = s.api().PortvineTestFlowWaits();
+      const auto end = std::chrono::steady_clock::now() + 3s;
+      while (s.api().PortvineTestFlowWaits() < waits + 2 && parts() == announced && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(1ms);
+      EXPECT_EQ(parts(), announced);
+      EXPECT_GE(s.api().PortvineTestFlowWaits(), waits + 2);
     }
     r(ev);
   })) << Describe(s.Events());

@@ -116,10 +116,6 @@ bool SignupTest::PumpUntil(const std::function<bool()>& pred, int ms) {
   return pred();
 }
 
-void SignupTest::Pump(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
-
 std::vector<std::string> SignupTest::ErrorLog() const {
   std::vector<std::string> lines;
   const std::string text = qvtest::ReadFile(dir_ / "Error.log");

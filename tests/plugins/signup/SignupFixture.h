@@ -60,7 +60,6 @@ class SignupTest : public ::testing::Test {
   // Handles posted events and timers until pred holds, at most ms; false when
   // it did not.
   static bool PumpUntil(const std::function<bool()>& pred, int ms = 10000);
-  static void Pump(int ms);
 
   // What each modal window the terminal opens is answered with: message
   // boxes are recorded (UTF-8) and closed with OK; the continue dialog is

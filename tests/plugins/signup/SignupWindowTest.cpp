@@ -2,6 +2,7 @@
 // sign-up centre: pages kept and shown, requests as the centre receives
 // them, reports and the error log, and how the screen looks.
 #include "SignupWindowFixture.h"
+#include "QtPump.h"
 
 #include "core/MessageBox.h"
 #include "core/QtText.h"
@@ -380,7 +381,7 @@ TEST_F(SignupWindowTest, TheScreenOnlineOnAnOlderPageAndOffline) {
   EXPECT_TRUE(w.aniBanner->Timer().isActive());
   // Online, the newest page, a choice selected.
   ClickLine(&w, 3);
-  Pump(50);
+  ASSERT_TRUE(qvtest::DrainPosted());
   QImage shot = w.grab().toImage();
   shot.save(QString::fromStdString(qvtest::ArtifactPath("signup-online.png").string()));
   const QRgb highlight = w.lstMain->palette().color(QPalette::Highlight).rgb();
@@ -404,7 +405,7 @@ TEST_F(SignupWindowTest, TheScreenOnlineOnAnOlderPageAndOffline) {
   // An older page: grey, with the choice sent from it inverted.
   SendAndWait();
   w.actBack->trigger();
-  Pump(50);
+  ASSERT_TRUE(qvtest::DrainPosted());
   shot = w.grab().toImage();
   shot.save(QString::fromStdString(qvtest::ArtifactPath("signup-older.png").string()));
   const QRect sent = RowInWindow(w, 3);
@@ -417,7 +418,7 @@ TEST_F(SignupWindowTest, TheScreenOnlineOnAnOlderPageAndOffline) {
   w.actForward->trigger();
   w.actDisconnect->trigger();
   ASSERT_TRUE(PumpUntil([&] { return !w.Online(); }));
-  Pump(50);
+  ASSERT_TRUE(qvtest::DrainPosted());
   shot = w.grab().toImage();
   shot.save(QString::fromStdString(qvtest::ArtifactPath("signup-offline.png").string()));
   const QRect screen(w.pnlMain->mapTo(&w, QPoint(0, 0)), w.pnlMain->size());

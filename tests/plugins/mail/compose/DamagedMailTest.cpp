@@ -1,7 +1,8 @@
 // Received text is never trusted: damaged mails give what can be read, and
 // nothing in them makes the parser or the picture loading read or write out
-// of bounds. The random rounds are short by default; QV_MAIL_DAMAGE_ROUNDS
-// raises them (run under the address sanitizer by hand).
+// of bounds. In the suite the random rounds are a short smoke test without a
+// sanitizer; QV_MAIL_DAMAGE_ROUNDS raises them for a run under the address
+// sanitizer by hand.
 #include "core/MailAttachments.h"
 #include "core/MailForm.h"
 #include "plugins/mail/MailPictures.h"

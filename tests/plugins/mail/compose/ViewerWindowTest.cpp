@@ -14,6 +14,7 @@
 
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"
+#include "QtPump.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -281,6 +282,38 @@ TEST_F(ViewerWindowTest, Screenshot) {
   TfrmMailReceive* v = Viewer(CentreMail(Sjis("こんにちは。\r\n写真を送ります。\r\n\r\nよろしく。\r\n")));
   v->setWindowTitle(QString::fromUtf8("VeoQuorvel - Eメール受信"));
   v->resize(620, 480);
-  QApplication::processEvents();
-  ASSERT_TRUE(v->grab().save(QString::fromStdString(qvtest::ArtifactPath("mail-viewer.png").string())));
+  ASSERT_TRUE(qvtest::DrainPosted());
+  const QImage shot = v->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("mail-viewer.png").string())));
+  // What the picture must show: text in every heading field, the body's four
+  // lines at the top of the editor and nothing below them, the attachment
+  // list's three icons in their colours, each with its name under it.
+  auto inWindow = [&](QWidget* w) { return QRect(w->mapTo(v, QPoint(0, 0)), w->size()).adjusted(3, 3, -3, -3); };
+  auto count = [&](const QRect& r, auto&& pred) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) n += pred(QColor(shot.pixel(x, y)));
+    return n;
+  };
+  auto dark = [](const QColor& c) { return qGray(c.rgb()) < 96; };
+  auto coloured = [](const QColor& c) { return c.hsvSaturation() > 100 && c.value() > 60; };
+  for (QWidget* field : {static_cast<QWidget*>(v->edtFrom), static_cast<QWidget*>(v->edtTo),
+                         static_cast<QWidget*>(v->edtCC), static_cast<QWidget*>(v->edtSubject),
+                         static_cast<QWidget*>(v->edtDate)})
+    EXPECT_GT(count(inWindow(field), dark), 30) << field->objectName().toStdString();
+  QRect text = inWindow(v->KMailEdit1);
+  text.setWidth(text.width() * 9 / 10);  // not the scroll bar
+  const int lineHeight = QFontMetrics(v->KMailEdit1->font()).height();
+  const QRect lines(text.left(), text.top(), text.width(), lineHeight * 4);
+  const QRect below(text.left(), text.top() + lineHeight * 5, text.width(), text.height() - lineHeight * 5);
+  EXPECT_GT(count(lines, dark), 200) << "the body's lines";
+  EXPECT_EQ(count(below, dark), 0) << "nothing below the body";
+  const QRect list = inWindow(v->lsvAttach);
+  EXPECT_GT(count(list, coloured), 40) << "the icons in their colours";
+  for (int r = 0; r < 3; ++r) {
+    const QRect item = v->lsvAttach->visualItemRect(v->lsvAttach->item(r))
+                           .translated(v->lsvAttach->viewport()->mapTo(v, QPoint(0, 0)))
+                           .intersected(list);
+    EXPECT_GT(count(item, dark), 8) << "item " << r << " has its name";
+  }
 }

@@ -7,10 +7,10 @@
 #include "FileSizeLimit.h"
 #include "core/QtText.h"
 #include "platform/IniFile.h"
+#include "QtPump.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDragMoveEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -240,10 +240,10 @@ TEST_F(MailListTest, SessionButtonsAndTheSendTimerAskTheHostForTheirSessions) {
   EXPECT_EQ(timer->interval(), 1);
   timer->start();
   EXPECT_TRUE(ParamCalls().empty());
-  // Wait for the tick however busy the machine is, then give a second tick its chance.
-  QDeadlineTimer deadline(10000);
-  while (ParamCalls().empty() && !deadline.hasExpired()) QTest::qWait(5);
-  QTest::qWait(20);
+  // Wait for the tick however busy the machine is; the timer stopped in it
+  // can tick no more.
+  qvtest::PumpUntil([] { return !ParamCalls().empty(); });
+  ASSERT_TRUE(qvtest::DrainPosted());
   EXPECT_EQ(ParamCalls(), (std::vector<std::pair<int32_t, int32_t>>{{1, 1}}));
   EXPECT_FALSE(timer->isActive());
 }
