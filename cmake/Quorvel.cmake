@@ -41,9 +41,10 @@ endfunction()
 # X11 runs it on an X server of its own with the openbox window manager, and
 # once more without a window manager for the tests that NO_WM_FILTER (a
 # GoogleTest filter) picks.
-#   qv_test(name [WIDGETS | X11 [NO_WM_FILTER filter]] SOURCES ... LIBS ... [TIMEOUT s])
+# LABELS mark the cases (the ThreadSanitizer run picks its tests by the label "thread").
+#   qv_test(name [WIDGETS | X11 [NO_WM_FILTER filter]] SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...])
 function(qv_test target)
-  cmake_parse_arguments(QT "WIDGETS;X11" "TIMEOUT;NO_WM_FILTER" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(QT "WIDGETS;X11" "TIMEOUT;NO_WM_FILTER" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${target} ${QT_SOURCES})
   if(QT_X11)
     target_link_libraries(${target} PRIVATE qvtest_x11main ${QT_LIBS})
@@ -56,21 +57,45 @@ function(qv_test target)
   if(NOT QT_TIMEOUT)
     set(QT_TIMEOUT 300)
   endif()
+  set(properties TIMEOUT ${QT_TIMEOUT})
   # An X11 program without Xvfb on the machine exits with 77: skipped.
-  set(skip "")
   if(QT_X11)
-    set(skip SKIP_RETURN_CODE 77)
+    list(APPEND properties SKIP_RETURN_CODE 77)
+  endif()
+  if(QT_LABELS)
+    list(APPEND properties LABELS "${QT_LABELS}")
+  endif()
+  # The ThreadSanitizer build builds only these (target thread_tests).
+  if("thread" IN_LIST QT_LABELS)
+    if(NOT TARGET thread_tests)
+      add_custom_target(thread_tests)
+    endif()
+    add_dependencies(thread_tests ${target})
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${QT_TIMEOUT} ${skip})
+    PROPERTIES ${properties})
   if(QT_X11 AND QT_NO_WM_FILTER)
     gtest_discover_tests(${target}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       TEST_FILTER ${QT_NO_WM_FILTER}
       TEST_SUFFIX .WithoutWindowManager
-      PROPERTIES TIMEOUT ${QT_TIMEOUT} ENVIRONMENT QV_WINDOW_MANAGER=none ${skip})
+      PROPERTIES ${properties} ENVIRONMENT QV_WINDOW_MANAGER=none)
   endif()
+endfunction()
+
+# A robustness test with its own copies of the sources it feeds: built under
+# AddressSanitizer and UndefinedBehaviorSanitizer (float-to-integer overflow
+# included, which GCC leaves out of "undefined") whatever the build, so that
+# undefined behaviour fails it. A ThreadSanitizer build, which cannot be mixed
+# with them, leaves it as the build makes it.
+function(qv_robustness_sanitizers target)
+  if(QV_SANITIZE MATCHES "thread")
+    return()
+  endif()
+  set(flags -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(${target} PRIVATE ${flags})
+  target_link_options(${target} PRIVATE ${flags})
 endfunction()

@@ -25,7 +25,7 @@ void CopyText(char* field, size_t max, const char* text, size_t length) {
   if (text) {
     const size_t limit = length < max ? length : max;
     while (n < limit) {
-      const size_t step = qv::cp932::IsLeadByte(text[n]) ? 2 : 1;
+      const size_t step = qv::cp932::CharLength(std::string_view(text, length), n);
       if (n + step > limit && limit < length) break;  // would split a character
       n += step;
     }

@@ -24,7 +24,7 @@ namespace {
 bool NeedsQuotes(std::string_view cell) {
   for (size_t i = 0; i < cell.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(cell[i]);
-    if (cp932::IsLeadByte(c) && i + 1 < cell.size()) {
+    if (cp932::CharLength(cell, i) == 2) {
       ++i;
       continue;
     }
@@ -53,15 +53,15 @@ void AppendCell(std::string& out, std::string_view cell) {
 //
 // The text is taken 64 bytes at a time: one pass of vector compares gives the
 // quotes, commas, CRs and LFs of the block as bit masks, and the bytes that
-// may start a double-byte character. A byte right after an odd run of such
-// bytes is a trail byte, whatever it looks like, so it drops out of the
-// masks; what is left are the only bytes where the parser has a decision to
-// make. Each block is copied to the table's buffer as it is read, and a cell
+// may start a double-byte character. None of the four can be the trail byte
+// of a double-byte character (0x40-0x7E, 0x80-0xFC), so a lead byte before
+// one of them stands alone and the masks are the only bytes where the parser
+// has a decision to make. Each block is copied to the table's buffer as it is read, and a cell
 // is a slice of that copy: only a cell with a doubled quote or text after its
 // closing quote moves bytes.
 
 struct BlockMasks {
-  uint64_t quote, comma, cr, lf, lead;
+  uint64_t quote, comma, cr, lf;
 };
 
 constexpr std::array<unsigned char, 256> MakeClasses() {
@@ -70,8 +70,6 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
   t[','] = 2;
   t['\r'] = 3;
   t['\n'] = 4;
-  for (int c = 0x81; c <= 0x9F; ++c) t[c] = 5;
-  for (int c = 0xE0; c <= 0xFC; ++c) t[c] = 5;
   return t;
 }
 constexpr auto kClasses = MakeClasses();
@@ -86,7 +84,6 @@ struct ScalarClassifier {
         case 2: m.comma |= bit; break;
         case 3: m.cr |= bit; break;
         case 4: m.lf |= bit; break;
-        case 5: m.lead |= bit; break;
         default: break;
       }
     }
@@ -95,13 +92,10 @@ struct ScalarClassifier {
 };
 
 #if defined(__SSE2__)
-// Lead bytes are 0x81-0x9F and 0xE0-0xFC: as signed bytes -127..-97 and -32..-4.
 // The compared values are made once per parse, not once per block.
 struct Sse2Classifier {
   const __m128i quote = _mm_set1_epi8('"'), comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'),
                 lf = _mm_set1_epi8('\n');
-  const __m128i lo1 = _mm_set1_epi8(-128), hi1 = _mm_set1_epi8(-96), lo2 = _mm_set1_epi8(-33),
-                hi2 = _mm_set1_epi8(-3);
 
   __attribute__((always_inline)) static inline uint64_t Bits(__m128i m) {
     return static_cast<uint16_t>(_mm_movemask_epi8(m));
@@ -116,26 +110,19 @@ struct Sse2Classifier {
       m.comma |= Bits(_mm_cmpeq_epi8(v, comma)) << at;
       m.cr |= Bits(_mm_cmpeq_epi8(v, cr)) << at;
       m.lf |= Bits(_mm_cmpeq_epi8(v, lf)) << at;
-      __m128i lead = _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi8(v, lo1), _mm_cmpgt_epi8(hi1, v)),
-                                  _mm_and_si128(_mm_cmpgt_epi8(v, lo2), _mm_cmpgt_epi8(hi2, v)));
-      m.lead |= Bits(lead) << at;
     }
     return m;
   }
 };
 
 struct Avx2Classifier {
-  __m256i quote, comma, cr, lf, lo1, hi1, lo2, hi2;
+  __m256i quote, comma, cr, lf;
 
   __attribute__((target("avx2"))) Avx2Classifier()
       : quote(_mm256_set1_epi8('"')),
         comma(_mm256_set1_epi8(',')),
         cr(_mm256_set1_epi8('\r')),
-        lf(_mm256_set1_epi8('\n')),
-        lo1(_mm256_set1_epi8(-128)),
-        hi1(_mm256_set1_epi8(-96)),
-        lo2(_mm256_set1_epi8(-33)),
-        hi2(_mm256_set1_epi8(-3)) {}
+        lf(_mm256_set1_epi8('\n')) {}
   __attribute__((target("avx2"))) static inline uint64_t Bits(__m256i m) {
     return static_cast<uint32_t>(_mm256_movemask_epi8(m));
   }
@@ -149,29 +136,11 @@ struct Avx2Classifier {
       m.comma |= Bits(_mm256_cmpeq_epi8(v, comma)) << at;
       m.cr |= Bits(_mm256_cmpeq_epi8(v, cr)) << at;
       m.lf |= Bits(_mm256_cmpeq_epi8(v, lf)) << at;
-      __m256i lead = _mm256_or_si256(_mm256_and_si256(_mm256_cmpgt_epi8(v, lo1), _mm256_cmpgt_epi8(hi1, v)),
-                                     _mm256_and_si256(_mm256_cmpgt_epi8(v, lo2), _mm256_cmpgt_epi8(hi2, v)));
-      m.lead |= Bits(lead) << at;
     }
     return m;
   }
 };
 #endif
-
-// The bytes that are not lead bytes themselves but follow an odd run of them:
-// trail bytes that look like something else. carry tells (and is set to tell
-// the next block) whether the block's first byte is a trail byte.
-inline uint64_t TrailBytes(uint64_t lead, uint64_t& carry) {
-  constexpr uint64_t kEven = 0x5555555555555555ULL, kOdd = ~kEven;
-  const uint64_t starts = lead & ~(lead << 1);
-  const uint64_t evenStartMask = kEven ^ carry;
-  const uint64_t evenCarries = lead + (starts & evenStartMask);
-  uint64_t oddCarries;
-  const bool over = __builtin_add_overflow(lead, starts & ~evenStartMask, &oddCarries);
-  oddCarries |= carry;
-  carry = over ? 1 : 0;
-  return ((evenCarries & ~lead) & kOdd) | ((oddCarries & ~lead) & kEven);
-}
 
 // Bits at and above bit; none when bit is 64.
 inline uint64_t BitsFrom(unsigned bit) { return bit >= 64 ? 0 : ~uint64_t{0} << bit; }
@@ -212,13 +181,12 @@ struct ParseState {
 
   // The block at b event by event, from the first event not yet taken: for
   // doubled quotes, text after a closing quote, quotes inside a cell and CRs
-  // that skip a byte that matters. Returns where the blocks start anew (after
-  // a skipped lead byte), or 0.
-  __attribute__((noinline)) size_t SlowBlock(size_t b, uint64_t events, uint64_t quotes, uint64_t commas,
-                                             uint64_t crs, uint64_t crLead) {
+  // that skip a byte that matters.
+  __attribute__((noinline)) void SlowBlock(size_t b, uint64_t events, uint64_t quotes, uint64_t commas,
+                                           uint64_t crs) {
     while (events) {
       const uint64_t ev = quoted ? events & quotes : events;
-      if (!ev) return 0;
+      if (!ev) return;
       const unsigned bit = static_cast<unsigned>(__builtin_ctzll(ev));
       const size_t p = b + bit;
       events &= BitsFrom(bit + 1);
@@ -245,15 +213,11 @@ struct ParseState {
         StartCell(p + 2);
         next = p + 2;
         events &= BitsFrom(bit + 2);
-        // A skipped lead byte pairs with nothing: the trail bytes found for
-        // this block no longer hold, so the blocks start anew after it.
-        if ((crLead >> bit) & 1) return p + 2;
       } else if (p == cellStart) {  // a quote opens only an empty cell
         quoted = true;
         cs = r = p + 1;
       }
     }
-    return 0;
   }
 };
 
@@ -274,7 +238,6 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   size_t cellStart = 0, cs = 0, next = 0, sum = 0;
   bool quoted = false;
   const Classifier classifier;
-  uint64_t carry = 0;
   alignas(64) char tail[64];
   size_t b = 0;
   while (b < n) {
@@ -289,7 +252,6 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
       block = tail;
     }
     const BlockMasks m = classifier.Classify(block);
-    const uint64_t trail = TrailBytes(m.lead, carry);
     if (joinedOnly) {
       // Every CR followed by an LF and every LF preceded by a CR, the last
       // byte included (the padding after the end holds no LF).
@@ -314,13 +276,8 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     }
     if (nc + 65 > cellsMapped) cellsMapped = cellArray.MapAhead(nc + 65);
     if (nr + 65 > rowsMapped) rowsMapped = rowArray.MapAhead(nr + 65);
-    const uint64_t quotes = m.quote & ~trail, commas = m.comma & ~trail, crs = m.cr & ~trail;
+    const uint64_t quotes = m.quote, commas = m.comma, crs = m.cr;
     const uint64_t from = BitsFrom(next > b ? static_cast<unsigned>(next - b) : 0);
-    // CRs whose skipped byte is a lead byte (the byte after the block is
-    // looked at only for a CR at its end).
-    const uint64_t leadAfter =
-        (m.lead >> 1) |
-        ((crs >> 63) && b + 64 < n && cp932::IsLeadByte(src[b + 64]) ? uint64_t{1} << 63 : 0);
 
     // The common block: every quote opens a cell or closes it right before
     // its comma or CR, and no CR skips a byte that matters. The quoted
@@ -343,7 +300,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
         (endComma << 1) | (endCr << 2) | (!quoted && cs >= b && cs < b + 64 ? uint64_t{1} << (cs - b) : 0);
     // A cell whose bytes moved (st.shift) stays with the event steps to its end.
     const bool simple = !st.shift && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
-                        !((endCr << 1) & (quotes | commas | crs)) && !(endCr & leadAfter);
+                        !((endCr << 1) & (quotes | commas | crs));
     if (simple) {
       size_t start = quoted ? cellStart : cs;
       // Whether the cell at start is quoted: the one that came in from the
@@ -377,15 +334,10 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
     if (!st.shift) st.cellStart = cellStart, st.cs = st.r = cs;
     const uint64_t events = (quotes | commas | crs) & from;
-    const size_t restart = st.SlowBlock(b, events, quotes, commas, crs, crs & leadAfter);
+    st.SlowBlock(b, events, quotes, commas, crs);
     nc = st.nc, nr = st.nr, sum = st.sum, next = st.next, quoted = st.quoted;
     cellStart = st.cellStart, cs = st.cs;
-    if (restart) {
-      b = restart;
-      carry = 0;
-    } else {
-      b += 64;
-    }
+    b += 64;
   }
   st.cells = cells;
   st.rows = rows;

@@ -20,6 +20,8 @@ enum class Answer { Yes, No, Cancel };
 Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel);
 // An information box with OK.
 void ShowInformation(QWidget* parent, std::string_view text);
+// A warning box with OK.
+void ShowWarning(QWidget* parent, std::string_view text);
 // An open dialog with a filter ("caption|pattern|caption|pattern..."),
 // starting in folder when one is given; the chosen file's path, or nothing
 // when cancelled.
@@ -35,6 +37,7 @@ std::optional<QFont> AskFont(QWidget* parent, const QFont& font);
 struct DialogHandlers {
   std::function<Answer(const std::string& text, bool withCancel)> ask;
   std::function<void(const std::string& text)> info;
+  std::function<void(const std::string& text)> warn;
   std::function<std::optional<std::filesystem::path>(const std::string& filter)> open;
   // Answers open dialogs that start in a folder (open answers them when unset).
   std::function<std::optional<std::filesystem::path>(const std::filesystem::path& folder, const std::string& filter)>

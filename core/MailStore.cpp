@@ -24,6 +24,8 @@ constexpr std::string_view kIndexExt = ".qvm";
 constexpr std::string_view kStoreExt = ".qvs";
 // A compaction's new files; the index's presence commits it.
 constexpr std::string_view kNewSuffix = ".new";
+// Mail is the user's own.
+constexpr mode_t kPrivateMode = 0600;
 
 std::filesystem::path WithSuffix(const std::filesystem::path& p, std::string_view suffix) {
   return std::filesystem::path(p.string() + std::string(suffix));
@@ -55,14 +57,22 @@ bool RowRange(const TCSVData& index, int row, uint64_t& start, uint64_t& end) {
          start <= end;
 }
 
-// The end of the store bytes that live rows refer to.
-uint64_t LiveExtent(const TCSVData& index, uint64_t storeSize) {
+// The largest end that a live row claims, inside the store or not: a store
+// cut short still has rows pointing past its end, and their bytes must never
+// be taken for another mail's.
+uint64_t LiveExtent(const TCSVData& index) {
   uint64_t extent = 0;
   for (int r = 0; r < index.RowCount(); ++r) {
     uint64_t start = 0, end = 0;
-    if (IsLiveRow(index, r) && RowRange(index, r, start, end)) extent = std::max(extent, std::min(end, storeSize));
+    if (IsLiveRow(index, r) && RowRange(index, r, start, end)) extent = std::max(extent, end);
   }
   return extent;
+}
+
+// A live row whose mail was set aside as damaged: it keeps its columns but
+// claims no bytes.
+bool IsSetAsideRow(const TCSVData& index, int row) {
+  return IndexCell(index, row, kColStart).empty() && IndexCell(index, row, kColEnd).empty();
 }
 
 std::string Number(int v) { return std::to_string(v); }
@@ -238,7 +248,7 @@ bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const
     }
     // Each open is its own file description, so a second opener in this very
     // process is refused as well.
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       int err = errno;
@@ -246,7 +256,7 @@ bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const
       if (err == EWOULDBLOCK || err == EINTR) continue;
       return false;
     }
-    int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
     if (data < 0) {
       ::close(fd);
       return false;
@@ -293,7 +303,7 @@ bool MailFolder::OpenIn(const std::filesystem::path& dir, std::string_view name,
     return false;
   }
   name_ = name;
-  keepEnd_ = LiveExtent(index_, store_.size_);
+  keepEnd_ = LiveExtent(index_);
   // The previous writer may not have flushed the folder after its last rename.
   folderFlushPending_ = true;
   return true;
@@ -315,7 +325,7 @@ void MailFolder::Close() {
 bool MailFolder::OpenStoreFile() {
   if (store_.fd_ >= 0) ::close(store_.fd_);
   store_ = MailboxStore();
-  int fd = ::open(StorePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(StorePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -379,9 +389,25 @@ bool MailFolder::SaveIndex() {
   if (!IsOpen() || !FlushStore()) return false;
   // The store's bytes are on disk; the index that refers to them goes in by a
   // rename, so either the old or the new index is there, each whole.
-  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false)) return false;
+  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false, FileAccess::Private)) return false;
   folderFlushPending_ = true;
-  keepEnd_ = LiveExtent(index_, store_.size_);
+  keepEnd_ = LiveExtent(index_);
+  return true;
+}
+
+bool MailFolder::SetDamagedRowsAside() {
+  if (keepEnd_ <= store_.size_) return true;
+  for (int r = 0; r < index_.RowCount(); ++r) {
+    uint64_t start = 0, end = 0;
+    if (IsLiveRow(index_, r) && RowRange(index_, r, start, end) && end > store_.size_) {
+      SetIndexCell(index_, r, kColStart, "");
+      SetIndexCell(index_, r, kColEnd, "");
+    }
+  }
+  // The index without those claims is on disk, for good, before any byte
+  // goes where they pointed.
+  if (!SaveIndex() || !SyncDirectory(IndexPath().parent_path())) return false;
+  folderFlushPending_ = false;
   return true;
 }
 
@@ -510,6 +536,9 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   const std::string bytes = JoinLinesCrLf(text);
   if (bytes.empty()) return false;
   TCSVData& index = folder.index_;
+  // Rows that point past the end of a store cut short are damaged; they stop
+  // claiming bytes before the store grows into their ranges.
+  if (!folder.SetDamagedRowsAside()) return false;
   // The ids found at the last append still stand when nothing else changed
   // the index since; they follow this append's own changes. A trimmed row
   // leaves its slot behind: a slot only leads to a row whose id is then
@@ -537,7 +566,7 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   } else if (hadRows) {
     start = 0;
   }
-  start = std::max(start, std::min(folder.keepEnd_, size));
+  start = std::max(start, folder.keepEnd_);
   if (!folder.WriteStore(start, bytes)) return false;
   const int r = index.AddRow();
   for (size_t c = 0; c < row.size(); ++c) SetIndexCell(index, r, static_cast<int>(c), row[c]);
@@ -563,6 +592,12 @@ bool ReadMessageByIndex(const MailFolder& folder, int row, std::string& text) {
       !RowRange(folder.Index(), row, start, end))
     return false;
   return LoadLinesFromStreamRange(folder.Store(), start, end, text);
+}
+
+bool IsDamagedRow(const MailFolder& folder, int row) {
+  uint64_t start = 0, end = 0;
+  return folder.IsOpen() && row >= 0 && row < folder.Index().RowCount() && IsLiveRow(folder.Index(), row) &&
+         (!RowRange(folder.Index(), row, start, end) || end > folder.Store().Size());
 }
 
 bool ReadMessageById(const MailFolder& folder, std::string_view id, std::string& text) {
@@ -591,6 +626,7 @@ bool CompactStore(MailFolder& folder) {
       packed = false;
       continue;
     }
+    if (IsSetAsideRow(index, r)) continue;  // no bytes to move
     uint64_t start = 0, end = 0;
     if (!RowRange(index, r, start, end) || end > size || start < previousEnd) return false;
     packed = packed && start == previousEnd;
@@ -601,17 +637,21 @@ bool CompactStore(MailFolder& folder) {
   const auto storePath = folder.StorePath(), indexPath = folder.IndexPath();
   const auto newStore = WithSuffix(storePath, kNewSuffix), newIndex = WithSuffix(indexPath, kNewSuffix);
   TCSVData compacted;
-  int fd = ::open(newStore.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Holding the folder, whatever has the new store's name is a left-over or
+  // was planted: it goes, and the new store is a file of its own.
+  ::unlink(newStore.c_str());
+  int fd = ::open(newStore.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
   if (fd < 0) return false;
   uint64_t at = 0;
   bool ok = true;
   for (int r = 0; r < index.RowCount() && ok; ++r) {
     if (!IsLiveRow(index, r)) continue;
+    int nr = compacted.AddRow();
+    for (int c = 0; c < index.CellCount(r); ++c) compacted.SetCell(nr, c, index.GetCell(r, c));
+    if (IsSetAsideRow(index, r)) continue;
     uint64_t start = 0, end = 0;
     RowRange(index, r, start, end);
     ok = CopyFileRange(folder.store_.fd_, fd, start, end, at, newStore);
-    int nr = compacted.AddRow();
-    for (int c = 0; c < index.CellCount(r); ++c) compacted.SetCell(nr, c, index.GetCell(r, c));
     SetIndexCell(compacted, nr, kColStart, std::to_string(at));
     at += end - start;
     SetIndexCell(compacted, nr, kColEnd, std::to_string(at));
@@ -620,7 +660,7 @@ bool CompactStore(MailFolder& folder) {
   ok = (::close(fd) == 0) && ok;
   // The new index appearing whole is the commit; until then the old files
   // stand, and from then on the next opener finishes the job.
-  if (!ok || !WriteFileAtomically(newIndex, IndexText(compacted))) {
+  if (!ok || !WriteFileAtomically(newIndex, IndexText(compacted), true, FileAccess::Private)) {
     ::unlink(newStore.c_str());
     return false;
   }
@@ -631,7 +671,7 @@ bool CompactStore(MailFolder& folder) {
     return false;
   }
   folder.index_ = std::move(compacted);
-  folder.keepEnd_ = LiveExtent(folder.index_, folder.store_.Size());
+  folder.keepEnd_ = LiveExtent(folder.index_);
   folder.folderFlushPending_ = false;
   return true;
 }

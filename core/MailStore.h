@@ -149,6 +149,7 @@ class MailFolder {
   friend bool AppendMessage(MailFolder&, std::string_view, const MailIndexRow&, std::string&);
   friend bool CompactStore(MailFolder&);
   bool Recover();
+  bool SetDamagedRowsAside();
   bool OpenStoreFile();
   bool WriteStore(uint64_t start, std::string_view bytes);
   bool FlushStore();
@@ -176,6 +177,7 @@ class MailFolder {
   MailboxStore store_;
   TCSVData index_;
   // No store byte below this may change: the index on disk refers to them.
+  // Beyond the store's size when rows point past the end of a store cut short.
   uint64_t keepEnd_ = 0;
   // An index was renamed into place since the folder was last flushed, so an
   // older index may still come back after a power loss.
@@ -217,13 +219,19 @@ bool FolderFilesAvailable(std::string_view folder, const RetryPolicy& retry = {}
 // of range or offsets that are not inside the store.
 bool ReadMessageByIndex(const MailFolder& folder, int row, std::string& text);
 bool ReadMessageById(const MailFolder& folder, std::string_view id, std::string& text);
+// A live row whose bytes are not in the store: its offsets are no range, or
+// point past the end of a store cut short. Such a row keeps its columns (and
+// is counted) but never reads; the first append to its folder sets it aside
+// (its offsets cleared) so that no later mail can take its place.
+bool IsDamagedRow(const MailFolder& folder, int row);
 bool LoadLinesFromStreamRange(const MailboxStore& store, uint64_t start, uint64_t end, std::string& text);
 // Marks the live row with the id deleted.
 bool MarkMessage(TCSVData& index, std::string_view id);
 
 // Moves the live mails to the front of the store, drops the other rows and
-// saves the index. An index whose live rows are not ascending inside the store
-// is left as it is (false).
+// saves the index; rows set aside as damaged stay, without bytes. An index
+// whose other live rows are not ascending inside the store is left as it is
+// (false).
 bool CompactStore(MailFolder& folder);
 
 // Mark, compact, save; an unknown id compacts too. True when the mail was

@@ -19,6 +19,8 @@ BoxAnswer ExecMessageBox(QWidget* parent, BoxKind kind, std::string_view text, B
                                  : kind == BoxKind::Warning   ? QMessageBox::Warning
                                                               : QMessageBox::Critical;
   QMessageBox box(icon, QStringLiteral("VeoQuorvel"), ToQString(text), QMessageBox::NoButton, parent);
+  // Texts may carry what a peer wrote; a tag in them is text, not markup.
+  box.setTextFormat(Qt::PlainText);
   // Qt's own captions follow the system's locale, not the interface.
   struct Choice {
     QMessageBox::StandardButton button;

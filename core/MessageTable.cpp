@@ -4,6 +4,8 @@
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 
+#include <algorithm>
+
 namespace qv {
 std::vector<std::string> SplitTextLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -26,7 +28,13 @@ bool MessageTable::LoadFromFile(const std::filesystem::path& path) {
   std::string text;
   if (!ReadWholeFile(path, text)) return false;
   SetLines(SplitTextLines(text));
-  return true;
+  for (const auto& [code, line] : index_) {
+    const bool id = code.size() == 6 && std::string_view("IWDE").find(code[0]) != std::string_view::npos &&
+                    std::all_of(code.begin() + 1, code.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (id) return true;
+  }
+  Clear();
+  return false;
 }
 
 void MessageTable::SetLines(std::vector<std::string> lines) {

@@ -13,7 +13,8 @@ namespace qv {
 class MessageTable {
  public:
   // Replaces the table with the file's lines; false (table left empty) when
-  // the file cannot be read.
+  // the file cannot be read or holds no entry for any id (a letter and five
+  // digits): such a file is no message file.
   bool LoadFromFile(const std::filesystem::path& path);
   void SetLines(std::vector<std::string> lines);
   void Clear();

@@ -1,6 +1,7 @@
 #include "core/SingleApp.h"
 
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
 
 #include <QApplication>
 #include <QLocalServer>
@@ -8,7 +9,9 @@
 #include <QWidget>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -32,12 +35,20 @@ std::string FileBase(const std::string& uniqueName) {
   return base.empty() ? std::string("_") : base;
 }
 
+// In a folder only this user can use: a lock or socket another user planted
+// could hold the program off or listen in its place. Without one there is no
+// guard (empty), and the user is told why once.
 std::string RuntimeBase(const std::string& uniqueName) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  if (runtime && *runtime && std::filesystem::is_directory(runtime, ec))
-    return (std::filesystem::path(runtime) / FileBase(uniqueName)).string();
-  return (std::filesystem::temp_directory_path(ec) / (FileBase(uniqueName) + "-" + std::to_string(getuid()))).string();
+  std::string why;
+  const std::filesystem::path dir = PrivateRuntimeFolder(&why);
+  if (dir.empty()) {
+    static std::once_flag told;
+    std::call_once(told, [&] {
+      std::fprintf(stderr, "Quorvel: running without the single-instance guard: %s\n", why.c_str());
+    });
+    return {};
+  }
+  return (dir / FileBase(uniqueName)).string();
 }
 
 }  // namespace
@@ -57,14 +68,21 @@ TSingleApp::~TSingleApp() {
   g_guardExists = false;
 }
 
-std::string TSingleApp::LockPath(const std::string& uniqueName) { return RuntimeBase(uniqueName) + ".lock"; }
+std::string TSingleApp::LockPath(const std::string& uniqueName) {
+  const std::string base = RuntimeBase(uniqueName);
+  return base.empty() ? base : base + ".lock";
+}
 
-std::string TSingleApp::SocketPath(const std::string& uniqueName) { return RuntimeBase(uniqueName) + ".sock"; }
+std::string TSingleApp::SocketPath(const std::string& uniqueName) {
+  const std::string base = RuntimeBase(uniqueName);
+  return base.empty() ? base : base + ".sock";
+}
 
 void TSingleApp::Loaded() {
   if (lockFd_ >= 0 || terminated_) return;
   const std::string lockPath = LockPath(uniqueName_);
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lockPath.empty()) return;
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   // A lock that cannot even be created is no proof of another instance:
   // the program runs unguarded rather than not at all.
   if (fd < 0) return;

@@ -335,7 +335,7 @@ void TfrmLaunch::CreateComponents() {
 
 void TfrmLaunch::FormCreate() {
   std::error_code ec;
-  std::filesystem::create_directories(GetMailFolder(), ec);
+  CreateFolders(GetMailFolder(), FileAccess::Private);  // mail is the user's own
   std::filesystem::create_directories(GetThemeFolder(), ec);
   if (!LoadEnvironment()) {
     terminated_ = true;
@@ -811,7 +811,14 @@ bool TfrmLaunch::LoadEnvironment() {
   const std::string name = NativePath(IniRead(keys::MessageFile));
   std::error_code ec;
   if (name.empty() || !std::filesystem::is_regular_file(name, ec) || !messages_.LoadFromFile(name)) {
-    ShowMessageBox(this, BoxKind::Error, Sjis("メッセージファイルの読み込みに失敗しました"));
+    // A settings file that is missing, empty or no ini text names no message
+    // file: the settings file is then what the user has to mend.
+    if (SettingsFile().ReadSectionNames().empty())
+      ShowMessageBox(this, BoxKind::Error,
+                     Sjis("設定ファイルの読み込みに失敗しました") + "\r\n" +
+                         cp932::FromUtf8(SettingsFilePath().string()));
+    else
+      ShowMessageBox(this, BoxKind::Error, Sjis("メッセージファイルの読み込みに失敗しました"));
     return false;
   }
   return true;

@@ -12,10 +12,16 @@ constexpr bool IsLeadByte(unsigned char c) {
 }
 inline bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
 
-// Length in bytes of the character starting at s[i] (1 or 2; a lead byte at the
-// very end counts as 1 so scans never step past the end).
+// Second byte of a double-byte character.
+constexpr bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+inline bool IsTrailByte(char c) { return IsTrailByte(static_cast<unsigned char>(c)); }
+
+// Length in bytes of the character starting at s[i] (1 or 2). A lead byte
+// without a trail byte after it (at the very end, or before a byte that no
+// trail byte can be, such as "/" or a quote) counts as 1, so scans never step
+// past the end nor swallow a delimiter.
 inline size_t CharLength(std::string_view s, size_t i) {
-  return (IsLeadByte(s[i]) && i + 1 < s.size()) ? 2 : 1;
+  return (IsLeadByte(s[i]) && i + 1 < s.size() && IsTrailByte(s[i + 1])) ? 2 : 1;
 }
 
 // Whether byte offset pos falls inside a double-byte character (on its trail byte).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <random>
+#include <cstdlib>
 #include <cerrno>
 #include <mutex>
 #include <fcntl.h>
@@ -146,7 +148,8 @@ bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& 
 }
 
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
-  static std::atomic<unsigned> counter{0};
+  // Starting anywhere, so that another user cannot plant the next names.
+  static std::atomic<unsigned> counter{std::random_device{}()};
   auto name = path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
               std::to_string(counter.fetch_add(1));
   return path.parent_path() / name;
@@ -167,12 +170,55 @@ bool SyncDirectory(const std::filesystem::path& dir) {
   return ok;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder) {
+bool CreateFolders(const std::filesystem::path& dir, FileAccess access) {
+  if (dir.empty()) return true;
   std::error_code ec;
+  if (std::filesystem::is_directory(dir, ec)) return true;
+  if (dir.has_parent_path() && dir.parent_path() != dir && !CreateFolders(dir.parent_path(), access)) return false;
+  if (::mkdir(dir.c_str(), access == FileAccess::Private ? 0700 : 0777) == 0 || errno == EEXIST)
+    return std::filesystem::is_directory(dir, ec);
+  return false;
+}
+
+std::filesystem::path PrivateRuntimeFolder(std::string* why) {
+  auto refuse = [why](const std::filesystem::path& dir, const char* reason) {
+    if (why) *why = dir.string() + ": " + reason;
+    return std::filesystem::path();
+  };
+  // Ours: a folder (never a link to one), owned by this user, closed to others.
+  auto check = [&](const std::filesystem::path& dir, bool followLink) {
+    struct stat st {};
+    if ((followLink ? ::stat(dir.c_str(), &st) : ::lstat(dir.c_str(), &st)) != 0)
+      return refuse(dir, "cannot be read");
+    if (!S_ISDIR(st.st_mode)) return refuse(dir, "is not a folder");
+    if (st.st_uid != ::geteuid()) return refuse(dir, "belongs to another user");
+    if ((st.st_mode & 077) != 0) return refuse(dir, "is open to other users");
+    return dir;
+  };
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return check(runtime, true);
+  std::error_code ec;
+  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  const auto dir = base / ("quorvel-" + std::to_string(::geteuid()));
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return refuse(dir, "cannot be created");
+  return check(dir, false);
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder,
+                         FileAccess access) {
+  if (path.empty() || !path.has_filename()) return false;
   auto dir = path.parent_path();
-  if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-  auto tmp = TemporarySibling(path);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  CreateFolders(dir, access);
+  const mode_t mode = access == FileAccess::Private ? 0600 : 0644;
+  // A new file every time: O_EXCL never opens what is already there, and
+  // O_NOFOLLOW never follows a link planted under the name.
+  std::filesystem::path tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = TemporarySibling(path);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
   bool ok = WriteFileAt(fd, bytes, 0, tmp) && FlushFile(fd, tmp);
   ok = (::close(fd) == 0) && ok;

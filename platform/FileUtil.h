@@ -28,6 +28,10 @@ class MappedFile {
   bool ok_ = false;
 };
 
+// Who may read a file the program creates: everyone (within the umask), or
+// only the user (mail, the registry: mode 0600, their folders 0700).
+enum class FileAccess { Shared, Private };
+
 // The steps that a crash-safe write rests on: writing bytes, flushing a
 // file's bytes to disk, renaming a file over another, flushing a folder's
 // entries. Every writer that must never leave a half-written file takes its
@@ -57,8 +61,21 @@ bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& 
 // stays whole when anything fails. Creates the folder when missing.
 // flushFolder false leaves the rename to the file system's next commit, for a
 // caller that keeps itself consistent with either file and flushes the folder
-// itself when it must.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder = true);
+// itself when it must. The temporary file is always a new one: a name someone
+// else has taken (a file or a link planted there) is passed over.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool flushFolder = true,
+                         FileAccess access = FileAccess::Shared);
+
+// Creates the folder and those above it that are missing; a private folder's
+// new levels get mode 0700. True when the folder is there.
+bool CreateFolders(const std::filesystem::path& dir, FileAccess access);
+
+// A folder for this user's own passing files (locks, sockets):
+// $XDG_RUNTIME_DIR, else "quorvel-<uid>" in the temporary folder, made mode
+// 0700. Such a folder that is not a folder, not the user's own or open to
+// others (another local user may have put it there first) is refused: the
+// result is empty and why names it.
+std::filesystem::path PrivateRuntimeFolder(std::string* why = nullptr);
 
 // The file exists and may not be written: no write permission for anyone (as
 // a read-only attribute, which holds even for the superuser) or none for us.

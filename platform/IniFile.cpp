@@ -117,14 +117,14 @@ void SetEntry(std::vector<std::string>& lines, std::string_view section, std::st
 
 // Rewrites the whole file from its lines. A file marked read-only is left as
 // it is: replacing it by a rename would pass over the mark.
-bool Store(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+bool Store(const std::filesystem::path& path, const std::vector<std::string>& lines, FileAccess access) {
   if (IsReadOnlyFile(path)) return false;
   std::string out;
   for (const auto& l : lines) {
     out += l;
     out += "\r\n";
   }
-  return WriteFileAtomically(path, out);
+  return WriteFileAtomically(path, out, true, access);
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
+    if (cp932::CharLength(a, i) == 2) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -239,7 +239,7 @@ bool IniFile::WriteStrings(std::span<const IniEntry> entries) {
   auto views = SplitLines(text);
   std::vector<std::string> lines(views.begin(), views.end());
   for (const IniEntry& e : entries) SetEntry(lines, e.section, e.key, e.value);
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 bool IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -265,7 +265,7 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
   if (keyLine < 0) return true;
   std::vector<std::string> lines(views.begin(), views.end());
   lines.erase(lines.begin() + keyLine);
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 bool IniFile::EraseSection(std::string_view section) {
@@ -286,7 +286,7 @@ bool IniFile::EraseSection(std::string_view section) {
     if (!skipping) lines.emplace_back(raw);
   }
   if (!erased) return true;
-  return Store(path_, lines);
+  return Store(path_, lines, access_);
 }
 
 }  // namespace qv

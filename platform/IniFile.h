@@ -3,6 +3,8 @@
 // (single-byte) case, values are trimmed, text is CP932 with CRLF lines.
 // Nothing is cached: every call opens the file, does one read or write and
 // closes it again, so several modules of one process see each other's writes.
+#include "platform/FileUtil.h"
+
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -21,7 +23,8 @@ struct IniEntry {
 
 class IniFile {
  public:
-  explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+  explicit IniFile(std::filesystem::path path, FileAccess access = FileAccess::Shared)
+      : path_(std::move(path)), access_(access) {}
   const std::filesystem::path& Path() const { return path_; }
 
   // The value of Key in Section, or nothing when either is absent.
@@ -49,6 +52,7 @@ class IniFile {
 
  private:
   std::filesystem::path path_;
+  FileAccess access_;
 };
 
 // Parses text the way ReadInteger does; false when it is not a number.

@@ -210,7 +210,9 @@ size_t ValidPartLength(std::string_view data, size_t pos) {
       if (left < kPartHead + 2) return 0;
       const char lead = data[pos + kPartHead];
       const char trail = data[pos + kPartHead + 1];
-      if (!(cp932::IsLeadByte(lead) || (lead == '\r' && trail != '\n'))) return 0;
+      // A double-byte character, whose trail byte is one the text reads back
+      // as such, or a CR that is no line break.
+      if (!((cp932::IsLeadByte(lead) && cp932::IsTrailByte(trail)) || (lead == '\r' && trail != '\n'))) return 0;
       return kPartHead + 2;
     }
     default: {
@@ -225,8 +227,9 @@ size_t ValidPartLength(std::string_view data, size_t pos) {
         const size_t n = MarkupCharLength(text, i);
         const std::string_view ch = text.substr(i, n);
         if (ch == ">" || ch == "\r\n") return 0;
-        // A lead byte or CR at the end would take the closing ">" with it.
-        if (n == 1 && i + 1 == text.size() && (cp932::IsLeadByte(ch[0]) || ch[0] == '\r')) return 0;
+        // A lead byte without its trail byte is no character of the markup;
+        // a CR at the end would take the closing ">" with it.
+        if (n == 1 && (cp932::IsLeadByte(ch[0]) || (i + 1 == text.size() && ch[0] == '\r'))) return 0;
         i += n;
       }
       return kPartHead + 2 + length;
@@ -425,8 +428,11 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     const size_t len = MarkupCharLength(markup, i);
     const std::string_view ch = markup.substr(i, len);
     i += len;
-    // A lead byte or CR cut off at the very end is no character.
+    // A lead byte or CR cut off at the very end is no character, nor is a
+    // lead byte without a trail byte in the text (inside a tag it makes the
+    // tag one that cannot be written back, which drops it).
     if (i == markup.size() && len == 1 && (cp932::IsLeadByte(ch[0]) || ch[0] == '\r')) break;
+    if (!inTag && len == 1 && cp932::IsLeadByte(ch[0])) continue;
     const bool lineEnd = ch == "\r\n";
     if (!inTag) {
       if (ch == "<") {
@@ -536,7 +542,7 @@ std::string PlainToParts(std::string_view text, TColor c, bool b, const PicTextL
     const std::string_view ch = text.substr(i, len);
     i += len;
     if (len == 1 && cp932::IsLeadByte(ch[0])) {
-      continue;  // cut off at the end
+      continue;  // no trail byte after it (cut off at the end, or damaged)
     } else if (ch == "\r") {
       AppendWithHead(out, heads.Head(ttLineBreak, c, b), ttLineBreak, {});
     } else if (ch == "\n") {

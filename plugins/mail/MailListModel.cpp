@@ -20,6 +20,7 @@ struct Words {
   std::string unread = cp932::FromUtf8("未読");
   std::string attachment = cp932::FromUtf8("添付あり");
   std::string isProtected = cp932::FromUtf8("保護");
+  std::string damaged = cp932::FromUtf8("破損");
 };
 const Words& W() {
   static const Words words;
@@ -58,9 +59,12 @@ MailListItem MakeMailListItem(const TCSVData& index, int row) {
   return item;
 }
 
+const std::string& DamagedMailCaption() { return W().damaged; }
+
 std::string MailListCellText(const TCSVData& index, const MailListItem& item, int column) {
   switch (column) {
     case kListKind: {
+      if (item.damaged) return W().damaged;
       if (item.kind > 15) return W().unknownKind;
       std::string cell = MailKindCaption(item.kind);
       if (!item.outgoing) return cell + W().received;
@@ -80,6 +84,7 @@ std::string MailListCellText(const TCSVData& index, const MailListItem& item, in
     case kListSubject:
       return std::string(IndexCell(index, item.row, kColSubject));
     case kListSize: {
+      if (item.damaged) return {};
       // The stored range ends with the mail's final line break.
       long long size =
           ToInt(IndexCell(index, item.row, kColEnd), 0) - ToInt(IndexCell(index, item.row, kColStart), 0) - 2;
@@ -95,7 +100,8 @@ std::string MailListCellText(const TCSVData& index, const MailListItem& item, in
 int MailListCellImage(const MailListItem& item, int column) {
   switch (column) {
     case kListKind:
-      return item.kind > 15 ? -1 : MailImageIndex(item.kind, item.outgoing ? 1 : 0, item.unread ? 1 : 0);
+      return item.kind > 15 || item.damaged ? -1
+                                            : MailImageIndex(item.kind, item.outgoing ? 1 : 0, item.unread ? 1 : 0);
     case kListUnread:
       return item.unread && !item.outgoing ? kImageUnread : -1;
     case kListAttachment:

@@ -44,11 +44,14 @@ struct MailListItem {
   bool outgoing = false;
   bool attachment = false;
   bool isProtected = false;
+  bool damaged = false;  // its bytes are not in the store
 };
 
 // The item of an index row as the list shows it (the row may be deleted; the
 // caller skips those).
 MailListItem MakeMailListItem(const TCSVData& index, int row);
+// The kind cell of a mail whose bytes are lost.
+const std::string& DamagedMailCaption();
 // A cell's CP932 text and its image (-1 none).
 std::string MailListCellText(const TCSVData& index, const MailListItem& item, int column);
 int MailListCellImage(const MailListItem& item, int column);

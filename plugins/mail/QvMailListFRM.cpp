@@ -2,6 +2,7 @@
 
 #include "controls/ImageList.h"
 #include "core/BusyCursor.h"
+#include "core/Dialogs.h"
 #include "core/FormPosition.h"
 #include "core/HandsetExchange.h"
 #include "core/MailStore.h"
@@ -85,6 +86,17 @@ bool Exists(const std::filesystem::path& p) {
 
 bool BothFolderFilesExist(std::string_view folder) {
   return Exists(FolderFile(folder, ".qvm")) && Exists(FolderFile(folder, ".qvs"));
+}
+
+// A folder file that is there but no file (a folder of that name, say) can
+// never be opened: the folder is damaged, not busy.
+bool FolderFilesUnusable(std::string_view folder) {
+  for (const char* ext : {".qvm", ".qvs"}) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(FolderFile(folder, ext), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return true;
+  }
+  return false;
 }
 
 int FindRowById(const TCSVData& index, std::string_view id) {
@@ -502,20 +514,49 @@ void TfrmMailList::LoadList() {
   const std::string folder = ShownFolder();
   if (!folder.empty() && !Exists(FolderFile(folder, ".qvm"))) {
     SetCount(0);
+  } else if (!folder.empty() && FolderFilesUnusable(folder)) {
+    SetCount(0);
+    TellDamaged(folder, -1);
   } else if (MailFolder f; !folder.empty() && f.Open(folder)) {
+    std::vector<MailListItem> items;
+    items.reserve(static_cast<size_t>(f.Index().RowCount()));
+    int damaged = 0;
+    for (int r = 0; r < f.Index().RowCount(); ++r) {
+      if (IsLiveRow(f.Index(), r)) {
+        items.push_back(MakeMailListItem(f.Index(), r));
+        items.back().damaged = IsDamagedRow(f, r);
+        damaged += items.back().damaged;
+      } else {
+        // Rows marked neither live nor deleted are no mails: what is left
+        // of a damaged index.
+        const std::string mark = TrimText(IndexCell(f.Index(), r, kColDeleted));
+        damaged += mark != "1" && !mark.empty();
+      }
+    }
     // The list keeps the loaded index: its cells are the items' texts.
     TCSVData index = std::move(f.Index());
     f.Close();
-    std::vector<MailListItem> items;
-    items.reserve(static_cast<size_t>(index.RowCount()));
-    for (int r = 0; r < index.RowCount(); ++r)
-      if (IndexCell(index, r, kColDeleted) != "1") items.push_back(MakeMailListItem(index, r));
     // The proxy sorts the new rows by the list's sort column as they arrive.
     model_->SetItems(std::move(index), std::move(items));
     SetCount(model_->Count());
+    if (damaged > 0) TellDamaged(folder, damaged);
   }
   lsvMail->setUpdatesEnabled(true);
   UpdateActions();
+}
+
+void TfrmMailList::TellDamaged(const std::string& folder, int damaged) {
+  // Once per folder and kind of damage, not at every reload.
+  auto told = toldDamage_.find(folder);
+  if (told != toldDamage_.end() && told->second == damaged) return;
+  toldDamage_[folder] = damaged;
+  std::string text = Sjis("フォルダ「") + folder + Sjis("」は壊れています。") + "\r\n";
+  if (damaged < 0)
+    text += Sjis("フォルダのファイルを開けません。");
+  else
+    text += Sjis("読み出せないメールが") + std::to_string(damaged) + Sjis("件あります。読み出せるメールはそのまま残っています。");
+  // After the list has been drawn, outside whatever asked for the reload.
+  QMetaObject::invokeMethod(this, [this, text] { ShowWarning(this, text); }, Qt::QueuedConnection);
 }
 
 std::vector<int> TfrmMailList::SelectedRows() const {
@@ -548,6 +589,7 @@ void TfrmMailList::OpenMails(int mode) {
     if (!f.Open(folder)) return;
     TCSVData& index = f.Index();
     bool marked = false;
+    int unreadable = 0;
     for (int row : SelectedRows()) {
       MailListItem& item = model_->MutableItem(row);
       const std::string id = model_->Id(row);
@@ -564,7 +606,10 @@ void TfrmMailList::OpenMails(int mode) {
       request.folder = folder;
       request.id = id;
       request.row = index.Rows(r);
-      ReadMessageByIndex(f, r, request.text);
+      if (!ReadMessageByIndex(f, r, request.text)) {
+        ++unreadable;  // never an empty window for a mail whose bytes are lost
+        continue;
+      }
       if (IndexCell(index, r, kColDirection) != "1") {
         SetIndexCell(index, r, kColUnread, "0");
         marked = true;
@@ -574,6 +619,9 @@ void TfrmMailList::OpenMails(int mode) {
       requests.push_back(std::move(request));
     }
     if (marked) f.SaveIndex();
+    if (unreadable > 0)
+      ShowWarning(this, Sjis("メールが壊れているため開けません。") +
+                            (unreadable > 1 ? "(" + std::to_string(unreadable) + Sjis("件)") : std::string()));
   }
   // The windows open once the folder's files are free again: they may read it.
   for (const MailOpenRequest& request : requests) Opener()(*this, request);
@@ -614,20 +662,28 @@ bool TfrmMailList::MoveSelected(std::string_view target, bool keep) {
   {
     MailFolder source, dest;
     if (!source.Open(folder) || !dest.Open(target)) return false;
-    std::vector<std::string> copied;
+    std::vector<std::string> copied, dropped;
     for (int row : SelectedRows()) {
       const std::string id = model_->Id(row);
       const int r = FindLiveRowById(source.Index(), id);
       std::string text, newId;
-      if (r < 0 || !ReadMessageByIndex(source, r, text)) continue;
+      if (r < 0) continue;
+      // A mail whose bytes are lost has nothing for the trash to keep:
+      // deleting it drops its row.
+      if (IsDamagedRow(source, r)) {
+        if (!keep && target == Trash()) dropped.push_back(id);
+        continue;
+      }
+      if (!ReadMessageByIndex(source, r, text)) continue;
       if (AppendMessage(dest, text, source.Index().Rows(r), newId)) copied.push_back(id);
     }
     // The copies reach the target's index on disk before any source row is
     // marked, so a failure in between can only leave a mail in both folders.
-    if (copied.empty() || !dest.SaveIndex()) return false;
+    if ((copied.empty() && dropped.empty()) || (!copied.empty() && !dest.SaveIndex())) return false;
     moved = true;
     if (!keep) {
       for (const std::string& id : copied) MarkMessage(source.Index(), id);
+      for (const std::string& id : dropped) MarkMessage(source.Index(), id);
       if (!CompactStore(source)) source.SaveIndex();
     }
   }

@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -138,6 +139,9 @@ class TfrmMailList : public QMainWindow {
   void FolderChanged();
   void LoadList();
   void SetCount(int count);
+  // Tells the user once that a folder is damaged: damaged rows, or -1 when
+  // its files cannot be opened at all.
+  void TellDamaged(const std::string& folder, int damaged);
   bool FolderDragAccepted(QTreeWidgetItem* node, const QMimeData* data) const;
   void FolderDropped(QTreeWidgetItem* node);
   void FolderItemChanged(QTreeWidgetItem* node);
@@ -149,6 +153,7 @@ class TfrmMailList : public QMainWindow {
   MailListModel* model_;
   ListViewSortModel* sort_;
   std::string listName_;  // pnlListName's caption as stored bytes
+  std::map<std::string, int> toldDamage_;  // folder -> damage last told
   bool ownTreeChange_ = false;  // the window itself changes the tree: no reload, no rename
   AppConnections appLinks_;  // last: they end first
 };

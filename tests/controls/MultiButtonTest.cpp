@@ -398,6 +398,24 @@ TEST_F(FocusLook, DefaultButtonShowsTheFrameButNoFocusRectangle) {
   EXPECT_FALSE(button->ShowsDefaultLook());
 }
 
+TEST_F(FocusLook, AFocusedDefaultButtonGoesAwayWithoutAnsweringTheFocusChange) {
+  // The focus leaves the button while QWidget's destructor runs, when the
+  // button's own part is gone (UndefinedBehaviorSanitizer's vptr check tells
+  // a call into it).
+  button->setDefault(true);
+  button->setFocus();
+  ASSERT_TRUE(button->hasFocus());
+  delete button;
+  button = nullptr;
+  auto* second = new TMultiButton(&window);
+  second->setDefault(true);
+  second->show();
+  second->setFocus();
+  ASSERT_TRUE(second->hasFocus());
+  other->setFocus();
+  EXPECT_TRUE(second->ShowsDefaultLook());
+}
+
 TEST_F(FocusLook, FocusOnMouseTakesTheFocusOnEnter) {
   other->setFocus();
   button->SetFlat(true);

@@ -63,13 +63,24 @@ TEST(CSVData, ParsesTheWrittenRules) {
       {"lone LF stays in the cell", "a\nb\r\n", {{"a\nb"}}},
       {"CR as the last byte", "a,b\r", {{"a", "b"}}},
       {"lead byte as the last byte", "a,\x83", {{"a", "\x83"}}},
-      {"lead byte before a comma takes it whole", "\x83,b\r\n", {{"\x83,b"}}},
+      {"lead byte before a comma is a byte of its own", "\x83,b\r\n", {{"\x83", "b"}}},
+      {"lead byte before a closing quote", "\"a\x83\",b\r\n", {{"a\x83", "b"}}},
       {"trail byte equal to a quote-free delimiter", "\x95\x5C,\x83\x7C\r\n", {{"\x95\x5C", "\x83\x7C"}}},
       {"double-byte inside quotes", "\"\x83\x5C,\"\r\n", {{"\x83\x5C,"}}},
       {"only blanks", " \r\n\t\r\n", {}},
       {"empty", "", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(AllRows(Parse(c.text)), c.rows) << c.name;
+}
+
+TEST(CSVData, CellsEndingInALoneLeadByteComeBackAsWritten) {
+  // A lead byte takes only a byte that can follow it, never the delimiter or
+  // the quote after it.
+  const Rows rows = {{"\x83", "b", "\x81"}, {"x\x81\"", "\x82,", "\xE0\r\n"}, {"\x83\x5C", "\x81"}};
+  TCSVData t;
+  for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t c = 0; c < rows[r].size(); ++c) t.SetCell(static_cast<int>(r), static_cast<int>(c), rows[r][c]);
+  EXPECT_EQ(AllRows(Parse(t.GetText())), rows) << t.GetText();
 }
 
 TEST(CSVData, CellAccessAndSearch) {
@@ -144,12 +155,13 @@ Rows ByteAtATimeRows(std::string_view text) {
   Rows rows;
   if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) return rows;
   auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+  auto trail = [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); };
   std::vector<std::string> row;
   std::string buf;
   bool quoted = false;
   for (size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (lead(c) && i + 1 < text.size()) {
+    if (lead(c) && i + 1 < text.size() && trail(static_cast<unsigned char>(text[i + 1]))) {
       buf.append(text.substr(i, 2));
       i += 2;
     } else if (quoted) {

@@ -7,6 +7,7 @@
 #include "platform/CommPort.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -113,6 +114,9 @@ TEST_F(SimFixture, AnswersTheAtDialogueWithVerboseResults) {
   c.ownNumber = "07099998888";
   c.i9Text = "0AB";
   Start(c);
+  struct stat st {};
+  ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "only this user may open the line";
   Host host(socket);
   ASSERT_TRUE(host.Open());
   EXPECT_TRUE(host.WaitStatus(qv::MS_CTS_ON | qv::MS_DSR_ON));

@@ -1,5 +1,6 @@
 // Start-up, the main window's layout and behaviour, the splash and about box.
 #include "LauncherFixture.h"
+#include "platform/Cp932.h"
 #include "QtPump.h"
 #include "core/QtText.h"
 #include "ThemeFiles.h"
@@ -83,7 +84,49 @@ TEST_F(LauncherTest, StartUpEndsWithTheExactMessageWhenSomethingIsMissing) {
     Stop();
   }
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "MailLog")) << "the folders come first";
+  EXPECT_EQ(std::filesystem::status(dir_ / "MailLog").permissions(), std::filesystem::perms::owner_all)
+      << "mail is the user's own";
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Theme"));
+}
+
+TEST_F(LauncherTest, ABrokenSettingsOrMessageFileEndsTheStartNamingWhatToMend) {
+  const std::string settings = "設定ファイルの読み込みに失敗しました\r\n" + (dir_ / "Quorvel.ini").string();
+  const std::string messages = "メッセージファイルの読み込みに失敗しました";
+  const std::string binary("\x7F" "ELF\x02\x01\x01\0\0\0\x89\xFF\r\n\0=\x81", 18);
+  const std::string kNoFile = "(none)";
+  struct Case {
+    const char* what;
+    std::optional<std::string> ini;      // nothing: the fixture's settings file
+    std::optional<std::string> message;  // nothing: the fixture's message file
+    std::string box;                     // empty: the start goes on
+  } cases[] = {
+      {"no settings file", kNoFile, std::nullopt, settings},
+      {"empty settings file", "", std::nullopt, settings},
+      {"binary settings file", binary, std::nullopt, settings},
+      {"settings without sections", "MessageFile=Message.txt\r\nDllFile=TestSerial.so\r\n", std::nullopt, settings},
+      {"binary message file", std::nullopt, binary, messages},
+      {"message file without ids", std::nullopt, "hello\r\nX=1\r\nE123=short\r\n", messages},
+      {"message file cut short", std::nullopt, "I00101=ok\r\nW000", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteIni();
+    if (c.ini == kNoFile)
+      std::filesystem::remove(dir_ / "Quorvel.ini");
+    else if (c.ini)
+      WriteFile(dir_ / "Quorvel.ini", *c.ini);
+    if (c.message) WriteFile(dir_ / "Message.txt", *c.message);
+    boxes_.clear();
+    Start();
+    EXPECT_EQ(launch_->Terminated(), !c.box.empty());
+    if (c.box.empty()) {
+      EXPECT_TRUE(boxes_.empty());
+    } else {
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(boxes_[0].second, qv::cp932::FromUtf8(c.box));
+    }
+    Stop();
+  }
 }
 
 TEST_F(LauncherTest, StartUpBindsEverySerialFunctionAndInstallsTheTraceCallback) {

@@ -48,3 +48,16 @@ TEST(Cp932, TrailPositions) {
   EXPECT_TRUE(IsTrailPosition(s, 2));
   EXPECT_FALSE(IsTrailPosition(s, 3));
 }
+
+TEST(Cp932, ALeadByteTakesOnlyATrailByteAfterIt) {
+  struct Case {
+    std::string text;
+    size_t length;
+  } cases[] = {
+      {"\x81\x40", 2}, {"\x81\x7E", 2}, {"\x81\x80", 2}, {"\xFC\xFC", 2}, {"\x83\x5C", 2},
+      {"\x81\x3F", 1}, {"\x81\x7F", 1}, {"\x81\xFD", 1}, {"\x81/", 1},    {"\x81\"", 1},
+      {"\x81,", 1},     {"\x81\r", 1},   {"\x81", 1},     {"\xA0\x40", 1}, {"a\x40", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CharLength(c.text, 0), c.length) << testing::PrintToString(c.text);
+  EXPECT_FALSE(IsTrailPosition("\x81/x", 1));
+}

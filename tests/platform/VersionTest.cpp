@@ -14,6 +14,7 @@ TEST(Version, ReadsTheEmbeddedBlockByPath) {
 TEST(Version, AFileWithoutABlockHasNoValues) {
   qvtest::TempDir dir;
   // A bare marker followed by NUL (as in the reader's own code) is not a block.
-  qvtest::WriteFile(dir / "x.bin", std::string("abc\x01QVVERSIONINFO\x01\0FileVersion=1\0", 35));
+  using namespace std::string_literals;
+  qvtest::WriteFile(dir / "x.bin", "abc\x01QVVERSIONINFO\x01\0FileVersion=1\0"s);
   EXPECT_FALSE(qv::ReadVersionValue(dir / "x.bin", "FileVersion"));
 }

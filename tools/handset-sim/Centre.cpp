@@ -109,6 +109,7 @@ void CentreBase::Apply(const Fault& fault, const std::string& bytes, bool afterA
       break;
     }
     case Action::OutOfTurn: line_.Send(ProtocolLine("TURN")); break;
+    case Action::Unplug: line_.Unplug(); break;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <random>
 #include <utility>
 
 namespace handsetsim {
@@ -285,6 +286,19 @@ void Handset::Dial(const std::string& number) {
     line_.SendData("\r\nNO CARRIER\r\n");
   };
   if (fault && fault->action == Action::Silent) return;  // rings for ever; a DTR drop ends it
+  if (fault && fault->action == Action::Unplug) return Unplug();
+  if (fault && (fault->action == Action::Garbage || fault->action == Action::LongLine)) {
+    // A line that is no modem result in place of the call's; nothing connects.
+    std::string junk(static_cast<size_t>(fault->arg > 0 ? fault->arg : 64), 'A');
+    std::mt19937 random(7919);
+    if (fault->action == Action::Garbage)
+      for (char& c : junk) c = static_cast<char>(random() & 0xFF);
+    line_.After(kDialDelay, [this, generation, junk] {
+      if (generation != callGeneration_ || !dialling_) return;
+      line_.SendData(junk + "\r\n");
+    });
+    return;
+  }
   if (fault && (fault->action == Action::NoCarrier || fault->action == Action::Drop)) {
     line_.After(kNoCarrierDelay, noCarrier);
     return;
@@ -389,7 +403,7 @@ void Handset::InfoData(std::string_view bytes) {
       if (fault->action == Action::Silent) continue;
       if (fault->action == Action::Garbage) answer = "garbage\r\n";
       if (fault->action == Action::LongLine) answer = "<" + std::string(fault->arg > 0 ? fault->arg : 2000, '9') + ">\r\n";
-      if (fault->action == Action::Drop) {
+      if (fault->action == Action::Drop || fault->action == Action::Unplug) {
         line_.Post([this] { line_.DropHost(); });
         return;
       }
@@ -426,6 +440,10 @@ void Handset::Hangup() {
   line_.After(std::chrono::milliseconds(0), [this, generation] {
     if (generation == callGeneration_ && callUp_) EndCall(true);
   });
+}
+
+void Handset::Unplug() {
+  line_.Post([this] { line_.DropHost(); });
 }
 
 void Handset::After(std::chrono::milliseconds delay, std::function<void()> fn) {

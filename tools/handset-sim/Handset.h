@@ -21,6 +21,8 @@ class CallLine {
   virtual void Hangup() = 0;
   // A timer that never fires after the call has ended.
   virtual void After(std::chrono::milliseconds delay, std::function<void()> fn) = 0;
+  // The cable is pulled: the host's connection goes.
+  virtual void Unplug() = 0;
 };
 
 class CallPeer {
@@ -54,6 +56,7 @@ class Handset final : public LineHandler, private CallLine {
   void Send(std::string_view bytes) override;
   void Hangup() override;
   void After(std::chrono::milliseconds delay, std::function<void()> fn) override;
+  void Unplug() override;
 
   void Execute(const std::string& line);
   void Dial(const std::string& number);

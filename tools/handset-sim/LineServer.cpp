@@ -58,6 +58,8 @@ bool LineServer::Start(const std::filesystem::path& socket, LineHandler* handler
   listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listen_ < 0) return fail("socket");
   if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return fail("bind " + p);
+  // Only this user may open the line; no one can connect before listen().
+  if (::chmod(p.c_str(), 0600) != 0) return fail("chmod " + p);
   if (::listen(listen_, 4) != 0) return fail("listen " + p);
   if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail("pipe");
   stopping_ = false;

@@ -25,7 +25,7 @@ constexpr Named kActions[] = {
     {"hold", static_cast<int>(Action::Hold)},           {"garbage", static_cast<int>(Action::Garbage)},
     {"long-line", static_cast<int>(Action::LongLine)},  {"close", static_cast<int>(Action::CloseCode)},
     {"out-of-turn", static_cast<int>(Action::OutOfTurn)}, {"no-carrier", static_cast<int>(Action::NoCarrier)},
-    {"stall", static_cast<int>(Action::Stall)}};
+    {"stall", static_cast<int>(Action::Stall)},         {"unplug", static_cast<int>(Action::Unplug)}};
 
 template <size_t N>
 bool Lookup(const Named (&table)[N], const std::string& name, int& value) {

@@ -41,6 +41,7 @@ class SimState {
   // The fault for the n-th time this step comes, taken so it strikes once.
   std::optional<Fault> TakeFault(Step step) {
     std::lock_guard lock(mutex_);
+    record_.steps.push_back(step);
     int n = ++stepCounts_[step];
     for (auto it = config_.faults.begin(); it != config_.faults.end(); ++it)
       if (it->step == step && it->occurrence == n) {

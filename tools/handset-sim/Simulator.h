@@ -58,6 +58,7 @@ enum class Action {
   CloseCode,  // answer with the centre's close line with code arg, then drop the carrier
   OutOfTurn,  // answer with a line that does not belong there ("TURN")
   NoCarrier,  // dial only: the call is not connected
+  Unplug,     // the cable is pulled instead of answering: the host's connection goes
 };
 
 struct Fault {
@@ -165,6 +166,7 @@ struct SimRecord {
   std::vector<std::string> callerLines;     // protocol lines the far end of an incoming call received
   bool infoMode = false;
   std::vector<std::string> infoLines;       // lines received in information mode (without CR LF)
+  std::vector<Step> steps;                  // every step the dialogue came to, in order
 };
 
 class Simulator {

@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -551,6 +552,96 @@ TEST_F(MailStoreTest, AppendNeverCutsBytesItCannotAccountFor) {
   EXPECT_FALSE(CompactStore(f));
 }
 
+TEST_F(MailStoreTest, RowsPastTheEndOfAStoreCutShortNeverReadAsAnotherMail) {
+  // Three mails, then the store loses its last bytes (a copy cut short, a
+  // full disk): beta is cut in two, gamma is gone.
+  const std::string a = Add("box", "alpha"), b = Add("box", "beta"), g = Add("box", "gamma");
+  qvtest::WriteFile(mail.store("box"), "alpha\r\nbe");
+  const std::string indexBefore = mail.indexText("box");
+  {
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    EXPECT_FALSE(IsDamagedRow(f, 0));
+    EXPECT_TRUE(IsDamagedRow(f, 1));
+    EXPECT_TRUE(IsDamagedRow(f, 2));
+    std::string id;
+    ASSERT_TRUE(AppendMessage(f, "a new mail that is long enough to cover both", Row("new"), id));
+    // Dies before saving: the index on disk must already be one that never
+    // shows the new bytes under beta's or gamma's row.
+  }
+  auto readable = [&] {
+    std::map<std::string, std::string> texts;
+    MailFolder f;
+    EXPECT_TRUE(f.Open("box", Quick()));
+    for (int r = 0; r < f.Index().RowCount(); ++r) {
+      std::string text;
+      if (ReadMessageByIndex(f, r, text)) texts[std::string(IndexCell(f.Index(), r, kColId))] = text;
+    }
+    return texts;
+  };
+  EXPECT_NE(mail.indexText("box"), indexBefore);
+  EXPECT_EQ(readable(), (std::map<std::string, std::string>{{a, "alpha\r\n"}}));
+  const std::string n = Add("box", "another new mail, saved this time", Row("newer"));
+  auto texts = readable();
+  EXPECT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[a], "alpha\r\n");
+  EXPECT_EQ(texts[n], "another new mail, saved this time\r\n");
+  {
+    // The damaged rows keep their columns, are counted, and stay damaged.
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    ASSERT_EQ(f.Index().RowCount(), 4);
+    EXPECT_EQ(IndexCell(f.Index(), 1, kColId), b);
+    EXPECT_EQ(IndexCell(f.Index(), 2, kColId), g);
+    EXPECT_EQ(IndexCell(f.Index(), 2, kColSubject), "s");
+    EXPECT_TRUE(IsDamagedRow(f, 1));
+    EXPECT_TRUE(IsDamagedRow(f, 2));
+    EXPECT_FALSE(IsDamagedRow(f, 3));
+  }
+  int total = 0, unread = 0;
+  ASSERT_TRUE(CountMessages("box", total, unread, Quick()));
+  EXPECT_EQ(total, 4);
+  // Moving a damaged mail moves nothing: the trash never gets another mail's bytes.
+  EXPECT_FALSE(MoveMessage("box", g, FixedFolderName(FixedFolder::Trash), false, Quick()));
+  EXPECT_TRUE(LiveMails(FixedFolderName(FixedFolder::Trash)).empty());
+  // Deleting another mail compacts the folder and keeps the damaged rows.
+  ASSERT_TRUE(DeleteMessage("box", a, Quick()));
+  texts = readable();
+  EXPECT_EQ(texts, (std::map<std::string, std::string>{{n, "another new mail, saved this time\r\n"}}));
+  EXPECT_EQ(mail.storeText("box"), "another new mail, saved this time\r\n");
+  ASSERT_TRUE(CountMessages("box", total, unread, Quick()));
+  EXPECT_EQ(total, 3);
+  // A damaged mail can be deleted.
+  ASSERT_TRUE(DeleteMessage("box", b, Quick()));
+  ASSERT_TRUE(CountMessages("box", total, unread, Quick()));
+  EXPECT_EQ(total, 2);
+}
+
+TEST_F(MailStoreTest, FolderFilesAreTheUsersOwnAndACompactionWritesNoPlantedFile) {
+  const std::string a = Add("box", "alpha");
+  Add("box", "beta");
+  auto mode = [](const std::filesystem::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 0777;
+  };
+  for (const char* name : {"box.qvm", "box.qvs", ".box.qvm.lock", ".box.qvs.lock"})
+    EXPECT_EQ(mode(mail.dir() / name), 0600u) << name;
+  const auto victim = mail.tmp() / "victim";
+  qvtest::WriteFile(victim, "untouched");
+  {
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    std::filesystem::create_symlink(victim, mail.dir() / "box.qvs.new");
+    ASSERT_TRUE(MarkMessage(f.Index(), a));
+    ASSERT_TRUE(CompactStore(f));
+  }
+  EXPECT_EQ(qvtest::ReadFile(victim), "untouched");
+  EXPECT_EQ(mail.storeText("box"), "beta\r\n");
+  EXPECT_EQ(mode(mail.store("box")), 0600u);
+  EXPECT_EQ(mode(mail.index("box")), 0600u);
+}
+
 TEST_F(MailStoreTest, UnsavedChangesNeverOverwriteWhatTheSavedIndexHolds) {
   Add("box", "alpha");
   std::string b = Add("box", "beta");
@@ -772,6 +863,11 @@ TEST_F(MailStoreTest, ForbiddenCharactersInFolderNames) {
   EXPECT_EQ(so, "\x83\x5C\x95\x5C");
   EXPECT_TRUE(IsValidFolderName(so + bar));
   EXPECT_EQ(ReplaceForbiddenChars(so + bar), so + bar);
+  // A lead byte before a slash is no character with it: the slash is one.
+  EXPECT_FALSE(IsValidFolderName("\x81/x"));
+  EXPECT_FALSE(IsValidFolderName("..\x81/..\x81/x"));
+  EXPECT_EQ(ReplaceForbiddenChars("\x81/x"), "\x81\x81\x5Ex");
+  EXPECT_TRUE(IsValidFolderName("a\x81"));
   EXPECT_FALSE(IsValidFolderName(""));
 }
 
@@ -840,10 +936,12 @@ TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
       if (ReadMessageByIndex(f, r, text)) before.push_back(text);
     }
     if (CompactStore(f)) {
-      // A compaction that went ahead lost no readable mail.
+      // A compaction that went ahead lost no readable mail; rows set aside
+      // as damaged stay so.
       std::vector<std::string> after;
       for (int r = 0; r < f.Index().RowCount(); ++r) {
         std::string text;
+        if (IsDamagedRow(f, r)) continue;
         EXPECT_TRUE(ReadMessageByIndex(f, r, text));
         after.push_back(text);
       }
@@ -862,14 +960,30 @@ TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
       std::string text;
       if (ReadMessageByIndex(g, r, text)) readable[r] = text;
     }
+    const uint64_t sizeBefore = g.Store().Size();
     std::string id;
-    ASSERT_TRUE(AppendMessage(g, "new", Row(), id));
+    // Long enough to reach where damaged rows point past the store's end.
+    const std::string added(1 + rng() % 200, 'n');
+    ASSERT_TRUE(AppendMessage(g, added, Row(), id));
     std::string text;
     ASSERT_TRUE(ReadMessageById(g, id, text));
-    EXPECT_EQ(text, "new\r\n");
+    EXPECT_EQ(text, added + "\r\n");
     for (const auto& [r, before] : readable) {
       ASSERT_TRUE(ReadMessageByIndex(g, r, text)) << r;
       EXPECT_EQ(text, before);
+    }
+    // ... and a row that did not read never starts reading, neither now nor
+    // from the index on disk.
+    const int rows = g.Index().RowCount();
+    for (int r = 0; r + 1 < rows; ++r) {
+      if (readable.count(r)) continue;
+      EXPECT_FALSE(ReadMessageByIndex(g, r, text)) << r << ": " << text;
+    }
+    g.Close();
+    ASSERT_TRUE(g.Open("box", Quick()));
+    for (int r = 0; r < g.Index().RowCount(); ++r) {
+      if (!ReadMessageByIndex(g, r, text)) continue;
+      EXPECT_LE(std::stoull(std::string(IndexCell(g.Index(), r, kColEnd))), sizeBefore) << r << ": " << text;
     }
   }
 }

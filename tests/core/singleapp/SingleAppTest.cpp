@@ -132,3 +132,24 @@ TEST(SingleApp, AKilledFirstInstanceLeavesNoLockBehind) {
 }
 
 }  // namespace
+
+TEST(SingleApp, TheLockLivesInAFolderOfTheUsersOwnOrThereIsNoGuard) {
+  qvtest::TempDir dir;
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::setenv("TMPDIR", dir.path().c_str(), 1);
+  const auto own = dir / ("quorvel-" + std::to_string(::geteuid()));
+  EXPECT_EQ(qv::TSingleApp::LockPath("QuorvelFour"), (own / "QuorvelFour.lock").string());
+  EXPECT_EQ(std::filesystem::status(own).permissions(), std::filesystem::perms::owner_all);
+  // Another user got there first with a folder anyone may write in: no lock
+  // of theirs can hold the program off, and it runs unguarded.
+  std::filesystem::remove_all(own);
+  std::filesystem::create_directory(own);
+  std::filesystem::permissions(own, std::filesystem::perms::all);
+  EXPECT_EQ(qv::TSingleApp::LockPath("QuorvelFour"), "");
+  QWidget form;
+  qv::TSingleApp guard(&form);
+  guard.SetUniqueName("QuorvelFour");
+  guard.Loaded();
+  EXPECT_FALSE(guard.Terminated());
+  EXPECT_TRUE(std::filesystem::is_empty(own)) << "nothing of the guard goes into that folder";
+}

@@ -233,7 +233,7 @@ TEST(MailForm, SafeFileNamesStayOneFileInTheFolder) {
       {"tab\there", "tab_here"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(SafeFileName(in), out) << in;
-  for (const char* in : {"../../x", "/etc/passwd", "a\\b", "..\\..\\x", "..//"}) {
+  for (const char* in : {"../../x", "/etc/passwd", "a\\b", "..\\..\\x", "..//", "\x81/x", "..\x81/..\x81/x"}) {
     std::string name = SafeFileName(in);
     EXPECT_EQ(name.find('/'), std::string::npos) << in;
     EXPECT_EQ(name.find('\\'), std::string::npos) << in;

@@ -50,6 +50,7 @@ BoxAnswers::BoxAnswers(std::vector<QMessageBox::StandardButton> answers) : answe
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
     texts_.push_back(box->text().toStdString());
+    allPlain_ = allPlain_ && box->textFormat() == Qt::PlainText;
     QMessageBox::StandardButton answer = QMessageBox::No;
     if (texts_.size() <= answers_.size())
       answer = answers_[texts_.size() - 1];

@@ -57,12 +57,15 @@ class BoxAnswers {
   explicit BoxAnswers(std::vector<QMessageBox::StandardButton> answers);
   ~BoxAnswers();
   const std::vector<std::string>& Texts() const { return texts_; }
+  // Whether every box showed its text as plain text, never as markup.
+  bool AllPlainText() const { return allPlain_; }
   int Unexpected() const { return unexpected_; }
 
  private:
   std::vector<QMessageBox::StandardButton> answers_;
   std::vector<std::string> texts_;
   int unexpected_ = 0;
+  bool allPlain_ = true;
   QTimer timer_;
 };
 

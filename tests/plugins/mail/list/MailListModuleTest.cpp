@@ -2,6 +2,7 @@
 // host's plug-in holder, real mail folders in a temporary mail folder, and
 // the folder files read back with the core library after every action.
 #include "MailListFixture.h"
+#include "QtPump.h"
 
 #include "FileSizeLimit.h"
 #include "core/QtText.h"
@@ -137,6 +138,72 @@ TEST_F(MailListTest, AFolderWithoutItsIndexShowsNoMails) {
   EXPECT_FALSE(std::filesystem::exists(IndexFile("受信簿"))) << "showing a folder creates nothing";
 }
 
+TEST_F(MailListTest, ADamagedFolderIsToldOnceAndKeepsEveryReadableMail) {
+  AddMail("受信簿", Text(20), {.subject = "keep1"});
+  AddMail("受信簿", Text(30), {.subject = "keep2"});
+  AddMail("受信簿", Text(40), {.subject = "cut"});
+  AddMail("受信簿", Text(50), {.subject = "gone"});
+  // The store loses its end, and the index gains a line that is no row.
+  std::filesystem::resize_file(StoreFile("受信簿"), 20 + 30 + 10);
+  qvtest::WriteFile(IndexFile("受信簿"), qvtest::ReadFile(IndexFile("受信簿")) + "\x81\x40garbage,\r\n");
+  const std::string told =
+      "フォルダ「受信簿」は壊れています。\r\n読み出せないメールが3件あります。読み出せるメールはそのまま残っています。";
+  {
+    BoxAnswers boxes({QMessageBox::Ok});
+    Load();
+    qvtest::PumpUntil([&] { return boxes.Texts().size() >= 1; }, 5000);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], told);
+    EXPECT_TRUE(boxes.AllPlainText());
+  }
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"keep1", "keep2", "cut", "gone"}));
+  EXPECT_EQ(ListColumn(0)[2], "破損");
+  EXPECT_EQ(ListColumn(0)[3], "破損");
+  EXPECT_EQ(ListColumn(0)[0], "Eメール受信");
+  EXPECT_EQ(CountText(), "4 件 ");
+  {
+    // Reloading the same folder tells nothing new; a mail whose bytes are
+    // lost opens no empty window.
+    BoxAnswers boxes({QMessageBox::Ok});
+    EXPECT_EQ(plugin_->SetStr(1, J("受信簿")), 1);
+    const int windows = QApplication::topLevelWidgets().size();
+    SelectSubjects({"cut"});
+    Trigger("actMailOpen");
+    qvtest::PumpUntil([&] { return boxes.Texts().size() >= 1; }, 5000);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "メールが壊れているため開けません。");
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+  }
+  {
+    // Deleting a damaged mail drops it; the trash never gets bytes that are
+    // not its own.
+    BoxAnswers boxes({});
+    SelectSubjects({"gone"});
+    Trigger("actMailDelete");
+    EXPECT_TRUE(boxes.Texts().empty());
+  }
+  EXPECT_TRUE(LiveMails("ゴミ箱").empty());
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"keep1", "keep2", "cut"}));
+  EXPECT_EQ(Subjects(LiveMails("受信簿")), (std::vector<std::string>{"keep1", "keep2"}));
+  // A folder whose index is a folder of that name cannot open at all.
+  std::filesystem::create_directories(MailDir() / J("仕事.qvm"));
+  qvtest::WriteFile(MailDir() / J("仕事.qvs"), "");
+  Unload();
+  {
+    BoxAnswers boxes({QMessageBox::Ok, QMessageBox::Ok});
+    Load();
+    qvtest::PumpUntil([&] { return boxes.Texts().size() >= 1; }, 5000);  // the inbox, told again in a new window
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    ClickFolder("仕事");
+    qvtest::PumpUntil([&] { return boxes.Texts().size() >= 2; }, 5000);
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_EQ(boxes.Texts()[1], "フォルダ「仕事」は壊れています。\r\nフォルダのファイルを開けません。");
+  }
+  EXPECT_EQ(CountText(), "0 件 ");
+  EXPECT_TRUE(ListRows().empty());
+}
+
 TEST_F(MailListTest, SetStrReloadsOnlyTheShownFolder) {
   AddMail("受信簿", Text(10), {.subject = "first"});
   AddMail("送信簿", Text(10), {.subject = "sent"});
@@ -255,6 +322,7 @@ TEST_F(MailListTest, DeletingMovesToTheTrashAndInTheTrashAsksThenPurges) {
     BoxAnswers boxes({QMessageBox::Yes});
     Trigger("actMailDelete");
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{question});
+    EXPECT_TRUE(boxes.AllPlainText());
   }
   EXPECT_EQ(Subjects(LiveMails("ゴミ箱")), std::vector<std::string>{"drop2"});
   EXPECT_EQ(qvtest::ReadFile(StoreFile("ゴミ箱")), Text(40));

@@ -1,0 +1,22 @@
+// JPEG files through the image library's reader: refused with its exception
+// or taken as a picture of at most the pixels allowed.
+#include "FuzzSupport.h"
+#include "image/QkDIB.h"
+#include "image/QkDIBError.h"
+#include "image/QkJPEG.h"
+
+#include <sstream>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  constexpr int64_t kMaxPixels = 4'000'000;
+  qv::TQkDIB dib;
+  try {
+    std::istringstream in{std::string(reinterpret_cast<const char*>(data), size)};
+    qv::LoadJPEGFromStream(in, dib, kMaxPixels);
+  } catch (const std::exception&) {
+    return 0;
+  }
+  QV_FUZZ_CHECK(int64_t{dib.GetWidth()} * dib.GetHeight() <= kMaxPixels);
+  QV_FUZZ_CHECK(dib.BitsSize() > 0);
+  return 0;
+}

@@ -1,0 +1,48 @@
+// Decorated-mail markup: read into parts that are all whole, written back
+// as markup that reads into the same parts, and written the same again.
+#include "FuzzSupport.h"
+#include "plugins/mail/KMailParts.h"
+
+using namespace qv;
+using namespace qv::kmail;
+
+namespace {
+const PicTextList& PicText() {
+  static const PicTextList list = BuiltInPicTextList();
+  return list;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qvfuzz::Input input(data, size);
+  const uint8_t flags = input.Byte();
+  const std::string_view markup = input.Rest();
+  MarkupContext ctx;
+  ctx.cmCut = flags & 1;
+  ctx.deleteVoidTag = flags & 2;
+  ctx.userCharCount = (flags & 4) ? 3 : -1;
+  ctx.hasPicture = [](std::string_view name) { return name.size() % 2 == 0; };
+  const std::string parts = ReadMarkup(markup, clBlack, flags & 8, ctx);
+  QV_FUZZ_ROUND_TRIP(ValidPartsPrefix(parts) == parts);
+  const std::string written = WriteMarkup(parts, ctx.fontColor, ctx.color, ctx.bgImage);
+  MarkupContext ctx2;
+  ctx2.cmCut = ctx.cmCut;
+  ctx2.deleteVoidTag = ctx.deleteVoidTag;
+  ctx2.userCharCount = ctx.userCharCount;
+  ctx2.hasPicture = ctx.hasPicture;
+  const std::string again = ReadMarkup(written, clBlack, flags & 8, ctx2);
+  QV_FUZZ_ROUND_TRIP(ValidPartsPrefix(again) == again);
+  const std::string second = WriteMarkup(again, ctx2.fontColor, ctx2.color, ctx2.bgImage);
+  MarkupContext ctx3 = ctx2;
+  QV_FUZZ_ROUND_TRIP(WriteMarkup(ReadMarkup(second, clBlack, flags & 8, ctx3), ctx3.fontColor, ctx3.color, ctx3.bgImage) ==
+                second);
+  // Plain text both ways, and the links found in the parts.
+  std::string linked = again;
+  DetectLinks(linked, flags & 16, flags & 32);
+  QV_FUZZ_ROUND_TRIP(ValidPartsPrefix(linked) == linked);
+  const std::string plain = PartsToPlain(again, PicText());
+  const std::string fromPlain = PlainToParts(markup, clBlack, false, PicText());
+  QV_FUZZ_ROUND_TRIP(ValidPartsPrefix(fromPlain) == fromPlain);
+  QV_FUZZ_ROUND_TRIP(PartsArePlain(PlainToParts(plain, clBlack, false, PicText())) || !plain.empty());
+  return 0;
+}

@@ -1,0 +1,47 @@
+// A ringtone file from elsewhere, as whole as its directory says: the
+// reader's polyphony test and its conversion back to a MIDI file that the
+// scan takes again.
+#include "FuzzSupport.h"
+#include "converter/Converter.h"
+#include "converter/Ringtone.h"
+
+#include <vector>
+
+namespace {
+
+uint32_t BE32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
+
+// The bytes the directory claims: the caller of the module passes whole
+// files, so the file is padded to that end (or refused when it is huge).
+size_t ClaimedEnd(const std::vector<uint8_t>& file) {
+  size_t end = tcv::kDirectoryOffset + tcv::kDirectoryEntries * tcv::kEntrySize;
+  if (file.size() < end) return end;
+  for (size_t i = 0; i < tcv::kDirectoryEntries; ++i) {
+    const uint8_t* e = file.data() + tcv::kDirectoryOffset + i * tcv::kEntrySize;
+    end = std::max<size_t>(end, size_t{BE32(e + 2)} + BE32(e + 6));
+  }
+  return end;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> file(data, data + size);
+  const size_t end = ClaimedEnd(file);
+  if (end > (1u << 20)) return 0;
+  // Room for the track header the directory points at.
+  file.resize(std::max(file.size(), end + 32), 0);
+  tcv::Converter converter;
+  converter.Initial();
+  converter.TestPolyphony(file.data());
+  std::vector<uint8_t> midi(converter.PseudoFileSize());
+  if (midi.empty()) return 0;
+  uint8_t* midiEnd = converter.ConvertToMidi(file.data(), midi.data());
+  if (!midiEnd) return 0;
+  QV_FUZZ_CHECK(midiEnd > midi.data() && midiEnd <= midi.data() + midi.size());
+  tcv::Converter again;
+  again.Initial();
+  const bool scanned = again.ScanSmf(midi.data(), static_cast<size_t>(midiEnd - midi.data()));
+  QV_FUZZ_ROUND_TRIP(scanned);
+  return 0;
+}

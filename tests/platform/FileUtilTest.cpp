@@ -1,0 +1,136 @@
+// Whole-file replacement and the user's private folders: what another local
+// user may have put in the way is never written through nor trusted.
+#include "platform/FileUtil.h"
+#include "platform/Registry.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t Mode(const std::filesystem::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// Sets or clears an environment variable until the end of the scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace
+
+TEST(FileUtil, PrivateFilesAndTheirNewFoldersAreTheUsersOwn) {
+  qvtest::TempDir dir;
+  const auto file = dir / "a/b/secret.txt";
+  ASSERT_TRUE(qv::WriteFileAtomically(file, "mail", true, qv::FileAccess::Private));
+  EXPECT_EQ(Mode(file), 0600u);
+  EXPECT_EQ(Mode(dir / "a"), 0700u);
+  EXPECT_EQ(Mode(dir / "a/b"), 0700u);
+  // Rewriting keeps it so.
+  ASSERT_TRUE(qv::WriteFileAtomically(file, "more mail", true, qv::FileAccess::Private));
+  EXPECT_EQ(Mode(file), 0600u);
+  EXPECT_EQ(qvtest::ReadFile(file), "more mail");
+  ASSERT_TRUE(qv::CreateFolders(dir / "c/d", qv::FileAccess::Private));
+  EXPECT_EQ(Mode(dir / "c/d"), 0700u);
+  EXPECT_FALSE(qv::WriteFileAtomically("", "x"));
+}
+
+TEST(FileUtil, AReplacementNeverWritesThroughANamePlantedBesideTheFile) {
+  qvtest::TempDir dir;
+  const auto victim = dir / "victim";
+  qvtest::WriteFile(victim, "untouched");
+  const auto file = dir / "index.qvm";
+  // The next temporary names, taken by links to another file.
+  const std::string taken = qv::TemporarySibling(file).filename().string();
+  const std::string stem = taken.substr(0, taken.rfind('-') + 1);
+  const unsigned next = static_cast<unsigned>(std::stoul(taken.substr(taken.rfind('-') + 1))) + 1;
+  for (unsigned n = next; n < next + 5; ++n)
+    std::filesystem::create_symlink(victim, dir / (stem + std::to_string(n)));
+  ASSERT_TRUE(qv::WriteFileAtomically(file, "index"));
+  EXPECT_EQ(qvtest::ReadFile(victim), "untouched");
+  EXPECT_EQ(qvtest::ReadFile(file), "index");
+  // A link in the file's own place is replaced, not followed.
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink(victim, file);
+  ASSERT_TRUE(qv::WriteFileAtomically(file, "index"));
+  EXPECT_FALSE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(qvtest::ReadFile(victim), "untouched");
+}
+
+TEST(FileUtil, ThePrivateRuntimeFolderIsMadeOrRefusedWhenSomeoneElseCouldUseIt) {
+  qvtest::TempDir dir;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr), tmp("TMPDIR", dir.path().c_str());
+  const auto own = dir / ("quorvel-" + std::to_string(::geteuid()));
+  std::string why;
+  EXPECT_EQ(qv::PrivateRuntimeFolder(&why), own) << why;
+  EXPECT_EQ(Mode(own), 0700u);
+  EXPECT_EQ(qv::PrivateRuntimeFolder(), own) << "found again";
+
+  struct Case {
+    const char* what;
+    std::function<void()> plant;
+  } cases[] = {
+      {"open to others", [&] { std::filesystem::create_directory(own), ::chmod(own.c_str(), 0777); }},
+      {"a link to a folder", [&] { std::filesystem::create_directory_symlink(dir.path(), own); }},
+      {"a file", [&] { qvtest::WriteFile(own, ""); }},
+      {"another user's",
+       [&] {
+         std::filesystem::create_directory(own);
+         ::chmod(own.c_str(), 0700);
+         if (::geteuid() == 0) {
+           EXPECT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+         }
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(own);
+    c.plant();
+    if (::geteuid() != 0 && std::string(c.what) == "another user's") continue;  // only root can plant that here
+    why.clear();
+    EXPECT_TRUE(qv::PrivateRuntimeFolder(&why).empty());
+    EXPECT_NE(why.find(own.string()), std::string::npos) << why;
+  }
+  // $XDG_RUNTIME_DIR is taken as it is when it is the user's own.
+  std::filesystem::remove_all(own);
+  const auto xdg = dir / "run";
+  ASSERT_TRUE(qv::CreateFolders(xdg, qv::FileAccess::Private));
+  ScopedEnv set("XDG_RUNTIME_DIR", xdg.c_str());
+  EXPECT_EQ(qv::PrivateRuntimeFolder(), xdg);
+  ::chmod(xdg.c_str(), 0755);
+  EXPECT_TRUE(qv::PrivateRuntimeFolder().empty());
+}
+
+TEST(Registry, TheFileIsPrivateAndNeverLandsInASharedFolder) {
+  qvtest::TempDir dir;
+  {
+    ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").c_str());
+    ASSERT_TRUE(qv::Registry().WriteString("FormPosition", "Launch", "0000000100000002"));
+    EXPECT_EQ(Mode(qv::RegistryPath()), 0600u);
+    EXPECT_EQ(Mode(dir / "config/Marlinex"), 0700u);
+  }
+  // Without XDG_CONFIG_HOME and HOME: the home the user database gives.
+  ScopedEnv config("XDG_CONFIG_HOME", nullptr), home("HOME", nullptr);
+  const passwd* user = ::getpwuid(::geteuid());
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(qv::RegistryPath(), std::filesystem::path(user->pw_dir) / ".config/Marlinex/Quorvel.reg");
+}
