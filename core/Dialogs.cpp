@@ -58,6 +58,14 @@ void ShowInformation(QWidget* parent, std::string_view text) {
   ShowMessageBox(parent, BoxKind::Information, text);
 }
 
+void ShowWarning(QWidget* parent, std::string_view text) {
+  if (Handlers().warn) {
+    Handlers().warn(std::string(text));
+    return;
+  }
+  ShowMessageBox(parent, BoxKind::Warning, text);
+}
+
 std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter,
                                                  const std::filesystem::path& folder) {
   if (Handlers().openIn) return Handlers().openIn(folder, std::string(filter));
