@@ -91,7 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BodyOverPort body(line);
     int32_t count = 0;
     seriallink::ReceiveBody(body, buffer, line.flow, mode & 2, count);
-    QV_FUZZ_CHECK(count >= 0 && count <= static_cast<int32_t>(seriallink::ReceiveBuffer::kSize));
+    // Under flow control the count is the last part's size; without it a body
+    // that outgrew the buffer counts all it read (the list's too-long rule).
+    QV_FUZZ_CHECK(count >= 0);
+    if (mode & 2) QV_FUZZ_CHECK(count <= static_cast<int32_t>(seriallink::ReceiveBuffer::kSize));
     char out[seriallink::ReceiveBuffer::kSize + 1];
     int32_t taken = seriallink::ReceiveBuffer::kSize;
     buffer.Take(out, &taken);
