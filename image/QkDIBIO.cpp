@@ -157,7 +157,13 @@ static_assert(sizeof(TQkRGBQuad) == 4);
 int64_t RowCount(const TQkBitmapInfoHeader& h) { return h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight; }
 
 void ReadIndexedPixels(TQkDIBImage& img, int64_t bitsSize, ByteSource& src, bool useFMO) {
-  const TQkBitmapInfoHeader& h = img.Header;
+  TQkBitmapInfoHeader& h = img.Header;
+  // Masks mean nothing to these depths: the colours come after them and the
+  // pixels are plain, so the picture is kept as plain and saves as it loads.
+  if (h.biCompression == kBiBitFields) {
+    std::memmove(img.ColorTable.data(), img.ColorTable.data() + 3, 256 * sizeof(TQkRGBQuad));
+    h.biCompression = kBiRgb;
+  }
   const int64_t need = DIBImageBytes(h.biWidth, RowCount(h), h.biBitCount);
   if (need < 0) throw EQkDIBInvalidDIB(kTooLarge);
   if (bitsSize < 0 || bitsSize > kMaxBitsSize) throw EQkDIBInvalidDIB(kInvalidBitsSize);

@@ -361,4 +361,21 @@ TEST(DIBClipboard, BitFieldColourTableMovesUpOverTheMasks) {
   EXPECT_EQ(TableColor(LoadDIB(b.Build()), 0), kA);
 }
 
+TEST(DIBFile, MasksBeforeAnIndexedTableAreSkippedAndTheFileSavesPlain) {
+  // Masks of an indexed or 24-bit picture, from a file or a clipboard block:
+  // the colours after them stay in place and the saved file loads again.
+  for (const uint16_t bits : {4, 8, 24}) {
+    SCOPED_TRACE(bits);
+    Bmp b = bits == 24 ? High(24, 2, 1, {{kA, kB}}) : Indexed(bits, 2, 1, {kA, kB}, {{1, 0}}, 2);
+    b.compression = kBiBitFields;
+    b.masks = {0xFF0000, 0xFF00, 0xFF};
+    const Grid colors{{bits == 24 ? kA : kB, bits == 24 ? kB : kA}};
+    for (TQkDIB dib : {LoadDIB(b.Build()), FromBlock(Block(b.Build()))}) {
+      EXPECT_EQ(PixelColors(dib), colors);
+      EXPECT_EQ(dib.Header().biCompression, kBiRgb);
+      EXPECT_EQ(PixelColors(LoadDIB(SaveDIB(dib))), colors);
+    }
+  }
+}
+
 }  // namespace
