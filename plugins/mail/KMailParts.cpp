@@ -85,15 +85,16 @@ bool IsAddressChar(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Whether a tag's text comes back as the same tag once written: a lead byte
-// at its end would take the closing ">" as its trail byte, and a kept tag
-// written as "<<" would read as a literal "<".
+// Whether a tag's text comes back as the same tag once written: a ">" of its
+// own would end the tag early, a lead byte or CR at its end would take the
+// closing ">" with it, and a kept tag written as "<<" would read as a literal "<".
 bool WritableTagText(std::string_view text, bool kept) {
-  if (kept && !text.empty() && text[0] == '<') return false;
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t n = cp932::CharLength(text, i);
-    if (n == 1 && cp932::IsLeadByte(text[i])) return false;
+  if (kept && (text.empty() || text[0] == '<')) return false;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = MarkupCharLength(text, i);
+    const std::string_view ch = text.substr(i, n);
+    if (ch == ">" || ch == "\r\n") return false;
+    if (n == 1 && (cp932::IsLeadByte(ch[0]) || ch[0] == '\r')) return false;
     i += n;
   }
   return true;
@@ -221,17 +222,7 @@ size_t ValidPartLength(std::string_view data, size_t pos) {
       const size_t length = static_cast<size_t>(Hex2(data, pos + kPartHead));
       if (left < kPartHead + 2 + length) return 0;
       // The text must come back as the same tag once written as markup.
-      const std::string_view text = data.substr(pos + kPartHead + 2, length);
-      if (type == '6' && (text.empty() || text[0] == '<')) return 0;
-      for (size_t i = 0; i < text.size();) {
-        const size_t n = MarkupCharLength(text, i);
-        const std::string_view ch = text.substr(i, n);
-        if (ch == ">" || ch == "\r\n") return 0;
-        // A lead byte without its trail byte is no character of the markup;
-        // a CR at the end would take the closing ">" with it.
-        if (n == 1 && (cp932::IsLeadByte(ch[0]) || (i + 1 == text.size() && ch[0] == '\r'))) return 0;
-        i += n;
-      }
+      if (!WritableTagText(data.substr(pos + kPartHead + 2, length), type == '6')) return 0;
       return kPartHead + 2 + length;
     }
   }

@@ -106,6 +106,8 @@ TEST(MarkupTest, BytesThatNoTagCouldGiveBackAreDropped) {
       {"half a character at the end", "ab\x82", "a b", "ab"},
       {"a CR at the end", "ab\r", "a b", "ab"},
       {"CR pairs", "a\rb<K\rx>", "a \rb K\rx/6", "a\rb<K\rx>"},
+      {"CR and closing bracket inside a tag", "<K\r>x>", "K\r>x/6", "<K\r>x>"},
+      {"trimming leaves a closing bracket first", "<\r>x>y", "y", "y"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
