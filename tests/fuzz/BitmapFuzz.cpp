@@ -31,6 +31,31 @@ std::string Save(const TQkDIB& dib) {
   return out.str();
 }
 
+// The pixels of two pictures of one depth, row by row from the bottom, without
+// the row padding and the unused low bits of a row's last byte: a file may
+// carry anything there and unpacking writes zeros.
+bool SamePixels(const TQkDIB& a, const TQkDIB& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetBitCount() != b.GetBitCount())
+    return false;
+  const int64_t width = a.GetWidth(), height = a.GetHeight(), bits = a.GetBitCount();
+  const int64_t stride = (width * bits + 31) / 32 * 4;
+  const int64_t fullBytes = width * bits / 8;
+  const int tailBits = static_cast<int>(width * bits % 8);
+  auto row = [&](const TQkDIB& d, int64_t y) {
+    const bool topDown = d.Header().biHeight < 0;
+    return d.Bits() + (topDown ? height - 1 - y : y) * stride;
+  };
+  if (a.BitsSize() < height * stride || b.BitsSize() < height * stride) return false;
+  for (int64_t y = 0; y < height; ++y) {
+    const uint8_t* ra = row(a, y);
+    const uint8_t* rb = row(b, y);
+    if (!std::equal(ra, ra + fullBytes, rb)) return false;
+    const auto mask = static_cast<uint8_t>(0xFF << (8 - tailBits));
+    if (tailBits && (ra[fullBytes] & mask) != (rb[fullBytes] & mask)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -70,8 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       unpacked.SetPixelFormat(bits == 4 ? qkpf4Bit : qkpf8Bit);
       TQkDIB plain = again;
       plain.SetPixelFormat(bits == 4 ? qkpf4Bit : qkpf8Bit);
-      QV_FUZZ_ROUND_TRIP(unpacked.BitsSize() == plain.BitsSize());
-      QV_FUZZ_ROUND_TRIP(std::equal(unpacked.Bits(), unpacked.Bits() + unpacked.BitsSize(), plain.Bits()));
+      QV_FUZZ_ROUND_TRIP(SamePixels(unpacked, plain));
     }
     if (how & 2) again.SetPixelFormat(qkpf24Bit);
     if (how & 4) again.SetPixelFormat(qkpfHalftone);

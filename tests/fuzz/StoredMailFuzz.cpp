@@ -29,6 +29,13 @@ class Pictures final : public qv::AttachmentPictures {
   void UserCharacters(std::string_view, std::string_view) override {}
 };
 
+// The writer puts a slide of one pane as a plain pane.
+qv::TDXPictureInfo AsWritten(qv::TDXPictureInfo info) {
+  for (qv::TDXPane& pane : info.Panes)
+    if (pane.Kind == qv::kPaneSlide && pane.SlideCount == 1) pane.Kind = qv::kPanePlain;
+  return info;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The picture lines and Base64 alone, as the compose window writes them back.
   const qv::TDXPictureInfo info = qv::ParseDXHeaders(qv::kDiv6Width, qv::kDiv6Height, text);
   const std::string lines = qv::BuildDXHeaders(info);
-  QV_FUZZ_ROUND_TRIP(qv::ParseDXHeaders(qv::kDiv6Width, qv::kDiv6Height, lines) == info || !info.HasPageLayout);
+  QV_FUZZ_ROUND_TRIP(qv::ParseDXHeaders(qv::kDiv6Width, qv::kDiv6Height, lines) == AsWritten(info) || !info.HasPageLayout);
   std::string bytes;
   if (qv::Base64Decode(text, bytes)) {
     std::string back;
