@@ -27,12 +27,4 @@ std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool RoundTrips() {
-  static const bool on = [] {
-    const char* v = std::getenv("QV_FUZZ_ROUND_TRIPS");
-    return v && *v == '1';
-  }();
-  return on;
-}
-
 }  // namespace qvfuzz
