@@ -43,9 +43,12 @@ class HandleTable {
   uint32_t next_ = 0;
 };
 
+// The tables live until the process ends, never destroyed at exit: a
+// module's worker thread may still post while the statics are torn down (the
+// module joins it only when it is unloaded, which may come later).
 HandleTable<MessageSink>& Windows() {
-  static HandleTable<MessageSink> t;
-  return t;
+  static auto* t = new HandleTable<MessageSink>;
+  return *t;
 }
 // Counts what was posted, for the polls that wait for it.
 struct PostedCount {
@@ -54,13 +57,13 @@ struct PostedCount {
   uint64_t count = 0;
 };
 PostedCount& Posted() {
-  static PostedCount p;
-  return p;
+  static auto* p = new PostedCount;
+  return *p;
 }
 
 HandleTable<std::shared_ptr<void>>& Icons() {
-  static HandleTable<std::shared_ptr<void>> t;
-  return t;
+  static auto* t = new HandleTable<std::shared_ptr<void>>;
+  return *t;
 }
 
 }  // namespace

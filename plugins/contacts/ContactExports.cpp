@@ -1,9 +1,8 @@
 // The twelve exports of a contact plug-in (QvAddress.qpl, QvBookMark.qpl):
 // each module links them with its own window.
 #include "abi/PluginApi.h"
-#include "core/HostCallbacks.h"
 #include "plugins/contacts/ContactListWindow.h"
-#include "plugins/PluginIcon.h"
+#include "plugins/PluginExports.h"
 #include "plugins/contacts/ContactPlugin.h"
 
 #include <QApplication>
@@ -26,10 +25,7 @@ QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
 
 QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: no window of its code may outlive it.
-  delete g_form;
-  g_form = nullptr;
-  qv::ReleasePluginIcon();
-  return 1;
+  return qv::EndPluginWindow(g_form);
 }
 
 QV_PLUGIN_EXPORT QvBool ShowForm(void) {
@@ -53,18 +49,11 @@ QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
-  if (!size) return 0;
-  return QvCopyText(qv::ThisContactPlugin().name.c_str(), buffer, *size);
+  return qv::GivePluginName(qv::ThisContactPlugin().name.c_str(), buffer, size);
 }
 
-QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetHostParamCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) { return qv::KeepHostParamCallback(callback); }
 
-QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  qv::SetHostStrCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) { return qv::KeepHostStrCallback(callback); }
 
 }  // extern "C"

@@ -1,6 +1,6 @@
 // The twelve exports of QvMail.qpl, the mail plug-in.
 #include "abi/PluginApi.h"
-#include "plugins/PluginIcon.h"
+#include "plugins/PluginExports.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
@@ -29,19 +29,10 @@ QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: no window of its code may outlive it. The
   // list window's end empties the trash when the settings say so.
   while (!qv::OpenMailWindows().empty()) delete qv::OpenMailWindows().front()->Window();
-  delete qv::frmMailList;
-  qv::frmMailList = nullptr;
-  qv::ReleasePluginIcon();
-  return 1;
+  return qv::EndPluginWindow(qv::frmMailList);
 }
 
-QV_PLUGIN_EXPORT QvBool ShowForm(void) {
-  if (!qv::frmMailList) return 0;
-  qv::frmMailList->show();
-  qv::frmMailList->raise();
-  qv::frmMailList->activateWindow();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool ShowForm(void) { return qv::ShowPluginWindow(qv::frmMailList); }
 
 QV_PLUGIN_EXPORT QvBool CloseForm(void) {
   if (!qv::CloseComposeWindows()) return 0;
@@ -64,18 +55,11 @@ QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(qv::frmMailList, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
-  if (!size) return 0;
-  return QvCopyText(kPluginName, buffer, *size);
+  return qv::GivePluginName(kPluginName, buffer, size);
 }
 
-QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetHostParamCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) { return qv::KeepHostParamCallback(callback); }
 
-QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  qv::SetHostStrCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) { return qv::KeepHostStrCallback(callback); }
 
 }  // extern "C"

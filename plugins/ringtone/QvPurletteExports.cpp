@@ -1,7 +1,6 @@
 // The twelve exports of Qvpurlette.qpl, the ringtone maker.
-#include "core/HostCallbacks.h"
 #include "abi/PluginApi.h"
-#include "plugins/PluginIcon.h"
+#include "plugins/PluginExports.h"
 #include "plugins/ringtone/MidiPreview.h"
 #include "plugins/ringtone/QvPurletteFRM.h"
 
@@ -28,19 +27,10 @@ QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
 QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: the window ends its player, deletes the
   // temporary file and frees the converter first.
-  delete g_form;
-  g_form = nullptr;
-  qv::ReleasePluginIcon();
-  return 1;
+  return qv::EndPluginWindow(g_form);
 }
 
-QV_PLUGIN_EXPORT QvBool ShowForm(void) {
-  if (!g_form) return 0;
-  g_form->show();
-  g_form->raise();
-  g_form->activateWindow();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool ShowForm(void) { return qv::ShowPluginWindow(g_form); }
 
 QV_PLUGIN_EXPORT QvBool CloseForm(void) {
   if (g_form) g_form->close();
@@ -55,19 +45,12 @@ QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
-  if (!size) return 0;
-  return QvCopyText(kPluginName, buffer, *size);
+  return qv::GivePluginName(kPluginName, buffer, size);
 }
 
-QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetHostParamCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) { return qv::KeepHostParamCallback(callback); }
 
-QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  // Kept as the interface asks; the ringtone maker sends no texts.
-  qv::SetHostStrCallback(callback);
-  return callback ? 1 : 0;
-}
+// Kept as the interface asks; the ringtone maker sends no texts.
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) { return qv::KeepHostStrCallback(callback); }
 
 }  // extern "C"

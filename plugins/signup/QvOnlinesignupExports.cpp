@@ -1,7 +1,6 @@
 // The twelve exports of QvOnlinesignup.qpl, the online sign-up terminal.
 #include "abi/PluginApi.h"
-#include "core/HostCallbacks.h"
-#include "plugins/PluginIcon.h"
+#include "plugins/PluginExports.h"
 #include "plugins/signup/QvSignupFRM.h"
 
 #include <QApplication>
@@ -25,10 +24,7 @@ QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
 
 QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: the window frees the serial-link module first.
-  delete g_form;
-  g_form = nullptr;
-  qv::ReleasePluginIcon();
-  return 1;
+  return qv::EndPluginWindow(g_form);
 }
 
 QV_PLUGIN_EXPORT QvBool ShowForm(void) {
@@ -50,19 +46,12 @@ QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
-  if (!size) return 0;
-  return QvCopyText(kPluginName, buffer, *size);
+  return qv::GivePluginName(kPluginName, buffer, size);
 }
 
 // Kept as the interface asks; the terminal asks nothing of the launcher.
-QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetHostParamCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) { return qv::KeepHostParamCallback(callback); }
 
-QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  qv::SetHostStrCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) { return qv::KeepHostStrCallback(callback); }
 
 }  // extern "C"

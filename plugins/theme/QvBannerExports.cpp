@@ -1,7 +1,6 @@
 // The twelve exports of QvBanner.qpl, the theme list and editor.
 #include "abi/PluginApi.h"
-#include "plugins/PluginIcon.h"
-#include "core/HostCallbacks.h"
+#include "plugins/PluginExports.h"
 #include "plugins/theme/QvBannerFRM.h"
 
 #include <QApplication>
@@ -12,7 +11,6 @@ namespace {
 const char kPluginName[] = "\x83\x65\x81\x5B\x83\x7D";
 
 qv::TfrmBanner* g_form = nullptr;
-QvHostStrCallback g_str = nullptr;
 
 }  // namespace
 
@@ -26,19 +24,10 @@ QV_PLUGIN_EXPORT QvBool PluginInitialize(void) {
 
 QV_PLUGIN_EXPORT QvBool PluginFinalize(void) {
   // The module is unloaded next: nothing of its window may stay behind.
-  delete g_form;
-  g_form = nullptr;
-  qv::ReleasePluginIcon();
-  return 1;
+  return qv::EndPluginWindow(g_form);
 }
 
-QV_PLUGIN_EXPORT QvBool ShowForm(void) {
-  if (!g_form) return 0;
-  g_form->show();
-  g_form->raise();
-  g_form->activateWindow();
-  return 1;
-}
+QV_PLUGIN_EXPORT QvBool ShowForm(void) { return qv::ShowPluginWindow(g_form); }
 
 QV_PLUGIN_EXPORT QvBool CloseForm(void) {
   if (g_form) g_form->close();
@@ -53,19 +42,12 @@ QV_PLUGIN_EXPORT QvBool GetStr(int32_t, char*, int32_t) { return 1; }
 QV_PLUGIN_EXPORT QvBool GetIcon(QvIconHandle* icon) { return qv::GivePluginIcon(g_form, icon); }
 
 QV_PLUGIN_EXPORT QvBool GetPluginName(char* buffer, int32_t* size) {
-  if (!size) return 0;
-  return QvCopyText(kPluginName, buffer, *size);
+  return qv::GivePluginName(kPluginName, buffer, size);
 }
 
-QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) {
-  qv::SetHostParamCallback(callback);
-  return callback ? 1 : 0;
-}
+QV_PLUGIN_EXPORT int32_t CallBackParam(QvHostParamCallback callback) { return qv::KeepHostParamCallback(callback); }
 
-QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) {
-  // Kept as the interface asks; the theme list sends no texts.
-  g_str = callback;
-  return callback ? 1 : 0;
-}
+// Kept as the interface asks; the theme list sends no texts.
+QV_PLUGIN_EXPORT int32_t CallBackStr(QvHostStrCallback callback) { return qv::KeepHostStrCallback(callback); }
 
 }  // extern "C"

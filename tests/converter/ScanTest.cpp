@@ -118,7 +118,8 @@ TEST(TcvScan, RefusesUnsupportedAndDamagedFiles) {
 
 // Everything the scan leaves behind: the info block and the used voices.
 Bytes ScanResult(const TcvApi& tcv) {
-  Bytes r(GetInfo(tcv).raw, GetInfo(tcv).raw + TCV_INFO_SIZE);
+  const Info info = GetInfo(tcv);
+  Bytes r(info.raw, info.raw + TCV_INFO_SIZE);
   const Bytes used = UsedVoice(tcv);
   r.insert(r.end(), used.begin(), used.end());
   return r;

@@ -5,7 +5,28 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <fstream>
+#include <string>
+
 namespace qvtest {
+namespace {
+
+// In a build under AddressSanitizer its runtime must come first among the
+// preloaded libraries, or the launcher refuses to start: the path of the
+// runtime this test runs with, or nothing.
+std::string SanitizerRuntime() {
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    const size_t at = line.find('/');
+    if (at == std::string::npos) continue;
+    const std::string path = line.substr(at);
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (name.rfind("libasan.so", 0) == 0 || name.rfind("libclang_rt.asan", 0) == 0) return path;
+  }
+  return {};
+}
+
+}  // namespace
 
 LauncherRun RunLauncher(const std::filesystem::path& program, const std::filesystem::path& boxModule,
                         const std::map<std::string, std::string>& env, int ms) {
@@ -14,7 +35,8 @@ LauncherRun RunLauncher(const std::filesystem::path& program, const std::filesys
   std::filesystem::remove(log, ec);
   QProcess launcher;
   QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
-  all.insert("LD_PRELOAD", QString::fromStdString(boxModule.string()));
+  const std::string runtime = SanitizerRuntime();
+  all.insert("LD_PRELOAD", QString::fromStdString((runtime.empty() ? "" : runtime + ":") + boxModule.string()));
   all.insert("QV_TEST_BOX_LOG", QString::fromStdString(log.string()));
   for (const auto& [name, value] : env) all.insert(QString::fromStdString(name), QString::fromStdString(value));
   launcher.setProcessEnvironment(all);

@@ -232,7 +232,7 @@ TEST_F(RingWaitTest, ALightMailIsStoredAsKind9InHexDigits) {
   // All 750 bytes the module keeps: 250 bytes in three digits each.
   std::string digits, hex;
   for (int i = 0; i < 250; ++i) {
-    char group[4];
+    char group[8];
     std::snprintf(group, sizeof group, "%03d", (i * 7) % 256);
     digits += group;
   }
