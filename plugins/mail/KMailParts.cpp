@@ -455,8 +455,9 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     } else if (body.size() + ch.size() < kMaxPartText) {
       body += ch;
     } else {
-      // Too long for a tag: it is abandoned and this character stays as text.
-      if (!cutting) emitChar(ch);
+      // Too long for a tag: it is abandoned and this character stays as text
+      // (a lead byte without its trail byte is no character, as outside a tag).
+      if (!cutting && !(len == 1 && cp932::IsLeadByte(ch[0]))) emitChar(ch);
       inTag = false;
     }
   }

@@ -108,6 +108,7 @@ TEST(MarkupTest, BytesThatNoTagCouldGiveBackAreDropped) {
       {"CR pairs", "a\rb<K\rx>", "a \rb K\rx/6", "a\rb<K\rx>"},
       {"CR and closing bracket inside a tag", "<K\r>x>", "K\r>x/6", "<K\r>x>"},
       {"trimming leaves a closing bracket first", "<\r>x>y", "y", "y"},
+      {"a tag too long at half a character", "<" + std::string(254, 'x') + "\x82!", "!", "!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
