@@ -479,7 +479,16 @@ std::string WriteMarkup(std::string_view parts, TColor fontColor, TColor color, 
   }
   TColor p = fontColor;
   bool q = false;
+  bool lineHasContent = false;
   for (size_t i = 0; i < parts.size(); i += PartLength(parts, i)) {
+    // The break of an empty line takes no colour or blink tags: they wait for
+    // the next content, since a line of tags alone reads back without its break.
+    const bool lineBreak = PartType(parts, i) == ttLineBreak;
+    if (lineBreak && !lineHasContent) {
+      out += "\r\n";
+      continue;
+    }
+    lineHasContent = !lineBreak;
     const TColor c = PartColor(parts, i);
     const bool b = PartBlinks(parts, i);
     if (c != p && c == fontColor) out += "</C>";

@@ -96,6 +96,32 @@ TEST(MarkupTest, ReadWriteReadGivesTheSameParts) {
   }
 }
 
+TEST(MarkupTest, EmptyLinesWhoseBreakChangesColourOrBlinkReadBackWhole) {
+  const TColor red = 0x0000FF;
+  struct Case {
+    const char* name;
+    std::string parts;
+    std::string written;
+  } cases[] = {
+      {"break turns red after an empty line", PlainToParts("a\r\n", clBlack, false, {}) + PlainToParts("\r\nb", red, false, {}),
+       "a\r\n\r\n<C=FF0000>b</C>"},
+      {"text starts with a red empty line", PlainToParts("\r\nb", red, false, {}), "\r\n<C=FF0000>b</C>"},
+      {"blinking empty lines", PlainToParts("a\r\n", clBlack, false, {}) + PlainToParts("\r\n\r\nb", clBlack, true, {}),
+       "a\r\n\r\n\r\n<BL>b</BL>"},
+      {"colour ends on a line with text", PlainToParts("r", red, false, {}) + PlainToParts("\r\nb", clBlack, false, {}),
+       "<C=FF0000>r</C>\r\nb"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string written = WriteMarkup(c.parts, clBlack, clWhite, "");
+    EXPECT_EQ(written, c.written);
+    MarkupContext ctx;
+    const std::string again = ReadMarkup(written, clBlack, false, ctx);
+    EXPECT_EQ(PartsToPlain(again, {}), PartsToPlain(c.parts, {})) << "a line break was lost";
+    EXPECT_EQ(WriteMarkup(again, clBlack, clWhite, ""), written);
+  }
+}
+
 TEST(MarkupTest, BytesThatNoTagCouldGiveBackAreDropped) {
   struct Case {
     const char* name;
