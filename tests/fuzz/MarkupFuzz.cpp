@@ -1,5 +1,6 @@
 // Decorated-mail markup: read into parts that are all whole, written back
-// as markup that reads into the same parts, and written the same again.
+// as markup that reads into the same parts, and written the same again; text
+// in changing colours written and read back with every line break.
 #include "FuzzSupport.h"
 #include "plugins/mail/KMailParts.h"
 
@@ -37,6 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MarkupContext ctx3 = ctx2;
   QV_FUZZ_ROUND_TRIP(WriteMarkup(ReadMarkup(second, clBlack, false, ctx3), ctx3.fontColor, ctx3.color, ctx3.bgImage) ==
                 second);
+  // Text in changing colours and blink, pieces split at 0x01 whose first byte
+  // sets the look: every line break reads back, empty lines included.
+  std::string mixed;
+  for (std::string_view piece : qvfuzz::Input::Split(markup, "\x01")) {
+    const uint8_t look = piece.empty() ? 0 : static_cast<uint8_t>(piece[0]);
+    if (!piece.empty()) piece.remove_prefix(1);
+    mixed += PlainToParts(piece, (look & 1) ? TColor(0x0000FF) : clBlack, look & 2, PicText());
+  }
+  MarkupContext ctx4;
+  const std::string mixedAgain = ReadMarkup(WriteMarkup(mixed, clBlack, clWhite, ""), clBlack, false, ctx4);
+  QV_FUZZ_ROUND_TRIP(PartsToPlain(mixedAgain, PicText()) == PartsToPlain(mixed, PicText()));
   // Plain text both ways, and the links found in the parts.
   std::string linked = again;
   DetectLinks(linked, flags & 16, flags & 32);
