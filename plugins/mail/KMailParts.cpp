@@ -189,6 +189,13 @@ void MarkClickLines(std::string& shadow, std::vector<uint8_t>& kinds) {
 }
 
 // The one well-formed part at data[pos], or 0.
+// A background picture's name is written in quotes in the BODY tag, after
+// both colours: the whole tag must fit a tag's length and read back as one.
+bool WritableBackgroundName(std::string_view name) {
+  const std::string tag = "BODY=000000;BG=000000;IMG=\"" + std::string(name) + "\"";
+  return name.find(';') == std::string_view::npos && tag.size() < kMaxPartText && WritableTagText(tag, false);
+}
+
 size_t ValidPartLength(std::string_view data, size_t pos) {
   const size_t left = data.size() - pos;
   if (left < kPartHead) return 0;
@@ -396,7 +403,9 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
         } else if (SameTextNoCase(name, "BG")) {
           ctx.color = HexRGBToColor(value, ctx.color);
         } else if (SameTextNoCase(name, "IMG")) {
-          ctx.bgImage = Unquoted(value);
+          // Only a name that the BODY tag can give back once written.
+          std::string image = Unquoted(value);
+          if (WritableBackgroundName(image)) ctx.bgImage = std::move(image);
         }
         from = semi + 1;
       }

@@ -58,6 +58,8 @@ TEST(MarkupTest, ReadWriteReadGivesTheSameParts) {
        "<BODY=FF0000;BG=000000>\r\nabc"},
       {"black on white needs no body tag", "<BODY=000000>\r\nabc", "a b c", "abc"},
       {"body picture", "<body=00FF00;img=\"bg.bmp\">\r\n\r\nx", "x~00FF00", "<BODY=00FF00;IMG=\"bg.bmp\">\r\nx"},
+      {"background name that no tag could give back", "<BODY=00FF00;IMG=\r>x>\r\nabc", "a~00FF00 b~00FF00 c~00FF00",
+       "<BODY=00FF00>\r\nabc"},
       {"doubled angle bracket", "a<<b", "a < b", "a<<b"},
       {"short colour padded", "<C=FF>x</C>", "x~0000FF", "<C=0000FF>x</C>"},
       {"bad colour keeps the body colour", "<BODY=FF0000>\r\n<C=XYZ>x", "x~FF0000", "<BODY=FF0000>\r\nx"},
