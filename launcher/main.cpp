@@ -1,8 +1,6 @@
 // Quorvel launcher: splash first, then the main window, the session dialog
 // and the notice window, then the message loop until the main window closes.
-#include "launcher/QvConnectFRM.h"
-#include "launcher/QvLaunchFRM.h"
-#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/LauncherWindows.h"
 #include "launcher/splash.h"
 
 #include <QApplication>
@@ -22,12 +20,11 @@ int main(int argc, char** argv) {
   // The program ends with its main window, whatever else is still open.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  auto launch = std::make_unique<qv::TfrmLaunch>();
-  auto connecting = std::make_unique<qv::TfrmConnecting>();
-  auto notice = std::make_unique<qv::TfrmReceiveMsg>();
+  std::unique_ptr<qv::TfrmLaunch> launch;
+  std::unique_ptr<qv::TfrmConnecting> connecting;
+  std::unique_ptr<qv::TfrmReceiveMsg> notice;
+  qv::MakeLauncherWindows(launch, connecting, notice);
   frmLaunch = launch.get();
-  frmLaunch->SetSessionDialog(connecting.get());
-  frmLaunch->SetNoticeWindow(notice.get());
   int rc = launch->SecondInstance() ? 0 : 1;
   if (!launch->Terminated()) {
     launch->show();
@@ -37,11 +34,7 @@ int main(int argc, char** argv) {
     rc = app.exec();
   }
   qv::TSplashWindow::CloseSplash();
-  // Forms go in reverse order of creation; the main window last, so the
-  // plug-ins and the serial-link module are unloaded after every other window.
-  notice.reset();
-  connecting.reset();
   frmLaunch = nullptr;
-  launch.reset();
+  qv::EndLauncherWindows(launch, connecting, notice);
   return rc;
 }

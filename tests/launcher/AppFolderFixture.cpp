@@ -74,11 +74,7 @@ void AppFolderTest::StopHandset() {
 }
 
 void AppFolderTest::StartLauncher() {
-  launch_ = std::make_unique<qv::TfrmLaunch>();
-  connecting_ = std::make_unique<qv::TfrmConnecting>();
-  notice_ = std::make_unique<qv::TfrmReceiveMsg>();
-  launch_->SetSessionDialog(connecting_.get());
-  launch_->SetNoticeWindow(notice_.get());
+  qv::MakeLauncherWindows(launch_, connecting_, notice_);
   ASSERT_FALSE(launch_->Terminated());
   notice_->tmrWait->setInterval(5);
   // The module's deadlines run faster.
@@ -102,9 +98,7 @@ void AppFolderTest::QuitLauncher() {
   QObject::connect(&vetoed, &QTimer::timeout, [] { QCoreApplication::exit(1); });
   vetoed.start(5000);
   QCoreApplication::exec();
-  notice_.reset();
-  connecting_.reset();
-  launch_.reset();
+  qv::EndLauncherWindows(launch_, connecting_, notice_);
 }
 
 QWidget* AppFolderTest::OpenMailList() {

@@ -10,9 +10,7 @@
 #include "TestSupport.h"
 #include "core/MailStore.h"
 #include "core/MessageBox.h"
-#include "launcher/QvConnectFRM.h"
-#include "launcher/QvLaunchFRM.h"
-#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/LauncherWindows.h"
 
 #include <gtest/gtest.h>
 #include <memory>

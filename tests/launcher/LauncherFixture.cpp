@@ -109,19 +109,9 @@ void LauncherTest::WriteIni(const std::map<std::string, std::string>& entries) {
   }
 }
 
-void LauncherTest::Start() {
-  launch_ = std::make_unique<qv::TfrmLaunch>();
-  connecting_ = std::make_unique<qv::TfrmConnecting>();
-  notice_ = std::make_unique<qv::TfrmReceiveMsg>();
-  launch_->SetSessionDialog(connecting_.get());
-  launch_->SetNoticeWindow(notice_.get());
-}
+void LauncherTest::Start() { qv::MakeLauncherWindows(launch_, connecting_, notice_); }
 
-void LauncherTest::Stop() {
-  notice_.reset();
-  connecting_.reset();
-  launch_.reset();
-}
+void LauncherTest::Stop() { qv::EndLauncherWindows(launch_, connecting_, notice_); }
 
 std::vector<std::string> LauncherTest::Calls() const {
   std::vector<std::string> lines;

@@ -6,9 +6,7 @@
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
 #include "core/MessageBox.h"
-#include "launcher/QvConnectFRM.h"
-#include "launcher/QvLaunchFRM.h"
-#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/LauncherWindows.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

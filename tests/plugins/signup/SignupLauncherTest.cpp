@@ -7,9 +7,7 @@
 #include "LauncherProcess.h"
 
 #include "core/MessageBox.h"
-#include "launcher/QvConnectFRM.h"
-#include "launcher/QvLaunchFRM.h"
-#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/LauncherWindows.h"
 #include "launcher/RingWait.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
@@ -46,9 +44,7 @@ class SignupLauncherTest : public SignupTest {
   }
   void TearDown() override {
     qv::SetPauseRate(1);
-    notice_.reset();
-    connecting_.reset();
-    launch_.reset();
+    qv::EndLauncherWindows(launch_, connecting_, notice_);
     qv::SetMessageBoxHandler({});
     SignupTest::TearDown();
   }
@@ -58,11 +54,7 @@ class SignupLauncherTest : public SignupTest {
     qv::Module portvine;
     ASSERT_TRUE(portvine.Load((dir() / "Portvine.so").string())) << portvine.Error();
     portvine.Function<void (*)(int32_t)>("PortvineTestSetClockRate")(20);
-    launch_ = std::make_unique<qv::TfrmLaunch>();
-    connecting_ = std::make_unique<qv::TfrmConnecting>();
-    notice_ = std::make_unique<qv::TfrmReceiveMsg>();
-    launch_->SetSessionDialog(connecting_.get());
-    launch_->SetNoticeWindow(notice_.get());
+    qv::MakeLauncherWindows(launch_, connecting_, notice_);
     ASSERT_FALSE(launch_->Terminated());
   }
   // Opens the terminal from the launcher's list and runs body while its modal

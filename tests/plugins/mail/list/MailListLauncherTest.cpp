@@ -5,9 +5,7 @@
 #include "MessageBoxWatch.h"
 
 #include "core/MessageBox.h"
-#include "launcher/QvConnectFRM.h"
-#include "launcher/QvLaunchFRM.h"
-#include "launcher/QvReceiveMsgFRM.h"
+#include "launcher/LauncherWindows.h"
 #include "platform/IniFile.h"
 
 #include <QAction>
@@ -47,11 +45,10 @@ TEST_F(MailListTest, SendAndReceiveRunsTheLaunchersSessionAndReloadsTheInbox) {
     return qv::SessionResult::Done;
   });
   {
-    auto launch = std::make_unique<qv::TfrmLaunch>();
-    auto connecting = std::make_unique<qv::TfrmConnecting>();
-    auto notice = std::make_unique<qv::TfrmReceiveMsg>();
-    launch->SetSessionDialog(connecting.get());
-    launch->SetNoticeWindow(notice.get());
+    std::unique_ptr<qv::TfrmLaunch> launch;
+    std::unique_ptr<qv::TfrmConnecting> connecting;
+    std::unique_ptr<qv::TfrmReceiveMsg> notice;
+    qv::MakeLauncherWindows(launch, connecting, notice);
     ASSERT_FALSE(launch->Terminated());
     const auto entries = launch->Entries();
     ASSERT_GE(entries.size(), 2u);
