@@ -156,6 +156,28 @@ TEST_F(EditorWindowsTest, ADecoratedMailIsStoredAndShownTheSameInTheViewer) {
   EXPECT_EQ(editor->GetMarkupText(), Sjis("<BL><C=FF0000>Hello 世界</C></BL>\r\n<#HEART>"));
 }
 
+TEST_F(EditorWindowsTest, AnEmptyLineTypedInANewColourIsStoredAndShownInTheViewer) {
+  auto* w = Shown(new TfrmMailSend);
+  w->SetRetryPolicy(mailtest::Quick());
+  w->edtTo->setText(QStringLiteral("taro@example.jp"));
+  TKMailEdit* editor = w->KMailEdit1;
+  editor->setFocus();
+  QTest::keyClicks(editor, QStringLiteral("a"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ClickSwatch(w->ColorBox1, clRed);
+  editor->setFocus();
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::keyClicks(editor, QStringLiteral("b"));
+  const std::string markup = editor->GetMarkupText();
+  EXPECT_EQ(markup.find("\r\n\r\n"), 1u) << markup;
+  w->actSave->trigger();
+  auto drafts = mailtest::LiveMails(Drafts());
+  ASSERT_EQ(drafts.size(), 1u);
+  auto* v = Shown(new TfrmMailReceive);
+  v->LoadStoredMail(drafts[0].second, false);
+  EXPECT_EQ(v->KMailEdit1->GetMarkupText(), markup) << "the empty line between a and b was lost";
+}
+
 TEST_F(EditorWindowsTest, TheViewerHandsOnTheAddressClicked) {
   auto* v = Shown(new TfrmMailReceive);
   v->LoadStoredMail("Subject: links\r\nContent-Type: Text/Plain\r\n\r\n"
