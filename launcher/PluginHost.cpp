@@ -1,7 +1,7 @@
 #include "launcher/PluginHost.h"
 
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "platform/Paths.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "launcher/QvConnectFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/QtText.h"
-#include "core/QvWait30FRM.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
+#include "core/ui/QvWait30FRM.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"

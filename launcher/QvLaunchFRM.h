@@ -3,7 +3,7 @@
 // serial-link module, hosts the plug-ins (PluginHost), receives the module's
 // events, runs ring-wait (RingWait) and the session dialog, and reports
 // messages. To the sessions it is their host (launcher/session).
-#include "core/MessageTable.h"
+#include "core/data/MessageTable.h"
 #include "launcher/PluginHost.h"
 #include "launcher/RingWait.h"
 #include "launcher/session/Session.h"

@@ -1,8 +1,8 @@
 #include "launcher/QvMessageFRM.h"
 
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "controls/MultiButton.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "launcher/FormColors.h"
 
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 // them, finds the handset's port by asking each port for the handset's
 // number, and on OK hands its values to the launcher, which stores them all
 // in one write.
-#include "core/SettingsKeys.h"
+#include "core/data/SettingsKeys.h"
 #include "platform/IniFile.h"
 #include "platform/TColor.h"
 

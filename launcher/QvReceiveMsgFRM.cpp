@@ -1,9 +1,9 @@
 #include "launcher/QvReceiveMsgFRM.h"
 
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "launcher/FormColors.h"
 
 #include <QCloseEvent>

@@ -2,10 +2,10 @@
 
 #include "controls/ImageList.h"
 #include "controls/MultiButton.h"
-#include "core/FormPosition.h"
-#include "core/Pictures.h"
-#include "core/QtText.h"
-#include "core/TextFunctions.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/Pictures.h"
+#include "core/ui/QtText.h"
+#include "core/data/TextFunctions.h"
 #include "launcher/FormColors.h"
 #include "platform/Text.h"
 

@@ -1,8 +1,8 @@
 #include "launcher/RingWait.h"
 
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
-#include "core/TextFunctions.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Text.h"
 
 #include <QApplication>

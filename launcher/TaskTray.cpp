@@ -1,6 +1,6 @@
 #include "launcher/TaskTray.h"
 
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "platform/Cp932.h"
 
 #include <QApplication>

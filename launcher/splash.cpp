@@ -1,7 +1,7 @@
 #include "launcher/splash.h"
 
 #include "controls/MultiButton.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
 

@@ -3,7 +3,7 @@
 // ended, its name handed out, the host's two callbacks kept. Each module has
 // its own copy of this.
 #include "abi/PluginApi.h"
-#include "core/HostCallbacks.h"
+#include "core/data/HostCallbacks.h"
 #include "plugins/PluginIcon.h"
 
 #include <QWidget>

@@ -3,7 +3,7 @@
 //   csv_bench [--file=PATH] [--megabytes=N] [benchmark options]
 // Without --file it writes the table to a temporary file first (and leaves it
 // there, so another reader can be timed on the same bytes).
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 

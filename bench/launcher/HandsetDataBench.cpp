@@ -12,7 +12,7 @@
 //   QV_BENCH_RECORDS   records each way (default 1000)
 #include "HandsetRecords.h"
 #include "HeadlessSession.h"
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 
 #include <chrono>
 #include <cstdio>

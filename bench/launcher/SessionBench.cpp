@@ -18,7 +18,7 @@
 //   session_bench smoke                           small 20, mixed 8, send 5
 #include "HeadlessSession.h"
 #include "MailFolders.h"
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>

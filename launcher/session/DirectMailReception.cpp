@@ -1,6 +1,6 @@
 #include "launcher/session/DirectMailReception.h"
 
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 #include "launcher/session/MailKeeper.h"
 
 namespace qv {

@@ -3,7 +3,7 @@
 // per (1, 1) of the module's information mode.
 #include "launcher/session/HandsetData.h"
 
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 #include "platform/Cp932.h"
 #include "platform/Text.h"
 

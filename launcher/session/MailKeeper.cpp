@@ -1,6 +1,6 @@
 #include "launcher/session/MailKeeper.h"
 
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 #include "launcher/session/Session.h"
 #include "platform/Cp932.h"
 

@@ -2,7 +2,7 @@
 // The store of the mail a session sends and receives. A received mail is
 // acknowledged by the module before it is stored, so one that cannot be
 // stored exists nowhere else: it is kept and stored again after the session.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include <string>
 #include <vector>

@@ -3,11 +3,11 @@
 // at the centre.
 #include "launcher/session/MailSession.h"
 
-#include "core/AddressFunctions.h"
-#include "core/HandsetExchange.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
-#include "core/TextFunctions.h"
+#include "core/data/AddressFunctions.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
+#include "core/data/TextFunctions.h"
 #include "launcher/session/MailKeeper.h"
 #include "platform/Cp932.h"
 #include "platform/Text.h"

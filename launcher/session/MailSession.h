@@ -2,7 +2,7 @@
 // The mail session of modes 0-3 and 5: the queued direct mails, one call
 // each, then one e-mail session that sends the queued e-mails and lists,
 // fetches and deletes mail at the centre. It is driven by the module's events.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 #include "launcher/session/Session.h"
 
 #include <deque>

@@ -1,8 +1,8 @@
 #include "launcher/session/SerialLink.h"
 
-#include "core/HandsetExchange.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 
 #include <algorithm>
 #include <chrono>

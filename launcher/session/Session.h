@@ -3,7 +3,7 @@
 // with (the bound module, the launcher, the dialog as a small view, the queue
 // of the module's events and the store of received and sent mail), the poll
 // that every session shares, and the session of each mode.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 #include "launcher/session/SerialEvent.h"
 #include "launcher/session/SerialLink.h"
 #include "launcher/session/SessionTypes.h"

@@ -1,7 +1,7 @@
 #include "plugins/contacts/CompoString.h"
 
-#include "core/QtText.h"
-#include "core/TextFunctions.h"
+#include "core/ui/QtText.h"
+#include "core/data/TextFunctions.h"
 
 #include <QInputMethodEvent>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "plugins/contacts/ContactFields.h"
 
-#include "core/ByteLengthValidator.h"
-#include "core/QtText.h"
+#include "core/ui/ByteLengthValidator.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "plugins/contacts/ContactListModel.h"
 
-#include "core/FormPosition.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
 
 namespace qv {
 

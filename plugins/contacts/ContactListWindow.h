@@ -4,7 +4,7 @@
 // delete, and the exchange with the handset through the launcher. What the
 // two lists hold and how an entry is edited is each one's own.
 #include "abi/PluginApi.h"
-#include "core/SettingsKeys.h"
+#include "core/data/SettingsKeys.h"
 #include "plugins/contacts/ContactListModel.h"
 
 #include <QMainWindow>

@@ -4,8 +4,8 @@
 // age, blood type, sex, group, list kind, secret, memo, hobby) and its
 // picture, shown. The kana name is filled from the reading the input method
 // reports while the kanji name is typed.
-#include "core/PhoneBook.h"
-#include "core/PlacedDialog.h"
+#include "core/data/PhoneBook.h"
+#include "core/ui/PlacedDialog.h"
 #include "plugins/contacts/ContactFields.h"
 
 #include <optional>

@@ -1,8 +1,8 @@
 #include "plugins/contacts/QvAddressFRM.h"
 
-#include "core/ContactExchange.h"
-#include "core/Dialogs.h"
-#include "core/TextFunctions.h"
+#include "core/data/ContactExchange.h"
+#include "core/ui/Dialogs.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "plugins/contacts/QvAddressEditFRM.h"
 

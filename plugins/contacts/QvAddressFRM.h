@@ -2,7 +2,7 @@
 // The phone book's window: the list of entries (lsvAddress, one column per
 // field), the phone-book file, its CSV export and import, the entry dialog,
 // and the exchange with the handset.
-#include "core/PhoneBook.h"
+#include "core/data/PhoneBook.h"
 #include "plugins/contacts/ContactListWindow.h"
 
 #include <filesystem>
@@ -36,7 +36,7 @@ class TfrmAddress : public TContactList {
 
   bool LoadArchive(const std::filesystem::path& path, FileError* error = nullptr);
   bool SaveArchive(const std::filesystem::path& path);
-  // The list as CSV (see core/PhoneBook.h); reading appends (whole: replaces).
+  // The list as CSV (see core/data/PhoneBook.h); reading appends (whole: replaces).
   int ReadCsv(std::string_view text, bool whole, CsvTextError* error = nullptr);
   std::string WriteCsv(bool whole) const;
   bool BuildSendFile(const std::filesystem::path& path, bool* written = nullptr);

@@ -1,8 +1,8 @@
 #include "plugins/contacts/QvBookMarkEditFRM.h"
 
-#include "core/Dialogs.h"
-#include "core/QtText.h"
-#include "core/TextFunctions.h"
+#include "core/ui/Dialogs.h"
+#include "core/ui/QtText.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 
 #include <QFormLayout>

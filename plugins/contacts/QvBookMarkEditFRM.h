@@ -1,7 +1,7 @@
 #pragma once
 // The bookmark dialog: name, reading, address and comment of one bookmark.
-#include "core/Bookmarks.h"
-#include "core/PlacedDialog.h"
+#include "core/data/Bookmarks.h"
+#include "core/ui/PlacedDialog.h"
 #include "plugins/contacts/ContactFields.h"
 
 class QLineEdit;

@@ -1,6 +1,6 @@
 #include "plugins/contacts/QvBookMarkFRM.h"
 
-#include "core/ContactExchange.h"
+#include "core/data/ContactExchange.h"
 #include "platform/Cp932.h"
 #include "plugins/contacts/QvAddressFRM.h"
 #include "plugins/contacts/QvBookMarkEditFRM.h"

@@ -2,7 +2,7 @@
 // The bookmarks' window: the list of bookmarks (lsvBookMark: name, reading,
 // address, comment), the bookmark file, its CSV export and import, the
 // bookmark dialog, and the exchange with the handset.
-#include "core/Bookmarks.h"
+#include "core/data/Bookmarks.h"
 #include "plugins/contacts/ContactListWindow.h"
 
 #include <filesystem>

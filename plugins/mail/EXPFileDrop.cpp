@@ -8,7 +8,7 @@
 
 #include <exception>
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 #include "plugins/mail/FFColor.h"
 
 #include "controls/BRVGraphicsEX.h"
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QGridLayout>

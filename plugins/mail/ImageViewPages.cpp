@@ -1,8 +1,8 @@
 #include "plugins/mail/ImageViewPages.h"
 
-#include "core/TextFunctions.h"
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
+#include "core/data/TextFunctions.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 
 #include <algorithm>

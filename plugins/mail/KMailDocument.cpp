@@ -1,6 +1,6 @@
 #include "plugins/mail/KMailDocument.h"
 
-#include "core/MailForm.h"
+#include "core/data/MailForm.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include "controls/BRVGraphicsEX.h"
 #include "controls/Graphics.h"
 #include "controls/ImageList.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
-#include "core/MailForm.h"
+#include "core/data/MailForm.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,10 +1,10 @@
 #include "plugins/mail/KMailParts.h"
 
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/Text.h"
-#include "core/MailForm.h"
-#include "core/QtText.h"
+#include "core/data/MailForm.h"
+#include "core/ui/QtText.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "plugins/mail/MailAddressLists.h"
 
-#include "core/AddressFunctions.h"
-#include "core/TextFunctions.h"
+#include "core/data/AddressFunctions.h"
+#include "core/data/TextFunctions.h"
 
 #include <chrono>
 #include <cstdio>

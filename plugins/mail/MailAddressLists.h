@@ -2,8 +2,8 @@
 // What the recipient picker shows and gives back, without widgets: the
 // phone book's items, the recipients of a compose field and their text, and
 // the delivery time's start value and text. Text is CP932.
-#include "core/CSVData.h"
-#include "core/PhoneBook.h"
+#include "core/data/CSVData.h"
+#include "core/data/PhoneBook.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
 #include "plugins/mail/MailAttachView.h"
 
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
-#include "core/Dialogs.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/MailPictures.h"
 
 #include <QDir>

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/MailAttachments.h"
+#include "core/data/MailAttachments.h"
 
 class TImageList;
 

@@ -1,8 +1,8 @@
 #include "plugins/mail/MailHistory.h"
 
-#include "core/AddressFunctions.h"
-#include "core/HandsetExchange.h"
-#include "core/Settings.h"
+#include "core/data/AddressFunctions.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/Settings.h"
 #include "platform/Cp932.h"
 #include "platform/Text.h"
 

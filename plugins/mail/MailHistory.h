@@ -5,7 +5,7 @@
 // holding the peer's number and the handset text) read into "送信簿" and
 // "受信簿", and the mails staged in "データ転送" framed for the handset. The
 // launcher carries the files; the list window asks it to. Text is CP932.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "plugins/mail/MailHost.h"
 
-#include "core/MailReply.h"
-#include "core/StoredMail.h"
-#include "core/Dialogs.h"
+#include "core/data/MailReply.h"
+#include "core/data/StoredMail.h"
+#include "core/ui/Dialogs.h"
 
 #include <string>
 

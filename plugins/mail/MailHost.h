@@ -1,7 +1,7 @@
 #pragma once
 // What the mail plug-in asks of the launcher (through the host callbacks the
-// exports store, core/HostCallbacks.h), and the plug-in's questions to the user.
-#include "core/HostCallbacks.h"
+// exports store, core/data/HostCallbacks.h), and the plug-in's questions to the user.
+#include "core/data/HostCallbacks.h"
 
 #include <string>
 #include <string_view>
@@ -10,7 +10,7 @@ class QWidget;
 
 namespace qv {
 
-// The compose body of a reply or forward (core/MailReply.h); a cut quote is
+// The compose body of a reply or forward (core/data/MailReply.h); a cut quote is
 // reported to the host as warning 2005.
 std::string ReplyBody(int mode, std::string_view body);
 

@@ -1,7 +1,7 @@
 #include "plugins/mail/MailIcons.h"
 
 #include "controls/ImageList.h"
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 
 #include <QAction>

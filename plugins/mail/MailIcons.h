@@ -2,7 +2,7 @@
 // The mail window's pictures, all from the resource module's bitmaps: the
 // folder and tool-bar icons ("CLIPICON"), the mail list's icons ("MAILICON")
 // and the pictographs ("PICTEXT").
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 
 class TImageList;
 

@@ -1,9 +1,9 @@
 #include "plugins/mail/MailListModel.h"
 
 #include "controls/ImageList.h"
-#include "core/FormPosition.h"
-#include "core/MailStore.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/data/MailStore.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 
 #include <QMimeData>

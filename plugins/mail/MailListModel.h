@@ -3,7 +3,7 @@
 // built once per load and converted to display text only when a view asks, so
 // that a folder of many thousand mails costs no widget and no conversion per
 // row up front.
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 
 #include <QAbstractTableModel>
 #include <QPixmap>

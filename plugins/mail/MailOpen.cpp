@@ -1,17 +1,17 @@
 #include "plugins/mail/MailOpen.h"
 
-#include "core/MailStore.h"
-#include "core/QtText.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/MailStore.h"
+#include "core/ui/QtText.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "platform/Cp932.h"
 #include "platform/Text.h"
-#include "core/MailReply.h"
+#include "core/data/MailReply.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
-#include "core/StoredMail.h"
+#include "core/data/StoredMail.h"
 
 
 namespace qv {

@@ -1,9 +1,9 @@
 #include "plugins/mail/MailPictures.h"
 
 #include "controls/ImageList.h"
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 #include "image/QkDIB.h"
-#include "core/MailForm.h"
+#include "core/data/MailForm.h"
 #include "image/QkJPEG.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 // their pictures here, and the windows' user characters go into image lists.
 #include <QImage>
 
-#include "core/MailAttachments.h"
-#include "core/StoredMail.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/StoredMail.h"
 
 #include <filesystem>
 #include <string>

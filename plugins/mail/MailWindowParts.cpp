@@ -1,12 +1,12 @@
 #include "plugins/mail/MailWindowParts.h"
 
 #include "controls/ImageList.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "core/Dialogs.h"
-#include "core/MailForm.h"
+#include "core/ui/Dialogs.h"
+#include "core/data/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailListFRM.h"
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "core/TextFunctions.h"
-#include "core/MailForm.h"
+#include "core/data/TextFunctions.h"
+#include "core/data/MailForm.h"
 #include "platform/Text.h"
 
 namespace qv {

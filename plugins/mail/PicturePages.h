@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "core/MailForm.h"
+#include "core/data/MailForm.h"
 
 namespace qv {
 

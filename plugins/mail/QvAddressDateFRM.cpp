@@ -1,7 +1,7 @@
 #include "plugins/mail/QvAddressDateFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QCheckBox>

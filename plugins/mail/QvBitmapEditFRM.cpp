@@ -21,11 +21,11 @@
 #include <functional>
 
 #include "controls/MultiButton.h"
-#include "core/MessageBox.h"
-#include "core/QtText.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
-#include "core/ByteLengthValidator.h"
-#include "core/Dialogs.h"
+#include "core/ui/ByteLengthValidator.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/SelectButton.h"
 

@@ -1,8 +1,8 @@
 #include "plugins/mail/QvImageViewFRM.h"
 
 #include "plugins/mail/KMailEdit.h"
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
 #include "plugins/mail/MailWindowParts.h"
 
 #include <QAction>

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "plugins/mail/ImageViewPages.h"
-#include "core/PlacedDialog.h"
+#include "core/ui/PlacedDialog.h"
 
 class QAction;
 class QLabel;

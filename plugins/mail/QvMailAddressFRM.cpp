@@ -1,8 +1,8 @@
 #include "plugins/mail/QvMailAddressFRM.h"
 
-#include "core/AddressFunctions.h"
-#include "core/FormPosition.h"
-#include "core/QtText.h"
+#include "core/data/AddressFunctions.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/QvAddressDateFRM.h"
 

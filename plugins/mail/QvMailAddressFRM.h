@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 #include "plugins/mail/MailAddressLists.h"
 
 class QAction;

@@ -4,8 +4,8 @@
 // folder is a pair of mail store files; the window reads and rewrites their
 // index rows afresh for each operation.
 #include "controls/AppConnections.h"
-#include "core/CSVData.h"
-#include "core/MailStore.h"
+#include "core/data/CSVData.h"
+#include "core/data/MailStore.h"
 #include "plugins/mail/MailListModel.h"
 
 #include <QMainWindow>

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/MailStore.h"
-#include "core/MailAttachments.h"
-#include "core/MailReply.h"
+#include "core/data/MailStore.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailReply.h"
 #include "plugins/mail/MailWindows.h"
 
 class QAction;

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "controls/AppConnections.h"
-#include "core/MailStore.h"
-#include "core/MailAttachments.h"
+#include "core/data/MailStore.h"
+#include "core/data/MailAttachments.h"
 #include "plugins/mail/MailWindows.h"
 
 class QAction;

@@ -16,8 +16,8 @@
 
 #include <algorithm>
 
-#include "core/QtText.h"
-#include "core/ByteLengthValidator.h"
+#include "core/ui/QtText.h"
+#include "core/ui/ByteLengthValidator.h"
 #include "plugins/mail/MailWindowParts.h"
 
 namespace qv {

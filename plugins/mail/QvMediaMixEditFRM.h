@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugins/mail/MediaMix.h"
-#include "core/PlacedDialog.h"
+#include "core/ui/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;

@@ -15,15 +15,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/MessageBox.h"
-#include "core/Pictures.h"
-#include "core/QtText.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/Pictures.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/BitmapRaster.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "core/Dialogs.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/MailWindowParts.h"
 #include "plugins/mail/QvBitmapEditFRM.h"
 #include "plugins/mail/QvPicResizeFRM.h"

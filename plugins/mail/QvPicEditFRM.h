@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "plugins/mail/PicturePages.h"
-#include "core/PlacedDialog.h"
+#include "core/ui/PlacedDialog.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,7 +1,7 @@
 #include "plugins/mail/QvPicSelectorFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
 #include "plugins/mail/ImageListSelector.h"
 #include "plugins/mail/QvMailSendFRM.h"
 

@@ -3,7 +3,7 @@
 // the sign-up serial-link module itself, dials the sign-up centre through it,
 // sends the typed requests and shows the pages that come back, keeping the
 // last pages with what was sent from each.
-#include "core/MessageTable.h"
+#include "core/data/MessageTable.h"
 #include "plugins/signup/KwxBinding.h"
 #include "plugins/signup/SignupPages.h"
 #include "platform/Handles.h"

@@ -4,7 +4,7 @@
 // underlined. On the newest page while online the selected choice is
 // highlighted; on older pages and offline the text is grey and the choice
 // the user sent from the page is drawn inverted.
-#include "core/PictogramText.h"
+#include "core/ui/PictogramText.h"
 
 #include <QListWidget>
 #include <string>

@@ -1,6 +1,6 @@
 #include "plugins/signup/SignupPages.h"
 
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 
 namespace qv::signup {

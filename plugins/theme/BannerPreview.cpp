@@ -1,7 +1,7 @@
 #include "plugins/theme/BannerPreview.h"
 
 #include "controls/AnimationImage.h"
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 
 #include <QGroupBox>
 #include <QVBoxLayout>

@@ -2,7 +2,7 @@
 // The theme list: the theme files of the theme folder, each row its first
 // frame, name and state; choosing the launcher's theme, adding, editing and
 // deleting themes, and a preview of the selected one.
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 
 #include <QWidget>
 #include <string>

@@ -1,4 +1,4 @@
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 
 #include "TestSupport.h"
 

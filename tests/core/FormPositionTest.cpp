@@ -1,4 +1,4 @@
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 
 #include "platform/Registry.h"
 

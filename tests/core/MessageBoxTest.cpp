@@ -1,5 +1,5 @@
 #include "MessageBoxWatch.h"
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "platform/Cp932.h"
 
 #include <QAbstractButton>

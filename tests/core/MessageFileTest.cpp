@@ -1,7 +1,7 @@
 // The message file's table and the error log that the launcher and the
 // sign-up terminal share.
-#include "core/ErrorLog.h"
-#include "core/MessageTable.h"
+#include "core/data/ErrorLog.h"
+#include "core/data/MessageTable.h"
 #include "TestSupport.h"
 
 #include <filesystem>

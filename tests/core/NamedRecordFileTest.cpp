@@ -1,4 +1,4 @@
-#include "core/NamedRecordFile.h"
+#include "core/data/NamedRecordFile.h"
 
 #include "TestSupport.h"
 

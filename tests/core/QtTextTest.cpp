@@ -1,6 +1,6 @@
 // The CP932 to Qt text edge: the fast path gives what the codec gives, for
 // every character and for text the codec must repair.
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // A module with its own static copy of the core library, as a plug-in has.
-#include "core/Settings.h"
+#include "core/data/Settings.h"
 #include "platform/Registry.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 
 #include "platform/Module.h"
 #include "platform/Registry.h"

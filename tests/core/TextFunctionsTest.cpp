@@ -1,4 +1,4 @@
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 
 #include "TestSupport.h"
 

@@ -2,12 +2,12 @@
 // exchange files, the error log) replace a file the crash-safe way: the new bytes go into a
 // temporary beside it, flushed to disk, renamed over the file, and the
 // folder's entry is flushed; the file itself is never written in place.
-#include "core/Bookmarks.h"
-#include "core/CSVData.h"
-#include "core/ErrorLog.h"
-#include "core/HandsetExchange.h"
-#include "core/NamedRecordFile.h"
-#include "core/PhoneBook.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/CSVData.h"
+#include "core/data/ErrorLog.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/NamedRecordFile.h"
+#include "core/data/PhoneBook.h"
 
 #include "FileSteps.h"
 #include "TestSupport.h"

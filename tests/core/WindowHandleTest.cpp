@@ -1,4 +1,4 @@
-#include "core/WindowHandle.h"
+#include "core/ui/WindowHandle.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

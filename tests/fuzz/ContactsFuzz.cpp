@@ -2,10 +2,10 @@
 // bookmark file, their CSV import and whole-file layouts, and the handset's
 // frame lines of both. What one reads is written and read again.
 #include "FuzzSupport.h"
-#include "core/Bookmarks.h"
-#include "core/ContactExchange.h"
-#include "core/PhoneBook.h"
-#include "core/TextFunctions.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/PhoneBook.h"
+#include "core/data/TextFunctions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qvfuzz::Input input(data, size);

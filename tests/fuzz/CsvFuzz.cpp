@@ -1,7 +1,7 @@
 // The CSV table: whatever the text, the table it gives is written and read
 // back as the same table.
 #include "FuzzSupport.h"
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 
 using qv::TCSVData;
 

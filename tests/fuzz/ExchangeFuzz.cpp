@@ -1,7 +1,7 @@
 // Handset exchange files of every kind: the frame lines, the records and
 // their items, each field's decoder; what encodes decodes back.
 #include "FuzzSupport.h"
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 
 #include <algorithm>
 #include <cctype>

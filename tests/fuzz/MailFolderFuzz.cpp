@@ -2,9 +2,9 @@
 // reads its own bytes; appending, saving and compacting never change a mail
 // that reads, never make a damaged row read, and store the new mail whole.
 #include "FuzzSupport.h"
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
-#include "core/CSVData.h"
+#include "core/data/CSVData.h"
 
 #include <map>
 

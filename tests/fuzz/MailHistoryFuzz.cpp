@@ -1,7 +1,7 @@
 // The mail histories the handset hands over: frame lines decoded into mails,
 // a damaged record skipped and counted.
 #include "FuzzSupport.h"
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 #include "plugins/mail/MailHistory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,7 +1,7 @@
 // The named-record container (phone books, themes): the names listed read
 // back, and the records written anew list and read the same.
 #include "FuzzSupport.h"
-#include "core/NamedRecordFile.h"
+#include "core/data/NamedRecordFile.h"
 
 #include <sstream>
 

@@ -1,8 +1,8 @@
 // The received-mail filter: handset samples go, a multipart text cut short
 // is closed; what it leaves, it leaves alone the second time.
 #include "FuzzSupport.h"
-#include "core/CSVData.h"
-#include "core/MailStore.h"
+#include "core/data/CSVData.h"
+#include "core/data/MailStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

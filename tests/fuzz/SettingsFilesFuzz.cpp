@@ -1,7 +1,7 @@
 // The files a user edits by hand: the settings file (ini), read key by key and
 // written back, and the message file with its line breaks.
 #include "FuzzSupport.h"
-#include "core/MessageTable.h"
+#include "core/data/MessageTable.h"
 #include "platform/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

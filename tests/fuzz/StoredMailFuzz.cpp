@@ -2,10 +2,10 @@
 // decorated body, multipart parts with Base64 data and the picture part's
 // header lines, attachments whose pictures are tried by the image library.
 #include "FuzzSupport.h"
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
-#include "core/StoredMail.h"
-#include "core/TextFunctions.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
+#include "core/data/StoredMail.h"
+#include "core/data/TextFunctions.h"
 #include "image/QkDIB.h"
 
 #include <sstream>

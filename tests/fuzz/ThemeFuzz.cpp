@@ -1,7 +1,7 @@
 // Theme files (a named-record container with the theme's index and its
 // frame strip): a file that loads saves and loads again as the same theme.
 #include "FuzzSupport.h"
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto dir = qvfuzz::FreshFolder();

@@ -2,8 +2,8 @@
 // Phone-book entries and bookmarks for tests and benchmarks: every field used,
 // each in the form the handset gives it back, so that what goes out and comes
 // in again compares field for field; and small Windows bitmaps as pictures.
-#include "core/Bookmarks.h"
-#include "core/PhoneBook.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/PhoneBook.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "HandsetRecords.h"
 
 #include "TestSupport.h"
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 
 #include <cstdio>
 

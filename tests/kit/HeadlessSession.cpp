@@ -1,7 +1,7 @@
 #include "HeadlessSession.h"
 
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "platform/IniFile.h"
 
 #include <cstdlib>

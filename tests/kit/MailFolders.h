@@ -2,7 +2,7 @@
 // Mail folders as tests and benchmarks fill and read them: appending a mail,
 // the live mails of a folder, and the raw index rows and store bytes behind
 // it. Folder names are CP932.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include <filesystem>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 // A launcher folder with an empty mail folder, and readers of the folder files
 // for checking what the store wrote.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include "MailFolders.h"
 #include "TestSupport.h"

@@ -2,8 +2,8 @@
 // Phone books for tests and benches given by what the recipient picker reads
 // (reading, name, six phones, six mail addresses; the other fields empty),
 // written by the core's phone-book writer.
-#include "core/CSVData.h"
-#include "core/PhoneBook.h"
+#include "core/data/CSVData.h"
+#include "core/data/PhoneBook.h"
 
 #include <filesystem>
 #include <string>

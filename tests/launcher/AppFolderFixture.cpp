@@ -2,7 +2,7 @@
 
 #include "QtPump.h"
 #include "MailFolders.h"
-#include "core/QvWait30FRM.h"
+#include "core/ui/QvWait30FRM.h"
 #include "launcher/RingWait.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"

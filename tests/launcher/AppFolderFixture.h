@@ -8,8 +8,8 @@
 #include "MailFolders.h"
 #include "Simulator.h"
 #include "TestSupport.h"
-#include "core/MailStore.h"
-#include "core/MessageBox.h"
+#include "core/data/MailStore.h"
+#include "core/ui/MessageBox.h"
 #include "launcher/LauncherWindows.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The app folder's own data: the default settings file and the message file.
 #include "TestSupport.h"
-#include "core/MessageTable.h"
-#include "core/Theme.h"
+#include "core/data/MessageTable.h"
+#include "core/ui/Theme.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
 #include "platform/Version.h"

@@ -6,7 +6,7 @@
 #include "QtPump.h"
 
 #include "controls/MultiButton.h"
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "platform/Registry.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "AppFolderFixture.h"
 
 #include "controls/MultiButton.h"
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "platform/CommPort.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"

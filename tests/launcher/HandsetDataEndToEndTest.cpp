@@ -3,7 +3,7 @@
 // simulated handset's information store.
 #include "HandsetRecords.h"
 #include "SessionFixture.h"
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,6 @@
 #include "LauncherFixture.h"
 
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/IniFile.h"
 
 #include <QApplication>

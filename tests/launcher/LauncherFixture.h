@@ -5,7 +5,7 @@
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "launcher/LauncherWindows.h"
 
 #include <QTimer>

@@ -4,8 +4,8 @@
 #include "HandsetRecords.h"
 #include "MailFolders.h"
 #include "SessionFixture.h"
-#include "core/HandsetExchange.h"
-#include "core/MailStore.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/MailStore.h"
 #include "platform/IniFile.h"
 
 #include <QAbstractButton>

@@ -2,9 +2,9 @@
 // is answered with the events the real module posts, so that every branch
 // of the session (pages, failures, the 30-second dialog) can be driven.
 #include "SessionFixture.h"
-#include "core/CSVData.h"
-#include "core/HandsetExchange.h"
-#include "core/QvWait30FRM.h"
+#include "core/data/CSVData.h"
+#include "core/data/HandsetExchange.h"
+#include "core/ui/QvWait30FRM.h"
 #include "controls/MultiButton.h"
 
 #include <QLabel>

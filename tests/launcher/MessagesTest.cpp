@@ -1,7 +1,7 @@
 // Message ids, the message file, the error log, notices and sounds.
 #include "LauncherFixture.h"
 #include "QtPump.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "launcher/QvMessageFRM.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 // written.
 #include "LauncherFixture.h"
 #include "controls/Graphics.h"
-#include "core/QtText.h"
-#include "core/Settings.h"
+#include "core/ui/QtText.h"
+#include "core/data/Settings.h"
 #include "launcher/QvOptionFRM.h"
 #include "launcher/TaskTray.h"
 

@@ -4,8 +4,8 @@
 // around OK, the first run end to end, and the two defaults of AutoDelete.
 #include "SessionFixture.h"
 #include "controls/BRVPanelEX.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "launcher/QvOptionFRM.h"
 #include "platform/IniFile.h"
 

@@ -1,6 +1,6 @@
 // Loading plug-ins, their exports and the host's answers to their callbacks.
 #include "LauncherFixture.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "launcher/QvDLLForm.h"
 
 #include <QAction>

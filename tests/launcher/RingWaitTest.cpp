@@ -2,8 +2,8 @@
 // scriptable module: the events arrive as the module posts them.
 #include "SessionFixture.h"
 #include "controls/MultiButton.h"
-#include "core/HandsetExchange.h"
-#include "core/StoredMail.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/StoredMail.h"
 
 #include <QApplication>
 #include <QLabel>

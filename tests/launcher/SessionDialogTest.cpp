@@ -1,7 +1,7 @@
 // The session dialog: the event queue the launcher fills, the shared poll,
 // the abort button and the progress display.
 #include "LauncherFixture.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 
 #include <QApplication>
 #include <QLabel>

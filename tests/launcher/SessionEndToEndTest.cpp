@@ -4,8 +4,8 @@
 #include "SessionFixture.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
-#include "core/CSVData.h"
-#include "core/QvWait30FRM.h"
+#include "core/data/CSVData.h"
+#include "core/ui/QvWait30FRM.h"
 #include "launcher/QvSelectFRM.h"
 
 #include <QItemSelectionModel>

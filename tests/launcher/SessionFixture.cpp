@@ -2,11 +2,11 @@
 
 #include "MailFolders.h"
 
-#include "core/HandsetExchange.h"
-#include "core/QtText.h"
-#include "core/QvWait30FRM.h"
-#include "core/TextFunctions.h"
-#include "core/Settings.h"
+#include "core/data/HandsetExchange.h"
+#include "core/ui/QtText.h"
+#include "core/ui/QvWait30FRM.h"
+#include "core/data/TextFunctions.h"
+#include "core/data/Settings.h"
 #include "launcher/QvSelectFRM.h"
 #include "platform/Cp932.h"
 

@@ -6,7 +6,7 @@
 #include "LauncherFixture.h"
 #include "QtPump.h"
 #include "Simulator.h"
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include <QPointer>
 #include <QTimer>

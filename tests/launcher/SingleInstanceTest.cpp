@@ -1,7 +1,7 @@
 // The launcher program started twice: the second ends at once, before it
 // loads anything, and the first keeps running.
 #include "LauncherFixture.h"
-#include "core/SingleApp.h"
+#include "core/ui/SingleApp.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

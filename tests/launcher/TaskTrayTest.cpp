@@ -2,7 +2,7 @@
 // errors, the clicks it passes on, and the launcher's icon with and without
 // a notification area.
 #include "LauncherFixture.h"
-#include "core/FormPosition.h"
+#include "core/ui/FormPosition.h"
 #include "launcher/TaskTray.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // Cells are drawn without antialiasing on magenta, the colour the image-list
 // loader makes transparent, so no blended fringe is left around a shape.
 //   qv_image_art <output.cpp> [preview folder]
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 #include "image/QkDIB.h"
 #include "image/QkResourceModule.h"
 

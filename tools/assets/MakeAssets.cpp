@@ -3,7 +3,7 @@
 // default theme (Theme/VeoQuorvel.qvt, not editable)
 // and synthesises its two short sounds into the given folder:
 //   qv_launcher_assets <folder>
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 #include "platform/Cp932.h"
 
 #include <QDir>

@@ -5,8 +5,8 @@
 // deleted, and one crash-safe append into a full folder.
 //   mailstore_bench [benchmark options]
 // The folders live in a temporary launcher folder (TMPDIR), removed at exit.
-#include "core/MailStore.h"
-#include "core/TextFunctions.h"
+#include "core/data/MailStore.h"
+#include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
 #include "platform/Paths.h"

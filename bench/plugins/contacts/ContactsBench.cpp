@@ -5,12 +5,12 @@
 //   QT_QPA_PLATFORM=offscreen contacts_bench [benchmark options]
 // The files live in a temporary launcher folder (TMPDIR), removed at exit.
 #include "ContactData.h"
-#include "core/AddressFunctions.h"
-#include "core/CSVData.h"
-#include "core/FormPosition.h"
-#include "core/NamedRecordFile.h"
-#include "core/PhoneBook.h"
-#include "core/Settings.h"
+#include "core/data/AddressFunctions.h"
+#include "core/data/CSVData.h"
+#include "core/ui/FormPosition.h"
+#include "core/data/NamedRecordFile.h"
+#include "core/data/PhoneBook.h"
+#include "core/data/Settings.h"
 #include "platform/FileUtil.h"
 #include "platform/Paths.h"
 #include "plugins/contacts/QvAddressFRM.h"

@@ -7,7 +7,7 @@
 //   address_picker_bench [benchmark options]
 // The file lives in a temporary launcher folder (TMPDIR), removed at exit.
 #include "PhoneBookFiles.h"
-#include "core/AddressFunctions.h"
+#include "core/data/AddressFunctions.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Cp932.h"

@@ -4,7 +4,7 @@
 // loaded into the editor and drawn). Anchors in the same run: Qt's own JPEG
 // reader and scaling on the same bytes, and a bare QPainter copy of one page.
 #include "plugins/mail/KMailEdit.h"
-#include "core/MailAttachments.h"
+#include "core/data/MailAttachments.h"
 #include "plugins/mail/QvImageViewFRM.h"
 
 #include "image/QkDIB.h"

@@ -5,7 +5,7 @@
 #include "plugins/mail/KMailEdit.h"
 
 #include "controls/ImageList.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 
 #include <benchmark/benchmark.h>

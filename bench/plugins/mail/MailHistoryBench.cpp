@@ -16,8 +16,8 @@
 #include "HandsetRecords.h"
 #include "HeadlessSession.h"
 #include "MailFolders.h"
-#include "core/HandsetExchange.h"
-#include "core/MailStore.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/MailStore.h"
 #include "platform/Cp932.h"
 #include "plugins/mail/MailHistory.h"
 

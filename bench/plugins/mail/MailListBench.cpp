@@ -2,8 +2,8 @@
 // library's plain load of the same folder's index.
 //   QT_QPA_PLATFORM=offscreen mail_list_bench [benchmark options]
 // The folder lives in a temporary launcher folder (TMPDIR), removed at exit.
-#include "core/FormPosition.h"
-#include "core/MailStore.h"
+#include "core/ui/FormPosition.h"
+#include "core/data/MailStore.h"
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
 #include "plugins/mail/QvMailListFRM.h"

@@ -1,6 +1,6 @@
 // The stored mail form at its largest: writing and reading an e-mail at the
 // 511,999-byte limit, a received mail of many parts, and a header of 100 KB.
-#include "core/StoredMail.h"
+#include "core/data/StoredMail.h"
 #include "plugins/mail/MailPictures.h"
 
 #include <benchmark/benchmark.h>

@@ -5,8 +5,8 @@
 // the same lines.
 //   signup_bench [benchmark options]
 #include "controls/ImageList.h"
-#include "core/PictogramText.h"
-#include "core/QtText.h"
+#include "core/ui/PictogramText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 #include "plugins/signup/SignupPageList.h"
 #include "plugins/signup/SignupPages.h"

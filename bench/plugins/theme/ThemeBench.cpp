@@ -5,7 +5,7 @@
 //   theme_bench [benchmark options]
 // The themes live in a temporary launcher folder (TMPDIR), removed at exit.
 #include "ThemeFiles.h"
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 #include "platform/FileUtil.h"
 #include "platform/Paths.h"
 #include "plugins/theme/QvBannerEditFRM.h"

@@ -1,10 +1,10 @@
 // The phone book and the bookmarks as handset exchange records: what goes out
 // for each field, what comes back into the entries, and what a damaged line
 // costs.
-#include "core/ContactExchange.h"
-#include "core/HandsetExchange.h"
-#include "core/Settings.h"
-#include "core/TextFunctions.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/Settings.h"
+#include "core/data/TextFunctions.h"
 
 #include "ContactData.h"
 #include "TestSupport.h"

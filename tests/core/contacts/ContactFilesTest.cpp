@@ -1,9 +1,9 @@
 // The phone-book file (.qad), its CSV export and import, and the bookmark
 // file (.qbk) with its CSV, through real files in a temporary folder.
-#include "core/Bookmarks.h"
-#include "core/CSVData.h"
-#include "core/NamedRecordFile.h"
-#include "core/PhoneBook.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/CSVData.h"
+#include "core/data/NamedRecordFile.h"
+#include "core/data/PhoneBook.h"
 #include "platform/FileUtil.h"
 
 #include "ContactData.h"

@@ -4,8 +4,8 @@
 // save that returned, or of the save that was cut short.
 //
 // QV_KILL_TRIALS sets the number of kills (20 by default; run 300 by hand).
-#include "core/Bookmarks.h"
-#include "core/PhoneBook.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/PhoneBook.h"
 
 #include "ContactData.h"
 #include "TestSupport.h"

@@ -1,6 +1,6 @@
-#include "core/AddressFunctions.h"
-#include "core/NamedRecordFile.h"
-#include "core/Settings.h"
+#include "core/data/AddressFunctions.h"
+#include "core/data/NamedRecordFile.h"
+#include "core/data/Settings.h"
 
 #include "TestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "core/HandsetExchange.h"
-#include "core/Settings.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/Settings.h"
 
 #include "TestSupport.h"
 

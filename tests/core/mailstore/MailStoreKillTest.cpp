@@ -6,7 +6,7 @@
 // and a deleted mail never comes back.
 //
 // QV_KILL_TRIALS sets the number of kills (30 by default; run 250 by hand).
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 
 #include "MailTestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "core/MailStore.h"
-#include "core/TextFunctions.h"
+#include "core/data/MailStore.h"
+#include "core/data/TextFunctions.h"
 #include "platform/FileUtil.h"
 
 #include "FileSteps.h"

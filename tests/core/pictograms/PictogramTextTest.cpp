@@ -1,7 +1,7 @@
 // Text with pictograms: rows within a width (blanks and double-byte
 // characters are the places to break, a double-byte character is never
 // split), and pictograms drawn as their images in the width of "00".
-#include "core/PictogramText.h"
+#include "core/ui/PictogramText.h"
 
 #include "controls/ImageList.h"
 #include "TestSupport.h"

@@ -2,7 +2,7 @@
 // normalising a bitmap, and image lists from the resource module.
 #include "TestSupport.h"
 #include "controls/ImageList.h"
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 #include "image/QkDIB.h"
 #include "platform/IniFile.h"
 

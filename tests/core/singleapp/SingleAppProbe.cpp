@@ -3,7 +3,7 @@
 // Prints "duplicate" when OnDuplicate runs, then "first", "terminated" or
 // "exception:" and the exception's text. A first instance stays until its
 // standard input closes.
-#include "core/SingleApp.h"
+#include "core/ui/SingleApp.h"
 
 #include <QApplication>
 #include <QWidget>

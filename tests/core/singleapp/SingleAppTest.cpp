@@ -2,7 +2,7 @@
 // the same name ends (or throws) and brings the first one's window forward.
 #include "QtPump.h"
 #include "TestSupport.h"
-#include "core/SingleApp.h"
+#include "core/ui/SingleApp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The continue dialog: its answers, and the count-down that disconnects by itself.
 #include "TestSupport.h"
 #include "controls/MultiButton.h"
-#include "core/QvWait30FRM.h"
+#include "core/ui/QvWait30FRM.h"
 
 #include <QApplication>
 #include <QLabel>

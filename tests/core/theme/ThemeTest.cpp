@@ -1,14 +1,14 @@
 // Theme files: the round trip field by field and pixel by pixel, the file
 // as other software reads it, damaged files, the interval's speed, the
 // launcher's animation and the folder listing.
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 
 #include "FileSizeLimit.h"
 #include "ReadOnlyFolder.h"
 #include "TestSupport.h"
 #include "ThemeFiles.h"
 #include "controls/AnimationImage.h"
-#include "core/NamedRecordFile.h"
+#include "core/data/NamedRecordFile.h"
 #include "platform/IniFile.h"
 
 #include <QPainter>

@@ -9,8 +9,8 @@
 #include "HandsetRecords.h"
 #include "HeadlessSession.h"
 #include "MailFolders.h"
-#include "core/HandsetExchange.h"
-#include "core/TextFunctions.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/TextFunctions.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // by hand from the core's framing helpers.
 #include "HandsetRecords.h"
 #include "HeadlessSession.h"
-#include "core/HandsetExchange.h"
+#include "core/data/HandsetExchange.h"
 #include "launcher/session/HandsetData.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 // session dialog and the launcher.
 #include "HeadlessSession.h"
 #include "MailFolders.h"
-#include "core/CSVData.h"
-#include "core/TextFunctions.h"
+#include "core/data/CSVData.h"
+#include "core/data/TextFunctions.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // its exports, the list window's actions, files, CSV and handset exchange.
 #include "ContactsFixture.h"
 
-#include "core/ContactExchange.h"
-#include "core/HandsetExchange.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/HandsetExchange.h"
 #include "platform/IniFile.h"
 
 #include <QAction>

@@ -3,9 +3,9 @@
 // the handset exchange.
 #include "ContactsFixture.h"
 
-#include "core/ContactExchange.h"
-#include "core/CSVData.h"
-#include "core/HandsetExchange.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/CSVData.h"
+#include "core/data/HandsetExchange.h"
 #include "platform/IniFile.h"
 
 #include <QAction>

@@ -9,9 +9,9 @@
 #include "MailFolders.h"
 #include "SessionFixture.h"
 
-#include "core/ContactExchange.h"
-#include "core/HandsetExchange.h"
-#include "core/MailStore.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/MailStore.h"
 #include "platform/IniFile.h"
 
 #include <QAction>

@@ -3,8 +3,8 @@
 // QvBookMark.qpl, a plug-in loaded through the launcher's own plug-in holder
 // with host callbacks a test scripts, the modal windows it opens answered as
 // a user would, and readers of what its list shows.
-#include "core/Bookmarks.h"
-#include "core/PhoneBook.h"
+#include "core/data/Bookmarks.h"
+#include "core/data/PhoneBook.h"
 #include "launcher/QvDLLForm.h"
 
 #include "ContactData.h"

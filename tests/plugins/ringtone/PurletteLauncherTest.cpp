@@ -5,7 +5,7 @@
 
 #include "LauncherProcess.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "launcher/QvConnectFRM.h"
 #include "launcher/QvLaunchFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"

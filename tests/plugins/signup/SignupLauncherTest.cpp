@@ -6,7 +6,7 @@
 
 #include "LauncherProcess.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "launcher/LauncherWindows.h"
 #include "launcher/RingWait.h"
 #include "platform/Cp932.h"

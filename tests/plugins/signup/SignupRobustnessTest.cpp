@@ -6,7 +6,7 @@
 // bytes. QV_SIGNUP_FUZZ_ITERATIONS raises the short default number of trials.
 #include "SignupWindowFixture.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "platform/Cp932.h"
 #include "plugins/signup/QvSignupFRM.h"
 #include "plugins/signup/SignupPageList.h"

@@ -4,7 +4,7 @@
 // destroyed at the end.
 #include "SignupFixture.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "platform/Cp932.h"
 #include "plugins/signup/QvSignupFRM.h"
 

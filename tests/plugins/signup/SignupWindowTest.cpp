@@ -4,8 +4,8 @@
 #include "SignupWindowFixture.h"
 #include "QtPump.h"
 
-#include "core/MessageBox.h"
-#include "core/QtText.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/Handles.h"
 #include "plugins/signup/QvSignupFRM.h"

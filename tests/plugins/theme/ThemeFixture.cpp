@@ -1,9 +1,9 @@
 #include "ThemeFixture.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
-#include "core/HostCallbacks.h"
+#include "core/data/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/QvBannerFRM.h"
 

@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 #include "ThemeFiles.h"
 #include "ThemeUser.h"
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 
 #include <QTimer>
 #include <deque>

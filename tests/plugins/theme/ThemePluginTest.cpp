@@ -4,7 +4,7 @@
 #include "ThemeUser.h"
 
 #include "TestSupport.h"
-#include "core/Theme.h"
+#include "core/ui/Theme.h"
 #include "launcher/QvDLLForm.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"

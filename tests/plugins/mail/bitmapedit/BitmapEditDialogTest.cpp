@@ -3,9 +3,9 @@
 // screenshots for review.
 #include "plugins/mail/QvBitmapEditFRM.h"
 
-#include "core/MessageBox.h"
-#include "core/QtText.h"
-#include "core/Dialogs.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"

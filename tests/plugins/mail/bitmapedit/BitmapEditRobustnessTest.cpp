@@ -6,8 +6,8 @@
 // randomly damaged files (a short run by default).
 #include "plugins/mail/QvBitmapEditFRM.h"
 
-#include "core/MessageBox.h"
-#include "core/Dialogs.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"

@@ -3,14 +3,14 @@
 #include "plugins/mail/QvMailSendFRM.h"
 
 #include "controls/ImageList.h"
-#include "core/Settings.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/SettingsKeys.h"
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "core/Dialogs.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
-#include "core/StoredMail.h"
+#include "core/data/StoredMail.h"
 
 #include "FileSizeLimit.h"
 #include "MailComposeTestSupport.h"

@@ -3,13 +3,13 @@
 // of bounds. In the suite the random rounds are a short smoke test without a
 // sanitizer; QV_MAIL_DAMAGE_ROUNDS raises them for a run under the address
 // sanitizer by hand.
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
 #include "plugins/mail/MailPictures.h"
-#include "core/StoredMail.h"
+#include "core/data/StoredMail.h"
 
 #include "controls/ImageList.h"
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 
 #include "MailComposeTestSupport.h"
 

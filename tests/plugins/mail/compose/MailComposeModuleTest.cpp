@@ -3,8 +3,8 @@
 // answered, written and sent from its list window.
 #include "MailListFixture.h"
 
-#include "core/HandsetExchange.h"
-#include "core/TextFunctions.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/TextFunctions.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // a stand-in host that records what the plug-in asks of it, and the list
 // window.
 #include "image/QkDIB.h"
-#include "core/MailAttachments.h"
-#include "core/Dialogs.h"
+#include "core/data/MailAttachments.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailOpen.h"
 #include "plugins/mail/MailWindows.h"

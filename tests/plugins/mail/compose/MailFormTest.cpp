@@ -1,14 +1,14 @@
 // Attachment kinds and icons, colour text, the picture-part header lines,
 // attachment items from parts and copies, and the answer helpers.
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
-#include "core/QtText.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
+#include "core/ui/QtText.h"
 #include "plugins/mail/MailPictures.h"
 
 #include "controls/ImageList.h"
-#include "core/Settings.h"
-#include "core/TextFunctions.h"
-#include "core/SettingsKeys.h"
+#include "core/data/Settings.h"
+#include "core/data/TextFunctions.h"
+#include "core/data/SettingsKeys.h"
 
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"

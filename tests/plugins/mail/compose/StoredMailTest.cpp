@@ -1,11 +1,11 @@
 // The stored mail form: what the encoder writes, byte for byte where the form
 // is fixed, and that the parser gives every form back; received mails written
 // by hand from the centre's form.
-#include "core/MailForm.h"
-#include "core/StoredMail.h"
+#include "core/data/MailForm.h"
+#include "core/data/StoredMail.h"
 #include "plugins/mail/MailPictures.h"
 
-#include "core/TextFunctions.h"
+#include "core/data/TextFunctions.h"
 
 #include "MailComposeTestSupport.h"
 #include "TestSupport.h"

@@ -4,7 +4,7 @@
 #include "plugins/mail/KMailEdit.h"
 
 #include "controls/ImageList.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 
 #include "EditorFixture.h"
 #include "TestSupport.h"

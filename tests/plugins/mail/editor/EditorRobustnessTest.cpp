@@ -6,7 +6,7 @@
 // QV_KMAILEDIT_FUZZ_ITERATIONS raises the short default number of trials.
 #include "plugins/mail/KMailEdit.h"
 
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 
 #include "EditorTestSupport.h"
 #include "TestSupport.h"

@@ -8,7 +8,7 @@
 #include "plugins/mail/QvMailSendFRM.h"
 
 #include "controls/MultiButton.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 
 #include "EditorTestSupport.h"
 #include "MailComposeTestSupport.h"

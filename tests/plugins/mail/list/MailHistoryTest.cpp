@@ -5,8 +5,8 @@
 #include "HandsetRecords.h"
 #include "MailFolders.h"
 #include "TestSupport.h"
-#include "core/HandsetExchange.h"
-#include "core/MailStore.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/MailStore.h"
 #include "platform/IniFile.h"
 #include "plugins/mail/MailHistory.h"
 

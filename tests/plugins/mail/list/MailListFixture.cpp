@@ -2,7 +2,7 @@
 
 #include "MailFolders.h"
 
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
 

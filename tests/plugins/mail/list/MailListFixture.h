@@ -2,7 +2,7 @@
 // A temporary launcher folder holding the built QvMail.qpl and a mail folder,
 // the plug-in loaded through the launcher's own plug-in holder, and readers of
 // what its window shows and what it wrote to the folder files.
-#include "core/MailStore.h"
+#include "core/data/MailStore.h"
 #include "launcher/QvDLLForm.h"
 
 #include "TestSupport.h"

@@ -4,7 +4,7 @@
 #include "MailListFixture.h"
 #include "MessageBoxWatch.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "launcher/LauncherWindows.h"
 #include "platform/IniFile.h"
 

@@ -5,7 +5,7 @@
 #include "QtPump.h"
 
 #include "FileSizeLimit.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "platform/IniFile.h"
 #include "QtPump.h"
 

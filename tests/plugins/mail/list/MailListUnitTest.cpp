@@ -1,8 +1,8 @@
 // The list window linked into the test, where a test needs windows of its
 // own beside it: compose windows and viewers that the list finds, renames and
 // asks to close, and what opening a stored mail hands to them.
-#include "core/MailStore.h"
-#include "core/QtText.h"
+#include "core/data/MailStore.h"
+#include "core/ui/QtText.h"
 #include "platform/IniFile.h"
 #include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"

@@ -1,11 +1,11 @@
 // Replies and forwards: subject prefixes, recipients, the quoted body and the
 // fields of handset history mails.
-#include "core/HandsetExchange.h"
-#include "core/MailStore.h"
+#include "core/data/HandsetExchange.h"
+#include "core/data/MailStore.h"
 #include "platform/IniFile.h"
 #include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
-#include "core/MailReply.h"
+#include "core/data/MailReply.h"
 
 #include "TestSupport.h"
 

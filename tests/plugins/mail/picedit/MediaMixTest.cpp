@@ -1,10 +1,10 @@
 // The media-mix control text and its editor.
 #include "plugins/mail/QvMediaMixEditFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/QtText.h"
 #include "platform/Registry.h"
-#include "core/Settings.h"
+#include "core/data/Settings.h"
 
 #include "PanelTestSupport.h"
 #include "TestSupport.h"

@@ -9,11 +9,11 @@
 #include "plugins/mail/QvPicEditFRM.h"
 #include "plugins/mail/QvPicResizeFRM.h"
 
-#include "core/MessageBox.h"
+#include "core/ui/MessageBox.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/BitmapRaster.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "core/Dialogs.h"
+#include "core/ui/Dialogs.h"
 
 #include "BitmapEditTestSupport.h"
 #include "BmpBuilder.h"

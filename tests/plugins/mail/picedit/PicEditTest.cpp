@@ -2,14 +2,14 @@
 // a page through the bitmap editor, loading and resizing, OK.
 #include "plugins/mail/QvPicEditFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/MessageBox.h"
+#include "core/ui/FormPosition.h"
+#include "core/ui/MessageBox.h"
 #include "platform/Registry.h"
-#include "core/QtText.h"
+#include "core/ui/QtText.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/GridPictBtn.h"
-#include "core/Dialogs.h"
+#include "core/ui/Dialogs.h"
 #include "plugins/mail/QvBitmapEditFRM.h"
 #include "plugins/mail/QvPicResizeFRM.h"
 #include "plugins/mail/UserDrawPanel.h"

@@ -6,9 +6,9 @@
 #include "plugins/mail/QvMailAddressFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 
-#include "core/FormPosition.h"
-#include "core/NamedRecordFile.h"
-#include "core/QtText.h"
+#include "core/ui/FormPosition.h"
+#include "core/data/NamedRecordFile.h"
+#include "core/ui/QtText.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
 

@@ -6,7 +6,7 @@
 
 #include "plugins/mail/KMailEdit.h"
 #include "plugins/mail/MailAttachView.h"
-#include "core/MailAttachments.h"
+#include "core/data/MailAttachments.h"
 #include "plugins/mail/QvMailReceiveFRM.h"
 #include "plugins/mail/QvMailSendFRM.h"
 

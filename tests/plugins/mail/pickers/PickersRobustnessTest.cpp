@@ -9,8 +9,8 @@
 #include "plugins/mail/ImageListSelector.h"
 #include "plugins/mail/ImageViewPages.h"
 #include "plugins/mail/KMailEdit.h"
-#include "core/MailAttachments.h"
-#include "core/MailForm.h"
+#include "core/data/MailAttachments.h"
+#include "core/data/MailForm.h"
 #include "plugins/mail/MailPictures.h"
 #include "plugins/mail/QvImageViewFRM.h"
 

@@ -7,7 +7,7 @@
 #include "plugins/mail/QvMailSendFRM.h"
 
 #include "controls/ImageList.h"
-#include "core/Pictures.h"
+#include "core/ui/Pictures.h"
 #include "platform/Cp932.h"
 
 #include "MailComposeTestSupport.h"
