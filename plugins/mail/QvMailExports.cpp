@@ -2,9 +2,9 @@
 #include "abi/PluginApi.h"
 #include "plugins/PluginExports.h"
 #include "plugins/mail/MailHost.h"
-#include "plugins/mail/MailOpen.h"
+#include "plugins/mail/list/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
-#include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/list/QvMailListFRM.h"
 
 #include <QApplication>
 #include <string>

@@ -1,7 +1,7 @@
 // The editor's private clipboard data from another program: only whole,
 // well-formed parts are taken, and they write and read back as themselves.
 #include "FuzzSupport.h"
-#include "plugins/mail/KMailParts.h"
+#include "plugins/mail/editor/KMailParts.h"
 
 using namespace qv;
 using namespace qv::kmail;

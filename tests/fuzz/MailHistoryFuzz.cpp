@@ -2,7 +2,7 @@
 // a damaged record skipped and counted.
 #include "FuzzSupport.h"
 #include "core/data/TextFunctions.h"
-#include "plugins/mail/MailHistory.h"
+#include "plugins/mail/history/MailHistory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

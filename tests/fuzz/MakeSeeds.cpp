@@ -15,8 +15,8 @@
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/KMailParts.h"
-#include "plugins/mail/MediaMix.h"
+#include "plugins/mail/editor/KMailParts.h"
+#include "plugins/mail/picedit/MediaMix.h"
 #include "seriallink/Ddd.h"
 
 #include <QImage>

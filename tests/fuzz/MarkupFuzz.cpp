@@ -2,7 +2,7 @@
 // as markup that reads into the same parts, and written the same again; text
 // in changing colours written and read back with every line break.
 #include "FuzzSupport.h"
-#include "plugins/mail/KMailParts.h"
+#include "plugins/mail/editor/KMailParts.h"
 
 using namespace qv;
 using namespace qv::kmail;

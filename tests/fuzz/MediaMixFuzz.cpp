@@ -1,7 +1,7 @@
 // The media mix's control text ("mmctrl.dat"): read leniently, written in
 // its own form, and that form reads back as the same script.
 #include "FuzzSupport.h"
-#include "plugins/mail/MediaMix.h"
+#include "plugins/mail/picedit/MediaMix.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

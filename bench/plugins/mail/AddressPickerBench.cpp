@@ -11,7 +11,7 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/QvMailAddressFRM.h"
+#include "plugins/mail/pickers/QvMailAddressFRM.h"
 
 #include <QApplication>
 #include <QHeaderView>

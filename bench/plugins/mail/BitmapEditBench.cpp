@@ -3,8 +3,8 @@
 // repaint at 1600 % with the grid; each beside what Qt does with the same
 // pixels in the same run (a plain fill, an aliased polyline, a scaled image).
 //   QT_QPA_PLATFORM=offscreen bitmap_edit_bench [benchmark options]
-#include "plugins/mail/BitmapRaster.h"
-#include "plugins/mail/UserDrawPanel.h"
+#include "plugins/mail/bitmapedit/BitmapRaster.h"
+#include "plugins/mail/bitmapedit/UserDrawPanel.h"
 
 #include <QApplication>
 #include <QMouseEvent>

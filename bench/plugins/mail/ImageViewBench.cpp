@@ -3,9 +3,9 @@
 // drawn), and one page step of a six-page picture already decoded (the page
 // loaded into the editor and drawn). Anchors in the same run: Qt's own JPEG
 // reader and scaling on the same bytes, and a bare QPainter copy of one page.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 #include "core/data/MailAttachments.h"
-#include "plugins/mail/QvImageViewFRM.h"
+#include "plugins/mail/pickers/QvImageViewFRM.h"
 
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"

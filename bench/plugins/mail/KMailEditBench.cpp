@@ -2,7 +2,7 @@
 // mail read from markup and laid out, written back, and one keystroke in it
 // (the edited paragraph laid out again), also in one 100 KB paragraph; with
 // Qt's own plain text editor on the same text as the anchor.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 
 #include "controls/ImageList.h"
 #include "core/ui/QtText.h"

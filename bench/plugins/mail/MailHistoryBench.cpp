@@ -19,7 +19,7 @@
 #include "core/data/HandsetExchange.h"
 #include "core/data/MailStore.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/MailHistory.h"
+#include "plugins/mail/history/MailHistory.h"
 
 #include <chrono>
 #include <cstdio>

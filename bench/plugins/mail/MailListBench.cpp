@@ -6,7 +6,7 @@
 #include "core/data/MailStore.h"
 #include "platform/Cp932.h"
 #include "platform/Paths.h"
-#include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/list/QvMailListFRM.h"
 
 #include <QApplication>
 #include <QTreeView>

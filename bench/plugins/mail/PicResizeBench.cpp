@@ -8,8 +8,8 @@
 #include "controls/BRVGraphicsEX.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
-#include "plugins/mail/QvPicEditFRM.h"
-#include "plugins/mail/QvPicResizeFRM.h"
+#include "plugins/mail/picedit/QvPicEditFRM.h"
+#include "plugins/mail/picedit/QvPicResizeFRM.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The stored mail form at its largest: writing and reading an e-mail at the
 // 511,999-byte limit, a received mail of many parts, and a header of 100 KB.
 #include "core/data/StoredMail.h"
-#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/compose/MailPictures.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // The picture editor window through QTest: opening through the component
 // with its limits, the tools and palette, the commands and their files, and
 // screenshots for review.
-#include "plugins/mail/QvBitmapEditFRM.h"
+#include "plugins/mail/bitmapedit/QvBitmapEditFRM.h"
 
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/Dialogs.h"
-#include "plugins/mail/SelectButton.h"
+#include "plugins/mail/bitmapedit/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"

@@ -4,11 +4,11 @@
 // taken as a picture the editor then draws with, and nothing reads or writes
 // outside its buffers. QV_BITMAPEDIT_FUZZ_ITERATIONS sets the number of
 // randomly damaged files (a short run by default).
-#include "plugins/mail/QvBitmapEditFRM.h"
+#include "plugins/mail/bitmapedit/QvBitmapEditFRM.h"
 
 #include "core/ui/MessageBox.h"
 #include "core/ui/Dialogs.h"
-#include "plugins/mail/SelectButton.h"
+#include "plugins/mail/bitmapedit/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"
 #include "BmpBuilder.h"

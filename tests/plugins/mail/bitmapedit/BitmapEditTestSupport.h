@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/TColor.h"
-#include "plugins/mail/BitmapRaster.h"
+#include "plugins/mail/bitmapedit/BitmapRaster.h"
 
 namespace bitmaptest {
 

@@ -1,6 +1,6 @@
 // The raster routines pixel by pixel: the line, pen, box, ellipse, fill and
 // brush rules of the system's graphics device, and clipping of every pixel.
-#include "plugins/mail/BitmapRaster.h"
+#include "plugins/mail/bitmapedit/BitmapRaster.h"
 
 #include "BitmapEditTestSupport.h"
 

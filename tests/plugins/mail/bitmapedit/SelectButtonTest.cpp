@@ -1,5 +1,5 @@
 // The tool button that unfolds into its alternatives.
-#include "plugins/mail/SelectButton.h"
+#include "plugins/mail/bitmapedit/SelectButton.h"
 
 #include "PanelTestSupport.h"
 

@@ -1,6 +1,6 @@
 // The drawing panel driven by mouse and keys: every tool pixel by pixel, the
 // selection, undo, zoom, painting and the 1-bit picture.
-#include "plugins/mail/UserDrawPanel.h"
+#include "plugins/mail/bitmapedit/UserDrawPanel.h"
 
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"

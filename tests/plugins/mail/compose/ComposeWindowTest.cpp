@@ -1,15 +1,15 @@
 // The compose window driven as a user drives it: typing, the actions, the
 // questions and file dialogs answered, and what lands in the mail folders.
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "controls/ImageList.h"
 #include "core/data/Settings.h"
 #include "core/data/SettingsKeys.h"
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
 #include "core/ui/Dialogs.h"
-#include "plugins/mail/MailPictures.h"
-#include "plugins/mail/QvMailReceiveFRM.h"
+#include "plugins/mail/compose/MailPictures.h"
+#include "plugins/mail/compose/QvMailReceiveFRM.h"
 #include "core/data/StoredMail.h"
 
 #include "FileSizeLimit.h"

@@ -5,7 +5,7 @@
 // sanitizer by hand.
 #include "core/data/MailAttachments.h"
 #include "core/data/MailForm.h"
-#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/compose/MailPictures.h"
 #include "core/data/StoredMail.h"
 
 #include "controls/ImageList.h"

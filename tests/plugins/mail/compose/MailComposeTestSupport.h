@@ -6,10 +6,10 @@
 #include "core/data/MailAttachments.h"
 #include "core/ui/Dialogs.h"
 #include "plugins/mail/MailHost.h"
-#include "plugins/mail/MailOpen.h"
+#include "plugins/mail/list/MailOpen.h"
 #include "plugins/mail/MailWindows.h"
-#include "plugins/mail/QvMailListFRM.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/list/QvMailListFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "MailTestSupport.h"
 

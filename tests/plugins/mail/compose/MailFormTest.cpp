@@ -3,7 +3,7 @@
 #include "core/data/MailAttachments.h"
 #include "core/data/MailForm.h"
 #include "core/ui/QtText.h"
-#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/compose/MailPictures.h"
 
 #include "controls/ImageList.h"
 #include "core/data/Settings.h"

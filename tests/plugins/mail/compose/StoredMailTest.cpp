@@ -3,7 +3,7 @@
 // by hand from the centre's form.
 #include "core/data/MailForm.h"
 #include "core/data/StoredMail.h"
-#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/compose/MailPictures.h"
 
 #include "core/data/TextFunctions.h"
 

@@ -1,15 +1,15 @@
 // The mail viewer: a stored mail shown read-only, answered, forwarded,
 // deleted, its attachments saved and its addresses handed to the host.
-#include "plugins/mail/QvMailReceiveFRM.h"
+#include "plugins/mail/compose/QvMailReceiveFRM.h"
 
 #include "controls/ImageList.h"
 #include "core/data/Settings.h"
 #include "core/data/SettingsKeys.h"
 #include "core/data/TextFunctions.h"
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
 #include "core/ui/Dialogs.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 #include "core/data/StoredMail.h"
 
 #include "MailComposeTestSupport.h"

@@ -1,7 +1,7 @@
 // The editor's lines, layout, positions, undo and scrolling on the model
 // alone, with fixed character sizes (single-byte 8 pixels, double-byte 16,
 // lines 16 high).
-#include "plugins/mail/KMailDocument.h"
+#include "plugins/mail/editor/KMailDocument.h"
 
 #include "EditorTestSupport.h"
 #include "TestSupport.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A shown, focused editor of a known size and font, its timers ticked by the
 // test, and the ways a user reaches it: keys, input-method text, the mouse.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 
 #include "EditorTestSupport.h"
 #include "TestSupport.h"

@@ -1,7 +1,7 @@
 // The editor control driven as a user drives it: keys, input-method text,
 // the mouse and the clipboard; after each step the markup, the caret offset
 // and the caret as drawn agree.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 
 #include "controls/ImageList.h"
 #include "core/ui/QtText.h"

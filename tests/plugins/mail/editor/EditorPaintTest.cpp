@@ -1,7 +1,7 @@
 // What the editor draws, rendered offscreen with its timers ticked by the
 // test: blinking, picture slides, pictogram and user-character cells,
 // scrolling and its limits, and the look of every kind of part.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 
 #include "controls/BRVGraphicsEX.h"
 #include "controls/Graphics.h"

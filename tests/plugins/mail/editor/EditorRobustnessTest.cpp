@@ -4,7 +4,7 @@
 // AddressSanitizer and UndefinedBehaviorSanitizer: bad parts are dropped,
 // nothing crashes, and the content stays whole parts on part boundaries.
 // QV_KMAILEDIT_FUZZ_ITERATIONS raises the short default number of trials.
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/editor/KMailEdit.h"
 
 #include "core/ui/QtText.h"
 

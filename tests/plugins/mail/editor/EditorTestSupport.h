@@ -5,8 +5,8 @@
 #include "controls/ImageList.h"
 #include "image/QkDIB.h"
 #include "platform/Cp932.h"
-#include "plugins/mail/KMailDocument.h"
-#include "plugins/mail/KMailParts.h"
+#include "plugins/mail/editor/KMailDocument.h"
+#include "plugins/mail/editor/KMailParts.h"
 
 #include "TestSupport.h"
 

@@ -2,10 +2,10 @@
 // (a colour swatch, blinking, a pictogram, a picture attachment dropped on
 // the text) is stored and the viewer shows it the same; in the viewer a
 // clicked address is the one handed on.
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/QvMailReceiveFRM.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
+#include "plugins/mail/compose/QvMailReceiveFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "controls/MultiButton.h"
 #include "core/ui/QtText.h"

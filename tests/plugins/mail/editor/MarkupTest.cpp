@@ -1,5 +1,5 @@
 // The editor's markup, plain text and link detection, on the model alone.
-#include "plugins/mail/KMailParts.h"
+#include "plugins/mail/editor/KMailParts.h"
 
 #include "EditorTestSupport.h"
 #include "TestSupport.h"

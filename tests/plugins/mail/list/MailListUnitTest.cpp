@@ -7,7 +7,7 @@
 #include "abi/PluginApi.h"
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindows.h"
-#include "plugins/mail/QvMailListFRM.h"
+#include "plugins/mail/list/QvMailListFRM.h"
 
 #include "TestSupport.h"
 

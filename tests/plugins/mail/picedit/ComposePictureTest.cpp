@@ -1,18 +1,18 @@
 // The compose window's picture actions: 画像作成, 編集 on a picture or media-mix
 // attachment, メディアミックス, and files dropped on the window; from the
 // first click to the mail read back out of "送信予約".
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
-#include "plugins/mail/EXPFileDrop.h"
-#include "plugins/mail/GridPictBtn.h"
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/picedit/EXPFileDrop.h"
+#include "plugins/mail/picedit/GridPictBtn.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
 #include "core/data/MailForm.h"
-#include "plugins/mail/MailPictures.h"
-#include "plugins/mail/QvBitmapEditFRM.h"
-#include "plugins/mail/QvMediaMixEditFRM.h"
-#include "plugins/mail/QvPicEditFRM.h"
-#include "plugins/mail/SelectButton.h"
+#include "plugins/mail/compose/MailPictures.h"
+#include "plugins/mail/bitmapedit/QvBitmapEditFRM.h"
+#include "plugins/mail/picedit/QvMediaMixEditFRM.h"
+#include "plugins/mail/picedit/QvPicEditFRM.h"
+#include "plugins/mail/bitmapedit/SelectButton.h"
 #include "core/data/StoredMail.h"
 
 #include "BitmapEditTestSupport.h"

@@ -1,6 +1,6 @@
 // The grid picture button and the file drop component.
-#include "plugins/mail/EXPFileDrop.h"
-#include "plugins/mail/GridPictBtn.h"
+#include "plugins/mail/picedit/EXPFileDrop.h"
+#include "plugins/mail/picedit/GridPictBtn.h"
 
 #include "controls/BRVGraphicsEX.h"
 #include "controls/Graphics.h"

@@ -1,5 +1,5 @@
 // The media-mix control text and its editor.
-#include "plugins/mail/QvMediaMixEditFRM.h"
+#include "plugins/mail/picedit/QvMediaMixEditFRM.h"
 
 #include "core/ui/FormPosition.h"
 #include "core/ui/QtText.h"

@@ -5,14 +5,14 @@
 // drawn; each text is read into what the editor can show and write. Nothing
 // reads or writes outside its buffers. QV_PICEDIT_FUZZ_ITERATIONS sets the
 // number of randomly damaged files and texts (a short run by default).
-#include "plugins/mail/QvMediaMixEditFRM.h"
-#include "plugins/mail/QvPicEditFRM.h"
-#include "plugins/mail/QvPicResizeFRM.h"
+#include "plugins/mail/picedit/QvMediaMixEditFRM.h"
+#include "plugins/mail/picedit/QvPicEditFRM.h"
+#include "plugins/mail/picedit/QvPicResizeFRM.h"
 
 #include "core/ui/MessageBox.h"
 #include "image/QkJPEG.h"
-#include "plugins/mail/BitmapRaster.h"
-#include "plugins/mail/GridPictBtn.h"
+#include "plugins/mail/bitmapedit/BitmapRaster.h"
+#include "plugins/mail/picedit/GridPictBtn.h"
 #include "core/ui/Dialogs.h"
 
 #include "BitmapEditTestSupport.h"

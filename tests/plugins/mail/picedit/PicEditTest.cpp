@@ -1,6 +1,6 @@
 // The picture page editor: modes, page kinds and their header lines, editing
 // a page through the bitmap editor, loading and resizing, OK.
-#include "plugins/mail/QvPicEditFRM.h"
+#include "plugins/mail/picedit/QvPicEditFRM.h"
 
 #include "core/ui/FormPosition.h"
 #include "core/ui/MessageBox.h"
@@ -8,11 +8,11 @@
 #include "core/ui/QtText.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
-#include "plugins/mail/GridPictBtn.h"
+#include "plugins/mail/picedit/GridPictBtn.h"
 #include "core/ui/Dialogs.h"
-#include "plugins/mail/QvBitmapEditFRM.h"
-#include "plugins/mail/QvPicResizeFRM.h"
-#include "plugins/mail/UserDrawPanel.h"
+#include "plugins/mail/bitmapedit/QvBitmapEditFRM.h"
+#include "plugins/mail/picedit/QvPicResizeFRM.h"
+#include "plugins/mail/bitmapedit/UserDrawPanel.h"
 
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"

@@ -1,6 +1,6 @@
 // The resize window: the target size, the frame and the picture under the
 // mouse, 原寸大 and 自動, and the resampled result.
-#include "plugins/mail/QvPicResizeFRM.h"
+#include "plugins/mail/picedit/QvPicResizeFRM.h"
 
 #include "controls/BRVGraphicsEX.h"
 

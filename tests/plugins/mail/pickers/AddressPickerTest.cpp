@@ -2,9 +2,9 @@
 // 電話帳 button opens them, over a phone-book file in the launcher's folder:
 // what is listed, what the actions do and when they may, and what the
 // compose window's fields hold after OK or Cancel.
-#include "plugins/mail/QvAddressDateFRM.h"
-#include "plugins/mail/QvMailAddressFRM.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/pickers/QvAddressDateFRM.h"
+#include "plugins/mail/pickers/QvMailAddressFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "core/ui/FormPosition.h"
 #include "core/data/NamedRecordFile.h"

@@ -1,7 +1,7 @@
 // The handset colour picker: colours split into levels, clicks on the grids
 // and bars turned into colours, the grids and bars as drawn, and the
 // component run modally with OK and Cancel.
-#include "plugins/mail/FFColor.h"
+#include "plugins/mail/pickers/FFColor.h"
 
 #include "controls/BRVGraphicsEX.h"
 

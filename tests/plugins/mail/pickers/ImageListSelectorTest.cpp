@@ -1,6 +1,6 @@
 // The image-list selector: its grid and scroll range, selection by mouse and
 // arrow keys held within the list, and the dialog component.
-#include "plugins/mail/ImageListSelector.h"
+#include "plugins/mail/pickers/ImageListSelector.h"
 
 #include "PanelTestSupport.h"
 #include "TestSupport.h"

@@ -2,13 +2,13 @@
 // mixes read from received (and damaged) controls, playing on a clock the
 // test turns, animation intervals, zoom sizes, page numbers picked, and the
 // viewer opened from the compose window and the mail viewer.
-#include "plugins/mail/QvImageViewFRM.h"
+#include "plugins/mail/pickers/QvImageViewFRM.h"
 
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
 #include "core/data/MailAttachments.h"
-#include "plugins/mail/QvMailReceiveFRM.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/compose/QvMailReceiveFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"

@@ -1,7 +1,7 @@
 // What the recipient picker lists and gives back, without its windows: the
 // phone book's items, recipient texts read and written, the delivery time's
 // start value and text.
-#include "plugins/mail/MailAddressLists.h"
+#include "plugins/mail/pickers/MailAddressLists.h"
 
 #include "PhoneBookFiles.h"
 #include "TestSupport.h"

@@ -1,12 +1,12 @@
 // The pictogram picker in the compose window: double click and Enter insert
 // the chosen tag, the picker stays open, and it closes once it loses the
 // focus; user characters come from the mail's "OPTCHAR.DAT".
-#include "plugins/mail/FFColor.h"
-#include "plugins/mail/ImageListSelector.h"
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/MailAttachView.h"
-#include "plugins/mail/QvMailSendFRM.h"
-#include "plugins/mail/QvPicSelectorFRM.h"
+#include "plugins/mail/pickers/FFColor.h"
+#include "plugins/mail/pickers/ImageListSelector.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/compose/MailAttachView.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
+#include "plugins/mail/pickers/QvPicSelectorFRM.h"
 
 #include "controls/ImageList.h"
 #include "controls/MultiButton.h"

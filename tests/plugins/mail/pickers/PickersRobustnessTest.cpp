@@ -5,14 +5,14 @@
 // any size. Built with AddressSanitizer and UndefinedBehaviorSanitizer:
 // nothing crashes, nothing overflows, and what is shown stays in range.
 // QV_PICKERS_FUZZ_ITERATIONS raises the short default number of trials.
-#include "plugins/mail/FFColor.h"
-#include "plugins/mail/ImageListSelector.h"
-#include "plugins/mail/ImageViewPages.h"
-#include "plugins/mail/KMailEdit.h"
+#include "plugins/mail/pickers/FFColor.h"
+#include "plugins/mail/pickers/ImageListSelector.h"
+#include "plugins/mail/pickers/ImageViewPages.h"
+#include "plugins/mail/editor/KMailEdit.h"
 #include "core/data/MailAttachments.h"
 #include "core/data/MailForm.h"
-#include "plugins/mail/MailPictures.h"
-#include "plugins/mail/QvImageViewFRM.h"
+#include "plugins/mail/compose/MailPictures.h"
+#include "plugins/mail/pickers/QvImageViewFRM.h"
 
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"

@@ -2,9 +2,9 @@
 // window's 95 pictograms with handset codes of its own, every code typed in
 // the editor becomes its pictogram drawn with its own picture and comes back
 // as the same code, and no two pictures are alike.
-#include "plugins/mail/KMailEdit.h"
-#include "plugins/mail/QvMailListFRM.h"
-#include "plugins/mail/QvMailSendFRM.h"
+#include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/list/QvMailListFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
 #include "controls/ImageList.h"
 #include "core/ui/Pictures.h"

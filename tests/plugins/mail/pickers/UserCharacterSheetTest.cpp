@@ -1,6 +1,6 @@
 // User-character sheets of any claimed height: rows past the cap are left
 // out, and a packed sheet claiming more rows than that is not unpacked.
-#include "plugins/mail/MailPictures.h"
+#include "plugins/mail/compose/MailPictures.h"
 
 #include "controls/ImageList.h"
 #include "image/QkDIB.h"
