@@ -12,7 +12,7 @@ namespace qv {
 // What attachment items need from the picture side, which core data does not
 // link (the image library, the image lists): whether a picture's bytes load,
 // and its size, and the user characters of an "OPTCHAR.DAT" sheet. The mail
-// plug-in's windows give theirs (plugins/mail/MailPictures.h).
+// plug-in's windows give theirs (plugins/mail/compose/MailPictures.h).
 class AttachmentPictures {
  public:
   // False when the bytes hold no picture.
