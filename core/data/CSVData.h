@@ -155,6 +155,8 @@ class TCSVData {
   int IndexOf(int col, std::string_view value) const;
 
   std::string GetText() const;
+  // One row as GetText writes it, ended by CR LF; empty out of range.
+  std::string RowText(int row) const;
   void SetText(std::string_view text);
 
   // Files and streams are read as lines (CR, LF or CR LF) joined with CR LF.
@@ -173,6 +175,7 @@ class TCSVData {
   };
   size_t RowBegin(size_t row) const { return row == 0 ? 0 : rowEnd_[row - 1]; }
   std::string_view View(const Cell& c) const { return std::string_view(bytes_.data() + c.offset, c.length); }
+  void AppendRowText(std::string& out, size_t row) const;
   void Compact();
   // Appends to bytes_; tables are limited to 4 GB of cell text.
   uint32_t AppendBytes(std::string_view text);
