@@ -24,6 +24,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPointer>
@@ -469,6 +470,12 @@ TEST_F(AddressPickerTest, Screenshots) {
     Time(picker, [&](TfrmAddressDate* d) {
       Choose(d->cboHuur, 19);
       d->dtpDate->setDate(QDate(2003, 2, 3));
+      // The caption fits the title bar beside its icon and three buttons
+      // (each about a line of the title font wide).
+      QFont title = d->font();
+      title.setBold(true);
+      const QFontMetrics metrics(title);
+      EXPECT_GE(d->width(), metrics.horizontalAdvance(d->windowTitle()) + 4 * metrics.height());
       const QImage dialog = d->grab().toImage();
       ASSERT_TRUE(dialog.save(QString::fromStdString(qvtest::ArtifactPath("address-date-dialog.png").string())));
       // The hour box shows its hour: its area is not one colour.
