@@ -14,6 +14,7 @@
 #include "plugins/mail/picedit/EXPFileDrop.h"
 #include "plugins/mail/pickers/FFColor.h"
 #include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/editor/KMailParts.h"
 #include "plugins/mail/compose/MailAttachView.h"
 #include "core/ui/Dialogs.h"
 #include "core/data/MailForm.h"
@@ -661,8 +662,8 @@ void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments
 void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
   const std::vector<std::string> picText = ListPicTextLines();
   if (caption == Sjis("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
-    const std::string& line = picText[static_cast<size_t>(index)];
-    KMailEdit1->InsertMarkup("<#" + line.substr(0, line.find('=')) + ">");
+    // A bare name (the built-in list, without a table file) names nothing.
+    KMailEdit1->InsertMarkup("<#" + std::string(kmail::PicTextName(picText[static_cast<size_t>(index)])) + ">");
   } else if (caption == Sjis("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "<?%02d>", index);

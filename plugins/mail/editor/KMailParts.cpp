@@ -313,10 +313,14 @@ PicTextList BuiltInPicTextList() {
   return list;
 }
 
+std::string_view PicTextName(std::string_view line) {
+  const size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
 int PictogramIndex(const PicTextList& list, std::string_view name) {
   for (size_t i = 0; i < list.size(); ++i) {
-    const size_t eq = list[i].find('=');
-    if (eq != std::string::npos && std::string_view(list[i]).substr(0, eq) == name) return static_cast<int>(i);
+    if (list[i].find('=') != std::string::npos && PicTextName(list[i]) == name) return static_cast<int>(i);
   }
   return -1;
 }
