@@ -198,14 +198,18 @@ void TfrmMailSend::BuildLayout() {
   attach->addSeparator();
   attach->addActions({actAttachView, actAttachEdit, actAttachDel, actAttachSave});
 
+  // Two rows: in one, the buttons are wider than the window and the last of
+  // them hide behind the toolbar's extension button.
   QToolBar* bar = NewToolBar(this);
   bar->addActions({actSend, actSendReserve, actSave});
   bar->addSeparator();
   bar->addActions({actEMail, actDirectMail, actMailAddress});
-  bar->addSeparator();
-  bar->addActions({actAttach, actPicEdit, actMediaMix});
-  bar->addSeparator();
-  bar->addActions({actPictext, actUsertext, actTextColor, actBGColor, actBlink});
+  addToolBarBreak();
+  QToolBar* decoration = NewToolBar(this);
+  decoration->setObjectName(QStringLiteral("ToolBar2"));
+  decoration->addActions({actAttach, actPicEdit, actMediaMix});
+  decoration->addSeparator();
+  decoration->addActions({actPictext, actUsertext, actTextColor, actBGColor, actBlink});
 
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
