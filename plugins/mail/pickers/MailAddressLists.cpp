@@ -154,6 +154,20 @@ DeliveryStart ParseDeliveryTime(std::string_view text, const PickerDate& today) 
   return start;
 }
 
+bool IsDeliveryTimeText(std::string_view text) {
+  int separators = 0;
+  bool digits = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      digits = true;
+    else if (c == '/' || c == ':')
+      ++separators;
+    else if (c != ' ')
+      return false;
+  }
+  return digits && separators >= 2;
+}
+
 std::string DeliveryTimeText(bool checked, const PickerDate& date, std::string_view hour, std::string_view minute) {
   if (!checked) return {};
   std::string text = std::to_string(date.year);
