@@ -137,6 +137,9 @@ struct SimConfig {
   // The information store: lines per category, at most infoCapacity each.
   InfoStore info;
   size_t infoCapacity = 200;
+  // The count a category's count line gives, as it stands, in place of the
+  // number of records it holds (a damaged handset's).
+  std::map<int, std::string> infoCountText;
   // Calls that ring at a command (each as CommandRing says).
   std::vector<CommandRing> commandRings;
   // When set, the centre's deletions outlast the simulator: the ids deleted
