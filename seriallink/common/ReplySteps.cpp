@@ -31,8 +31,11 @@ bool WellFormedClose(const LineSplitter& splitter, int32_t line) {
 }
 
 bool SendCloseLine(ModemLine& line, int32_t closeCode) {
+  // The four low digits of the code's magnitude: a negative reason from the
+  // caller would otherwise take a fifth character and push the NUL out.
+  const int64_t magnitude = closeCode < 0 ? -int64_t{closeCode} : int64_t{closeCode};
   char text[40];
-  std::snprintf(text, sizeof text, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(closeCode % 10000));
+  std::snprintf(text, sizeof text, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(magnitude % 10000));
   return line.LineWrite(text, 30);
 }
 

@@ -124,6 +124,11 @@ TEST(KwxSession, StopsFaultsAndDeadlinesEndTheSession) {
       // The caller's no-answer reason also cuts the hang-up's answer: (9, 1130).
       {"a stop just before STATE4 (reason 1130)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2}, 1130, true,
        Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}, {9, 1130}}, kEnd}), {"1130", "0010", "0000"}, true},
+      // Whatever the reason, the close line carries four digits and its NUL.
+      {"a stop just before STATE4 (reason -1234)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2}, -1234, true,
+       Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}}, kEnd}), {"1234", "0010", "0000"}, true},
+      {"a stop just before STATE4 (reason -2147483648)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2},
+       INT32_MIN, true, Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}}, kEnd}), {"3648", "0010", "0000"}, true},
       {"the line drops in place of the request's OK", Faults({{Step::Mail, Action::Drop, 1, -1}}), 10, {-1, -1}, 0,
        false, Join({kStart, {{0, 2}, {9, 810}, {8, 1}}}), {}, false},
       {"a reply of 256 bytes or more", Faults({{Step::Mail, Action::LongLine, 1, 300}}), 10, {-1, -1}, 0, false,
