@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 using namespace std::chrono_literals;
 using handsetsim::Action;
@@ -92,6 +93,35 @@ TEST(KwxSession, ThreeRequestsAndPagesThenTheCentreCloses) {
   EXPECT_TRUE(s.WaitIdle());
   EXPECT_EQ(s.api().kwxGetState(), 0);
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 5s));
+}
+
+// The ring report is switched off, else on; the preparation goes on when the
+// handset takes neither, and a step that goes on tells the caller of no error.
+TEST(KwxSession, ARingModeTheHandsetRefusesIsNoErrorToTell) {
+  const std::string refused = "\r\nERROR\r\n", silent;
+  struct {
+    const char* name;
+    std::map<std::string, std::string> answers;
+  } table[] = {
+      {"both refused", {{"@R0:0", refused}, {"@R0:1", refused}}},
+      {"off unanswered, on taken", {{"@R0:0", silent}}},
+      {"off refused, on unanswered", {{"@R0:0", refused}, {"@R0:1", silent}}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SimConfig c;
+    c.atAnswers = row.answers;
+    Session s(c);
+    ASSERT_EQ(s.Init(), 1);
+    ASSERT_TRUE(s.WaitFor({1, 3})) << Describe(s.Events());
+    EXPECT_EQ(s.Events(), kStart) << Describe(s.Events());
+    const auto at = s.sim().Record().atCommands;
+    EXPECT_EQ(std::count(at.begin(), at.end(), "@R0:1"), 1) << "ring mode on was tried once";
+    EXPECT_EQ(s.sim().Record().dialled.size(), 1u);
+    s.api().kwxDisconnect(0);
+    ASSERT_TRUE(s.WaitFor({8, 1}));
+    EXPECT_TRUE(s.WaitIdle());
+  }
 }
 
 // How a session ends when something goes wrong or the caller stops it.

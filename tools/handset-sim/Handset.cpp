@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -150,6 +151,14 @@ void Handset::Execute(const std::string& raw) {
   });
   if (ring) {
     Ring(*ring);
+    return;
+  }
+  const auto scripted = state_.With([&body](SimConfig& c, SimRecord&) {
+    const auto it = c.atAnswers.find(body);
+    return it == c.atAnswers.end() ? std::optional<std::string>() : std::optional<std::string>(it->second);
+  });
+  if (scripted) {
+    if (!scripted->empty()) line_.SendData(*scripted);
     return;
   }
 

@@ -115,6 +115,9 @@ struct SimConfig {
   std::string i3Text = "PHS-SIM 1.0";
   bool p1Supported = true;   // "#P1" answers OK, else ERROR
   bool q2Supported = true;   // "#Q2" answers the own number, else ERROR (then "I6" does)
+  // Answers given to a command (the text after "AT") as they stand, in place
+  // of the handset's own; an empty one: the command gets no answer.
+  std::map<std::string, std::string> atAnswers;
   std::vector<SimMail> mails;
   std::vector<Fault> faults;
   // A list page holds at most this many bytes; longer lists end "continue".
