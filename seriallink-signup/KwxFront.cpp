@@ -187,15 +187,9 @@ int32_t CKWXfront::TestPort(int32_t number) const {
 }
 
 int32_t CKWXfront::SetParam(int32_t id, int32_t value) {
-  if (id != 1 || !modem_) return 0;
-  // The billing command goes out on the caller's thread: never while a
-  // thread of the module has the port.
-  if (!ClaimPort()) return Refuse(code::Busy);
-  if (!port_.IsOpen()) {
-    port_.Record(code::PortNotOpen);
-    return 0;
-  }
-  return modem_->SetBilling(value != 0) ? 1 : 0;
+  if (id != 1) return 0;
+  // On the port the last call named (none before one has: 90001).
+  return OutsideSession(port_.Name(), port_.Speed(), [value](CModem& modem) { return modem.SetBilling(value != 0); });
 }
 
 int32_t CKWXfront::GetParam(int32_t id, char* buffer, int32_t size) const {
@@ -311,15 +305,14 @@ void CKWXfront::RingMain() {
   port_.Close();
 }
 
-int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36) {
+int32_t CKWXfront::OutsideSession(std::string_view portName, int32_t baud, const std::function<bool(CModem&)>& talk) {
   // It uses the sessions' port: never while a thread of the module has it.
   if (!ClaimPort()) return Refuse(code::Busy);
   abort_.Reset();
   operation_.Reset();
   flow_.Set();
   port_.ClearStop();
-  // A query is no session: nothing is posted.
-  if (!port_.Setup(seriallink::CallerText(portName, 64), baud, 0)) return 0;
+  if (!port_.Setup(portName, baud, 0)) return 0;
   if (!port_.Open()) return 0;
   CModem modem(port_);
   if (!modem.Init()) {
@@ -327,11 +320,18 @@ int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36)
     return 0;
   }
   port_.Purge();
-  std::string number;
-  const bool ok = modem.ReadOwnNumber(number);
-  seriallink::WriteOut36(out36, number);
+  const bool ok = talk(modem);
   port_.Close();
   return ok ? 1 : 0;
+}
+
+int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36) {
+  return OutsideSession(seriallink::CallerText(portName, 64), baud, [out36](CModem& modem) {
+    std::string number;
+    const bool ok = modem.ReadOwnNumber(number);
+    seriallink::WriteOut36(out36, number);
+    return ok;
+  });
 }
 
 int32_t CKWXfront::GetDllVersion(char* out36) const {
