@@ -4,6 +4,8 @@
 #include "Codes.h"
 #include "SignupRules.h"
 
+#include "platform/CommPort.h"
+
 #include <cstdio>
 
 namespace seriallink {
@@ -49,5 +51,21 @@ int32_t AwaitCarrierDrop(ModemLine& line) {
     clock::Sleep(100);
   }
 }
+
+bool AwaitCarrier(ModemLine& line, int64_t ms) {
+  const int64_t end = clock::NowMs() + ms;
+  for (;;) {
+    if (line.LineCarrier()) return true;
+    if (clock::NowMs() >= end || HandsetGone(line)) return false;
+    clock::Sleep(10);
+  }
+}
+
+bool HandsetGone(ModemLine& line) {
+  const int32_t status = line.LineStatus();
+  return status < 0 || !(static_cast<uint32_t>(status) & qv::MS_DSR_ON);
+}
+
+int32_t LineGoneCode(ModemLine& line) { return HandsetGone(line) ? code::ModemStatusUnreadable : code::CarrierLost; }
 
 }  // namespace seriallink

@@ -26,5 +26,12 @@ bool SendCloseLine(ModemLine& line, int32_t code);
 // Polls every 100 ms until the carrier drops (0) or the armed deadline passes
 // (2 when its code is 70003 or 70004, else 0).
 int32_t AwaitCarrierDrop(ModemLine& line);
+// Polls until the carrier is up, at most ms of the module's time: whether it came.
+bool AwaitCarrier(ModemLine& line, int64_t ms);
+// Whether the handset itself is gone, as when it is pulled: its lines
+// cannot be read, or DSR is down.
+bool HandsetGone(ModemLine& line);
+// The code for a lost line: 90030 when the handset is gone, else 21280.
+int32_t LineGoneCode(ModemLine& line);
 
 }  // namespace seriallink
