@@ -4,6 +4,7 @@
 #include "seriallink/common/CallerData.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
+#include "seriallink/common/ReplySteps.h"
 
 #include "platform/Version.h"
 
@@ -19,6 +20,7 @@ namespace code = seriallink::code;
 namespace {
 constexpr int64_t kWaitSlice = 100;
 constexpr int64_t kRingPoll = 500;
+constexpr int32_t kDialState = 1000;  // STATE0
 // The block's fields from offset 100 on are not read.
 constexpr size_t kBlockRead = 100;
 constexpr const char* kFallbackVersion = "1.0.1.0";
@@ -126,6 +128,7 @@ void CKWXfront::WorkerMain() {
   trace_.Write(CTraceLog::kInfo, "worker start");
   for (;;) {
     port_.SetOnline(state->IsOnline());
+    const bool dialling = state->Id() == kDialState;
     if (abortFlag_.exchange(0)) {
       trace_.Write(CTraceLog::kStep, state->Id(), "abort");
       state->abort(port_.StopReason());
@@ -141,13 +144,19 @@ void CKWXfront::WorkerMain() {
     current_.store(state);
     if (state->IsFinal()) return EndWorker({kwx::KWX_EV_PROGRESS, 5, kwx::KWX_EV_SESSION_END, 0,
                                             kwx::KWX_EV_SESSION_END, 1});
-    if (!port_.Carrier()) return EndWorker({kwx::KWX_EV_SESSION_END, 1});
+    if (!port_.Carrier()) {
+      // The dial waits a second after CONNECT for the carrier, which may
+      // follow it by a little; a call that has none by then is told.
+      if (dialling) port_.Record(seriallink::HandsetGone(port_) ? code::ModemStatusUnreadable : code::NoCarrierAfterDial);
+      return EndWorker({kwx::KWX_EV_SESSION_END, 1});
+    }
     if (!state->WaitsForCaller()) continue;
     port_.Notify(kwx::KWX_EV_READY, firstWait ? kwx::kReadyFirstOperation : kwx::kReadyForOperation);
     firstWait = false;
     while (!clock::Wait(operation_, kWaitSlice)) {
       if (port_.Carrier()) continue;
-      port_.Record(code::CarrierLost);
+      // A pulled handset is told as such, not as a radio that lost the call.
+      port_.Record(seriallink::LineGoneCode(port_));
       return EndWorker({kwx::KWX_EV_SESSION_END, 1});
     }
   }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 using namespace std::chrono_literals;
@@ -264,6 +265,62 @@ TEST(KwxSession, CarrierLostWhileWaitingForTheCaller) {
   EXPECT_EQ(s.Events(), Join({kStart, {{9, 1280}, {8, 1}}})) << Describe(s.Events());
   EXPECT_TRUE(s.WaitIdle());
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s));
+}
+
+// A handset pulled from the line is told as the mail sessions tell it
+// ((10, 30): taken off), not as a radio that lost the call.
+TEST(KwxSession, HandsetPulledWhileWaitingForTheCallerIsToldAsTakenOff) {
+  struct {
+    const char* name;
+    std::function<void(handsetsim::Simulator&)> pull;
+    Ev told;
+  } table[] = {
+      {"the cable pulled", [](handsetsim::Simulator& sim) { sim.Unplug(); }, {10, 30}},
+      {"the handset switched off", [](handsetsim::Simulator& sim) {
+         sim.SetPowered(false);
+         sim.DropCarrier();
+       }, {10, 30}},
+      {"the carrier lost, the handset there", [](handsetsim::Simulator& sim) { sim.DropCarrier(); }, {9, 1280}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    Session s;
+    ASSERT_EQ(s.Init(), 1);
+    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+      if (ev == Ev{1, 3}) row.pull(s.sim());
+    })) << Describe(s.Events());
+    EXPECT_EQ(s.Events(), Join({kStart, {row.told, {8, 1}}})) << Describe(s.Events());
+    EXPECT_TRUE(s.WaitIdle());
+  }
+}
+
+// DCD may follow CONNECT by a little (USB serial adapters report the modem
+// lines apart from the data): the call goes on as usual within the second
+// the dial waits; past it the call is given up and told. Real time.
+TEST(KwxSession, ACarrierLateAfterConnect) {
+  struct {
+    long ms;
+    bool goesOn;
+  } table[] = {{10, true}, {150, true}, {500, true}, {60000, false}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(std::to_string(row.ms) + " ms");
+    SimConfig c = Faults({{Step::Dial, Action::LateCarrier, 1, row.ms}});
+    c.signupPages = {"PAGE one\r\n"};
+    c.signupCloseAfter = 1;
+    Session s(c, 1);
+    ASSERT_EQ(s.Init(), 1);
+    Caller caller(s, {});
+    ASSERT_TRUE(s.Drive(std::ref(caller))) << Describe(s.Events());
+    if (row.goesOn) {
+      EXPECT_TRUE(EndsAfterTheDrop(s.Events(), Join({kStart, Turn(0, false)}))) << Describe(s.Events());
+      EXPECT_EQ(caller.pages, c.signupPages);
+    } else {
+      EXPECT_EQ(s.Events(), (std::vector<Ev>{{0, 6}, {0, 1}, {10, 9}, {8, 1}})) << Describe(s.Events());
+      EXPECT_TRUE(s.sim().Record().centreLines.empty());
+    }
+    EXPECT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 5s));
+  }
 }
 
 TEST(KwxSession, PagesLongerThanTheBufferArriveWholeInParts) {
