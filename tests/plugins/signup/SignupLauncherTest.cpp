@@ -179,6 +179,24 @@ TEST_F(SignupLauncherTest, TheCarrierLostWhileWaitingIsReportedAndLogged) {
   });
 }
 
+// A pulled handset is told as the mail sessions tell it, not as the radio's fault.
+TEST_F(SignupLauncherTest, AHandsetPulledWhileWaitingIsToldAsTakenOffAndLogged) {
+  SimConfig c;
+  c.signupPages = {PlainPage({"one"})};
+  StartSim(c);
+  Start();
+  WithSignup([&](QWidget* w) {
+    Click(w, "btnConnect");
+    ASSERT_TRUE(Settled(w));
+    Sim().Unplug();
+    ASSERT_TRUE(PumpUntil([&] { return !Online(w); }));
+    EXPECT_EQ(boxes_, std::vector<std::string>{"携帯電話が取り外されました。\r\nケーブルの接続を確認してください。(D00030)"});
+    ASSERT_FALSE(ErrorLog().empty());
+    EXPECT_EQ(ErrorLog().back().substr(19),
+              " : 0570009999 : 携帯電話が取り外されました。ケーブルの接続を確認してください。(D00030)");
+  });
+}
+
 TEST_F(SignupLauncherTest, AHeldPageGoesOnOrEndsWith1130) {
   SimConfig c;
   c.signupPages = {PlainPage({"one"}), PlainPage({"two"}), PlainPage({"three"})};
