@@ -48,7 +48,8 @@ void ClearBannerStrip(TAnimationImage& image);
 
 // Milliseconds per frame for an interval text in seconds, read with "."
 // whatever the locale: text that is not a number, NaN or a value of 0 or less
-// gives 0.5 s; the result lies within 1 .. INT32_MAX.
+// gives 0.5 s; the result lies within 0 .. INT32_MAX (0, under a
+// millisecond, makes the banner stand still).
 int ThemeSpeed(std::string_view interval);
 
 // A theme name's file name: the characters forbidden in file names made

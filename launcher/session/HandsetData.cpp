@@ -7,6 +7,7 @@
 #include "platform/Cp932.h"
 #include "platform/Text.h"
 
+#include <charconv>
 #include <filesystem>
 
 namespace qv {
@@ -34,7 +35,22 @@ int Count(std::string_view reply) {
     if (colon == std::string_view::npos) return 0;
     rest.remove_prefix(colon + 1);
   }
-  return std::max(NumberOrZero(rest.substr(0, rest.find_first_of(":/"))), 0);
+  const size_t countEnd = rest.find_first_of(":/");
+  const std::string_view count = rest.substr(0, countEnd);
+  if (count.empty()) return 0;
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), n);
+  if (end != count.data() + count.size()) return 0;  // no number
+  // A number too long to read is more than any handset holds.
+  if (ec != std::errc() || n < 0 || n > kMostRecords) return kDamagedCount;
+  if (countEnd != std::string_view::npos && rest[countEnd] == '/') {
+    const std::string_view capacity = rest.substr(countEnd + 1, rest.substr(countEnd + 1).find(':'));
+    long long held = 0;
+    const auto [capEnd, capEc] = std::from_chars(capacity.data(), capacity.data() + capacity.size(), held);
+    if (capEc == std::errc() && capEnd == capacity.data() + capacity.size() && held >= 0 && n > held)
+      return kDamagedCount;
+  }
+  return static_cast<int>(n);
 }
 
 bool DataLine(std::string_view reply, std::string& hexLine) {
@@ -84,6 +100,13 @@ SessionResult HandsetDataRead::Run() {
     c_.host.StopBannerAnimation();
     if (end == PollEnd::Aborted) return SessionResult::Aborted;
   }
+  if (!damagedCount_.empty()) {
+    // Nothing of what such a handset sends can be trusted: the file stays as it was.
+    c_.host.ReportMessage(KindName(kind_) + Sjis("の件数を携帯電話から正しく受け取れませんでした。") + "\r\n" +
+                              damagedCount_.substr(0, 64),
+                          true);
+    return SessionResult::Aborted;
+  }
   // The lines of a record cut short are not kept.
   lines_.resize(complete_);
   const std::string path = HandsetExchangeFile::PathFor(kind_);
@@ -124,7 +147,7 @@ void HandsetDataRead::TakeReply() {
   };
   switch (step_) {
     case 1:
-      total_ += handsetreply::Count(reply);
+      if (!AddCount(reply)) break;
       // The mail histories come in two categories, each with its count.
       if (kind_ == 4 || kind_ == 6)
         step_ = 2;
@@ -132,8 +155,7 @@ void HandsetDataRead::TakeReply() {
         counted();
       break;
     case 2:
-      total_ += handsetreply::Count(reply);
-      counted();
+      if (AddCount(reply)) counted();
       break;
     case 3: {
       std::string line;
@@ -154,6 +176,17 @@ void HandsetDataRead::TakeReply() {
     default:
       break;
   }
+}
+
+bool HandsetDataRead::AddCount(const std::string& reply) {
+  const int count = handsetreply::Count(reply);
+  if (count == handsetreply::kDamagedCount) {
+    damagedCount_ = reply;
+    step_ = 5;
+    return false;
+  }
+  total_ += count;  // two counts of at most kMostRecords each
+  return true;
 }
 
 void HandsetDataRead::Request() {
