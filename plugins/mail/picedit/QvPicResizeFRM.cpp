@@ -74,8 +74,14 @@ TPicResizeArea::Zone TPicResizeArea::ZoneAt(QPoint pos) const {
     if (pos.y() < p.top() + e) return zTop;
     if (pos.y() > p.bottom() - e) return zBottom;
   }
-  if (form_.frame_.contains(pos)) return zFrame;
-  if (p.contains(pos)) return zPicture;
+  // Where the two overlap the smaller one is taken, so that neither can
+  // hide the other: a picture inside the frame moves, a frame over a large
+  // picture moves (the frame on a tie).
+  const bool inFrame = form_.frame_.contains(pos), inPicture = p.contains(pos);
+  if (inFrame && inPicture)
+    return int64_t(p.width()) * p.height() < int64_t(form_.frame_.width()) * form_.frame_.height() ? zPicture : zFrame;
+  if (inFrame) return zFrame;
+  if (inPicture) return zPicture;
   return zNone;
 }
 

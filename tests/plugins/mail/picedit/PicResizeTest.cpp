@@ -137,6 +137,27 @@ TEST_F(PicResizeTest, TheMouseDragsTheFrameAndThePictureWithinTheirLimits) {
   EXPECT_EQ(form_.PictureRect().topLeft(), QPoint(0, 0));
 }
 
+TEST_F(PicResizeTest, APictureInsideTheFrameIsDraggedByItsInsideAndTheFrameAroundIt) {
+  Open(picedittest::Filled(50, 40, qRgb(0, 128, 0)));
+  ASSERT_EQ(form_.Target(), QSize(96, 72));
+  Z* area = form_.pnlArea;
+  EXPECT_EQ(area->ZoneAt({25, 20}), Z::zPicture);
+  SendMouse(area, QEvent::MouseMove, {25, 20}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(area->cursor().shape(), Qt::SizeAllCursor);
+  Drag(area, {{25, 20}, {35, 25}, {45, 30}});
+  EXPECT_EQ(form_.PictureRect(), QRect(20, 10, 50, 40));
+  EXPECT_EQ(form_.FrameRect(), QRect(0, 0, 96, 72));
+  // Half out of the frame it is still taken by its inside.
+  Drag(area, {{45, 30}, {85, 50}});
+  EXPECT_EQ(form_.PictureRect(), QRect(60, 30, 50, 40));
+  EXPECT_EQ(area->ZoneAt({80, 50}), Z::zPicture);
+  // The frame is taken where the picture is not.
+  EXPECT_EQ(area->ZoneAt({10, 10}), Z::zFrame);
+  Drag(area, {{10, 10}, {15, 12}});
+  EXPECT_EQ(form_.FrameRect(), QRect(5, 2, 96, 72));
+  EXPECT_EQ(form_.PictureRect(), QRect(60, 30, 50, 40));
+}
+
 TEST_F(PicResizeTest, EdgesAndCornersResizeThePictureNeverBelowFourPixels) {
   Open(picedittest::Filled(300, 200, qRgb(0, 128, 0)));
   Z* area = form_.pnlArea;
