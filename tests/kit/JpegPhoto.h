@@ -5,14 +5,15 @@
 // restart markers, an EXIF block, greyscale and Adobe's inverted CMYK. The
 // colour of every pixel is known (PhotoColour), so a decoded picture can be
 // checked against it.
-#include <jpeglib.h>
-
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <jpeglib.h>
 
 namespace qvtest {
 
@@ -25,15 +26,21 @@ struct JpegForm {
   bool exif = false;
   Colour colour = kRgb;
   int quality = 90;
-  bool detail = false;  // fine texture over the gradients, so the file has a photo's size
+  bool detail = false;  // grain over the gradients, so the file has a photo's size
 };
 
 // 0xRRGGBB at x, y of a width x height photo: three smooth gradients.
 inline uint32_t PhotoColour(int x, int y, int width, int height, bool detail = false) {
-  const int r = int(int64_t(x) * 255 / std::max(1, width - 1));
-  const int g = int(int64_t(y) * 255 / std::max(1, height - 1));
+  int r = int(int64_t(x) * 255 / std::max(1, width - 1));
+  int g = int(int64_t(y) * 255 / std::max(1, height - 1));
   int b = 255 - (r + g) / 2;
-  if (detail) b = std::clamp(b + ((x * 7 + y * 13) % 23) - 11, 0, 255);
+  if (detail) {
+    // Grain as a sensor's: a hash of the position, some levels either way.
+    const uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u;
+    r = std::clamp(r + int(h % 17u) - 8, 0, 255);
+    g = std::clamp(g + int(h / 17u % 17u) - 8, 0, 255);
+    b = std::clamp(b + int(h / 289u % 17u) - 8, 0, 255);
+  }
   return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
