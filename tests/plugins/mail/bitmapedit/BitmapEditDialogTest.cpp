@@ -398,6 +398,27 @@ TEST_F(BitmapEditDialogTest, AOneBitFileStaysOneBit) {
   EXPECT_EQ(form->UserDrawPanel->GetBitmap().size(), QSize(20, 10));
 }
 
+TEST_F(BitmapEditDialogTest, OpeningAFileWhileASelectionFloatsKeepsTheMoveForUndo) {
+  auto form = Form(FromRows({"........", ".###....", ".###....", "........", "........"}));
+  P* panel = form->UserDrawPanel;
+  // At 400 % a pixel's middle is clear of the handles.
+  panel->SetZoom(400);
+  panel->SetBackColor(clRed);
+  Drag(panel, {{4, 4}, {12, 8}, {16, 12}});
+  ASSERT_EQ(panel->SelectionRect(), QRect(1, 1, 3, 2));
+  Drag(panel, {{10, 6}, {22, 10}, {26, 14}});
+  ASSERT_TRUE(panel->Floating());
+  ASSERT_EQ(panel->SelectionRect(), QRect(5, 3, 3, 2));
+  nextOpen_ = WriteBitmap("other.bmp", FromRows({"bb", "bb"}));
+  form->mnuOpen->trigger();
+  EXPECT_EQ(Art(panel->GetBitmap()), Rows({"bb", "bb"}));
+  EXPECT_FALSE(panel->HasSelection());
+  // 元に戻す gives the picture with the pixels where they were moved.
+  ASSERT_TRUE(form->mnuUndo->isEnabled());
+  form->mnuUndo->trigger();
+  EXPECT_EQ(Art(panel->GetBitmap()), Rows({"........", ".ooo....", ".ooo....", ".....###", ".....###"}));
+}
+
 TEST_F(BitmapEditDialogTest, SaveWritesTheFileOrSaysWhyNot) {
   auto form = Form(FromRows({"#o..", "b..#"}));
   nextSave_ = dir_ / "saved.bmp";
