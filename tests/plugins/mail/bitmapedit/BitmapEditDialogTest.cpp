@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -186,6 +187,42 @@ TEST_F(BitmapEditDialogTest, ColoursAndOwnerForm) {
     form.btnCancel->click();
   });
   dialog.Execute();
+}
+
+TEST_F(BitmapEditDialogTest, TheFontsColourIsTheWindowsTextColour) {
+  // The component's own font, colour and all.
+  TUserDrawDialog dialog;
+  dialog.SetParentFont(false);
+  TFont font = dialog.GetFont();
+  font.Font.setPixelSize(15);
+  font.Color = RGB(200, 0, 0);
+  dialog.SetFont(font);
+  OnEditor([](TfrmBitmapEdit& form) {
+    EXPECT_EQ(form.font().pixelSize(), 15);
+    EXPECT_EQ(form.palette().color(QPalette::WindowText), QColor(200, 0, 0));
+    EXPECT_EQ(form.lblText->palette().color(QPalette::WindowText), QColor(200, 0, 0));
+    const QImage label = form.lblText->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int red = 0;
+    for (int y = 0; y < label.height(); ++y)
+      for (int x = 0; x < label.width(); ++x) {
+        const QRgb c = label.pixel(x, y);
+        red += qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90;
+      }
+    EXPECT_GT(red, 10);
+    form.btnCancel->click();
+  });
+  dialog.Execute();
+  // With the owner's font, the owner's text colour.
+  QWidget owner;
+  QPalette palette = owner.palette();
+  palette.setColor(QPalette::WindowText, QColor(0, 120, 0));
+  owner.setPalette(palette);
+  TUserDrawDialog owned(&owner);
+  OnEditor([](TfrmBitmapEdit& form) {
+    EXPECT_EQ(form.lblText->palette().color(QPalette::WindowText), QColor(0, 120, 0));
+    form.btnCancel->click();
+  });
+  owned.Execute();
 }
 
 TEST_F(BitmapEditDialogTest, PaletteTurnsGreyForAOneBitPicture) {
