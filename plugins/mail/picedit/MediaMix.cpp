@@ -94,6 +94,17 @@ std::string MediaMixTimeText(int step) {
   return text;
 }
 
+std::string MediaMixEventText(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    // CR and LF are never the second byte of a CP932 character.
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return line;
+}
+
 MediaMixScript ParseMediaMixText(std::string_view text) {
   MediaMixScript script;
   const std::vector<std::string_view> lines = SplitLines(text);
@@ -138,7 +149,7 @@ std::string FormatMediaMixText(const MediaMixScript& script) {
     out += ',';
     out += std::to_string(event.picture);
     out += ',';
-    out += event.text;
+    out += MediaMixEventText(event.text);
     out += "\r\n";
   }
   return out;

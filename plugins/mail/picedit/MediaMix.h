@@ -34,6 +34,10 @@ struct MediaMixScript {
 // "012.0" for step 24.
 std::string MediaMixTimeText(int step);
 
+// An event's text as one line of the control: each line break (CR LF, CR
+// or LF) a blank, so that no text splits its event's line.
+std::string MediaMixEventText(std::string_view text);
+
 // Reads a control text leniently: blanks in the header line are ignored and
 // its names may be in any case; an event is taken when its time falls on one
 // of the 2000 steps, its picture is 0-99 and no earlier line had that time.
