@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/data/MailAttachments.h"
 #include "core/data/TextFunctions.h"
 #include "core/data/MailForm.h"
 #include "platform/Text.h"
@@ -103,6 +104,12 @@ std::string MediaMixEventText(std::string_view text) {
     line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
   }
   return line;
+}
+
+int MediaMixControlPosition(const AttachmentList& attachments) {
+  for (size_t i = 0; i < attachments.Count(); ++i)
+    if (MediaFileKind(attachments[i].name) == kMediaBitmap) return int(i);
+  return int(attachments.Count());
 }
 
 MediaMixScript ParseMediaMixText(std::string_view text) {
