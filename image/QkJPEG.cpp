@@ -53,6 +53,7 @@ int32_t PelsPerMeter(int unit, int density) {
 // The buffers a decoding needs, made before libjpeg may jump back, so that a
 // jump never passes their destructors.
 struct Decoding {
+  bool headerOnly = false;  // only the size is read
   std::vector<JSAMPLE> line;
   std::string refusal;  // why the picture is not decoded, when libjpeg is not the one refusing
   bool tooLarge = false;
@@ -77,8 +78,8 @@ bool Decode(std::string_view bytes, int eighths, const TJPEGPart& part, int64_t 
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&cinfo, TRUE);
   out.size = TJPEGSize{int32_t(cinfo.image_width), int32_t(cinfo.image_height)};
-  if (maxPixels > 0 && out.size.Pixels() > maxPixels) {
-    out.tooLarge = true;
+  out.tooLarge = maxPixels > 0 && out.size.Pixels() > maxPixels;
+  if (out.headerOnly || out.tooLarge) {
     jpeg_destroy_decompress(&cinfo);
     return true;
   }
@@ -164,26 +165,6 @@ class DIBRows : public TJPEGRowSink {
   bool useFMO_;
 };
 
-// The size of the header the bytes hold, through libjpeg.
-struct HeaderOnly {
-  TJPEGSize size;
-};
-
-bool ReadHeader(std::string_view bytes, HeaderOnly& out, ErrorManager& err) {
-  jpeg_decompress_struct cinfo;
-  cinfo.err = &err.pub;
-  if (setjmp(err.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  out.size = TJPEGSize{int32_t(cinfo.image_width), int32_t(cinfo.image_height)};
-  jpeg_destroy_decompress(&cinfo);
-  return true;
-}
-
 struct Encoded {
   unsigned char* data = nullptr;
   unsigned long size = 0;
@@ -227,10 +208,12 @@ bool Encode(const TQkDIBImage& img, int quality, Encoded& out, ErrorManager& err
 
 TJPEGSize ReadJPEGSize(std::string_view bytes) {
   auto err = std::make_unique<ErrorManager>();
+  auto decoding = std::make_unique<Decoding>();
   InitErrors(*err);
-  HeaderOnly header;
-  if (!ReadHeader(bytes, header, *err)) throw EJPEG(err->message);
-  return header.size;
+  decoding->headerOnly = true;
+  DIBRows unused(false);
+  if (!Decode(bytes, 8, {}, 0, unused, *decoding, *err)) throw EJPEG(err->message);
+  return decoding->size;
 }
 
 TJPEGSize JPEGScaledSize(TJPEGSize full, int eighths) {

@@ -147,33 +147,8 @@ TEST(JPEG, APictureOfMorePixelsThanAllowedIsRefusedBeforeDecoding) {
 
 // ---- camera photos: scales, parts, forms ------------------------------------
 
-namespace {
-
 using qvtest::JpegForm;
-using qvtest::PhotoColour;
 using qvtest::PhotoJpeg;
-
-// The largest channel difference between the picture and the photo's known
-// colours at a grid of points; a greyscale photo is compared with its grey.
-int PhotoDifference(const QImage& picture, QSize photo, bool grey) {
-  int worst = 0;
-  for (int gy = 0; gy < 9; ++gy)
-    for (int gx = 0; gx < 9; ++gx) {
-      const int x = (picture.width() - 1) * gx / 8, y = (picture.height() - 1) * gy / 8;
-      // The photo's pixel at the centre of what this one stands for.
-      const double fx = (x + 0.5) * photo.width() / picture.width() - 0.5;
-      const double fy = (y + 0.5) * photo.height() / picture.height() - 0.5;
-      const uint32_t c = PhotoColour(int(std::lround(fx)), int(std::lround(fy)), photo.width(), photo.height());
-      int want[3] = {int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)};
-      if (grey) want[0] = want[1] = want[2] = (want[0] + want[1] + want[2]) / 3;
-      const QRgb got = picture.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]),
-                        std::abs(qBlue(got) - want[2])});
-    }
-  return worst;
-}
-
-}  // namespace
 
 TEST(JPEG, EveryFormOfPhotoDecodesAtEachScaleAndInPartsAsTheWholeDoes) {
   struct Form {
@@ -202,7 +177,7 @@ TEST(JPEG, EveryFormOfPhotoDecodesAtEachScaleAndInPartsAsTheWholeDoes) {
     const bool grey = f.form.colour == JpegForm::kGrey;
     const QImage whole = LoadJPEGImage(bytes);
     ASSERT_EQ(whole.size(), photo) << f.what;
-    EXPECT_LE(PhotoDifference(whole, photo, grey), 12) << f.what;
+    EXPECT_LE(qvtest::PhotoDifference(whole, photo, grey), 12) << f.what;
     // The DIB and the window's picture are decoded alike.
     TQkDIB dib;
     LoadJPEGFromBytes(bytes, dib);
@@ -211,7 +186,7 @@ TEST(JPEG, EveryFormOfPhotoDecodesAtEachScaleAndInPartsAsTheWholeDoes) {
       const QImage level = LoadJPEGImage(bytes, eighths);
       const TJPEGSize scaled = JPEGScaledSize(TJPEGSize{301, 233}, eighths);
       ASSERT_EQ(level.size(), QSize(scaled.Width, scaled.Height)) << f.what << " at " << eighths << "/8";
-      EXPECT_LE(PhotoDifference(level, photo, grey), 16) << f.what << " at " << eighths << "/8";
+      EXPECT_LE(qvtest::PhotoDifference(level, photo, grey), 16) << f.what << " at " << eighths << "/8";
       // Parts, wherever they lie, are the pixels of the whole at that scale.
       const int w = level.width(), h = level.height();
       for (const QRect part : {QRect(0, 0, 1, 1), QRect(w / 3, h / 4, w / 3 + 1, h / 5 + 1), QRect(w - 5, h - 3, 5, 3),

@@ -15,6 +15,11 @@
 
 #include <jpeglib.h>
 
+#include <QImage>
+#include <QSize>
+
+#include <cmath>
+
 namespace qvtest {
 
 struct JpegForm {
@@ -42,6 +47,27 @@ inline uint32_t PhotoColour(int x, int y, int width, int height, bool detail = f
     b = std::clamp(b + int(h / 289u % 17u) - 8, 0, 255);
   }
   return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// The largest channel difference between a picture showing a width x height
+// photo (scaled or not) and the photo's colours, at a grid of points, each
+// compared with the photo's pixel at the centre of what it stands for; a
+// greyscale photo is compared with its grey.
+inline int PhotoDifference(const QImage& picture, QSize photo, bool grey = false) {
+  int worst = 0;
+  for (int gy = 0; gy < 9; ++gy)
+    for (int gx = 0; gx < 9; ++gx) {
+      const int x = (picture.width() - 1) * gx / 8, y = (picture.height() - 1) * gy / 8;
+      const double fx = (x + 0.5) * photo.width() / picture.width() - 0.5;
+      const double fy = (y + 0.5) * photo.height() / picture.height() - 0.5;
+      const uint32_t c = PhotoColour(int(std::lround(fx)), int(std::lround(fy)), photo.width(), photo.height());
+      int want[3] = {int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)};
+      if (grey) want[0] = want[1] = want[2] = (want[0] + want[1] + want[2]) / 3;
+      const QRgb got = picture.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]),
+                        std::abs(qBlue(got) - want[2])});
+    }
+  return worst;
 }
 
 inline std::string PhotoJpeg(int width, int height, const JpegForm& form = {}) {

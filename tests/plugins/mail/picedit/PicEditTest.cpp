@@ -359,22 +359,6 @@ TEST_F(PicEditTest, LoadingReadsByExtensionLeavesPageModeAndKeepsThePictureOnFai
   EXPECT_TRUE(boxes_[1].endsWith(QStringLiteral("missing.jpg")));
 }
 
-// The largest channel difference between a picture and the colours of a
-// photo of size photo it shows scaled.
-int PhotoDifference(const QImage& picture, QSize photo) {
-  int worst = 0;
-  for (int gy = 0; gy < 5; ++gy)
-    for (int gx = 0; gx < 5; ++gx) {
-      const int x = (picture.width() - 1) * gx / 4, y = (picture.height() - 1) * gy / 4;
-      const uint32_t c = qvtest::PhotoColour(int(int64_t(x) * photo.width() / picture.width()),
-                                             int(int64_t(y) * photo.height() / picture.height()), photo.width(),
-                                             photo.height());
-      const QRgb got = picture.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(got) - int(c >> 16 & 0xFF)), std::abs(qGreen(got) - int(c >> 8 & 0xFF)),
-                        std::abs(qBlue(got) - int(c & 0xFF))});
-    }
-  return worst;
-}
 
 TEST_F(PicEditTest, ACameraPhotoIsLoadedShownFittedAndResizedForTheHandset) {
   // 48 megapixels, as today's cameras take them.
@@ -397,7 +381,7 @@ TEST_F(PicEditTest, ACameraPhotoIsLoadedShownFittedAndResizedForTheHandset) {
   EXPECT_GT(shown.width(), 100);
   const QImage shot = form->grab().toImage();
   ASSERT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("picture-editor-photo.png").string())));
-  EXPECT_LE(PhotoDifference(form->grdPicture->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(
+  EXPECT_LE(qvtest::PhotoDifference(form->grdPicture->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(
                                 QRect(QPoint(0, 0), shown).adjusted(3, 3, -3, -3)),
                             photo),
             24);
@@ -427,7 +411,7 @@ TEST_F(PicEditTest, ACameraPhotoIsLoadedShownFittedAndResizedForTheHandset) {
   form->btnResize->click();
   const QImage result = form->Picture().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(result.size(), QSize(96, 72));
-  EXPECT_LE(PhotoDifference(result, photo), 12);
+  EXPECT_LE(qvtest::PhotoDifference(result, photo), 12);
   EXPECT_EQ(form->lblSize->text(), QString::fromUtf8("96 × 72"));
 }
 

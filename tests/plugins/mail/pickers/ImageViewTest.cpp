@@ -432,22 +432,6 @@ TEST_F(ViewerTest, ZoomGivesTheEditorScaledPicturesAndNothingForAnEditorOfNoSize
   EXPECT_TRUE(bmp.isNull());
 }
 
-// The largest channel difference between a picture showing a photo of
-// size photo scaled and the photo's colours.
-int PhotoDifference(const QImage& picture, QSize photo) {
-  int worst = 0;
-  for (int gy = 0; gy < 5; ++gy)
-    for (int gx = 0; gx < 5; ++gx) {
-      const int x = (picture.width() - 1) * gx / 4, y = (picture.height() - 1) * gy / 4;
-      const uint32_t c = qvtest::PhotoColour(int(int64_t(x) * photo.width() / picture.width()),
-                                             int(int64_t(y) * photo.height() / picture.height()), photo.width(),
-                                             photo.height());
-      const QRgb got = picture.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(got) - int(c >> 16 & 0xFF)), std::abs(qGreen(got) - int(c >> 8 & 0xFF)),
-                        std::abs(qBlue(got) - int(c & 0xFF))});
-    }
-  return worst;
-}
 
 TEST_F(ViewerTest, ACameraPhotoShowsAtEveryZoomAndOneBeyondTheLimitIsToldTooLarge) {
   // 48 megapixels, as today's cameras take them.
@@ -466,7 +450,7 @@ TEST_F(ViewerTest, ACameraPhotoShowsAtEveryZoomAndOneBeyondTheLimitIsToldTooLarg
   ask("camera.jpg");
   const QSize fitted = ZoomedSize(photo, ViewerZoom::Fit, view->KMailEdit1->size());
   ASSERT_EQ(bmp.size(), fitted);
-  EXPECT_LE(PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
+  EXPECT_LE(qvtest::PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
   const QImage fitShot = Shot(view.get());
   ASSERT_TRUE(fitShot.save(QString::fromStdString(qvtest::ArtifactPath("imageview-photo.png").string())));
   // The photo itself shows, not a placeholder.
@@ -475,11 +459,11 @@ TEST_F(ViewerTest, ACameraPhotoShowsAtEveryZoomAndOneBeyondTheLimitIsToldTooLarg
   view->radQuarter->click();
   ask("camera.jpg");
   ASSERT_EQ(bmp.size(), QSize(4000, 3000));
-  EXPECT_LE(PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
+  EXPECT_LE(qvtest::PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
   view->radNormal->click();
   ask("camera.jpg");
   ASSERT_EQ(bmp.size(), photo);
-  EXPECT_LE(PhotoDifference(bmp, photo), 12);
+  EXPECT_LE(qvtest::PhotoDifference(bmp, photo), 12);
 
   // Beyond the limit: the notice with the size and the limit, never decoded.
   QImage tooLarge;
