@@ -209,6 +209,8 @@ TEST_F(BitmapEditDialogTest, TheFontsColourIsTheWindowsTextColour) {
         red += qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90;
       }
     EXPECT_GT(red, 10);
+    EXPECT_TRUE(
+        form.grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("bitmap-editor-font-colour.png").string())));
     form.btnCancel->click();
   });
   dialog.Execute();
@@ -454,6 +456,7 @@ TEST_F(BitmapEditDialogTest, OpeningAFileWhileASelectionFloatsKeepsTheMoveForUnd
   ASSERT_TRUE(form->mnuUndo->isEnabled());
   form->mnuUndo->trigger();
   EXPECT_EQ(Art(panel->GetBitmap()), Rows({"........", ".ooo....", ".ooo....", ".....###", ".....###"}));
+  ASSERT_TRUE(form->grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("bitmap-editor-undo-open.png").string())));
 }
 
 TEST_F(BitmapEditDialogTest, SaveWritesTheFileOrSaysWhyNot) {

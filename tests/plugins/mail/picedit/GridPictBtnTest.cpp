@@ -7,6 +7,7 @@
 
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -380,6 +381,15 @@ TEST(GridPictBtn, TheCaptionsAreDrawnByEveryTextFlag) {
   EXPECT_NE(shot(long_, plain | G::dtEND_ELLIPSIS), shot(long_, plain));
   EXPECT_EQ(shot(long_, plain | G::dtCALCRECT), shot(long_, plain, false));
   EXPECT_NE(shot(QStringLiteral("ab!"), plain | G::dtRTLREADING), shot(QStringLiteral("ab!"), plain));
+  // For review: the six pages' captions cut with an ellipsis at their end.
+  G pages;
+  pages.resize(192, 130);
+  pages.SetCols(2);
+  pages.SetRows(3);
+  pages.SetDrawTextFormat(F(G::dtLEFT | G::dtTOP | G::dtSINGLELINE | G::dtEND_ELLIPSIS));
+  pages.SetItems({QStringLiteral("1 PLAIN page, long"), QStringLiteral("4 SLIDE page, long"), QStringLiteral("2 VOID"),
+                  QStringLiteral("5 PLAIN"), QStringLiteral("3 SLIDE page, long"), QStringLiteral("6")});
+  ASSERT_TRUE(pages.grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("grid-captions-ellipsis.png").string())));
 }
 
 // ---- file drops --------------------------------------------------------------
