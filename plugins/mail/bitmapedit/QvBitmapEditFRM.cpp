@@ -162,6 +162,10 @@ bool TUserDrawDialog::Execute() {
   TfrmBitmapEdit form(nullptr);
   form.SetFormColor(FormColor(parent(), color_));
   form.setFont(FormFont(parent()));
+  // The font's colour is the window's text colour, its labels'.
+  QPalette text = form.palette();
+  text.setColor(QPalette::WindowText, ToQColor(FontColor(parent())));
+  form.setPalette(text);
   form.ChooseTool(form.sbSelect, 0);
   form.ShowTools(option_);
   form.SetDownButtonColor(downButtonColor_);

@@ -653,10 +653,14 @@ void TfrmMailSend::EditMediaMix() {
   TfrmMediaMixEdit form(this);
   if (index >= 0) form.SetControlText(attachments_[size_t(index)].bytes);
   if (form.exec() != QDialog::Accepted) return;
-  if (index >= 0)
+  if (index >= 0) {
     attachments_[size_t(index)].bytes = form.GetControlText();
-  else
-    AddAttachmentBytes("mmctrl.dat", form.GetControlText(), {}, attachments_, imlUserText);
+  } else {
+    // Before the pictures, which the viewer numbers from the control on.
+    const int at = MediaMixControlPosition(attachments_);
+    const int added = AddAttachmentBytes("mmctrl.dat", form.GetControlText(), {}, attachments_, imlUserText);
+    attachments_.Move(size_t(added), size_t(at));
+  }
   AttachmentsChanged();
 }
 
