@@ -3,6 +3,7 @@
 // input method gives, and its buttons.
 #include "ContactsFixture.h"
 
+#include "core/data/HandsetExchange.h"
 #include "platform/IniFile.h"
 
 #include <QAction>
@@ -322,4 +323,56 @@ TEST_F(AddressEditTest, TheDialogShowsTheEntrysPicture) {
     EXPECT_EQ(Lines(d, "lstTel").size(), 6u);
     EXPECT_EQ(Lines(d, "lstMail").size(), 6u);
   });
+}
+
+TEST_F(AddressEditTest, ABirthDateAsTheHandsetGivesItGoesBackAsItCame) {
+  struct Case {
+    const char* hex;  // the handset's date
+    const char* year;
+    const char* month;
+    const char* day;
+  } cases[] = {
+      {"0FFF050C1F3F3F", "", "05", "12"},  // no year: "     05/12"
+      {"07B201021F3F3F", "1970", "01", "02"},
+      {"0005050C1F3F3F", "05", "05", "12"},
+      {"07D1050C0A1E00", "2001", "05", "12"},  // with a time
+      {"0FFF0C1F173B3F", "", "", ""},          // day 31: no date
+      {"0FFF0B1E0A3F3F", "", "11", "30"},      // no year, an hour
+  };
+  for (const Case& c : cases) {
+    const std::string date = qv::DecodeHandsetDate(c.hex);
+    SCOPED_TRACE(c.hex + (": \"" + date + "\""));
+    // A received entry with every field, and one with a name and the date alone.
+    qv::PhoneBookEntry full = qvtest::FullEntry(3, false), bare;
+    bare.SetField(qv::kPbKana, J("ｱ"));
+    for (qv::PhoneBookEntry* e : {&full, &bare}) {
+      e->SetField(qv::kPbBirthDate, date);
+      Edit({*e}, 0, [&](QWidget& d) {
+        EXPECT_EQ(Text(d, "edtYear"), c.year);
+        EXPECT_EQ(Text(d, "edtMonth"), c.month);
+        EXPECT_EQ(Text(d, "edtDay"), c.day);
+        // A change undone: stored again, nothing differs.
+        QLineEdit* kanji = Line(d, "edtKanjiName");
+        const QString was = kanji->text();
+        kanji->setText(was + "x");
+        kanji->setText(was);
+        ASSERT_TRUE(Button(d, "btnSave")->isEnabled());
+        Button(d, "btnSave")->click();
+      });
+      const qv::PhoneBookEntry stored = Stored(0);
+      EXPECT_EQ(stored.Fields(), e->Fields());
+      Window()->close();
+    }
+  }
+  // A new day for a date without a year: month and day go out, the year as none.
+  qv::PhoneBookEntry e;
+  e.SetField(qv::kPbKana, J("ｱ"));
+  e.SetField(qv::kPbBirthDate, qv::DecodeHandsetDate("0FFF050C1F3F3F"));
+  Edit({e}, 0, [&](QWidget& d) {
+    Line(d, "edtDay")->setText(QStringLiteral("13"));
+    Button(d, "btnSave")->click();
+  });
+  const std::string stored(Stored(0).Field(qv::kPbBirthDate));
+  EXPECT_EQ(stored, "     05/13");
+  EXPECT_EQ(qv::EncodeHandsetDate(stored), "0FFF050D1F3F3F");
 }
