@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -504,9 +505,15 @@ void TfrmAddressEdit::CloseDialog() {
 void TfrmAddressEdit::reject() { CloseDialog(); }
 
 bool TfrmAddressEdit::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == edtKanjiName) {
-    if (event->type() == QEvent::FocusIn) reading_.clear();
-    if (event->type() == QEvent::FocusOut && TrimText(FromQString(edtKanaName->text())).empty() && !reading_.empty())
+  if (watched == edtKanjiName && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+    // Only a move between the dialog's fields enters or leaves the field: a
+    // switch to another window or a pop-up menu comes back to it.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    const bool away = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+                      reason == Qt::MenuBarFocusReason;
+    if (event->type() == QEvent::FocusIn && !away) reading_.clear();
+    if (event->type() == QEvent::FocusOut && !away && TrimText(FromQString(edtKanaName->text())).empty() &&
+        !reading_.empty())
       edtKanaName->setText(ToQString(reading_));
   } else if ((watched == lstTel || watched == lstMail) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -16,9 +16,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
+
+#include "QtPump.h"
 
 using namespace contactstest;
 
@@ -375,4 +378,52 @@ TEST_F(AddressEditTest, ABirthDateAsTheHandsetGivesItGoesBackAsItCame) {
   const std::string stored(Stored(0).Field(qv::kPbBirthDate));
   EXPECT_EQ(stored, "     05/13");
   EXPECT_EQ(qv::EncodeHandsetDate(stored), "0FFF050D1F3F3F");
+}
+
+TEST_F(AddressEditTest, TheReadingSurvivesASwitchToAnotherWindowAndAPopUpMenu) {
+  Show();
+  bool seen = false;
+  modals_.Window("frmAddressEdit", [&](QWidget& d) {
+    seen = true;
+    QLineEdit* kanji = Line(d, "edtKanjiName");
+    QLineEdit* kana = Line(d, "edtKanaName");
+    d.activateWindow();
+    kanji->setFocus(Qt::TabFocusReason);
+    qvtest::PumpUntil([&] { return kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    for (const char* step : {"やまだ", "山田"}) Preedit(kanji, step);
+    Commit(kanji, "山田");
+    // Another window, then back.
+    QWidget other(&d, Qt::Window);
+    other.setObjectName("other");
+    other.resize(100, 60);
+    other.show();
+    other.activateWindow();
+    qvtest::PumpUntil([&] { return QApplication::activeWindow() == &other; });
+    ASSERT_EQ(QApplication::activeWindow(), &other);
+    EXPECT_EQ(kana->text(), QString()) << "leaving the window is no leaving the field";
+    other.close();
+    d.activateWindow();
+    qvtest::PumpUntil([&] { return QApplication::activeWindow() == &d && kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    // A pop-up menu, closed again.
+    QMenu menu(kanji);
+    menu.addAction(QStringLiteral("x"));
+    menu.popup(kanji->mapToGlobal(QPoint(4, 4)));
+    qvtest::PumpUntil([&] { return QApplication::activePopupWidget() == &menu; });
+    menu.close();
+    qvtest::PumpUntil([&] { return QApplication::activePopupWidget() == nullptr && kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    for (const char* step : {"たろう", "太郎"}) Preedit(kanji, step);
+    Commit(kanji, "太郎");
+    // Leaving the field for another field of the dialog takes the reading.
+    Line(d, "edtPostCode")->setFocus(Qt::TabFocusReason);
+    qvtest::PumpUntil([&] { return !kanji->hasFocus(); });
+    EXPECT_EQ(Text(d, "edtKanaName"), "ﾔﾏﾀﾞﾀﾛｳ");
+    modals_.Box(QMessageBox::No);
+    Button(d, "btnClose")->click();
+  });
+  Action("actAdd")->trigger();
+  EXPECT_TRUE(seen);
+  modals_.TakeBoxes();
 }
