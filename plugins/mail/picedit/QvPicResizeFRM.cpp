@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "controls/BRVGraphicsEX.h"
+#include "core/ui/FormColors.h"
 #include "plugins/mail/WindowText.h"
 
 namespace qv {
@@ -136,6 +137,7 @@ TfrmPicResize::TfrmPicResize(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Q("VeoQuorvel - 画像サイズ変更"));
   BuildLayout();
   resize(520, 420);
+  TakeMainFormColors(this);
 }
 
 TfrmPicResize::~TfrmPicResize() = default;
