@@ -254,6 +254,18 @@ class SchemeGalleryTest : public AppFolderTest, public ::testing::WithParamInter
     (void)p;
   }
 
+  // Opens a modal window, saves its picture and closes it again.
+  void ShootModal(const char* window, const std::string& name, const std::function<void()>& open) {
+    modal_.On(window, [this, name](QWidget* w) {
+      Shoot(w, name);
+      w->close();
+    });
+    open();
+  }
+  void ShootModal(const char* window, const std::string& name, QAction* open) {
+    ShootModal(window, name, [open] { open->trigger(); });
+  }
+
   static QAction* ActionOf(QWidget* window, const char* name) {
     QAction* a = window ? window->findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
     EXPECT_NE(a, nullptr) << name;
@@ -292,11 +304,7 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
   Shoot(launch_.get(), "launcher");
 
   // Launcher windows.
-  modal_.On("SplashWindow", [&](QWidget* w) {
-    Shoot(w, "about");
-    w->close();
-  });
-  launch_->AboutBox();
+  ShootModal("SplashWindow", "about", [&] { launch_->AboutBox(); });
   modal_.On("frmOption", [&](QWidget* w) {
     auto* pages = w->findChild<QTabWidget*>("pagOption");
     ASSERT_NE(pages, nullptr);
@@ -311,11 +319,7 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
   Shoot(notice_.get(), "notice");
   notice_->close();
   WriteFile(dir_ / "Error.log", Sjis("2024/01/02 03:04:05 :  : 通信が中断されました。(00123)\r\n"));
-  modal_.On("frmMessage", [&](QWidget* w) {
-    Shoot(w, "error-log");
-    w->close();
-  });
-  launch_->ShowErrorLog();
+  ShootModal("frmMessage", "error-log", [&] { launch_->ShowErrorLog(); });
 
   // Mail: the list, a selective receive with its session dialog and list.
   QWidget* list = OpenMailList();
@@ -331,11 +335,7 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
   Shoot(mailMenu, "mail-list-menu");
   mailMenu->hide();
   modal_.On("frmConnecting", [&](QWidget* w) { Shoot(w, "session"); });
-  modal_.On("frmSelect", [&](QWidget* w) {
-    Shoot(w, "select-receive");
-    w->close();
-  });
-  ActionOf(list, "actRcvSelect")->trigger();
+  ShootModal("frmSelect", "select-receive", ActionOf(list, "actRcvSelect"));
   PumpUntil([&] { return !connecting_->isVisible(); }, 20000);
 
   // The viewer of the received mail.
@@ -369,11 +369,7 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
     picker->close();
   });
   ActionOf(compose, "actMailAddress")->trigger();
-  modal_.On("frmFFColor", [&](QWidget* w) {
-    Shoot(w, "colour-picker");
-    w->close();
-  });
-  ActionOf(compose, "actTextColor")->trigger();
+  ShootModal("frmFFColor", "colour-picker", ActionOf(compose, "actTextColor"));
   ActionOf(compose, "actPictext")->trigger();
   PumpUntil([] { return Shown("frmPicSelector") != nullptr; }, 5000);
   Shoot(Shown("frmPicSelector"), "pictogram-picker");
@@ -400,34 +396,18 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
   attachments->setFocus();
   attachments->setCurrentRow(0);
   QApplication::processEvents();
-  modal_.On("frmImageView", [&](QWidget* w) {
-    Shoot(w, "picture-viewer");
-    w->close();
-  });
-  ActionOf(compose, "actAttachView")->trigger();
-  modal_.On("frmMediaMixEdit", [&](QWidget* w) {
-    Shoot(w, "media-mix");
-    w->close();
-  });
-  ActionOf(compose, "actMediaMix")->trigger();
+  ShootModal("frmImageView", "picture-viewer", ActionOf(compose, "actAttachView"));
+  ShootModal("frmMediaMixEdit", "media-mix", ActionOf(compose, "actMediaMix"));
 
   // Phone book and bookmarks with their entry dialogs.
   QWidget* book = OpenEntry("電話帳", "frmAddress");
   ASSERT_NE(book, nullptr);
   Shoot(book, "phone-book");
-  modal_.On("frmAddressEdit", [&](QWidget* w) {
-    Shoot(w, "phone-book-entry");
-    w->close();
-  });
-  ActionOf(book, "actAdd")->trigger();
+  ShootModal("frmAddressEdit", "phone-book-entry", ActionOf(book, "actAdd"));
   QWidget* marks = OpenEntry("ブックマーク", "frmBookMark");
   ASSERT_NE(marks, nullptr);
   Shoot(marks, "bookmarks");
-  modal_.On("frmBookMarkEdit", [&](QWidget* w) {
-    Shoot(w, "bookmark-entry");
-    w->close();
-  });
-  ActionOf(marks, "actAdd")->trigger();
+  ShootModal("frmBookMarkEdit", "bookmark-entry", ActionOf(marks, "actAdd"));
 
   // Ringtones, themes and the sign-up terminal.
   Shoot(OpenEntry("purletteメーカー", "frmPurlette"), "ringtone-maker");
@@ -438,16 +418,8 @@ TEST_P(SchemeGalleryTest, EveryWindowShowsItsTextInTheChosenColours) {
   ASSERT_GT(rows->count(), 0);
   rows->setCurrentRow(0);
   Shoot(themes, "theme-list");
-  modal_.On("frmBannerEdit", [&](QWidget* w) {
-    Shoot(w, "theme-editor");
-    w->close();
-  });
-  ActionOf(themes, "actAdd")->trigger();
-  modal_.On("frmSignup", [&](QWidget* w) {
-    Shoot(w, "signup");
-    w->close();
-  });
-  launch_->OpenItem(Sjis("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ"));
+  ShootModal("frmBannerEdit", "theme-editor", ActionOf(themes, "actAdd"));
+  ShootModal("frmSignup", "signup", [&] { launch_->OpenItem(Sjis("ｵﾝﾗｲﾝｻｲﾝｱｯﾌﾟ")); });
 
   // The compose window holds a picture: closing it asks whether to keep it.
   modal_.On("QMessageBox", [](QWidget* box) {
