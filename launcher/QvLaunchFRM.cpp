@@ -1,5 +1,6 @@
 #include "launcher/QvLaunchFRM.h"
 
+#include "core/ui/FormColors.h"
 #include "core/ui/FormPosition.h"
 #include "core/data/HandsetExchange.h"
 #include "core/data/MailStore.h"
@@ -246,6 +247,7 @@ void TfrmLaunch::CreateComponents() {
   pnlRing->setObjectName("pnlRing");
   pnlRing->setFixedSize(61, 21);
   pnlRing->SetBevelOuter(bvLowered);
+  pnlRing->SetParentFont(false);  // coloured by the state, not by the window
   btnRing = new TMultiButton(pnlBottom);
   btnRing->setObjectName("btnRing");
   btnRing->setFixedHeight(25);
@@ -397,12 +399,9 @@ void TfrmLaunch::ReloadBanner() {
 }
 
 void TfrmLaunch::ApplyColors(TColor back, TColor text) {
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, ToQColor(back));
-  pal.setColor(QPalette::Base, ToQColor(back));
-  pal.setColor(QPalette::WindowText, ToQColor(text));
-  pal.setColor(QPalette::Text, ToQColor(text));
-  setPalette(pal);
+  SetFormColors(this, ToQColor(back), ToQColor(text));
+  // The entries are listed on the window's own colours too.
+  setPalette(SchemeListPalette(palette(), ToQColor(back), ToQColor(text)));
   ApplyFormColors(*this, {pnlInfo, pnlBanner}, {btnRing});
 }
 

@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "controls/BRVGraphicsEX.h"
+#include "core/ui/FormColors.h"
 #include "plugins/mail/WindowText.h"
 
 namespace qv {
@@ -165,6 +166,7 @@ TfrmPicResize::TfrmPicResize(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Q("VeoQuorvel - 画像サイズ変更"));
   BuildLayout();
   resize(520, 420);
+  TakeMainFormColors(this);
 }
 
 TfrmPicResize::~TfrmPicResize() = default;
