@@ -19,6 +19,7 @@
 #include "launcher/QvOptionFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
 #include "launcher/TaskTray.h"
+#include "launcher/WindowService.h"
 #include "launcher/splash.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
@@ -119,6 +120,9 @@ TfrmLaunch::TfrmLaunch(QWidget* parent)
       ringWait_(serial_, *this) {
   SetMainForm(this);
   CreateComponents();
+  // Waiting for the module to become idle lets the windows paint and answer
+  // the window manager; nothing new starts meanwhile.
+  serial_.SetIdlePause([](std::chrono::milliseconds span) { ServeWindows(span, Serving::NothingNew); });
   handle_ = RegisterQtWindow(this);
   qApp->installEventFilter(this);
   // The guard's check runs once the window is built, before it creates
@@ -142,6 +146,8 @@ TfrmLaunch::~TfrmLaunch() {
   qApp->removeEventFilter(this);
   UnregisterWindow(handle_);
   ClearEntries();
+  // The windows are going: the last waits for the module are plain sleeps.
+  serial_.SetIdlePause({});
   // The module is unloaded only once its worker has ended.
   StopRingWait(true);
   if (SerialGetState()) {
@@ -946,7 +952,8 @@ void TfrmLaunch::CloseNotice() {
   if (!notice_ || !notice_->isVisible()) return;
   while (notice_ && notice_->tmrWait->isActive()) {
     QCoreApplication::processEvents();
-    QThread::msleep(100);
+    ServeWindows(std::chrono::milliseconds(100), Serving::Everything,
+                 [this] { return !notice_ || !notice_->tmrWait->isActive(); });
   }
   if (notice_) notice_->close();
 }
@@ -1058,6 +1065,8 @@ void TfrmLaunch::AboutBox() {
 bool TfrmLaunch::event(QEvent* event) {
   if (event->type() == PostedMessageEvent::kType) {
     auto* m = static_cast<PostedMessageEvent*>(event);
+    // Inside a wait that starts nothing the module's events wait their turn.
+    if (HoldModuleEvent(this, *m)) return true;
     if (m->msg == kwx::WM_KWX_NOTIFY) WMSerialEvent(static_cast<int32_t>(m->wParam), static_cast<int32_t>(m->lParam));
     return true;
   }
