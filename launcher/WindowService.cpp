@@ -79,6 +79,9 @@ void ServeWindows(std::chrono::milliseconds span, Serving serving, const std::fu
                                       QEventLoop::WaitForMoreEvents);
   }
   if (--g_holding > 0) return;
+  // The input kept back is handed on at the loop's next round, which only
+  // looks at the window system when woken.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
   std::vector<HeldEvent> held;
   held.swap(Held());
   for (const HeldEvent& e : held)
