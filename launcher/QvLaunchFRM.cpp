@@ -40,6 +40,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -1057,6 +1058,8 @@ void TfrmLaunch::AboutBox() {
     lines << ToQString(e.caption + " V" + GetFileVersionValue(FromProgramDir(e.plugin->FileName()), "FileVersion", "2.0"));
   }
   about.memVersion->setPlainText(lines.join('\n'));
+  // As the splash: in the middle of the screen, not over the launcher.
+  about.CentreOnScreen();
   about.exec();
 }
 
@@ -1143,7 +1146,7 @@ bool TfrmLaunch::eventFilter(QObject* watched, QEvent* event) {
       break;  // never marked as handled
     }
     case QEvent::MouseButtonRelease:
-      if (watched == ImgLogo) AboutBox();
+      if (watched == ImgLogo && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) AboutBox();
       break;
     case QEvent::Resize:
       if (watched == pnlInfo) FitStatus();
