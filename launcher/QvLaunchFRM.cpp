@@ -833,9 +833,15 @@ bool TfrmLaunch::LoadEnvironment() {
 
 QWidget* TfrmLaunch::BoxOwner() {
   // A plug-in's window asks through the launcher: the box belongs over the
-  // window the user works in, not over the launcher behind it.
-  QWidget* active = QApplication::activeWindow();
-  return active ? active : this;
+  // window the user works in, not over the launcher behind it. That is the
+  // modal one if any, else the active one, else the one last active that is
+  // still up: right after a dialog has closed the focus is on its way back
+  // and no window is active.
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (const auto& w : activation_)
+    if (w && w->isVisible() && !w->isMinimized()) return w;
+  return this;
 }
 
 std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) { return ReportMessageWith(s, show, {}); }
