@@ -11,6 +11,7 @@
 // Printed: the answer times (median, 99th percentile, worst) before, during
 // and after the session and over its last seconds, and the longest waits with
 // when they began relative to the session's start and end.
+#include "CentreMails.h"
 #include "MailFolders.h"
 #include "Simulator.h"
 #include "TestSupport.h"
@@ -36,23 +37,6 @@ using Clock = std::chrono::steady_clock;
 using qv::Sjis;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
-handsetsim::SimConfig Mailbox(int count) {
-  std::mt19937 random(20240301);
-  handsetsim::SimConfig c;
-  c.pace = true;
-  for (int i = 1; i <= count; ++i) {
-    handsetsim::SimMail m{"M" + std::to_string(100000 + i), "from" + std::to_string(i) + "@example.jp",
-                          Sjis("件名 ") + std::to_string(i),
-                          "2024/" + TwoDigits(1 + i % 12) + "/" + TwoDigits(1 + i % 28) + " 10:00:00", ""};
-    for (size_t size = std::uniform_int_distribution<size_t>(700, 1100)(random); !m.body.ends_with("\r\n"); ++size)
-      m.body = handsetsim::MakeBody(m, size);
-    c.mails.push_back(m);
-  }
-  return c;
-}
 
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
@@ -108,7 +92,9 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir / "ports");
   std::filesystem::current_path(dir);
 
-  handsetsim::Simulator sim(Mailbox(count));
+  // Small mails, as session_bench's "small" setting.
+  handsetsim::Simulator sim(
+      qvtest::CentreWithMails(count, [](std::mt19937& r) { return std::uniform_int_distribution<size_t>(700, 1100)(r); }));
   if (!sim.Start(dir / "ports" / "COM9", &why)) {
     std::fprintf(stderr, "no handset: %s\n", why.c_str());
     return 1;
