@@ -16,6 +16,9 @@ namespace qv {
 inline constexpr int kBannerFrameWidth = 120;
 inline constexpr int kBannerFrameHeight = 50;
 inline constexpr std::string_view kThemeExtension = ".qvt";
+// The theme the program comes with, in the theme folder; not editable, so the
+// theme list never deletes it.
+inline constexpr std::string_view kDefaultThemeFile = "VeoQuorvel.qvt";
 inline constexpr std::string_view kBannerIndexRecord = "banner.idx";
 inline constexpr std::string_view kBannerBitmapRecord = "banner.bmp";
 

@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 
 namespace qv {
@@ -76,6 +77,19 @@ namespace {
 std::string KindName(int kind) {
   const std::string& caption = DataKindCaption(kind);
   return caption.empty() ? Sjis("データ") : caption;
+}
+
+// The progress the module reports once the handset is out of information
+// mode; leaving takes it several seconds (the escape and its guard times).
+constexpr int32_t kProgressLeftInformationMode = 65;
+
+// Asks the module to leave information mode, and says at once that the
+// session is finishing: the last count stays up meanwhile.
+void LeaveInformationMode(SessionContext& c) {
+  c.link.ExitInfoMode();
+  char id[16];
+  std::snprintf(id, sizeof id, "I%05d", kProgressLeftInformationMode);
+  c.view.ShowStatus(c.host.ReportMessage(id, false));
 }
 
 bool EndsInformationMode(const SerialEvent& e) {
@@ -201,7 +215,7 @@ void HandsetDataRead::Request() {
     case 5:
     case 6:
       step_ = 0;
-      c_.link.ExitInfoMode();
+      LeaveInformationMode(c_);
       result_ = SessionResult::Done;
       break;
     default:
@@ -273,7 +287,7 @@ bool HandsetDataWrite::OnEvent(const SerialEvent& e) {
 }
 
 void HandsetDataWrite::Leave(SessionResult result) {
-  c_.link.ExitInfoMode();
+  LeaveInformationMode(c_);
   phase_ = 3;
   result_ = result;
 }

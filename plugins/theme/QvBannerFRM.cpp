@@ -299,9 +299,18 @@ void TfrmBanner::actDelExecute() {
     ShowMessageBox(this, BoxKind::Warning, S("テーマファイルを削除できませんでした。\n") + ItemFileName(row));
     return;
   }
+  const bool wasCurrent = InUse(row);
   DeleteThemeItem(row);
+  // The launcher must not go on showing a theme whose file is gone.
+  if (wasCurrent) SetCurrentTheme(FallbackTheme());
   ShowPreview();
   UpdateActions();
+}
+
+std::string TfrmBanner::FallbackTheme() const {
+  for (int i = 0; i < ItemCount(); ++i)
+    if (SameTextNoCase(ItemFileName(i), kDefaultThemeFile)) return ItemFileName(i);
+  return ItemCount() > 0 ? ItemFileName(0) : std::string();
 }
 
 void TfrmBanner::SetCurrentTheme(const std::string& fileName) {

@@ -211,6 +211,45 @@ TEST_F(ThemeWindowTest, DeleteRemovesAnEditableThemeOnlyAndWithoutAQuestion) {
   EXPECT_TRUE(TakeBoxes().empty());
 }
 
+// The theme in use deleted: its place goes to our default theme, else to the
+// first theme listed, else to none, and the launcher is told; deleting
+// another theme leaves the current one alone.
+TEST_F(ThemeWindowTest, DeletingTheThemeInUseGivesItsPlaceToTheDefaultTheme) {
+  struct Case {
+    std::vector<std::string> listed;  // editable except the default theme
+    std::string deleted, current;
+  } cases[] = {
+      {{"x.qvt", "VeoQuorvel.qvt", "a.qvt"}, "a.qvt", "VeoQuorvel.qvt"},
+      {{"x.qvt", "a.qvt"}, "a.qvt", "x.qvt"},
+      {{"a.qvt"}, "a.qvt", ""},
+      {{"x.qvt", "a.qvt"}, "x.qvt", "a.qvt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deleted + " of " + std::to_string(c.listed.size()));
+    std::filesystem::remove_all(ThemePath(""));
+    std::filesystem::create_directories(ThemePath(""));
+    for (size_t i = 0; i < c.listed.size(); ++i) {
+      const std::string& file = c.listed[i];
+      WriteTheme(file, Theme(std::filesystem::path(file).stem().string(), 2, file != "VeoQuorvel.qvt"));
+      WriteIni("ThemeList", std::to_string(i + 1), file);
+    }
+    WriteIni("ThemeList", std::to_string(c.listed.size() + 1), "");
+    WriteIni("Theme", "File", "a.qvt");
+    qv::TfrmBanner& form = Open();
+    HostCalls().clear();
+    ClickRow(static_cast<int>(std::find(c.listed.begin(), c.listed.end(), c.deleted) - c.listed.begin()));
+    form.actDel->trigger();
+    EXPECT_FALSE(std::filesystem::exists(ThemePath(c.deleted)));
+    EXPECT_EQ(ReadIni("Theme", "File"), c.current);
+    EXPECT_EQ(form.CurrentTheme(), c.current);
+    using Calls = std::vector<std::pair<int32_t, int32_t>>;
+    const Calls told = c.deleted == "a.qvt" ? Calls{{4, 1}} : Calls{};
+    EXPECT_EQ(HostCalls(), told);
+    for (int row = 0; row < form.ItemCount(); ++row) EXPECT_EQ(form.InUse(row), form.ItemFileName(row) == c.current);
+    form.close();
+  }
+}
+
 TEST_F(ThemeWindowTest, ANotEditableThemeOpensNoEditorOutsideEditMode) {
   WriteTheme("fixed.qvt", Theme("fixed", 2, false));
   Open();
