@@ -240,11 +240,6 @@ std::filesystem::path TContactList::CurrentFolder() const {
   return fileName_.empty() ? std::filesystem::path() : std::filesystem::path(fileName_).parent_path();
 }
 
-std::filesystem::path TContactList::AddExtension(std::filesystem::path path, const char* extension) const {
-  if (!path.has_extension()) path += extension;
-  return path;
-}
-
 bool TContactList::ConfirmDiscard() {
   if (!modified_) return true;
   const std::string name =
@@ -270,7 +265,7 @@ void TContactList::OpenFile(const std::string& name) {
   if (!ConfirmDiscard()) return;
   std::filesystem::path path = name;
   if (path.empty()) {
-    if (auto chosen = AskOpenFile(this, Sjis(style_.fileFilter), CurrentFolder())) path = *chosen;
+    if (auto chosen = AskOpenFile(this, Sjis(style_.fileFilter), CurrentFolder(), style_.extension)) path = *chosen;
   }
   if (!path.empty()) {
     BusyCursor busy;
@@ -306,9 +301,9 @@ bool TContactList::SaveFileAs() {
   const std::filesystem::path proposed =
       CurrentFolder() / (fileName_.empty() ? std::filesystem::path(std::string("*") + style_.extension)
                                            : std::filesystem::path(fileName_).filename());
-  auto chosen = AskSaveFile(this, proposed, Sjis(style_.fileFilter));
+  auto chosen = AskSaveFile(this, proposed, Sjis(style_.fileFilter), style_.extension);
   if (!chosen) return false;
-  return SaveFile(AddExtension(*chosen, style_.extension).string());
+  return SaveFile(chosen->string());
 }
 
 void TContactList::SetFileName(const std::string& name) {
@@ -324,7 +319,7 @@ void TContactList::SetFileName(const std::string& name) {
 }
 
 void TContactList::ImportCsv() {
-  auto chosen = AskOpenFile(this, Sjis(kCsvFilter), CurrentFolder());
+  auto chosen = AskOpenFile(this, Sjis(kCsvFilter), CurrentFolder(), ".csv", "*.csv");
   if (!chosen) return;
   std::string text, why;
   if (!ReadWholeFile(*chosen, text)) {
@@ -344,9 +339,9 @@ void TContactList::ImportCsv() {
 }
 
 void TContactList::ExportCsv() {
-  auto chosen = AskSaveFile(this, CurrentFolder() / "*.csv", Sjis(kCsvFilter));
+  auto chosen = AskSaveFile(this, CurrentFolder() / "*.csv", Sjis(kCsvFilter), ".csv");
   if (!chosen) return;
-  const std::filesystem::path path = AddExtension(*chosen, ".csv");
+  const std::filesystem::path path = *chosen;
   if (!WriteFileAtomically(path, CsvExport())) Fail(Sjis("CSVファイルを保存できませんでした。\r\n") + ShownPath(path));
 }
 
