@@ -344,7 +344,9 @@ void TfrmLaunch::CreateComponents() {
 
 void TfrmLaunch::FormCreate() {
   std::error_code ec;
-  CreateFolders(GetMailFolder(), FileAccess::Private);  // mail is the user's own
+  // Made when missing (mail is the user's own), and tried with a write: a
+  // folder that cannot take mail is told once the window is up.
+  if (MailStoreError error; !PrepareMailFolder(error)) mailFolderProblem_ = MailStoreErrorText(error);
   std::filesystem::create_directories(GetThemeFolder(), ec);
   if (!LoadEnvironment()) {
     terminated_ = true;
@@ -366,6 +368,12 @@ void TfrmLaunch::FormCreate() {
 
 void TfrmLaunch::tmrStartTimer() {
   tmrStart->stop();
+  if (!mailFolderProblem_.empty()) {
+    const std::string text = Sjis("メールフォルダにメールを保存できません。受信・送信・保存はできません。") + "\r\n" +
+                             std::exchange(mailFolderProblem_, {});
+    LogError(text);
+    ShowMessageBox(BoxOwner(), BoxKind::Warning, text);
+  }
   if (IniRead(keys::SerialPort).empty()) OptionsDialog();
 }
 
@@ -897,11 +905,13 @@ std::string TfrmLaunch::ReportMessageWith(std::string_view s, bool show, const s
       }
       break;
   }
-  if (logged) {
-    const std::string path = GetDataFilePath(keys::ErrorLogFile.name, keys::ErrorLogFile.def);
-    AppendErrorLog(path, FormatErrorLogLine(LocalNow(), peerNumber_, text));
-  }
+  if (logged) LogError(text);
   return text;
+}
+
+void TfrmLaunch::LogError(const std::string& text) {
+  const std::string path = GetDataFilePath(keys::ErrorLogFile.name, keys::ErrorLogFile.def);
+  AppendErrorLog(path, FormatErrorLogLine(LocalNow(), peerNumber_, text));
 }
 
 namespace {

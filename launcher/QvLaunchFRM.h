@@ -153,6 +153,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   // The window a message box shows over: the active one of the process
   // (a plug-in's window that asked), else the launcher.
   QWidget* BoxOwner();
+  // One line of the error log, naming the peer.
+  void LogError(const std::string& text);
   // The port cannot be opened: says why, with the port's name and where it
   // leads (the module's event carries no more than that it failed).
   void ReportPortProblem();
@@ -236,6 +238,8 @@ class TfrmLaunch : public QMainWindow, public SessionHost, public RingWait::Wind
   QFont statusFont_;  // its font before any fitting
   HWND32 handle_ = 0;
   bool terminated_ = false;
+  // Why the mail folder cannot take mail, found at start and told once.
+  std::string mailFolderProblem_;
 };
 
 // The serial-link module's trace callback: accepted and ignored.

@@ -6,6 +6,10 @@
 //   small N  receive all of N small mails (0.7-1.1 KB)      default 2000
 //   mixed N  receive all of N mails of mixed sizes (0.5-40 KB) default 500
 //   send N   send a queue of N e-mails (0.3-3 KB)            default 100
+//   full N   receive N small mails into an empty 受信簿, then into one that
+//            already holds 100,000 mails (QV_BENCH_FOLDER_MAILS), each run
+//            in a process of its own so that its peak memory is its own
+//                                                            default 200
 //
 // Each receive is set beside the line-rate bound of the bytes that crossed
 // the line (10 bits a byte, both ways), its list phase beside the bytes of the
@@ -14,8 +18,8 @@
 // stored exactly once. The digests of the bytes each way and of the module's
 // events let two builds be compared: they must be equal.
 //
-//   session_bench [small N] [mixed N] [send N]    only the settings given
-//   session_bench smoke                           small 20, mixed 8, send 5
+//   session_bench [small N] [mixed N] [send N] [full N]   only the settings given
+//   session_bench smoke                           small 20, mixed 8, send 5, full 5 (into 2,000)
 #include "HeadlessSession.h"
 #include "MailFolders.h"
 #include "core/data/TextFunctions.h"
@@ -34,6 +38,8 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -192,6 +198,7 @@ class Bench {
   size_t EventCount() const { return launcher_.inbox.Seen().size(); }
   double Elapsed() const { return Seconds(ended_ - started_); }
   Clock::time_point Started() const { return started_; }
+  std::filesystem::path MailDir() const { return launcher_.Dir() / "MailLog"; }
 
  private:
   qvtest::TempDir tmp_;
@@ -229,21 +236,52 @@ handsetsim::SimConfig Mailbox(int count, const std::function<size_t(std::mt19937
   return c;
 }
 
-bool Receive(const char* name, handsetsim::SimConfig config) {
+// The texts of the folder's mails from row `from` on; false when a row
+// before it does not read (the mails the folder held must stay whole).
+bool MailsFrom(const std::string& folder, int from, std::vector<std::string>& texts) {
+  qv::MailFolder f;
+  if (!f.Open(folder, qvtest::QuickRetry())) return false;
+  bool whole = f.Index().RowCount() >= from;
+  std::string text;
+  for (int r = 0; r < f.Index().RowCount(); ++r) {
+    if (!qv::ReadMessageByIndex(f, r, text)) {
+      whole = whole && r >= from;
+      continue;
+    }
+    if (r >= from) texts.push_back(text);
+  }
+  return whole;
+}
+
+struct ReceiveFigures {
+  bool ok = false;
+  double ratio = 0;  // the session's time over the line-rate bound
+  long peakKb = 0;
+};
+
+// Receives the centre's mails; with a folder given, into a copy of its
+// "受信簿" of folderMails mails.
+ReceiveFigures Receive(const char* name, handsetsim::SimConfig config, const std::filesystem::path& folder = {},
+                       int folderMails = 0) {
   const int count = static_cast<int>(config.mails.size());
   std::vector<std::string> bodies;
   for (const auto& m : config.mails) bodies.push_back(m.body);
   Bench b;
-  if (!b.Start(std::move(config))) return false;
+  if (!folder.empty())
+    for (const char* ext : {".qvm", ".qvs"})
+      std::filesystem::copy_file(folder / (Sjis("受信簿") + ext), b.MailDir() / (Sjis("受信簿") + ext));
+  if (!b.Start(std::move(config))) return {};
   const qv::SessionResult result = b.Run(qv::SessionMode::ReceiveMail);
   const double total = b.Elapsed();
+  const long peakKb = PeakRssKb();
 
-  // Every mail once: the folder's texts are the centre's bodies, each once.
+  // Every mail once: the folder's new texts are the centre's bodies, each
+  // once, and the mails it held all still read.
   std::vector<std::string> stored;
-  for (const auto& mail : qvtest::ReadLiveMails(Sjis("受信簿"))) stored.push_back(mail.text);
+  const bool kept = MailsFrom(Sjis("受信簿"), folderMails, stored);
   std::sort(stored.begin(), stored.end());
   std::sort(bodies.begin(), bodies.end());
-  const bool once = stored == bodies;
+  const bool once = stored == bodies && kept;
 
   const auto lines = b.line().Lines();
   const auto* listFirst = b.line().Find(lines, "centre <- GETLIST");
@@ -254,7 +292,8 @@ bool Receive(const char* name, handsetsim::SimConfig config) {
   const double bound = static_cast<double>(b.line().Bytes()) * kSecondsPerByte;
   uint64_t payload = 0;
   for (const auto& body : bodies) payload += body.size();
-  std::printf("%s: %d mails, %.2f MB of mail: %s, %zu stored%s\n", name, count, static_cast<double>(payload) / 1e6,
+  std::printf("%s: %d mails, %.2f MB of mail%s: %s, %zu stored%s\n", name, count, static_cast<double>(payload) / 1e6,
+              folderMails > 0 ? (" into a folder of " + std::to_string(folderMails) + " mails").c_str() : "",
               result == qv::SessionResult::Done ? "done" : "NOT DONE", stored.size(),
               once ? ", each once" : "  [STORED MAILS DIFFER FROM THE CENTRE'S]");
   std::printf("  whole session %.1f s; its %llu bytes need %.1f s at the line rate: %.2fx\n", total,
@@ -291,9 +330,83 @@ bool Receive(const char* name, handsetsim::SimConfig config) {
                 total - Seconds(close->at - b.Started()));
   }
   PrintDigests(b, name);
-  std::printf("  peak memory of the process %ld MB\n", PeakRssKb() / 1024);
+  std::printf("  peak memory of the process %ld MB\n", peakKb / 1024);
   std::fflush(stdout);
-  return once && result == qv::SessionResult::Done && !b.Bothered();
+  return {once && result == qv::SessionResult::Done && !b.Bothered(), total / bound, peakKb};
+}
+
+// Runs work in a child process and hands back what it found; false when the
+// child did not end by itself.
+template <class T>
+bool InChild(const std::function<T()>& work, T& out) {
+  int pipefd[2];
+  if (::pipe(pipefd) != 0) return false;
+  std::fflush(stdout);
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    ::close(pipefd[0]);
+    const T result = work();
+    std::fflush(stdout);
+    const bool sent = ::write(pipefd[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(pipefd[1]);
+  const bool got = ::read(pipefd[0], &out, sizeof out) == static_cast<ssize_t>(sizeof out);
+  ::close(pipefd[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A "受信簿" of mails small received mails in dir.
+bool FillFolder(const std::filesystem::path& dir, int mails) {
+  std::mt19937 random(20240303);
+  qv::MailFolder f;
+  if (!f.OpenIn(dir, Sjis("受信簿"), qvtest::QuickRetry())) return false;
+  std::string id;
+  for (int i = 0; i < mails; ++i) {
+    std::string text = "From: old" + std::to_string(i) + "@example.jp\r\nSubject: " + Sjis("古いメール ") +
+                       std::to_string(i) + "\r\n\r\n";
+    const size_t size = std::uniform_int_distribution<size_t>(200, 600)(random);
+    while (text.size() < size) text += "The quick brown fox jumps over the lazy dog.\r\n";
+    qv::MailIndexRow row;
+    qv::BuildIndexRow(row, 3, 0, 0, 0, 0, 0, 0, "old" + std::to_string(i) + "@example.jp", "me@example.jp",
+                      Sjis("古いメール ") + std::to_string(i), "2023/01/02 03:04:05", "");
+    if (!qv::AppendMessage(f, text, row, id)) return false;
+  }
+  return f.SaveIndex();
+}
+
+handsetsim::SimConfig SmallMails(int count) {
+  return Mailbox(count, [](std::mt19937& r) { return std::uniform_int_distribution<size_t>(700, 1100)(r); });
+}
+
+// The mails the full folder holds: QV_BENCH_FOLDER_MAILS, else 100,000 (2,000
+// in the smoke setting).
+int g_folderMails = 100000;
+
+bool ReceiveIntoFullFolder(int count) {
+  const char* env = std::getenv("QV_BENCH_FOLDER_MAILS");
+  const int folderMails = env && *env ? std::atoi(env) : g_folderMails;
+  qvtest::TempDir folder;
+  bool filled = false;
+  // Written by a process of its own, so that neither run's memory holds it.
+  if (!InChild<bool>([&] { return FillFolder(folder.path(), folderMails); }, filled) || !filled) {
+    std::fprintf(stderr, "the folder of %d mails could not be written\n", folderMails);
+    return false;
+  }
+  ReceiveFigures empty, full;
+  const bool ran = InChild<ReceiveFigures>([&] { return Receive("full: empty folder", SmallMails(count)); }, empty) &&
+                   InChild<ReceiveFigures>(
+                       [&] { return Receive("full: full folder", SmallMails(count), folder.path(), folderMails); }, full);
+  if (!ran) return false;
+  std::printf("full: %d mails into %d mails: %.2fx the line-rate bound (into an empty folder %.2fx); peak memory %ld MB, "
+              "%.2f of the empty folder's %ld MB\n",
+              count, folderMails, full.ratio, empty.ratio, full.peakKb / 1024,
+              static_cast<double>(full.peakKb) / static_cast<double>(std::max(1L, empty.peakKb)), empty.peakKb / 1024);
+  std::fflush(stdout);
+  return empty.ok && full.ok;
 }
 
 bool Send(int count) {
@@ -364,27 +477,26 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "smoke") {
-      settings = {{"small", 20}, {"mixed", 8}, {"send", 5}};
-    } else if ((a == "small" || a == "mixed" || a == "send") && i + 1 < argc) {
+      settings = {{"small", 20}, {"mixed", 8}, {"send", 5}, {"full", 5}};
+      g_folderMails = 2000;
+    } else if ((a == "small" || a == "mixed" || a == "send" || a == "full") && i + 1 < argc) {
       settings[a] = std::atoi(argv[++i]);
     } else {
-      std::fprintf(stderr, "usage: session_bench [small N] [mixed N] [send N] | smoke\n");
+      std::fprintf(stderr, "usage: session_bench [small N] [mixed N] [send N] [full N] | smoke\n");
       return 2;
     }
   }
-  if (settings.empty()) settings = {{"small", 2000}, {"mixed", 500}, {"send", 100}};
+  if (settings.empty()) settings = {{"small", 2000}, {"mixed", 500}, {"send", 100}, {"full", 200}};
   bool ok = true;
-  if (settings.count("small"))
-    ok &= Receive("small", Mailbox(settings["small"], [](std::mt19937& r) {
-                    return std::uniform_int_distribution<size_t>(700, 1100)(r);
-                  }));
+  if (settings.count("small")) ok &= Receive("small", SmallMails(settings["small"])).ok;
   if (settings.count("mixed"))
     ok &= Receive("mixed", Mailbox(settings["mixed"], [](std::mt19937& r) {
                     const double p = std::uniform_real_distribution<double>(0, 1)(r);
                     if (p < 0.6) return std::uniform_int_distribution<size_t>(500, 2000)(r);
                     if (p < 0.9) return std::uniform_int_distribution<size_t>(2000, 10000)(r);
                     return std::uniform_int_distribution<size_t>(10000, 40000)(r);
-                  }));
+                  })).ok;
   if (settings.count("send")) ok &= Send(settings["send"]);
+  if (settings.count("full")) ok &= ReceiveIntoFullFolder(settings["full"]);
   return ok ? 0 : 1;
 }

@@ -566,17 +566,25 @@ int TCSVData::IndexOf(int col, std::string_view value) const {
   return -1;
 }
 
+void TCSVData::AppendRowText(std::string& out, size_t r) const {
+  for (size_t i = RowBegin(r); i < rowEnd_[r]; ++i) {
+    if (i != RowBegin(r)) out += ',';
+    AppendCell(out, View(cells_[i]));
+  }
+  out += "\r\n";
+}
+
 std::string TCSVData::GetText() const {
   std::string out;
   size_t estimate = bytes_.size() - unused_ + 2 * rowEnd_.size() + cells_.size();
   out.reserve(estimate + estimate / 16);
-  for (size_t r = 0; r < rowEnd_.size(); ++r) {
-    for (size_t i = RowBegin(r); i < rowEnd_[r]; ++i) {
-      if (i != RowBegin(r)) out += ',';
-      AppendCell(out, View(cells_[i]));
-    }
-    out += "\r\n";
-  }
+  for (size_t r = 0; r < rowEnd_.size(); ++r) AppendRowText(out, r);
+  return out;
+}
+
+std::string TCSVData::RowText(int row) const {
+  std::string out;
+  if (row >= 0 && row < RowCount()) AppendRowText(out, static_cast<size_t>(row));
   return out;
 }
 

@@ -163,6 +163,8 @@ class TCSVData {
   int IndexOf(int col, std::string_view value) const;
 
   std::string GetText() const;
+  // One row as GetText writes it, ended by CR LF; empty out of range.
+  std::string RowText(int row) const;
   void SetText(std::string_view text);
   // The same, and what the parse met besides the cells.
   void SetText(std::string_view text, CsvTextFindings& findings);
@@ -188,6 +190,7 @@ class TCSVData {
   };
   size_t RowBegin(size_t row) const { return row == 0 ? 0 : rowEnd_[row - 1]; }
   std::string_view View(const Cell& c) const { return std::string_view(bytes_.data() + c.offset, c.length); }
+  void AppendRowText(std::string& out, size_t row) const;
   void Compact();
   // Appends to bytes_; tables are limited to 4 GB of cell text.
   uint32_t AppendBytes(std::string_view text);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -38,6 +39,81 @@ std::filesystem::path LockPathFor(const std::filesystem::path& path) {
 bool Exists(const std::filesystem::path& p) {
   struct stat st {};
   return ::stat(p.c_str(), &st) == 0;
+}
+
+// ---- failures
+
+thread_local MailStoreError g_lastError;
+
+// Every operation starts with no failure of its own.
+void ClearError() { g_lastError = {}; }
+
+MailStoreFault FaultOf(int err) {
+  switch (err) {
+    case EWOULDBLOCK:
+      return MailStoreFault::Busy;
+    case ENOENT:
+      return MailStoreFault::Missing;
+    case ENOTDIR:
+      return MailStoreFault::NotAFolder;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return MailStoreFault::NoPermission;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return MailStoreFault::DiskFull;
+    case EISDIR:
+    case ELOOP:
+    case ENXIO:
+    case ENODEV:
+      return MailStoreFault::Damaged;
+    default:
+      return MailStoreFault::Other;
+  }
+}
+
+bool SetError(MailStoreFault fault, const std::filesystem::path& path, int err) {
+  g_lastError = {fault, path.string(), err};
+  return false;
+}
+
+// A folder that could not be reached or made: a file on the way to it is the
+// one to name, and so is the first folder missing when that was the failure.
+bool FailReaching(int err, const std::filesystem::path& folder) {
+  std::filesystem::path at, missing;
+  for (const auto& part : folder) {
+    at /= part;
+    struct stat st {};
+    if (::stat(at.c_str(), &st) != 0) {
+      missing = at;
+      break;
+    }
+    if (!S_ISDIR(st.st_mode)) return SetError(MailStoreFault::NotAFolder, at, err);
+  }
+  if (!missing.empty() && (err == ENOENT || err == ENOTDIR)) return SetError(MailStoreFault::Missing, missing, err);
+  return SetError(err == ENOTDIR || err == EEXIST ? MailStoreFault::Other : FaultOf(err), folder, err);
+}
+
+// Writes bytes zeros at offset; 0, or the error that refused them.
+int TryWrite(int fd, uint64_t offset, size_t bytes) {
+  const std::string zeros(std::min<size_t>(bytes, 64 * 1024), '\0');
+  for (size_t done = 0; done < bytes;) {
+    const ssize_t n = ::pwrite(fd, zeros.data(), std::min(zeros.size(), bytes - done), static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// A failure on a file of a folder: a folder on the way that is missing or
+// no folder is named in its place.
+bool Fail(int err, const std::filesystem::path& path) {
+  const MailStoreFault fault = FaultOf(err);
+  if (fault == MailStoreFault::Missing || fault == MailStoreFault::NotAFolder) return FailReaching(err, path.parent_path());
+  return SetError(fault, path, err);
 }
 
 // Offsets in the index are plain decimal digits; anything else is no offset.
@@ -100,10 +176,16 @@ bool ValidName(std::string_view name) {
 
 std::filesystem::path MailDir() { return std::filesystem::path(GetMailFolder()); }
 
+bool SetError(MailStoreFault fault, const std::filesystem::path& path, int err);
+bool Fail(int err, const std::filesystem::path& path);
+
+// Operations on what a folder holds need both its files.
 bool BothFilesExist(std::string_view folder) {
-  if (!ValidName(folder)) return false;
+  if (!ValidName(folder)) return SetError(MailStoreFault::Other, MailDir() / std::string(folder), EINVAL);
   std::string base = FolderPathBase(MailDir(), folder);
-  return Exists(base + std::string(kIndexExt)) && Exists(base + std::string(kStoreExt));
+  for (std::string_view ext : {kIndexExt, kStoreExt})
+    if (!Exists(base + std::string(ext))) return Fail(ENOENT, base + std::string(ext));
+  return true;
 }
 
 std::string& FixedIdTimeStamp() {
@@ -135,6 +217,12 @@ int FindLiveRow(const TCSVData& index, std::string_view id) {
 
 std::string IndexText(const TCSVData& index) {
   std::string text = index.GetText();
+  return IsJoinedCrLf(text) ? text : JoinLinesCrLf(text);
+}
+
+// One row as IndexText writes it.
+std::string IndexRowText(const TCSVData& index, int row) {
+  std::string text = index.RowText(row);
   return IsJoinedCrLf(text) ? text : JoinLinesCrLf(text);
 }
 
@@ -230,43 +318,177 @@ const std::string& MailKindCaption(int kind) {
   return kind >= 0 && kind < 16 ? captions[static_cast<size_t>(kind)] : none;
 }
 
-// ---- exclusive files
+// ---- failures
 
-void ExclusiveFile::Close() {
-  if (lockFd_ >= 0) ::close(lockFd_);  // closing the description releases the lock
-  lockFd_ = -1;
-  path_.clear();
+const MailStoreError& LastMailStoreError() { return g_lastError; }
+
+std::string MailStoreErrorText(const MailStoreError& error) {
+  std::string cause;
+  switch (error.fault) {
+    case MailStoreFault::Busy:
+      cause = Sjis("ほかのウィンドウまたはプログラムが使用中です。");
+      break;
+    case MailStoreFault::Missing:
+      cause = Sjis("このフォルダがありません。");
+      break;
+    case MailStoreFault::NotAFolder:
+      cause = Sjis("フォルダではなくファイルです。");
+      break;
+    case MailStoreFault::NoPermission:
+      cause = Sjis("書き込む権限がありません。");
+      break;
+    case MailStoreFault::DiskFull:
+      cause = Sjis("ディスクの空きがありません。");
+      break;
+    case MailStoreFault::Damaged:
+      cause = Sjis("メールフォルダのファイルとして使えないものがあります。");
+      break;
+    case MailStoreFault::None:
+    case MailStoreFault::Other:
+      cause = Sjis("書き込めませんでした");
+      if (error.error != 0) cause += Sjis("（") + std::strerror(error.error) + Sjis("）");
+      cause += Sjis("。");
+      break;
+  }
+  if (error.path.empty()) return cause;
+  // File names may be UTF-8 on disk; the text is CP932.
+  std::string path;
+  if (!cp932::TryFromUtf8(error.path, path)) path = error.path;
+  return path + "\r\n" + cause;
 }
 
-bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const RetryPolicy& retry) {
-  file.Close();
+std::string MailStoreFailureText(std::string_view what) {
+  return std::string(what) + "\r\n" + MailStoreErrorText(g_lastError);
+}
+
+void RecordMailStoreFailure(int err, const std::filesystem::path& path) { Fail(err, path); }
+
+bool PrepareMailFolder(MailStoreError& error) {
+  ClearError();
+  std::string name = GetMailFolder();
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  const std::filesystem::path folder(name);
+  bool ok = CreateFolders(folder, FileAccess::Private) || FailReaching(errno, folder);
+  if (ok) {
+    // A write proves more than the permission bits: a read-only file system,
+    // a full disk or a size limit only show when bytes go out.
+    const auto probe = folder / (".quorvel-write-test-" + std::to_string(::getpid()));
+    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
+    if (fd < 0) {
+      ok = SetError(FaultOf(errno), folder, errno);
+    } else {
+      if (const int err = TryWrite(fd, 0, kRoomForMail)) ok = SetError(FaultOf(err), folder, err);
+      ::close(fd);
+      ::unlink(probe.c_str());
+    }
+  }
+  // The fixed folders' files that are there must take writes too.
+  for (int f = 0; ok && f <= static_cast<int>(FixedFolder::Trash); ++f)
+    for (std::string_view ext : {kIndexExt, kStoreExt}) {
+      const std::filesystem::path file = FolderPathBase(folder, FixedFolderName(static_cast<FixedFolder>(f))) + std::string(ext);
+      if (!ok || !Exists(file)) continue;
+      int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+      if (fd < 0)
+        ok = Fail(errno, file);
+      else
+        ::close(fd);
+    }
+  error = g_lastError;
+  return ok;
+}
+
+// ---- exclusive files
+
+namespace {
+
+enum class LockTry { Taken, Held, Failed };
+
+// One try at the lock on the lock file. It counts only while the name still
+// leads to the file locked: a holder removes the name as it lets go, and
+// whoever locked the old file meanwhile tries again on the one made next.
+LockTry TryLock(const std::filesystem::path& lockPath, bool shared, int& lockFd, int& err) {
+  for (int round = 0; round < 100; ++round) {
+    // Each open is its own file description, so a second opener in this very
+    // process is refused as well.
+    int fd = shared ? ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
+                    : ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
+    if (fd < 0) {
+      err = errno;
+      return LockTry::Failed;
+    }
+    if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+      err = errno;
+      ::close(fd);
+      return err == EWOULDBLOCK || err == EINTR ? LockTry::Held : LockTry::Failed;
+    }
+    struct stat held {}, named {};
+    if (::fstat(fd, &held) == 0 && ::lstat(lockPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      lockFd = fd;
+      return LockTry::Taken;
+    }
+    ::close(fd);
+  }
+  err = EWOULDBLOCK;
+  return LockTry::Held;
+}
+
+}  // namespace
+
+void ExclusiveFile::Close() {
+  if (lockFd_ >= 0) {
+    // The name goes while the lock still holds, so that no one can take this
+    // file's lock for a new holder. A shared holder never knows it is the
+    // last, and leaves the name.
+    if (!shared_) ::unlink(lockPath_.c_str());
+    ::close(lockFd_);  // closing the description releases the lock
+  }
+  lockFd_ = -1;
+  shared_ = false;
+  path_.clear();
+  lockPath_.clear();
+}
+
+bool ExclusiveFile::Lock(const std::filesystem::path& path, const RetryPolicy& retry, bool shared) {
+  Close();
   const auto lockPath = LockPathFor(path);
   for (int attempt = 0; attempt < std::max(retry.tries, 1); ++attempt) {
     if (attempt > 0) {
       if (retry.waiting) retry.waiting();
       std::this_thread::sleep_for(retry.interval);
     }
-    // Each open is its own file description, so a second opener in this very
-    // process is refused as well.
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      int err = errno;
-      ::close(fd);
-      if (err == EWOULDBLOCK || err == EINTR) continue;
-      return false;
+    int fd = -1, err = 0;
+    const LockTry got = TryLock(lockPath, shared, fd, err);
+    if (got == LockTry::Held) continue;
+    if (got == LockTry::Failed) {
+      // Where no lock file could ever be made, no one writes either.
+      if (!shared || err != ENOENT) return Fail(err, path);
+      path_ = path;
+      shared_ = true;
+      return true;
     }
-    int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
-    if (data < 0) {
-      ::close(fd);
-      return false;
+    if (!shared) {
+      int data = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
+      if (data < 0) {
+        err = errno;
+        ::unlink(lockPath.c_str());
+        ::close(fd);
+        return Fail(err, path);
+      }
+      ::close(data);
     }
-    ::close(data);
-    file.lockFd_ = fd;
-    file.path_ = path;
+    lockFd_ = fd;
+    path_ = path;
+    lockPath_ = lockPath;
+    shared_ = shared;
     return true;
   }
-  return false;
+  return SetError(MailStoreFault::Busy, path, EWOULDBLOCK);
+}
+
+bool OpenFileRetry(ExclusiveFile& file, const std::filesystem::path& path, const RetryPolicy& retry) {
+  ClearError();
+  return file.Lock(path, retry, false);
 }
 
 // ---- store
@@ -293,19 +515,71 @@ bool MailboxStore::ReadRange(uint64_t start, uint64_t end, std::string& bytes) c
 bool MailFolder::Open(std::string_view name, const RetryPolicy& retry) { return OpenIn(MailDir(), name, retry); }
 
 bool MailFolder::OpenIn(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry) {
+  return OpenFolder(dir, name, retry, false);
+}
+
+bool MailFolder::OpenToRead(std::string_view name, const RetryPolicy& retry) {
+  return OpenFolder(MailDir(), name, retry, true);
+}
+
+bool MailFolder::OpenFolder(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry,
+                            bool readOnlyAllowed) {
   Close();
-  if (!ValidName(name)) return false;
+  ClearError();
+  if (!ValidName(name)) return SetError(MailStoreFault::Other, dir / std::string(name), EINVAL);
   std::string base = FolderPathBase(dir, name);
-  if (!OpenFileRetry(indexFile_.file_, base + std::string(kIndexExt), retry) ||
-      !OpenFileRetry(storeLock_, base + std::string(kStoreExt), retry) || !Recover() || !OpenStoreFile() ||
-      !index_.LoadFromFile(IndexPath())) {
+  const std::filesystem::path indexPath = base + std::string(kIndexExt), storePath = base + std::string(kStoreExt);
+  bool ok = indexFile_.file_.Lock(indexPath, retry, false) && storeLock_.Lock(storePath, retry, false) && Recover() &&
+            OpenStoreFile();
+  errno = 0;
+  if (ok && !index_.LoadFromFile(IndexPath())) ok = Fail(errno ? errno : EISDIR, IndexPath());
+  if (ok) {
+    name_ = name;
+    open_ = writable_ = true;
+    keepEnd_ = LiveExtent(index_);
+    // The previous writer may not have flushed the folder after its last rename.
+    folderFlushPending_ = true;
+    NoteIndexOnDisk(false);
+    return true;
+  }
+  const MailStoreError failed = g_lastError;
+  Close();
+  g_lastError = failed;
+  if (!readOnlyAllowed || failed.fault != MailStoreFault::NoPermission) return false;
+  if (!OpenReadOnly(indexPath, storePath, retry)) {
+    const MailStoreError unreadable = g_lastError;
     Close();
+    g_lastError = unreadable;
     return false;
   }
   name_ = name;
+  return true;
+}
+
+bool MailFolder::OpenReadOnly(const std::filesystem::path& indexPath, const std::filesystem::path& storePath,
+                              const RetryPolicy& retry) {
+  if (!indexFile_.file_.Lock(indexPath, retry, true) || !storeLock_.Lock(storePath, retry, true)) return false;
+  // A compaction committed but not yet put in place counts as done, as the
+  // next writer will make it.
+  const auto newIndex = WithSuffix(indexPath, kNewSuffix), newStore = WithSuffix(storePath, kNewSuffix);
+  const bool committed = Exists(newIndex);
+  const auto index = committed ? newIndex : indexPath;
+  const auto store = committed && Exists(newStore) ? newStore : storePath;
+  errno = 0;
+  if (Exists(index) && !index_.LoadFromFile(index)) return Fail(errno ? errno : EISDIR, index);
+  int fd = ::open(store.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno != ENOENT) return Fail(errno, store);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return Fail(err, store);
+  }
+  store_.fd_ = fd;
+  store_.size_ = fd >= 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  open_ = true;
+  writable_ = false;
   keepEnd_ = LiveExtent(index_);
-  // The previous writer may not have flushed the folder after its last rename.
-  folderFlushPending_ = true;
   return true;
 }
 
@@ -320,17 +594,20 @@ void MailFolder::Close() {
   idsValid_ = false;
   idSlots_.clear();
   idCount_ = 0;
+  open_ = writable_ = false;
+  disk_ = {};
 }
 
 bool MailFolder::OpenStoreFile() {
   if (store_.fd_ >= 0) ::close(store_.fd_);
   store_ = MailboxStore();
   int fd = ::open(StorePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateMode);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(errno, StorePath());
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
+    const int err = errno;
     ::close(fd);
-    return false;
+    return Fail(err, StorePath());
   }
   store_.fd_ = fd;
   store_.size_ = static_cast<uint64_t>(st.st_size);
@@ -345,9 +622,9 @@ bool MailFolder::Recover() {
   bool ok = true;
   if (Exists(newIndex)) {
     // The compaction was committed: put its files in place, store first.
-    if (Exists(newStore)) ok = RenameFile(newStore, store);
-    ok = ok && RenameFile(newIndex, index);
-    ok = ok && SyncDirectory(index.parent_path());
+    if (Exists(newStore)) ok = RenameFile(newStore, store) || Fail(errno, store);
+    ok = ok && (RenameFile(newIndex, index) || Fail(errno, index));
+    ok = ok && (SyncDirectory(index.parent_path()) || Fail(errno, index.parent_path()));
   } else if (Exists(newStore)) {
     ::unlink(newStore.c_str());  // never committed
   }
@@ -366,32 +643,122 @@ bool MailFolder::WriteStore(uint64_t start, std::string_view bytes) {
   if (start < store_.size_ && folderFlushPending_) {
     // Bytes are about to be overwritten that an older index refers to: make
     // sure that index can no longer come back.
-    if (!SyncDirectory(IndexPath().parent_path())) return false;
+    if (!SyncDirectory(IndexPath().parent_path())) return Fail(errno, IndexPath().parent_path());
     folderFlushPending_ = false;
   }
   store_.unflushed_ = true;
   uint64_t end = start + bytes.size();
-  bool ok = WriteFileAt(store_.fd_, bytes, start, StorePath()) &&
-            (end >= store_.size_ || ::ftruncate(store_.fd_, static_cast<off_t>(end)) == 0);
+  bool ok = WriteFileAt(store_.fd_, bytes, start, StorePath()) || Fail(errno, StorePath());
+  ok = ok && (end >= store_.size_ || ::ftruncate(store_.fd_, static_cast<off_t>(end)) == 0 || Fail(errno, StorePath()));
   struct stat st {};
   if (::fstat(store_.fd_, &st) == 0) store_.size_ = static_cast<uint64_t>(st.st_size);
-  return ok && store_.size_ == end;
+  return ok && (store_.size_ == end || SetError(MailStoreFault::Other, StorePath(), 0));
+}
+
+bool MailFolder::HasRoomFor(size_t bytes) {
+  ClearError();
+  if (!IsOpen()) return SetError(MailStoreFault::Other, {}, EBADF);
+  if (!writable_) return SetError(MailStoreFault::NoPermission, StorePath(), EACCES);
+  // Past every byte any index names, and gone again at once.
+  const int err = TryWrite(store_.fd_, store_.size_, bytes);
+  const bool cut = ::ftruncate(store_.fd_, static_cast<off_t>(store_.size_)) == 0;
+  if (err != 0) return Fail(err, StorePath());
+  return cut || Fail(errno, StorePath());
 }
 
 bool MailFolder::FlushStore() {
   if (!store_.unflushed_) return true;
-  if (!FlushFile(store_.fd_, StorePath())) return false;
+  if (!FlushFile(store_.fd_, StorePath())) return Fail(errno, StorePath());
   store_.unflushed_ = false;
   return true;
 }
 
+void MailFolder::NoteIndexOnDisk(bool wholeRows) {
+  disk_ = {};
+  struct stat st {};
+  if (::stat(IndexPath().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const int rows = index_.RowCount();
+  // Rows go on at the end only of a file that ends as this table's last row
+  // is written: a file cut inside a row, or written by another hand, is
+  // replaced whole at the next save.
+  if (!wholeRows) {
+    const std::string last = rows > 0 ? IndexRowText(index_, rows - 1) : std::string();
+    if (last.size() > size || (last.empty() && size != 0)) return;
+    if (!last.empty()) {
+      std::string tail(last.size(), '\0');
+      int fd = ::open(IndexPath().c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) return;
+      const ssize_t n = ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - last.size()));
+      ::close(fd);
+      if (n != static_cast<ssize_t>(tail.size()) || tail != last) return;
+    }
+  }
+  disk_ = {true, rows, size, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), index_.Revision()};
+}
+
+MailFolder::RowAppend MailFolder::AppendRowToIndex(int row) {
+  std::string text = IndexRowText(index_, row);
+  int fd = ::open(IndexPath().c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(errno, IndexPath());
+    return RowAppend::Failed;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != disk_.device ||
+      static_cast<uint64_t>(st.st_ino) != disk_.inode || static_cast<uint64_t>(st.st_size) != disk_.size) {
+    // Not the file this folder knows: replaced whole instead.
+    ::close(fd);
+    disk_.known = false;
+    return RowAppend::FileChanged;
+  }
+  // The row goes in deleted and is made live by its first byte once it is
+  // whole on disk: a row cut short by a kill or a power loss is never a mail.
+  const uint64_t at = disk_.size;
+  text[0] = '1';
+  bool ok = WriteFileAt(fd, text, at, IndexPath()) && FlushFile(fd, IndexPath()) &&
+            WriteFileAt(fd, "0", at, IndexPath()) && FlushFile(fd, IndexPath());
+  if (!ok) {
+    const int err = errno;
+    // The file ends again where its last whole row does.
+    if (::ftruncate(fd, static_cast<off_t>(at)) != 0) disk_.known = false;
+    ::close(fd);
+    Fail(err, IndexPath());
+    return RowAppend::Failed;
+  }
+  ::close(fd);
+  ++disk_.rows;
+  disk_.size += text.size();
+  uint64_t start = 0, end = 0;
+  if (RowRange(index_, row, start, end)) keepEnd_ = std::max(keepEnd_, end);
+  return RowAppend::Done;
+}
+
 bool MailFolder::SaveIndex() {
-  if (!IsOpen() || !FlushStore()) return false;
+  if (!IsOpen()) return SetError(MailStoreFault::Other, IndexPath(), EBADF);
+  if (!writable_) return SetError(MailStoreFault::NoPermission, IndexPath(), EACCES);
+  if (!FlushStore()) return false;
+  if (disk_.known && disk_.revision == index_.Revision() && index_.RowCount() == disk_.rows + 1 &&
+      IsLiveRow(index_, disk_.rows)) {
+    switch (AppendRowToIndex(disk_.rows)) {
+      case RowAppend::Done:
+        return true;
+      case RowAppend::Failed:
+        return false;
+      case RowAppend::FileChanged:
+        break;
+    }
+  }
   // The store's bytes are on disk; the index that refers to them goes in by a
   // rename, so either the old or the new index is there, each whole.
-  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false, FileAccess::Private)) return false;
+  if (!WriteFileAtomically(IndexPath(), IndexText(index_), false, FileAccess::Private)) {
+    const int err = errno;
+    disk_.known = false;
+    return Fail(err, IndexPath());
+  }
   folderFlushPending_ = true;
   keepEnd_ = LiveExtent(index_);
+  NoteIndexOnDisk(true);
   return true;
 }
 
@@ -406,7 +773,8 @@ bool MailFolder::SetDamagedRowsAside() {
   }
   // The index without those claims is on disk, for good, before any byte
   // goes where they pointed.
-  if (!SaveIndex() || !SyncDirectory(IndexPath().parent_path())) return false;
+  if (!SaveIndex()) return false;
+  if (!SyncDirectory(IndexPath().parent_path())) return Fail(errno, IndexPath().parent_path());
   folderFlushPending_ = false;
   return true;
 }
@@ -532,9 +900,11 @@ void PrepareReceivedMail(MailIndexRow& row, std::string& text, int kind, int han
 
 bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow& row, std::string& id) {
   id.clear();
-  if (!folder.IsOpen()) return false;
+  ClearError();
+  if (!folder.IsOpen()) return SetError(MailStoreFault::Other, {}, EBADF);
   const std::string bytes = JoinLinesCrLf(text);
   if (bytes.empty()) return false;
+  if (!folder.writable_) return SetError(MailStoreFault::NoPermission, folder.StorePath(), EACCES);
   TCSVData& index = folder.index_;
   // Rows that point past the end of a store cut short are damaged; they stop
   // claiming bytes before the store grows into their ranges.
@@ -544,7 +914,12 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   // leaves its slot behind: a slot only leads to a row whose id is then
   // compared whole, so a stale one costs a comparison, never a wrong answer.
   const bool idsHold = folder.idsValid_ && folder.idsRevision_ == index.Revision();
+  // Whether the index file holds the table as it is: then this mail's row
+  // alone can go on at its end.
+  const bool onDisk = folder.disk_.known && folder.disk_.revision == index.Revision() &&
+                      folder.disk_.rows == index.RowCount();
   const bool hadRows = index.RowCount() > 0;
+  const int rowsBefore = index.RowCount();
   // Deleted rows at the end give their bytes back at once.
   while (index.RowCount() > 0) {
     const int last = index.RowCount() - 1;
@@ -578,7 +953,26 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   folder.AddId(id, r);
   folder.idsValid_ = true;
   folder.idsRevision_ = index.Revision();
+  if (onDisk && index.RowCount() == rowsBefore + 1)
+    folder.disk_.revision = index.Revision();
+  else
+    folder.disk_.known = false;
   return true;
+}
+
+bool StoreMessage(MailFolder& folder, std::string_view text, const MailIndexRow& row, std::string& id) {
+  id.clear();
+  ClearError();
+  if (JoinLinesCrLf(text).empty()) return false;  // nothing to store, nothing changed
+  std::string newId;
+  if (AppendMessage(folder, text, row, newId) && folder.SaveIndex()) {
+    id = newId;
+    return true;
+  }
+  const MailStoreError failed = g_lastError;
+  folder.Close();
+  g_lastError = failed;
+  return false;
 }
 
 bool LoadLinesFromStreamRange(const MailboxStore& store, uint64_t start, uint64_t end, std::string& text) {
@@ -614,7 +1008,9 @@ bool MarkMessage(TCSVData& index, std::string_view id) {
 }
 
 bool CompactStore(MailFolder& folder) {
-  if (!folder.IsOpen()) return false;
+  ClearError();
+  if (!folder.IsOpen()) return SetError(MailStoreFault::Other, {}, EBADF);
+  if (!folder.writable_) return SetError(MailStoreFault::NoPermission, folder.IndexPath(), EACCES);
   const TCSVData& index = folder.index_;
   const uint64_t size = folder.store_.Size();
   // Every live row must lie inside the store, in storage order; anything else
@@ -628,7 +1024,8 @@ bool CompactStore(MailFolder& folder) {
     }
     if (IsSetAsideRow(index, r)) continue;  // no bytes to move
     uint64_t start = 0, end = 0;
-    if (!RowRange(index, r, start, end) || end > size || start < previousEnd) return false;
+    if (!RowRange(index, r, start, end) || end > size || start < previousEnd)
+      return SetError(MailStoreFault::Damaged, folder.IndexPath(), 0);
     packed = packed && start == previousEnd;
     previousEnd = end;
   }
@@ -641,7 +1038,7 @@ bool CompactStore(MailFolder& folder) {
   // was planted: it goes, and the new store is a file of its own.
   ::unlink(newStore.c_str());
   int fd = ::open(newStore.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateMode);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(errno, newStore);
   uint64_t at = 0;
   bool ok = true;
   for (int r = 0; r < index.RowCount() && ok; ++r) {
@@ -656,23 +1053,28 @@ bool CompactStore(MailFolder& folder) {
     at += end - start;
     SetIndexCell(compacted, nr, kColEnd, std::to_string(at));
   }
-  ok = ok && FlushFile(fd, newStore);
+  ok = (ok && FlushFile(fd, newStore)) || Fail(errno, newStore);
   ok = (::close(fd) == 0) && ok;
   // The new index appearing whole is the commit; until then the old files
   // stand, and from then on the next opener finishes the job.
   if (!ok || !WriteFileAtomically(newIndex, IndexText(compacted), true, FileAccess::Private)) {
+    if (ok) Fail(errno, indexPath);
     ::unlink(newStore.c_str());
     return false;
   }
-  ok = RenameFile(newStore, storePath) && RenameFile(newIndex, indexPath) && SyncDirectory(indexPath.parent_path()) &&
-       folder.OpenStoreFile();
+  ok = (RenameFile(newStore, storePath) && RenameFile(newIndex, indexPath) &&
+        SyncDirectory(indexPath.parent_path()) && folder.OpenStoreFile()) ||
+       Fail(errno, indexPath);
   if (!ok) {
+    const MailStoreError failed = g_lastError;
     folder.Close();  // committed on disk; the next opener puts the files in place
+    g_lastError = failed;
     return false;
   }
   folder.index_ = std::move(compacted);
   folder.keepEnd_ = LiveExtent(folder.index_);
   folder.folderFlushPending_ = false;
+  folder.NoteIndexOnDisk(true);
   return true;
 }
 
@@ -687,11 +1089,7 @@ bool AddMessageToFolder(std::string_view folder, std::string_view text, const Ma
                         const RetryPolicy& retry) {
   id.clear();
   MailFolder f;
-  if (!f.Open(folder, retry)) return false;
-  std::string newId;
-  if (!AppendMessage(f, text, row, newId) || !f.SaveIndex()) return false;
-  id = newId;
-  return true;
+  return f.Open(folder, retry) && StoreMessage(f, text, row, id);
 }
 
 bool FolderFilesAvailable(std::string_view folder, const RetryPolicy& retry) {
@@ -749,14 +1147,18 @@ bool MoveAllMessages(std::string_view folder, std::string_view toFolder, const R
 bool CountMessages(std::string_view folder, int& total, int& unread, const RetryPolicy& retry) {
   total = 0;
   unread = 0;
+  ClearError();
   if (!BothFilesExist(folder)) return false;
   ExclusiveFile file;
   const std::filesystem::path indexPath = FolderPathBase(MailDir(), folder) + std::string(kIndexExt);
-  if (!OpenFileRetry(file, indexPath, retry)) return false;
+  // Counting is reading: where the folder may not be written, under a shared lock.
+  if (!file.Lock(indexPath, retry, false) &&
+      (LastMailStoreError().fault != MailStoreFault::NoPermission || !file.Lock(indexPath, retry, true)))
+    return false;
   // A committed compaction not yet put in place counts as done.
   const auto committed = WithSuffix(indexPath, kNewSuffix);
   TCSVData index;
-  if (!index.LoadFromFile(Exists(committed) ? committed : indexPath)) return false;
+  if (!index.LoadFromFile(Exists(committed) ? committed : indexPath)) return Fail(errno ? errno : EISDIR, indexPath);
   for (int r = 0; r < index.RowCount(); ++r) {
     if (!IsLiveRow(index, r)) continue;
     ++total;

@@ -5,10 +5,13 @@
 // retries while another opener has them.
 //
 // Every change is crash-safe: the store is only ever written beyond the bytes
-// the index on disk refers to, the index is replaced whole by a rename, and a
-// compaction writes new files beside the old ones and commits them in an order
-// that the next opener can finish. The exclusion lives on lock files beside the
-// folder files (".<file>.lock"), which no rename replaces.
+// the index on disk refers to; a new mail's row is added at the end of the
+// index, written first as a deleted row and made live by its first byte once
+// it is whole on disk; any other change replaces the index whole by a rename;
+// and a compaction writes new files beside the old ones and commits them in an
+// order that the next opener can finish. The exclusion lives on lock files
+// beside the folder files (".<file>.lock"), which no rename replaces and which
+// their holder removes as it lets go.
 #include "core/data/CSVData.h"
 
 #include <chrono>
@@ -56,6 +59,40 @@ const std::string& FixedFolderName(FixedFolder folder);
 // "直送メール", "Eメール", ... for kinds 1-9; empty for 0 and 10-15 and beyond.
 const std::string& MailKindCaption(int kind);
 
+// Why a mail folder could not be used, as a user is told.
+enum class MailStoreFault {
+  None,
+  Busy,          // another window or program held the files through every try
+  Missing,       // a folder on the way is not there
+  NotAFolder,    // a file stands where a folder should be
+  NoPermission,  // no right to write (or the file system is read-only)
+  DiskFull,      // no room left (also a file-size limit)
+  Damaged,       // a folder file is no file (a folder of that name, say)
+  Other,
+};
+struct MailStoreError {
+  MailStoreFault fault = MailStoreFault::None;
+  std::string path;  // the file or folder at fault, as the program names it
+  int error = 0;     // the system's error number, when there was one
+};
+// The failure of the last operation of this thread on mail folders that
+// failed; meaningful right after a false result.
+const MailStoreError& LastMailStoreError();
+// The path and the cause in a few words (CP932), for a message.
+std::string MailStoreErrorText(const MailStoreError& error);
+// What could not be done, then the path and the cause of this thread's last
+// failure: the message a user is given.
+std::string MailStoreFailureText(std::string_view what);
+// Makes the failure err on a folder file this thread's last failure, told as
+// the store tells its own (for a file renamed or removed by other code).
+void RecordMailStoreFailure(int err, const std::filesystem::path& path);
+// The room a folder must have at least to be of use: a mail of a good size.
+inline constexpr size_t kRoomForMail = 64 * 1024;
+// Makes the mail folder of the settings (and its parents) when it is missing
+// and tries a write in it and in the fixed folders' files; false, with the
+// reason, when mail could not be stored there.
+bool PrepareMailFolder(MailStoreError& error);
+
 // How an exclusive open waits while someone else holds the file.
 struct RetryPolicy {
   int tries = 30;
@@ -66,6 +103,7 @@ struct RetryPolicy {
 
 // A file held exclusively: a lock on its lock file, and the file itself, which
 // exists while held. Another holder, in this process or another, is refused.
+// The lock file goes when the file is let go.
 class ExclusiveFile {
  public:
   ExclusiveFile() = default;
@@ -79,8 +117,14 @@ class ExclusiveFile {
 
  private:
   friend bool OpenFileRetry(ExclusiveFile&, const std::filesystem::path&, const RetryPolicy&);
-  std::filesystem::path path_;
+  friend class MailFolder;
+  friend bool CountMessages(std::string_view, int&, int&, const RetryPolicy&);
+  // Takes the lock (shared: without making a lock file, none when there is
+  // none), waiting as the policy says while someone else holds it.
+  bool Lock(const std::filesystem::path& path, const RetryPolicy& retry, bool shared);
+  std::filesystem::path path_, lockPath_;
   int lockFd_ = -1;
+  bool shared_ = false;
 };
 
 // Opens path exclusively, creating an empty file when there is none. A file
@@ -130,8 +174,18 @@ class MailFolder {
   // The folder name in dir. Missing files are created, an interrupted
   // compaction is finished, and the index is loaded.
   bool OpenIn(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry = {});
+  // For reading: as Open where the folder may be written (so that a reader
+  // can still save its marks); where it may not, read-only, with nothing
+  // created or changed, under shared locks when its lock files are there.
+  bool OpenToRead(std::string_view name, const RetryPolicy& retry = {});
   void Close();
-  bool IsOpen() const { return store_.IsOpen(); }
+  bool IsOpen() const { return open_; }
+  // False for a folder opened read-only: every write fails.
+  bool Writable() const { return open_ && writable_; }
+  // Whether the store can take that many bytes more: tried by writing them
+  // past its end, which is then cut back (a full disk or a size limit only
+  // shows when bytes go out).
+  bool HasRoomFor(size_t bytes);
 
   const std::string& Name() const { return name_; }
   // The loaded index. Callers may edit its rows and then SaveIndex.
@@ -142,17 +196,27 @@ class MailFolder {
   std::filesystem::path StorePath() const { return storeLock_.Path(); }
 
   // Makes the index on disk the loaded one: the store's new bytes reach the
-  // disk first, then the index is replaced whole.
+  // disk first; a single mail appended since the index was last read or
+  // saved adds its row to the end of the file, any other change replaces the
+  // index whole.
   bool SaveIndex();
 
  private:
   friend bool AppendMessage(MailFolder&, std::string_view, const MailIndexRow&, std::string&);
   friend bool CompactStore(MailFolder&);
+  bool OpenFolder(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry,
+                  bool readOnlyAllowed);
+  bool OpenReadOnly(const std::filesystem::path& indexPath, const std::filesystem::path& storePath,
+                    const RetryPolicy& retry);
   bool Recover();
   bool SetDamagedRowsAside();
   bool OpenStoreFile();
   bool WriteStore(uint64_t start, std::string_view bytes);
   bool FlushStore();
+  // What the index file holds now that this folder wrote or read it whole.
+  void NoteIndexOnDisk(bool wholeRows);
+  enum class RowAppend { Done, FileChanged, Failed };
+  RowAppend AppendRowToIndex(int row);
 
   // The ids of the loaded index, hashed with their rows, so that a new id is
   // checked without a walk over every row; they stand for the index while it
@@ -182,6 +246,18 @@ class MailFolder {
   // An index was renamed into place since the folder was last flushed, so an
   // older index may still come back after a power loss.
   bool folderFlushPending_ = true;
+  bool open_ = false, writable_ = false;
+  // The index file as this folder knows it: its first rows are the table's
+  // first `rows`, its size and identity are these, and the table has changed
+  // since only by mails appended at its end while it was at `revision`.
+  struct IndexOnDisk {
+    bool known = false;
+    int rows = 0;
+    uint64_t size = 0;
+    uint64_t device = 0, inode = 0;
+    uint64_t revision = 0;
+  };
+  IndexOnDisk disk_;
 };
 
 // The row's 16 columns: "0", "0", "0", an empty id, the numbers in decimal,
@@ -206,6 +282,11 @@ void PrepareReceivedMail(MailIndexRow& row, std::string& text, int kind, int han
 // row's columns; the store gives it its offsets and a new id. The index is not
 // saved. False, with an empty id, when nothing was stored.
 bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow& row, std::string& id);
+// Appends the mail and saves the index at once, the folder kept open for the
+// next one: the time does not grow with the folder. On a failure nothing was
+// stored and the folder is closed (what it held may no longer be what is on
+// disk); open it again for the next mail.
+bool StoreMessage(MailFolder& folder, std::string_view text, const MailIndexRow& row, std::string& id);
 // Tests fix the time stamp of new ids ("yymmddhhnnsszzz"); an empty stamp
 // goes back to the clock.
 void SetIdTimeStampForTesting(std::string stamp);

@@ -48,7 +48,31 @@ constexpr int kIdlePolls = 30000;
 
 SessionResult MailSession::Run() {
   c_.host.InitSerialModule(auto_);
-  if (!queue_.Open(FolderName(FixedFolder::Queued), c_.FolderRetry())) return SessionResult::Done;
+  if (OpenFolders()) Transfer();
+  // The mail windows read the folders again once the launcher tells them.
+  c_.keeper.Release();
+  return result_;
+}
+
+bool MailSession::OpenFolders() {
+  auto refuse = [this](const char* what) {
+    c_.host.ReportMessage(MailStoreFailureText(Sjis(what)), !auto_);
+    result_ = SessionResult::NothingDone;
+    return false;
+  };
+  if (send_ && !queue_.Open(FolderName(FixedFolder::Queued), c_.FolderRetry()))
+    return refuse("送信予約を開けないため、送信できません。");
+  // A sent mail whose copy cannot be kept stays in the queue, marked sent:
+  // the send goes ahead, and each such copy is told as it fails.
+  if (send_ && AnyPending()) c_.keeper.OpenFolder(FolderName(FixedFolder::Sent), c_.FolderRetry());
+  // A mail fetched is deleted at the centre only once it is stored here: with
+  // nowhere to store it, no call starts.
+  if (receive_ && !c_.keeper.OpenFolder(FolderName(FixedFolder::Received), c_.FolderRetry()))
+    return refuse("受信したメールを受信簿に保存できないため、受信を始めません。");
+  return true;
+}
+
+void MailSession::Transfer() {
   if (send_) DirectMailPhase();
   if (!endNow_) EMailPhase();
   c_.host.StopBannerAnimation();
@@ -66,9 +90,8 @@ SessionResult MailSession::Run() {
       if (!auto_) c_.host.ReportMessage("W01005", false);
     }
   }
-  queue_.SaveIndex();
+  if (send_) queue_.SaveIndex();
   queue_.Close();
-  return result_;
 }
 
 bool MailSession::LoadText(int row, std::string& text) const {
@@ -358,13 +381,12 @@ void MailSession::MailFetched() {
   MailIndexRow row;
   PrepareReceivedMail(row, text, 3, 0, 1, 0, 0, 0, FormatHandsetDate(ListField(pending_.front(), 4), std::time(nullptr)),
                       "");
-  std::string id;
   // A mail the filter emptied (a handset sample) is dropped on purpose; any
   // other mail is deleted at the centre only once it is stored here.
-  const bool kept =
-      text.empty() || AddMessageToFolder(FolderName(FixedFolder::Received), text, row, id, c_.FolderRetry());
+  const bool kept = text.empty() || c_.keeper.Store(FolderName(FixedFolder::Received), text, row, c_.FolderRetry());
   if (!kept) {
-    c_.host.ReportMessage(Sjis("受信したメールを受信簿に保存できませんでした。メールはセンターに残しています。"), true);
+    c_.host.ReportMessage(
+        MailStoreFailureText(Sjis("受信したメールを受信簿に保存できませんでした。メールはセンターに残しています。")), true);
     result_ = SessionResult::Aborted;
     step_ = 6;
     return;

@@ -19,6 +19,10 @@ class MailSession {
   SessionResult Run();
 
  private:
+  // Opens every folder the session stores into before any call; one that
+  // cannot take mail is told, and nothing starts (false).
+  bool OpenFolders();
+  void Transfer();
   bool LoadText(int row, std::string& text) const;
   void DirectMailPhase();
   void EMailPhase();

@@ -1,5 +1,8 @@
 #include "plugins/mail/MailWindows.h"
 
+#include "core/data/MailStore.h"
+#include "core/ui/Dialogs.h"
+
 #include <QWidget>
 #include <algorithm>
 
@@ -31,6 +34,11 @@ TMailWindow* FindOpenWindow(std::string_view folder, std::string_view id) {
 void RenameFolderInWindows(std::string_view oldName, std::string_view newName) {
   for (TMailWindow* w : Windows())
     if (w->FolderName() == oldName) w->SetFolderName(newName);
+}
+
+void TellStoreFailure(QWidget* parent, std::string_view what, bool quietWhenBusy) {
+  if (quietWhenBusy && LastMailStoreError().fault == MailStoreFault::Busy) return;
+  ShowWarning(parent, MailStoreFailureText(what));
 }
 
 bool CloseComposeWindows() {

@@ -35,6 +35,10 @@ std::vector<TMailWindow*> OpenMailWindows();
 TMailWindow* FindOpenWindow(std::string_view folder, std::string_view id);
 // Every window whose folder is oldName gets newName.
 void RenameFolderInWindows(std::string_view oldName, std::string_view newName);
+// Tells why the mail store refused what a window asked of it: what could not
+// be done, the path and the cause. A folder that another window or program
+// holds (through every try) is passed over silently when quietWhenBusy.
+void TellStoreFailure(QWidget* parent, std::string_view what, bool quietWhenBusy = false);
 // Asks every compose window, oldest first, to close (each asks its own
 // unsaved-changes question); the first refusal stops and answers false.
 bool CloseComposeWindows();

@@ -80,7 +80,8 @@ ScopedFileSizeLimit::~ScopedFileSizeLimit() {
   std::signal(SIGXFSZ, oldHandler_);
 }
 
-KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after) {
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after,
+                        bool afterFirstLine) {
   KilledChild result;
   int pipefd[2];
   if (::pipe(pipefd) != 0) {
@@ -98,11 +99,16 @@ KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::mi
     ::_exit(0);
   }
   ::close(pipefd[1]);
+  char buf[4096];
+  while (afterFirstLine && result.output.find('\n') == std::string::npos) {
+    const ssize_t n = ::read(pipefd[0], buf, sizeof buf);
+    if (n <= 0) break;  // the child ended before it was ready
+    result.output.append(buf, static_cast<size_t>(n));
+  }
   std::this_thread::sleep_for(after);
   ::kill(child, SIGKILL);
   ::waitpid(child, &result.status, 0);
   result.killed = WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGKILL;
-  char buf[4096];
   for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) result.output.append(buf, static_cast<size_t>(n));
   ::close(pipefd[0]);
   return result;

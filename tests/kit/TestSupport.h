@@ -72,7 +72,10 @@ struct KilledChild {
   bool killed = false;
   int status = 0;
 };
-KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after);
+// With afterFirstLine the delay counts from the child's first line of output
+// (written once it has made ready), so that the kills land in its work.
+KilledChild ForkAndKill(const std::function<void(int fd)>& body, std::chrono::microseconds after,
+                        bool afterFirstLine = false);
 
 // A pseudo-terminal pair: the test reads and writes the master side (non-
 // blocking), a port opens the slave's device path. Closed at the end.

@@ -2,6 +2,8 @@
 // is answered with the events the real module posts, so that every branch
 // of the session (pages, failures, the 30-second dialog) can be driven.
 #include "SessionFixture.h"
+#include "FileSizeLimit.h"
+#include "MailFolders.h"
 #include "core/data/CSVData.h"
 #include "core/data/HandsetExchange.h"
 #include "core/ui/QvWait30FRM.h"
@@ -191,18 +193,42 @@ TEST_F(MailSessionTest, NothingAtTheCentreIsNothingDoneAndTheNoticeSaysSoUnlessA
 TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   WriteSessionIni({{"Mail|AutoDelete", "1"}});
   StartSession();
-  std::filesystem::create_directories(MailDir() / (kInbox + ".qvs"));  // the inbox cannot be written
+  // An inbox that cannot be written: no call starts at all.
+  std::filesystem::create_directories(MailDir() / (kInbox + ".qvs"));
+  TakeCalls();
+  EXPECT_FALSE(launch_->RunMailSession(false, true, false, false, true)) << "a failure is no success";
+  EXPECT_TRUE(Args("kwxConnectEMail").empty());
+  ASSERT_FALSE(ErrorLogLines().empty());
+  EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できないため、受信を始めません。")), std::string::npos);
+  EXPECT_NE(ErrorLogLines().back().find((MailDir() / (kInbox + ".qvs")).string()), std::string::npos)
+      << "the file at fault is named";
+  std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));
+
+  // One that fails while the session runs: nothing that is not stored is
+  // deleted. Tiny mails with long rows, and room for the mails but not for
+  // the index, which grows past the file-size limit.
+  qv::MailIndexRow row(16, "0");
+  row[qv::kColSubject] = std::string(300, 's');
+  for (int i = 0; i < 600; ++i) ASSERT_FALSE(AppendMail(kInbox, "x", row).empty());
+  const auto indexSize = std::filesystem::file_size(MailDir() / (kInbox + ".qvm"));
   QueueReply("kwxConnectEMail", kReceiveOpen);
   QueueReply("kwxAsyncGetEMailList", kListed, {ListPage({Line(1), Line(2)}, "end")});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(1)});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(2)});
   QueueReply("kwxExitEMail", kReceiveEnd);
   TakeCalls();
-  EXPECT_FALSE(launch_->RunMailSession(false, true, false, false, true)) << "a failure is no success";
+  {
+    FileSizeLimit limit(indexSize);
+    ASSERT_TRUE(limit.Set());
+    EXPECT_FALSE(launch_->RunMailSession(false, true, false, false, true));
+  }
   EXPECT_EQ(Args("kwxAsyncGetEMail"), (std::vector<std::string>{"ID1", "ID2"}));
   EXPECT_TRUE(Args("kwxPurgeEMail").empty()) << "nothing deleted that is not stored";
-  ASSERT_FALSE(ErrorLogLines().empty());
   EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できませんでした")), std::string::npos);
+  EXPECT_NE(ErrorLogLines().back().find(J("ディスクの空きがありません")), std::string::npos);
+  EXPECT_EQ(Rows(kInbox).size(), 600u);
+  std::filesystem::remove(MailDir() / (kInbox + ".qvm"));
+  std::filesystem::remove(MailDir() / (kInbox + ".qvs"));
 
   // Once the inbox can be written, the same mail is stored and then deleted.
   std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));

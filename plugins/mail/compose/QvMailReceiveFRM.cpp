@@ -402,10 +402,14 @@ TfrmMailSend* TfrmMailReceive::ReplyOrForward(int mode) {
 
 void TfrmMailReceive::DeleteShownMail() {
   if (!folderName_.empty() && !mailId_.empty()) {
-    if (folderName_ == Trash())
-      DeleteMessage(folderName_, mailId_, retry_);
-    else
-      MoveMessage(folderName_, mailId_, Trash(), false, retry_);
+    const bool deleted = folderName_ == Trash() ? DeleteMessage(folderName_, mailId_, retry_)
+                                                : MoveMessage(folderName_, mailId_, Trash(), false, retry_);
+    // A folder that cannot be written keeps the mail, and its window.
+    const MailStoreFault fault = LastMailStoreError().fault;
+    if (!deleted && fault != MailStoreFault::None && fault != MailStoreFault::Busy && fault != MailStoreFault::Missing) {
+      TellStoreFailure(this, Sjis("メールを削除できませんでした。"));
+      return;
+    }
     ShowFolderInList(folderName_);
     ShowFolderInList(Trash());
   }

@@ -535,23 +535,30 @@ bool TfrmMailSend::BuildAndStore(int mode) {
   const std::string oldFolder = folderName_, oldId = mailId_;
   std::string target, id;
   bool stored = false, complete = true;
+  // Why a store failed, taken at once: what follows works on folders too.
+  std::string refused;
+  auto store = [&](const std::string& folder, const std::string& mailText) {
+    if (StoreText(folder, mailText, id)) return true;
+    refused = MailStoreFailureText(Sjis("メールを保存できませんでした。"));
+    return false;
+  };
   if (mode == kStoreSave) {
     target = folderName_.empty() ? Drafts() : folderName_;
-    stored = complete = StoreText(target, text, id);
+    stored = complete = store(target, text);
     if (stored) {
       folderName_ = target;
       mailId_ = id;
     }
   } else if (email_) {
     target = Queue();
-    stored = complete = StoreText(target, text, id);
+    stored = complete = store(target, text);
   } else {
     target = Queue();
     const int entries = CountDelims(to, ",") + 1;
     for (int e = 0; e < entries; ++e) {
       const std::string entry = GetField(to, ",", e);
       if (StripServicePrefix(entry).empty()) continue;
-      if (!StoreText(target, WithRecipient(text, entry), id)) {
+      if (!store(target, WithRecipient(text, entry))) {
         // The field keeps the recipients not yet stored.
         std::string rest;
         for (int r = e; r < entries; ++r) rest += (rest.empty() ? "" : ",") + GetField(to, ",", r);
@@ -567,7 +574,11 @@ bool TfrmMailSend::BuildAndStore(int mode) {
     if (mode != kStoreSave) mailId_.clear();
   }
   if (!oldFolder.empty()) ShowFolderInList(oldFolder);
-  if (!complete) return false;
+  if (!complete) {
+    // The mail stays open, and the user learns why it is not stored.
+    ShowWarning(this, refused);
+    return false;
+  }
   if (target != oldFolder) ShowFolderInList(target);
   modified_ = false;
   return true;

@@ -517,7 +517,7 @@ void TfrmMailList::LoadList() {
   } else if (!folder.empty() && FolderFilesUnusable(folder)) {
     SetCount(0);
     TellDamaged(folder, -1);
-  } else if (MailFolder f; !folder.empty() && f.Open(folder)) {
+  } else if (MailFolder f; !folder.empty() && f.OpenToRead(folder)) {
     std::vector<MailListItem> items;
     items.reserve(static_cast<size_t>(f.Index().RowCount()));
     int damaged = 0;
@@ -585,13 +585,14 @@ void TfrmMailList::OpenMails(int mode) {
   if (folder.empty() || !BothFolderFilesExist(folder)) return;
   std::vector<MailOpenRequest> requests;
   {
+    // Reading needs no right to write: a folder that cannot take the read
+    // marks still opens its mails, which stay marked unread.
     MailFolder f;
-    if (!f.Open(folder)) return;
+    if (!f.OpenToRead(folder)) return;
     TCSVData& index = f.Index();
-    bool marked = false;
+    std::vector<int> read;
     int unreadable = 0;
     for (int row : SelectedRows()) {
-      MailListItem& item = model_->MutableItem(row);
       const std::string id = model_->Id(row);
       if (TMailWindow* open = FindOpenWindow(folder, id)) {
         open->Window()->show();
@@ -610,15 +611,17 @@ void TfrmMailList::OpenMails(int mode) {
         ++unreadable;  // never an empty window for a mail whose bytes are lost
         continue;
       }
-      if (IndexCell(index, r, kColDirection) != "1") {
+      if (f.Writable() && IndexCell(index, r, kColDirection) != "1") {
         SetIndexCell(index, r, kColUnread, "0");
-        marked = true;
-        item.unread = false;
-        model_->ItemChanged(row);
+        read.push_back(row);
       }
       requests.push_back(std::move(request));
     }
-    if (marked) f.SaveIndex();
+    if (!read.empty() && f.SaveIndex())
+      for (int row : read) {
+        model_->MutableItem(row).unread = false;
+        model_->ItemChanged(row);
+      }
     if (unreadable > 0)
       ShowWarning(this, Sjis("メールが壊れているため開けません。") +
                             (unreadable > 1 ? "(" + std::to_string(unreadable) + Sjis("件)") : std::string()));
@@ -644,12 +647,12 @@ void TfrmMailList::PurgeSelected() {
   if (folder.empty() || !BothFolderFilesExist(folder)) return;
   {
     MailFolder f;
-    if (!f.Open(folder)) return;
+    if (!f.Open(folder)) return TellStoreFailure(this, Sjis("メールを削除できませんでした。"), true);
     bool marked = false;
     for (int row : SelectedRows()) marked = MarkMessage(f.Index(), model_->Id(row)) || marked;
     // Compaction saves the index; a store it refuses keeps its bytes and
     // still loses the rows.
-    if (marked && !CompactStore(f)) f.SaveIndex();
+    if (marked && !CompactStore(f) && !f.SaveIndex()) TellStoreFailure(this, Sjis("メールを削除できませんでした。"));
   }
   LoadList();
 }
@@ -659,10 +662,15 @@ bool TfrmMailList::MoveSelected(std::string_view target, bool keep) {
   const std::string folder = ShownFolder();
   if (folder.empty() || target == folder || !BothFolderFilesExist(folder)) return false;
   bool moved = false;
+  const std::string failure = Sjis(target == Trash() && !keep ? "メールを削除できませんでした。" : "メールを移動できませんでした。");
   {
     MailFolder source, dest;
-    if (!source.Open(folder) || !dest.Open(target)) return false;
+    if (!source.Open(folder) || !dest.Open(target)) {
+      TellStoreFailure(this, failure, true);
+      return false;
+    }
     std::vector<std::string> copied, dropped;
+    bool refused = false;
     for (int row : SelectedRows()) {
       const std::string id = model_->Id(row);
       const int r = FindLiveRowById(source.Index(), id);
@@ -675,16 +683,25 @@ bool TfrmMailList::MoveSelected(std::string_view target, bool keep) {
         continue;
       }
       if (!ReadMessageByIndex(source, r, text)) continue;
-      if (AppendMessage(dest, text, source.Index().Rows(r), newId)) copied.push_back(id);
+      if (AppendMessage(dest, text, source.Index().Rows(r), newId))
+        copied.push_back(id);
+      else if (LastMailStoreError().fault != MailStoreFault::None)
+        refused = true;  // not merely a mail without bytes
     }
     // The copies reach the target's index on disk before any source row is
     // marked, so a failure in between can only leave a mail in both folders.
-    if ((copied.empty() && dropped.empty()) || (!copied.empty() && !dest.SaveIndex())) return false;
+    if ((copied.empty() && dropped.empty()) || (!copied.empty() && !dest.SaveIndex())) {
+      if (refused || !copied.empty()) TellStoreFailure(this, failure);
+      return false;
+    }
     moved = true;
     if (!keep) {
       for (const std::string& id : copied) MarkMessage(source.Index(), id);
       for (const std::string& id : dropped) MarkMessage(source.Index(), id);
-      if (!CompactStore(source)) source.SaveIndex();
+      if (!CompactStore(source) && !source.SaveIndex())
+        TellStoreFailure(this, Sjis("移したメールを元のフォルダから消せませんでした。"));
+    } else if (refused) {
+      TellStoreFailure(this, failure);
     }
   }
   LoadList();
@@ -695,16 +712,22 @@ void TfrmMailList::SetGuard(bool isProtected) {
   BusyCursor busy;
   const std::string folder = ShownFolder();
   if (folder.empty() || !BothFolderFilesExist(folder)) return;
+  const std::string failure = Sjis(isProtected ? "メールを保護できませんでした。" : "メールの保護を解除できませんでした。");
   MailFolder f;
-  if (!f.Open(folder)) return;
+  if (!f.Open(folder)) return TellStoreFailure(this, failure, true);
+  std::vector<int> marked;
   for (int row : SelectedRows()) {
     const int r = FindRowById(f.Index(), model_->Id(row));
     if (r < 0) continue;
     SetIndexCell(f.Index(), r, kColProtected, isProtected ? "1" : "0");
+    marked.push_back(row);
+  }
+  // The list shows the marks the folder keeps.
+  if (!f.SaveIndex()) return TellStoreFailure(this, failure);
+  for (int row : marked) {
     model_->MutableItem(row).isProtected = isProtected;
     model_->ItemChanged(row);
   }
-  f.SaveIndex();
 }
 
 void TfrmMailList::ClearTrash() {
@@ -717,7 +740,7 @@ void TfrmMailList::ClearTrash() {
     text += Sjis("件のメールがあり、そのうち『") + std::to_string(unread) + Sjis("件が未読』です。");
   text += "\r\n" + Sjis("全て削除してよろしいでしょうか？");
   if (!AskWarningYesNo(this, text)) return;
-  DeleteTrashFiles();
+  if (!DeleteTrashFiles()) TellStoreFailure(this, Sjis("ゴミ箱を空にできませんでした。"), true);
   ShowFolder(Trash());
 }
 
@@ -727,7 +750,10 @@ void TfrmMailList::NewFolder() {
     name = Sjis("新規フォルダ") + std::to_string(n);
     if (!FindNode(name)) break;
   }
-  if (FolderFilesAvailable(name)) AddFolderNode(name, kUserFolderImage);
+  if (FolderFilesAvailable(name))
+    AddFolderNode(name, kUserFolderImage);
+  else
+    TellStoreFailure(this, Sjis("フォルダを作成できませんでした。"), true);
 }
 
 void TfrmMailList::DeleteFolder() {
@@ -738,9 +764,16 @@ void TfrmMailList::DeleteFolder() {
   {
     BusyCursor busy;
     // Files whose mails did not all reach the trash stay, with their node.
-    if (!MoveAllMessages(name, Trash()) && BothFolderFilesExist(name)) return;
+    if (!MoveAllMessages(name, Trash()) && BothFolderFilesExist(name))
+      return TellStoreFailure(this, Sjis("フォルダを削除できませんでした。"), true);
     std::error_code ec;
-    if (!std::filesystem::remove(FolderFile(name, ".qvm"), ec)) return;
+    if (!std::filesystem::remove(FolderFile(name, ".qvm"), ec)) {
+      if (ec) {
+        RecordMailStoreFailure(ec.value(), FolderFile(name, ".qvm"));
+        TellStoreFailure(this, Sjis("フォルダを削除できませんでした。"));
+      }
+      return;
+    }
     std::filesystem::remove(FolderFile(name, ".qvs"), ec);
   }
   {
@@ -782,10 +815,15 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
   const auto newIndex = FolderFile(name, ".qvm"), newStore = FolderFile(name, ".qvs");
   if (Exists(newIndex) || Exists(newStore)) return keep();
   std::error_code ec;
+  auto refused = [&](const std::filesystem::path& file) {
+    RecordMailStoreFailure(ec.value(), file);
+    TellStoreFailure(this, Sjis("フォルダの名前を変更できませんでした。"));
+    return keep();
+  };
   const bool hadIndex = Exists(oldIndex);
   if (hadIndex) {
     std::filesystem::rename(oldIndex, newIndex, ec);
-    if (ec) return keep();
+    if (ec) return refused(oldIndex);
   }
   if (Exists(oldStore)) {
     std::filesystem::rename(oldStore, newStore, ec);
@@ -793,7 +831,7 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
       // Both files keep one name: the index goes back.
       std::error_code back;
       if (hadIndex) std::filesystem::rename(newIndex, oldIndex, back);
-      return keep();
+      return refused(oldStore);
     }
   }
   ownTreeChange_ = true;

@@ -625,8 +625,13 @@ TEST_F(MailStoreTest, FolderFilesAreTheUsersOwnAndACompactionWritesNoPlantedFile
     EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
     return st.st_mode & 0777;
   };
-  for (const char* name : {"box.qvm", "box.qvs", ".box.qvm.lock", ".box.qvs.lock"})
-    EXPECT_EQ(mode(mail.dir() / name), 0600u) << name;
+  for (const char* name : {"box.qvm", "box.qvs"}) EXPECT_EQ(mode(mail.dir() / name), 0600u) << name;
+  {
+    // The lock files live while the folder is held.
+    MailFolder f;
+    ASSERT_TRUE(f.Open("box", Quick()));
+    for (const char* name : {".box.qvm.lock", ".box.qvs.lock"}) EXPECT_EQ(mode(mail.dir() / name), 0600u) << name;
+  }
   const auto victim = mail.tmp() / "victim";
   qvtest::WriteFile(victim, "untouched");
   {
@@ -991,10 +996,11 @@ TEST_F(MailStoreTest, RandomlyDamagedIndexesNeverReadOutsideTheStore) {
 TEST_F(MailStoreTest, EveryWriteOfTheFolderIsFlushedBeforeTheIndexThatNeedsItIsRenamedIn) {
   // An index on disk only ever names bytes that are on disk: the store's new
   // bytes are flushed before the new index, itself written to a flushed
-  // temporary, is renamed in. Bytes that an older index may still name are
-  // overwritten only after the folder is flushed, so that index cannot come
-  // back. The folder after a plain append is left to the file system: either
-  // index is whole and right.
+  // temporary, is renamed in, or before a new mail's row goes on at the end
+  // of the index, written deleted, flushed, and made live by its first byte.
+  // Bytes that an older index may still name are overwritten only after the
+  // folder is flushed, so that index cannot come back. The folder after a
+  // plain append is left to the file system: either index is whole and right.
   qvtest::FileStepLog steps(mail.dir());
   auto index = [&](const std::string& folder) {
     std::vector<std::string> lines = {"write " + folder + ".qvm~", "flush " + folder + ".qvm~",
@@ -1006,8 +1012,18 @@ TEST_F(MailStoreTest, EveryWriteOfTheFolderIsFlushedBeforeTheIndexThatNeedsItIsR
     return a;
   };
   const std::string a = Add("box", "a");
-  EXPECT_EQ(steps.Lines(), join({"write box.qvs", "flush box.qvs"}, index("box")));
+  const size_t rowBytes = mail.indexText("box").size();
+  EXPECT_EQ(steps.Lines(true), (std::vector<std::string>{"write box.qvs @0+3", "flush box.qvs",
+                                                         "write box.qvm @0+" + std::to_string(rowBytes),
+                                                         "flush box.qvm", "write box.qvm @0+1", "flush box.qvm"}));
+  steps.Clear();
   const std::string b = Add("box", "b");
+  EXPECT_EQ(steps.Lines(true), (std::vector<std::string>{
+                                   "write box.qvs @3+3", "flush box.qvs",
+                                   "write box.qvm @" + std::to_string(rowBytes) + "+" +
+                                       std::to_string(mail.indexText("box").size() - rowBytes),
+                                   "flush box.qvm", "write box.qvm @" + std::to_string(rowBytes) + "+1",
+                                   "flush box.qvm"}));
   {
     MailFolder f;
     ASSERT_TRUE(f.Open("box", Quick()));

@@ -14,6 +14,9 @@
 
 #include "FileSizeLimit.h"
 #include "MailComposeTestSupport.h"
+#include "ReadOnlyFolder.h"
+#include "platform/Cp932.h"
+#include "platform/IniFile.h"
 #include "MailTestSupport.h"
 #include "TestSupport.h"
 
@@ -706,4 +709,55 @@ TEST_F(ComposeWindowTest, Screenshot) {
   ASSERT_TRUE(w->AddAttachmentFile(mail.tmp() / "memo.txt", {}));
   QApplication::processEvents();
   ASSERT_TRUE(w->grab().save(QString::fromStdString(qvtest::ArtifactPath("mail-compose.png").string())));
+}
+
+TEST_F(ComposeWindowTest, AMailThatCannotBeStoredStaysOpenAndTheWindowSaysWhy) {
+  std::unique_ptr<qvtest::ReadOnlyFolder> readOnly;
+  std::unique_ptr<qvtest::FileSizeLimit> limit;
+  const auto app = mail.tmp().path() / "app";
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::string path;  // as the user reads it, UTF-8
+    const char* cause;
+  } cases[] = {
+      {"read-only", [&] { readOnly = std::make_unique<qvtest::ReadOnlyFolder>(mail.dir()); },
+       mail.dir().string() + "/送信予約.qvm", "書き込む権限がありません"},
+      {"through a file",
+       [&] {
+         qvtest::WriteFile(app / "afile", "");
+         qv::IniFile(app / "Quorvel.ini").WriteString("Mail", "Folder", "afile/MailLog");
+       },
+       (app / "afile").string(), "フォルダではなくファイルです"},
+      {"disk full", [&] { limit = std::make_unique<qvtest::FileSizeLimit>(16); },
+       mail.dir().string() + "/送信予約.qvs", "ディスクの空きがありません"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QPointer<TfrmMailSend> w = Window();
+    w->edtTo->setText(QStringLiteral("friend@example.jp"));
+    w->edtSubject->setText(QStringLiteral("hello"));
+    c.arrange();
+    w->actSend->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    readOnly.reset();
+    limit.reset();
+    qv::IniFile(app / "Quorvel.ini").WriteString("Mail", "Folder", "MailLog");
+    ASSERT_FALSE(w.isNull());
+    EXPECT_TRUE(w->isVisible()) << "the mail stays open";
+    EXPECT_FALSE(list->tmrSendMsg->isActive()) << "nothing to send";
+    ASSERT_EQ(warnings.size(), 1u);
+    const std::string told = qv::cp932::ToUtf8(warnings[0]);
+    EXPECT_TRUE(told.starts_with("メールを保存できませんでした。\r\n" + c.path + "\r\n")) << told;
+    EXPECT_NE(told.find(c.cause), std::string::npos) << told;
+    warnings.clear();
+    // Once the folder takes mail again, the same window sends it.
+    w->actSend->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(LiveMails(Queue()).size(), 1u);
+    list->tmrSendMsg->stop();
+    ASSERT_TRUE(qv::DeleteMessage(Queue(), LiveMails(Queue())[0].first, mailtest::Quick()));
+  }
 }

@@ -131,6 +131,7 @@ class DialogRecorder {
       return answer;
     };
     handlers.info = [this](const std::string& text) { infos.push_back(text); };
+    handlers.warn = [this](const std::string& text) { warnings.push_back(text); };
     handlers.open = [this](const std::string& filter) {
       openFilters.push_back(filter);
       return openAnswer;
@@ -150,7 +151,7 @@ class DialogRecorder {
   qv::Answer answer = qv::Answer::Cancel;
   std::vector<std::string> asked;
   bool askedWithCancel = false;
-  std::vector<std::string> infos;
+  std::vector<std::string> infos, warnings;
   std::vector<std::string> openFilters;
   std::optional<std::filesystem::path> openAnswer;
   std::vector<std::filesystem::path> savePresets;

@@ -5,6 +5,7 @@
 #include "QtPump.h"
 
 #include "FileSizeLimit.h"
+#include "ReadOnlyFolder.h"
 #include "core/ui/QtText.h"
 #include "platform/IniFile.h"
 #include "QtPump.h"
@@ -528,8 +529,12 @@ TEST_F(MailListTest, AFolderWhoseMailsCannotReachTheTrashIsKept) {
   Load();
   ClickFolder("仕事");
   {
-    BoxAnswers boxes({QMessageBox::Yes});
+    BoxAnswers boxes({QMessageBox::Yes, QMessageBox::Ok});
     Trigger("actDelFolder");
+    // Told why, with the file at fault.
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_NE(boxes.Texts()[1].find("フォルダを削除できませんでした。"), std::string::npos) << boxes.Texts()[1];
+    EXPECT_NE(boxes.Texts()[1].find(MailDir().string() + "/ゴミ箱.qvs"), std::string::npos) << boxes.Texts()[1];
   }
   EXPECT_NE(Node("仕事"), nullptr);
   const auto work = LiveMails("仕事");
@@ -549,10 +554,15 @@ TEST_F(MailListTest, AMoveThatCannotStoreTheCopiesLeavesTheSourceAsItWas) {
   SelectSubjects({"m1", "m2"});
   bool accepted = false;
   {
+    BoxAnswers boxes({QMessageBox::Ok});
     qvtest::FileSizeLimit limit(32 * 1024);
     ASSERT_TRUE(limit.Set());
     auto data = SelectionDragData();
     accepted = DragToFolder("仕事", data.get(), true);
+    qvtest::PumpUntil([&] { return !boxes.Texts().empty(); }, 5000);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("メールを移動できませんでした。"), std::string::npos) << boxes.Texts()[0];
+    EXPECT_NE(boxes.Texts()[0].find("ディスクの空きがありません"), std::string::npos) << boxes.Texts()[0];
   }
   EXPECT_TRUE(accepted);
   EXPECT_EQ(Subjects(LiveMails("受信簿")), (std::vector<std::string>{"m1", "m2"}));
@@ -584,7 +594,13 @@ TEST_F(MailListTest, ARenameWhoseSecondFileCannotMoveKeepsTheOldName) {
   if (!SetImmutable(StoreFile("仕事"), true)) GTEST_SKIP() << "the file system has no immutable flag";
   Load();
   ClickFolder("仕事");
-  Node("仕事")->setText(0, "仕事2");
+  {
+    BoxAnswers boxes({QMessageBox::Ok});
+    Node("仕事")->setText(0, "仕事2");
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("フォルダの名前を変更できませんでした。"), std::string::npos) << boxes.Texts()[0];
+    EXPECT_NE(boxes.Texts()[0].find(MailDir().string() + "/仕事.qvs"), std::string::npos) << boxes.Texts()[0];
+  }
   SetImmutable(StoreFile("仕事"), false);
   EXPECT_EQ(Node("仕事") != nullptr, true);
   EXPECT_EQ(ShownFolder(), "仕事");
@@ -694,4 +710,48 @@ TEST_F(MailListTest, HeaderClicksSortAndTheColumnsAndPlaceAreKeptAcrossClosing) 
   EXPECT_EQ(header->sectionSize(4), 180);
   EXPECT_EQ(ListColumn(7), (std::vector<std::string>{"18", "298", "498", "998"})) << "the sort is kept";
   EXPECT_EQ(Window()->pos(), QPoint(10, 20));
+}
+
+TEST_F(MailListTest, AFolderThatCannotBeWrittenStillListsAndOpensAndSaysWhyItCannotChange) {
+  AddMail("受信簿", Text(30), {.unread = true, .subject = "m1"});
+  AddMail("受信簿", Text(40), {.subject = "m2"});
+  {
+    qvtest::ReadOnlyFolder readOnly(MailDir());
+    Load();
+    EXPECT_EQ(CountText(), "2 件 ");
+    EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"m1", "m2"}));
+    // Reading needs no right to write; the read mark cannot be kept.
+    SelectSubjects({"m1"});
+    Trigger("actMailOpen");
+    bool viewer = false;
+    for (QWidget* w : QApplication::topLevelWidgets()) viewer = viewer || (w->objectName() == "frmMailReceive" && w->isVisible());
+    EXPECT_TRUE(viewer);
+    EXPECT_EQ(ListRows()[0][1], "未読") << "the list shows what the folder keeps";
+    SelectSubjects({"m2"});
+    BoxAnswers boxes({QMessageBox::Ok});
+    Trigger("actMailDelete");
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    const std::string& told = boxes.Texts()[0];
+    EXPECT_NE(told.find("メールを削除できませんでした。"), std::string::npos) << told;
+    EXPECT_NE(told.find(MailDir().string() + "/受信簿.qvm"), std::string::npos) << told;
+    EXPECT_NE(told.find("書き込む権限がありません"), std::string::npos) << told;
+    EXPECT_TRUE(Window()->grab().save(QString::fromStdString(qvtest::ArtifactPath("maillist-readonly.png").string())));
+  }
+  EXPECT_EQ(Subjects(LiveMails("受信簿")), (std::vector<std::string>{"m1", "m2"}));
+  EXPECT_EQ(LiveColumn("受信簿", qv::kColUnread), (std::vector<std::string>{"1", "0"}));
+  Unload();
+
+  // Through a file: nothing to list, and no folder can be made.
+  qvtest::WriteFile(dir_ / "afile", "");
+  qv::IniFile(dir_ / "Quorvel.ini").WriteString("Mail", "Folder", "afile/MailLog");
+  Load();
+  EXPECT_EQ(CountText(), "0 件 ");
+  BoxAnswers boxes({QMessageBox::Ok});
+  Trigger("actNewFolder");
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  const std::string& told = boxes.Texts()[0];
+  EXPECT_NE(told.find("フォルダを作成できませんでした。"), std::string::npos) << told;
+  EXPECT_NE(told.find((dir_ / "afile").string()), std::string::npos) << told;
+  EXPECT_NE(told.find("フォルダではなくファイルです"), std::string::npos) << told;
+  EXPECT_EQ(FolderNodes().size(), 6u) << "no node for a folder that is not there";
 }
