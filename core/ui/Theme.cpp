@@ -10,6 +10,7 @@
 #include "core/data/TextFunctions.h"
 #include "image/QkDIB.h"
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
 
 #include <charconv>
 #include <climits>
@@ -90,11 +91,11 @@ bool MatchesMask(std::string_view name, std::string_view pattern) {
 }  // namespace
 
 bool LoadBannerIndex(const std::filesystem::path& fileName, TBannerData& theme) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(fileName, ec)) return false;
-  // Writers replace the file whole, so what is open here stays one theme.
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return false;
+  // Writers replace the file whole, so what is read here is one theme; what
+  // is no file (a FIFO, a device) is never read.
+  std::string bytes;
+  if (!ReadWholeFile(fileName, bytes)) return false;
+  std::istringstream in(std::move(bytes));
   std::string index, bitmap;
   if (!ReadRecord(in, kBannerIndexRecord, index) || !ReadRecord(in, kBannerBitmapRecord, bitmap)) return false;
   // A missing or damaged strip is no theme: there would be nothing to show.

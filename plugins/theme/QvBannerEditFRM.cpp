@@ -11,6 +11,7 @@
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
 #include "core/data/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
@@ -29,7 +30,7 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QVBoxLayout>
-#include <fstream>
+#include <sstream>
 #include <new>
 
 namespace qv {
@@ -60,8 +61,9 @@ std::string BoxBytes(const QLineEdit* box, const std::string& loaded) {
 // is no picture of its kind.
 QImage ReadPicture(const std::filesystem::path& fileName) {
   try {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return {};
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes)) return {};
+    std::istringstream in(std::move(bytes));
     TQkDIB dib;
     if (SameTextNoCase(fileName.extension().string(), ".BMP"))
       dib.LoadFromStream(in);

@@ -373,6 +373,44 @@ TEST_F(ThemeWindowTest, ATakenNameIsRefusedAndTheEditorStaysOpen) {
   }
 }
 
+TEST_F(ThemeWindowTest, ANameWhoseFileNameFitsIsSavedThoughItsTemporaryNameWouldNot) {
+  auto kanji = [](int n) {
+    QString name;
+    for (int i = 0; i < n; ++i) name += QStringLiteral("漢");
+    return name;
+  };
+  struct Case {
+    const char* what;
+    QString name;
+  } cases[] = {
+      {"251 letters: the longest file name", QString(251, QChar('L'))},
+      {"117 kanji: 238 bytes, too long for a temporary suffix", kanji(117)},
+      {"125 kanji: 254 bytes", kanji(125)},
+  };
+  qv::TfrmBanner& form = Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    user_->OnEditor([&](QDialog& dialog) {
+      TfrmBannerEdit& editor = Editor(dialog);
+      editor.SplitFrames(Strip(2));
+      SetEditorText(dialog, "edtName", c.name);
+      editor.actOK->trigger();
+    });
+    const int before = form.ItemCount();
+    form.actAdd->trigger();
+    EXPECT_FALSE(user_->StepsLeft());
+    EXPECT_TRUE(TakeBoxes().empty());
+    const std::string file = qv::ThemeFileName(qv::cp932::FromUtf8(c.name.toStdString()));
+    TBannerData saved;
+    ASSERT_TRUE(qv::LoadBannerIndex(ThemePath(file), saved));
+    EXPECT_EQ(saved.Bitmap, Strip(2));
+    EXPECT_EQ(form.ItemCount(), before + 1);
+  }
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(ThemeDir())) entries += !e.path().empty();
+  EXPECT_EQ(entries, std::size(cases)) << "the themes, no temporary file";
+}
+
 TEST_F(ThemeWindowTest, AFailedSaveKeepsTheOldFileAndTheListSaysSoAndGivesTheEditorBack) {
   WriteTheme("x.qvt", Theme("x", 2, true, "1"));
   WriteTheme("y.qvt", Theme("y", 2));

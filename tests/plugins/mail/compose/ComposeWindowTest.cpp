@@ -18,6 +18,7 @@
 #include "platform/Cp932.h"
 #include "platform/IniFile.h"
 #include "MailTestSupport.h"
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -607,6 +608,23 @@ TEST_F(ComposeWindowTest, UserCharactersFromAPicture) {
   w->actAdduserText->trigger();
   EXPECT_EQ(w->Attachments().Count(), 1u);
   EXPECT_EQ(infos.size(), 1u);
+}
+
+TEST_F(ComposeWindowTest, NamesThatAreNoFileAreRefusedUnreadWithTheWindowsMessage) {
+  TfrmMailSend* w = Window();
+  const qvtest::NotFiles notFiles(mail.tmp() / "special", ".bmp");
+  for (const qvtest::NotAFile& f : notFiles.list()) {
+    SCOPED_TRACE(f.what);
+    for (QAction* action : {w->actAttach, w->actAdduserText}) {
+      infos.clear();
+      openAnswer = f.path;
+      action->trigger();
+      EXPECT_EQ(w->Attachments().Count(), 0u);
+      ASSERT_EQ(infos.size(), 1u);
+      EXPECT_EQ(infos[0], qv::cp932::FromUtf8(f.path.string()) + Sjis("\r\nを読み込めませんでした"));
+    }
+  }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
 }
 
 TEST_F(ComposeWindowTest, TheScrollBarFollowsTheEditor) {

@@ -18,6 +18,7 @@
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
 #include "JpegPhoto.h"
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -512,6 +513,26 @@ TEST_F(PicEditTest, ScreenshotsOfEachMode) {
     EXPECT_EQ(shot.pixel(at), art.pixel(50, 21)) << s.file;
     EXPECT_EQ(form->grdPicture->size(), QSize(384, 260)) << s.file;
     EXPECT_EQ(form->grdPicture->CellText(0, 1).contains(QStringLiteral("SLIDE")), s.kindsShown) << s.file;
+  }
+}
+
+TEST_F(PicEditTest, NamesThatAreNoFileAreRefusedUnreadAndThePictureStays) {
+  const QImage drawn = Numbered(30, 20);
+  auto form = Open(drawn, {});
+  // Under each extension: a JPEG is read whole, a bitmap through its file.
+  for (const char* ext : {".jpg", ".bmp"}) {
+    const qvtest::NotFiles notFiles(dir_ / (std::string("special") + ext), ext);
+    for (const qvtest::NotAFile& f : notFiles.list()) {
+      SCOPED_TRACE(f.what + ext);
+      boxes_.clear();
+      nextOpen_ = f.path;
+      form->btnLoad->click();
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_TRUE(boxes_[0].startsWith(QString::fromUtf8("画像ファイルを読み込めませんでした。\n"))) << boxes_[0].toStdString();
+      EXPECT_TRUE(boxes_[0].endsWith(QString::fromStdString(f.path.string())));
+      EXPECT_EQ(form->Picture(), drawn);
+    }
+    EXPECT_FALSE(notFiles.FifoWaitedOn());
   }
 }
 
