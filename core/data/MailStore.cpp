@@ -163,9 +163,6 @@ bool ValidName(std::string_view name) {
 
 std::filesystem::path MailDir() { return std::filesystem::path(GetMailFolder()); }
 
-bool SetError(MailStoreFault fault, const std::filesystem::path& path, int err);
-bool Fail(int err, const std::filesystem::path& path);
-
 // Operations on what a folder holds need both its files.
 bool BothFilesExist(std::string_view folder) {
   if (!ValidName(folder)) return SetError(MailStoreFault::Other, MailDir() / std::string(folder), EINVAL);
@@ -338,7 +335,7 @@ std::string MailStoreErrorText(const MailStoreError& error) {
       break;
   }
   if (error.path.empty()) return cause;
-  // File names may be UTF-8 on disk; the text is CP932.
+  // Folders the system made (a home folder) may have UTF-8 names; the text is CP932.
   std::string path;
   if (!cp932::TryFromUtf8(error.path, path)) path = error.path;
   return path + "\r\n" + cause;
@@ -529,14 +526,10 @@ bool MailFolder::OpenFolder(const std::filesystem::path& dir, std::string_view n
     NoteIndexOnDisk(false);
     return true;
   }
-  const MailStoreError failed = g_lastError;
   Close();
-  g_lastError = failed;
-  if (!readOnlyAllowed || failed.fault != MailStoreFault::NoPermission) return false;
+  if (!readOnlyAllowed || g_lastError.fault != MailStoreFault::NoPermission) return false;
   if (!OpenReadOnly(indexPath, storePath, retry)) {
-    const MailStoreError unreadable = g_lastError;
     Close();
-    g_lastError = unreadable;
     return false;
   }
   name_ = name;
@@ -956,9 +949,7 @@ bool StoreMessage(MailFolder& folder, std::string_view text, const MailIndexRow&
     id = newId;
     return true;
   }
-  const MailStoreError failed = g_lastError;
   folder.Close();
-  g_lastError = failed;
   return false;
 }
 
@@ -1053,9 +1044,7 @@ bool CompactStore(MailFolder& folder) {
         SyncDirectory(indexPath.parent_path()) && folder.OpenStoreFile()) ||
        Fail(errno, indexPath);
   if (!ok) {
-    const MailStoreError failed = g_lastError;
     folder.Close();  // committed on disk; the next opener puts the files in place
-    g_lastError = failed;
     return false;
   }
   folder.index_ = std::move(compacted);

@@ -178,6 +178,7 @@ class MailFolder {
   // can still save its marks); where it may not, read-only, with nothing
   // created or changed, under shared locks when its lock files are there.
   bool OpenToRead(std::string_view name, const RetryPolicy& retry = {});
+  // Leaves this thread's last failure as it is.
   void Close();
   bool IsOpen() const { return open_; }
   // False for a folder opened read-only: every write fails.

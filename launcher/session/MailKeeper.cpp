@@ -25,12 +25,10 @@ bool MailKeeper::Store(const std::string& folder, const std::string& text, const
   // A folder the session holds takes the mail as it is; any other is opened
   // for this mail alone, so that the mail windows can read it right after.
   const auto held = open_.find(folder);
-  MailFolder once;
-  MailFolder& f = held != open_.end() && held->second->IsOpen() ? *held->second : once;
-  if (&f == &once && !once.Open(folder, retry)) return false;
   std::string id;
+  if (held == open_.end() || !held->second->IsOpen()) return AddMessageToFolder(folder, text, row, id, retry);
   // A failed store closes the folder: the next mail opens it afresh.
-  return StoreMessage(f, text, row, id);
+  return StoreMessage(*held->second, text, row, id);
 }
 
 void MailKeeper::Release() { open_.clear(); }
