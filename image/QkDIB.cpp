@@ -3,7 +3,6 @@
 #include "platform/FileUtil.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 namespace qv {
@@ -83,8 +82,10 @@ void TQkGraphic::Progress(TProgressStage stage, uint8_t percentDone, bool redraw
 }
 
 void TQkGraphic::LoadFromFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EFOpenError("Cannot open file \"" + path.string() + "\"");
+  // Read whole first: what is no file (a FIFO, a device) is refused unread.
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) throw EFOpenError("Cannot open file \"" + path.string() + "\"");
+  std::istringstream in(std::move(bytes));
   LoadFromStream(in);
 }
 

@@ -1,6 +1,7 @@
 #include "launcher/QvLaunchFRM.h"
 
 #include "core/ui/FormPosition.h"
+#include "core/data/LegacyNames.h"
 #include "core/data/HandsetExchange.h"
 #include "core/data/MailStore.h"
 #include "core/ui/QtText.h"
@@ -335,6 +336,8 @@ void TfrmLaunch::CreateComponents() {
 
 void TfrmLaunch::FormCreate() {
   std::error_code ec;
+  // What earlier versions left under CP932 names, before anything is made anew.
+  RenameLegacyDataNames();
   CreateFolders(GetMailFolder(), FileAccess::Private);  // mail is the user's own
   std::filesystem::create_directories(GetThemeFolder(), ec);
   if (!LoadEnvironment()) {

@@ -1,11 +1,14 @@
 #include "platform/FileUtil.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <atomic>
 #include <random>
 #include <cstdlib>
 #include <cerrno>
 #include <mutex>
+#include <new>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -13,15 +16,35 @@
 
 namespace qv {
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
-  text.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+int OpenRegularFile(const std::filesystem::path& path) {
+  struct stat st {};
+  // What is plainly no file is never opened: opening a device may do things.
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return -1;
+  }
+  // The name may have changed since: non-blocking, so that a FIFO put there
+  // cannot hold the open, and what was opened is looked at again.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+namespace {
+
+bool ReadAll(int fd, std::string& text) {
   struct stat st {};
   size_t capacity = (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<size_t>(st.st_size) : 0;
   text.resize(capacity + 1);  // one spare byte tells the end without another read
   size_t used = 0;
-  bool ok = true;
   for (;;) {
     if (used == text.size()) text.resize(text.size() * 2 + 65536);
     ssize_t n = ::read(fd, text.data() + used, text.size() - used);
@@ -30,21 +53,35 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
-      ok = false;
-      break;
+      return false;
     }
   }
   text.resize(used);
+  return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
+  text.clear();
+  int fd = OpenRegularFile(path);
+  if (fd < 0) return false;
+  bool ok = false;
+  try {
+    ok = ReadAll(fd, text);
+  } catch (const std::bad_alloc&) {
+    ok = false;  // larger than memory: no file of ours
+  }
   ::close(fd);
-  if (!ok) text.clear();
+  if (!ok) std::string().swap(text);
   return ok;
 }
 
 MappedFile::MappedFile(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path);
   if (fd < 0) return;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) == 0) {
     ok_ = true;
     if (st.st_size > 0) {
       void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
@@ -147,12 +184,50 @@ bool RenameFile(const std::filesystem::path& from, const std::filesystem::path& 
   return true;
 }
 
+namespace {
+
+// A tag of a whole name that a cut temporary name carries.
+std::string NameTag(std::string_view name) {
+  uint32_t h = 2166136261u;
+  for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  static const char kHex[] = "0123456789abcdef";
+  std::string tag = "~";
+  for (int shift = 28; shift >= 0; shift -= 4) tag += kHex[(h >> shift) & 0xF];
+  return tag;
+}
+
+// "<digits>-<digits>", what follows ".tmp".
+bool IsTemporaryCount(std::string_view s) {
+  const size_t dash = s.find('-');
+  auto digits = [](std::string_view d) {
+    return !d.empty() && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dash != std::string_view::npos && digits(s.substr(0, dash)) && digits(s.substr(dash + 1));
+}
+
+}  // namespace
+
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
   // Starting anywhere, so that another user cannot plant the next names.
   static std::atomic<unsigned> counter{std::random_device{}()};
-  auto name = path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-              std::to_string(counter.fetch_add(1));
-  return path.parent_path() / name;
+  const std::string name = path.filename().string();
+  const std::string suffix = ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  if (name.size() + suffix.size() <= kMaxNameBytes) return path.parent_path() / (name + suffix);
+  // A name that fits, but not with the suffix: cut, never in the middle of a
+  // UTF-8 character, so that the whole is as long as the name.
+  const std::string tag = NameTag(name);
+  size_t keep = name.size() > suffix.size() + tag.size() ? name.size() - suffix.size() - tag.size() : 0;
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return path.parent_path() / (name.substr(0, keep) + tag + suffix);
+}
+
+bool IsTemporarySiblingName(std::string_view entry, std::string_view name) {
+  const size_t at = entry.rfind(".tmp");
+  if (at == std::string_view::npos || !IsTemporaryCount(entry.substr(at + 4))) return false;
+  const std::string_view head = entry.substr(0, at);
+  if (head == name) return true;
+  const std::string tag = NameTag(name);
+  return head.ends_with(tag) && name.starts_with(head.substr(0, head.size() - tag.size()));
 }
 
 bool IsReadOnlyFile(const std::filesystem::path& path) {

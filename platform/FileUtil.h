@@ -8,7 +8,16 @@
 
 namespace qv {
 
-// Reads the whole file; false (and empty text) when it cannot be read.
+// Opens a file for reading that someone else may have named (the user's
+// choice, a setting): only a regular file, links followed. A device, FIFO,
+// socket or folder is refused before a byte is read, and the open never
+// waits (a FIFO without a writer): the check is made on what was opened, so
+// a swap after a look at the name changes nothing. The descriptor, or -1
+// with errno set (EINVAL for what is no regular file).
+int OpenRegularFile(const std::filesystem::path& path);
+
+// Reads the whole file; false (and empty text) when it cannot be read, is no
+// regular file (as above) or does not fit in memory.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& text);
 
 // A file's bytes mapped read-only for the life of the object (empty when the
@@ -84,7 +93,12 @@ bool IsReadOnlyFile(const std::filesystem::path& path);
 // Flushes a folder's entries (after a rename or a create) to disk.
 bool SyncDirectory(const std::filesystem::path& dir);
 
-// A temporary name beside path, unique within the process and across processes.
+// A temporary name beside path, unique within the process and across
+// processes: the name with ".tmp<pid>-<n>" after it, or, where that would
+// not fit in a name on disk, the name cut short with a tag of the whole name,
+// never longer than the name itself.
 std::filesystem::path TemporarySibling(const std::filesystem::path& path);
+// Whether entry is a name that TemporarySibling gives for name.
+bool IsTemporarySiblingName(std::string_view entry, std::string_view name);
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -77,21 +78,8 @@ bool IsSetAsideRow(const TCSVData& index, int row) {
 
 std::string Number(int v) { return std::to_string(v); }
 
-// Whether entry is a temporary sibling of name ("<name>.tmp<pid>-<n>").
-bool IsTemporaryOf(std::string_view entry, std::string_view name) {
-  const std::string prefix = std::string(name) + ".tmp";
-  if (!entry.starts_with(prefix)) return false;
-  std::string_view rest = entry.substr(prefix.size());
-  size_t dash = rest.find('-');
-  auto digits = [](std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
-}
-
-
 std::string FolderPathBase(const std::filesystem::path& dir, std::string_view name) {
-  return (dir / std::string(name)).string();
+  return PathIn(dir, name).string();
 }
 
 bool ValidName(std::string_view name) {
@@ -357,7 +345,7 @@ bool MailFolder::Recover() {
   for (std::filesystem::directory_iterator it(index.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
     std::string n = it->path().filename().string();
     for (const auto& name : names)
-      if (IsTemporaryOf(n, name)) ::unlink(it->path().c_str());
+      if (IsTemporarySiblingName(n, name)) ::unlink(it->path().c_str());
   }
   return ok;
 }

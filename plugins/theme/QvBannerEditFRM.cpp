@@ -11,6 +11,8 @@
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
+#include "platform/Paths.h"
 #include "core/data/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
@@ -29,7 +31,7 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QVBoxLayout>
-#include <fstream>
+#include <sstream>
 #include <new>
 
 namespace qv {
@@ -60,8 +62,9 @@ std::string BoxBytes(const QLineEdit* box, const std::string& loaded) {
 // is no picture of its kind.
 QImage ReadPicture(const std::filesystem::path& fileName) {
   try {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return {};
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes)) return {};
+    std::istringstream in(std::move(bytes));
     TQkDIB dib;
     if (SameTextNoCase(fileName.extension().string(), ".BMP"))
       dib.LoadFromStream(in);
@@ -387,6 +390,12 @@ void TfrmBannerEdit::actOKExecute() {
       edtName->setFocus();
       return;
     }
+  }
+  // On disk the name is UTF-8, which may be longer than its CP932 text.
+  if (!NameFitsOnDisk(ThemeFileName(name))) {
+    ShowMessageBox(this, BoxKind::Warning, Sjis("テーマ名が長すぎます。"));
+    edtName->setFocus();
+    return;
   }
   done(kResultOK);
 }

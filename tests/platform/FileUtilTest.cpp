@@ -1,8 +1,10 @@
 // Whole-file replacement and the user's private folders: what another local
 // user may have put in the way is never written through nor trusted.
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +120,71 @@ TEST(FileUtil, ThePrivateRuntimeFolderIsMadeOrRefusedWhenSomeoneElseCouldUseIt) 
   EXPECT_EQ(qv::PrivateRuntimeFolder(), xdg);
   ::chmod(xdg.c_str(), 0755);
   EXPECT_TRUE(qv::PrivateRuntimeFolder().empty());
+}
+
+TEST(FileUtil, WhatIsNoRegularFileIsRefusedBeforeAnythingIsReadAndNothingWaits) {
+  qvtest::TempDir dir;
+  const qvtest::NotFiles notFiles(dir / "special", ".mid");
+  for (const qvtest::NotAFile& f : notFiles.list()) {
+    SCOPED_TRACE(f.what);
+    std::string text = "old";
+    EXPECT_FALSE(qv::ReadWholeFile(f.path, text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_FALSE(qv::MappedFile(f.path).ok());
+    EXPECT_EQ(qv::OpenRegularFile(f.path), -1);
+  }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
+  // A link to a regular file is that file.
+  qvtest::WriteFile(dir / "real.mid", "MThd");
+  std::filesystem::create_symlink(dir / "real.mid", dir / "link.mid");
+  std::string text;
+  EXPECT_TRUE(qv::ReadWholeFile(dir / "link.mid", text));
+  EXPECT_EQ(text, "MThd");
+  EXPECT_EQ(qv::MappedFile(dir / "link.mid").bytes(), "MThd");
+  std::string missing = "old";
+  EXPECT_FALSE(qv::ReadWholeFile(dir / "missing", missing));
+  EXPECT_TRUE(missing.empty());
+}
+
+TEST(FileUtil, ANameThatFitsIsWrittenWholeThoughItsTemporaryNameWouldNot) {
+  qvtest::TempDir dir;
+  std::string kanji;
+  for (int i = 0; i < 85; ++i) kanji += "漢";  // 255 bytes
+  const struct {
+    const char* what;
+    std::string name;
+  } cases[] = {
+      {"short", "theme.qvt"},
+      {"just room for the suffix", std::string(225, 'a') + ".qvt"},
+      {"too long for the suffix", std::string(247, 'b') + ".qvt"},
+      {"the longest", std::string(251, 'c') + ".qvt"},
+      {"the longest in three-byte characters", kanji},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto path = dir / c.name;
+    const std::string temp = qv::TemporarySibling(path).filename().string();
+    EXPECT_LE(temp.size(), qv::kMaxNameBytes);
+    if (!temp.starts_with(c.name + ".tmp")) {
+      EXPECT_GT(c.name.size() + temp.size() - temp.rfind(".tmp"), qv::kMaxNameBytes) << "cut only when needed";
+      EXPECT_LE(temp.size(), c.name.size());
+      // Cut where a character begins, so the temporary name is UTF-8 too.
+      const std::string head = temp.substr(0, temp.rfind('~'));
+      EXPECT_TRUE(c.name.starts_with(head));
+      if (c.name == kanji) {
+        EXPECT_EQ(head.size() % 3, 0u);
+      }
+    }
+    EXPECT_TRUE(qv::IsTemporarySiblingName(temp, c.name));
+    EXPECT_FALSE(qv::IsTemporarySiblingName(temp, c.name.substr(0, c.name.size() - 1) + "x"));
+    ASSERT_TRUE(qv::WriteFileAtomically(path, "theme"));
+    EXPECT_EQ(qvtest::ReadFile(path), "theme");
+  }
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.is_regular_file();
+  EXPECT_EQ(entries, std::size(cases)) << "no temporary file left";
+  EXPECT_FALSE(qv::IsTemporarySiblingName("index.qvm.tmp12-x", "index.qvm"));
+  EXPECT_FALSE(qv::IsTemporarySiblingName("index.qvm", "index.qvm"));
 }
 
 TEST(Registry, TheFileIsPrivateAndNeverLandsInASharedFolder) {

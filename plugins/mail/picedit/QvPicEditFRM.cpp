@@ -19,6 +19,7 @@
 #include "core/ui/Pictures.h"
 #include "core/ui/QtText.h"
 #include "platform/Cp932.h"
+#include "platform/FileUtil.h"
 #include "image/QkDIB.h"
 #include "image/QkJPEG.h"
 #include "plugins/mail/bitmapedit/BitmapRaster.h"
@@ -63,8 +64,9 @@ bool EndsWithBmp(const std::filesystem::path& path) {
 std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path) {
   if (EndsWithBmp(path)) return LoadPictureFile(path);
   try {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return std::nullopt;  // no file (a FIFO, a device) is read
+    std::istringstream in(std::move(bytes));
     TQkDIB dib;
     LoadJPEGFromStream(in, dib, kMaxEditPixels);
     QImage picture = MakeRasterPicture(dib.ToQImage());

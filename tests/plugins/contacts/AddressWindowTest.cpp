@@ -1,6 +1,7 @@
 // The phone book through the built QvAddress.qpl, as the launcher loads it:
 // its exports, the list window's actions, files, CSV and handset exchange.
 #include "ContactsFixture.h"
+#include "SpecialFiles.h"
 
 #include "core/data/ContactExchange.h"
 #include "core/data/HandsetExchange.h"
@@ -316,6 +317,22 @@ TEST_F(AddressTest, ACsvFileThatIsNoShiftJisCsvStoresNothing) {
   // Nothing changed: closing asks nothing.
   Window()->close();
   EXPECT_FALSE(Window()->isVisible());
+}
+
+TEST_F(AddressTest, ACsvNameThatIsNoFileIsRefusedUnread) {
+  WriteBook(App() / "book.qad", {Entry("ｱ")});
+  qv::IniFile(Ini()).WriteString("File", "AddressFile", "book.qad");
+  Show();
+  const qvtest::NotFiles notFiles(tmp_ / "special", ".csv");
+  for (const qvtest::NotAFile& f : notFiles.chosenInDialogs()) {
+    SCOPED_TRACE(f.what);
+    modals_.File(f.path);
+    modals_.Box();
+    Action("actImportCSV")->trigger();
+    EXPECT_EQ(modals_.TakeBoxes(), std::vector<std::string>{"CSVファイルを読み込めませんでした。\r\n" + f.path.string()});
+    EXPECT_EQ(Rows(), 1);
+  }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
 }
 
 TEST_F(AddressTest, ColumnsSortAsTextNumbersOrDates) {

@@ -3,6 +3,7 @@
 // read back through the converter.
 #include "FileSizeLimit.h"
 #include "PurletteFixture.h"
+#include "SpecialFiles.h"
 #include "TcvTestApi.h"
 
 #include <QAction>
@@ -14,8 +15,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace purlettetest;
@@ -54,17 +53,6 @@ void Type(QLineEdit* edit, const QString& text) {
 }
 
 std::string Warning(std::string_view what) { return "変換したデータは" + std::string(what); }
-
-// A Unix socket in place of a file: it cannot be opened for reading.
-std::filesystem::path MakeSocket(const std::filesystem::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ::close(fd);
-  return path;
-}
 
 }  // namespace
 
@@ -148,15 +136,19 @@ TEST_F(PurletteTest, FilesThatAreNoSupportedMidiFileAreReportedAndTheWindowIsRes
     std::filesystem::resize_file(sparse, (uint64_t{1} << 32) + good.size());
   }
   struct Case {
-    const char* name;
+    std::string name;
     std::filesystem::path file;
     int32_t code;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"format 1", WriteMidi("format1.mid", format1), 4001},
       {"cut after the header's length", WriteMidi("cut.mid", truncated), 4001},
       {"larger than the converter can be told", sparse, 4001},
-      {"cannot be opened", MakeSocket(tmp_.path() / "songs" / "socket.mid"), 4002},
   };
+  // Read whole, a device would never end and a FIFO would hold the window.
+  const qvtest::NotFiles notFiles(tmp_.path() / "songs" / "special", ".mid");
+  for (const qvtest::NotAFile& f : notFiles.chosenInDialogs())
+    cases.push_back({"cannot be opened: " + f.what, f.path, 4002});
   Load();
   const auto goodFile = WriteMidi("good.mid", good);
   for (const Case& c : cases) {
@@ -173,6 +165,7 @@ TEST_F(PurletteTest, FilesThatAreNoSupportedMidiFileAreReportedAndTheWindowIsRes
     EXPECT_FALSE(Action("actSave")->isEnabled());
     EXPECT_FALSE(Action("actMidiPlay")->isEnabled());
   }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
   EXPECT_TRUE(Boxes().empty());
 }
 

@@ -1,5 +1,6 @@
 // The theme editor: frames from pictures and strips, the frame limit, the
 // rules of its OK button, reordering by dragging, and its preview.
+#include "SpecialFiles.h"
 #include "ThemeFixture.h"
 
 #include "controls/AnimationImage.h"
@@ -126,6 +127,21 @@ TEST_F(ThemeEditorTest, APictureThatDoesNotLoadIsToldAndLeavesTheFrame) {
   QImage frame = Strip(1);
   EXPECT_FALSE(editor_.LoadFrame(frame, tmp_.path() / "missing.bmp"));
   EXPECT_EQ(frame, Strip(1));
+  // Names that are no file: read whole, a device never ends and a FIFO holds
+  // the window.
+  TakeBoxes();
+  for (const char* ext : {".jpg", ".bmp"}) {
+    const qvtest::NotFiles notFiles(tmp_.path() / (std::string("special") + ext), ext);
+    for (const qvtest::NotAFile& f : notFiles.list()) {
+      SCOPED_TRACE(f.what + ext);
+      EXPECT_FALSE(editor_.LoadFrame(frame, f.path));
+      EXPECT_EQ(frame, Strip(1));
+      const auto boxes = TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].rfind("画像ファイルを読み込めませんでした。", 0), 0u);
+    }
+    EXPECT_FALSE(notFiles.FifoWaitedOn());
+  }
 }
 
 TEST_F(ThemeEditorTest, SplittingCopiesWholeFramesWithWhiteWhereTheStripEnds) {

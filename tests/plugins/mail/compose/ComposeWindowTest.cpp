@@ -15,6 +15,7 @@
 #include "FileSizeLimit.h"
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -603,6 +604,23 @@ TEST_F(ComposeWindowTest, UserCharactersFromAPicture) {
   w->actAdduserText->trigger();
   EXPECT_EQ(w->Attachments().Count(), 1u);
   EXPECT_EQ(infos.size(), 1u);
+}
+
+TEST_F(ComposeWindowTest, NamesThatAreNoFileAreRefusedUnreadWithTheWindowsMessage) {
+  TfrmMailSend* w = Window();
+  const qvtest::NotFiles notFiles(mail.tmp() / "special", ".bmp");
+  for (const qvtest::NotAFile& f : notFiles.list()) {
+    SCOPED_TRACE(f.what);
+    for (QAction* action : {w->actAttach, w->actAdduserText}) {
+      infos.clear();
+      openAnswer = f.path;
+      action->trigger();
+      EXPECT_EQ(w->Attachments().Count(), 0u);
+      ASSERT_EQ(infos.size(), 1u);
+      EXPECT_EQ(infos[0], qv::cp932::FromUtf8(f.path.string()) + Sjis("\r\nを読み込めませんでした"));
+    }
+  }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
 }
 
 TEST_F(ComposeWindowTest, TheScrollBarFollowsTheEditor) {

@@ -17,6 +17,7 @@
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
+#include "SpecialFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -434,6 +435,19 @@ TEST_F(PicEditTest, ScreenshotsOfEachMode) {
     EXPECT_EQ(shot.pixel(at), art.pixel(50, 21)) << s.file;
     EXPECT_EQ(form->grdPicture->size(), QSize(384, 260)) << s.file;
     EXPECT_EQ(form->grdPicture->CellText(0, 1).contains(QStringLiteral("SLIDE")), s.kindsShown) << s.file;
+  }
+}
+
+TEST(PictureFiles, NamesThatAreNoFileAreRefusedUnread) {
+  qvtest::TempDir dir;
+  for (const char* ext : {".jpg", ".bmp"}) {
+    const qvtest::NotFiles notFiles(dir / (std::string("special") + ext), ext);
+    for (const qvtest::NotAFile& f : notFiles.list()) {
+      SCOPED_TRACE(f.what + ext);
+      EXPECT_FALSE(LoadEditorPicture(f.path));
+      EXPECT_FALSE(LoadPictureFile(f.path));
+    }
+    EXPECT_FALSE(notFiles.FifoWaitedOn());
   }
 }
 
