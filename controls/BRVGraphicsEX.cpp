@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -715,21 +717,53 @@ std::vector<std::vector<Tap>> AxisTaps(int size, int newSize, int from, int to) 
   return result;
 }
 
+// The least and greatest source position that the taps draw on.
+std::pair<int, int> TapSpan(const std::vector<std::vector<Tap>>& axis) {
+  int first = INT_MAX, last = -1;
+  for (const auto& taps : axis)
+    for (const Tap& t : taps) {
+      first = std::min(first, t.index);
+      last = std::max(last, t.index);
+    }
+  return {first, last};
+}
+
 }  // namespace
 
-QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, const QRect& Part) {
+QRect ResampleSourceRect(QSize SourceSize, int NewWidth, int NewHeight, const QRect& Part) {
   const QRect part = Part.intersected(QRect(0, 0, NewWidth, NewHeight));
-  if (NewWidth < 1 || NewHeight < 1 || Source.isNull() || part.isEmpty()) return QImage();
+  if (NewWidth < 1 || NewHeight < 1 || SourceSize.isEmpty() || part.isEmpty()) return QRect();
+  if (SourceSize == QSize(NewWidth, NewHeight)) return part;
+  const auto [left, right] =
+      TapSpan(AxisTaps(SourceSize.width(), NewWidth, part.left(), part.left() + part.width()));
+  const auto [top, bottom] =
+      TapSpan(AxisTaps(SourceSize.height(), NewHeight, part.top(), part.top() + part.height()));
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, const QRect& Part) {
+  return ResampleBitmapPart(Source, QPoint(0, 0), Source.size(), NewWidth, NewHeight, Part);
+}
+
+QImage ResampleBitmapPart(const QImage& Source, QPoint SourceOrigin, QSize SourceSize, int NewWidth, int NewHeight,
+                          const QRect& Part) {
+  const QRect part = Part.intersected(QRect(0, 0, NewWidth, NewHeight));
+  if (NewWidth < 1 || NewHeight < 1 || Source.isNull() || SourceSize.isEmpty() || part.isEmpty()) return QImage();
   // Opaque four-byte pixels are read in place; anything else goes through 24 bits.
   const bool quad = Source.format() == QImage::Format_RGB32;
   const QImage source = quad ? Source : To24Bit(Source);
   const int stride = quad ? 4 : 3;
   // Byte offsets of red, green and blue in a pixel.
   const int channel[3] = {quad ? 2 : 0, 1, quad ? 0 : 2};
-  const int W = source.width();
-  const int H = source.height();
+  const int W = SourceSize.width();
+  const int H = SourceSize.height();
   // At its own size a picture stays as it is.
-  if (W == NewWidth && H == NewHeight) return source.copy(part).convertToFormat(QImage::Format_RGB888);
+  if (W == NewWidth && H == NewHeight)
+    return source.copy(part.translated(-SourceOrigin)).convertToFormat(QImage::Format_RGB888);
+  // Positions outside what Source holds are taken from its edge.
+  const int lastColumn = source.width() - 1, lastRow = source.height() - 1;
+  auto columnAt = [&](int index) { return std::clamp(index - SourceOrigin.x(), 0, lastColumn); };
+  auto rowAt = [&](int index) { return std::clamp(index - SourceOrigin.y(), 0, lastRow); };
   const auto xs = AxisTaps(W, NewWidth, part.left(), part.left() + part.width());
   const auto ys = AxisTaps(H, NewHeight, part.top(), part.top() + part.height());
   const double scale = static_cast<double>(W) * H / (static_cast<double>(NewWidth) * NewHeight);
@@ -737,20 +771,15 @@ QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, con
 
   // Each source row that some destination row draws on is reduced across
   // once; the destination rows then mix those reduced rows.
-  int rowFirst = H, rowLast = -1;
-  for (const auto& taps : ys)
-    for (const Tap& t : taps) {
-      rowFirst = std::min(rowFirst, t.index);
-      rowLast = std::max(rowLast, t.index);
-    }
+  const auto [rowFirst, rowLast] = TapSpan(ys);
   std::vector<double> across(static_cast<size_t>(rowLast - rowFirst + 1) * columns * 3, 0.0);
   for (int y = rowFirst; y <= rowLast; ++y) {
-    const uchar* line = source.constScanLine(y);
+    const uchar* line = source.constScanLine(rowAt(y));
     double* out = &across[static_cast<size_t>(y - rowFirst) * columns * 3];
     for (size_t dx = 0; dx < columns; ++dx) {
       double r = 0, g = 0, b = 0;
       for (const Tap& t : xs[dx]) {
-        const uchar* px = line + static_cast<ptrdiff_t>(t.index) * stride;
+        const uchar* px = line + static_cast<ptrdiff_t>(columnAt(t.index)) * stride;
         r += t.weight * px[channel[0]];
         g += t.weight * px[channel[1]];
         b += t.weight * px[channel[2]];

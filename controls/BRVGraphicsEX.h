@@ -72,3 +72,11 @@ void ResampleBitmap(QImage& Bitmap, int NewWidth, int NewHeight);
 // NewWidth × NewHeight, without making the rest (24-bit; empty when Part
 // lies outside).
 QImage ResampleBitmapPart(const QImage& Source, int NewWidth, int NewHeight, const QRect& Part);
+// The same for a picture of SourceSize of which Source holds only the
+// pixels from SourceOrigin on: at least those of ResampleSourceRect. A
+// photo decoded in part is resampled without the rest of it.
+QImage ResampleBitmapPart(const QImage& Source, QPoint SourceOrigin, QSize SourceSize, int NewWidth, int NewHeight,
+                          const QRect& Part);
+// The pixels of a picture of SourceSize that Part of it at NewWidth ×
+// NewHeight is made from.
+QRect ResampleSourceRect(QSize SourceSize, int NewWidth, int NewHeight, const QRect& Part);

@@ -1,5 +1,6 @@
 #include "controls/ControlSupport.h"
 
+#include <QApplication>
 #include <QPainter>
 
 TColor ParentColorOf(const QWidget* parent) {
@@ -45,11 +46,32 @@ TFont ControlFont::Get() const { return TFont{owner_->font(), color_}; }
 
 void ControlFont::Set(const TFont& font) {
   const bool colorChanged = font.Color != color_;
+  if (colorChanged) parentFont_ = false;
   color_ = font.Color;
   if (font.Font != owner_->font())
     owner_->setFont(font.Font);  // the widget's change event reports it
   else if (colorChanged)
     changed_();
+}
+
+void ControlFont::SetParentFont(bool value) {
+  parentFont_ = value;
+  ParentChanged();
+}
+
+void ControlFont::ParentChanged() {
+  if (!parentFont_) return;
+  const TColor color = ParentTextColor();
+  if (color == color_) return;
+  color_ = color;
+  changed_();
+}
+
+TColor ControlFont::ParentTextColor() const {
+  const QColor own = owner_->palette().color(QPalette::Active, QPalette::WindowText);
+  // Nothing above the control set a text colour: the system's, as a system colour.
+  if (own == QApplication::palette(owner_).color(QPalette::Active, QPalette::WindowText)) return clWindowText;
+  return ColorFromQColor(own);
 }
 
 ImageListLink::ImageListLink(QWidget* owner, std::function<void()> freed) : owner_(owner), freed_(std::move(freed)) {}

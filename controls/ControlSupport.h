@@ -52,19 +52,29 @@ class ControlColor {
 };
 
 // A control's Font: the widget's font with the colour kept beside it. Changed
-// runs after the face, height, style or colour changed.
+// runs after the face, height, style or colour changed. With ParentFont (set
+// at creation) the colour is the text colour of the window the control sits
+// in, as its palette gives it: the system's text colour until the window
+// takes colours of its own. A font of another colour ends the following.
 class ControlFont {
  public:
   ControlFont(QWidget* owner, std::function<void()> changed);
 
   TFont Get() const;
   void Set(const TFont& font);
+  bool GetParentFont() const { return parentFont_; }
+  void SetParentFont(bool value);
   // Called from the owner's change event when the widget font changed.
   void WidgetFontChanged() { changed_(); }
+  // Called when the owner's palette or parent changed, or it is polished.
+  void ParentChanged();
 
  private:
+  TColor ParentTextColor() const;
+
   QWidget* owner_;
   TColor color_ = clWindowText;
+  bool parentFont_ = true;
   std::function<void()> changed_;
 };
 

@@ -134,11 +134,15 @@ void TCustomPanel::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::FontChange) font_.WidgetFontChanged();
   if (event->type() == QEvent::EnabledChange) update();
-  if (event->type() == QEvent::PaletteChange) color_.ParentChanged();
+  if (event->type() == QEvent::PaletteChange) {
+    color_.ParentChanged();
+    font_.ParentChanged();
+  }
 }
 
 bool TCustomPanel::event(QEvent* event) {
   if (event->type() == QEvent::ParentChange) color_.ParentChanged();
+  if (event->type() == QEvent::ParentChange || event->type() == QEvent::Polish) font_.ParentChanged();
   return QWidget::event(event);
 }
 

@@ -20,6 +20,7 @@ class TCustomPanel : public QWidget, public TColorControl {
   Q_PROPERTY(TColor Color READ GetColor WRITE SetColor)
   Q_PROPERTY(bool ParentColor READ GetParentColor WRITE SetParentColor)
   Q_PROPERTY(TFont Font READ GetFont WRITE SetFont)
+  Q_PROPERTY(bool ParentFont READ GetParentFont WRITE SetParentFont)
 
  public:
   explicit TCustomPanel(QWidget* parent = nullptr);
@@ -34,6 +35,8 @@ class TCustomPanel : public QWidget, public TColorControl {
   void SetParentColor(bool value) { color_.SetParentColor(value); }
   TFont GetFont() const { return font_.Get(); }
   void SetFont(const TFont& font) { font_.Set(font); }
+  bool GetParentFont() const { return font_.GetParentFont(); }
+  void SetParentFont(bool value) { font_.SetParentFont(value); }
 
   TPanelBevel GetBevelInner() const { return bevelInner_; }
   void SetBevelInner(TPanelBevel bevel);

@@ -135,6 +135,7 @@ void TMultiButtonBase::changeEvent(QEvent* event) {
       break;
     case QEvent::PaletteChange:
       color_.ParentChanged();
+      font_.ParentChanged();
       break;
     default:
       break;
@@ -143,6 +144,7 @@ void TMultiButtonBase::changeEvent(QEvent* event) {
 
 bool TMultiButtonBase::event(QEvent* event) {
   if (event->type() == QEvent::ParentChange) color_.ParentChanged();
+  if (event->type() == QEvent::ParentChange || event->type() == QEvent::Polish) font_.ParentChanged();
   return QPushButton::event(event);
 }
 

@@ -48,6 +48,7 @@ class TMultiButtonBase : public QPushButton, public TColorControl {
   Q_PROPERTY(TColor Color READ GetColor WRITE SetColor)
   Q_PROPERTY(bool ParentColor READ GetParentColor WRITE SetParentColor)
   Q_PROPERTY(TFont Font READ GetFont WRITE SetFont)
+  Q_PROPERTY(bool ParentFont READ GetParentFont WRITE SetParentFont)
   Q_PROPERTY(QAction* Action READ GetAction WRITE SetAction)
 
  public:
@@ -108,6 +109,8 @@ class TMultiButtonBase : public QPushButton, public TColorControl {
   void SetParentColor(bool value) { color_.SetParentColor(value); }
   TFont GetFont() const { return font_.Get(); }
   void SetFont(const TFont& value) { font_.Set(value); }
+  bool GetParentFont() const { return font_.GetParentFont(); }
+  void SetParentFont(bool value) { font_.SetParentFont(value); }
   QAction* GetAction() const { return action_; }
   // The button shows the action's text, hint, enabled and visible state and
   // triggers it when clicked.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QClipboard;
@@ -111,7 +112,8 @@ class TQkGraphic {
 };
 
 class TQkDIB;
-void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib, int64_t maxPixels);
+struct TJPEGPart;
+void LoadJPEGFromBytes(std::string_view bytes, TQkDIB& dib, int eighths, const TJPEGPart& part, int64_t maxPixels);
 void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
 
 // The shared pixel storage of TQkDIB.
@@ -209,7 +211,8 @@ class TQkDIB : public TQkGraphic {
 
  private:
   friend class TQkDIBCanvas;
-  friend void LoadJPEGFromStream(std::istream& stream, TQkDIB& dib, int64_t maxPixels);
+  friend void LoadJPEGFromBytes(std::string_view bytes, TQkDIB& dib, int eighths, const TJPEGPart& part,
+                                int64_t maxPixels);
   friend void SaveJPEGToStream(const TQkDIB& dib, std::ostream& stream, int quality);
   // Takes a storage filled by a reader: the old one goes, the change is told.
   void TakeLoaded(std::shared_ptr<TQkInternalDIB> storage);

@@ -2,6 +2,7 @@
 // clipboard, and the canvas.
 #include "image/QkDIB.h"
 #include "image/QkDIBCanvas.h"
+#include "image/QkJPEG.h"
 
 #include <QClipboard>
 #include <QImage>
@@ -81,6 +82,31 @@ QImage TQkDIB::ToQImage() const {
 }
 
 void TQkDIB::AssignTo(QImage& dest) const { dest = ToQImage(); }
+
+namespace {
+
+// Decodes into a QImage's rows: blue, green, red, 255 is RGB32 in memory.
+class ImageRows : public TJPEGRowSink {
+ public:
+  ImageRows() : TJPEGRowSink(4) {}
+  void Start(int32_t width, int32_t height, int32_t xPelsPerMeter, int32_t yPelsPerMeter) override {
+    image = QImage(width, height, QImage::Format_RGB32);
+    if (image.isNull()) throw EOutOfMemory("LoadJPEGImage: Out of memory");
+    image.setDotsPerMeterX(xPelsPerMeter);
+    image.setDotsPerMeterY(yPelsPerMeter);
+  }
+  uint8_t* Row(int32_t y) override { return image.scanLine(y); }
+  QImage image;
+};
+
+}  // namespace
+
+QImage LoadJPEGImage(std::string_view bytes, int eighths, const TJPEGPart& part, int64_t maxPixels) {
+  static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "RGB32 is written byte by byte");
+  ImageRows rows;
+  DecodeJPEG(bytes, eighths, part, maxPixels, rows);
+  return std::move(rows.image);
+}
 
 void TQkDIB::Assign(const QImage& source) {
   const QImage::Format f = source.format();

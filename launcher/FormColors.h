@@ -1,9 +1,9 @@
 #pragma once
 // The settings' background and text colours reach every window through its
-// palette (the main window sets its own; placement copies them onto the
-// others). The control-set children of a window follow them here: faces in
-// the window's colour, captions in its text colour, and what lies outside an
-// attach panel's rounded frame is the window itself.
+// palette (core/ui/FormColors.h). The control-set children of a window follow
+// them here: faces in the window's colour, and what lies outside an attach
+// panel's rounded frame is the window itself; their captions follow the
+// window's text colour by themselves.
 #include <initializer_list>
 
 class QWidget;

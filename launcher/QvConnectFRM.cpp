@@ -8,6 +8,7 @@
 #include "controls/MultiButton.h"
 #include "launcher/FormColors.h"
 #include "launcher/QvSelectFRM.h"
+#include "launcher/WindowService.h"
 #include "launcher/session/DirectMailReception.h"
 #include "launcher/session/HandsetData.h"
 #include "launcher/session/MailSession.h"
@@ -121,6 +122,12 @@ void TfrmConnecting::ShowStatus(const std::string& text) { pnlConnect->SetCaptio
 void TfrmConnecting::ShowNumber(const std::string& text) { lblTel->setText(ToQString(text)); }
 
 void TfrmConnecting::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void TfrmConnecting::WaitForModule(uint64_t seen, std::chrono::milliseconds timeout) {
+  // The module's events reach the queue through the launcher's handler while
+  // the windows are served; the count may pass seen only after that.
+  ServeWindows(timeout, Serving::Everything, [this, seen] { return PostedMessageCount() != seen || !events_.Empty(); });
+}
 
 void TfrmConnecting::ShowListing(int pages, int mails) {
   // No total is known before the last page: the bar only shows that work goes on.

@@ -58,6 +58,7 @@ class TfrmConnecting : public QDialog, public SessionView {
   SelectAnswer ChooseMails(const std::vector<std::string>& lines, std::vector<std::string>& chosen) override;
   void ProcessMessages() override;
   bool AbortRequested() const override { return abort_; }
+  void WaitForModule(uint64_t seen, std::chrono::milliseconds timeout) override;
 
   // The poll shared by every session (Session.h): each queued event but the
   // progress ones goes to handle; afterDrain runs after each drain.

@@ -1,5 +1,6 @@
 #include "launcher/QvLaunchFRM.h"
 
+#include "core/ui/FormColors.h"
 #include "core/ui/FormPosition.h"
 #include "core/data/LegacyNames.h"
 #include "core/data/HandsetExchange.h"
@@ -20,6 +21,7 @@
 #include "launcher/QvOptionFRM.h"
 #include "launcher/QvReceiveMsgFRM.h"
 #include "launcher/TaskTray.h"
+#include "launcher/WindowService.h"
 #include "launcher/splash.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVPanelEX.h"
@@ -40,6 +42,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -120,6 +123,9 @@ TfrmLaunch::TfrmLaunch(QWidget* parent)
       ringWait_(serial_, *this) {
   SetMainForm(this);
   CreateComponents();
+  // Waiting for the module to become idle lets the windows paint and answer
+  // the window manager; nothing new starts meanwhile.
+  serial_.SetIdlePause([](std::chrono::milliseconds span) { ServeWindows(span, Serving::NothingNew); });
   handle_ = RegisterQtWindow(this);
   qApp->installEventFilter(this);
   // The guard's check runs once the window is built, before it creates
@@ -143,6 +149,8 @@ TfrmLaunch::~TfrmLaunch() {
   qApp->removeEventFilter(this);
   UnregisterWindow(handle_);
   ClearEntries();
+  // The windows are going: the last waits for the module are plain sleeps.
+  serial_.SetIdlePause({});
   // The module is unloaded only once its worker has ended.
   StopRingWait(true);
   if (SerialGetState()) {
@@ -247,6 +255,7 @@ void TfrmLaunch::CreateComponents() {
   pnlRing->setObjectName("pnlRing");
   pnlRing->setFixedSize(61, 21);
   pnlRing->SetBevelOuter(bvLowered);
+  pnlRing->SetParentFont(false);  // coloured by the state, not by the window
   btnRing = new TMultiButton(pnlBottom);
   btnRing->setObjectName("btnRing");
   btnRing->setFixedHeight(25);
@@ -400,12 +409,9 @@ void TfrmLaunch::ReloadBanner() {
 }
 
 void TfrmLaunch::ApplyColors(TColor back, TColor text) {
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, ToQColor(back));
-  pal.setColor(QPalette::Base, ToQColor(back));
-  pal.setColor(QPalette::WindowText, ToQColor(text));
-  pal.setColor(QPalette::Text, ToQColor(text));
-  setPalette(pal);
+  SetFormColors(this, ToQColor(back), ToQColor(text));
+  // The entries are listed on the window's own colours too.
+  setPalette(SchemeListPalette(palette(), ToQColor(back), ToQColor(text)));
   ApplyFormColors(*this, {pnlInfo, pnlBanner}, {btnRing});
 }
 
@@ -829,9 +835,15 @@ bool TfrmLaunch::LoadEnvironment() {
 
 QWidget* TfrmLaunch::BoxOwner() {
   // A plug-in's window asks through the launcher: the box belongs over the
-  // window the user works in, not over the launcher behind it.
-  QWidget* active = QApplication::activeWindow();
-  return active ? active : this;
+  // window the user works in, not over the launcher behind it. That is the
+  // modal one if any, else the active one, else the one last active that is
+  // still up: right after a dialog has closed the focus is on its way back
+  // and no window is active.
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (const auto& w : activation_)
+    if (w && w->isVisible() && !w->isMinimized()) return w;
+  return this;
 }
 
 std::string TfrmLaunch::ReportMessage(std::string_view s, bool show) { return ReportMessageWith(s, show, {}); }
@@ -949,7 +961,8 @@ void TfrmLaunch::CloseNotice() {
   if (!notice_ || !notice_->isVisible()) return;
   while (notice_ && notice_->tmrWait->isActive()) {
     QCoreApplication::processEvents();
-    QThread::msleep(100);
+    ServeWindows(std::chrono::milliseconds(100), Serving::Everything,
+                 [this] { return !notice_ || !notice_->tmrWait->isActive(); });
   }
   if (notice_) notice_->close();
 }
@@ -1053,6 +1066,8 @@ void TfrmLaunch::AboutBox() {
     lines << ToQString(e.caption + " V" + GetFileVersionValue(FromProgramDir(e.plugin->FileName()), "FileVersion", "2.0"));
   }
   about.memVersion->setPlainText(lines.join('\n'));
+  // As the splash: in the middle of the screen, not over the launcher.
+  about.CentreOnScreen();
   about.exec();
 }
 
@@ -1061,6 +1076,8 @@ void TfrmLaunch::AboutBox() {
 bool TfrmLaunch::event(QEvent* event) {
   if (event->type() == PostedMessageEvent::kType) {
     auto* m = static_cast<PostedMessageEvent*>(event);
+    // Inside a wait that starts nothing the module's events wait their turn.
+    if (HoldModuleEvent(this, *m)) return true;
     if (m->msg == kwx::WM_KWX_NOTIFY) WMSerialEvent(static_cast<int32_t>(m->wParam), static_cast<int32_t>(m->lParam));
     return true;
   }
@@ -1137,7 +1154,7 @@ bool TfrmLaunch::eventFilter(QObject* watched, QEvent* event) {
       break;  // never marked as handled
     }
     case QEvent::MouseButtonRelease:
-      if (watched == ImgLogo) AboutBox();
+      if (watched == ImgLogo && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) AboutBox();
       break;
     case QEvent::Resize:
       if (watched == pnlInfo) FitStatus();

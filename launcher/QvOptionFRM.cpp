@@ -4,6 +4,7 @@
 #include "controls/MultiButton.h"
 #include "core/data/AddressFunctions.h"
 #include "core/ui/ByteLengthValidator.h"
+#include "core/ui/FormColors.h"
 #include "core/data/CSVData.h"
 #include "core/ui/QtText.h"
 #include "core/data/Settings.h"
@@ -99,6 +100,7 @@ TfrmOption::TfrmOption(QWidget* parent, Host host) : QDialog(parent), host_(std:
              {chkSound, keys::PlaySound, false},
              {chkVibration, keys::Vibration, false},
              {chkDuplicationFlagStartOdd, keys::DuplicationFlagStartOdd, false}};
+  TakeMainFormColors(this);
   actOKUpdate();
 }
 
@@ -222,6 +224,8 @@ void TfrmOption::CreateComponents() {
   pnlColor = new TMultiPanel(various);
   pnlColor->setObjectName("pnlColor");
   pnlColor->SetCaption(QStringLiteral("文字"));
+  // The sample shows the colours being chosen, not the dialog's.
+  pnlColor->SetParentFont(false);
   pnlColor->SetBevelOuter(bvLowered);
   pnlColor->setFixedSize(120, 40);
   btnBackColor = new QPushButton(QStringLiteral("背景色"), various);

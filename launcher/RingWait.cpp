@@ -1,12 +1,13 @@
 #include "launcher/RingWait.h"
 
+#include "launcher/WindowService.h"
+
 #include "core/data/Settings.h"
 #include "core/data/SettingsKeys.h"
 #include "core/data/TextFunctions.h"
 #include "platform/Text.h"
 
 #include <QApplication>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <limits>
@@ -30,7 +31,8 @@ int NoticeNumber(std::string_view field) {
 }  // namespace
 
 void PacingPause(int ms, bool processMessages) {
-  QThread::msleep(static_cast<unsigned long>(std::max(1, ms / g_pauseRate.load())));
+  // The windows go on painting and answering; nothing new starts.
+  ServeWindows(std::chrono::milliseconds(std::max(1, ms / g_pauseRate.load())), Serving::NothingNew);
   if (processMessages) QCoreApplication::processEvents();
 }
 
@@ -75,8 +77,10 @@ void RingWait::Stop(bool noPause) {
 
 void RingWait::WaitTransition() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  while (state_ == RingWaitState::Starting || state_ == RingWaitState::Stopping) {
-    QThread::msleep(100);
+  auto inTransition = [this] { return state_ == RingWaitState::Starting || state_ == RingWaitState::Stopping; };
+  while (inTransition()) {
+    // The module's (1, 9) ends the sleep as it is handled.
+    ServeWindows(std::chrono::milliseconds(100), Serving::Everything, [&] { return !inTransition(); });
     QCoreApplication::processEvents();
   }
   QApplication::restoreOverrideCursor();

@@ -4,6 +4,7 @@
 #include "launcher/splash.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -13,6 +14,8 @@ qv::TfrmLaunch* frmLaunch = nullptr;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (!qv::InstallQtTranslations())
+    std::fprintf(stderr, "Quorvel: Qt's Japanese texts (qtbase_ja, package qt6-translations-l10n) not found\n");
   qv::TSplashWindow::ShowSplash();
   // The program's title. (Not the display name: Qt would append that to
   // every window caption.)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -87,10 +89,7 @@ TSplashWindow::TSplashWindow(QWidget* parent)
 TSplashWindow* TSplashWindow::ShowSplash() {
   auto* splash = new TSplashWindow(nullptr);
   splash->setAttribute(Qt::WA_DeleteOnClose);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    splash->move(area.center() - QPoint(splash->width() / 2, splash->height() / 2));
-  }
+  splash->CentreOnScreen();
   splash->show();
   splash->repaint();
   QCoreApplication::processEvents();
@@ -100,6 +99,18 @@ TSplashWindow* TSplashWindow::ShowSplash() {
   });
   Splash() = splash;
   return splash;
+}
+
+void TSplashWindow::CentreOnScreen() {
+  // The layout sets the window's size only as it is shown: centred before
+  // that, it would grow downwards from where it was put.
+  if (QLayout* l = layout()) l->activate();
+  resize(size().expandedTo(minimumSizeHint()));
+  QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect place(QPoint(), size());
+  place.moveCenter(screen->availableGeometry().center());
+  move(place.topLeft());
 }
 
 void TSplashWindow::CloseSplash() {
@@ -120,13 +131,28 @@ void TSplashWindow::Deactivated() {
 }
 
 bool TSplashWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease) ClickClose();
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+    TrackClick(*static_cast<QMouseEvent*>(event));
   return QDialog::eventFilter(watched, event);
+}
+
+void TSplashWindow::mousePressEvent(QMouseEvent* event) {
+  QDialog::mousePressEvent(event);
+  TrackClick(*event);
 }
 
 void TSplashWindow::mouseReleaseEvent(QMouseEvent* event) {
   QDialog::mouseReleaseEvent(event);
-  ClickClose();
+  TrackClick(*event);
+}
+
+void TSplashWindow::TrackClick(const QMouseEvent& event) {
+  if (event.button() != Qt::LeftButton) return;
+  if (event.type() == QEvent::MouseButtonPress) {
+    leftPressed_ = true;
+  } else if (std::exchange(leftPressed_, false)) {
+    ClickClose();
+  }
 }
 
 void TSplashWindow::ClickClose() {

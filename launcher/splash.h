@@ -24,6 +24,9 @@ class TSplashWindow : public QDialog {
   static TSplashWindow* ShowSplash();
   // Closes a splash that is still up (the main window's start has ended).
   static void CloseSplash();
+  // Puts the window, laid out at its full size, in the middle of the screen
+  // (its owner's, else the primary one).
+  void CentreOnScreen();
 
   TMultiPanel* pnlFrame;
   QLabel* imgLogo;
@@ -33,11 +36,16 @@ class TSplashWindow : public QDialog {
  protected:
   void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // A left button pressed and released on the window or its parts closes it.
+  void TrackClick(const QMouseEvent& event);
   void ClickClose();
   void Deactivated();
+
+  bool leftPressed_ = false;
 
   AppConnections appLinks_;
 };

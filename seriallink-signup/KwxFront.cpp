@@ -4,6 +4,7 @@
 #include "seriallink/common/CallerData.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
+#include "seriallink/common/ReplySteps.h"
 
 #include "platform/Version.h"
 
@@ -19,6 +20,7 @@ namespace code = seriallink::code;
 namespace {
 constexpr int64_t kWaitSlice = 100;
 constexpr int64_t kRingPoll = 500;
+constexpr int32_t kDialState = 1000;  // STATE0
 // The block's fields from offset 100 on are not read.
 constexpr size_t kBlockRead = 100;
 constexpr const char* kFallbackVersion = "1.0.1.0";
@@ -126,6 +128,7 @@ void CKWXfront::WorkerMain() {
   trace_.Write(CTraceLog::kInfo, "worker start");
   for (;;) {
     port_.SetOnline(state->IsOnline());
+    const bool dialling = state->Id() == kDialState;
     if (abortFlag_.exchange(0)) {
       trace_.Write(CTraceLog::kStep, state->Id(), "abort");
       state->abort(port_.StopReason());
@@ -141,13 +144,19 @@ void CKWXfront::WorkerMain() {
     current_.store(state);
     if (state->IsFinal()) return EndWorker({kwx::KWX_EV_PROGRESS, 5, kwx::KWX_EV_SESSION_END, 0,
                                             kwx::KWX_EV_SESSION_END, 1});
-    if (!port_.Carrier()) return EndWorker({kwx::KWX_EV_SESSION_END, 1});
+    if (!port_.Carrier()) {
+      // The dial waits a second after CONNECT for the carrier, which may
+      // follow it by a little; a call that has none by then is told.
+      if (dialling) port_.Record(seriallink::HandsetGone(port_) ? code::ModemStatusUnreadable : code::NoCarrierAfterDial);
+      return EndWorker({kwx::KWX_EV_SESSION_END, 1});
+    }
     if (!state->WaitsForCaller()) continue;
     port_.Notify(kwx::KWX_EV_READY, firstWait ? kwx::kReadyFirstOperation : kwx::kReadyForOperation);
     firstWait = false;
     while (!clock::Wait(operation_, kWaitSlice)) {
       if (port_.Carrier()) continue;
-      port_.Record(code::CarrierLost);
+      // A pulled handset is told as such, not as a radio that lost the call.
+      port_.Record(seriallink::LineGoneCode(port_));
       return EndWorker({kwx::KWX_EV_SESSION_END, 1});
     }
   }
@@ -187,15 +196,9 @@ int32_t CKWXfront::TestPort(int32_t number) const {
 }
 
 int32_t CKWXfront::SetParam(int32_t id, int32_t value) {
-  if (id != 1 || !modem_) return 0;
-  // The billing command goes out on the caller's thread: never while a
-  // thread of the module has the port.
-  if (!ClaimPort()) return Refuse(code::Busy);
-  if (!port_.IsOpen()) {
-    port_.Record(code::PortNotOpen);
-    return 0;
-  }
-  return modem_->SetBilling(value != 0) ? 1 : 0;
+  if (id != 1) return 0;
+  // On the port the last call named (none before one has: 90001).
+  return OutsideSession(port_.Name(), port_.Speed(), [value](CModem& modem) { return modem.SetBilling(value != 0); });
 }
 
 int32_t CKWXfront::GetParam(int32_t id, char* buffer, int32_t size) const {
@@ -311,15 +314,14 @@ void CKWXfront::RingMain() {
   port_.Close();
 }
 
-int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36) {
+int32_t CKWXfront::OutsideSession(std::string_view portName, int32_t baud, const std::function<bool(CModem&)>& talk) {
   // It uses the sessions' port: never while a thread of the module has it.
   if (!ClaimPort()) return Refuse(code::Busy);
   abort_.Reset();
   operation_.Reset();
   flow_.Set();
   port_.ClearStop();
-  // A query is no session: nothing is posted.
-  if (!port_.Setup(seriallink::CallerText(portName, 64), baud, 0)) return 0;
+  if (!port_.Setup(portName, baud, 0)) return 0;
   if (!port_.Open()) return 0;
   CModem modem(port_);
   if (!modem.Init()) {
@@ -327,11 +329,18 @@ int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36)
     return 0;
   }
   port_.Purge();
-  std::string number;
-  const bool ok = modem.ReadOwnNumber(number);
-  seriallink::WriteOut36(out36, number);
+  const bool ok = talk(modem);
   port_.Close();
   return ok ? 1 : 0;
+}
+
+int32_t CKWXfront::GetTelNumber(const char* portName, int32_t baud, char* out36) {
+  return OutsideSession(seriallink::CallerText(portName, 64), baud, [out36](CModem& modem) {
+    std::string number;
+    const bool ok = modem.ReadOwnNumber(number);
+    seriallink::WriteOut36(out36, number);
+    return ok;
+  });
 }
 
 int32_t CKWXfront::GetDllVersion(char* out36) const {

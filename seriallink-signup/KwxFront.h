@@ -16,9 +16,11 @@
 #include "platform/Event.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -70,6 +72,10 @@ class CKWXfront {
   // A refused call: its code for kwxGetErrorCode, nothing posted and the
   // session's own code untouched.
   int32_t Refuse(int32_t code);
+  // A call of the caller's that talks to the handset outside any session:
+  // the port opened, the handset prepared, talk's answer, the port closed.
+  // No session is one; nothing is posted.
+  int32_t OutsideSession(std::string_view portName, int32_t baud, const std::function<bool(CModem&)>& talk);
 
   qv::Event abort_{qv::Event::Mode::AutoReset, false};
   qv::Event operation_{qv::Event::Mode::AutoReset, false};

@@ -37,8 +37,9 @@ bool CModem::Init() {
   signupAllowed_ = true;
 
   // A handset that refuses to switch the ring report off gets it on; the
-  // preparation goes on either way, so the refusal is no error to report.
-  if (!Paging("@R0:0", false)) Paging("@R0:1");
+  // preparation goes on either way, so neither a refusal nor a silence is an
+  // error to report.
+  if (!Paging("@R0:0", false)) Paging("@R0:1", false);
   return true;
 }
 

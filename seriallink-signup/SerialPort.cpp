@@ -3,6 +3,7 @@
 #include "abi/KwxApi.h"
 #include "seriallink/common/Clock.h"
 #include "seriallink/common/Codes.h"
+#include "seriallink/common/ReplySteps.h"
 
 #include "platform/Handles.h"
 
@@ -144,7 +145,7 @@ bool CSerialPort::SendBody(std::string_view body) {
   for (;;) {
     const int woke = clock::WaitAny({&abort_, &flow_}, kSlice);
     if (woke == 0) break;
-    if (!Carrier()) return Fail(code::CarrierLost);
+    if (!Carrier()) return Fail(seriallink::LineGoneCode(*this));
     if (woke == qv::Event::kTimeout) continue;
     if (sent == body.size()) return WriteLine(".\r\n", 3);
     size_t written = 0;
@@ -232,7 +233,7 @@ bool CSerialPort::ReadLine(char* buffer, int32_t& size) {
     if (got == 0) {
       if (online_.load() && !Carrier()) {
         size = count;
-        return Fail(code::CarrierLost);
+        return Fail(seriallink::LineGoneCode(*this));
       }
       clock::Sleep(kIdle);
       continue;

@@ -34,6 +34,7 @@ class CSerialPort final : public seriallink::ModemLine {
   void Close();
   bool IsOpen() const { return open_.load(); }
   std::string Name() const;
+  int32_t Speed() const { return speed_.load(); }
 
   void Purge();
   // DTR alone, no pause.

@@ -41,7 +41,8 @@ int32_t CKwxState::ClassifyReply() { return seriallink::ClassifyReply(c_.splitte
 void CKwxState::WrongAnswer(int32_t line) {
   check_ = false;
   result_ = kSignupOk;
-  c_.port.Record(seriallink::WrongAnswerCode(line, c_.port.Carrier()));
+  const int32_t e = seriallink::WrongAnswerCode(line, c_.port.Carrier());
+  c_.port.Record(e == code::CarrierLost ? seriallink::LineGoneCode(c_.port) : e);
 }
 
 void CKwxState::ReadFailed() {
@@ -55,7 +56,7 @@ void CKwxState::ReadFailed() {
 void CKwxState::LineLost() {
   check_ = false;
   result_ = kSignupLineLost;
-  if (!c_.port.Carrier()) c_.port.Keep(code::CarrierLost);
+  if (!c_.port.Carrier()) c_.port.Keep(seriallink::LineGoneCode(c_.port));
 }
 
 bool CKwxState::WellFormedClose(int32_t line) const { return seriallink::WellFormedClose(c_.splitter, line); }

@@ -64,11 +64,13 @@ class CKwxState {
   bool ReadReply(int32_t seconds, int32_t deadlineCode);
   int32_t ClassifyReply();
   // An answer that was not the expected one: 20810 for an empty or unknown
-  // line, 20800 for another line, 21280 when the carrier is gone.
+  // line, 20800 for another line, 21280 when the carrier is gone (90030 when
+  // the handset is).
   void WrongAnswer(int32_t line);
   // A failed answer read: a stop is 20010, a reply too long 20820; result 3.
   void ReadFailed();
-  // A write that failed: the line is lost (21280 when the carrier is).
+  // A write that failed: the line is lost (21280 when the carrier is, 90030
+  // when the handset is).
   void LineLost();
   bool WellFormedClose(int32_t line) const;
   // "SOCKET_25_DISCONNECTION[nnnn]" (30 bytes).

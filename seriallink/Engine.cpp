@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Codes.h"
 #include "seriallink/common/BodyReceiver.h"
+#include "seriallink/common/ReplySteps.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,8 @@ constexpr int32_t kRingWaitKind = 2;
 constexpr int32_t kInfoKind = 6;
 constexpr int32_t kRingArmedState = 2100;
 constexpr int64_t kWaitSlice = 100;
+// How long after CONNECT the carrier may come.
+constexpr int64_t kCarrierGrace = 1000;
 }  // namespace
 
 CEngine::CEngine(CPort& port, CStatus& status, ParamStore& params, qv::Event& abort, qv::Event& operation,
@@ -172,6 +175,11 @@ void CEngine::EndWorker() {
   current_.store(nullptr);
 }
 
+void CEngine::TellModuleError(int32_t code) {
+  port_.SetError(code);
+  status_.Notify(kwx::KWX_EV_MODULE_ERROR, code - code::NoError);
+}
+
 void CEngine::WorkerMain() {
   abort_.Reset();
   flow_.Set();
@@ -180,7 +188,8 @@ void CEngine::WorkerMain() {
   for (;;) {
     // Run states until one waits for the caller.
     for (;;) {
-      port_.SetOnline(state->IsOnline() ? 1 : 0);
+      const bool wasOnline = state->IsOnline();
+      port_.SetOnline(wasOnline ? 1 : 0);
       state->Run();
       state = state->Next();
       current_.store(state);
@@ -192,7 +201,10 @@ void CEngine::WorkerMain() {
         EndWorker();
         return;
       }
-      if (state->IsOnline() && !port_.PortCarrier()) {
+      // Just after the call came up, DCD may follow CONNECT by a little: USB
+      // serial adapters report the modem lines apart from the data.
+      if (state->IsOnline() && !port_.PortCarrier() &&
+          (wasOnline || !seriallink::AwaitCarrier(port_, kCarrierGrace))) {
         if (kind == kRingWaitKind) {
           // A caller that hung up before the reception got going: the graph's
           // error path closes the call, and the wait goes on.
@@ -202,6 +214,10 @@ void CEngine::WorkerMain() {
           current_.store(state);
           continue;
         }
+        // The user hears why: the handset pulled, or a call whose carrier
+        // never came. A centre that hangs up after its close is no error.
+        if (seriallink::HandsetGone(port_)) TellModuleError(code::ModemStatusUnreadable);
+        else if (!wasOnline) TellModuleError(code::NoCarrierAfterDial);
         status_.Notify(kwx::KWX_EV_SESSION_END, kind * 10 + 1);
         EndWorker();
         return;

@@ -67,6 +67,8 @@ class CEngine {
   void WorkerMain();
   // Ends the worker: port closed, current-state word cleared (its last act).
   void EndWorker();
+  // A module error (9xxxx) recorded on the port and posted as (10, code - 90000).
+  void TellModuleError(int32_t code);
 
   CPort& port_;
   CStatus& status_;

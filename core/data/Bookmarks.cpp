@@ -19,6 +19,15 @@ void AddRow(TCSVData& table, const std::array<std::string, kBookmarkFields>& cel
   for (int f = kBookmarkFields; f-- > 0;) table.SetCell(r, f, cells[static_cast<size_t>(f)]);
 }
 
+// Every row from first on as a bookmark, its cells in field order.
+void AppendRows(const TCSVData& table, int first, BookmarkList& entries) {
+  for (int r = first; r < table.RowCount(); ++r) {
+    BookmarkEntry e;
+    for (int f = 0; f < kBookmarkFields; ++f) e.fields[static_cast<size_t>(f)] = table.GetCell(r, f);
+    entries.push_back(std::move(e));
+  }
+}
+
 }  // namespace
 
 const std::string& BookmarkCaption(int field) {
@@ -35,10 +44,14 @@ bool LoadBookmarks(const std::filesystem::path& path, BookmarkList& entries, Fil
   if (!std::filesystem::is_regular_file(path, ec)) return fail(FileError::Missing);
   std::string text;
   if (!ReadWholeFile(path, text)) return fail(FileError::Unreadable);
-  // Our files are Shift-JIS text throughout; anything else is no bookmark file.
-  if (CheckCsvText(text) != CsvTextError::None) return fail(FileError::Damaged);
+  // Our files are Shift-JIS text throughout; anything else is no bookmark
+  // file. Raw handset bytes may still pass for UTF-8: what the writer gives
+  // back byte for byte is a file of ours.
+  TCSVData table;
+  const CsvTextError check = ParseCsvText(text, table);
   BookmarkList loaded;
-  ReadCsv(text, true, loaded);
+  AppendRows(table, 0, loaded);
+  if (check != CsvTextError::None && WriteCsv(loaded, true) != text) return fail(FileError::Damaged);
   entries = std::move(loaded);
   if (error) *error = FileError::None;
   return true;
@@ -52,32 +65,25 @@ std::string WriteCsv(const BookmarkList& entries, bool whole) {
   TCSVData table;
   if (!whole) AddRow(table, Captions());
   for (const auto& e : entries) AddRow(table, e.fields);
-  return table.GetText();
+  return table.SaveToText();
 }
 
 int ReadCsv(std::string_view text, bool whole, BookmarkList& entries, CsvTextError* error) {
   if (error) *error = CsvTextError::None;
-  if (!whole) {
-    const CsvTextError check = CheckCsvText(text);
-    if (check != CsvTextError::None) {
-      if (error) *error = check;
-      return 0;
-    }
-  } else {
-    entries.clear();
-  }
   TCSVData table;
-  table.SetText(JoinLinesCrLf(text));
+  if (whole) {
+    table.LoadFromText(text);
+    entries.clear();
+  } else if (const CsvTextError check = ParseCsvText(text, table); check != CsvTextError::None) {
+    if (error) *error = check;
+    return 0;
+  }
   int first = 0;
   if (!whole && table.RowCount() > 0) {
     const TCSVRow head = table.Rows(0);
     if (head.size() == Captions().size() && std::equal(head.begin(), head.end(), Captions().begin())) first = 1;
   }
-  for (int r = first; r < table.RowCount(); ++r) {
-    BookmarkEntry e;
-    for (int f = 0; f < kBookmarkFields; ++f) e.fields[static_cast<size_t>(f)] = table.GetCell(r, f);
-    entries.push_back(std::move(e));
-  }
+  AppendRows(table, first, entries);
   return table.RowCount() - first;
 }
 

@@ -163,6 +163,7 @@ struct ParseState {
   size_t next = 0;  // bytes before this are taken
   size_t sum = 0;   // bytes in cells
   bool quoted = false;
+  bool strayNul = false;  // a NUL byte outside quotes (only looked for when asked)
 
   void Take(size_t to) {
     if (shift && to > r) std::memmove(dst + r - shift, src + r, to - r);
@@ -181,9 +182,9 @@ struct ParseState {
 
   // The block at b event by event, from the first event not yet taken: for
   // doubled quotes, text after a closing quote, quotes inside a cell and CRs
-  // that skip a byte that matters.
+  // that skip a byte that matters. NUL bytes are events only when asked for.
   __attribute__((noinline)) void SlowBlock(size_t b, uint64_t events, uint64_t quotes, uint64_t commas,
-                                           uint64_t crs) {
+                                           uint64_t crs, uint64_t nuls = 0) {
     while (events) {
       const uint64_t ev = quoted ? events & quotes : events;
       if (!ev) return;
@@ -213,6 +214,8 @@ struct ParseState {
         StartCell(p + 2);
         next = p + 2;
         events &= BitsFrom(bit + 2);
+      } else if ((nuls >> bit) & 1) {
+        strayNul = true;
       } else if (p == cellStart) {  // a quote opens only an empty cell
         quoted = true;
         cs = r = p + 1;
@@ -221,11 +224,13 @@ struct ParseState {
   }
 };
 
-template <class Classifier, class Cell>
+// With kInspect every block takes the event steps, which also look for NUL
+// bytes outside quotes; the cells are the same.
+template <class Classifier, bool kInspect, class Cell>
 __attribute__((always_inline)) inline bool RunParser(std::string_view text, char* dst,
                                                      csvdetail::PodArray<Cell>& cellArray,
                                                      csvdetail::PodArray<size_t>& rowArray, bool joinedOnly,
-                                                     size_t& kept) {
+                                                     size_t& kept, CsvTextFindings* findings) {
   const char* const src = text.data();
   const size_t n = text.size();
   // The state lives in locals while blocks take the common way and goes
@@ -301,7 +306,7 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     // A cell whose bytes moved (st.shift) stays with the event steps to its end.
     const bool simple = !st.shift && !(q & inside & ~starts) && !(q & ~inside & ~(ends >> 1)) &&
                         !((endCr << 1) & (quotes | commas | crs));
-    if (simple) {
+    if (simple && !kInspect) {
       size_t start = quoted ? cellStart : cs;
       // Whether the cell at start is quoted: the one that came in from the
       // block before knows; every later one starts inside this block.
@@ -333,8 +338,11 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
     st.rows = rows;
     st.nc = nc, st.nr = nr, st.sum = sum, st.next = next, st.quoted = quoted;
     if (!st.shift) st.cellStart = cellStart, st.cs = st.r = cs;
-    const uint64_t events = (quotes | commas | crs) & from;
-    st.SlowBlock(b, events, quotes, commas, crs);
+    uint64_t nuls = 0;
+    if constexpr (kInspect)
+      for (size_t i = 0; i < len; ++i) nuls |= uint64_t{block[i] == '\0'} << i;
+    const uint64_t events = (quotes | commas | crs | nuls) & from;
+    st.SlowBlock(b, events, quotes, commas, crs, nuls);
     nc = st.nc, nr = st.nr, sum = st.sum, next = st.next, quoted = st.quoted;
     cellStart = st.cellStart, cs = st.cs;
     b += 64;
@@ -365,6 +373,10 @@ __attribute__((always_inline)) inline bool RunParser(std::string_view text, char
   cellArray.ResizeUninit(st.nc);
   rowArray.ResizeUninit(st.nr);
   kept = st.sum;
+  if constexpr (kInspect) {
+    findings->openQuote = st.quoted;
+    findings->strayNul = st.strayNul;
+  }
   return true;
 }
 
@@ -388,7 +400,7 @@ CsvVectorUnit CurrentUnit() { return UnitInUse().load(std::memory_order_relaxed)
 template <class Cell>
 __attribute__((target("avx2"), flatten)) bool RunAvx2(std::string_view text, char* dst, csvdetail::PodArray<Cell>& cells,
                                                csvdetail::PodArray<size_t>& rows, bool joinedOnly, size_t& kept) {
-  return RunParser<Avx2Classifier>(text, dst, cells, rows, joinedOnly, kept);
+  return RunParser<Avx2Classifier, false>(text, dst, cells, rows, joinedOnly, kept, nullptr);
 }
 #endif
 
@@ -568,15 +580,20 @@ std::string TCSVData::GetText() const {
   return out;
 }
 
-bool TCSVData::Parse(std::string_view text, bool joinedOnly) {
+bool TCSVData::Parse(std::string_view text, bool joinedOnly, CsvTextFindings* findings) {
   Clear();
+  if (findings) *findings = {};
   bool onlyBlanks = true;
   for (char c : text)
     if (!IsBlankOrControl(c)) {
       onlyBlanks = false;
       break;
     }
-  if (onlyBlanks) return true;
+  if (onlyBlanks) {
+    // No quote either: any NUL is outside quotes.
+    if (findings) findings->strayNul = text.find('\0') != std::string_view::npos;
+    return true;
+  }
   if (text.size() > UINT32_MAX) throw std::length_error("CSV table larger than 4 GB");
   // The text may lie in this table's own buffer, which is about to be reused.
   std::string copy;
@@ -593,21 +610,25 @@ bool TCSVData::Parse(std::string_view text, bool joinedOnly) {
   rowEnd_.Reserve(text.size() / 128 + 16);
   size_t kept = 0;
   bool ok;
-  switch (CurrentUnit()) {
+  // The search for what the writer never writes takes the event steps alone,
+  // where the classifier hardly counts.
+  switch (findings ? CsvVectorUnit::Portable : CurrentUnit()) {
 #if defined(__SSE2__)
     case CsvVectorUnit::Avx2:
       ok = RunAvx2(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
       break;
     case CsvVectorUnit::Sse2:
-      ok = RunParser<Sse2Classifier>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
+      ok = RunParser<Sse2Classifier, false>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept, nullptr);
       break;
 #endif
     default:
-      ok = RunParser<ScalarClassifier>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept);
+      ok = findings ? RunParser<ScalarClassifier, true>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept, findings)
+                    : RunParser<ScalarClassifier, false>(text, bytes_.data(), cells_, rowEnd_, joinedOnly, kept, nullptr);
       break;
   }
   if (!ok) {
     Clear();
+    if (findings) *findings = {};
     return false;
   }
   unused_ = bytes_.size() - kept;
@@ -615,6 +636,8 @@ bool TCSVData::Parse(std::string_view text, bool joinedOnly) {
 }
 
 void TCSVData::SetText(std::string_view text) { Parse(text, false); }
+
+void TCSVData::SetText(std::string_view text, CsvTextFindings& findings) { Parse(text, false, &findings); }
 
 CsvVectorUnit UseCsvVectorUnit(CsvVectorUnit unit) {
   CsvVectorUnit use = std::min(unit, BestUnit());
@@ -658,25 +681,29 @@ bool TCSVData::LoadFromFile(const std::filesystem::path& path) {
   if (!file.ok()) return false;
   // Straight from the mapping; only a file whose lines do not all end in
   // CR LF is joined first.
-  std::string_view bytes = file.bytes();
-  if (!Parse(bytes, true)) Parse(JoinLinesCrLf(bytes), false);
+  LoadFromText(file.bytes());
   return true;
 }
 
 void TCSVData::LoadFromStream(std::istream& in) {
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!Parse(bytes, true)) Parse(JoinLinesCrLf(bytes), false);
+  LoadFromText(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }
 
-bool TCSVData::SaveToFile(const std::filesystem::path& path) const {
+void TCSVData::LoadFromText(std::string_view bytes, CsvTextFindings* findings) {
+  if (!Parse(bytes, true, findings)) Parse(JoinLinesCrLf(bytes), false, findings);
+}
+
+std::string TCSVData::SaveToText() const {
   // GetText ends every row with CR LF; only line breaks inside cells need joining.
   std::string text = GetText();
-  if (IsJoinedCrLf(text)) return WriteFileAtomically(path, text);
-  return WriteFileAtomically(path, JoinLinesCrLf(text));
+  if (IsJoinedCrLf(text)) return text;
+  return JoinLinesCrLf(text);
 }
 
+bool TCSVData::SaveToFile(const std::filesystem::path& path) const { return WriteFileAtomically(path, SaveToText()); }
+
 void TCSVData::SaveToStream(std::ostream& out) const {
-  std::string text = JoinLinesCrLf(GetText());
+  const std::string text = SaveToText();
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 

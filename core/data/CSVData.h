@@ -20,6 +20,14 @@ namespace qv {
 
 using TCSVRow = std::vector<std::string>;
 
+// What a parse met besides cells that the writer never writes: a quoted cell
+// still open at the end of the text, a NUL byte outside quotes (binary
+// bytes). Text that GetText wrote has neither.
+struct CsvTextFindings {
+  bool openQuote = false;
+  bool strayNul = false;
+};
+
 namespace csvdetail {
 // Asks for huge pages on the aligned inside of a large buffer, so that filling
 // a big table takes a few page faults instead of thousands.
@@ -156,13 +164,20 @@ class TCSVData {
 
   std::string GetText() const;
   void SetText(std::string_view text);
+  // The same, and what the parse met besides the cells.
+  void SetText(std::string_view text, CsvTextFindings& findings);
 
   // Files and streams are read as lines (CR, LF or CR LF) joined with CR LF.
   bool LoadFromFile(const std::filesystem::path& path);
   void LoadFromStream(std::istream& in);
-  // Every line written with CR LF. The file is replaced atomically.
+  // The bytes of a file read that way.
+  void LoadFromText(std::string_view bytes, CsvTextFindings* findings = nullptr);
+  // Every line written with CR LF, a line break inside a cell too. The file
+  // is replaced atomically.
   bool SaveToFile(const std::filesystem::path& path) const;
   void SaveToStream(std::ostream& out) const;
+  // The bytes both write.
+  std::string SaveToText() const;
 
  private:
   // Cell bytes live back to back in one buffer; a cell is a slice of it. This
@@ -179,7 +194,8 @@ class TCSVData {
   // Parses text into the cleared table. With joinedOnly, text whose line
   // breaks are not all CR LF (or that lacks a final one) is refused (false)
   // and the table left empty, so that a file reader can join its lines first.
-  bool Parse(std::string_view text, bool joinedOnly);
+  // With findings the parse also looks for what the writer never writes.
+  bool Parse(std::string_view text, bool joinedOnly, CsvTextFindings* findings = nullptr);
   void Changed() { ++revision_; }
 
   csvdetail::PodArray<char> bytes_;

@@ -474,14 +474,18 @@ std::string DecodeHandsetDate(std::string_view hex) {
   return out + buf;
 }
 
-std::string EncodeHandsetDate(std::string_view text) {
+std::vector<std::string> HandsetDateParts(std::string_view text) {
   // A date without a year, as the decoder writes it ("     mm/dd"), must not
   // be read as year/month: its month and day move to their own fields.
   std::string t = TrimText(text);
   if (CountDelims(std::string_view(t).substr(0, t.find(' ')), "/") == 1) t = "/" + t;
   for (char& c : t)
     if (c == ' ' || c == ':') c = '/';
-  std::vector<std::string> parts = SplitAt(t, '/');
+  return SplitAt(t, '/');
+}
+
+std::string EncodeHandsetDate(std::string_view text) {
+  const std::vector<std::string> parts = HandsetDateParts(text);
   auto field = [&](size_t i, int marker) {
     int v = 0;
     return i < parts.size() && ParseDecimal(parts[i], v) ? v : marker;

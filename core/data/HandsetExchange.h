@@ -95,6 +95,10 @@ struct HandsetDate {
 // year, empty without a month or day (day 31 is the no-day marker).
 std::string DecodeHandsetDate(std::string_view hex14);
 std::string EncodeHandsetDate(std::string_view text);
+// The fields of a date text as the encoder reads them: year, month, day,
+// hour, minute, second as far as the text goes, the year empty in a date
+// without one ("     mm/dd").
+std::vector<std::string> HandsetDateParts(std::string_view text);
 
 // The 9-byte header at the start of a mail-history record's value.
 struct HandsetRecordHeader {

@@ -84,50 +84,6 @@ bool IsUtf8Text(std::string_view text) {
   return wide;
 }
 
-// Whether a quoted cell is still open at the end, by the parser's own rules.
-bool EndsInsideQuotes(std::string_view text) {
-  bool quoted = false;
-  size_t buffer = 0;
-  for (size_t i = 0; i < text.size();) {
-    const char c = text[i];
-    if (cp932::IsLeadByte(c) && i + 1 < text.size()) {
-      i += 2;
-      ++buffer;
-      continue;
-    }
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        i += 2;
-        ++buffer;
-      } else if (c == '"') {
-        quoted = false;
-        ++i;
-      } else {
-        ++buffer;
-        ++i;
-      }
-      continue;
-    }
-    if (c == '"' && buffer == 0) {
-      quoted = true;
-    } else if (c == ',' || c == '\r') {
-      buffer = 0;
-      if (c == '\r') ++i;  // the byte after a CR is skipped
-    } else {
-      ++buffer;
-    }
-    ++i;
-  }
-  return quoted;
-}
-
-void TableFromText(std::string_view text, TCSVData& table) {
-  if (IsJoinedCrLf(text))
-    table.SetText(text);
-  else
-    table.SetText(JoinLinesCrLf(text));
-}
-
 }  // namespace
 
 const std::string& PhoneBookCaption(int field) {
@@ -238,7 +194,7 @@ bool LoadPhoneBookIndex(const std::filesystem::path& path, TCSVData& table) {
   if (!file.ok() || !ReadNamedRecords(file.bytes(), records)) return false;
   for (const auto& r : records)
     if (Trim(r.name) == "Address.idx") {
-      TableFromText(r.data, table);
+      table.LoadFromText(r.data);
       return true;
     }
   return false;
@@ -246,10 +202,19 @@ bool LoadPhoneBookIndex(const std::filesystem::path& path, TCSVData& table) {
 
 const std::vector<std::string>& PhoneBookExportCaptions() { return C().exported; }
 
-CsvTextError CheckCsvText(std::string_view text) {
-  if (IsUtf8Text(text) || text.find('\0') != std::string_view::npos) return CsvTextError::NotShiftJis;
-  if (EndsInsideQuotes(JoinLinesCrLf(text))) return CsvTextError::OpenQuote;
+CsvTextError ParseCsvText(std::string_view text, TCSVData& table) {
+  // The parser itself tells what it met, so the check can never differ from
+  // the reading, and nothing the writer writes is refused.
+  CsvTextFindings found;
+  table.LoadFromText(text, &found);
+  if (found.strayNul || IsUtf8Text(text)) return CsvTextError::NotShiftJis;
+  if (found.openQuote) return CsvTextError::OpenQuote;
   return CsvTextError::None;
+}
+
+CsvTextError CheckCsvText(std::string_view text) {
+  TCSVData table;
+  return ParseCsvText(text, table);
 }
 
 std::string WriteCsv(const PhoneBookList& entries, bool whole) {
@@ -259,7 +224,7 @@ std::string WriteCsv(const PhoneBookList& entries, bool whole) {
       const int r = table.AddRow();
       for (int f = e.FieldCount(); f-- > 0;) table.SetCell(r, f, e.Field(f));
     }
-    return table.GetText();
+    return table.SaveToText();
   }
   const auto& c = C();
   const int captionRow = table.AddRow();
@@ -272,25 +237,24 @@ std::string WriteCsv(const PhoneBookList& entries, bool whole) {
       table.SetCell(r, static_cast<int>(i), f == kPbSecret ? (e.Field(f) == on ? "1" : "0") : e.Field(f));
     }
   }
-  return table.GetText();
+  return table.SaveToText();
 }
 
 int ReadCsv(std::string_view text, bool whole, PhoneBookList& entries, CsvTextError* error) {
   if (error) *error = CsvTextError::None;
   TCSVData table;
   if (whole) {
-    TableFromText(text, table);
+    table.LoadFromText(text);
     entries.clear();
     entries.resize(static_cast<size_t>(table.RowCount()));
     for (int r = 0; r < table.RowCount(); ++r) entries[static_cast<size_t>(r)].AssignRow(table, r);
     return table.RowCount();
   }
-  const CsvTextError check = CheckCsvText(text);
+  const CsvTextError check = ParseCsvText(text, table);
   if (check != CsvTextError::None) {
     if (error) *error = check;
     return 0;
   }
-  TableFromText(text, table);
   const auto& c = C();
   int first = 0;
   if (table.RowCount() > 0 && table.Rows(0) == c.exported) first = 1;  // our own caption row

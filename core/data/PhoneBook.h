@@ -122,8 +122,13 @@ const std::vector<std::string>& PhoneBookExportCaptions();
 // What stopped a CSV import: the text is no Shift-JIS text (UTF-8 with or
 // without its mark, or binary bytes), or a quoted cell is never closed.
 enum class CsvTextError { None, NotShiftJis, OpenQuote };
-// Checks a whole CSV text before anything of it is taken.
+// Checks a whole CSV text before anything of it is taken: by what the parser
+// met (a quote never closed, NUL bytes outside quotes) and by the text's look
+// (UTF-8). What the writer writes passes, unless its bytes look like UTF-8.
 CsvTextError CheckCsvText(std::string_view text);
+// Reads the text as a file's lines are read into table and checks it as
+// CheckCsvText does, in one parse; the table holds the text either way.
+CsvTextError ParseCsvText(std::string_view text, TCSVData& table);
 
 // The list as CSV text. whole: the file layout (caption and every field of
 // each entry, no caption row); otherwise the export layout with its caption

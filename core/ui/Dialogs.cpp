@@ -36,6 +36,26 @@ QString QtFilter(std::string_view filter) {
 std::filesystem::path ToPath(const QString& name) { return std::filesystem::path(QFile::encodeName(name).toStdString()); }
 QString FromPath(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 
+// A name without any dot gets the default extension, as the dialog's own
+// default suffix does; the dialogs of some platforms leave that to us.
+std::optional<std::filesystem::path> Completed(std::optional<std::filesystem::path> path, std::string_view extension) {
+  if (path && !extension.empty() && path->filename().string().find('.') == std::string::npos) *path += extension;
+  return path;
+}
+
+std::optional<std::filesystem::path> RunFileDialog(QWidget* parent, QFileDialog::AcceptMode mode,
+                                                   const std::filesystem::path& folder, std::string_view filter,
+                                                   std::string_view extension, const QString& proposed) {
+  QFileDialog dialog(parent, QString(), folder.empty() ? QString() : FromPath(folder), QtFilter(filter));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (extension.starts_with('.')) extension.remove_prefix(1);
+  if (!extension.empty()) dialog.setDefaultSuffix(QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size())));
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToPath(dialog.selectedFiles().constFirst());
+}
+
 }  // namespace
 
 Answer AskWarning(QWidget* parent, std::string_view text, bool withCancel) {
@@ -67,21 +87,24 @@ void ShowWarning(QWidget* parent, std::string_view text) {
 }
 
 std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter,
-                                                 const std::filesystem::path& folder) {
-  if (Handlers().openIn) return Handlers().openIn(folder, std::string(filter));
-  if (Handlers().open) return Handlers().open(std::string(filter));
-  QString name = QFileDialog::getOpenFileName(parent, QString(), folder.empty() ? QString() : FromPath(folder),
-                                              QtFilter(filter));
-  if (name.isEmpty()) return std::nullopt;
-  return ToPath(name);
+                                                 const std::filesystem::path& folder, std::string_view defaultExtension,
+                                                 std::string_view proposedName) {
+  if (Handlers().openIn) return Completed(Handlers().openIn(folder, std::string(filter)), defaultExtension);
+  if (Handlers().open) return Completed(Handlers().open(std::string(filter)), defaultExtension);
+  return Completed(RunFileDialog(parent, QFileDialog::AcceptOpen, folder, filter, defaultExtension,
+                                 ToQString(proposedName)),
+                   defaultExtension);
 }
 
 std::optional<std::filesystem::path> AskSaveFile(QWidget* parent, const std::filesystem::path& path,
-                                                 std::string_view filter) {
-  if (Handlers().save) return Handlers().save(path, std::string(filter));
-  QString name = QFileDialog::getSaveFileName(parent, QString(), FromPath(path), QtFilter(filter));
-  if (name.isEmpty()) return std::nullopt;
-  return ToPath(name);
+                                                 std::string_view filter, std::string_view defaultExtension) {
+  if (Handlers().save) return Completed(Handlers().save(path, std::string(filter)), defaultExtension);
+  // The path is a folder to start in, or a name proposed in its folder.
+  std::error_code ec;
+  const bool folder = std::filesystem::is_directory(path, ec);
+  return Completed(RunFileDialog(parent, QFileDialog::AcceptSave, folder ? path : path.parent_path(), filter,
+                                 defaultExtension, folder ? QString() : FromPath(path.filename())),
+                   defaultExtension);
 }
 
 std::optional<QFont> AskFont(QWidget* parent, const QFont& font) {

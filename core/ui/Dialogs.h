@@ -23,13 +23,18 @@ void ShowInformation(QWidget* parent, std::string_view text);
 // A warning box with OK.
 void ShowWarning(QWidget* parent, std::string_view text);
 // An open dialog with a filter ("caption|pattern|caption|pattern..."),
-// starting in folder when one is given; the chosen file's path, or nothing
-// when cancelled.
+// starting in folder when one is given, proposing the name when one is given;
+// the chosen file's path, or nothing when cancelled. With a default extension
+// (".qad") a name given without one gets it.
 std::optional<std::filesystem::path> AskOpenFile(QWidget* parent, std::string_view filter,
-                                                 const std::filesystem::path& folder = {});
+                                                 const std::filesystem::path& folder = {},
+                                                 std::string_view defaultExtension = {},
+                                                 std::string_view proposedName = {});
 // A save dialog preset to path; the chosen path, or nothing when cancelled.
+// The default extension completes a name as for AskOpenFile, before the
+// dialog asks whether to replace the file of that name.
 std::optional<std::filesystem::path> AskSaveFile(QWidget* parent, const std::filesystem::path& path,
-                                                 std::string_view filter);
+                                                 std::string_view filter, std::string_view defaultExtension = {});
 // A font dialog on the font; the chosen font, or nothing when cancelled.
 std::optional<QFont> AskFont(QWidget* parent, const QFont& font);
 

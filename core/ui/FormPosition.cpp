@@ -1,5 +1,7 @@
 #include "core/ui/FormPosition.h"
 
+#include "core/ui/FormColors.h"
+
 #include "platform/Registry.h"
 
 #include <QApplication>
@@ -131,19 +133,11 @@ std::string FormatFormPosition(const QRect& b) {
   return buf;
 }
 
-void SetFormColors(QWidget* form, const QColor& back, const QColor& text) {
-  QPalette pal = form->palette();
-  pal.setColor(QPalette::Window, back);
-  pal.setColor(QPalette::WindowText, text);
-  form->setPalette(pal);
-}
-
 namespace {
 
 void PlaceForm(QWidget* form, int mode, int percent, std::string_view ident, bool keepCorner) {
   if (!form) return;
-  if (QWidget* main = MainForm(); main && main != form)
-    SetFormColors(form, main->palette().color(QPalette::Window), main->palette().color(QPalette::WindowText));
+  TakeMainFormColors(form);
   PlacementInput in;
   if (!ident.empty()) in.stored = Registry().ReadString("FormPosition", ident, "");
   in.resizable = IsResizable(form);

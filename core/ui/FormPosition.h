@@ -33,12 +33,9 @@ enum PlacementMode {
 };
 
 // The launcher's main window, shared by every module of the process: other
-// windows take their colours from it.
+// windows take their colours from it when they are placed (core/ui/FormColors.h).
 void SetMainForm(QWidget* form);
 QWidget* MainForm();
-// A window's background and text colour, as every window takes them from the
-// main form (placement) and as the settings dialog gives them anew.
-void SetFormColors(QWidget* form, const QColor& back, const QColor& text);
 
 // What placing a window needs to know, apart from the window itself.
 struct PlacementInput {

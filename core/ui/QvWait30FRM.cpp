@@ -65,10 +65,8 @@ void TfrmWait30::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   // Centred on the owner, never stored.
   LoadFormPosition(this, kPlaceOwnerCentre, 0, "");
-  for (TMultiButton* button : {btnResume, btnAbort}) {
-    button->SetParentColor(true);
-    button->SetFont({button->font(), ColorFromQColor(palette().color(QPalette::WindowText))});
-  }
+  // Faces in the window's colour; the captions follow its text colour by themselves.
+  for (TMultiButton* button : {btnResume, btnAbort}) button->SetParentColor(true);
   remaining_ = kSeconds;
   ShowRemaining();
   tmrTimeOut->start();

@@ -133,7 +133,6 @@ int ThemeSpeed(std::string_view interval) {
   if (err != std::errc() || ptr != end) seconds = 0;
   if (std::isnan(seconds) || seconds <= 0) seconds = 0.5;
   const double ms = std::trunc(seconds * 1000.0);
-  if (ms < 1) return 1;
   if (ms >= static_cast<double>(INT32_MAX)) return INT32_MAX;
   return static_cast<int>(ms);
 }

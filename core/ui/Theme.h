@@ -16,6 +16,9 @@ namespace qv {
 inline constexpr int kBannerFrameWidth = 120;
 inline constexpr int kBannerFrameHeight = 50;
 inline constexpr std::string_view kThemeExtension = ".qvt";
+// The theme the program comes with, in the theme folder; not editable, so the
+// theme list never deletes it.
+inline constexpr std::string_view kDefaultThemeFile = "VeoQuorvel.qvt";
 inline constexpr std::string_view kBannerIndexRecord = "banner.idx";
 inline constexpr std::string_view kBannerBitmapRecord = "banner.bmp";
 
@@ -48,7 +51,8 @@ void ClearBannerStrip(TAnimationImage& image);
 
 // Milliseconds per frame for an interval text in seconds, read with "."
 // whatever the locale: text that is not a number, NaN or a value of 0 or less
-// gives 0.5 s; the result lies within 1 .. INT32_MAX.
+// gives 0.5 s; the result lies within 0 .. INT32_MAX (0, under a
+// millisecond, makes the banner stand still).
 int ThemeSpeed(std::string_view interval);
 
 // A theme name's file name: the characters forbidden in file names made

@@ -7,6 +7,8 @@
 #include "platform/Cp932.h"
 #include "platform/Text.h"
 
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 
 namespace qv {
@@ -34,7 +36,22 @@ int Count(std::string_view reply) {
     if (colon == std::string_view::npos) return 0;
     rest.remove_prefix(colon + 1);
   }
-  return std::max(NumberOrZero(rest.substr(0, rest.find_first_of(":/"))), 0);
+  const size_t countEnd = rest.find_first_of(":/");
+  const std::string_view count = rest.substr(0, countEnd);
+  if (count.empty()) return 0;
+  long long n = 0;
+  const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), n);
+  if (end != count.data() + count.size()) return 0;  // no number
+  // A number too long to read is more than any handset holds.
+  if (ec != std::errc() || n < 0 || n > kMostRecords) return kDamagedCount;
+  if (countEnd != std::string_view::npos && rest[countEnd] == '/') {
+    const std::string_view capacity = rest.substr(countEnd + 1, rest.substr(countEnd + 1).find(':'));
+    long long held = 0;
+    const auto [capEnd, capEc] = std::from_chars(capacity.data(), capacity.data() + capacity.size(), held);
+    if (capEc == std::errc() && capEnd == capacity.data() + capacity.size() && held >= 0 && n > held)
+      return kDamagedCount;
+  }
+  return static_cast<int>(n);
 }
 
 bool DataLine(std::string_view reply, std::string& hexLine) {
@@ -62,6 +79,19 @@ std::string KindName(int kind) {
   return caption.empty() ? Sjis("データ") : caption;
 }
 
+// The progress the module reports once the handset is out of information
+// mode; leaving takes it several seconds (the escape and its guard times).
+constexpr int32_t kProgressLeftInformationMode = 65;
+
+// Asks the module to leave information mode, and says at once that the
+// session is finishing: the last count stays up meanwhile.
+void LeaveInformationMode(SessionContext& c) {
+  c.link.ExitInfoMode();
+  char id[16];
+  std::snprintf(id, sizeof id, "I%05d", kProgressLeftInformationMode);
+  c.view.ShowStatus(c.host.ReportMessage(id, false));
+}
+
 bool EndsInformationMode(const SerialEvent& e) {
   return e.kind == kwx::KWX_EV_SESSION_END &&
          (e.code == kwx::SessionOver(kwx::kKindInfo) || e.code == kwx::WorkerEnded(kwx::kKindInfo));
@@ -83,6 +113,13 @@ SessionResult HandsetDataRead::Run() {
         c_, [this](const SerialEvent& e) { return OnEvent(e); }, [this] { return !c_.link.Busy(); });
     c_.host.StopBannerAnimation();
     if (end == PollEnd::Aborted) return SessionResult::Aborted;
+  }
+  if (!damagedCount_.empty()) {
+    // Nothing of what such a handset sends can be trusted: the file stays as it was.
+    c_.host.ReportMessage(KindName(kind_) + Sjis("の件数を携帯電話から正しく受け取れませんでした。") + "\r\n" +
+                              damagedCount_.substr(0, 64),
+                          true);
+    return SessionResult::Aborted;
   }
   // The lines of a record cut short are not kept.
   lines_.resize(complete_);
@@ -124,7 +161,7 @@ void HandsetDataRead::TakeReply() {
   };
   switch (step_) {
     case 1:
-      total_ += handsetreply::Count(reply);
+      if (!AddCount(reply)) break;
       // The mail histories come in two categories, each with its count.
       if (kind_ == 4 || kind_ == 6)
         step_ = 2;
@@ -132,8 +169,7 @@ void HandsetDataRead::TakeReply() {
         counted();
       break;
     case 2:
-      total_ += handsetreply::Count(reply);
-      counted();
+      if (AddCount(reply)) counted();
       break;
     case 3: {
       std::string line;
@@ -156,6 +192,17 @@ void HandsetDataRead::TakeReply() {
   }
 }
 
+bool HandsetDataRead::AddCount(const std::string& reply) {
+  const int count = handsetreply::Count(reply);
+  if (count == handsetreply::kDamagedCount) {
+    damagedCount_ = reply;
+    step_ = 5;
+    return false;
+  }
+  total_ += count;  // two counts of at most kMostRecords each
+  return true;
+}
+
 void HandsetDataRead::Request() {
   switch (step_) {
     case 2:
@@ -168,7 +215,7 @@ void HandsetDataRead::Request() {
     case 5:
     case 6:
       step_ = 0;
-      c_.link.ExitInfoMode();
+      LeaveInformationMode(c_);
       result_ = SessionResult::Done;
       break;
     default:
@@ -240,7 +287,7 @@ bool HandsetDataWrite::OnEvent(const SerialEvent& e) {
 }
 
 void HandsetDataWrite::Leave(SessionResult result) {
-  c_.link.ExitInfoMode();
+  LeaveInformationMode(c_);
   phase_ = 3;
   result_ = result;
 }

@@ -20,8 +20,13 @@ std::string FirstLine(std::string_view data);
 bool IsStatus(std::string_view reply);
 // "<3:" ... "h>": no more records of the kind.
 bool IsEndOfKind(std::string_view reply);
+// No handset holds more records of a kind than this.
+constexpr int kMostRecords = 9999;
 // The record count of a count line "<F:kind:count/capacity>" (the third
-// field up to its "/"); 0 when it holds none.
+// field up to its "/"); 0 when it holds none; kDamagedCount when the count
+// is more than a handset can hold: above the capacity the line gives, above
+// kMostRecords, or below 0.
+constexpr int kDamagedCount = -1;
 int Count(std::string_view reply);
 // The frame line (hex) a data line "<1:" + two characters + wire form + "h>"
 // carries; false unless it is a whole, well-formed frame line.
@@ -40,12 +45,16 @@ class HandsetDataRead {
   bool OnEvent(const SerialEvent& event);
   void TakeReply();
   void Request();
+  // Adds a count line's count to the total; false (the read is to end) when
+  // the line is damaged.
+  bool AddCount(const std::string& reply);
 
   SessionContext& c_;
   const int kind_;
   SessionResult result_ = SessionResult::NothingDone;
   int step_ = 1;
   int total_ = 0;
+  std::string damagedCount_;  // the count line that ended the read, if one did
   int records_ = 0;
   size_t complete_ = 0;  // lines of the whole records read so far
   std::vector<std::string> lines_;

@@ -163,7 +163,11 @@ std::string SerialLink::GetTelNumber(const std::string& port, int32_t baud) {
 bool SerialLink::WaitIdle(int count) {
   for (int i = 0; i < count; ++i) {
     if (!Busy()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    constexpr auto kPoll = std::chrono::milliseconds(100);
+    if (idlePause_)
+      idlePause_(kPoll);
+    else
+      std::this_thread::sleep_for(kPoll);
   }
   return !Busy();
 }

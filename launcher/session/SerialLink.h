@@ -6,6 +6,8 @@
 #include "platform/Handles.h"
 #include "platform/Module.h"
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -80,13 +82,17 @@ class SerialLink {
   bool ExitInfoMode();
   // The handset's own number read without a session; empty when none.
   std::string GetTelNumber(const std::string& port, int32_t baud);
-  // Polls the module every 100 ms (a plain sleep, nothing else runs) until it
-  // is idle; false after count polls.
+  // Polls the module every 100 ms until it is idle; false after count polls.
+  // Between two polls runs the idle pause: a plain sleep unless one is set
+  // (the launcher's lets its windows paint while nothing new starts).
   bool WaitIdle(int count);
+  using IdlePause = std::function<void(std::chrono::milliseconds)>;
+  void SetIdlePause(IdlePause pause) { idlePause_ = std::move(pause); }
 
  private:
   Module module_;
   SerialEntries entries_;
+  IdlePause idlePause_;
 };
 
 }  // namespace qv

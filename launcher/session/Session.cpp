@@ -18,6 +18,8 @@ constexpr int kIdlePolls = 30000;
 
 }  // namespace
 
+void SessionView::WaitForModule(uint64_t seen, std::chrono::milliseconds timeout) { WaitPostedMessage(seen, timeout); }
+
 RetryPolicy SessionContext::FolderRetry() const {
   RetryPolicy retry;
   SessionView* window = &view;
@@ -49,7 +51,7 @@ PollEnd Poll(SessionContext& c, const std::function<bool(const SerialEvent&)>& h
   // the time it processes its messages; anything later ends the sleep.
   uint64_t seen = PostedMessageCount();
   for (;;) {
-    if (next != PollNext::Now) WaitPostedMessage(seen, kPollInterval);
+    if (next != PollNext::Now) c.view.WaitForModule(seen, kPollInterval);
     seen = PostedMessageCount();
     c.view.ProcessMessages();
     if (aborted()) return PollEnd::Aborted;

@@ -8,6 +8,8 @@
 #include "launcher/session/SerialLink.h"
 #include "launcher/session/SessionTypes.h"
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,10 @@ class SessionView {
   // the queue meanwhile, and the abort button may be pressed.
   virtual void ProcessMessages() = 0;
   virtual bool AbortRequested() const = 0;
+  // The sleep of a poll: at most timeout, over as soon as the module has
+  // posted more than seen messages. The dialog serves its windows meanwhile,
+  // so that they paint and answer at once rather than at the next poll.
+  virtual void WaitForModule(uint64_t seen, std::chrono::milliseconds timeout);
 
  protected:
   ~SessionView() = default;
@@ -93,7 +99,8 @@ struct SessionContext {
 };
 
 // The poll shared by every session: sleep up to 100 ms (the sleep ends as
-// soon as the module posts an event), let the window run, honour the abort
+// soon as the module posts an event; the view serves its windows during it),
+// let the window run, honour the abort
 // button (kwxDisconnect(10)), then hand each queued event to handle until the
 // queue is empty, then call eachPoll. Progress events (0, n) are shown here
 // and not passed on. Ends when handle returns true (after that event), when

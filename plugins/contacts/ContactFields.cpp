@@ -63,6 +63,11 @@ std::string FieldTexts::Get(const QLineEdit* edit) const {
   return Kept(edit, edit->text(), FromQString(edit->text()));
 }
 
+bool FieldTexts::Unchanged(const QLineEdit* edit) const {
+  auto it = shown_.find(edit);
+  return it != shown_.end() && it->second.first == edit->text();
+}
+
 std::string FieldTexts::Get(const QPlainTextEdit* memo) const {
   return Kept(memo, memo->toPlainText(), StoredMemo(memo->toPlainText()));
 }

@@ -31,6 +31,8 @@ class FieldTexts {
   // shown, else the typed text encoded.
   std::string Get(const QLineEdit* edit) const;
   std::string Get(const QPlainTextEdit* memo) const;
+  // Whether the field still shows what Put gave it.
+  bool Unchanged(const QLineEdit* edit) const;
 
  private:
   std::string Kept(const QWidget* field, const QString& now, std::string typed) const;

@@ -241,11 +241,6 @@ std::filesystem::path TContactList::CurrentFolder() const {
   return fileName_.empty() ? std::filesystem::path() : std::filesystem::path(fileName_).parent_path();
 }
 
-std::filesystem::path TContactList::AddExtension(std::filesystem::path path, const char* extension) const {
-  if (!path.has_extension()) path += extension;
-  return path;
-}
-
 bool TContactList::ConfirmDiscard() {
   if (!modified_) return true;
   const std::string name =
@@ -271,7 +266,7 @@ void TContactList::OpenFile(const std::string& name) {
   if (!ConfirmDiscard()) return;
   std::filesystem::path path = name;
   if (path.empty()) {
-    if (auto chosen = AskOpenFile(this, Sjis(style_.fileFilter), CurrentFolder())) path = *chosen;
+    if (auto chosen = AskOpenFile(this, Sjis(style_.fileFilter), CurrentFolder(), style_.extension)) path = *chosen;
   }
   if (!path.empty()) {
     BusyCursor busy;
@@ -307,9 +302,9 @@ bool TContactList::SaveFileAs() {
   const std::filesystem::path proposed =
       CurrentFolder() / (fileName_.empty() ? std::filesystem::path(std::string("*") + style_.extension)
                                            : std::filesystem::path(fileName_).filename());
-  auto chosen = AskSaveFile(this, proposed, Sjis(style_.fileFilter));
+  auto chosen = AskSaveFile(this, proposed, Sjis(style_.fileFilter), style_.extension);
   if (!chosen) return false;
-  return SaveFile(AddExtension(*chosen, style_.extension).string());
+  return SaveFile(chosen->string());
 }
 
 void TContactList::SetFileName(const std::string& name) {
@@ -326,7 +321,7 @@ void TContactList::SetFileName(const std::string& name) {
 }
 
 void TContactList::ImportCsv() {
-  auto chosen = AskOpenFile(this, Sjis(kCsvFilter), CurrentFolder());
+  auto chosen = AskOpenFile(this, Sjis(kCsvFilter), CurrentFolder(), ".csv", "*.csv");
   if (!chosen) return;
   std::string text, why;
   if (!ReadWholeFile(*chosen, text)) {
@@ -346,9 +341,9 @@ void TContactList::ImportCsv() {
 }
 
 void TContactList::ExportCsv() {
-  auto chosen = AskSaveFile(this, CurrentFolder() / "*.csv", Sjis(kCsvFilter));
+  auto chosen = AskSaveFile(this, CurrentFolder() / "*.csv", Sjis(kCsvFilter), ".csv");
   if (!chosen) return;
-  const std::filesystem::path path = AddExtension(*chosen, ".csv");
+  const std::filesystem::path path = *chosen;
   if (!WriteFileAtomically(path, CsvExport())) Fail(Sjis("CSVファイルを保存できませんでした。\r\n") + ShownPath(path));
 }
 

@@ -147,7 +147,6 @@ class TContactList : public QMainWindow {
   void Tell(const std::string& text);
   void Fail(const std::string& text);
   std::filesystem::path CurrentFolder() const;
-  std::filesystem::path AddExtension(std::filesystem::path path, const char* extension) const;
 
   const ContactListStyle& style_;
   TContactListModel* model_;

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -369,7 +370,8 @@ void TfrmAddressEdit::LoadEntry(TfrmAddress& list, int row) {
   texts_.Put(edtKanjiName, e.Field(kPbKanji));
   texts_.Put(edtPostCode, e.Field(kPbPostCode));
   texts_.Put(memAddress, e.Field(kPbAddress));
-  // Birth date: 年, 月 and 日 are separators too, as are blanks.
+  // Birth date: 年, 月 and 日 are separators too, as are blanks; a date
+  // without a year ("     mm/dd") keeps its month and day.
   static const std::string marks[] = {Sjis("年"), Sjis("月"), Sjis("日")};
   const std::string_view stored = e.Field(kPbBirthDate);
   std::string birth;
@@ -378,12 +380,9 @@ void TfrmAddressEdit::LoadEntry(TfrmAddress& list, int row) {
     birth += std::find(std::begin(marks), std::end(marks), c) != std::end(marks) ? std::string_view("/") : c;
     i += c.size();
   }
-  birth = TrimText(birth);
-  for (char& c : birth)
-    if (c == ' ') c = '/';
-  texts_.Put(edtYear, GetField(birth, "/", 0));
-  texts_.Put(edtMonth, GetField(birth, "/", 1));
-  texts_.Put(edtDay, GetField(birth, "/", 2));
+  const std::vector<std::string> date = HandsetDateParts(birth);
+  QLineEdit* const boxes[] = {edtYear, edtMonth, edtDay};
+  for (size_t i = 0; i < std::size(boxes); ++i) texts_.Put(boxes[i], i < date.size() ? date[i] : std::string());
   texts_.Put(edtAge, e.Field(kPbAge));
   SelectText(cboBloodType, e.Field(kPbBloodType));
   SelectText(cboSex, e.Field(kPbSex));
@@ -399,6 +398,7 @@ void TfrmAddressEdit::LoadEntry(TfrmAddress& list, int row) {
   texts_.Put(memMemo, e.Field(kPbMemo));
   texts_.Put(memHobby, e.Field(kPbHobby));
   picture_ = e.picture;
+  loadedRow_ = &e == &empty ? -1 : row;
   imgAddress->clear();
   if (picture_) {
     std::istringstream in(*picture_);
@@ -415,28 +415,47 @@ void TfrmAddressEdit::LoadEntry(TfrmAddress& list, int row) {
 
 void TfrmAddressEdit::SaveEntry(TfrmAddress& list, int row) {
   if (row < 0 || row >= list.Book().Count()) return;
-  PhoneBookEntry e = list.Book().At(row);
+  const PhoneBookEntry& stored = list.Book().At(row);
+  PhoneBookEntry e = stored;
+  // An entry that was opened keeps an empty secret or picture flag while the
+  // dialog means the same by it; a new one gets both written.
+  const bool opened = row == loadedRow_;
   e.SetField(kPbKana, texts_.Get(edtKanaName));
   e.SetField(kPbKanji, texts_.Get(edtKanjiName));
   e.SetField(kPbPostCode, texts_.Get(edtPostCode));
   e.SetField(kPbAddress, texts_.Get(memAddress));
-  const std::string year = texts_.Get(edtYear), month = texts_.Get(edtMonth), day = texts_.Get(edtDay);
-  e.SetField(kPbBirthDate, !year.empty() && !month.empty() && !day.empty() ? year + "/" + month + "/" + day : "");
+  e.SetField(kPbBirthDate, BirthDate(stored.Field(kPbBirthDate)));
   e.SetField(kPbAge, texts_.Get(edtAge));
   e.SetField(kPbBloodType, SelectedText(cboBloodType));
   e.SetField(kPbSex, SelectedText(cboSex));
   e.SetField(kPbGroup, SelectedText(cboGroup));
   e.SetField(kPbListKind, SelectedText(cboType));
-  e.SetField(kPbSecret, chkSeret->isChecked() ? "ON" : "OFF");
+  e.SetField(kPbSecret, chkSeret->isChecked()                             ? "ON"
+                        : opened && stored.Field(kPbSecret).empty() ? ""
+                                                                     : "OFF");
   for (int n = 0; n < kPbNumbers; ++n) {
     e.SetField(kPbMail1 + n, n < lstMail->count() ? LineBytes(lstMail->item(n)) : "");
     e.SetField(kPbPhone1 + n, n < lstTel->count() ? LineBytes(lstTel->item(n)) : "");
   }
   e.SetField(kPbMemo, texts_.Get(memMemo));
   e.SetField(kPbHobby, texts_.Get(memHobby));
-  e.SetField(kPbPictureFlag, Sjis(picture_ ? "有" : "無"));
+  if (picture_ || !opened || !stored.Field(kPbPictureFlag).empty())
+    e.SetField(kPbPictureFlag, Sjis(picture_ ? "有" : "無"));
   list.StoreEntry(row, std::move(e));
   list.ShowCount();
+}
+
+std::string TfrmAddressEdit::BirthDate(std::string_view stored) const {
+  // A date in the handset's own form goes back in its own bytes, time and
+  // all, while the boxes show it unchanged.
+  if (texts_.Unchanged(edtYear) && texts_.Unchanged(edtMonth) && texts_.Unchanged(edtDay) &&
+      DecodeHandsetDate(EncodeHandsetDate(stored)) == stored)
+    return std::string(stored);
+  const std::string year = texts_.Get(edtYear), month = texts_.Get(edtMonth), day = texts_.Get(edtDay);
+  if (month.empty() || day.empty()) return {};
+  // Without a year as the handset's dates are written, so that the year
+  // goes out as none.
+  return year.empty() ? "     " + month + "/" + day : year + "/" + month + "/" + day;
 }
 
 bool TfrmAddressEdit::CommitEntry() {
@@ -486,9 +505,15 @@ void TfrmAddressEdit::CloseDialog() {
 void TfrmAddressEdit::reject() { CloseDialog(); }
 
 bool TfrmAddressEdit::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == edtKanjiName) {
-    if (event->type() == QEvent::FocusIn) reading_.clear();
-    if (event->type() == QEvent::FocusOut && TrimText(FromQString(edtKanaName->text())).empty() && !reading_.empty())
+  if (watched == edtKanjiName && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+    // Only a move between the dialog's fields enters or leaves the field: a
+    // switch to another window or a pop-up menu comes back to it.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    const bool away = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+                      reason == Qt::MenuBarFocusReason;
+    if (event->type() == QEvent::FocusIn && !away) reading_.clear();
+    if (event->type() == QEvent::FocusOut && !away && TrimText(FromQString(edtKanaName->text())).empty() &&
+        !reading_.empty())
       edtKanaName->setText(ToQString(reading_));
   } else if ((watched == lstTel || watched == lstMail) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -95,6 +95,8 @@ class TfrmAddressEdit : public TPlacedDialog {
   void EditSelectedLine(bool mail);
   void DeleteSelectedLine(bool mail);
   void ClearInput(bool mail);
+  // The birth date the boxes give, stored holding the entry's.
+  std::string BirthDate(std::string_view stored) const;
   void Step(int step);
   void NewEntry();
   void CloseDialog();
@@ -103,6 +105,7 @@ class TfrmAddressEdit : public TPlacedDialog {
   FieldTexts texts_;
   bool modified_ = false;
   bool loading_ = false;
+  int loadedRow_ = -1;  // the row LoadEntry filled the dialog from
   std::string reading_;  // what the input method read since the kanji name got the focus
   std::optional<std::string> picture_;
 };

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "controls/Graphics.h"
+#include "core/ui/FormColors.h"
 
 namespace qv {
 
@@ -36,6 +37,11 @@ class TDialogLook {
   TColor FontColor(QObject* owner) const {
     QWidget* form = OwnerForm(owner);
     return parentFont_ && form ? ColorFromQColor(form->palette().color(QPalette::WindowText)) : font_.Color;
+  }
+  // Gives the form its font, its colour and its text colour, as every window shows them.
+  void ApplyLook(QWidget& form, QObject* owner, TColor own) const {
+    form.setFont(FormFont(owner));
+    SetFormColors(&form, ToQColor(FormColor(owner, own)), ToQColor(FontColor(owner)));
   }
 
  private:

@@ -1,12 +1,14 @@
 #include "plugins/signup/QvSignupFRM.h"
 
 #include "controls/AnimationImage.h"
+#include "controls/BRVGraphicsEX.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/Graphics.h"
 #include "controls/ImageList.h"
 #include "controls/MultiButton.h"
 #include "core/data/ErrorLog.h"
 #include "core/data/HandsetExchange.h"
+#include "core/ui/FormColors.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/Pictures.h"
 #include "core/ui/QtText.h"
@@ -163,10 +165,9 @@ void TfrmSignup::CreateComponents() {
   connect(actForward, &QAction::triggered, this, &TfrmSignup::actForwardExecute);
   connect(actExt, &QAction::triggered, this, &QWidget::close);
 
-  // The handset's body: dark, with the screen on top and the keys below.
-  QPalette body = palette();
-  body.setColor(QPalette::Window, QColor(0x3A, 0x40, 0x4A));
-  setPalette(body);
+  // The handset's body, with the screen on top and the keys below: dark
+  // until the launcher's colours reach it (TakeColours).
+  SetFormColors(this, QColor(0x3A, 0x40, 0x4A), QColor(0xF0, 0xF0, 0xF0));
   setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(10, 10, 10, 10);
@@ -194,6 +195,8 @@ void TfrmSignup::CreateComponents() {
   pnlMessage->SetRadius(3);
   pnlMessage->SetCaptionAlignment(bpaLeftMiddle);
   pnlMessage->setFixedHeight(26);
+  // It speaks on the screen, not on the body.
+  pnlMessage->SetParentFont(false);
   screen->addWidget(pnlMessage);
   layout->addWidget(pnlMain, 1);
 
@@ -223,6 +226,7 @@ void TfrmSignup::CreateComponents() {
   auto button = [this](const char* name, QAction* a, int image) {
     auto* b = new TMultiButton(this);
     b->setObjectName(name);
+    b->SetParentColor(true);  // keys in the body's colour
     if (a) b->SetAction(a);
     b->SetImages(imlButton);
     b->SetImageIndex(image);
@@ -243,8 +247,6 @@ void TfrmSignup::CreateComponents() {
   connect(actConnect, &QAction::changed, btnConnect, [this] { btnConnect->setEnabled(actConnect->isEnabled()); });
   btnDisconnect = button("btnDisconnect", actDisconnect, kImgDisconnect);
   btnExt = button("btnExt", actExt, kImgExit);
-  btnCall->SetFaceColor(RGB(0xC8, 0xF0, 0xC8));
-  btnDisconnect->SetFaceColor(RGB(0xF8, 0xC8, 0xC8));
   auto* rowNav = new QHBoxLayout;
   rowNav->addWidget(btnBack);
   rowNav->addWidget(btnOK);
@@ -280,6 +282,8 @@ void TfrmSignup::CreateComponents() {
   rowEnd->addWidget(btnConnect, 2);
   rowEnd->addWidget(btnExt, 1);
   layout->addLayout(rowEnd);
+
+  TintCallKeys();
 
   tmrStart = new QTimer(this);
   tmrStart->setObjectName("tmrStart");
@@ -714,7 +718,19 @@ void TfrmSignup::actForwardExecute() {
 
 // ---- showing and closing ---------------------------------------------------
 
+void TfrmSignup::TintCallKeys() {
+  const TColor body = ColorFromQColor(palette().color(QPalette::Active, QPalette::Window));
+  for (TAttachPanel* panel : {pnlMain, pnlInput}) panel->SetAttachColor(body);
+  // The call keys keep a hint of green and red on whatever body.
+  btnCall->SetFaceColor(BlendColor(RGB(0x00, 0xC0, 0x00), body, 64));
+  btnDisconnect->SetFaceColor(BlendColor(RGB(0xE0, 0x00, 0x00), body, 64));
+}
+
 void TfrmSignup::showEvent(QShowEvent* e) {
+  if (!e->spontaneous()) {
+    TakeMainFormColors(this);
+    TintCallKeys();
+  }
   QDialog::showEvent(e);
   if (e->spontaneous()) return;
   QFont f = font();

@@ -118,6 +118,8 @@ class TfrmSignup : public QDialog {
   void ShowLines(const std::vector<std::string>& lines);
   std::vector<std::string> DisplayLines(int index);
   void RefreshLook();
+  // What follows the body's colour without being its child's colour.
+  void TintCallKeys();
   // The input as CP932, false when the codec cannot hold all of it.
   bool InputBytes(std::string& bytes) const;
   std::string InputTrimmed() const;

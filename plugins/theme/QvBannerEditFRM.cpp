@@ -135,6 +135,7 @@ void TfrmBannerEdit::CreateComponents() {
   auto button = [this](const char* name, QAction* a) {
     auto* b = new TMultiButton(this);
     b->setObjectName(name);
+    b->SetParentColor(true);  // faces in the window's colour
     b->setFixedHeight(25);
     if (a) b->SetAction(a);
     return b;

@@ -2,6 +2,7 @@
 
 #include "controls/AnimationImage.h"
 #include "controls/BRVGraphicsEX.h"
+#include "controls/ColorContrast.h"
 #include "controls/Graphics.h"
 #include "controls/ImageList.h"
 #include "controls/MultiButton.h"
@@ -95,6 +96,7 @@ void TfrmBanner::CreateComponents() {
   auto button = [this, tools](const char* name, QAction* a, int image) {
     auto* b = new TMultiSpeedButton(pnlTool);
     b->setObjectName(name);
+    b->SetParentColor(true);  // faces in the window's colour
     b->setFixedSize(64, 40);
     b->SetImages(ImageList1);
     b->SetImageIndex(image);
@@ -227,11 +229,14 @@ void TfrmBanner::lstBannerDrawItem(QPainter& painter, const QRect& rect, int row
     painter.drawText(QRect(rect.left() + 132, rect.top() + 2 + line * lineIndex, rect.width() - 134, line),
                      Qt::AlignLeft | Qt::AlignTop, s);
   };
-  painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
+  const QColor ink = pal.color(selected ? QPalette::HighlightedText : QPalette::Text);
+  painter.setPen(ink);
   text(0, ToQString(data.Name));
   if (inUse) text(1, QStringLiteral("使用中"));
   if (!data.Editable) {
-    painter.setPen(ToQColor(clRed));
+    // Red where red reads; on the selection or the current theme's blue, a
+    // red mixed towards the row's own text as far as it takes to read.
+    painter.setPen(ToQColor(ReadableColor(clRed, back, ColorFromQColor(ink))));
     text(2, QStringLiteral("※編集不可"));
   }
 }
@@ -297,9 +302,18 @@ void TfrmBanner::actDelExecute() {
     ShowMessageBox(this, BoxKind::Warning, S("テーマファイルを削除できませんでした。\n") + ItemFileName(row));
     return;
   }
+  const bool wasCurrent = InUse(row);
   DeleteThemeItem(row);
+  // The launcher must not go on showing a theme whose file is gone.
+  if (wasCurrent) SetCurrentTheme(FallbackTheme());
   ShowPreview();
   UpdateActions();
+}
+
+std::string TfrmBanner::FallbackTheme() const {
+  for (int i = 0; i < ItemCount(); ++i)
+    if (SameTextNoCase(ItemFileName(i), kDefaultThemeFile)) return ItemFileName(i);
+  return ItemCount() > 0 ? ItemFileName(0) : std::string();
 }
 
 void TfrmBanner::SetCurrentTheme(const std::string& fileName) {

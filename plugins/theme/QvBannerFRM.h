@@ -82,6 +82,9 @@ class TfrmBanner : public QWidget {
   int SelectedRow() const;
   // Makes the file the current theme and tells the launcher.
   void SetCurrentTheme(const std::string& fileName);
+  // What takes the place of a current theme that is gone: our default theme
+  // when it is listed, else the first theme listed, else none.
+  std::string FallbackTheme() const;
 
   std::vector<Item> items_;
   std::string folder_;

@@ -99,9 +99,12 @@ bool AtDialogue::WaitForLines() {
 
 bool AtDialogue::Paging(std::string_view body, bool record) {
   if (!Command(body)) return false;
+  // Unrecorded, a handset that does not answer leaves the short wait's code,
+  // which no caller is told of.
+  const int32_t deadlineCode = record ? code::HandsetNotReady : code::ShortWait;
   const int32_t expected[] = {kModemEmpty, -2, kModemEmpty, kModemOk};
   for (int32_t want : expected) {
-    const int32_t c = Read(kCommandSeconds, code::HandsetNotReady);
+    const int32_t c = Read(kCommandSeconds, deadlineCode);
     if (c < 0) return false;
     const bool good = want == -2 ? (c == kModemPagingSame || c == kModemPagingMixed) : c == want;
     if (!good) return record ? Fail(code::ModemUnexpected) : false;

@@ -70,7 +70,8 @@ class AtDialogue {
   // 5 s (90011); an unreadable status is 90030.
   bool WaitForLines();
   // A ring-mode command: an empty line, a PAGING CONFIG line, an empty line,
-  // "OK"; any other answer 90005, recorded only when record is set.
+  // "OK"; any other answer 90005 and no answer in 3 s 90011, both recorded
+  // only when record is set (else the code of a failure is none a caller hears of).
   bool Paging(std::string_view body, bool record = true);
   // An empty line, a text line, an empty line, "OK": the text.
   bool Query(std::string_view body, int32_t firstSeconds, int32_t seconds, std::string& text);

@@ -4,6 +4,8 @@
 #include "Codes.h"
 #include "SignupRules.h"
 
+#include "platform/CommPort.h"
+
 #include <cstdio>
 
 namespace seriallink {
@@ -31,8 +33,11 @@ bool WellFormedClose(const LineSplitter& splitter, int32_t line) {
 }
 
 bool SendCloseLine(ModemLine& line, int32_t closeCode) {
+  // The four low digits of the code's magnitude: a negative reason from the
+  // caller would otherwise take a fifth character and push the NUL out.
+  const int64_t magnitude = closeCode < 0 ? -int64_t{closeCode} : int64_t{closeCode};
   char text[40];
-  std::snprintf(text, sizeof text, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(closeCode % 10000));
+  std::snprintf(text, sizeof text, "SOCKET_25_DISCONNECTION[%04d]", static_cast<int>(magnitude % 10000));
   return line.LineWrite(text, 30);
 }
 
@@ -46,5 +51,21 @@ int32_t AwaitCarrierDrop(ModemLine& line) {
     clock::Sleep(100);
   }
 }
+
+bool AwaitCarrier(ModemLine& line, int64_t ms) {
+  const int64_t end = clock::NowMs() + ms;
+  for (;;) {
+    if (line.LineCarrier()) return true;
+    if (clock::NowMs() >= end || HandsetGone(line)) return false;
+    clock::Sleep(10);
+  }
+}
+
+bool HandsetGone(ModemLine& line) {
+  const int32_t status = line.LineStatus();
+  return status < 0 || !(static_cast<uint32_t>(status) & qv::MS_DSR_ON);
+}
+
+int32_t LineGoneCode(ModemLine& line) { return HandsetGone(line) ? code::ModemStatusUnreadable : code::CarrierLost; }
 
 }  // namespace seriallink

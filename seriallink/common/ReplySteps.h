@@ -20,11 +20,18 @@ int32_t ClassifyReply(LineSplitter& splitter, std::span<const char> area, int32_
 int32_t WrongAnswerCode(int32_t line, bool carrier);
 // Whether the line was the far end's close line with a four-digit code.
 bool WellFormedClose(const LineSplitter& splitter, int32_t line);
-// "SOCKET_25_DISCONNECTION[nnnn]" with the code's four low digits: 30 bytes
-// with its NUL.
+// "SOCKET_25_DISCONNECTION[nnnn]" with the four low digits of the code's
+// magnitude: 30 bytes with its NUL, whatever the code.
 bool SendCloseLine(ModemLine& line, int32_t code);
 // Polls every 100 ms until the carrier drops (0) or the armed deadline passes
 // (2 when its code is 70003 or 70004, else 0).
 int32_t AwaitCarrierDrop(ModemLine& line);
+// Polls until the carrier is up, at most ms of the module's time: whether it came.
+bool AwaitCarrier(ModemLine& line, int64_t ms);
+// Whether the handset itself is gone, as when it is pulled: its lines
+// cannot be read, or DSR is down.
+bool HandsetGone(ModemLine& line);
+// The code for a lost line: 90030 when the handset is gone, else 21280.
+int32_t LineGoneCode(ModemLine& line);
 
 }  // namespace seriallink

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -106,6 +107,54 @@ TEST(MultiButton, FontOnMouseFollowsFontUntilSetApart) {
   button.SetFontOnMouse(hover);
   button.SetFont(TFont{qvtest::TestFont(14), clGreen});
   EXPECT_EQ(button.GetFontOnMouse(), hover);
+}
+
+TEST(ControlFonts, CaptionsFollowTheWindowsTextColourUntilGivenTheirOwn) {
+  struct Kind {
+    const char* name;
+    std::function<QWidget*(QWidget*)> make;
+  };
+  auto font = [](QWidget* w) { return w->property("Font").value<TFont>(); };
+  auto setFont = [](QWidget* w, const TFont& f) { w->setProperty("Font", QVariant::fromValue(f)); };
+  const Kind kinds[] = {{"TMultiButton", [](QWidget* p) -> QWidget* { return new TMultiButton(p); }},
+                        {"TMultiSpeedButton", [](QWidget* p) -> QWidget* { return new TMultiSpeedButton(p); }},
+                        {"TMultiPanel", [](QWidget* p) -> QWidget* { return new TMultiPanel(p); }}};
+  auto textColour = [](QWidget& window, const QColor& c) {
+    QPalette p = window.palette();
+    p.setColor(QPalette::WindowText, c);
+    window.setPalette(p);
+  };
+  for (const Kind& k : kinds) {
+    SCOPED_TRACE(k.name);
+    QWidget window;
+    window.resize(120, 60);
+    QWidget* control = k.make(&window);
+    control->setProperty("Caption", QStringLiteral("Ok"));
+    control->setFont(qvtest::TestFont(14));
+    control->resize(80, 30);
+    EXPECT_EQ(font(control).Color, clWindowText) << "the system's while the window has none of its own";
+    textColour(window, QColor(10, 200, 30));
+    EXPECT_EQ(font(control).Color, RGB(10, 200, 30));
+    EXPECT_GT(qvtest::CountOf(Render(*control), RGB(10, 200, 30)), 5) << "the caption is drawn in it";
+    // Another face in the same colour keeps following.
+    TFont bold = font(control);
+    bold.Font.setBold(true);
+    setFont(control, bold);
+    textColour(window, QColor(200, 20, 30));
+    EXPECT_EQ(font(control).Color, RGB(200, 20, 30));
+    EXPECT_TRUE(control->property("ParentFont").toBool());
+    // A control made in a window that has its colours takes them once polished.
+    QWidget* late = k.make(&window);
+    late->ensurePolished();
+    EXPECT_EQ(font(late).Color, RGB(200, 20, 30)) << "made later";
+    // A colour of its own ends the following; ParentFont takes it up again.
+    setFont(control, {bold.Font, clBlue});
+    EXPECT_FALSE(control->property("ParentFont").toBool());
+    textColour(window, QColor(1, 2, 3));
+    EXPECT_EQ(font(control).Color, clBlue);
+    control->setProperty("ParentFont", true);
+    EXPECT_EQ(font(control).Color, RGB(1, 2, 3));
+  }
 }
 
 TEST(MultiButton, ParentColorFollowsTheParentControl) {

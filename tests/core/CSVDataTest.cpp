@@ -150,10 +150,16 @@ namespace {
 
 // The parser the table had before it classified bytes in blocks: one byte at a
 // time, straight from the rules. The block parser must agree with it on every
-// input.
-Rows ByteAtATimeRows(std::string_view text) {
+// input, also on what it met besides the cells.
+Rows ByteAtATimeRows(std::string_view text, qv::CsvTextFindings* found = nullptr) {
   Rows rows;
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) return rows;
+  qv::CsvTextFindings dummy;
+  qv::CsvTextFindings& f = found ? *found : dummy;
+  f = {};
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; })) {
+    f.strayNul = text.find('\0') != std::string_view::npos;
+    return rows;
+  }
   auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
   auto trail = [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); };
   std::vector<std::string> row;
@@ -189,10 +195,12 @@ Rows ByteAtATimeRows(std::string_view text) {
       rows.push_back(std::exchange(row, {}));
       i += 2;
     } else {
+      f.strayNul = f.strayNul || c == '\0';
       buf += static_cast<char>(c);
       ++i;
     }
   }
+  f.openQuote = quoted;
   if (!buf.empty()) row.push_back(buf);
   if (!row.empty()) rows.push_back(row);
   return rows;
@@ -246,6 +254,66 @@ TEST_P(CSVDataUnits, AgreesWithTheByteAtATimeParserOnRandomText) {
     TCSVData s;
     s.LoadFromStream(in);
     ASSERT_EQ(AllRows(s), ByteAtATimeRows(qv::JoinLinesCrLf(text))) << "case " << i << ": " << testing::PrintToString(text);
+  }
+}
+
+TEST(CSVData, TellsWhatItMetThatTheWriterNeverWrites) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool openQuote, strayNul;
+  } cases[] = {
+      {"a quote never closed", "a,\"b,c\r\nd\r\n", true, false},
+      {"a lead byte before the closing quote", "\"\x82\",\"\x82\"\"\"\r\n", false, false},
+      {"a blank, then a lead byte before the closing quote", "\" \x82\"\r\n", false, false},
+      {"a lead byte before a comma", "\x82,\"x\"\r\n", false, false},
+      {"a NUL inside quotes", std::string("\"A\0\",b\r\n", 8), false, false},
+      {"a NUL outside quotes", std::string("a,\0b\r\n", 6), false, true},
+      {"a NUL after a closing quote", std::string("\"a\"\0\r\n", 7), false, true},
+      {"NUL bytes and blanks alone", std::string(" \0\r\n", 4), false, true},
+      {"a quote inside a cell opens nothing", "ab\"c,d\r\n", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TCSVData t;
+    qv::CsvTextFindings found;
+    t.SetText(c.text, found);
+    EXPECT_EQ(found.openQuote, c.openQuote);
+    EXPECT_EQ(found.strayNul, c.strayNul);
+    EXPECT_EQ(AllRows(t), AllRows(Parse(c.text)));
+  }
+  // Random text: the same cells as without the search, and what the byte at a
+  // time parser met.
+  std::mt19937 rng(20240611);
+  for (int i = 0; i < 10000; ++i) {
+    const std::string text = RandomCsvText(rng);
+    qv::CsvTextFindings want, found;
+    const Rows rows = ByteAtATimeRows(text, &want);
+    TCSVData t;
+    t.SetText(text, found);
+    ASSERT_EQ(AllRows(t), rows) << "case " << i << ": " << testing::PrintToString(text);
+    ASSERT_EQ(found.openQuote, want.openQuote) << "case " << i << ": " << testing::PrintToString(text);
+    ASSERT_EQ(found.strayNul, want.strayNul) << "case " << i << ": " << testing::PrintToString(text);
+  }
+  // Written tables of any bytes have neither, and read back as written.
+  const std::string pieces[] = {"a", std::string(1, '\0'), "\x82", "\xFC", "\x83\x5C", ",", "\"", " ", "\r\n", "\n", "\r"};
+  for (int i = 0; i < 300; ++i) {
+    TCSVData t;
+    for (int r = 0, rows = 1 + static_cast<int>(rng() % 6); r < rows; ++r)
+      for (int c = 0, cells = 1 + static_cast<int>(rng() % 6); c < cells; ++c) {
+        std::string cell;
+        for (int k = static_cast<int>(rng() % 8); k > 0; --k) cell += pieces[rng() % std::size(pieces)];
+        t.SetCell(r, c, cell);
+      }
+    const std::string text = t.SaveToText();
+    TCSVData back;
+    qv::CsvTextFindings found;
+    back.LoadFromText(text, &found);
+    ASSERT_FALSE(found.openQuote) << testing::PrintToString(text);
+    ASSERT_FALSE(found.strayNul) << testing::PrintToString(text);
+    TCSVData joined;
+    joined.LoadFromText(text);
+    ASSERT_EQ(AllRows(back), AllRows(joined));
   }
 }
 

@@ -1,6 +1,7 @@
 // The phone book and the bookmarks: the phone-book file (a container), the
 // bookmark file, their CSV import and whole-file layouts, and the handset's
-// frame lines of both. What one reads is written and read again.
+// frame lines of both. What one reads is written and read again, and what
+// the program writes its readers never refuse.
 #include "FuzzSupport.h"
 #include "core/data/Bookmarks.h"
 #include "core/data/ContactExchange.h"
@@ -35,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       qv::PhoneBookList again;
       qv::ReadCsv(qv::WriteCsv(book, true), true, again);
       QV_FUZZ_ROUND_TRIP(again == book);
+      qv::PhoneBookList imported;
+      QV_FUZZ_CHECK(qv::ReadCsv(qv::WriteCsv(book, false), false, imported) == static_cast<int>(book.size()));
       break;
     }
     case 2: {  // the same for the bookmarks
@@ -43,6 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       qv::BookmarkList again;
       qv::ReadCsv(qv::WriteCsv(marks, true), true, again);
       QV_FUZZ_ROUND_TRIP(again == marks);
+      qv::BookmarkList imported;
+      QV_FUZZ_CHECK(qv::ReadCsv(qv::WriteCsv(marks, false), false, imported) == static_cast<int>(marks.size()));
+      QV_FUZZ_ROUND_TRIP(imported == marks);
+      QV_FUZZ_CHECK(qv::SaveBookmarks(folder / "b.qbk", marks));
+      qv::BookmarkList opened;
+      QV_FUZZ_CHECK(qv::LoadBookmarks(folder / "b.qbk", opened));
+      QV_FUZZ_ROUND_TRIP(opened == marks);
       break;
     }
     case 3: {  // the handset's frame lines

@@ -142,6 +142,37 @@ TEST_F(SimFixture, AnswersTheAtDialogueWithVerboseResults) {
   EXPECT_EQ(sim->Record().atCommands.size(), std::size(table));
 }
 
+TEST_F(SimFixture, ScriptedAnswersTakeThePlaceOfTheHandsets) {
+  SimConfig c;
+  c.atAnswers = {{"@R0:0", "\r\nERROR\r\n"}, {"@B1", ""}};
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  EXPECT_EQ(host.At("@R0:0", "ERROR\r\n"), "\r\nERROR\r\n");
+  host.Write("AT@B1\r");
+  EXPECT_EQ(host.At(""), "\r\nOK\r\n") << "no answer to @B1 came before the next command's";
+  EXPECT_EQ(host.At("@R0:1", "OK\r\n"), "\r\nPAGING CONFIG 0:1\r\n\r\nOK\r\n");
+  EXPECT_EQ(sim->Record().atCommands, (std::vector<std::string>{"@R0:0", "@B1", "", "@R0:1"}));
+}
+
+TEST_F(SimFixture, ALateCarrierComesUpAfterConnect) {
+  Fault late;
+  std::string error;
+  ASSERT_TRUE(handsetsim::ParseFault("dial:late-carrier:300", late, &error)) << error;
+  EXPECT_EQ(late.action, Action::LateCarrier);
+  SimConfig c;
+  c.faults = {late};
+  Start(c);
+  Host host(socket);
+  ASSERT_TRUE(host.Open());
+  ASSERT_TRUE(host.port.Escape(qv::CommEscape::SetDtr));
+  host.At("#X3");
+  EXPECT_NE(host.At("DX0570000000", "CONNECT 64000\r\n").find("CONNECT"), std::string::npos);
+  EXPECT_EQ(host.Status(), qv::MS_CTS_ON | qv::MS_DSR_ON) << "CONNECT has come, DCD not yet";
+  EXPECT_TRUE(host.WaitStatus(qv::MS_CTS_ON | qv::MS_DSR_ON | qv::MS_RLSD_ON));
+  EXPECT_TRUE(sim->Record().callUp);
+}
+
 TEST_F(SimFixture, RingsReportTheCallAndLeaveTheirTextsInTheRegisters) {
   Start();
   Host host(socket);

@@ -214,6 +214,15 @@ TEST(ImageFuzz, DamagedJpegPictures) {
       default:  // the frame header, where the sizes live
         for (int n = 1 + int(rng() % 3); n > 0 && bytes.size() > 200; --n) bytes[150 + rng() % 50] = char(rng());
     }
+    // A part at a scale, as the picture windows decode a photo.
+    try {
+      const TJPEGPart part{int32_t(rng() % 40), int32_t(rng() % 40), 1 + int32_t(rng() % 40), 1 + int32_t(rng() % 40)};
+      const QImage piece = LoadJPEGImage(bytes, 1 + int(rng() % 8), part, 1 << 24);
+      EXPECT_FALSE(piece.isNull());
+      EXPECT_LE(piece.width(), part.Width);
+      EXPECT_LE(piece.height(), part.Height);
+    } catch (const EQkException&) {
+    }
     TQkDIB dib;
     std::istringstream in(bytes, std::ios::binary);
     try {

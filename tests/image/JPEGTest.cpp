@@ -1,11 +1,13 @@
 // JPEG pictures in and out of the DIB.
 #include "BmpBuilder.h"
 #include "image/QkJPEG.h"
+#include "JpegPhoto.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 using namespace qv;
@@ -142,3 +144,95 @@ TEST(JPEG, APictureOfMorePixelsThanAllowedIsRefusedBeforeDecoding) {
 }
 
 }  // namespace
+
+// ---- camera photos: scales, parts, forms ------------------------------------
+
+using qvtest::JpegForm;
+using qvtest::PhotoJpeg;
+
+TEST(JPEG, EveryFormOfPhotoDecodesAtEachScaleAndInPartsAsTheWholeDoes) {
+  struct Form {
+    const char* what;
+    JpegForm form;
+  };
+  auto with = [](auto change) {
+    JpegForm f;
+    change(f);
+    return f;
+  };
+  const Form forms[] = {
+      {"4:2:0", {}},
+      {"4:2:2", with([](JpegForm& f) { f.vSample = 1; })},
+      {"4:4:4", with([](JpegForm& f) { f.hSample = f.vSample = 1; })},
+      {"progressive", with([](JpegForm& f) { f.progressive = true; })},
+      {"restart markers", with([](JpegForm& f) { f.restartRows = 1; })},
+      {"EXIF", with([](JpegForm& f) { f.exif = true; })},
+      {"greyscale", with([](JpegForm& f) { f.colour = JpegForm::kGrey; })},
+      {"Adobe CMYK", with([](JpegForm& f) { f.colour = JpegForm::kAdobeCmyk; })},
+  };
+  const QSize photo(301, 233);
+  for (const Form& f : forms) {
+    const std::string bytes = PhotoJpeg(photo.width(), photo.height(), f.form);
+    EXPECT_EQ(ReadJPEGSize(bytes), (TJPEGSize{301, 233})) << f.what;
+    const bool grey = f.form.colour == JpegForm::kGrey;
+    const QImage whole = LoadJPEGImage(bytes);
+    ASSERT_EQ(whole.size(), photo) << f.what;
+    EXPECT_LE(qvtest::PhotoDifference(whole, photo, grey), 12) << f.what;
+    // The DIB and the window's picture are decoded alike.
+    TQkDIB dib;
+    LoadJPEGFromBytes(bytes, dib);
+    EXPECT_EQ(dib.ToQImage(), whole) << f.what;
+    for (int eighths = 1; eighths <= 8; ++eighths) {
+      const QImage level = LoadJPEGImage(bytes, eighths);
+      const TJPEGSize scaled = JPEGScaledSize(TJPEGSize{301, 233}, eighths);
+      ASSERT_EQ(level.size(), QSize(scaled.Width, scaled.Height)) << f.what << " at " << eighths << "/8";
+      EXPECT_LE(qvtest::PhotoDifference(level, photo, grey), 16) << f.what << " at " << eighths << "/8";
+      // Parts, wherever they lie, are the pixels of the whole at that scale.
+      const int w = level.width(), h = level.height();
+      for (const QRect part : {QRect(0, 0, 1, 1), QRect(w / 3, h / 4, w / 3 + 1, h / 5 + 1), QRect(w - 5, h - 3, 5, 3),
+                               QRect(1, h / 2, w - 1, 2), QRect(w / 2 + 3, 0, 1, h), QRect(0, 0, w, h)}) {
+        const QImage piece = LoadJPEGImage(bytes, eighths, {part.x(), part.y(), part.width(), part.height()});
+        EXPECT_EQ(piece, level.copy(part)) << f.what << " at " << eighths << "/8, part " << part.x() << ","
+                                           << part.y() << " " << part.width() << "x" << part.height();
+      }
+    }
+  }
+}
+
+TEST(JPEG, TheScaleForASizeIsTheLeastThatGivesIt) {
+  const TJPEGSize photo{6000, 4000};
+  struct Case {
+    int64_t width, height;
+    int eighths;
+    TJPEGSize scaled;
+  } cases[] = {
+      {96, 72, 1, {750, 500}},     {750, 500, 1, {750, 500}},    {751, 10, 2, {1500, 1000}},
+      {10, 1001, 3, {2250, 1500}}, {3000, 2000, 4, {3000, 2000}}, {5999, 1, 8, {6000, 4000}},
+      {6000, 4000, 8, {6000, 4000}}, {9000, 9000, 8, {6000, 4000}}, {0, 0, 1, {750, 500}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(JPEGScaleFor(photo, c.width, c.height), c.eighths) << c.width << "x" << c.height;
+    EXPECT_EQ(JPEGScaledSize(photo, c.eighths), c.scaled) << c.width << "x" << c.height;
+  }
+  // Sides that do not divide are rounded up, as libjpeg does.
+  EXPECT_EQ(JPEGScaledSize(TJPEGSize{301, 233}, 1), (TJPEGSize{38, 30}));
+  EXPECT_EQ(JPEGScaledSize(TJPEGSize{1, 1}, 1), (TJPEGSize{1, 1}));
+}
+
+TEST(JPEG, APictureBeyondTheLimitIsToldWithItsSizeAndTheLimitBeforeAnyDecoding) {
+  const std::string bytes = qvtest::ClaimedSize(PhotoJpeg(16, 16), 12000, 9000);
+  EXPECT_EQ(ReadJPEGSize(bytes), (TJPEGSize{12000, 9000}));
+  TQkDIB dib = TrueColor({{0x123456}});
+  try {
+    LoadJPEGFromBytes(bytes, dib, 1, {}, 100'000'000);
+    FAIL() << "a picture of 108 million pixels was taken";
+  } catch (const EJPEGTooLarge& e) {
+    EXPECT_EQ(e.Size, (TJPEGSize{12000, 9000}));
+    EXPECT_EQ(e.Limit, 100'000'000);
+  }
+  EXPECT_EQ(PixelColors(dib), (Grid{{0x123456}}));
+  EXPECT_THROW(LoadJPEGImage(bytes, 8, {}, 100'000'000), EJPEGTooLarge);
+  // A part outside the picture is no picture, and no header is no size.
+  EXPECT_THROW(LoadJPEGImage(PhotoJpeg(16, 16), 8, {16, 0, 4, 4}), EJPEG);
+  EXPECT_THROW(ReadJPEGSize("not a JPEG"), EJPEG);
+}

@@ -88,6 +88,44 @@ TEST_F(HandsetDataEndToEndTest, ABookmarkWriteThatFillsTheHandsetFailsAndSaysThe
   EXPECT_TRUE(ModuleIdle());
 }
 
+// Once the last record is across, the module takes its time to bring the
+// handset out of information mode: the dialog says the session is finishing
+// meanwhile, not that it is still writing (or reading) "3/3 件".
+class HandsetDataFinishingTest : public HandsetDataEndToEndTest {
+ protected:
+  void Check(bool write) {
+    const HandsetLines records = HandsetRecords(1, 3);
+    StartWithHandset({{1, write ? HandsetLines{} : records}});
+    if (write) {
+      ASSERT_TRUE(qv::HandsetExchangeFile::Write(qv::HandsetExchangeFile::PathFor(1), records));
+    }
+    // Looked at after the handset has left information mode, while the
+    // module still ends its session.
+    bool entered = false, looked = false;
+    QString caption, count;
+    EveryRound([&] {
+      if (looked || !connecting_->isVisible()) return;
+      if (Sim().Record().infoMode) {
+        entered = true;
+        return;
+      }
+      if (!entered || ModuleIdle()) return;
+      looked = true;
+      caption = connecting_->pnlConnect->GetCaption();
+      count = connecting_->lblCount->text();
+      connecting_->grab().save(QString::fromStdString(
+          ArtifactPath(write ? "launcher-handset-write-finishing.png" : "launcher-handset-read-finishing.png").string()));
+    });
+    EXPECT_EQ(PluginCallParam("TestAddress.qpl", write ? 6 : 5, 1), 1) << "done";
+    ASSERT_TRUE(looked);
+    EXPECT_EQ(count.toStdString(), "3/3 件");
+    EXPECT_EQ(caption.toStdString(), "携帯電話とのデータ通信を終了しています。");
+  }
+};
+
+TEST_F(HandsetDataFinishingTest, AWriteSaysItIsFinishingWhileTheHandsetLeavesInformationMode) { Check(true); }
+TEST_F(HandsetDataFinishingTest, AReadSaysItIsFinishingWhileTheHandsetLeavesInformationMode) { Check(false); }
+
 TEST_F(HandsetDataEndToEndTest, AHandsetThatRefusesInformationModeIsReportedAndNothingIsDone) {
   StartWithHandset({{1, HandsetRecords(1, 2)}}, {}, false);
 

@@ -197,6 +197,60 @@ TEST_F(LauncherTest, TheMainWindowHasItsSizesAndJapaneseCaptionsRender) {
   ASSERT_TRUE(shot.save(QString::fromStdString(ArtifactPath("launcher-main-window.png").string())));
 }
 
+// A theme not in use deleted, then the next row (the theme in use) deleted
+// as well: our default theme becomes the one in use, in the settings, in the
+// launcher's banner and in its row of the list.
+TEST_F(LauncherTest, DeletingTheThemeInUseMakesTheDefaultThemeTheOneInUse) {
+  for (const char* file : {"QvBanner.qpl", "image.dll", "Theme/VeoQuorvel.qvt"}) {
+    std::filesystem::create_directories((dir_ / file).parent_path());
+    std::filesystem::copy_file(AppDir() / file, dir_ / file);
+  }
+  for (const auto& [file, frames] : {std::pair{"a.qvt", 2}, std::pair{"b.qvt", 3}}) {
+    qv::TBannerData theme{std::filesystem::path(file).stem().string(), "0.5", "", true, themetest::Strip(frames)};
+    ASSERT_TRUE(qv::SaveBannerIndex(dir_ / "Theme" / file, theme));
+  }
+  WriteIni({{"Plugins|1", "QvBanner.qpl"}, {"Plugins|2", "TestMail.qpl"}, {"Theme|File", "b.qvt"},
+            {"ThemeList|1", "VeoQuorvel.qvt"}, {"ThemeList|2", "a.qvt"}, {"ThemeList|3", "b.qvt"}});
+  Start();
+  TAnimationImage* banner = launch_->aniBanner;
+  ASSERT_EQ(banner->FrameCount(), 3) << "b is shown";
+  qv::TDllForm* themes = nullptr;
+  for (const auto& e : launch_->Entries())
+    if (e.caption == J("テーマ")) themes = e.plugin;
+  ASSERT_NE(themes, nullptr);
+  ASSERT_TRUE(themes->ShowPluginForm());
+  QWidget* list = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmBanner" && w->isVisible()) list = w;
+  ASSERT_NE(list, nullptr);
+  auto* rows = list->findChild<QListWidget*>("lstBanner");
+  auto* del = list->findChild<QPushButton*>("btnDel");
+  ASSERT_EQ(rows->count(), 3);
+  // A spot of a row's background that no text or picture covers.
+  auto background = [&](int row) {
+    rows->clearSelection();
+    const QRect r = rows->visualItemRect(rows->item(row));
+    return rows->viewport()->grab().toImage().pixel(r.right() - 3, r.bottom() - 3);
+  };
+  const QRgb notInUse = background(0);
+  ASSERT_NE(background(2), notInUse) << "the row in use is marked";
+
+  rows->setCurrentRow(1);
+  QTest::mouseClick(del, Qt::LeftButton);
+  ASSERT_EQ(rows->count(), 2);
+  ASSERT_EQ(rows->currentRow(), 1) << "the theme in use is selected next";
+  ASSERT_TRUE(rows->item(1)->isSelected());
+  QTest::mouseClick(del, Qt::LeftButton);
+  ASSERT_EQ(rows->count(), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Theme" / "b.qvt"));
+
+  EXPECT_EQ(qv::IniFile(dir_ / "Quorvel.ini").ReadString("Theme", "File", ""), "VeoQuorvel.qvt");
+  EXPECT_EQ(banner->FrameCount(), 4) << "the launcher shows the default theme";
+  EXPECT_EQ(banner->toolTip(), QStringLiteral("VeoQuorvel - PHSメール"));
+  EXPECT_NE(background(0), notInUse) << "its row says it is in use";
+  ASSERT_TRUE(list->grab().save(QString::fromStdString(ArtifactPath("theme-list-default-in-use.png").string())));
+}
+
 TEST_F(LauncherTest, TheBannerPlaysTheCurrentThemeWithoutItsRestFrameAndTheThemeListChangesIt) {
   for (const char* file : {"QvBanner.qpl", "image.dll", "Theme/VeoQuorvel.qvt"}) {
     std::filesystem::create_directories((dir_ / file).parent_path());

@@ -3,6 +3,7 @@
 // search against the scriptable module, and a settings file that cannot be
 // written.
 #include "LauncherFixture.h"
+#include "controls/ColorContrast.h"
 #include "controls/Graphics.h"
 #include "core/ui/QtText.h"
 #include "core/data/Settings.h"
@@ -16,6 +17,8 @@
 #include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTabWidget>
@@ -328,6 +331,19 @@ TEST_F(OptionDialogTest, TheColourButtonsStartAtTheSampleAndOKRecoloursTheOpenWi
     EXPECT_EQ(w->palette().color(QPalette::WindowText), text) << w->objectName().toStdString();
   }
   EXPECT_EQ(launch_->pnlInfo->GetFont().Color, ColorFromQColor(text)) << "the launcher's controls follow";
+  // The plug-in's menus, tool buttons and headers as well, disabled captions dimmer.
+  auto* bar = mailList->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->palette().color(QPalette::Active, QPalette::ButtonText), text);
+  EXPECT_EQ(mailList->palette().color(QPalette::Active, QPalette::Button), back);
+  const double enabled = ContrastRatio(ColorFromQColor(text), ColorFromQColor(back));
+  EXPECT_LT(ContrastRatio(ColorFromQColor(mailList->palette().color(QPalette::Disabled, QPalette::ButtonText)),
+                          ColorFromQColor(back)),
+            enabled * 0.8);
+  for (QMenu* menu : mailList->findChildren<QMenu*>()) {
+    EXPECT_EQ(menu->palette().color(QPalette::Active, QPalette::Text), text) << menu->title().toStdString();
+    EXPECT_EQ(menu->palette().color(QPalette::Active, QPalette::Base), back) << menu->title().toStdString();
+  }
   EXPECT_TRUE(mailList->grab().save(QString::fromStdString(ArtifactPath("settings-recoloured-mail-list.png").string())));
   EXPECT_TRUE(launch_->grab().save(QString::fromStdString(ArtifactPath("settings-recoloured-launcher.png").string())));
   EXPECT_EQ(launch_->btnRing->GetColor(), ColorFromQColor(back));

@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/Version.h"
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -151,7 +152,10 @@ EXPORT int32_t kwxConnectSMail(const char* destination, const char* data, int32_
 EXPORT int32_t kwxDisconnect(int32_t reason) { return Call("kwxDisconnect", std::to_string(reason), 1); }
 EXPORT int32_t kwxResumeTxRx(int32_t, int32_t, int32_t) { return Call("kwxResumeTxRx", "", 1, true); }
 EXPORT int32_t kwxReadySMail() { return Call("kwxReadySMail", "", 1, true); }
+std::atomic<int32_t> g_stateAsked{0};
+
 EXPORT int32_t kwxGetState() {
+  ++g_stateAsked;
   std::lock_guard lock(g_mutex);
   auto r = g_results.find("kwxGetState");
   return r == g_results.end() ? 0 : r->second;
@@ -226,6 +230,9 @@ EXPORT void TestSetParam(int32_t id, const char* text, int32_t size) {
   std::lock_guard lock(g_mutex);
   g_params[id] = std::string(text, static_cast<size_t>(size));
 }
+
+// How often kwxGetState was asked so far (any thread).
+EXPORT int32_t TestStateAsked() { return g_stateAsked; }
 
 // The last parameter block kwxInitial was given.
 EXPORT void TestLastParam(KwxInitialParam* out) {

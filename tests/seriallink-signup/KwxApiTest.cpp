@@ -40,7 +40,7 @@ TEST(KwxExports, AnswersWithoutASession) {
   EXPECT_EQ(buf[0], '#');
   EXPECT_EQ(api.kwxGetParam(1, buf, 8), 0);
   EXPECT_EQ(std::string(buf, 9), std::string(8, '\0') + "#");
-  EXPECT_EQ(api.kwxSetParam(1, 1), 0);  // no modem before the first call
+  EXPECT_EQ(api.kwxSetParam(1, 1), 0);  // no port named before the first call
   EXPECT_EQ(api.kwxSetParam(4, 1), 0);
   EXPECT_EQ(api.kwxResumeTxRx(0, 0, 0), 0);
   EXPECT_EQ(api.kwxGetErrorCode(0, 0), 80303);
@@ -176,6 +176,54 @@ TEST(KwxExports, TheOwnNumberQueryNeedsNoCall) {
     EXPECT_EQ(r.atCommands.back(), row.q2 ? "#Q2" : "I6");
     EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s));
     EXPECT_TRUE(s.Events().empty()) << Describe(s.Events());
+  }
+}
+
+// kwxSetParam(1, v) sends "AT@B" + v to the handset on the port the last
+// call named, opened for it and closed again, whenever no session has it.
+TEST(KwxExports, TheBillingSettingReachesTheHandsetWheneverNoSessionHasThePort) {
+  struct {
+    const char* name;
+    bool session;  // a session first, else the own-number query
+    int32_t value;
+    std::string answer;  // the handset's to the command; "" its own
+    int32_t result, error;
+  } table[] = {
+      {"after a session, off", true, 0, "", 1, 0},
+      {"after the own-number query, on", false, 1, "", 1, 0},
+      {"refused by the handset", true, 1, "\r\nERROR\r\n", 0, 80008},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    const std::string command = row.value ? "@B1" : "@B0";
+    SimConfig c;
+    if (!row.answer.empty()) c.atAnswers[command] = row.answer;
+    Session s(c);
+    auto& api = s.api();
+    if (row.session) {
+      ASSERT_EQ(s.Init(), 1);
+      ASSERT_TRUE(s.WaitFor({1, 3}));
+      api.kwxDisconnect(0);
+      ASSERT_TRUE(s.WaitFor({8, 1}));
+      ASSERT_TRUE(s.WaitIdle());
+    } else {
+      char out[36];
+      ASSERT_EQ(api.kwxGetTelNumber("\\\\.\\COM6", 115200, out), 1);
+    }
+    ASSERT_TRUE(s.sim().WaitUntil([](const auto& r) { return !r.hostConnected; }, 5s));
+    const size_t events = s.Events().size();
+    const int connections = s.sim().Record().connections;
+
+    EXPECT_EQ(api.kwxSetParam(1, row.value), row.result);
+    if (row.error) {
+      EXPECT_EQ(api.kwxGetErrorCode(0, 0), row.error);
+    }
+    const auto r = s.sim().Record();
+    EXPECT_EQ(r.connections, connections + 1);
+    EXPECT_EQ(r.atCommands.back(), command);
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s)) << "the port is let go";
+    EXPECT_EQ(s.Events().size(), events) << "nothing is posted: " << Describe(s.Events());
+    EXPECT_EQ(api.kwxGetState(), 0);
   }
 }
 

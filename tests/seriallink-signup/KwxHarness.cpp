@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 namespace kwxtest {
@@ -37,16 +38,45 @@ Exports::Exports(qv::Module& m) {
 
 std::filesystem::path ModulePath() { return KWX_MODULE; }
 
-qv::Module& LoadedModule() {
-  static qv::Module module;
-  if (!module.IsLoaded() && !module.Load(ModulePath().string())) ADD_FAILURE() << module.Error();
-  return module;
+namespace {
+// The module as this test sees it. Every test starts from the state a fresh
+// load gives (no own number, no modem object, no last error): the module of
+// the test before is unloaded, which also joins its threads, and loaded again.
+struct Loaded {
+  qv::Module module;
+  std::unique_ptr<Exports> api;
+  bool stale = true;
+};
+
+Loaded& Current() {
+  static Loaded loaded;
+  return loaded;
 }
 
-Exports& Api() {
-  static Exports api(LoadedModule());
-  return api;
+class FreshModuleEachTest final : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { Current().stale = true; }
+};
+
+[[maybe_unused]] const bool kListening = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshModuleEachTest);
+  return true;
+}();
+
+Loaded& Fresh() {
+  Loaded& l = Current();
+  if (!l.stale && l.module.IsLoaded()) return l;
+  l.stale = false;
+  l.api.reset();
+  l.module.Unload();
+  if (!l.module.Load(ModulePath().string())) ADD_FAILURE() << l.module.Error();
+  l.api = std::make_unique<Exports>(l.module);
+  return l;
 }
+}  // namespace
+
+qv::Module& LoadedModule() { return Fresh().module; }
+
+Exports& Api() { return *Fresh().api; }
 
 int Session::DefaultClockRate() {
   const char* rate = std::getenv("QV_SERIAL_CLOCK_RATE");

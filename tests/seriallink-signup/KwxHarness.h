@@ -49,7 +49,7 @@ struct Exports {
 extern const char* const kPluginNames[13];
 
 std::filesystem::path ModulePath();
-// KWX.so loaded for this process (every test runs in its own).
+// KWX.so as loaded for the running test: each test gets it freshly loaded.
 qv::Module& LoadedModule();
 Exports& Api();
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 using namespace std::chrono_literals;
 using handsetsim::Action;
@@ -94,6 +96,35 @@ TEST(KwxSession, ThreeRequestsAndPagesThenTheCentreCloses) {
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 5s));
 }
 
+// The ring report is switched off, else on; the preparation goes on when the
+// handset takes neither, and a step that goes on tells the caller of no error.
+TEST(KwxSession, ARingModeTheHandsetRefusesIsNoErrorToTell) {
+  const std::string refused = "\r\nERROR\r\n", silent;
+  struct {
+    const char* name;
+    std::map<std::string, std::string> answers;
+  } table[] = {
+      {"both refused", {{"@R0:0", refused}, {"@R0:1", refused}}},
+      {"off unanswered, on taken", {{"@R0:0", silent}}},
+      {"off refused, on unanswered", {{"@R0:0", refused}, {"@R0:1", silent}}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SimConfig c;
+    c.atAnswers = row.answers;
+    Session s(c);
+    ASSERT_EQ(s.Init(), 1);
+    ASSERT_TRUE(s.WaitFor({1, 3})) << Describe(s.Events());
+    EXPECT_EQ(s.Events(), kStart) << Describe(s.Events());
+    const auto at = s.sim().Record().atCommands;
+    EXPECT_EQ(std::count(at.begin(), at.end(), "@R0:1"), 1) << "ring mode on was tried once";
+    EXPECT_EQ(s.sim().Record().dialled.size(), 1u);
+    s.api().kwxDisconnect(0);
+    ASSERT_TRUE(s.WaitFor({8, 1}));
+    EXPECT_TRUE(s.WaitIdle());
+  }
+}
+
 // How a session ends when something goes wrong or the caller stops it.
 TEST(KwxSession, StopsFaultsAndDeadlinesEndTheSession) {
   const handsetsim::Fault keepCall1{Step::Close, Action::Silent, 1, -1};
@@ -124,6 +155,11 @@ TEST(KwxSession, StopsFaultsAndDeadlinesEndTheSession) {
       // The caller's no-answer reason also cuts the hang-up's answer: (9, 1130).
       {"a stop just before STATE4 (reason 1130)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2}, 1130, true,
        Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}, {9, 1130}}, kEnd}), {"1130", "0010", "0000"}, true},
+      // Whatever the reason, the close line carries four digits and its NUL.
+      {"a stop just before STATE4 (reason -1234)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2}, -1234, true,
+       Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}}, kEnd}), {"1234", "0010", "0000"}, true},
+      {"a stop just before STATE4 (reason -2147483648)", Faults({keepCall1, keepCall2, keepCall3}), 10, {1, 2},
+       INT32_MIN, true, Join({kStart, {{0, 2}, {0, 3}, {0, 4}, {1, 5}, {1, 2}}, kEnd}), {"3648", "0010", "0000"}, true},
       {"the line drops in place of the request's OK", Faults({{Step::Mail, Action::Drop, 1, -1}}), 10, {-1, -1}, 0,
        false, Join({kStart, {{0, 2}, {9, 810}, {8, 1}}}), {}, false},
       {"a reply of 256 bytes or more", Faults({{Step::Mail, Action::LongLine, 1, 300}}), 10, {-1, -1}, 0, false,
@@ -229,6 +265,62 @@ TEST(KwxSession, CarrierLostWhileWaitingForTheCaller) {
   EXPECT_EQ(s.Events(), Join({kStart, {{9, 1280}, {8, 1}}})) << Describe(s.Events());
   EXPECT_TRUE(s.WaitIdle());
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s));
+}
+
+// A handset pulled from the line is told as the mail sessions tell it
+// ((10, 30): taken off), not as a radio that lost the call.
+TEST(KwxSession, HandsetPulledWhileWaitingForTheCallerIsToldAsTakenOff) {
+  struct {
+    const char* name;
+    std::function<void(handsetsim::Simulator&)> pull;
+    Ev told;
+  } table[] = {
+      {"the cable pulled", [](handsetsim::Simulator& sim) { sim.Unplug(); }, {10, 30}},
+      {"the handset switched off", [](handsetsim::Simulator& sim) {
+         sim.SetPowered(false);
+         sim.DropCarrier();
+       }, {10, 30}},
+      {"the carrier lost, the handset there", [](handsetsim::Simulator& sim) { sim.DropCarrier(); }, {9, 1280}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    Session s;
+    ASSERT_EQ(s.Init(), 1);
+    ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+      if (ev == Ev{1, 3}) row.pull(s.sim());
+    })) << Describe(s.Events());
+    EXPECT_EQ(s.Events(), Join({kStart, {row.told, {8, 1}}})) << Describe(s.Events());
+    EXPECT_TRUE(s.WaitIdle());
+  }
+}
+
+// DCD may follow CONNECT by a little (USB serial adapters report the modem
+// lines apart from the data): the call goes on as usual within the second
+// the dial waits; past it the call is given up and told. Real time.
+TEST(KwxSession, ACarrierLateAfterConnect) {
+  struct {
+    long ms;
+    bool goesOn;
+  } table[] = {{10, true}, {150, true}, {500, true}, {60000, false}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(std::to_string(row.ms) + " ms");
+    SimConfig c = Faults({{Step::Dial, Action::LateCarrier, 1, row.ms}});
+    c.signupPages = {"PAGE one\r\n"};
+    c.signupCloseAfter = 1;
+    Session s(c, 1);
+    ASSERT_EQ(s.Init(), 1);
+    Caller caller(s, {});
+    ASSERT_TRUE(s.Drive(std::ref(caller))) << Describe(s.Events());
+    if (row.goesOn) {
+      EXPECT_TRUE(EndsAfterTheDrop(s.Events(), Join({kStart, Turn(0, false)}))) << Describe(s.Events());
+      EXPECT_EQ(caller.pages, c.signupPages);
+    } else {
+      EXPECT_EQ(s.Events(), (std::vector<Ev>{{0, 6}, {0, 1}, {10, 9}, {8, 1}})) << Describe(s.Events());
+      EXPECT_TRUE(s.sim().Record().centreLines.empty());
+    }
+    EXPECT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 5s));
+  }
 }
 
 TEST(KwxSession, PagesLongerThanTheBufferArriveWholeInParts) {

@@ -218,6 +218,65 @@ TEST(EMailExchange, SendsFirstThenTakesCommands) {
   EXPECT_EQ(r.mails, std::vector<std::string>{box.mails[0].body});
 }
 
+// A USB serial adapter reports the modem lines apart from the data, so DCD
+// may follow CONNECT by a little: within a second of it the session runs as
+// if it had come first. Real time: the module's second is the handset's.
+class EMailLateCarrier : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(EMailLateCarrier, TheSessionRunsWhole) {
+  const auto [mode, ms] = GetParam();  // kwxConnectEMail's mode: 0 send, 1 receive, 2 exchange
+  const int32_t kind = 3 + mode;
+  SimConfig box = mode == 0 ? SimConfig{} : Mailbox(1, 120);
+  box.faults.push_back({Step::Dial, Action::LateCarrier, 1, ms});
+  Session s(box, 1);
+  s.Init();
+  const std::string body = Mail(1);
+  ASSERT_EQ(s.api().kwxConnectEMail(mode, mode == 1 ? 0 : 1), 1);
+  Receiver r(s);
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    if (ev == Ev{1, 1}) s.api().kwxAsyncSendEMail(body.data(), static_cast<int32_t>(body.size()));
+    r(ev);
+  })) << Describe(s.Events());
+  const auto events = s.Events();
+  EXPECT_EQ(Tail(events, 3), (std::vector<Ev>{{0, kind * 10 + 5}, {8, kind * 10}, {8, kind * 10 + 1}}))
+      << Describe(events);
+  EXPECT_FALSE(std::any_of(events.begin(), events.end(), [](const Ev& e) { return e.type == 9 || e.type == 10; }))
+      << Describe(events);
+  const auto rec = s.sim().Record();
+  EXPECT_EQ(rec.accepted, mode == 1 ? std::vector<std::string>{} : std::vector<std::string>{body});
+  EXPECT_EQ(r.mails, mode == 0 ? std::vector<std::string>{} : std::vector<std::string>{box.mails[0].body});
+  EXPECT_TRUE(s.WaitIdle());
+}
+
+std::string LateCarrierName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
+  static const char* const kModes[] = {"Send", "Receive", "Exchange"};
+  return std::string(kModes[std::get<0>(info.param)]) + "DcdAfter" + std::to_string(std::get<1>(info.param)) + "ms";
+}
+
+INSTANTIATE_TEST_SUITE_P(EMailLine, EMailLateCarrier,
+                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(10, 150, 500)),
+                         LateCarrierName);
+
+// A carrier that has not come a second after CONNECT: the call is given up
+// and the user told the far end was not reached, before anything is sent.
+TEST(EMailLine, ACarrierThatNeverComesIsToldAndNothingIsSent) {
+  SimConfig c;
+  c.faults.push_back({Step::Dial, Action::LateCarrier, 1, 60000});
+  Session s(c, 1);
+  s.Init();
+  const std::string body = Mail(1);
+  ASSERT_EQ(s.api().kwxConnectEMail(0, 1), 1);
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    if (ev == Ev{1, 1}) s.api().kwxAsyncSendEMail(body.data(), static_cast<int32_t>(body.size()));
+  })) << Describe(s.Events());
+  EXPECT_EQ(Tail(s.Events(), 2), (std::vector<Ev>{{10, 9}, {8, 31}})) << Describe(s.Events());
+  EXPECT_FALSE(Contains(s.Events(), {1, 1})) << Describe(s.Events());
+  EXPECT_TRUE(s.sim().Record().centreLines.empty());
+  EXPECT_EQ(s.api().kwxGetErrorCode(0, 0), 90009);
+  EXPECT_TRUE(s.WaitIdle());
+  EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected && !rec.callUp; }, 5s));
+}
+
 TEST(EMailReceive, LongBodyIsHandedOverInFullPartsUnderFlowControl) {
   SimConfig box = Mailbox(1, 20000);
   Session s(box);

@@ -114,6 +114,29 @@ TEST(RingWait, DirectMailsAreReceivedAndTheWaitArmsAgainByItself) {
   EXPECT_TRUE(s.sim().WaitUntil([](const auto& rec) { return !rec.hostConnected; }, 5s));
 }
 
+// An incoming call's DCD may follow its CONNECT by a little, as a dialled
+// call's may: the mail is received as usual. Real time.
+TEST(RingWait, ADirectMailWhoseCarrierFollowsConnectIsReceived) {
+  Session s(SimConfig{}, 1);
+  s.Init();
+  ASSERT_EQ(s.api().kwxWaitForRing(), 1);
+  ASSERT_TRUE(s.WaitFor({1, 9}));
+  const std::string body = "Subject: late\r\n\r\nhello\r\n";
+  IncomingCall call = DirectMail(body);
+  call.carrierLateMs = 500;
+  const size_t armed = Armings(s.sim().Record());
+  s.sim().Ring(call);
+  std::vector<std::string> received;
+  ASSERT_TRUE(s.Drive([&](const Ev& ev) {
+    if (ev == Ev{1, 1}) s.api().kwxReadySMail();
+    if (ev == Ev{1, 2}) received.push_back(s.TakeBuffer());
+    if (ev == Ev{0, 25}) StopWhenArmed(s, armed);
+  })) << Describe(s.Events());
+  EXPECT_EQ(received, std::vector<std::string>{body});
+  EXPECT_EQ(s.sim().Record().callerLines, (std::vector<std::string>{"READY[1 SMAIL]", "OK"}));
+  EXPECT_TRUE(s.WaitIdle());
+}
+
 TEST(RingWait, LightMailsAndEMailNoticesAreToldWithTheirTexts) {
   SimConfig c;
   c.emailNotice = "NOTICE 1";  // waiting when the wait starts

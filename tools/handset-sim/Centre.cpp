@@ -110,6 +110,7 @@ void CentreBase::Apply(const Fault& fault, const std::string& bytes, bool afterA
     }
     case Action::OutOfTurn: line_.Send(ProtocolLine("TURN")); break;
     case Action::Unplug: line_.Unplug(); break;
+    case Action::LateCarrier: line_.Send(bytes); break;  // the dial's alone
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -48,7 +49,8 @@ Handset::Handset(LineServer& line, SimState& state, PeerFactory peers)
 }
 
 uint8_t Handset::LineStatus() const {
-  return static_cast<uint8_t>((powered_ ? (kCts | kDsr) : 0) | (ringing_ ? kRing : 0) | (callUp_ ? kDcd : 0));
+  return static_cast<uint8_t>((powered_ ? (kCts | kDsr) : 0) | (ringing_ ? kRing : 0) |
+                              (callUp_ && !carrierLate_ ? kDcd : 0));
 }
 
 void Handset::OnHostConnected() {
@@ -150,6 +152,14 @@ void Handset::Execute(const std::string& raw) {
   });
   if (ring) {
     Ring(*ring);
+    return;
+  }
+  const auto scripted = state_.With([&body](SimConfig& c, SimRecord&) {
+    const auto it = c.atAnswers.find(body);
+    return it == c.atAnswers.end() ? std::optional<std::string>() : std::optional<std::string>(it->second);
+  });
+  if (scripted) {
+    if (!scripted->empty()) line_.SendData(*scripted);
     return;
   }
 
@@ -309,20 +319,32 @@ void Handset::Dial(const std::string& number) {
     return;
   }
   peer_ = std::move(peer);
-  line_.After(kDialDelay, [this, generation] {
+  const int carrierLateMs =
+      fault && fault->action == Action::LateCarrier ? static_cast<int>(fault->arg > 0 ? fault->arg : 150) : 0;
+  line_.After(kDialDelay, [this, generation, carrierLateMs] {
     if (generation != callGeneration_ || !dialling_) return;
     dialling_ = false;
-    Connect();
+    Connect(carrierLateMs);
   });
 }
 
-void Handset::Connect() {
+void Handset::Connect(int carrierLateMs) {
   callUp_ = true;
-  // DCD comes up before the result, as on a real modem.
+  // DCD comes up before the result, as on a real modem, unless it is late.
+  carrierLate_ = carrierLateMs > 0;
   line_.SetStatus(LineStatus());
   line_.SendData("\r\nCONNECT 64000\r\n");
+  if (carrierLate_) {
+    const uint64_t generation = callGeneration_;
+    line_.After(std::chrono::milliseconds(carrierLateMs), [this, generation] {
+      if (generation != callGeneration_ || !carrierLate_) return;
+      carrierLate_ = false;
+      line_.SetStatus(LineStatus());
+      state_.Log("carrier up");
+    });
+  }
   state_.Note([](SimRecord& r) { r.callUp = true; });
-  state_.Log("call connected");
+  state_.Log(carrierLate_ ? "call connected, carrier to follow" : "call connected");
   peer_->OnConnected();
 }
 
@@ -370,7 +392,7 @@ void Handset::Ring(const IncomingCall& call) {
     if (call.kind == CallKind::DirectMail && call.connect) {
       CallLine& self = *this;
       peer_ = std::make_unique<DirectMailCaller>(self, state_, call);
-      return Connect();
+      return Connect(call.carrierLateMs);
     }
     line_.SendData("\r\nNO CARRIER\r\n");
   });
@@ -416,6 +438,7 @@ void Handset::EndCall(bool noCarrierText) {
   const bool wasUp = callUp_;
   dialling_ = false;
   callUp_ = false;
+  carrierLate_ = false;
   ++callGeneration_;
   // The peer may be the caller of this (through a timer); it goes after the turn.
   std::shared_ptr<CallPeer> ended(std::move(peer_));

@@ -61,7 +61,8 @@ class Handset final : public LineHandler, private CallLine {
   void Execute(const std::string& line);
   void Dial(const std::string& number);
   // The call is up with peer_ at its far end: DCD, then CONNECT.
-  void Connect();
+  // The call is up: DCD, then CONNECT; with carrierLateMs DCD follows CONNECT.
+  void Connect(int carrierLateMs = 0);
   void InfoData(std::string_view bytes);
   void EndCall(bool noCarrierText);
   uint8_t LineStatus() const;
@@ -75,6 +76,7 @@ class Handset final : public LineHandler, private CallLine {
   int service_ = -1;
   bool dialling_ = false;
   bool callUp_ = false;
+  bool carrierLate_ = false;  // the call is up, DCD not yet
   bool ringing_ = false;
   uint64_t callGeneration_ = 0;
   std::unique_ptr<CallPeer> peer_;

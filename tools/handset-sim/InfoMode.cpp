@@ -48,8 +48,10 @@ std::string InfoMode::Answer(const std::string& line) {
     const int category = static_cast<int>(first);
     entered_.push_back(category);
     return state_.With([&](SimConfig& c, SimRecord&) {
-      return "<F:" + std::to_string(category) + ":" + std::to_string(RecordCount(c.info[category])) + "/" +
-             std::to_string(c.infoCapacity) + ">\r\n";
+      const auto told = c.infoCountText.find(category);
+      const std::string count =
+          told != c.infoCountText.end() ? told->second : std::to_string(RecordCount(c.info[category]));
+      return "<F:" + std::to_string(category) + ":" + count + "/" + std::to_string(c.infoCapacity) + ">\r\n";
     });
   }
   if (line[at] != ':') return status;

@@ -25,7 +25,8 @@ constexpr Named kActions[] = {
     {"hold", static_cast<int>(Action::Hold)},           {"garbage", static_cast<int>(Action::Garbage)},
     {"long-line", static_cast<int>(Action::LongLine)},  {"close", static_cast<int>(Action::CloseCode)},
     {"out-of-turn", static_cast<int>(Action::OutOfTurn)}, {"no-carrier", static_cast<int>(Action::NoCarrier)},
-    {"stall", static_cast<int>(Action::Stall)},         {"unplug", static_cast<int>(Action::Unplug)}};
+    {"stall", static_cast<int>(Action::Stall)},         {"unplug", static_cast<int>(Action::Unplug)},
+    {"late-carrier", static_cast<int>(Action::LateCarrier)}};
 
 template <size_t N>
 bool Lookup(const Named (&table)[N], const std::string& name, int& value) {

@@ -59,6 +59,8 @@ enum class Action {
   OutOfTurn,  // answer with a line that does not belong there ("TURN")
   NoCarrier,  // dial only: the call is not connected
   Unplug,     // the cable is pulled instead of answering: the host's connection goes
+  LateCarrier,  // dial only: DCD comes up arg ms after CONNECT (default 150), as a USB
+                // serial adapter that reports the modem lines apart from the data may
 };
 
 struct Fault {
@@ -87,6 +89,7 @@ struct IncomingCall {
   std::string body = "Hello by direct mail\r\n";
   long closeCode = 0;             // the far end's close code after the module's OK
   std::string text;               // the light-mail text or the e-mail notice
+  int carrierLateMs = 0;          // direct mail: DCD comes up this long after CONNECT
 };
 
 // A call that comes while the host is still talking to the handset: it rings
@@ -143,6 +146,12 @@ struct SimConfig {
   // are appended to this file, one a line, and mails listed there are gone
   // at the next start, as at a real centre.
   std::string purgedFile;
+  // Answers given to a command (the text after "AT") as they stand, in place
+  // of the handset's own; an empty one: the command gets no answer.
+  std::map<std::string, std::string> atAnswers;
+  // The count a category's count line gives, as it stands, in place of the
+  // number of records it holds (a damaged handset's).
+  std::map<int, std::string> infoCountText;
 };
 
 // What the simulator saw, for tests and the log.

@@ -73,6 +73,7 @@ Faults (each strikes once, at the N-th time its step comes, default the first):
              close        answer with the centre's close line, code ARG
              out-of-turn  answer with a line that does not belong there
              no-carrier   (dial) the call is not connected
+             late-carrier (dial) DCD comes up ARG ms after CONNECT (150)
     "ready" acts after READY has gone out: drop drops the carrier ARG ms
     later, garbage, long-line, close and out-of-turn are said out of turn.
 

@@ -160,8 +160,8 @@ QImage FitPicture(const QImage& picture, int maxWidth, int maxHeight) {
 
 bool TUserDrawDialog::Execute() {
   TfrmBitmapEdit form(nullptr);
+  ApplyLook(form, parent(), color_);
   form.SetFormColor(FormColor(parent(), color_));
-  form.setFont(FormFont(parent()));
   form.ChooseTool(form.sbSelect, 0);
   form.ShowTools(option_);
   form.SetDownButtonColor(downButtonColor_);
@@ -507,9 +507,7 @@ void TfrmBitmapEdit::SetWorkColor(TColor color) {
 }
 
 void TfrmBitmapEdit::SetFormColor(TColor color) {
-  QPalette own = palette();
-  own.setColor(QPalette::Window, ToQColor(color));
-  setPalette(own);
+  SetFormColors(this, ToQColor(color), palette().color(QPalette::Active, QPalette::WindowText));
   NotifyChildrenColorChanged(this);
   ColorBox->SetColor(color);
 }

@@ -123,6 +123,9 @@ void TUserDrawPanel::Changed() {
 }
 
 void TUserDrawPanel::SetBitmap(const QImage& bitmap) {
+  // A floating selection is put down first, as Resize and the others do, so
+  // that the undo copy holds it where it was moved to.
+  CommitSelection();
   ClearSelection();
   undo_ = bitmap_;
   bitmap_ = MakeRasterPicture(bitmap);

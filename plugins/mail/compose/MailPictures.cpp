@@ -60,33 +60,41 @@ QImage DecodeBitmap(std::string_view bytes) {
   return image;
 }
 
-// A received JPEG may claim any size; a picture beyond a large photograph
-// is shown as the placeholder rather than decoded.
-constexpr int64_t kMaxJpegPixels = 32LL * 1024 * 1024;
-
-QImage DecodeJpeg(std::string_view bytes) {
-  try {
-    std::istringstream in(std::string(bytes), std::ios::binary);
-    TQkDIB dib;
-    LoadJPEGFromStream(in, dib, kMaxJpegPixels);
-    QImage image = dib.ToQImage();
-    if (!image.isNull()) return image;
-  } catch (const std::exception&) {
-  }
+QImage Broken() {
   QImage broken;
   DrawBrokenImage(broken);
   return broken;
 }
 
+// A received JPEG may claim any size: its header is read, nothing decoded.
+TScaledPicture JpegPicture(std::string_view bytes) {
+  try {
+    return TScaledPicture::FromJpeg(std::string(bytes));
+  } catch (const EJPEGTooLarge& e) {
+    QImage notice;
+    DrawTooLargeImage(notice, QSize(e.Size.Width, e.Size.Height), e.Limit);
+    return TScaledPicture(notice);
+  } catch (const std::exception&) {
+    return TScaledPicture(Broken());
+  }
+}
+
 }  // namespace
 
-QImage DecodeAttachmentPicture(std::string_view name, std::string_view bytes) {
+TScaledPicture AttachmentPicture(std::string_view name, std::string_view bytes) {
   switch (MediaFileKind(name)) {
-    case kMediaBitmap: return DecodeBitmap(bytes);
-    case kMediaJpeg: return DecodeJpeg(bytes);
-    case kMediaFlm: return bytes.substr(0, 2) == "BM" ? DecodeBitmap(bytes) : DecodeJpeg(bytes);
+    case kMediaBitmap: return TScaledPicture(DecodeBitmap(bytes));
+    case kMediaJpeg: return JpegPicture(bytes);
+    case kMediaFlm: return bytes.substr(0, 2) == "BM" ? TScaledPicture(DecodeBitmap(bytes)) : JpegPicture(bytes);
     default: return {};
   }
+}
+
+QImage DecodeAttachmentPicture(std::string_view name, std::string_view bytes) {
+  const TScaledPicture picture = AttachmentPicture(name, bytes);
+  if (picture.IsNull()) return {};
+  QImage full = picture.Full();
+  return full.isNull() ? Broken() : full;
 }
 
 bool LoadAttachmentBitmap(std::string_view bytes, QImage& image) {

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include "core/data/MailAttachments.h"
+#include "core/ui/Pictures.h"
 #include "core/data/StoredMail.h"
 
 #include <filesystem>
@@ -21,8 +22,11 @@ bool LoadAttachmentBitmap(std::string_view bytes, QImage& image);
 bool PictureSize(std::string_view bytes, int& width, int& height);
 // The picture of an attachment by the kind of its name: a bitmap (.BMP), a
 // JPEG (.JPG, .JPEG) or either (.FLM); the broken-picture placeholder when the
-// bytes hold none. A null image for a name of any other kind.
+// bytes hold none, the too-large one for a JPEG beyond kMaxPicturePixels. A
+// null image for a name of any other kind.
 QImage DecodeAttachmentPicture(std::string_view name, std::string_view bytes);
+// The same, a JPEG kept as its bytes to be decoded at the size it is shown.
+TScaledPicture AttachmentPicture(std::string_view name, std::string_view bytes);
 
 // A picture file as a user-character bitmap: loaded, made 96 pixels wide and
 // written as a bitmap file. False when the file is no picture.

@@ -14,6 +14,7 @@
 #include "plugins/mail/picedit/EXPFileDrop.h"
 #include "plugins/mail/pickers/FFColor.h"
 #include "plugins/mail/editor/KMailEdit.h"
+#include "plugins/mail/editor/KMailParts.h"
 #include "plugins/mail/compose/MailAttachView.h"
 #include "core/ui/Dialogs.h"
 #include "core/data/MailForm.h"
@@ -197,14 +198,18 @@ void TfrmMailSend::BuildLayout() {
   attach->addSeparator();
   attach->addActions({actAttachView, actAttachEdit, actAttachDel, actAttachSave});
 
+  // Two rows: in one, the buttons are wider than the window and the last of
+  // them hide behind the toolbar's extension button.
   QToolBar* bar = NewToolBar(this);
   bar->addActions({actSend, actSendReserve, actSave});
   bar->addSeparator();
   bar->addActions({actEMail, actDirectMail, actMailAddress});
-  bar->addSeparator();
-  bar->addActions({actAttach, actPicEdit, actMediaMix});
-  bar->addSeparator();
-  bar->addActions({actPictext, actUsertext, actTextColor, actBGColor, actBlink});
+  addToolBarBreak();
+  QToolBar* decoration = NewToolBar(this);
+  decoration->setObjectName(QStringLiteral("ToolBar2"));
+  decoration->addActions({actAttach, actPicEdit, actMediaMix});
+  decoration->addSeparator();
+  decoration->addActions({actPictext, actUsertext, actTextColor, actBGColor, actBlink});
 
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
@@ -648,10 +653,14 @@ void TfrmMailSend::EditMediaMix() {
   TfrmMediaMixEdit form(this);
   if (index >= 0) form.SetControlText(attachments_[size_t(index)].bytes);
   if (form.exec() != QDialog::Accepted) return;
-  if (index >= 0)
+  if (index >= 0) {
     attachments_[size_t(index)].bytes = form.GetControlText();
-  else
-    AddAttachmentBytes("mmctrl.dat", form.GetControlText(), {}, attachments_, imlUserText);
+  } else {
+    // Before the pictures, which the viewer numbers from the control on.
+    const int at = MediaMixControlPosition(attachments_);
+    const int added = AddAttachmentBytes("mmctrl.dat", form.GetControlText(), {}, attachments_, imlUserText);
+    attachments_.Move(size_t(added), size_t(at));
+  }
   AttachmentsChanged();
 }
 
@@ -661,8 +670,8 @@ void TfrmMailSend::SaveSelectedAttachments() { SaveAttachments(this, attachments
 void TfrmMailSend::InsertPictograph(std::string_view caption, int index) {
   const std::vector<std::string> picText = ListPicTextLines();
   if (caption == Sjis("絵文字選択") && index >= 0 && static_cast<size_t>(index) < picText.size()) {
-    const std::string& line = picText[static_cast<size_t>(index)];
-    KMailEdit1->InsertMarkup("<#" + line.substr(0, line.find('=')) + ">");
+    // A bare name (the built-in list, without a table file) names nothing.
+    KMailEdit1->InsertMarkup("<#" + std::string(kmail::PicTextName(picText[static_cast<size_t>(index)])) + ">");
   } else if (caption == Sjis("ユーザ外字選択") && index >= 0 && index < imlUserText->Count()) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "<?%02d>", index);

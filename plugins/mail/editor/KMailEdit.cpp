@@ -682,6 +682,7 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
   const size_t selFrom = doc_.SelStart(), selTo = doc_.SelEnd();
   const QColor highlight = palette().color(QPalette::Highlight);
   const QColor highlightText = palette().color(QPalette::HighlightedText);
+  const QColor selectionFill = powerOff_ ? ToQColor(powerOffColor_) : highlight;
   const QColor background = Background();
   const QFont plainFont = PlainFont(font());
   QFont linkFont = plainFont;
@@ -690,7 +691,8 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
   const std::string_view text = l.text;
   auto selected = [&](const PartBox& box) { return box.pos >= selFrom && box.pos < selTo; };
   auto partColor = [&](size_t at, bool sel) {
-    if (sel) return powerOff_ ? ToQColor(powerOffColor_) : highlightText;
+    // Selected text stays readable on either fill, the switched-off one too.
+    if (sel) return highlightText;
     const TColor c = PartColor(text, at);
     return ToQColor(powerOff_ ? BlendColor(powerOffColor_, c, 64) : c);
   };
@@ -727,7 +729,7 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
       }
       const int width = boxes[end - 1].x + boxes[end - 1].width - box.x;
       const QRect run(box.x, top, width, l.height);
-      if (sel) painter.fillRect(run, powerOff_ ? ToQColor(powerOffColor_) : highlight);
+      if (sel) painter.fillRect(run, selectionFill);
       painter.save();
       // Glyphs may reach a little past their advance; only the text area's
       // right edge cuts them.
@@ -744,7 +746,7 @@ void TKMailEdit::DrawLine(QPainter& painter, int line, int top) {
     const QRect cell(box.x, top, box.width, std::max(0, l.height - doc_.lineSpace));
     if (type == ttSingleChar) {
       // A tab: its cell in the brush.
-      if (sel) painter.fillRect(r, powerOff_ ? ToQColor(powerOffColor_) : highlight);
+      if (sel) painter.fillRect(r, selectionFill);
     } else if (type == ttPictogram || type == ttUserChar) {
       TImageList* list = type == ttPictogram ? picImages_.data() : userImages_.data();
       const int index = type == ttPictogram ? PictogramImage(PartText(text, at)) : UserCharIndex(PartText(text, at));

@@ -313,10 +313,14 @@ PicTextList BuiltInPicTextList() {
   return list;
 }
 
+std::string_view PicTextName(std::string_view line) {
+  const size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
 int PictogramIndex(const PicTextList& list, std::string_view name) {
   for (size_t i = 0; i < list.size(); ++i) {
-    const size_t eq = list[i].find('=');
-    if (eq != std::string::npos && std::string_view(list[i]).substr(0, eq) == name) return static_cast<int>(i);
+    if (list[i].find('=') != std::string::npos && PicTextName(list[i]) == name) return static_cast<int>(i);
   }
   return -1;
 }
@@ -357,8 +361,15 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     ++content;
   };
   auto emitTag = [&](int type, std::string_view text) {
-    if (type == ttLineBreak || WritableTagText(text, type == ttKeptTag))
+    if (type == ttLineBreak || WritableTagText(text, false))
       AppendWithHead(out, heads.Head(type, c, b), type, text);
+  };
+  // A kept tag is written back as it came, so a line that holds one keeps
+  // its break like a line of text.
+  auto emitKept = [&](std::string_view text) {
+    if (!WritableTagText(text, true)) return;
+    AppendWithHead(out, heads.Head(ttKeptTag, c, b), ttKeptTag, text);
+    ++content;
   };
 
   auto closeTag = [&](std::string_view tag) {
@@ -367,7 +378,7 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
       if (ctx.cmCut)
         cutting = tag == "CM";
       else if (!cutting)
-        emitTag(ttKeptTag, tag);
+        emitKept(tag);
       return;
     }
     if (cutting) return;
@@ -420,7 +431,7 @@ std::string ReadMarkup(std::string_view markup, TColor c, bool b, MarkupContext&
     } else {
       bool del = ctx.deleteVoidTag;
       if (ctx.unknownTag) ctx.unknownTag(tag, del);
-      if (!del) emitTag(ttKeptTag, tag);
+      if (!del) emitKept(tag);
     }
   };
 

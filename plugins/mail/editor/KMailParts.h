@@ -64,6 +64,8 @@ size_t CountParts(std::string_view parts);
 using PicTextList = std::vector<std::string>;
 // The editor's own list: the built-in names, each with an empty value.
 PicTextList BuiltInPicTextList();
+// A line's name: the text before its "=", empty for a line without one.
+std::string_view PicTextName(std::string_view line);
 // The index of the line whose name is exactly name (letters and case), -1 for none.
 int PictogramIndex(const PicTextList& list, std::string_view name);
 // The handset code of a pictogram name for plain text: the first line whose

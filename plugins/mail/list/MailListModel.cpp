@@ -5,6 +5,7 @@
 #include "core/data/MailStore.h"
 #include "core/ui/QtText.h"
 #include "platform/Cp932.h"
+#include "plugins/mail/pickers/MailAddressLists.h"
 
 #include <QMimeData>
 #include <charconv>
@@ -40,6 +41,19 @@ class MailListMimeData : public QMimeData {
   }
   const MailListModel* model_;
 };
+
+// The recipients of a To cell, without the delivery times that a timed mail
+// stores in front of its addresses (the centre reads them there).
+std::string RecipientsShown(std::string_view to) {
+  std::vector<Recipient> list = ParseRecipients(to, true);
+  bool timed = false;
+  for (Recipient& r : list) {
+    if (!IsDeliveryTimeText(r.time)) continue;
+    r.time.clear();
+    timed = true;
+  }
+  return timed ? RecipientsText(list, true) : std::string(to);
+}
 
 }  // namespace
 
@@ -80,7 +94,7 @@ std::string MailListCellText(const TCSVData& index, const MailListItem& item, in
     case kListFrom:
       return std::string(IndexCell(index, item.row, kColFrom));
     case kListTo:
-      return std::string(IndexCell(index, item.row, kColTo));
+      return RecipientsShown(IndexCell(index, item.row, kColTo));
     case kListSubject:
       return std::string(IndexCell(index, item.row, kColSubject));
     case kListSize: {

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 
@@ -112,7 +114,91 @@ int TGridPictBtn::TextFlags(TDraeTextFormat format) {
   if (format & dtEXPANDTABS) flags |= Qt::TextExpandTabs;
   if (!(format & dtNOPREFIX)) flags |= Qt::TextShowMnemonic;
   if (format & dtNOCLIP) flags |= Qt::TextDontClip;
+  // Right-to-left reading keeps the alignment asked for.
+  if (format & dtRTLREADING) flags |= Qt::TextForceRightToLeft | Qt::AlignAbsolute;
   return flags;
+}
+
+namespace {
+
+// A line cut to width: at its end, or in its middle keeping what follows
+// the last backslash of a path.
+QString Elided(const QFontMetrics& metrics, const QString& line, int width, bool path, int flags) {
+  if (metrics.horizontalAdvance(line) <= width) return line;
+  if (!path) return metrics.elidedText(line, Qt::ElideRight, width, flags);
+  const qsizetype slash = line.lastIndexOf(QLatin1Char('\\'));
+  if (slash <= 0) return metrics.elidedText(line, Qt::ElideMiddle, width, flags);
+  const QString tail = line.mid(slash);
+  const int room = width - metrics.horizontalAdvance(tail);
+  const QString head = metrics.elidedText(line.left(slash), Qt::ElideRight, std::max(room, 0), flags);
+  // Not even the file name fits: it is cut at its end.
+  if (room <= 0 || head.isEmpty()) return metrics.elidedText(tail, Qt::ElideRight, width, flags);
+  return head + tail;
+}
+
+}  // namespace
+
+TGridPictBtn::TextLayout TGridPictBtn::LayoutText(const QFont& font, const QRect& rect, TDraeTextFormat format,
+                                                  const QString& text) {
+  TextLayout layout;
+  const QFontMetrics metrics(font);
+  if (format & dtCALCRECT) return layout;
+  const int flags = TextFlags(format) & (Qt::TextShowMnemonic | Qt::TextExpandTabs);
+  layout.lineHeight = metrics.height() + ((format & dtEXTERNALLEADING) ? std::max(0, metrics.leading()) : 0);
+  if (format & dtSINGLELINE) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    layout.lines << line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  } else {
+    QString all = text;
+    all.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString& paragraph : all.split(QLatin1Char('\n'))) {
+      if (!(format & dtWORDBREAK) || paragraph.isEmpty()) {
+        layout.lines << paragraph;
+        continue;
+      }
+      // Broken between words to the width, as Qt breaks them.
+      QTextLayout words(paragraph, font);
+      QTextOption option;
+      option.setWrapMode(QTextOption::WordWrap);
+      words.setTextOption(option);
+      words.beginLayout();
+      for (QTextLine line = words.createLine(); line.isValid(); line = words.createLine()) {
+        line.setLineWidth(rect.width());
+        layout.lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+      }
+      words.endLayout();
+    }
+  }
+  if (format & (dtEND_ELLIPSIS | dtPATH_ELLIPSIS))
+    for (QString& line : layout.lines) line = Elided(metrics, line, rect.width(), format & dtPATH_ELLIPSIS, flags);
+  // An edit control shows whole lines only.
+  if ((format & dtEDITCONTROL) && !(format & dtSINGLELINE)) {
+    const qsizetype whole = std::max(0, rect.height() / std::max(1, layout.lineHeight));
+    if (layout.lines.size() > whole) layout.lines.resize(whole);
+  }
+  const int height = int(layout.lines.size()) * layout.lineHeight;
+  layout.top = rect.top();
+  if (format & dtVCENTER)
+    layout.top += (rect.height() - height) / 2;
+  else if (format & dtBOTTOM)
+    layout.top += rect.height() - height;
+  return layout;
+}
+
+void TGridPictBtn::DrawText(QPainter& painter, const QRect& rect, TDraeTextFormat format, const QString& text) {
+  const int flags = TextFlags(format);
+  if (!(format & (dtCALCRECT | dtEND_ELLIPSIS | dtPATH_ELLIPSIS | dtEXTERNALLEADING | dtEDITCONTROL))) {
+    painter.drawText(rect, flags, text);
+    return;
+  }
+  const QFontMetrics metrics(painter.font());
+  const TextLayout layout = LayoutText(painter.font(), rect, format, text);
+  // Each line in its own row, aligned across as asked.
+  const int across = (flags & ~(Qt::AlignVertical_Mask | Qt::TextWordWrap)) | Qt::AlignTop | Qt::TextSingleLine;
+  for (qsizetype i = 0; i < layout.lines.size(); ++i)
+    painter.drawText(QRect(rect.left(), layout.top + int(i) * layout.lineHeight, rect.width(), metrics.height()),
+                     across, layout.lines[i]);
 }
 
 void TGridPictBtn::paintEvent(QPaintEvent* event) {
@@ -155,18 +241,17 @@ void TGridPictBtn::PaintCell(QPainter& painter, int column, int row) {
     TColor textColor = state == dcsDown ? flashColor_ : state == dcsOver ? overColor_ : GetFont().Color;
     if (onDrawCell_) onDrawCell_(this, column, row, column + row * cols_, state, text, textColor);
     if (!text.isEmpty()) {
-      const int flags = TextFlags(drawTextFormat_);
       painter.setFont(font());
       if (drawText3D_) {
         painter.setPen(ToQColor(BlendColor(textColor, clWhite, 128)));
         for (int dy = -1; dy <= 0; ++dy)
-          for (int dx = -1; dx <= 0; ++dx) painter.drawText(cell.translated(dx, dy), flags, text);
+          for (int dx = -1; dx <= 0; ++dx) DrawText(painter, cell.translated(dx, dy), drawTextFormat_, text);
         painter.setPen(Qt::black);
         for (int dy = 0; dy <= 1; ++dy)
-          for (int dx = 0; dx <= 1; ++dx) painter.drawText(cell.translated(dx, dy), flags, text);
+          for (int dx = 0; dx <= 1; ++dx) DrawText(painter, cell.translated(dx, dy), drawTextFormat_, text);
       }
       painter.setPen(ToQColor(textColor));
-      painter.drawText(cell, flags, text);
+      DrawText(painter, cell, drawTextFormat_, text);
     }
   }
   painter.restore();

@@ -4,6 +4,7 @@
 // cell and the current cell are drawn apart; a click reports the cell's
 // column, row and number (column + row x Cols).
 #include <QFlags>
+#include <QFont>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
@@ -11,6 +12,8 @@
 #include <functional>
 
 #include "controls/ControlSupport.h"
+
+class QPainter;
 
 namespace qv {
 
@@ -122,6 +125,19 @@ class TGridPictBtn : public QWidget, public TColorControl {
   QString CellText(int column, int row) const;
   // Qt's alignment and text flags for DrawTextFormat.
   static int TextFlags(TDraeTextFormat format);
+  // How a caption is laid out in a cell by the system's text-drawing rules:
+  // its lines (each cut to the cell with an ellipsis at its end or, for a
+  // path, in its middle), their height (with the font's external leading
+  // when asked) and the first one's top; an edit control's layout leaves out
+  // a partly visible last line, and a calculation of the rectangle draws
+  // nothing.
+  struct TextLayout {
+    QStringList lines;
+    int lineHeight = 0;
+    int top = 0;
+  };
+  static TextLayout LayoutText(const QFont& font, const QRect& rect, TDraeTextFormat format, const QString& text);
+  static void DrawText(QPainter& painter, const QRect& rect, TDraeTextFormat format, const QString& text);
 
  signals:
   void OnCellClick(int x, int y, int num);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/data/MailAttachments.h"
 #include "core/data/TextFunctions.h"
 #include "core/data/MailForm.h"
 #include "platform/Text.h"
@@ -94,6 +95,23 @@ std::string MediaMixTimeText(int step) {
   return text;
 }
 
+std::string MediaMixEventText(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    // CR and LF are never the second byte of a CP932 character.
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return line;
+}
+
+int MediaMixControlPosition(const AttachmentList& attachments) {
+  for (size_t i = 0; i < attachments.Count(); ++i)
+    if (MediaFileKind(attachments[i].name) == kMediaBitmap) return int(i);
+  return int(attachments.Count());
+}
+
 MediaMixScript ParseMediaMixText(std::string_view text) {
   MediaMixScript script;
   const std::vector<std::string_view> lines = SplitLines(text);
@@ -138,7 +156,7 @@ std::string FormatMediaMixText(const MediaMixScript& script) {
     out += ',';
     out += std::to_string(event.picture);
     out += ',';
-    out += event.text;
+    out += MediaMixEventText(event.text);
     out += "\r\n";
   }
   return out;

@@ -9,6 +9,8 @@
 
 namespace qv {
 
+class AttachmentList;
+
 // Half-second steps: "000.0" … "999.5".
 inline constexpr int kMediaMixSteps = 2000;
 // Pictures 1-99; 0 is none.
@@ -33,6 +35,16 @@ struct MediaMixScript {
 
 // "012.0" for step 24.
 std::string MediaMixTimeText(int step);
+
+// An event's text as one line of the control: each line break (CR LF, CR
+// or LF) a blank, so that no text splits its event's line.
+std::string MediaMixEventText(std::string_view text);
+
+// Where a new control goes among a mail's attachments: the viewer counts a
+// picture number as the places after the control, so it stands just before
+// the first picture (at the end when there is none) and picture n is the
+// n-th picture attached.
+int MediaMixControlPosition(const AttachmentList& attachments);
 
 // Reads a control text leniently: blanks in the header line are ignored and
 // its names may be in any case; an event is taken when its time falls on one

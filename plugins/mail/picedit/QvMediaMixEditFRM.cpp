@@ -205,7 +205,8 @@ void TfrmMediaMixEdit::MoveTimeAfterLast() {
 
 void TfrmMediaMixEdit::AddEvent() {
   const int step = std::max(cmbTime->currentIndex(), 0);
-  MediaMixEvent event{step, std::max(cmbImage->currentIndex(), 0), FromQString(edtText->text())};
+  // A text pasted with line breaks stays on its event's line.
+  MediaMixEvent event{step, std::max(cmbImage->currentIndex(), 0), MediaMixEventText(FromQString(edtText->text()))};
   auto same = std::find_if(events_.begin(), events_.end(), [step](const MediaMixEvent& e) { return e.step == step; });
   if (same != events_.end())
     *same = std::move(event);

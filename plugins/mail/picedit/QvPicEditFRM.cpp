@@ -1,6 +1,7 @@
 #include "plugins/mail/picedit/QvPicEditFRM.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QGridLayout>
@@ -12,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include <array>
-#include <fstream>
 #include <sstream>
 
 #include "core/ui/MessageBox.h"
@@ -61,20 +61,30 @@ bool EndsWithBmp(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path) {
-  if (EndsWithBmp(path)) return LoadPictureFile(path);
-  try {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return std::nullopt;  // no file (a FIFO, a device) is read
-    std::istringstream in(std::move(bytes));
-    TQkDIB dib;
-    LoadJPEGFromStream(in, dib, kMaxEditPixels);
-    QImage picture = MakeRasterPicture(dib.ToQImage());
-    if (picture.isNull()) return std::nullopt;
-    return picture;
-  } catch (const std::exception&) {
-    return std::nullopt;
+EditorPicture OpenEditorPicture(const std::filesystem::path& path) {
+  EditorPicture opened;
+  if (EndsWithBmp(path)) {
+    if (std::optional<QImage> bitmap = LoadPictureFile(path)) opened.picture = TScaledPicture(*bitmap);
+    return opened;
   }
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return opened;
+  try {
+    TScaledPicture jpeg = TScaledPicture::FromJpeg(std::move(bytes));
+    if (jpeg.Check()) opened.picture = std::move(jpeg);
+  } catch (const EJPEGTooLarge& e) {
+    opened.tooLarge = QSize(e.Size.Width, e.Size.Height);
+  } catch (const std::exception&) {
+  }
+  return opened;
+}
+
+std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path) {
+  const EditorPicture opened = OpenEditorPicture(path);
+  if (!opened.picture) return std::nullopt;
+  QImage picture = MakeRasterPicture(opened.picture->Full());
+  if (picture.isNull()) return std::nullopt;
+  return picture;
 }
 
 bool EditPicture(QWidget* parent, const QImage& picture, std::string_view headers, std::string& bytes,
@@ -127,6 +137,8 @@ void TfrmPicEdit::BuildLayout() {
   captions.Font.setBold(true);
   grdPicture->SetFont(captions);
   scbPicture->setWidget(grdPicture);
+  // A picture larger than the area is shown fitted to it, as the area's size changes.
+  scbPicture->viewport()->installEventFilter(this);
   auto* left = new QVBoxLayout;
   left->addWidget(scbPicture, 1);
   lblSize = new QLabel(this);
@@ -211,18 +223,29 @@ void TfrmPicEdit::done(int result) {
   TPlacedDialog::done(result);
 }
 
+bool TfrmPicEdit::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scbPicture->viewport() && event->type() == QEvent::Resize && !shown_.isNull()) ShowPicture();
+  return TPlacedDialog::eventFilter(watched, event);
+}
+
 void TfrmPicEdit::SetPicture(const QImage& picture) {
   if (picture.isNull()) {
-    picture_ = QImage(96, 72, QImage::Format_RGB32);
-    picture_.fill(Qt::white);
+    QImage white(96, 72, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    picture_ = TScaledPicture(white);
   } else {
-    picture_ = MakeRasterPicture(picture);
+    picture_ = TScaledPicture(MakeRasterPicture(picture));
   }
   NeitherMode();
 }
 
+QImage TfrmPicEdit::TopLeft(int width, int height) const {
+  const QSize size = picture_.Size();
+  return picture_.Decode(8, QRect(0, 0, std::min(size.width(), width), std::min(size.height(), height)));
+}
+
 void TfrmPicEdit::SetPartHeaders(std::string_view headers) {
-  const TDXPictureInfo info = ParseDXHeaders(picture_.width(), picture_.height(), headers);
+  const TDXPictureInfo info = ParseDXHeaders(picture_.Size().width(), picture_.Size().height(), headers);
   if (info.IsDiv6) {
     SetPageMode(true);
     pages_.Assign(info);
@@ -294,14 +317,18 @@ void TfrmPicEdit::SetPageMode(bool on) {
     NeitherMode();
     return;
   }
-  if (picture_.size() != QSize(kDiv6Width, kDiv6Height)) {
+  if (picture_.Size() != QSize(kDiv6Width, kDiv6Height)) {
     if (AskWarning(this, Sjis("画像サイズを1/6画像サイズ(192×130)に変更してもよろしいですか？"), false) != Answer::Yes) {
       chkDiv6->setChecked(false);
       return;
     }
-    QImage sized = NewPictureLike(picture_, kDiv6Width, kDiv6Height, clWhite);
-    DrawPicture(sized, QPoint(0, 0), picture_);
-    picture_ = sized;
+    // Only the part that stays is decoded of a photo.
+    const QImage kept = MakeRasterPicture(TopLeft(kDiv6Width, kDiv6Height));
+    QImage sized = NewPictureLike(kept, kDiv6Width, kDiv6Height, clWhite);
+    DrawPicture(sized, QPoint(0, 0), kept);
+    picture_ = TScaledPicture(sized);
+  } else if (picture_.IsJpeg()) {
+    picture_ = TScaledPicture(MakeRasterPicture(picture_.Full()));
   }
   chkDiv6->setChecked(true);
   chkCBMP->setEnabled(true);
@@ -350,13 +377,33 @@ void TfrmPicEdit::CyclePageKind() {
 }
 
 void TfrmPicEdit::ShowPicture() {
-  // Small pictures are shown twice their size, in the handset's pixels.
-  const int zoom = picture_.width() <= kDiv6Width && picture_.height() <= kDiv6Height ? 2 : 1;
-  grdPicture->SetPicture(picture_);
-  grdPicture->resize(picture_.size() * zoom);
+  const QSize size = picture_.Size();
+  // Room in the area before it is laid out: what it is made for.
+  const QSize room = scbPicture->viewport()->isVisible()
+                         ? scbPicture->viewport()->size() - QSize(4, 4)
+                         : QSize(2 * kDiv6Width, 2 * kDiv6Height);
+  if (size.width() <= kDiv6Width && size.height() <= kDiv6Height) {
+    // Small pictures are shown twice their size, in the handset's pixels.
+    shown_ = QImage();
+    grdPicture->SetPicture(picture_.Full());
+    grdPicture->resize(size * 2);
+  } else if (size.width() <= room.width() && size.height() <= room.height()) {
+    shown_ = QImage();
+    grdPicture->SetPicture(picture_.Full());
+    grdPicture->resize(size);
+  } else {
+    // Larger ones are fitted to the area, a photo decoded at that size only.
+    const QSize fitted = size.scaled(room.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (shown_.size() != fitted) {
+      shown_ = picture_.Scaled(fitted, Qt::SmoothTransformation);
+      if (shown_.isNull()) DrawBrokenImage(shown_);
+    }
+    grdPicture->SetPicture(shown_);
+    grdPicture->resize(fitted);
+  }
   grdPicture->SetCols(PageMode() ? 2 : 1);
   grdPicture->SetRows(PageMode() ? 3 : 1);
-  lblSize->setText(QStringLiteral("%1 × %2").arg(picture_.width()).arg(picture_.height()));
+  lblSize->setText(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()));
   UpdateGrid();
   UpdateCommands();
 }
@@ -388,20 +435,23 @@ void TfrmPicEdit::UpdateCommands() {
 void TfrmPicEdit::EditPicture() {
   TUserDrawDialog dialog(this);
   if (!PageMode()) {
-    dialog.SetBitMap(picture_);
+    // The editor takes the top-left part it is limited to.
+    dialog.SetBitMap(TopLeft(dialog.GetMaxWidth(), dialog.GetMaxHeight()));
     if (!dialog.Execute()) return;
-    picture_ = MakeRasterPicture(dialog.GetBitMap());
+    picture_ = TScaledPicture(MakeRasterPicture(dialog.GetBitMap()));
     ShowPicture();
     return;
   }
   const int page = CurrentPage();
-  QImage part = picture_.copy(PageArea(page));
+  QImage pixels = picture_.Full();
+  QImage part = pixels.copy(PageArea(page));
   if (PageKindsOn()) part = part.copy(0, 0, pages_[page].width, pages_[page].height);
   dialog.SetBitMap(part);
   dialog.SetMaxWidth(kPageWidth);
   dialog.SetMaxHeight(kPageHeight);
   if (!dialog.Execute()) return;
-  const QSize size = PutPage(picture_, page, dialog.GetBitMap());
+  const QSize size = PutPage(pixels, page, dialog.GetBitMap());
+  picture_ = TScaledPicture(pixels);
   if (size != QSize(kPageWidth, kPageHeight)) chkCBMP->setChecked(true);
   if (PageKindsOn()) pages_.SetSize(page, size.width(), size.height());
   ShowPicture();
@@ -410,14 +460,18 @@ void TfrmPicEdit::EditPicture() {
 void TfrmPicEdit::LoadPicture() {
   const std::optional<std::filesystem::path> path = AskOpenFile(this, Sjis(kPictureFilter));
   if (!path) return;
-  const std::optional<QImage> loaded = LoadEditorPicture(*path);
-  if (!loaded) {
-    ShowMessageBox(this, BoxKind::Error,
-                   Sjis("画像ファイルを読み込めませんでした。\n") +
-                       FromQString(QFile::decodeName(QByteArray::fromStdString(path->string()))));
+  const EditorPicture loaded = OpenEditorPicture(*path);
+  if (!loaded.picture) {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path->string()));
+    const QString why = loaded.tooLarge.isEmpty()
+                            ? Q("画像ファイルを読み込めませんでした。")
+                            : Q("画像が大きすぎるため読み込めませんでした。\n画像の大きさ: ") + PictureSizeText(loaded.tooLarge) +
+                                  Q("\n読み込める大きさ: ") + PixelCountText(kMaxPicturePixels) + Q("まで");
+    ShowMessageBox(this, BoxKind::Error, FromQString(why + QLatin1Char('\n') + file));
     return;
   }
-  picture_ = *loaded;
+  picture_ = *loaded.picture;
+  shown_ = QImage();
   if (PageMode()) NeitherMode();
   ShowPicture();
 }
@@ -426,16 +480,19 @@ void TfrmPicEdit::ResizePicture() {
   TfrmPicResize form(this);
   form.SetPicture(picture_);
   if (form.exec() != QDialog::Accepted) return;
-  picture_ = MakeRasterPicture(form.Result());
-  if (PageMode() && picture_.size() != QSize(kDiv6Width, kDiv6Height)) NeitherMode();
+  picture_ = TScaledPicture(MakeRasterPicture(form.Result()));
+  shown_ = QImage();
+  if (PageMode() && picture_.Size() != QSize(kDiv6Width, kDiv6Height)) NeitherMode();
   ShowPicture();
 }
 
 void TfrmPicEdit::Finish() {
+  QImage pixels = MakeRasterPicture(picture_.Full());
   if (PageKindsOn())
     for (int page = 0; page < kPageCount; ++page)
-      if (pages_[page].kind == kPaneVoid) FillBox(picture_, PageArea(page), TRasterInk::Brush(picture_, clWhite));
-  ConvertBitmapViaDIB(picture_);
+      if (pages_[page].kind == kPaneVoid) FillBox(pixels, PageArea(page), TRasterInk::Brush(pixels, clWhite));
+  ConvertBitmapViaDIB(pixels);
+  picture_ = TScaledPicture(pixels);
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 
 #include "plugins/mail/picedit/PicturePages.h"
 #include "core/ui/PlacedDialog.h"
+#include "core/ui/Pictures.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,8 +25,16 @@ namespace qv {
 class TGridPictBtn;
 
 // A picture file for the editor: a name ending in ".BMP" (any case) is read
-// as a bitmap, anything else as a JPEG picture. Nothing when it cannot be
-// read or holds more than the editors take in.
+// as a bitmap, anything else as a JPEG picture, which is kept as its bytes
+// and decoded at the sizes it is shown and used at (its data is checked by
+// decoding it at its smallest scale). No picture when the file cannot be
+// read; a JPEG of more than kMaxPicturePixels is refused with its size told.
+struct EditorPicture {
+  std::optional<TScaledPicture> picture;
+  QSize tooLarge;  // the size of a JPEG refused as too large
+};
+EditorPicture OpenEditorPicture(const std::filesystem::path& path);
+// The same decoded at its full size; nothing when it cannot be opened.
 std::optional<QImage> LoadEditorPicture(const std::filesystem::path& path);
 
 // Runs the page editor on a picture and its header lines; after OK, true with
@@ -46,7 +55,8 @@ class TfrmPicEdit : public TPlacedDialog {
   void SetPicture(const QImage& picture);
   void SetPartHeaders(std::string_view headers);
   // The picture (normalised after OK) and the header lines for it.
-  const QImage& Picture() const { return picture_; }
+  QImage Picture() const { return picture_.Full(); }
+  QSize PictureSize() const { return picture_.Size(); }
   std::string GetPartHeaders() const;
 
   const PicturePages& Pages() const { return pages_; }
@@ -90,6 +100,7 @@ class TfrmPicEdit : public TPlacedDialog {
 
  protected:
   void done(int result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildLayout();
@@ -99,8 +110,11 @@ class TfrmPicEdit : public TPlacedDialog {
   void UpdateCommands();
   void ClearLists();
   void Finish();
+  // The picture's top-left part of at most width x height.
+  QImage TopLeft(int width, int height) const;
 
-  QImage picture_;
+  TScaledPicture picture_;
+  QImage shown_;  // what the grid shows of a picture larger than its area
   PicturePages pages_;
 };
 

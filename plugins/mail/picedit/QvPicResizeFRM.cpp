@@ -15,8 +15,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "controls/BRVGraphicsEX.h"
+#include "core/ui/FormColors.h"
 #include "plugins/mail/WindowText.h"
 
 namespace qv {
@@ -24,6 +26,30 @@ namespace qv {
 namespace {
 // Room around the picture and the frame in the work area.
 constexpr int kAreaMargin = 16;
+// A photo at a scale of no more pixels than this is decoded whole; of a
+// larger one a piece round the part in view, at least this wide and high.
+constexpr int64_t kWholeTilePixels = 4'000'000;
+constexpr int kTileSide = 2048;
+
+// The pixels of a picture of size level that the part of shown (in area
+// coordinates) is drawn from.
+QRect LevelRect(const QRect& part, const QRect& shown, QSize level) {
+  const double sx = double(level.width()) / shown.width(), sy = double(level.height()) / shown.height();
+  const int left = int(std::floor((part.left() - shown.left()) * sx));
+  const int top = int(std::floor((part.top() - shown.top()) * sy));
+  const int right = int(std::ceil((part.left() + part.width() - shown.left()) * sx));
+  const int bottom = int(std::ceil((part.top() + part.height() - shown.top()) * sy));
+  return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).intersected(QRect(QPoint(0, 0), level));
+}
+
+// rect grown round its centre to at least side x side, within bounds.
+QRect Grown(const QRect& rect, int side, const QRect& bounds) {
+  const int w = std::min(std::max(rect.width(), side), bounds.width());
+  const int h = std::min(std::max(rect.height(), side), bounds.height());
+  const int left = std::clamp(rect.center().x() - w / 2, bounds.left(), bounds.right() + 1 - w);
+  const int top = std::clamp(rect.center().y() - h / 2, bounds.top(), bounds.bottom() + 1 - h);
+  return QRect(left, top, w, h);
+}
 }  // namespace
 
 // ---- the work area -----------------------------------------------------------
@@ -49,8 +75,14 @@ TPicResizeArea::Zone TPicResizeArea::ZoneAt(QPoint pos) const {
     if (pos.y() < p.top() + e) return zTop;
     if (pos.y() > p.bottom() - e) return zBottom;
   }
-  if (form_.frame_.contains(pos)) return zFrame;
-  if (p.contains(pos)) return zPicture;
+  // Where the two overlap the smaller one is taken, so that neither can
+  // hide the other: a picture inside the frame moves, a frame over a large
+  // picture moves (the frame on a tie).
+  const bool inFrame = form_.frame_.contains(pos), inPicture = p.contains(pos);
+  if (inFrame && inPicture)
+    return int64_t(p.width()) * p.height() < int64_t(form_.frame_.width()) * form_.frame_.height() ? zPicture : zFrame;
+  if (inFrame) return zFrame;
+  if (inPicture) return zPicture;
   return zNone;
 }
 
@@ -82,11 +114,9 @@ void TPicResizeArea::paintEvent(QPaintEvent* event) {
   const QRect dirty = event->rect();
   painter.fillRect(dirty, QColor(128, 128, 128));
   const QRect shown = form_.shown_;
-  if (!form_.picture_.isNull() && shown.intersects(dirty)) {
-    // Only the exposed part is scaled, without smoothing, so a drag step
-    // costs the same for any picture size.
+  if (!form_.picture_.IsNull() && shown.intersects(dirty)) {
     painter.setClipRect(dirty);
-    painter.drawImage(shown, form_.picture_);
+    form_.PaintPicture(painter, dirty);
     painter.setClipping(false);
   }
   // The frame: a dashed line in two colours, visible on any picture, drawn
@@ -136,6 +166,7 @@ TfrmPicResize::TfrmPicResize(QWidget* parent) : QDialog(parent) {
   setWindowTitle(Q("VeoQuorvel - 画像サイズ変更"));
   BuildLayout();
   resize(520, 420);
+  TakeMainFormColors(this);
 }
 
 TfrmPicResize::~TfrmPicResize() = default;
@@ -208,14 +239,43 @@ void TfrmPicResize::BuildLayout() {
 
 void TfrmPicResize::SetPicture(const QImage& picture) {
   // Shown and resampled from one true-colour copy.
-  picture_ = picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
-  if (picture.size() == QSize(kMaxWidth, kMaxHeight))
+  SetPicture(TScaledPicture(picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_RGB32)));
+}
+
+void TfrmPicResize::SetPicture(const TScaledPicture& picture) {
+  picture_ = picture;
+  tile_ = Tile{};
+  if (picture.Size() == QSize(kMaxWidth, kMaxHeight))
     frame_.setSize(QSize(kMaxWidth, kMaxHeight));
-  else if (picture.size() == QSize(96, 84))
+  else if (picture.Size() == QSize(96, 84))
     frame_.setSize(QSize(96, 84));
   else
     frame_.setSize(QSize(96, 72));
   ActualSize();
+}
+
+void TfrmPicResize::PaintPicture(QPainter& painter, const QRect& dirty) {
+  // Only the exposed part is scaled, without smoothing, so a drag step
+  // costs the same for any picture size.
+  if (!picture_.IsJpeg()) {
+    painter.drawImage(shown_, picture_.Full());
+    return;
+  }
+  const int eighths = picture_.ScaleFor(shown_.size());
+  const QSize level = picture_.ScaledSize(eighths);
+  const QRect need = LevelRect(dirty.intersected(shown_), shown_, level);
+  if (need.isEmpty()) return;
+  if (tile_.eighths != eighths || !tile_.rect.contains(need)) {
+    const QRect all(QPoint(0, 0), level);
+    tile_.eighths = eighths;
+    tile_.rect = int64_t(level.width()) * level.height() <= kWholeTilePixels ? all : Grown(need, kTileSide, all);
+    tile_.image = picture_.Decode(eighths, tile_.rect);
+  }
+  if (tile_.image.isNull()) return;
+  const double sx = double(shown_.width()) / level.width(), sy = double(shown_.height()) / level.height();
+  painter.drawImage(QRectF(shown_.left() + tile_.rect.left() * sx, shown_.top() + tile_.rect.top() * sy,
+                           tile_.rect.width() * sx, tile_.rect.height() * sy),
+                    tile_.image);
 }
 
 void TfrmPicResize::SetTarget(int width, int height) {
@@ -275,16 +335,16 @@ void TfrmPicResize::ResizePicture(TPicResizeArea::Zone zone, const QRect& from, 
 }
 
 void TfrmPicResize::ActualSize() {
-  shown_ = QRect(QPoint(0, 0), picture_.size());
+  shown_ = QRect(QPoint(0, 0), picture_.Size());
   frame_.moveTopLeft(QPoint(0, 0));
   Changed();
 }
 
 void TfrmPicResize::AutoFit() {
   frame_.moveTopLeft(QPoint(0, 0));
-  if (picture_.isNull()) return Changed();
+  if (picture_.IsNull()) return Changed();
   const int fw = frame_.width(), fh = frame_.height();
-  const int pw = picture_.width(), ph = picture_.height();
+  const int pw = picture_.Size().width(), ph = picture_.Size().height();
   // The full frame width, or the full height when that is too tall.
   int w = fw, h = int(int64_t(ph) * fw / pw);
   if (h > fh) {
@@ -300,11 +360,19 @@ void TfrmPicResize::AutoFit() {
 QImage TfrmPicResize::Render() const {
   QImage result(frame_.size(), QImage::Format_RGB32);
   result.fill(Qt::white);
-  if (picture_.isNull() || shown_.isEmpty()) return result;
-  // Only the part of the picture that falls into the frame is resampled.
+  if (picture_.IsNull() || shown_.isEmpty()) return result;
+  // Only the part of the picture that falls into the frame is resampled,
+  // from a photo decoded at the scale its shown size needs, and only the
+  // pixels that part is made from.
   const QRect inFrame = shown_.intersected(frame_).translated(-shown_.topLeft());
   if (inFrame.isEmpty()) return result;
-  const QImage part = ResampleBitmapPart(picture_, shown_.width(), shown_.height(), inFrame);
+  const int eighths = picture_.ScaleFor(shown_.size());
+  const QSize level = picture_.ScaledSize(eighths);
+  const QRect from = picture_.IsJpeg() ? ResampleSourceRect(level, shown_.width(), shown_.height(), inFrame)
+                                       : QRect(QPoint(0, 0), level);
+  const QImage source = picture_.Decode(eighths, from);
+  if (source.isNull()) return result;
+  const QImage part = ResampleBitmapPart(source, from.topLeft(), level, shown_.width(), shown_.height(), inFrame);
   QPainter painter(&result);
   painter.drawImage(inFrame.topLeft() + shown_.topLeft() - frame_.topLeft(), part);
   return result;

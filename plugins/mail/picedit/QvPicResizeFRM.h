@@ -3,12 +3,17 @@
 // frame and the picture are moved and the picture resized with the mouse
 // until the frame holds what the result shows. OK gives a white bitmap of
 // exactly the target size with the picture drawn in it, resampled by area to
-// its shown size, at its offset from the frame.
+// its shown size, at its offset from the frame. A camera photo is decoded
+// only as far as it is shown: at the scale its shown size needs, and of a
+// large one only the part in view.
 #include <QDialog>
 #include <QImage>
 #include <QRect>
 #include <QWidget>
 
+#include "core/ui/Pictures.h"
+
+class QPainter;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
@@ -76,7 +81,8 @@ class TfrmPicResize : public QDialog {
   // The picture, shown at its own size at the origin with the frame there;
   // the target is 192 x 130 or 96 x 84 for a picture of that size, else 96 x 72.
   void SetPicture(const QImage& picture);
-  const QImage& Picture() const { return picture_; }
+  void SetPicture(const TScaledPicture& picture);
+  const TScaledPicture& Picture() const { return picture_; }
   // After OK: the bitmap of the target size.
   const QImage& Result() const { return result_; }
 
@@ -116,8 +122,18 @@ class TfrmPicResize : public QDialog {
   void BuildLayout();
   void ClampFrame();
   void Changed();
+  // Draws the part of the shown picture that lies in dirty.
+  void PaintPicture(QPainter& painter, const QRect& dirty);
 
-  QImage picture_;
+  // A piece of the picture decoded at one scale, in the pixels of that scale.
+  struct Tile {
+    int eighths = 0;
+    QRect rect;
+    QImage image;
+  };
+
+  TScaledPicture picture_;
+  Tile tile_;
   QImage result_;
   QRect shown_;
   QRect frame_{0, 0, 96, 72};

@@ -269,9 +269,7 @@ void TfrmFFColor::SetLevels(const FFLevels& levels) {
 
 void TfrmFFColor::SetFormColor(TColor color) {
   formColor_ = color;
-  QPalette own = palette();
-  own.setColor(QPalette::Window, ToQColor(color));
-  setPalette(own);
+  SetFormColors(this, ToQColor(color), palette().color(QPalette::Active, QPalette::WindowText));
   update();
 }
 
@@ -298,10 +296,7 @@ TFFColor::TFFColor(QObject* owner) : QObject(owner), caption_(Q("色見本")) {}
 bool TFFColor::Execute() {
   QWidget* ownerWidget = parent() && parent()->isWidgetType() ? static_cast<QWidget*>(parent()) : nullptr;
   TfrmFFColor form(ownerWidget);
-  form.setFont(FormFont(parent()));
-  QPalette text = form.palette();
-  text.setColor(QPalette::WindowText, ToQColor(FontColor(parent())));
-  form.setPalette(text);
+  ApplyLook(form, parent(), bgColor_);
   form.SetFormColor(FormColor(parent(), bgColor_));
   form.SetColor(color_);
   form.setWindowTitle(caption_);

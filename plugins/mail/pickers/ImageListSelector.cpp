@@ -247,11 +247,7 @@ bool TImageListSelectorDialog::Execute() {
   QDialog dialog(ownerWidget);
   dialog.setObjectName(QStringLiteral("ImageListSelectorDialog"));
   dialog.setWindowTitle(caption_);
-  dialog.setFont(FormFont(parent()));
-  QPalette look = dialog.palette();
-  look.setColor(QPalette::Window, ToQColor(FormColor(parent(), color_)));
-  look.setColor(QPalette::WindowText, ToQColor(FontColor(parent())));
-  dialog.setPalette(look);
+  ApplyLook(dialog, parent(), color_);
   dialog.setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(&dialog);
   auto* selector = new TImageListSelector(&dialog);

@@ -96,16 +96,32 @@ void BuildPicturePages(const AttachmentList& list, int index, bool pickMode, Vie
 
 }  // namespace
 
-const ViewerPictureCache::Picture& ViewerPictureCache::Get(const AttachmentList& list, const std::string& name) {
+const ViewerPictureCache::Source& ViewerPictureCache::GetSource(const AttachmentList& list, const std::string& name) {
   auto it = pictures_.find(name);
-  if (it != pictures_.end()) return it->second;
-  Picture picture;
+  if (it != pictures_.end()) return it->second.source;
+  Entry entry;
   if (const int index = list.Find(name); index >= 0) {
     const MailAttachment& item = list[static_cast<size_t>(index)];
-    picture.bitmap = DecodeAttachmentPicture(item.name, item.bytes);
-    if (!picture.bitmap.isNull()) picture.headers = item.headers;
+    entry.source.picture = AttachmentPicture(item.name, item.bytes);
+    if (!entry.source.picture.IsNull()) entry.source.headers = item.headers;
   }
-  return pictures_.emplace(name, std::move(picture)).first->second;
+  return pictures_.emplace(name, std::move(entry)).first->second.source;
+}
+
+const ViewerPictureCache::Picture& ViewerPictureCache::Get(const AttachmentList& list, const std::string& name) {
+  GetSource(list, name);
+  Entry& entry = pictures_.find(name)->second;
+  if (!entry.whole) {
+    Picture picture;
+    if (!entry.source.picture.IsNull()) {
+      picture.bitmap = entry.source.picture.Full();
+      // Data that fails past a readable header.
+      if (picture.bitmap.isNull()) DrawBrokenImage(picture.bitmap);
+      picture.headers = entry.source.headers;
+    }
+    entry.whole = std::move(picture);
+  }
+  return *entry.whole;
 }
 
 std::vector<ViewerMixLine> ParseViewerMediaMix(std::string_view control) {

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QSize>
 
+#include "core/ui/Pictures.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -26,19 +28,32 @@ struct ViewerPages {
   std::vector<int> times;  // milliseconds, one per page when there are any
 };
 
-// Decoded pictures by attachment name, each decoded once.
+// Decoded pictures by attachment name, each decoded once. A JPEG is read
+// from its header first and decoded at its own size only when it is shown
+// at that size; other sizes are decoded at the scale they need.
 class ViewerPictureCache {
  public:
   struct Picture {
     QImage bitmap;        // null for a name that is no picture attachment
     std::string headers;  // the attachment's picture-part header lines
   };
+  struct Source {
+    TScaledPicture picture;  // null for a name that is no picture attachment
+    std::string headers;
+  };
+  // The picture at its own size.
   const Picture& Get(const AttachmentList& list, const std::string& name);
+  // The picture as the attachment holds it, a JPEG not yet decoded.
+  const Source& GetSource(const AttachmentList& list, const std::string& name);
   void Clear() { pictures_.clear(); }
   size_t Size() const { return pictures_.size(); }
 
  private:
-  std::map<std::string, Picture> pictures_;
+  struct Entry {
+    Source source;
+    std::optional<Picture> whole;
+  };
+  std::map<std::string, Entry> pictures_;
 };
 
 // The pages of the attachment at index; pictures it needs are decoded into

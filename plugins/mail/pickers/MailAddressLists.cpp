@@ -145,13 +145,27 @@ DeliveryStart ParseDeliveryTime(std::string_view text, const PickerDate& today) 
   };
   start.date = {field(0, today.year), field(1, today.month), field(2, today.day)};
   if (!IsValidDate(start.date)) start.date = today;
-  // The time needs all four characters: a shorter field selects nothing.
+  // The hour is the field's first two characters, the minute the next two;
+  // each selects its item alone, as an hour written without a minute is.
   const std::string time = CountDelims(value, "/") >= 3 ? GetField(value, "/", 3) : std::string();
-  if (time.size() >= 4) {
-    start.hour = ItemText(std::string_view(time).substr(0, 2), 23);
-    start.minute = ItemText(std::string_view(time).substr(2, 2), 59);
-  }
+  const std::string_view t(time);
+  start.hour = ItemText(t.substr(0, 2), 23);
+  if (t.size() > 2) start.minute = ItemText(t.substr(2, 2), 59);
   return start;
+}
+
+bool IsDeliveryTimeText(std::string_view text) {
+  int separators = 0;
+  bool digits = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      digits = true;
+    else if (c == '/' || c == ':')
+      ++separators;
+    else if (c != ' ')
+      return false;
+  }
+  return digits && separators >= 2;
 }
 
 std::string DeliveryTimeText(bool checked, const PickerDate& date, std::string_view hour, std::string_view minute) {

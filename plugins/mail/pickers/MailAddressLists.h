@@ -58,6 +58,10 @@ struct DeliveryStart {
   bool operator==(const DeliveryStart&) const = default;
 };
 DeliveryStart ParseDeliveryTime(std::string_view text, const PickerDate& today);
+// Whether the text in front of an angle-bracketed address is a delivery time
+// rather than a name: digits in at least three fields split by "/" or ":"
+// (blanks allowed), as the time dialog writes and reads it.
+bool IsDeliveryTimeText(std::string_view text);
 // "yyyy/mm/dd", then "/hhnn" when an hour is given; empty when not checked.
 std::string DeliveryTimeText(bool checked, const PickerDate& date, std::string_view hour, std::string_view minute);
 

@@ -7,14 +7,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qv {
 namespace {
+
+// What a title bar holds beside the caption: the window's icon and three
+// buttons, with their spacing.
+constexpr int kTitleBarControlsWidth = 120;
 
 QString TwoDigits(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
 
@@ -67,6 +74,13 @@ TfrmAddressDate::TfrmAddressDate(QWidget* parent) : QDialog(parent) {
   outer->addLayout(form);
   outer->addStretch();
   outer->addLayout(buttons);
+  // The controls alone make a narrow window, whose title bar would cut the
+  // caption short: room for the caption in a bold title font, beside the
+  // window manager's icon and buttons.
+  QFont title = font();
+  title.setBold(true);
+  setMinimumWidth(std::max(minimumSizeHint().width(),
+                           QFontMetrics(title).horizontalAdvance(windowTitle()) + kTitleBarControlsWidth));
 
   // Only what the user chooses couples the controls; SetStart sets them as they are.
   connect(dtpDate, &QDateEdit::dateChanged, this, [this] { chkDate->setChecked(true); });

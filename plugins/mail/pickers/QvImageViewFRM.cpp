@@ -262,12 +262,12 @@ void TfrmImageView::UpdateActions() {
 
 void TfrmImageView::AnswerPicture(const std::string& name, QImage& bmp, std::string& headers) {
   if (!list_) return;
-  const ViewerPictureCache::Picture& picture = cache_.Get(*list_, name);
-  headers = picture.headers;
-  if (picture.bitmap.isNull()) return;
-  const QSize size = ZoomedSize(picture.bitmap.size(), Zoom(), KMailEdit1->size());
-  if (size == picture.bitmap.size()) {
-    bmp = picture.bitmap;
+  const ViewerPictureCache::Source& source = cache_.GetSource(*list_, name);
+  headers = source.headers;
+  if (source.picture.IsNull()) return;
+  const QSize size = ZoomedSize(source.picture.Size(), Zoom(), KMailEdit1->size());
+  if (size == source.picture.Size()) {
+    bmp = cache_.Get(*list_, name).bitmap;
     return;
   }
   // Nothing to draw in an editor of no size.
@@ -275,9 +275,13 @@ void TfrmImageView::AnswerPicture(const std::string& name, QImage& bmp, std::str
   Scaled& scaled = scaled_[name];
   if (scaled.size != size || scaled.bitmap.isNull()) {
     scaled.size = size;
-    // Stretched without smoothing, then made 24 bits: the small side converts.
-    scaled.bitmap = picture.bitmap.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                        .convertToFormat(QImage::Format_RGB888);
+    // A photo is decoded at the scale the size needs, then stretched the
+    // rest of the way without smoothing and made 24 bits.
+    const QImage picture = source.picture.Scaled(size, Qt::FastTransformation);
+    if (picture.isNull())
+      DrawBrokenImage(scaled.bitmap);
+    else
+      scaled.bitmap = picture.convertToFormat(QImage::Format_RGB888);
   }
   bmp = scaled.bitmap;
 }

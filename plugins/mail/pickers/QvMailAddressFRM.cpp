@@ -82,7 +82,10 @@ QToolButton* ActionButton(QAction* action, QWidget* parent) {
 
 QLabel* Caption(const char* text, QWidget* parent) {
   auto* label = new QLabel(Q(text), parent);
-  label->setStyleSheet(QStringLiteral("font-weight: bold;"));
+  // Bold by its font: a style sheet would cut the label off the window's colours.
+  QFont bold = label->font();
+  bold.setBold(true);
+  label->setFont(bold);
   return label;
 }
 

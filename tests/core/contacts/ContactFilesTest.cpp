@@ -2,6 +2,8 @@
 // file (.qbk) with its CSV, through real files in a temporary folder.
 #include "core/data/Bookmarks.h"
 #include "core/data/CSVData.h"
+#include "core/data/ContactExchange.h"
+#include "core/data/HandsetExchange.h"
 #include "core/data/NamedRecordFile.h"
 #include "core/data/PhoneBook.h"
 #include "platform/FileUtil.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 
 using namespace qv;
 using qvtest::Sjis;
@@ -369,5 +372,147 @@ TEST(BookmarkFile, AFileThatCannotBeReadLeavesTheListAsItWas) {
     EXPECT_FALSE(LoadBookmarks(path, list, &why));
     EXPECT_EQ(why, c.why);
     EXPECT_EQ(list, before);
+  }
+}
+
+namespace {
+
+// What a file gives back of a cell: its line breaks (CR LF, a lone CR or a
+// lone LF) as CR LF, since files are read and written as lines.
+std::string AsLines(std::string_view cell) {
+  std::string out;
+  for (size_t i = 0; i < cell.size(); ++i) {
+    if (cell[i] == '\r' || cell[i] == '\n') {
+      out += "\r\n";
+      if (cell[i] == '\r' && i + 1 < cell.size() && cell[i + 1] == '\n') ++i;
+    } else {
+      out += cell[i];
+    }
+  }
+  return out;
+}
+
+// Raw handset bytes as the decoders pass them on: NUL bytes, characters cut
+// after their lead byte next to blanks, quotes and commas, whole double-byte
+// characters (one with a trail byte like a backslash), line breaks of every
+// kind and bytes that pass for UTF-8.
+std::string RawField(std::mt19937& random) {
+  static const std::vector<std::string> pieces = {
+      "A", std::string(1, '\0'), "\x82", "\x81", "\xE0", "\xFC", " ", "\"", ",", "\r\n", "\r", "\n",
+      "\x82\xA0", "\x83\x5C", "\xB1", "\xE3\x83\x8B", "\t", "x"};
+  std::string s;
+  for (int n = static_cast<int>(random() % 7); n > 0; --n) s += pieces[random() % pieces.size()];
+  return s;
+}
+
+// The phone book, the bookmarks, both CSV forms: saved, opened again and
+// compared with what was saved.
+void ExpectReadBack(const PhoneBookList& book, const BookmarkList& marks, const std::filesystem::path& folder) {
+  ASSERT_TRUE(SaveArchive(folder / "b.qad", book));
+  PhoneBookList loaded;
+  FileError why = FileError::None;
+  ASSERT_TRUE(LoadArchive(folder / "b.qad", loaded, &why)) << static_cast<int>(why);
+  ASSERT_EQ(loaded.size(), book.size());
+  for (size_t i = 0; i < book.size(); ++i)
+    for (int f = 0; f < kPhoneBookFields; ++f) ASSERT_EQ(loaded[i].Field(f), AsLines(book[i].Field(f))) << i << ":" << f;
+
+  PhoneBookList whole;
+  ASSERT_EQ(ReadCsv(WriteCsv(book, true), true, whole), static_cast<int>(book.size()));
+  EXPECT_EQ(whole, loaded);
+
+  PhoneBookList imported;
+  CsvTextError error = CsvTextError::None;
+  ASSERT_EQ(ReadCsv(WriteCsv(book, false), false, imported, &error), static_cast<int>(book.size()))
+      << static_cast<int>(error);
+  for (size_t i = 0; i < book.size(); ++i) {
+    PhoneBookEntry want = loaded[i];
+    want.SetField(kPbSecret, want.Field(kPbSecret) == "ON" ? "ON" : "OFF");
+    EXPECT_EQ(Exported(imported[i]), Exported(want)) << "row " << i;
+  }
+
+  ASSERT_TRUE(SaveBookmarks(folder / "b.qbk", marks));
+  BookmarkList back;
+  why = FileError::None;
+  ASSERT_TRUE(LoadBookmarks(folder / "b.qbk", back, &why)) << static_cast<int>(why);
+  ASSERT_EQ(back.size(), marks.size());
+  for (size_t i = 0; i < marks.size(); ++i)
+    for (int f = 0; f < kBookmarkFields; ++f) EXPECT_EQ(back[i].Field(f), AsLines(marks[i].Field(f))) << i << ":" << f;
+  BookmarkList markImport;
+  ASSERT_EQ(ReadCsv(WriteCsv(marks, false), false, markImport, &error), static_cast<int>(marks.size()))
+      << static_cast<int>(error);
+  EXPECT_EQ(markImport, back);
+}
+
+}  // namespace
+
+TEST(ContactFiles, WhatTheProgramWritesItReadsBack) {
+  qvtest::TempDir tmp;
+  // A bookmark from the handset whose name item 2001 holds 41 00, and
+  // phone-book fields the handset gave in raw bytes.
+  const BookmarkList received = ParseBookmarkLines(
+      {FormatHandsetFrameLine(HandsetFrameLine::kLastLine | 1, "2001024100" "200201" "75")});
+  ASSERT_EQ(received.size(), 1u);
+  ASSERT_EQ(received[0].Field(kBmName), std::string("A\0", 2));
+  struct Case {
+    const char* name;
+    std::vector<std::string> cells;  // kanji name, mail 1, memo; bookmark name and comment
+  } cases[] = {
+      {"a NUL byte", {std::string("A\0", 2), std::string("\0", 1), "m"}},
+      {"a lead byte before a closing quote", {"\x82\"", "a \x82", "\x82 x"}},
+      {"a lead byte before a comma and a line break", {"\x82,", "\x82\r\n", "\"\x82\""}},
+      {"a blank then a cut character", {" \x82", "\x81", "\xE0"}},
+      {"bytes that pass for UTF-8", {"\xE3\x83\x8B\xE3\x83\xA5", "\xEF\xBB\xBF" "a", "x"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PhoneBookList book = {qvtest::FullEntry(1, false), Named("B")};
+    book[0].SetField(kPbKanji, c.cells[0]);
+    book[0].SetField(kPbMail1, c.cells[1]);
+    book[1].SetField(kPbMemo, c.cells[2]);
+    BookmarkList marks = received;
+    marks.push_back(BookmarkEntry{{c.cells[0], "", c.cells[1], c.cells[2]}});
+    // Alone, the list is nothing but these bytes.
+    ExpectReadBack(book, marks, tmp.path());
+    ExpectReadBack(book, {BookmarkEntry{{c.cells[0], c.cells[2], "", c.cells[1]}}}, tmp.path());
+  }
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    PhoneBookList book(random() % 4);
+    for (auto& e : book)
+      for (int f = 0; f < kPhoneBookFields; ++f) e.SetField(f, random() % 3 ? RawField(random) : "");
+    BookmarkList marks(random() % 4);
+    for (auto& m : marks)
+      for (auto& f : m.fields) f = RawField(random);
+    ExpectReadBack(book, marks, tmp.path());
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(ContactFiles, ALineBreakInACellIsWrittenAsCrLf) {
+  qvtest::TempDir tmp;
+  const std::string cell = "a\nb\rc\r\nd\n";
+  const std::string written = "\"a\r\nb\r\nc\r\nd\r\n\"";
+  PhoneBookList book = {Named("A")};
+  book[0].SetField(kPbKanji, cell);
+  BookmarkList marks = {BookmarkEntry{{"N", "", "", cell}}};
+  ASSERT_TRUE(SaveArchive(tmp / "b.qad", book));
+  ASSERT_TRUE(SaveBookmarks(tmp / "b.qbk", marks));
+  std::string index;
+  std::ifstream in(tmp / "b.qad", std::ios::binary);
+  ASSERT_TRUE(ReadRecord(in, "Address.idx", index));
+  struct Case {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"the phone book's index", index},
+      {"the bookmark file", qvtest::ReadFile(tmp / "b.qbk")},
+      {"the phone book's CSV export", WriteCsv(book, false)},
+      {"the bookmarks' CSV export", WriteCsv(marks, false)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_NE(c.text.find(written), std::string::npos) << c.text;
+    EXPECT_TRUE(IsJoinedCrLf(c.text));
   }
 }

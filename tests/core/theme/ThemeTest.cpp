@@ -95,8 +95,10 @@ TEST(ThemeSpeed, IntervalTextGivesMillisecondsWithinTheTimersRange) {
       {"0.5", 500},        {"0.01", 10},          {"10", 10000},      {" 2 ", 2000},
       {"0", 500},          {"", 500},             {"abc", 500},       {"1,5", 500},
       {"0.5s", 500},       {"-1", 500},           {"nan", 500},       {"-inf", 500},
-      {"1e12", INT32_MAX}, {"inf", INT32_MAX},    {"0.0001", 1},      {"2147483", 2147483000},
-      {"2147483.6475", INT32_MAX},
+      {"1e12", INT32_MAX}, {"inf", INT32_MAX},    {"2147483", 2147483000},
+      {"2147483.6475", INT32_MAX}, {"0.001", 1},
+      // Under a millisecond truncates to 0: the banner stands still.
+      {"0.0004", 0}, {"0.0001", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(ThemeSpeed(c.text), c.ms) << '"' << c.text << '"';
 }
@@ -239,6 +241,7 @@ TEST_F(ThemeAnimation, TheCurrentThemePlaysWithItsRowsSpeedAndBalloon) {
       {"not a number", 100, "nan", 2, 500},
       {"a huge interval", 100, "1e12", 2, INT32_MAX},
       {"130 rows give two frames", 130, "1", 2, 1000},
+      {"under a millisecond", 100, "0.0004", 2, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -258,6 +261,8 @@ TEST_F(ThemeAnimation, TheCurrentThemePlaysWithItsRowsSpeedAndBalloon) {
     EXPECT_EQ(banner.GetPicture().copy(banner.FrameRect(c.rows - 1)),
               strip.convertToFormat(QImage::Format_RGB32).copy(0, 50 * (c.rows - 1), 120, 50));
     EXPECT_EQ(banner.GetPicture().height(), 50 * c.rows);
+    banner.SetMovie(true);
+    EXPECT_EQ(banner.Timer().isActive(), c.speed > 0) << "a speed of 0 stands still";
   }
 }
 

@@ -297,6 +297,48 @@ TEST_P(HistoryReadTest, TwoCountsAddUpAndBothCategoriesAreRead) {
 
 INSTANTIATE_TEST_SUITE_P(MailHistories, HistoryReadTest, ::testing::Values(4, 6));
 
+// A count beyond what a handset can hold is a damaged reply: the read ends
+// there, the user hears of it, and the file stays as it was.
+struct DamagedCount {
+  const char* name;
+  int kind;
+  std::map<int, std::string> counts;  // category: the count its line gives
+};
+
+const DamagedCount kDamagedCounts[] = {
+    {"SecondCountOverflowsTheTotal", 4, {{4, "2147483647"}, {5, "1"}}},
+    {"FirstOfTwoAboveTheCapacity", 6, {{6, "201"}}},
+    {"AboveTheCapacity", 1, {{1, "300"}}},
+    {"TooLongToRead", 8, {{8, "99999999999999999999"}}},
+    {"Negative", 1, {{1, "-2"}}},
+};
+
+void PrintTo(const DamagedCount& d, std::ostream* os) { *os << d.name; }
+
+class DamagedCountTest : public HandsetDataTest, public ::testing::WithParamInterface<DamagedCount> {};
+
+TEST_P(DamagedCountTest, EndsTheReadToldAndLeavesTheFile) {
+  const auto& row = GetParam();
+  const bool history = row.kind == 4 || row.kind == 6;
+  handsetsim::SimConfig c = Handset({{row.kind, history ? HistoryRecords(2, 0, false) : HandsetRecords(row.kind, 2)}});
+  c.infoCountText = row.counts;
+  StartHandset(c);
+  qvtest::WriteFile(File(row.kind), "left from before\r\n");
+
+  EXPECT_EQ(Read(row.kind), SessionResult::Aborted);
+  EXPECT_EQ(qvtest::ReadFile(File(row.kind)), "left from before\r\n");
+  ASSERT_EQ(host_.shownReports.size(), 1u);
+  EXPECT_EQ(host_.shownReports[0].find(qv::DataKindCaption(row.kind) + Sjis("の件数を携帯電話から正しく受け取れませんでした")), 0u)
+      << host_.shownReports[0];
+  const auto r = Record();
+  EXPECT_EQ(Count(r.infoLines, "<2:"), 0u) << "no record is asked for";
+  EXPECT_FALSE(r.infoMode) << "the handset left information mode";
+  EXPECT_FALSE(launcher_.link.Busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, DamagedCountTest, ::testing::ValuesIn(kDamagedCounts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A data line that is not a whole frame line ends the read; the records
 // complete before it are kept, the one it cuts short is not.
 struct BadLine {
@@ -352,6 +394,17 @@ TEST(HandsetReply, ADataLineIsValidOnlyAsAWholeFrameLine) {
   EXPECT_EQ(qv::handsetreply::Count("<F:1:12/200>"), 12);
   EXPECT_EQ(qv::handsetreply::Count("<F:5:0/200>"), 0);
   EXPECT_EQ(qv::handsetreply::Count("<F:1>"), 0);
+  const std::pair<const char*, int> counts[] = {
+      {"<F:1:200/200>", 200},
+      {"<F:1:9999>", 9999},
+      {"<F:1:x/200>", 0},
+      {"<F:1:201/200>", qv::handsetreply::kDamagedCount},
+      {"<F:1:10000>", qv::handsetreply::kDamagedCount},
+      {"<F:4:2147483647/200>", qv::handsetreply::kDamagedCount},
+      {"<F:4:2147483648/2147483648>", qv::handsetreply::kDamagedCount},
+      {"<F:1:-1/200>", qv::handsetreply::kDamagedCount},
+  };
+  for (const auto& [line, count] : counts) EXPECT_EQ(qv::handsetreply::Count(line), count) << line;
   EXPECT_TRUE(qv::handsetreply::IsStatus("<2b>"));
   EXPECT_FALSE(qv::handsetreply::IsStatus("<4b>"));
   EXPECT_TRUE(qv::handsetreply::IsEndOfKind("<3:8h>"));

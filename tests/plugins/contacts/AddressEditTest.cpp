@@ -3,6 +3,7 @@
 // input method gives, and its buttons.
 #include "ContactsFixture.h"
 
+#include "core/data/HandsetExchange.h"
 #include "platform/IniFile.h"
 
 #include <QAction>
@@ -15,9 +16,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
+
+#include "QtPump.h"
 
 using namespace contactstest;
 
@@ -322,4 +326,108 @@ TEST_F(AddressEditTest, TheDialogShowsTheEntrysPicture) {
     EXPECT_EQ(Lines(d, "lstTel").size(), 6u);
     EXPECT_EQ(Lines(d, "lstMail").size(), 6u);
   });
+}
+
+TEST_F(AddressEditTest, ABirthDateAsTheHandsetGivesItGoesBackAsItCame) {
+  struct Case {
+    const char* hex;  // the handset's date
+    const char* year;
+    const char* month;
+    const char* day;
+  } cases[] = {
+      {"0FFF050C1F3F3F", "", "05", "12"},  // no year: "     05/12"
+      {"07B201021F3F3F", "1970", "01", "02"},
+      {"0005050C1F3F3F", "05", "05", "12"},
+      {"07D1050C0A1E00", "2001", "05", "12"},  // with a time
+      {"0FFF0C1F173B3F", "", "", ""},          // day 31: no date
+      {"0FFF0B1E0A3F3F", "", "11", "30"},      // no year, an hour
+  };
+  for (const Case& c : cases) {
+    const std::string date = qv::DecodeHandsetDate(c.hex);
+    SCOPED_TRACE(c.hex + (": \"" + date + "\""));
+    // A received entry with every field, and one with a name and the date alone.
+    qv::PhoneBookEntry full = qvtest::FullEntry(3, false), bare;
+    bare.SetField(qv::kPbKana, J("ｱ"));
+    for (qv::PhoneBookEntry* e : {&full, &bare}) {
+      e->SetField(qv::kPbBirthDate, date);
+      Edit({*e}, 0, [&](QWidget& d) {
+        EXPECT_EQ(Text(d, "edtYear"), c.year);
+        EXPECT_EQ(Text(d, "edtMonth"), c.month);
+        EXPECT_EQ(Text(d, "edtDay"), c.day);
+        if (e == &full && c.hex == cases[0].hex) {
+          d.resize(d.sizeHint());
+          d.grab().save(QString::fromStdString(qvtest::ArtifactPath("address-entry-no-year.png").string()));
+        }
+        // A change undone: stored again, nothing differs.
+        QLineEdit* kanji = Line(d, "edtKanjiName");
+        const QString was = kanji->text();
+        kanji->setText(was + "x");
+        kanji->setText(was);
+        ASSERT_TRUE(Button(d, "btnSave")->isEnabled());
+        Button(d, "btnSave")->click();
+      });
+      const qv::PhoneBookEntry stored = Stored(0);
+      EXPECT_EQ(stored.Fields(), e->Fields());
+      Window()->close();
+    }
+  }
+  // A new day for a date without a year: month and day go out, the year as none.
+  qv::PhoneBookEntry e;
+  e.SetField(qv::kPbKana, J("ｱ"));
+  e.SetField(qv::kPbBirthDate, qv::DecodeHandsetDate("0FFF050C1F3F3F"));
+  Edit({e}, 0, [&](QWidget& d) {
+    Line(d, "edtDay")->setText(QStringLiteral("13"));
+    Button(d, "btnSave")->click();
+  });
+  const std::string stored(Stored(0).Field(qv::kPbBirthDate));
+  EXPECT_EQ(stored, "     05/13");
+  EXPECT_EQ(qv::EncodeHandsetDate(stored), "0FFF050D1F3F3F");
+}
+
+TEST_F(AddressEditTest, TheReadingSurvivesASwitchToAnotherWindowAndAPopUpMenu) {
+  Show();
+  bool seen = false;
+  modals_.Window("frmAddressEdit", [&](QWidget& d) {
+    seen = true;
+    QLineEdit* kanji = Line(d, "edtKanjiName");
+    QLineEdit* kana = Line(d, "edtKanaName");
+    d.activateWindow();
+    kanji->setFocus(Qt::TabFocusReason);
+    qvtest::PumpUntil([&] { return kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    for (const char* step : {"やまだ", "山田"}) Preedit(kanji, step);
+    Commit(kanji, "山田");
+    // Another window, then back.
+    QWidget other(&d, Qt::Window);
+    other.setObjectName("other");
+    other.resize(100, 60);
+    other.show();
+    other.activateWindow();
+    qvtest::PumpUntil([&] { return QApplication::activeWindow() == &other; });
+    ASSERT_EQ(QApplication::activeWindow(), &other);
+    EXPECT_EQ(kana->text(), QString()) << "leaving the window is no leaving the field";
+    other.close();
+    d.activateWindow();
+    qvtest::PumpUntil([&] { return QApplication::activeWindow() == &d && kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    // A pop-up menu, closed again.
+    QMenu menu(kanji);
+    menu.addAction(QStringLiteral("x"));
+    menu.popup(kanji->mapToGlobal(QPoint(4, 4)));
+    qvtest::PumpUntil([&] { return QApplication::activePopupWidget() == &menu; });
+    menu.close();
+    qvtest::PumpUntil([&] { return QApplication::activePopupWidget() == nullptr && kanji->hasFocus(); });
+    ASSERT_TRUE(kanji->hasFocus());
+    for (const char* step : {"たろう", "太郎"}) Preedit(kanji, step);
+    Commit(kanji, "太郎");
+    // Leaving the field for another field of the dialog takes the reading.
+    Line(d, "edtPostCode")->setFocus(Qt::TabFocusReason);
+    qvtest::PumpUntil([&] { return !kanji->hasFocus(); });
+    EXPECT_EQ(Text(d, "edtKanaName"), "ﾔﾏﾀﾞﾀﾛｳ");
+    modals_.Box(QMessageBox::No);
+    Button(d, "btnClose")->click();
+  });
+  Action("actAdd")->trigger();
+  EXPECT_TRUE(seen);
+  modals_.TakeBoxes();
 }

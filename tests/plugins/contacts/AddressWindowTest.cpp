@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -550,4 +551,46 @@ TEST_F(AddressTest, TheListAsAUserSeesIt) {
   auto* count = Window()->findChild<QLabel*>("pnlCount");
   EXPECT_TRUE(count->isVisible());
   EXPECT_GT(count->mapTo(Window(), QPoint(count->width(), 0)).x(), Window()->width() - 40) << "right-aligned";
+}
+
+TEST_F(AddressTest, TheFileDialogsProposeTheirExtensionAndCompleteANameWithoutOne) {
+  Show();
+  WriteBook(tmp_ / "first.qad", {Entry("ｲﾁ", "一")});
+  qvtest::WriteFile(tmp_ / "contacts.csv", qv::WriteCsv({Entry("ﾆ", "二"), Entry("ｻﾝ", "三")}, false));
+  // What the user sees in each dialog and types into its name field.
+  auto answer = [&](const char* suffix, const char* proposed, const char* typed) {
+    modals_.Window("QFileDialog", [=, this](QWidget& w) {
+      auto& dialog = static_cast<QFileDialog&>(w);
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      EXPECT_EQ(dialog.defaultSuffix().toStdString(), suffix);
+      EXPECT_EQ(name->text().toStdString(), proposed);
+      dialog.setDirectory(QString::fromStdString(tmp_.path().string()));
+      if (dialog.acceptMode() == QFileDialog::AcceptOpen && std::string(proposed) == "*.csv")
+        dialog.grab().save(QString::fromStdString(qvtest::ArtifactPath("address-csv-dialog.png").string()));
+      name->setText(QString::fromUtf8(typed));
+      static_cast<QDialog&>(dialog).accept();
+      if (dialog.isVisible()) dialog.reject();
+    });
+  };
+  answer("qad", "", "first");
+  Action("actOpen")->trigger();
+  EXPECT_EQ(Window()->windowTitle().toStdString(), "VeoQuorvel - 電話帳 - first.qad");
+  answer("csv", "*.csv", "contacts");
+  Action("actImportCSV")->trigger();
+  EXPECT_EQ(Column(1), (std::vector<std::string>{"一", "三", "二"}));  // by kana
+  // Saved under a name without one: the file of the completed name is the
+  // one the dialog asks about replacing.
+  qvtest::WriteFile(tmp_ / "kept.qad", "kept");
+  answer("qad", "first.qad", "kept");
+  modals_.Box(QMessageBox::No);
+  Action("actSaveAs")->trigger();
+  EXPECT_EQ(modals_.TakeBoxes().size(), 1u);
+  EXPECT_EQ(qvtest::ReadFile(tmp_ / "kept.qad"), "kept");
+  answer("csv", "*.csv", "out");
+  Action("actExportCSV")->trigger();
+  EXPECT_EQ(qv::CheckCsvText(qvtest::ReadFile(tmp_ / "out.csv")), qv::CsvTextError::None);
+  EXPECT_FALSE(std::filesystem::exists(tmp_ / "out"));
+  modals_.Box(QMessageBox::No);
+  Window()->close();
 }

@@ -6,6 +6,7 @@
 #include "ReadOnlyFolder.h"
 #include "controls/AnimationImage.h"
 #include "controls/BRVGraphicsEX.h"
+#include "controls/ColorContrast.h"
 #include "controls/Graphics.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/QvBannerEditFRM.h"
@@ -44,6 +45,22 @@ bool HasColorIn(const QImage& image, const QRect& area, QRgb color) {
 QImage Rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
 TfrmBannerEdit& Editor(QDialog& dialog) { return dynamic_cast<TfrmBannerEdit&>(dialog); }
+
+// The colour of the third text line of a row (where ※編集不可 stands) that
+// stands out most from the row's background.
+TColor NoteInk(qv::TfrmBanner& form, int row) {
+  const QRect rect = form.lstBanner->visualItemRect(form.lstBanner->item(row));
+  const int line = form.lstBanner->fontMetrics().height();
+  const QImage shot = form.lstBanner->viewport()->grab().toImage();
+  const TColor back = ColorFromQColor(QColor(RowBackground(form, row)));
+  TColor ink = back;
+  for (int y = rect.top() + 2 + 2 * line; y < std::min(rect.top() + 2 + 3 * line, rect.bottom()); ++y)
+    for (int x = rect.left() + 132; x < rect.left() + 212; ++x) {
+      const TColor c = ColorFromQColor(shot.pixelColor(x, y));
+      if (ContrastRatio(c, back) > ContrastRatio(ink, back)) ink = c;
+    }
+  return ink;
+}
 
 }  // namespace
 
@@ -122,11 +139,40 @@ TEST_F(ThemeWindowTest, RowsShowInUseNotEditableAndSelectedAndThePreviewPlaysThe
   EXPECT_EQ(RowBackground(form, 2), pal.color(QPalette::Base).rgb() & 0xFFFFFF) << "plain";
   const QImage list = form.lstBanner->viewport()->grab().toImage();
   const QRect fixedRow = form.lstBanner->visualItemRect(form.lstBanner->item(1));
-  EXPECT_TRUE(HasColorIn(list, QRect(fixedRow.left() + 132, fixedRow.top() + 2, 80, fixedRow.height() - 4), qRgb(255, 0, 0)))
-      << "※編集不可 in red";
+  // On the selection red does not read: the note is in a red that does (the next test).
+  EXPECT_GE(ContrastRatio(NoteInk(form, 1), ColorFromQColor(pal.color(QPalette::Highlight))), 3.0)
+      << "※編集不可 reads on the selection";
   const QRect plainRow = form.lstBanner->visualItemRect(form.lstBanner->item(2));
   EXPECT_FALSE(HasColorIn(list, QRect(plainRow.left() + 132, plainRow.top() + 2, 80, plainRow.height() - 4), qRgb(255, 0, 0)));
   EXPECT_EQ(Rgb(list.copy(fixedRow.left() + 2, fixedRow.top() + 2, 120, 50)), Strip(1)) << "the first frame at (2, 2)";
+}
+
+TEST_F(ThemeWindowTest, TheNotEditableNoteIsRedWhereRedReadsAndAReadableRedElsewhere) {
+  WriteTheme("current.qvt", Theme(Sjis("いつもの"), 2, false));
+  WriteTheme("fixed.qvt", Theme(Sjis("固定"), 2, false));
+  WriteIni("ThemeList", "1", "current.qvt");
+  WriteIni("ThemeList", "2", "fixed.qvt");
+  WriteIni("Theme", "File", "current.qvt");
+  qv::TfrmBanner& form = Open();
+  struct Case {
+    const char* what;
+    int row;       // 0 the current theme, 1 another
+    int selected;  // the row clicked
+  };
+  for (const Case& c : {Case{"a plain row", 1, 0}, Case{"the selection", 1, 1}, Case{"the current theme", 0, 1},
+                        Case{"the current theme selected", 0, 0}}) {
+    SCOPED_TRACE(c.what);
+    ClickRow(c.selected);
+    const TColor back = ColorFromQColor(QColor(RowBackground(form, c.row)));
+    const TColor ink = NoteInk(form, c.row);
+    EXPECT_GE(ContrastRatio(ink, back), 3.0) << "ink " << std::hex << ink << " on " << back;
+    EXPECT_TRUE(GetRValue(ink) > GetGValue(ink) && GetRValue(ink) > GetBValue(ink)) << "still red: " << std::hex << ink;
+    if (ContrastRatio(clRed, back) >= 3.0) {
+      EXPECT_EQ(ink, clRed) << "red where it reads";
+    }
+  }
+  ClickRow(0);
+  EXPECT_EQ(NoteInk(form, 1), clRed) << "the plain row keeps the red";
 }
 
 TEST_F(ThemeWindowTest, SettingAThemeWritesItAndAsksTheLauncherToReload) {
@@ -163,6 +209,45 @@ TEST_F(ThemeWindowTest, DeleteRemovesAnEditableThemeOnlyAndWithoutAQuestion) {
   EXPECT_FALSE(std::filesystem::exists(ThemePath("a.qvt")));
   EXPECT_EQ(RowFiles(), std::vector<std::string>{"fixed.qvt"});
   EXPECT_TRUE(TakeBoxes().empty());
+}
+
+// The theme in use deleted: its place goes to our default theme, else to the
+// first theme listed, else to none, and the launcher is told; deleting
+// another theme leaves the current one alone.
+TEST_F(ThemeWindowTest, DeletingTheThemeInUseGivesItsPlaceToTheDefaultTheme) {
+  struct Case {
+    std::vector<std::string> listed;  // editable except the default theme
+    std::string deleted, current;
+  } cases[] = {
+      {{"x.qvt", "VeoQuorvel.qvt", "a.qvt"}, "a.qvt", "VeoQuorvel.qvt"},
+      {{"x.qvt", "a.qvt"}, "a.qvt", "x.qvt"},
+      {{"a.qvt"}, "a.qvt", ""},
+      {{"x.qvt", "a.qvt"}, "x.qvt", "a.qvt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deleted + " of " + std::to_string(c.listed.size()));
+    std::filesystem::remove_all(ThemePath(""));
+    std::filesystem::create_directories(ThemePath(""));
+    for (size_t i = 0; i < c.listed.size(); ++i) {
+      const std::string& file = c.listed[i];
+      WriteTheme(file, Theme(std::filesystem::path(file).stem().string(), 2, file != "VeoQuorvel.qvt"));
+      WriteIni("ThemeList", std::to_string(i + 1), file);
+    }
+    WriteIni("ThemeList", std::to_string(c.listed.size() + 1), "");
+    WriteIni("Theme", "File", "a.qvt");
+    qv::TfrmBanner& form = Open();
+    HostCalls().clear();
+    ClickRow(static_cast<int>(std::find(c.listed.begin(), c.listed.end(), c.deleted) - c.listed.begin()));
+    form.actDel->trigger();
+    EXPECT_FALSE(std::filesystem::exists(ThemePath(c.deleted)));
+    EXPECT_EQ(ReadIni("Theme", "File"), c.current);
+    EXPECT_EQ(form.CurrentTheme(), c.current);
+    using Calls = std::vector<std::pair<int32_t, int32_t>>;
+    const Calls told = c.deleted == "a.qvt" ? Calls{{4, 1}} : Calls{};
+    EXPECT_EQ(HostCalls(), told);
+    for (int row = 0; row < form.ItemCount(); ++row) EXPECT_EQ(form.InUse(row), form.ItemFileName(row) == c.current);
+    form.close();
+  }
 }
 
 TEST_F(ThemeWindowTest, ANotEditableThemeOpensNoEditorOutsideEditMode) {

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -186,6 +187,44 @@ TEST_F(BitmapEditDialogTest, ColoursAndOwnerForm) {
     form.btnCancel->click();
   });
   dialog.Execute();
+}
+
+TEST_F(BitmapEditDialogTest, TheFontsColourIsTheWindowsTextColour) {
+  // The component's own font, colour and all.
+  TUserDrawDialog dialog;
+  dialog.SetParentFont(false);
+  TFont font = dialog.GetFont();
+  font.Font.setPixelSize(15);
+  font.Color = RGB(200, 0, 0);
+  dialog.SetFont(font);
+  OnEditor([](TfrmBitmapEdit& form) {
+    EXPECT_EQ(form.font().pixelSize(), 15);
+    EXPECT_EQ(form.palette().color(QPalette::WindowText), QColor(200, 0, 0));
+    EXPECT_EQ(form.lblText->palette().color(QPalette::WindowText), QColor(200, 0, 0));
+    const QImage label = form.lblText->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int red = 0;
+    for (int y = 0; y < label.height(); ++y)
+      for (int x = 0; x < label.width(); ++x) {
+        const QRgb c = label.pixel(x, y);
+        red += qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90;
+      }
+    EXPECT_GT(red, 10);
+    EXPECT_TRUE(
+        form.grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("bitmap-editor-font-colour.png").string())));
+    form.btnCancel->click();
+  });
+  dialog.Execute();
+  // With the owner's font, the owner's text colour.
+  QWidget owner;
+  QPalette palette = owner.palette();
+  palette.setColor(QPalette::WindowText, QColor(0, 120, 0));
+  owner.setPalette(palette);
+  TUserDrawDialog owned(&owner);
+  OnEditor([](TfrmBitmapEdit& form) {
+    EXPECT_EQ(form.lblText->palette().color(QPalette::WindowText), QColor(0, 120, 0));
+    form.btnCancel->click();
+  });
+  owned.Execute();
 }
 
 TEST_F(BitmapEditDialogTest, PaletteTurnsGreyForAOneBitPicture) {
@@ -396,6 +435,28 @@ TEST_F(BitmapEditDialogTest, AOneBitFileStaysOneBit) {
   // One undo goes back to the picture before the file.
   form->UserDrawPanel->Undo();
   EXPECT_EQ(form->UserDrawPanel->GetBitmap().size(), QSize(20, 10));
+}
+
+TEST_F(BitmapEditDialogTest, OpeningAFileWhileASelectionFloatsKeepsTheMoveForUndo) {
+  auto form = Form(FromRows({"........", ".###....", ".###....", "........", "........"}));
+  P* panel = form->UserDrawPanel;
+  // At 400 % a pixel's middle is clear of the handles.
+  panel->SetZoom(400);
+  panel->SetBackColor(clRed);
+  Drag(panel, {{4, 4}, {12, 8}, {16, 12}});
+  ASSERT_EQ(panel->SelectionRect(), QRect(1, 1, 3, 2));
+  Drag(panel, {{10, 6}, {22, 10}, {26, 14}});
+  ASSERT_TRUE(panel->Floating());
+  ASSERT_EQ(panel->SelectionRect(), QRect(5, 3, 3, 2));
+  nextOpen_ = WriteBitmap("other.bmp", FromRows({"bb", "bb"}));
+  form->mnuOpen->trigger();
+  EXPECT_EQ(Art(panel->GetBitmap()), Rows({"bb", "bb"}));
+  EXPECT_FALSE(panel->HasSelection());
+  // 元に戻す gives the picture with the pixels where they were moved.
+  ASSERT_TRUE(form->mnuUndo->isEnabled());
+  form->mnuUndo->trigger();
+  EXPECT_EQ(Art(panel->GetBitmap()), Rows({"........", ".ooo....", ".ooo....", ".....###", ".....###"}));
+  ASSERT_TRUE(form->grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("bitmap-editor-undo-open.png").string())));
 }
 
 TEST_F(BitmapEditDialogTest, SaveWritesTheFileOrSaysWhyNot) {

@@ -33,6 +33,7 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 using namespace qv;
 using composetest::BitmapBytes;
@@ -677,6 +678,36 @@ TEST_F(ComposeWindowTest, EditActionsFollowTheEditorsFocus) {
   EXPECT_TRUE(w->actBGColor->isEnabled());
   EXPECT_FALSE(w->actUsertext->isEnabled());
   EXPECT_FALSE(w->actAttachView->isEnabled());
+}
+
+TEST_F(ComposeWindowTest, EveryToolBarButtonShowsAtTheDefaultWidth) {
+  TfrmMailSend* w = Window();
+  EXPECT_EQ(w->size(), QSize(600, 520));
+  QApplication::processEvents();
+  const std::vector<QAction*> expected{w->actSend,    w->actSendReserve, w->actSave,     w->actEMail,
+                                       w->actDirectMail, w->actMailAddress, w->actAttach, w->actPicEdit,
+                                       w->actMediaMix, w->actPictext,   w->actUsertext, w->actTextColor,
+                                       w->actBGColor,  w->actBlink};
+  std::vector<QAction*> shown;
+  for (QToolBar* bar : w->findChildren<QToolBar*>()) {
+    SCOPED_TRACE(bar->objectName().toStdString());
+    ASSERT_TRUE(bar->isVisible());
+    // The "»" button appears only for buttons that do not fit.
+    for (QWidget* extension : bar->findChildren<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+      EXPECT_FALSE(extension->isVisible());
+    for (QAction* action : bar->actions()) {
+      if (action->isSeparator()) continue;
+      SCOPED_TRACE(action->text().toStdString());
+      QWidget* button = bar->widgetForAction(action);
+      ASSERT_TRUE(button);
+      EXPECT_TRUE(button->isVisible());
+      EXPECT_TRUE(bar->rect().contains(button->geometry()));
+      EXPECT_TRUE(w->rect().contains(QRect(button->mapTo(w, QPoint(0, 0)), button->size())));
+      shown.push_back(action);
+    }
+  }
+  EXPECT_EQ(shown, expected);
+  ASSERT_TRUE(w->grab().save(QString::fromStdString(qvtest::ArtifactPath("mail-compose-default.png").string())));
 }
 
 TEST_F(ComposeWindowTest, Screenshot) {

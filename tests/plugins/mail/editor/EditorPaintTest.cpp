@@ -343,3 +343,30 @@ TEST_F(EditorPaintTest, EveryKindOfPartScreenshot) {
   EXPECT_EQ(night.pixelColor(edit->width() - 2, edit->height() - 2), QColor(0x10, 0x20, 0x40));
   EXPECT_GT(CountNear(night, Qt::yellow), 40);
 }
+
+TEST_F(EditorPaintTest, SelectedTextTakesTheHighlightTextColourOnEitherScreen) {
+  const QColor text = edit->palette().color(QPalette::HighlightedText);
+  const QColor highlight = edit->palette().color(QPalette::Highlight);
+  struct Case {
+    const char* name;
+    bool powerOff;
+    QColor fill;
+  } cases[] = {
+      {"switched on", false, highlight},
+      {"switched off", true, ToQColor(clGray)},
+  };
+  edit->SetMarkupText(Sjis("<C=FF0000>選択した赤い文字</C>"));
+  edit->SelectAll();
+  const QRect area = edit->TextArea();
+  const QRect run(area.left(), area.top(), Width("選択した赤い文字"), edit->Document().Lines()[0].height);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    edit->SetPowerOff(c.powerOff);
+    const QImage shot = Shot();
+    if (c.powerOff) edittest::SaveArtifact(shot, "kmailedit-poweroff-selected.png");
+    const QImage selected = shot.copy(run);
+    EXPECT_GT(CountColour(selected, c.fill), run.width() * run.height() / 3);
+    EXPECT_GT(CountNear(selected, text, 16), 60) << "the selected text cannot be seen on its fill";
+    EXPECT_EQ(CountNear(selected, kRed, 16), 0);
+  }
+}

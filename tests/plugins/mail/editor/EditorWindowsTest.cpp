@@ -178,6 +178,23 @@ TEST_F(EditorWindowsTest, AnEmptyLineTypedInANewColourIsStoredAndShownInTheViewe
   EXPECT_EQ(v->KMailEdit1->GetMarkupText(), markup) << "the empty line between a and b was lost";
 }
 
+TEST_F(EditorWindowsTest, ATagKeptAloneOnItsLineIsStoredAndShownWithItsLineBreak) {
+  auto* w = Shown(new TfrmMailSend);
+  w->SetRetryPolicy(mailtest::Quick());
+  w->edtTo->setText(QStringLiteral("taro@example.jp"));
+  const std::string markup = Sjis("<C=FF0000>上</C>\r\n<CM>\r\n<C=FF0000>下</C>");
+  w->KMailEdit1->SetMarkupText(markup);
+  w->actSave->trigger();
+  auto drafts = mailtest::LiveMails(Drafts());
+  ASSERT_EQ(drafts.size(), 1u);
+  EXPECT_NE(drafts[0].second.find("\r\n\r\n" + markup + "\r\n"), std::string::npos) << drafts[0].second;
+  auto* v = Shown(new TfrmMailReceive);
+  v->LoadStoredMail(drafts[0].second, false);
+  EXPECT_EQ(v->KMailEdit1->GetMarkupText(), markup);
+  // The tag's line stays between the two lines of text.
+  ASSERT_EQ(v->KMailEdit1->Document().LineCount(), 3);
+}
+
 TEST_F(EditorWindowsTest, TheViewerHandsOnTheAddressClicked) {
   auto* v = Shown(new TfrmMailReceive);
   v->LoadStoredMail("Subject: links\r\nContent-Type: Text/Plain\r\n\r\n"

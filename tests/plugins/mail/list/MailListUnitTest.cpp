@@ -8,12 +8,16 @@
 #include "plugins/mail/MailHost.h"
 #include "plugins/mail/MailWindows.h"
 #include "plugins/mail/list/QvMailListFRM.h"
+#include "plugins/mail/compose/QvMailSendFRM.h"
 
+#include "MailFolders.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -127,6 +131,49 @@ TEST_F(MailListWindowTest, OpeningMarksIncomingMailReadAndHandsEveryMailToItsWin
   EXPECT_EQ(Cell(1, 0), "Eメール未送信");
   EXPECT_EQ(Cell(2, 1), "未読");
   EXPECT_EQ(g_params, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}})) << "the host's status line is reset";
+}
+
+TEST_F(MailListWindowTest, TheToColumnShowsTheRecipientsWithoutTheirDeliveryTimes) {
+  Show();
+  list_->resize(760, 300);
+  qv::frmMailList = list_.get();
+  list_->trvFolder->setCurrentItem(list_->trvFolder->topLevelItem(3));
+  ASSERT_EQ(list_->pnlListName->text().trimmed(), QString::fromUtf8("送信予約"));
+  // Queued from the compose window, the delivery times stored in front of the addresses.
+  auto* compose = new qv::TfrmMailSend;
+  compose->SetRetryPolicy(qvtest::QuickRetry(3));
+  compose->edtTo->setText(QString::fromUtf8("2026/12/11/0905<a@b.jp>(山田),2026/12/11<c@d.jp>"));
+  compose->edtSubject->setText(QStringLiteral("timed"));
+  compose->actSendReserve->trigger();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(list_->lsvMail->model()->rowCount(), 1);
+  EXPECT_EQ(Cell(0, 5), "a@b.jp,c@d.jp");
+  // Names and numbers stay as they are stored.
+  struct Case {
+    const char* stored;
+    const char* shown;
+  } cases[] = {
+      {"2026/12/11/0905<a@b.jp>(山田)", "a@b.jp(山田)"},
+      {"2026/12/11<c@d.jp>,Taro<e@f.jp>(太郎)", "c@d.jp,Taro<e@f.jp>(太郎)"},
+      {"2026 : 12 : 11<c@d.jp>", "c@d.jp"},
+      {"Taro<e@f.jp>,g@h.jp(花子)", "Taro<e@f.jp>,g@h.jp(花子)"},
+      {"09011112222(山田)", "09011112222(山田)"},
+  };
+  for (const Case& c : cases) {
+    qv::MailIndexRow row;
+    qv::BuildIndexRow(row, 3, 0, 1, 0, 1, 1, 0, "a@example.jp", J(c.stored), "s", "", "");
+    std::string id;
+    ASSERT_TRUE(qv::AddMessageToFolder(J("送信予約"), "To: x\r\n\r\n", row, id));
+  }
+  list_->ShowFolder(J("送信予約"));
+  ASSERT_EQ(list_->lsvMail->model()->rowCount(), 1 + static_cast<int>(std::size(cases)));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].stored);
+    const QModelIndex cell = list_->lsvMail->model()->index(static_cast<int>(i) + 1, 5);
+    EXPECT_EQ(cell.data().toString().toStdString(), cases[i].shown);
+  }
+  ASSERT_TRUE(list_->grab().save(QString::fromStdString(qvtest::ArtifactPath("mail-list-to-column.png").string())));
+  qv::frmMailList = nullptr;
 }
 
 TEST_F(MailListWindowTest, AMailAlreadyShownInAWindowIsBroughtUpInsteadOfOpenedAgain) {

@@ -12,8 +12,11 @@
 #include "plugins/mail/bitmapedit/QvBitmapEditFRM.h"
 #include "plugins/mail/picedit/QvMediaMixEditFRM.h"
 #include "plugins/mail/picedit/QvPicEditFRM.h"
+#include "plugins/mail/pickers/QvImageViewFRM.h"
 #include "plugins/mail/bitmapedit/SelectButton.h"
+#include "controls/Graphics.h"
 #include "core/data/StoredMail.h"
+#include "image/QkDIB.h"
 
 #include "BitmapEditTestSupport.h"
 #include "MailComposeTestSupport.h"
@@ -129,9 +132,11 @@ TEST_F(ComposePictureTest, ADrawnSixPagePictureAndAMediaMixAreQueuedAndReadBackT
   w->actMediaMix->trigger();
   ASSERT_EQ(w->Attachments().Count(), 2u);
   const std::string script = "Type=Promotion; Image=1; Sound=0\r\n000.0,0,\r\n002.5,1,look, pages\r\n";
-  EXPECT_EQ(w->Attachments()[1].name, "mmctrl.dat");
-  EXPECT_EQ(w->Attachments()[1].bytes, script);
-  EXPECT_EQ(w->Attachments()[1].icon, kIconMediaMix);
+  // Before the picture, so that picture 1 is the one drawn.
+  EXPECT_EQ(w->Attachments()[0].name, "mmctrl.dat");
+  EXPECT_EQ(w->Attachments()[0].bytes, script);
+  EXPECT_EQ(w->Attachments()[0].icon, kIconMediaMix);
+  EXPECT_EQ(w->Attachments()[1].name, "notitle.bmp");
 
   w->actSendReserve->trigger();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -145,24 +150,24 @@ TEST_F(ComposePictureTest, ADrawnSixPagePictureAndAMediaMixAreQueuedAndReadBackT
   AttachmentList back;
   ParseStoredMail(queued[0].second, fields, &back, nullptr);
   ASSERT_EQ(back.Count(), 2u);
-  EXPECT_EQ(back[0].name, "notitle.bmp");
-  EXPECT_EQ(back[0].bytes, picture.bytes);
-  EXPECT_EQ(back[0].headers, pageLines);
-  EXPECT_EQ(back[1].bytes, script);
-  EXPECT_EQ(ParseMediaMixText(back[1].bytes).events, ParseMediaMixText(script).events);
+  EXPECT_EQ(back[1].name, "notitle.bmp");
+  EXPECT_EQ(back[1].bytes, picture.bytes);
+  EXPECT_EQ(back[1].headers, pageLines);
+  EXPECT_EQ(back[0].bytes, script);
+  EXPECT_EQ(ParseMediaMixText(back[0].bytes).events, ParseMediaMixText(script).events);
 
   // The pages the stored picture describes are the ones drawn: the page
   // editor opened on it shows the same kinds, sizes and pixels.
-  const TDXPictureInfo info = ParseDXHeaders(192, 130, back[0].headers);
+  const TDXPictureInfo info = ParseDXHeaders(192, 130, back[1].headers);
   EXPECT_TRUE(info.IsDiv6);
   EXPECT_EQ(info.Panes[1].Kind, kPaneSlide);
   EXPECT_EQ(info.Panes[1].SlideCount, 3);
   EXPECT_EQ(info.Panes[4].Kind, kPaneVoid);
   TfrmPicEdit again;
   QImage stored;
-  ASSERT_TRUE(LoadAttachmentBitmap(back[0].bytes, stored));
+  ASSERT_TRUE(LoadAttachmentBitmap(back[1].bytes, stored));
   again.SetPicture(stored);
-  again.SetPartHeaders(back[0].headers);
+  again.SetPartHeaders(back[1].headers);
   EXPECT_EQ(again.GetPartHeaders(), pageLines);
   for (int page = 0; page < kPageCount; ++page)
     EXPECT_EQ(again.Picture().copy(PageArea(page)).convertToFormat(QImage::Format_RGB32),
@@ -261,6 +266,74 @@ TEST_F(ComposePictureTest, ANewMediaMixIsMadeOnceAndCancelLeavesTheMail) {
   ASSERT_EQ(w->Attachments().Count(), 1u);
   EXPECT_EQ(w->Attachments()[0].bytes, "Type=Promotion; Image=0; Sound=0\r\n000.0,0,\r\n");
   EXPECT_TRUE(w->Modified());
+}
+
+// A one-colour picture as the bytes of a bitmap file.
+std::string SolidBitmap(QRgb colour) {
+  TQkDIB dib;
+  dib.Assign(picedittest::Filled(96, 72, colour));
+  std::ostringstream out(std::ios::binary);
+  dib.SaveToStream(out);
+  return out.str();
+}
+
+TEST_F(ComposePictureTest, AMediaMixMadeHerePlaysWithThePicturesOfTheMail) {
+  TfrmMailSend* w = Window();
+  w->edtTo->setFocus();
+  QTest::keyClicks(w->edtTo, QStringLiteral("taro@example.jp"));
+  w->Attachments().Insert(composetest::Attachment("note.txt", "text"));
+  w->Attachments().Insert(composetest::Attachment("red.bmp", SolidBitmap(qRgb(230, 30, 30))));
+  w->Attachments().Insert(composetest::Attachment("blue.bmp", SolidBitmap(qRgb(30, 60, 230))));
+  w->AttachmentsChanged();
+  OnModal<TfrmMediaMixEdit>([](TfrmMediaMixEdit& form) {
+    auto add = [&form](int step, int picture, const char* text) {
+      form.cmbTime->setCurrentIndex(step);
+      form.cmbImage->setCurrentIndex(picture);
+      form.edtText->setText(QString::fromLatin1(text));
+      QTest::keyClick(form.edtText, Qt::Key_Return);
+    };
+    add(0, 1, "red");
+    add(2, 2, "blue");
+    form.cmbImageCount->setCurrentIndex(2);
+    Click(form.btnOK);
+  });
+  w->actMediaMix->trigger();
+  EXPECT_EQ(w->Attachments().Captions(), (std::vector<std::string>{"note.txt", "mmctrl.dat", "red.bmp", "blue.bmp"}));
+
+  // Queued and read back, the control plays with its pictures.
+  w->actSendReserve->trigger();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const auto queued = mailtest::LiveMails(Queue());
+  ASSERT_EQ(queued.size(), 1u);
+  StoredMailFields fields;
+  AttachmentList back;
+  ParseStoredMail(queued[0].second, fields, &back, nullptr);
+  const int control = back.Find("mmctrl.dat");
+  ASSERT_EQ(control, 1);
+  int64_t now = 0;
+  TfrmImageView view;
+  view.SetManualTicks(true);
+  view.SetClock([&now] { return now; });
+  view.SetAttachList(&back);
+  view.SetAttachIndex(control);
+  view.resize(360, 300);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  EXPECT_EQ(view.Pages(), (std::vector<std::string>{"<IMG=\"red.bmp\">\r\nred", "<IMG=\"blue.bmp\">\r\nblue"}));
+  auto count = [&view](QRgb colour) {
+    return bitmaptest::CountColor(view.KMailEdit1->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                                  ColorFromQColor(QColor(colour)));
+  };
+  EXPECT_EQ(view.Times(), (std::vector<int>{0, 1000}));
+  view.actPlay->trigger();
+  EXPECT_TRUE(view.Playing());
+  EXPECT_EQ(count(qRgb(230, 30, 30)), 96 * 72);
+  now = 1200;
+  view.TickMM();
+  ASSERT_EQ(view.PageIndex(), 1);
+  EXPECT_EQ(count(qRgb(30, 60, 230)), 96 * 72);
+  EXPECT_EQ(count(qRgb(230, 30, 30)), 0);
+  ASSERT_TRUE(view.grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("mediamix-played.png").string())));
 }
 
 TEST_F(ComposePictureTest, FilesDroppedOnTheWindowAreAttachedByTheirFullPaths) {

@@ -7,10 +7,13 @@
 
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -287,6 +290,106 @@ TEST(GridPictBtn, CaptionsShowWithFocusWhenOnlyFocusedTextIsOn) {
   EXPECT_EQ(Paint(*grid).size(), 1u);
   grid->SetFocusedVisibletext(false);
   EXPECT_TRUE(Paint(*grid).empty());
+}
+
+// ---- text-drawing flags -------------------------------------------------------
+
+TEST(GridPictBtn, EveryTextFlagIsLaidOutAsTheSystemDrawsIt) {
+  QFont font = QApplication::font();
+  font.setPixelSize(12);
+  const QFontMetrics fm(font);
+  const QChar ellipsis(0x2026);
+  using F = G::TDraeTextFormat;
+  const F single = F(G::dtLEFT | G::dtSINGLELINE | G::dtTOP);
+  const QRect cell(0, 0, 60, 40);
+
+  // The end of a line too long for the cell gives way to an ellipsis.
+  const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+  G::TextLayout end = G::LayoutText(font, cell, single | G::dtEND_ELLIPSIS, letters);
+  ASSERT_EQ(end.lines.size(), 1);
+  EXPECT_TRUE(end.lines[0].endsWith(ellipsis)) << end.lines[0].toStdString();
+  EXPECT_TRUE(end.lines[0].startsWith(QStringLiteral("AB")));
+  EXPECT_LE(fm.horizontalAdvance(end.lines[0]), cell.width());
+  EXPECT_EQ(G::LayoutText(font, cell, single, letters).lines, QStringList{letters});
+  EXPECT_EQ(G::LayoutText(font, cell, single | G::dtEND_ELLIPSIS, QStringLiteral("AB")).lines,
+            QStringList{QStringLiteral("AB")});
+
+  // A path keeps its file name and gives way in the middle.
+  const QString path = QStringLiteral("C:\\Photos\\2024\\holiday.jpg");
+  const QString name = QStringLiteral("\\holiday.jpg");
+  const QRect narrow(0, 0, fm.horizontalAdvance(QStringLiteral("C:\\P")) + fm.horizontalAdvance(ellipsis) +
+                               fm.horizontalAdvance(name) + 1,
+                     20);
+  const G::TextLayout cut = G::LayoutText(font, narrow, single | G::dtPATH_ELLIPSIS, path);
+  ASSERT_EQ(cut.lines.size(), 1);
+  EXPECT_TRUE(cut.lines[0].endsWith(name)) << cut.lines[0].toStdString();
+  EXPECT_TRUE(cut.lines[0].startsWith(QStringLiteral("C:"))) << cut.lines[0].toStdString();
+  EXPECT_TRUE(cut.lines[0].contains(ellipsis)) << cut.lines[0].toStdString();
+  EXPECT_LE(fm.horizontalAdvance(cut.lines[0]), narrow.width());
+
+  // An edit control shows whole lines only.
+  const QString words = QStringLiteral("one two three four five six seven eight");
+  const QRect box(0, 0, 50, fm.height() * 5 / 2);
+  const F wrapped = F(G::dtLEFT | G::dtTOP | G::dtWORDBREAK);
+  const G::TextLayout all = G::LayoutText(font, box, wrapped, words);
+  ASSERT_GT(all.lines.size(), 2);
+  EXPECT_EQ(G::LayoutText(font, box, wrapped | G::dtEDITCONTROL, words).lines, all.lines.mid(0, 2));
+
+  // The font's external leading is in the line height only when asked.
+  EXPECT_EQ(all.lineHeight, fm.height());
+  QFont leaded;
+  for (const QString& family : QFontDatabase::families()) {
+    QFont candidate(family);
+    candidate.setPixelSize(12);
+    if (QFontMetrics(candidate).leading() > 0) {
+      leaded = candidate;
+      break;
+    }
+  }
+  if (QFontMetrics(leaded).leading() > 0) {
+    const QFontMetrics lm(leaded);
+    const F centred = F(G::dtLEFT | G::dtSINGLELINE | G::dtVCENTER);
+    EXPECT_EQ(G::LayoutText(leaded, cell, centred | G::dtEXTERNALLEADING, letters).lineHeight,
+              lm.height() + lm.leading());
+    EXPECT_EQ(G::LayoutText(leaded, cell, centred | G::dtEXTERNALLEADING, letters).top,
+              (cell.height() - lm.height() - lm.leading()) / 2);
+    EXPECT_EQ(G::LayoutText(leaded, cell, centred, letters).lineHeight, lm.height());
+  }
+
+  // Calculating the rectangle draws nothing; right to left reads so and keeps its alignment.
+  EXPECT_TRUE(G::LayoutText(font, cell, single | G::dtCALCRECT, letters).lines.isEmpty());
+  EXPECT_EQ(G::TextFlags(single | G::dtRTLREADING) & (Qt::TextForceRightToLeft | Qt::AlignAbsolute | Qt::AlignLeft),
+            Qt::TextForceRightToLeft | Qt::AlignAbsolute | Qt::AlignLeft);
+}
+
+TEST(GridPictBtn, TheCaptionsAreDrawnByEveryTextFlag) {
+  // Each grid's one caption drawn, beside what it must look like.
+  auto shot = [](const QString& caption, G::TDraeTextFormat format, bool visible = true) {
+    G grid;
+    grid.resize(50, 24);
+    grid.SetItems({caption});
+    grid.SetItemVisible(visible);
+    grid.SetDrawTextFormat(format);
+    return grid.grab().toImage();
+  };
+  using F = G::TDraeTextFormat;
+  const F plain = F(G::dtLEFT | G::dtSINGLELINE | G::dtVCENTER);
+  const QString long_ = QStringLiteral("ABCDEFGHIJKLMNOP");
+  G probe;
+  const QString elided = QFontMetrics(probe.font()).elidedText(long_, Qt::ElideRight, 50);
+  EXPECT_EQ(shot(long_, plain | G::dtEND_ELLIPSIS), shot(elided, plain));
+  EXPECT_NE(shot(long_, plain | G::dtEND_ELLIPSIS), shot(long_, plain));
+  EXPECT_EQ(shot(long_, plain | G::dtCALCRECT), shot(long_, plain, false));
+  EXPECT_NE(shot(QStringLiteral("ab!"), plain | G::dtRTLREADING), shot(QStringLiteral("ab!"), plain));
+  // For review: the six pages' captions cut with an ellipsis at their end.
+  G pages;
+  pages.resize(192, 130);
+  pages.SetCols(2);
+  pages.SetRows(3);
+  pages.SetDrawTextFormat(F(G::dtLEFT | G::dtTOP | G::dtSINGLELINE | G::dtEND_ELLIPSIS));
+  pages.SetItems({QStringLiteral("1 PLAIN page, long"), QStringLiteral("4 SLIDE page, long"), QStringLiteral("2 VOID"),
+                  QStringLiteral("5 PLAIN"), QStringLiteral("3 SLIDE page, long"), QStringLiteral("6")});
+  ASSERT_TRUE(pages.grab().toImage().save(QString::fromStdString(qvtest::ArtifactPath("grid-captions-ellipsis.png").string())));
 }
 
 // ---- file drops --------------------------------------------------------------

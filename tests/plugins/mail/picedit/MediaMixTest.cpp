@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,6 +150,30 @@ TEST_F(MediaMixEditTest, AddingReplacesAtATakenTimeAndMovesTheTimeOn) {
   form_.edtText->insert(QString::fromUtf8("あ"));
   form_.edtText->insert(QStringLiteral("b"));
   EXPECT_EQ(form_.edtText->text(), QString(239, QLatin1Char('a')) + QStringLiteral("b"));
+}
+
+TEST_F(MediaMixEditTest, ATextPastedWithLineBreaksStaysOnItsEventsLine) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  form_.cmbTime->setCurrentIndex(4);
+  form_.cmbImage->setCurrentIndex(2);
+  QApplication::clipboard()->setText(QString::fromUtf8("一行目\r\n二行目\n三行目\r四行目"));
+  form_.edtText->setFocus();
+  form_.edtText->paste();
+  ASSERT_TRUE(form_.edtText->text().contains(QLatin1Char('\n')));
+  Key(form_.edtText, Qt::Key_Return);
+  const std::string text = Sjis("一行目 二行目 三行目 四行目");
+  EXPECT_EQ(Row(1, 2), ToQString(text));
+  const std::string written = form_.GetControlText();
+  EXPECT_EQ(written, "Type=Promotion; Image=0; Sound=0\r\n000.0,0,\r\n002.0,2," + text + "\r\n");
+  // Read again, nothing of it is lost.
+  const MediaMixScript back = ParseMediaMixText(written);
+  ASSERT_EQ(back.events.size(), 2u);
+  EXPECT_EQ(back.events[1].text, text);
+  // Whatever an event holds, the file keeps one line for it.
+  MediaMixScript script;
+  script.events.push_back({0, 1, "a\r\nb\rc\nd\r\n"});
+  EXPECT_EQ(FormatMediaMixText(script), "Type=Promotion; Image=0; Sound=0\r\n000.0,1,a b c d \r\n");
 }
 
 TEST_F(MediaMixEditTest, TheFirstMomentIsNeverDeleted) {

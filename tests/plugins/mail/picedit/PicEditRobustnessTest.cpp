@@ -75,7 +75,8 @@ std::vector<NamedFile> DamagedFiles() {
   for (size_t n : {size_t(0), size_t(2), size_t(20), size_t(200), good.size() / 2, good.size() - 2})
     files.push_back({"JPEG cut to " + std::to_string(n), "cut.jpg", good.substr(0, n), n >= 200});
   files.push_back({"JPEG claiming 65000 x 65000", "huge.jpg", ClaimingJpeg(65000, 65000)});
-  files.push_back({"JPEG claiming 4096 x 4097", "over.jpeg", ClaimingJpeg(4096, 4097)});
+  files.push_back({"JPEG claiming 10001 x 10000", "over.jpeg", ClaimingJpeg(10001, 10000)});
+  files.push_back({"JPEG claiming 4096 x 4097", "big.jpeg", ClaimingJpeg(4096, 4097), true});
   files.push_back({"JPEG claiming 1 x 60000", "tall.jpg", ClaimingJpeg(1, 60000), true});
   files.push_back({"text named .jpg", "text.jpg", "This is text, not a picture."});
   Bmp huge;

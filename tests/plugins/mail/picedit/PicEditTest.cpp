@@ -17,6 +17,7 @@
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
+#include "JpegPhoto.h"
 #include "SpecialFiles.h"
 #include "TestSupport.h"
 
@@ -26,6 +27,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 
 #include <fstream>
@@ -356,6 +358,82 @@ TEST_F(PicEditTest, LoadingReadsByExtensionLeavesPageModeAndKeepsThePictureOnFai
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_TRUE(boxes_[1].startsWith(QString::fromUtf8("画像ファイルを読み込めませんでした。")));
   EXPECT_TRUE(boxes_[1].endsWith(QStringLiteral("missing.jpg")));
+}
+
+
+TEST_F(PicEditTest, ACameraPhotoIsLoadedShownFittedAndResizedForTheHandset) {
+  // 48 megapixels, as today's cameras take them.
+  const QSize photo(8000, 6000);
+  qvtest::WriteFile(dir_ / "camera.jpg", qvtest::PhotoJpeg(photo.width(), photo.height()));
+  auto form = Open(picedittest::Filled(96, 72, qRgb(255, 255, 255)), {});
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  nextOpen_ = dir_ / "camera.jpg";
+  form->btnLoad->click();
+  EXPECT_TRUE(boxes_.empty()) << (boxes_.empty() ? "" : boxes_[0].toStdString());
+  EXPECT_EQ(form->PictureSize(), photo);
+  EXPECT_EQ(form->lblSize->text(), QString::fromUtf8("8000 × 6000"));
+  // Shown whole, fitted to the area.
+  const QSize room = form->scbPicture->viewport()->size();
+  const QSize shown = form->grdPicture->size();
+  EXPECT_LE(shown.width(), room.width());
+  EXPECT_LE(shown.height(), room.height());
+  EXPECT_EQ(shown.width() * 3 / 4, shown.height());
+  EXPECT_GT(shown.width(), 100);
+  const QImage shot = form->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(qvtest::ArtifactPath("picture-editor-photo.png").string())));
+  EXPECT_LE(qvtest::PhotoDifference(form->grdPicture->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(
+                                QRect(QPoint(0, 0), shown).adjusted(3, 3, -3, -3)),
+                            photo),
+            24);
+
+  OnModal<TfrmPicResize>([&](TfrmPicResize& resize) {
+    EXPECT_EQ(resize.Picture().Size(), photo);
+    EXPECT_EQ(resize.PictureRect(), QRect(QPoint(0, 0), photo));
+    EXPECT_EQ(resize.Target(), QSize(96, 72));
+    // At its own size: the top-left corner of the photo in the area.
+    const QImage actual = resize.grab().toImage();
+    EXPECT_TRUE(actual.save(QString::fromStdString(qvtest::ArtifactPath("picture-resize-photo.png").string())));
+    const QImage area = resize.pnlArea->grab(QRect(0, 0, 400, 300)).toImage().convertToFormat(QImage::Format_RGB32);
+    for (const QPoint at : {QPoint(150, 100), QPoint(399, 299), QPoint(120, 250)}) {
+      const uint32_t c = qvtest::PhotoColour(at.x(), at.y(), photo.width(), photo.height());
+      const QRgb got = area.pixel(at);
+      EXPECT_LE(std::max({std::abs(qRed(got) - int(c >> 16)), std::abs(qGreen(got) - int(c >> 8 & 0xFF)),
+                          std::abs(qBlue(got) - int(c & 0xFF))}),
+                12)
+          << at.x() << "," << at.y();
+    }
+    resize.AutoFit();
+    EXPECT_EQ(resize.PictureRect(), QRect(0, 0, 96, 72));
+    const QImage fitted = resize.grab().toImage();
+    EXPECT_TRUE(fitted.save(QString::fromStdString(qvtest::ArtifactPath("picture-resize-photo-fitted.png").string())));
+    resize.btnOK->click();
+  });
+  form->btnResize->click();
+  const QImage result = form->Picture().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(result.size(), QSize(96, 72));
+  EXPECT_LE(qvtest::PhotoDifference(result, photo), 12);
+  EXPECT_EQ(form->lblSize->text(), QString::fromUtf8("96 × 72"));
+}
+
+TEST_F(PicEditTest, APhotoBeyondTheLimitIsToldTooLargeWithItsSizeAndTheLimit) {
+  qvtest::WriteFile(dir_ / "huge.jpg", qvtest::ClaimedSize(qvtest::PhotoJpeg(16, 16), 10001, 10000));
+  const QImage drawn = Numbered(30, 20);
+  auto form = Open(drawn, {});
+  nextOpen_ = dir_ / "huge.jpg";
+  form->btnLoad->click();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_TRUE(boxes_[0].startsWith(QString::fromUtf8("画像が大きすぎるため読み込めませんでした。"))) << boxes_[0].toStdString();
+  EXPECT_TRUE(boxes_[0].contains(QString::fromUtf8("10001×10000 (100,010,000画素)"))) << boxes_[0].toStdString();
+  EXPECT_TRUE(boxes_[0].contains(QString::fromUtf8("100,000,000画素まで"))) << boxes_[0].toStdString();
+  EXPECT_TRUE(boxes_[0].endsWith(QStringLiteral("huge.jpg")));
+  EXPECT_EQ(form->Picture(), drawn);
+  // Exactly at the limit it opens.
+  qvtest::WriteFile(dir_ / "limit.jpg", qvtest::ClaimedSize(qvtest::PhotoJpeg(16, 16), 10000, 10000));
+  nextOpen_ = dir_ / "limit.jpg";
+  form->btnLoad->click();
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(form->PictureSize(), QSize(10000, 10000));
 }
 
 TEST_F(PicEditTest, ResizingToAnotherSizeLeavesPageMode) {

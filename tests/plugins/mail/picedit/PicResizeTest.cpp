@@ -3,10 +3,12 @@
 #include "plugins/mail/picedit/QvPicResizeFRM.h"
 
 #include "controls/BRVGraphicsEX.h"
+#include "image/QkJPEG.h"
 
 #include "BitmapEditTestSupport.h"
 #include "PanelTestSupport.h"
 #include "PicEditTestSupport.h"
+#include "JpegPhoto.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
@@ -26,7 +30,8 @@ namespace {
 
 class PicResizeTest : public ::testing::Test {
  protected:
-  void Open(const QImage& picture) {
+  template <typename Picture>
+  void Open(const Picture& picture) {
     form_.SetPicture(picture);
     form_.show();
     form_.activateWindow();
@@ -132,6 +137,27 @@ TEST_F(PicResizeTest, TheMouseDragsTheFrameAndThePictureWithinTheirLimits) {
   EXPECT_EQ(form_.PictureRect().topLeft(), QPoint(0, 0));
 }
 
+TEST_F(PicResizeTest, APictureInsideTheFrameIsDraggedByItsInsideAndTheFrameAroundIt) {
+  Open(picedittest::Filled(50, 40, qRgb(0, 128, 0)));
+  ASSERT_EQ(form_.Target(), QSize(96, 72));
+  Z* area = form_.pnlArea;
+  EXPECT_EQ(area->ZoneAt({25, 20}), Z::zPicture);
+  SendMouse(area, QEvent::MouseMove, {25, 20}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(area->cursor().shape(), Qt::SizeAllCursor);
+  Drag(area, {{25, 20}, {35, 25}, {45, 30}});
+  EXPECT_EQ(form_.PictureRect(), QRect(20, 10, 50, 40));
+  EXPECT_EQ(form_.FrameRect(), QRect(0, 0, 96, 72));
+  // Half out of the frame it is still taken by its inside.
+  Drag(area, {{45, 30}, {85, 50}});
+  EXPECT_EQ(form_.PictureRect(), QRect(60, 30, 50, 40));
+  EXPECT_EQ(area->ZoneAt({80, 50}), Z::zPicture);
+  // The frame is taken where the picture is not.
+  EXPECT_EQ(area->ZoneAt({10, 10}), Z::zFrame);
+  Drag(area, {{10, 10}, {15, 12}});
+  EXPECT_EQ(form_.FrameRect(), QRect(5, 2, 96, 72));
+  EXPECT_EQ(form_.PictureRect(), QRect(60, 30, 50, 40));
+}
+
 TEST_F(PicResizeTest, EdgesAndCornersResizeThePictureNeverBelowFourPixels) {
   Open(picedittest::Filled(300, 200, qRgb(0, 128, 0)));
   Z* area = form_.pnlArea;
@@ -187,6 +213,64 @@ TEST_F(PicResizeTest, ATypedSizeCountsWhenTheFieldIsLeftAndEnterGoesToOK) {
   EXPECT_EQ(form_.Target(), QSize(96, 84));
   form_.btnPreset->menu()->actions()[2]->trigger();
   EXPECT_EQ(form_.Target(), QSize(192, 130));
+}
+
+// A photo is shown and resampled from the scale of its shown size, and of a
+// large one from the part in view: the pixels are those of the photo
+// decoded at that scale.
+TEST_F(PicResizeTest, APhotoIsShownAndResampledFromTheScaleItIsShownAt) {
+  const std::string bytes = qvtest::PhotoJpeg(3000, 2400);
+  const TScaledPicture photo = TScaledPicture::FromJpeg(bytes);
+  const QImage full = LoadJPEGImage(bytes);
+  form_.resize(640, 480);
+  Open(photo);
+  ASSERT_EQ(form_.PictureRect(), QRect(0, 0, 3000, 2400));
+  EXPECT_EQ(form_.Target(), QSize(96, 72));
+  // At its own size, scrolled to its far corner: the photo's own pixels.
+  QScrollBar* h = form_.scbArea->horizontalScrollBar();
+  QScrollBar* v = form_.scbArea->verticalScrollBar();
+  h->setValue(h->maximum());
+  v->setValue(v->maximum());
+  const QRect seen = form_.pnlArea->visibleRegion().boundingRect().intersected(QRect(0, 0, 3000, 2400));
+  ASSERT_GT(seen.width(), 100);
+  const QImage view = form_.pnlArea->grab(seen).toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(view, full.copy(seen));
+  // OK at its own size cuts the frame's part out unchanged.
+  form_.MoveFrameTo({2100, 1700});
+  EXPECT_EQ(form_.Render().convertToFormat(QImage::Format_RGB32), full.copy(2100, 1700, 96, 72));
+
+  // Shown at half its size, decoded at 4/8: the frame's part of that.
+  form_.MoveFrameTo({0, 0});
+  form_.ResizePicture(Z::zBottomRight, form_.PictureRect(), {-1500, -1200});
+  ASSERT_EQ(form_.PictureRect(), QRect(0, 0, 1500, 1200));
+  form_.MoveFrameTo({700, 500});
+  const QImage half = LoadJPEGImage(bytes, 4);
+  EXPECT_EQ(form_.Render().convertToFormat(QImage::Format_RGB32), half.copy(700, 500, 96, 72));
+  // At 1000 x 800, from the 3/8 scale (1125 x 900) resampled: the part made
+  // from the pixels decoded round it is what the whole scale gives.
+  form_.MoveFrameTo({0, 0});
+  form_.ResizePicture(Z::zBottomRight, form_.PictureRect(), {-500, -400});
+  ASSERT_EQ(form_.PictureRect(), QRect(0, 0, 1000, 800));
+  form_.MoveFrameTo({450, 333});
+  const QImage level = LoadJPEGImage(bytes, 3);
+  ASSERT_EQ(level.size(), QSize(1125, 900));
+  const QRect inFrame = form_.FrameRect();
+  EXPECT_EQ(form_.Render().convertToFormat(QImage::Format_RGB32),
+            ResampleBitmapPart(level, 1000, 800, inFrame).convertToFormat(QImage::Format_RGB32));
+  // 自動 fits it to the frame from its smallest scale, close to the whole photo resampled.
+  form_.AutoFit();
+  ASSERT_EQ(form_.PictureRect(), QRect(3, 0, 90, 72));
+  QImage expected = full;
+  ResampleBitmap(expected, 90, 72);
+  const QImage result = form_.Render().convertToFormat(QImage::Format_RGB32);
+  int worst = 0;
+  for (int y = 0; y < 72; ++y)
+    for (int x = 0; x < 90; ++x) {
+      const QRgb a = result.pixel(x + 3, y), b = expected.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    }
+  EXPECT_LE(worst, 8);
+  EXPECT_EQ(result.pixel(1, 30), qRgb(255, 255, 255));
 }
 
 TEST_F(PicResizeTest, ScreenshotOfTheWindow) {

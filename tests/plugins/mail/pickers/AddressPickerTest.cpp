@@ -24,6 +24,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPointer>
@@ -413,6 +414,51 @@ TEST_F(AddressPickerTest, TheTimeDialogStartsFromTheSelectedRecipientsAndItsCont
   EXPECT_EQ(compose->edtTo->text(), U("a@b.jp(山田),c@d.jp(青木),2003/01/16/0030<e@f.jp>"));
 }
 
+TEST_F(AddressPickerTest, AnHourWithoutAMinuteIsKeptThroughTheTimeDialog) {
+  TfrmMailSend* compose = Compose(true);
+  compose->edtTo->setText(U("2003/01/15/09zz<a@b.jp>"));
+  Pick(compose, [&](TfrmMailAddress* picker) {
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round);
+      Select(picker->lsvToMail, {U("a@b.jp")}, 1);
+      Time(picker, [](TfrmAddressDate* d) {
+        EXPECT_EQ(d->cboHuur->currentText(), U("09"));
+        EXPECT_EQ(d->cboMinute->currentIndex(), -1);
+        EXPECT_TRUE(d->chkDate->isChecked());
+        d->btnOK->click();
+      });
+      EXPECT_EQ(picker->GetToText(), "2003/01/15/09<a@b.jp>");
+    }
+    picker->actOK->trigger();
+  });
+  EXPECT_EQ(compose->edtTo->text(), U("2003/01/15/09<a@b.jp>"));
+}
+
+TEST(AddressDateDialog, EveryValueItWritesReopensToTheSameSelection) {
+  TfrmAddressDate written, reopened;
+  const PickerDate today{2024, 6, 7};
+  written.SetStart("2003/01/15", today);
+  // No hour (the minute goes with it), an hour alone (as a start value may
+  // give), and every hour with every minute.
+  std::vector<std::pair<int, int>> selections{{0, -1}};
+  for (int h = 1; h <= 24; ++h) {
+    selections.push_back({h, -1});
+    for (int m = 0; m < 60; ++m) selections.push_back({h, m});
+  }
+  for (const auto& [hour, minute] : selections) {
+    written.cboHuur->setCurrentIndex(hour);
+    written.cboMinute->setCurrentIndex(minute);
+    const std::string value = written.Value();
+    SCOPED_TRACE(value);
+    reopened.SetStart(value, today);
+    ASSERT_EQ(reopened.dtpDate->date(), QDate(2003, 1, 15));
+    ASSERT_EQ(reopened.cboHuur->currentText().trimmed(), written.cboHuur->currentText().trimmed());
+    ASSERT_EQ(reopened.cboMinute->currentIndex(), hour == 0 ? -1 : minute);
+    ASSERT_TRUE(reopened.chkDate->isChecked());
+    ASSERT_EQ(reopened.Value(), value);
+  }
+}
+
 TEST_F(AddressPickerTest, Screenshots) {
   TfrmMailSend* compose = Compose(true);
   compose->edtTo->setText(U("2003/01/15/0905<a@b.jp>(山田)"));
@@ -424,6 +470,12 @@ TEST_F(AddressPickerTest, Screenshots) {
     Time(picker, [&](TfrmAddressDate* d) {
       Choose(d->cboHuur, 19);
       d->dtpDate->setDate(QDate(2003, 2, 3));
+      // The caption fits the title bar beside its icon and three buttons
+      // (each about a line of the title font wide).
+      QFont title = d->font();
+      title.setBold(true);
+      const QFontMetrics metrics(title);
+      EXPECT_GE(d->width(), metrics.horizontalAdvance(d->windowTitle()) + 4 * metrics.height());
       const QImage dialog = d->grab().toImage();
       ASSERT_TRUE(dialog.save(QString::fromStdString(qvtest::ArtifactPath("address-date-dialog.png").string())));
       // The hour box shows its hour: its area is not one colour.

@@ -15,6 +15,7 @@
 #include "platform/Registry.h"
 
 #include "EditorTestSupport.h"
+#include "JpegPhoto.h"
 #include "MailComposeTestSupport.h"
 #include "MailTestSupport.h"
 #include "PanelTestSupport.h"
@@ -123,13 +124,16 @@ TEST(ViewerPages, EachKindOfAttachmentGivesItsPages) {
   EXPECT_EQ(cache.Get(list, "broken.bmp").bitmap.size(), QSize(96, 72));
   EXPECT_EQ(cache.Get(list, "clip.flm").bitmap.size(), QSize(96, 72));
   EXPECT_EQ(cache.Get(list, "photo.jpg").bitmap.size(), QSize(64, 48));
-  // A JPEG whose header claims 9000 x 9000 pixels is not decoded at all.
+  // A JPEG whose header claims 10240 x 10240 pixels, beyond the limit, is
+  // not decoded at all: it is told as too large, with its size.
   std::string huge = JpegBytes(64, 48, Qt::green);
   const size_t sof = huge.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
-  huge.replace(sof + 5, 4, "\x23\x28\x23\x28");
+  huge.replace(sof + 5, 4, std::string("\x28\x00\x28\x00", 4));
   const AttachmentList hugeList = List({Attachment("huge.jpg", huge)});
-  EXPECT_EQ(cache.Get(hugeList, "huge.jpg").bitmap.size(), QSize(96, 72));
+  QImage tooLarge;
+  DrawTooLargeImage(tooLarge, QSize(10240, 10240), kMaxPicturePixels);
+  EXPECT_EQ(cache.Get(hugeList, "huge.jpg").bitmap, tooLarge);
   EXPECT_TRUE(cache.Get(list, "memo.txt").bitmap.isNull());
   EXPECT_TRUE(cache.Get(list, "nosuch.bmp").bitmap.isNull());
 }
@@ -426,6 +430,56 @@ TEST_F(ViewerTest, ZoomGivesTheEditorScaledPicturesAndNothingForAnEditorOfNoSize
   bmp = QImage();
   view->KMailEdit1->OnBmpData(view->KMailEdit1, "other.bmp", bmp, headers);
   EXPECT_TRUE(bmp.isNull());
+}
+
+
+TEST_F(ViewerTest, ACameraPhotoShowsAtEveryZoomAndOneBeyondTheLimitIsToldTooLarge) {
+  // 48 megapixels, as today's cameras take them.
+  const QSize photo(8000, 6000);
+  const AttachmentList list = List({Attachment("camera.jpg", qvtest::PhotoJpeg(photo.width(), photo.height())),
+                                    Attachment("huge.jpg", qvtest::ClaimedSize(qvtest::PhotoJpeg(16, 16), 10001, 10000))});
+  auto view = View(list, 0);
+  view->resize(420, 400);
+  QImage bmp;
+  std::string headers;
+  auto ask = [&](const char* name) {
+    bmp = QImage();
+    view->KMailEdit1->OnBmpData(view->KMailEdit1, name, bmp, headers);
+  };
+  view->radCustom->click();
+  ask("camera.jpg");
+  const QSize fitted = ZoomedSize(photo, ViewerZoom::Fit, view->KMailEdit1->size());
+  ASSERT_EQ(bmp.size(), fitted);
+  EXPECT_LE(qvtest::PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
+  const QImage fitShot = Shot(view.get());
+  ASSERT_TRUE(fitShot.save(QString::fromStdString(qvtest::ArtifactPath("imageview-photo.png").string())));
+  // The photo itself shows, not a placeholder.
+  const QImage editor = Shot(view->KMailEdit1);
+  EXPECT_GT(edittest::CountNear(editor, QColor(qvtest::PhotoColour(800, 600, 8000, 6000) | 0xFF000000u)), 100);
+  view->radQuarter->click();
+  ask("camera.jpg");
+  ASSERT_EQ(bmp.size(), QSize(4000, 3000));
+  EXPECT_LE(qvtest::PhotoDifference(bmp.convertToFormat(QImage::Format_RGB32), photo), 12);
+  view->radNormal->click();
+  ask("camera.jpg");
+  ASSERT_EQ(bmp.size(), photo);
+  EXPECT_LE(qvtest::PhotoDifference(bmp, photo), 12);
+
+  // Beyond the limit: the notice with the size and the limit, never decoded.
+  QImage tooLarge;
+  DrawTooLargeImage(tooLarge, QSize(10001, 10000), kMaxPicturePixels);
+  for (QRadioButton* zoom : {view->radNormal, view->radQuarter}) {
+    zoom->click();
+    ask("huge.jpg");
+    EXPECT_EQ(bmp.convertToFormat(QImage::Format_RGB32).size(),
+              zoom == view->radNormal ? tooLarge.size() : tooLarge.size() / 2);
+  }
+  view->radNormal->click();
+  ask("huge.jpg");
+  EXPECT_EQ(bmp, tooLarge);
+  auto notice = View(list, 1);
+  const QImage noticeShot = Shot(notice.get());
+  ASSERT_TRUE(noticeShot.save(QString::fromStdString(qvtest::ArtifactPath("imageview-too-large.png").string())));
 }
 
 TEST_F(ViewerTest, Screenshots) {

@@ -31,8 +31,10 @@ using qvtest::Sjis;
 
 namespace {
 
-class PickerTest : public ::testing::Test, protected composetest::DialogRecorder {
+// The list window made with or without the shipped pictograph table.
+class PickerFixture : public ::testing::Test, protected composetest::DialogRecorder {
  protected:
+  explicit PickerFixture(bool table) : files{mail, table} {}
   void TearDown() override { composetest::DeleteMailWindows(); }
 
   TfrmMailSend* Compose() {
@@ -66,9 +68,19 @@ class PickerTest : public ::testing::Test, protected composetest::DialogRecorder
   }
 
   mailtest::MailDir mail;
-  pickertest::ShippedFiles files{mail};
+  pickertest::ShippedFiles files;
   composetest::HostRecorder host;
   composetest::ListWindow list;
+};
+
+class PickerTest : public PickerFixture {
+ protected:
+  PickerTest() : PickerFixture(true) {}
+};
+
+class PickerWithoutTableTest : public PickerFixture {
+ protected:
+  PickerWithoutTableTest() : PickerFixture(false) {}
 };
 
 }  // namespace
@@ -153,6 +165,21 @@ TEST_F(PickerTest, InsertPictographTakesOnlyIndexesOfItsList) {
   EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "");
   w->InsertPictograph(Sjis("絵文字選択"), 0);
   EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "<#HEART>");
+}
+
+TEST_F(PickerWithoutTableTest, TheBuiltInNamesNameNoPictogramSoTheTagsAreEmpty) {
+  const std::vector<std::string> lines = list->PicTextLines();
+  ASSERT_EQ(lines.size(), 95u);
+  EXPECT_EQ(lines.front(), "HEART");
+  TfrmMailSend* w = Compose();
+  w->KMailEdit1->setFocus();
+  TfrmPicSelector* picker = OpenPicker(w, w->actPictext);
+  ASSERT_TRUE(picker);
+  QTest::mouseDClick(picker->ilsPictext, Qt::LeftButton, {}, CellCentre(picker, 0));
+  EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "<#>");
+  QTest::keyClick(picker->ilsPictext, Qt::Key_Right);
+  QTest::keyClick(picker->ilsPictext, Qt::Key_Return);
+  EXPECT_EQ(w->KMailEdit1->GetMarkupText(), "<#><#>");
 }
 
 TEST_F(PickerTest, Screenshot) {
