@@ -1,15 +1,22 @@
 #pragma once
 // Names that are no regular file, for tests of what reads files whole: a
 // device, a link to one, a FIFO nobody writes to, a socket and a folder.
+// A reader that does not refuse them fails the test quickly: a device read
+// without end runs out of memory at once, a FIFO's open is let go, and what
+// still hangs ends the test binary with a message.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -18,6 +25,66 @@
 #include <vector>
 
 namespace qvtest {
+
+// For its life the process may map only a little more memory than it has:
+// a read of /dev/zero that never ends throws std::bad_alloc within moments
+// instead of taking the machine's memory.
+class MemoryCap {
+ public:
+  explicit MemoryCap(rlim_t extraBytes = rlim_t{2} << 30) {
+    ::getrlimit(RLIMIT_AS, &old_);
+    size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit limit = old_;
+    const rlim_t cap = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + extraBytes;
+    if (pages > 0 && (old_.rlim_max == RLIM_INFINITY || cap <= old_.rlim_max)) {
+      limit.rlim_cur = cap;
+      set_ = ::setrlimit(RLIMIT_AS, &limit) == 0;
+    }
+  }
+  ~MemoryCap() {
+    if (set_) ::setrlimit(RLIMIT_AS, &old_);
+  }
+  MemoryCap(const MemoryCap&) = delete;
+  MemoryCap& operator=(const MemoryCap&) = delete;
+
+ private:
+  rlimit old_{};
+  bool set_ = false;
+};
+
+// Ends the test binary with a message when it lives longer than a test of
+// refusals could ever take: a reader that hangs fails, not the run's timeout.
+class HangGuard {
+ public:
+  explicit HangGuard(std::string what, std::chrono::seconds limit = std::chrono::seconds(60))
+      : what_(std::move(what)) {
+    thread_ = std::thread([this, limit] {
+      std::unique_lock lock(mutex_);
+      if (!done_.wait_for(lock, limit, [this] { return ending_; })) {
+        std::fprintf(stderr, "hangs: %s\n", what_.c_str());
+        std::abort();
+      }
+    });
+  }
+  ~HangGuard() {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
+  }
+  HangGuard(const HangGuard&) = delete;
+  HangGuard& operator=(const HangGuard&) = delete;
+
+ private:
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool ending_ = false;
+  std::thread thread_;
+};
 
 // A Unix socket in place of a file: it cannot be opened for reading.
 inline std::filesystem::path MakeSocket(const std::filesystem::path& path) {
@@ -84,7 +151,8 @@ struct NotAFile {
 };
 class NotFiles {
  public:
-  NotFiles(const std::filesystem::path& dir, const std::string& ext) : fifo_(InNewFolder(dir, "fifo" + ext)) {
+  NotFiles(const std::filesystem::path& dir, const std::string& ext)
+      : guard_("reading names that are no file, in " + dir.string()), ext_(ext), fifo_(InNewFolder(dir, "fifo" + ext)) {
     const auto link = dir / ("song" + ext);
     std::filesystem::create_symlink("/dev/zero", link);
     std::filesystem::create_directory(dir / ("folder" + ext));
@@ -95,11 +163,12 @@ class NotFiles {
              {"a folder", dir / ("folder" + ext)}};
   }
   const std::vector<NotAFile>& list() const { return list_; }
-  // Those a file dialog can choose: it opens a folder instead.
+  // Those a file dialog can choose: it opens a folder instead, and adds its
+  // extension to a name without one.
   std::vector<NotAFile> chosenInDialogs() const {
     std::vector<NotAFile> files;
     for (const NotAFile& f : list_)
-      if (!std::filesystem::is_directory(f.path)) files.push_back(f);
+      if (!std::filesystem::is_directory(f.path) && f.path.extension() == ext_) files.push_back(f);
     return files;
   }
   // Whether a reader waited on the FIFO (it then never got its refusal).
@@ -111,6 +180,9 @@ class NotFiles {
     return dir / name;
   }
 
+  HangGuard guard_;
+  MemoryCap cap_;
+  std::string ext_;
   LonelyFifo fifo_;
   std::vector<NotAFile> list_;
 };

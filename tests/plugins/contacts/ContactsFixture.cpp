@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QTreeView>
 #include <dlfcn.h>
@@ -44,7 +45,12 @@ void ModalScript::File(const std::filesystem::path& path) {
                         return;
                       }
                       dialog->setOption(QFileDialog::DontConfirmOverwrite);
-                      dialog->selectFile(QString::fromStdString(path.string()));
+                      const QString file = QString::fromStdString(path.string());
+                      dialog->selectFile(file);
+                      // The dialog lists no device, FIFO or socket, so it selects none:
+                      // the user types such a name.
+                      if (dialog->selectedFiles() != QStringList{file})
+                        if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) edit->setText(file);
                       static_cast<QDialog*>(dialog)->accept();
                     }});
 }
