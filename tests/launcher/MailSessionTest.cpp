@@ -2,6 +2,7 @@
 // is answered with the events the real module posts, so that every branch
 // of the session (pages, failures, the 30-second dialog) can be driven.
 #include "SessionFixture.h"
+#include "platform/Paths.h"
 #include "core/data/CSVData.h"
 #include "core/data/HandsetExchange.h"
 #include "core/ui/QvWait30FRM.h"
@@ -191,7 +192,7 @@ TEST_F(MailSessionTest, NothingAtTheCentreIsNothingDoneAndTheNoticeSaysSoUnlessA
 TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   WriteSessionIni({{"Mail|AutoDelete", "1"}});
   StartSession();
-  std::filesystem::create_directories(MailDir() / (kInbox + ".qvs"));  // the inbox cannot be written
+  std::filesystem::create_directories(qv::PathIn(MailDir(), kInbox + ".qvs"));  // the inbox cannot be written
   QueueReply("kwxConnectEMail", kReceiveOpen);
   QueueReply("kwxAsyncGetEMailList", kListed, {ListPage({Line(1), Line(2)}, "end")});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(1)});
@@ -205,7 +206,7 @@ TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できませんでした")), std::string::npos);
 
   // Once the inbox can be written, the same mail is stored and then deleted.
-  std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::remove_all(qv::PathIn(MailDir(), kInbox + ".qvs"));
   QueueReply("kwxConnectEMail", kReceiveOpen);
   QueueReply("kwxAsyncGetEMailList", kListed, {ListPage({Line(1)}, "end")});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(1)});
@@ -234,7 +235,7 @@ TEST_F(MailSessionTest, ASentMailWhoseCopyCannotBeKeptStaysInTheQueueMarkedSent)
   const std::string e1 = "To: friend1@example.jp\r\nSubject: first\r\n\r\nline one\r\n";
   QueueMail(3, e1);
   StartSession();
-  std::filesystem::create_directories(MailDir() / (kSent + ".qvs"));
+  std::filesystem::create_directories(qv::PathIn(MailDir(), kSent + ".qvs"));
   QueueReply("kwxConnectEMail", kSendOpen);
   // After the last mail of a send session the module closes by itself.
   QueueReply("kwxAsyncSendEMail", {{0, 32}, {3, 0}, {3, int32_t(e1.size())}, {1, 8}, {0, 35}, {8, 30}, {8, 31}});

@@ -62,7 +62,7 @@ TEST_F(MailListTest, TheTreeHoldsTheFixedFoldersThenEveryOtherIndexFileByName) {
   AddMail("家族", Text(10));
   AddMail("ゴミ箱", Text(10));
   qvtest::WriteFile(MailDir() / "notes.txt", "not a folder");
-  qvtest::WriteFile(MailDir() / J("メモ.qvs"), "a store without its index");
+  qvtest::WriteFile(MailDir() / "メモ.qvs", "a store without its index");
   Load();
   std::vector<std::string> expected = kFixedFolders;
   // By their CP932 bytes: 家 (89C6) before 仕 (8E64).
@@ -217,8 +217,8 @@ TEST_F(MailListTest, ADamagedFolderIsToldOnceAndKeepsEveryReadableMail) {
   EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"keep1", "keep2", "cut"}));
   EXPECT_EQ(Subjects(LiveMails("受信簿")), (std::vector<std::string>{"keep1", "keep2"}));
   // A folder whose index is a folder of that name cannot open at all.
-  std::filesystem::create_directories(MailDir() / J("仕事.qvm"));
-  qvtest::WriteFile(MailDir() / J("仕事.qvs"), "");
+  std::filesystem::create_directories(MailDir() / "仕事.qvm");
+  qvtest::WriteFile(MailDir() / "仕事.qvs", "");
   Unload();
   {
     BoxAnswers boxes({QMessageBox::Ok, QMessageBox::Ok});
