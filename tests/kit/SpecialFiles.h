@@ -31,7 +31,7 @@ namespace qvtest {
 // instead of taking the machine's memory.
 class MemoryCap {
  public:
-  explicit MemoryCap(rlim_t extraBytes = rlim_t{2} << 30) {
+  explicit MemoryCap(rlim_t extraBytes = rlim_t{512} << 20) {
     ::getrlimit(RLIMIT_AS, &old_);
     size_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
@@ -98,16 +98,15 @@ inline std::filesystem::path MakeSocket(const std::filesystem::path& path) {
 }
 
 // A FIFO without a writer. A reader that opens it and waits for a writer is
-// let go after a few seconds (its open then returns and it reads nothing),
+// let go as soon as it waits (its open then returns and it reads nothing),
 // so that a test of such a reader fails instead of hanging.
 class LonelyFifo {
  public:
-  explicit LonelyFifo(std::filesystem::path path, std::chrono::seconds patience = std::chrono::seconds(2))
-      : path_(std::move(path)) {
+  explicit LonelyFifo(std::filesystem::path path) : path_(std::move(path)) {
     EXPECT_EQ(::mkfifo(path_.c_str(), 0600), 0) << path_;
-    watch_ = std::thread([this, patience] {
+    watch_ = std::thread([this] {
       std::unique_lock lock(mutex_);
-      while (!stop_.wait_for(lock, patience, [this] { return stopping_; })) {
+      while (!stop_.wait_for(lock, std::chrono::milliseconds(10), [this] { return stopping_; })) {
         // Only succeeds while someone has it open for reading.
         const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {

@@ -516,14 +516,21 @@ TEST_F(PicEditTest, ScreenshotsOfEachMode) {
   }
 }
 
-TEST(PictureFiles, NamesThatAreNoFileAreRefusedUnread) {
-  qvtest::TempDir dir;
+TEST_F(PicEditTest, NamesThatAreNoFileAreRefusedUnreadAndThePictureStays) {
+  const QImage drawn = Numbered(30, 20);
+  auto form = Open(drawn, {});
+  // Under each extension: a JPEG is read whole, a bitmap through its file.
   for (const char* ext : {".jpg", ".bmp"}) {
-    const qvtest::NotFiles notFiles(dir / (std::string("special") + ext), ext);
+    const qvtest::NotFiles notFiles(dir_ / (std::string("special") + ext), ext);
     for (const qvtest::NotAFile& f : notFiles.list()) {
       SCOPED_TRACE(f.what + ext);
-      EXPECT_FALSE(LoadEditorPicture(f.path));
-      EXPECT_FALSE(LoadPictureFile(f.path));
+      boxes_.clear();
+      nextOpen_ = f.path;
+      form->btnLoad->click();
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_TRUE(boxes_[0].startsWith(QString::fromUtf8("画像ファイルを読み込めませんでした。\n"))) << boxes_[0].toStdString();
+      EXPECT_TRUE(boxes_[0].endsWith(QString::fromStdString(f.path.string())));
+      EXPECT_EQ(form->Picture(), drawn);
     }
     EXPECT_FALSE(notFiles.FifoWaitedOn());
   }
