@@ -2,6 +2,7 @@
 
 #include "core/ui/FormColors.h"
 #include "core/ui/FormPosition.h"
+#include "core/data/LegacyNames.h"
 #include "core/data/HandsetExchange.h"
 #include "core/data/MailStore.h"
 #include "core/ui/QtText.h"
@@ -344,6 +345,8 @@ void TfrmLaunch::CreateComponents() {
 
 void TfrmLaunch::FormCreate() {
   std::error_code ec;
+  // What earlier versions left under CP932 names, before anything is made anew.
+  RenameLegacyDataNames();
   // Made when missing (mail is the user's own), and tried with a write: a
   // folder that cannot take mail is told once the window is up.
   if (MailStoreError error; !PrepareMailFolder(error)) mailFolderProblem_ = MailStoreErrorText(error);

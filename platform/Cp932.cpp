@@ -76,10 +76,19 @@ bool IsTrailPosition(std::string_view s, size_t pos) {
   return false;
 }
 
-std::string ToUtf8(std::string_view in) {
-  return Convert(Decoder(), in, "\xEF\xBF\xBD", [](std::string_view rest) {
-    return CharLength(rest, 0);
-  });
+namespace {
+// One CP932 character (or one stray byte) that did not decode.
+size_t Cp932Unit(std::string_view rest) { return CharLength(rest, 0); }
+}  // namespace
+
+std::string ToUtf8(std::string_view in) { return Convert(Decoder(), in, "\xEF\xBF\xBD", Cp932Unit); }
+
+bool TryToUtf8(std::string_view in, std::string& out) {
+  size_t failures = 0;
+  out = Convert(Decoder(), in, "\xEF\xBF\xBD", Cp932Unit, &failures);
+  if (failures == 0) return true;
+  out.clear();
+  return false;
 }
 
 namespace {

@@ -29,6 +29,8 @@ bool IsTrailPosition(std::string_view s, size_t pos);
 
 // CP932 to UTF-8. Bytes that do not decode become U+FFFD, never dropped silently.
 std::string ToUtf8(std::string_view cp932);
+// CP932 to UTF-8 without substitutes: false (out empty) when any byte does not decode.
+bool TryToUtf8(std::string_view cp932, std::string& out);
 // UTF-8 to CP932. Characters CP932 cannot hold become "?".
 std::string FromUtf8(std::string_view utf8);
 // UTF-8 to CP932 without substitutes: false (out empty) when any character

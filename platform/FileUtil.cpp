@@ -1,5 +1,7 @@
 #include "platform/FileUtil.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <atomic>
 #include <random>
@@ -211,10 +213,11 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
   const std::string name = path.filename().string();
   const std::string suffix = ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
   if (name.size() + suffix.size() <= kMaxNameBytes) return path.parent_path() / (name + suffix);
-  // A name that fits, but not with the suffix: cut, so that the whole is
-  // never longer than the name, and tagged with the whole name.
+  // A name that fits, but not with the suffix: cut, never in the middle of a
+  // UTF-8 character, so that the whole is as long as the name.
   const std::string tag = NameTag(name);
   size_t keep = name.size() > suffix.size() + tag.size() ? name.size() - suffix.size() - tag.size() : 0;
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
   return path.parent_path() / (name.substr(0, keep) + tag + suffix);
 }
 

@@ -93,9 +93,6 @@ bool IsReadOnlyFile(const std::filesystem::path& path);
 // Flushes a folder's entries (after a rename or a create) to disk.
 bool SyncDirectory(const std::filesystem::path& dir);
 
-// The most bytes a name on disk may have.
-inline constexpr size_t kMaxNameBytes = 255;
-
 // A temporary name beside path, unique within the process and across
 // processes: the name with ".tmp<pid>-<n>" after it, or, where that would
 // not fit in a name on disk, the name cut short with a tag of the whole name,

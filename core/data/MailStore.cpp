@@ -5,6 +5,7 @@
 #include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -154,7 +155,7 @@ bool IsSetAsideRow(const TCSVData& index, int row) {
 std::string Number(int v) { return std::to_string(v); }
 
 std::string FolderPathBase(const std::filesystem::path& dir, std::string_view name) {
-  return (dir / std::string(name)).string();
+  return PathIn(dir, name).string();
 }
 
 bool ValidName(std::string_view name) {

@@ -11,11 +11,11 @@
 #include "image/QkDIB.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <fstream>
 #include <new>
 #include <sstream>
 #include <system_error>
@@ -108,7 +108,7 @@ bool LoadBannerIndex(const std::filesystem::path& fileName, TBannerData& theme) 
   theme.Interval = table.GetCell(0, 1);
   theme.Balloon = table.GetCell(0, 2);
   theme.Name = table.GetCell(0, 3);
-  if (theme.Name.empty()) theme.Name = fileName.stem().string();
+  if (theme.Name.empty()) theme.Name = StoredName(fileName.stem().string());
   theme.Bitmap = std::move(strip);
   return true;
 }
@@ -159,7 +159,7 @@ bool LoadThemeAnimation(TAnimationImage& image) {
   const std::string file = IniRead(keys::ThemeFile);
   if (file.empty()) return false;
   TBannerData theme;
-  if (!LoadBannerIndex(GetThemeFolder() + file, theme)) return false;
+  if (!LoadBannerIndex(PathIn(GetThemeFolder(), file), theme)) return false;
   ShowBannerStrip(image, theme.Bitmap, theme.Interval, theme.Balloon);
   return true;
 }
@@ -174,7 +174,7 @@ void ListFiles(std::string_view mask, std::vector<std::string>& list) {
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (it->is_directory(typeEc)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = StoredName(it->path().filename().string());
     if (!MatchesMask(name, pattern)) continue;
     bool listed = false;
     for (const std::string& known : list) listed = listed || known == name;

@@ -12,6 +12,7 @@
 #include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 
 #include <QAction>
 #include <QApplication>
@@ -310,10 +311,11 @@ void TContactList::SetFileName(const std::string& name) {
   std::string caption = "VeoQuorvel - " + Role();
   if (!name.empty()) caption += " - " + ShownPath(std::filesystem::path(name).filename());
   setWindowTitle(ToQString(caption));
-  // The setting may name the file relative to the launcher's folder.
-  if (!name.empty() && !SameTextNoCase(name, IniRead(style_.fileKey)) &&
+  // The setting may name the file relative to the launcher's folder; it holds
+  // CP932 text, the name is the file system's.
+  if (!name.empty() && !SameTextNoCase(StoredPath(name), IniRead(style_.fileKey)) &&
       name != GetDataFilePath(style_.fileKey.name, ""))
-    IniWrite(style_.fileKey, name);
+    IniWrite(style_.fileKey, StoredPath(name));
   fileName_ = name;
   SetModified(false);
 }

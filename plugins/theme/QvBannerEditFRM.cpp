@@ -12,6 +12,7 @@
 #include "image/QkJPEG.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 #include "core/data/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
@@ -390,6 +391,12 @@ void TfrmBannerEdit::actOKExecute() {
       edtName->setFocus();
       return;
     }
+  }
+  // On disk the name is UTF-8, which may be longer than its CP932 text.
+  if (!NameFitsOnDisk(ThemeFileName(name))) {
+    ShowMessageBox(this, BoxKind::Warning, Sjis("テーマ名が長すぎます。"));
+    edtName->setFocus();
+    return;
   }
   done(kResultOK);
 }

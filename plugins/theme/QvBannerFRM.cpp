@@ -14,6 +14,8 @@
 #include "core/data/SettingsKeys.h"
 #include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
+#include "platform/Paths.h"
+#include "core/data/LegacyNames.h"
 #include "core/data/HostCallbacks.h"
 #include "plugins/theme/BannerListBox.h"
 #include "plugins/theme/BannerPreview.h"
@@ -162,10 +164,11 @@ void TfrmBanner::FormShow() {
     if (name.empty()) break;
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
   }
+  RenameLegacyThemeNames(folder_);
   ListFiles(folder_ + "*" + std::string(kThemeExtension), names);
   for (const std::string& name : names) {
     TBannerData data;
-    if (LoadBannerIndex(folder_ + name, data)) AddThemeItem(name, data);
+    if (LoadBannerIndex(PathIn(folder_, name), data)) AddThemeItem(name, data);
   }
   ShowPreview();
   UpdateActions();
@@ -245,7 +248,7 @@ void TfrmBanner::ShowPreview() {
   const int row = SelectedRow();
   if (row < 0) return;
   TBannerData data;
-  if (!LoadBannerIndex(folder_ + ItemFileName(row), data)) return;
+  if (!LoadBannerIndex(PathIn(folder_, ItemFileName(row)), data)) return;
   ShowBannerStrip(*aniPreview, data.Bitmap, data.Interval, data.Balloon);
   aniPreview->Start();
 }
@@ -291,7 +294,7 @@ void TfrmBanner::actEditExecute() { EditTheme(SelectedRow()); }
 void TfrmBanner::actDelExecute() {
   const int row = SelectedRow();
   if (row < 0 || !ItemData(row).Editable) return;
-  const std::string file = folder_ + ItemFileName(row);
+  const std::filesystem::path file = PathIn(folder_, ItemFileName(row));
   std::error_code ec;
   std::filesystem::remove(file, ec);
   if (ec) {
@@ -340,7 +343,7 @@ void TfrmBanner::EditTheme(int index) {
     editor.SetInterval("0.5");
   } else {
     TBannerData data;
-    if (!LoadBannerIndex(folder_ + ItemFileName(index), data)) {
+    if (!LoadBannerIndex(PathIn(folder_, ItemFileName(index)), data)) {
       ShowMessageBox(this, BoxKind::Warning, S("テーマファイルを読み込めませんでした。\n") + ItemFileName(index));
       return;
     }
@@ -359,7 +362,7 @@ void TfrmBanner::EditTheme(int index) {
     data.Editable = editor.Editable();
     data.Name = TrimText(editor.ThemeName());
     const std::string fileName = ThemeFileName(data.Name);
-    const std::filesystem::path target = folder_ + fileName;
+    const std::filesystem::path target = PathIn(folder_, fileName);
     // The new file is written first: the old one goes only once the theme is safe.
     if (!SaveBannerIndex(target, data)) {
       ShowMessageBox(&editor, BoxKind::Warning, S("テーマを保存できませんでした。\n") + fileName);
@@ -372,7 +375,7 @@ void TfrmBanner::EditTheme(int index) {
       const std::string oldName = ItemFileName(index);
       const bool wasCurrent = InUse(index);
       if (oldName != fileName) {
-        const std::filesystem::path old = folder_ + oldName;
+        const std::filesystem::path old = PathIn(folder_, oldName);
         std::error_code ec;
         // On a file system that ignores case the two names may be one file.
         if (!std::filesystem::equivalent(old, target, ec)) std::filesystem::remove(old, ec);

@@ -1,5 +1,7 @@
 #include "MailFolders.h"
 
+#include "platform/Paths.h"
+
 #include "TestSupport.h"
 
 namespace qvtest {
@@ -34,14 +36,14 @@ std::vector<std::string> LiveColumnOf(std::string_view folder, int column) {
 
 std::vector<qv::TCSVRow> IndexRows(const std::filesystem::path& mailDir, std::string_view folder) {
   qv::TCSVData index;
-  index.SetText(ReadFile(mailDir / (std::string(folder) + ".qvm")));
+  index.SetText(ReadFile(qv::PathIn(mailDir, std::string(folder) + ".qvm")));
   std::vector<qv::TCSVRow> rows;
   for (int r = 0; r < index.RowCount(); ++r) rows.push_back(index.Rows(r));
   return rows;
 }
 
 std::string StoreBytes(const std::filesystem::path& mailDir, std::string_view folder) {
-  const auto path = mailDir / (std::string(folder) + ".qvs");
+  const auto path = qv::PathIn(mailDir, std::string(folder) + ".qvs");
   return std::filesystem::exists(path) ? ReadFile(path) : std::string();
 }
 

@@ -2,6 +2,7 @@
 // A launcher folder with an empty mail folder, and readers of the folder files
 // for checking what the store wrote.
 #include "core/data/MailStore.h"
+#include "platform/Paths.h"
 
 #include "MailFolders.h"
 #include "TestSupport.h"
@@ -28,8 +29,9 @@ class MailDir {
  public:
   MailDir() : launcher_(tmp_ / "app") { std::filesystem::create_directories(dir()); }
   std::filesystem::path dir() const { return tmp_ / "app" / "MailLog"; }
-  std::filesystem::path index(std::string_view folder) const { return dir() / (std::string(folder) + ".qvm"); }
-  std::filesystem::path store(std::string_view folder) const { return dir() / (std::string(folder) + ".qvs"); }
+  // Folder names are CP932; the files have their UTF-8 names.
+  std::filesystem::path index(std::string_view folder) const { return qv::PathIn(dir(), std::string(folder) + ".qvm"); }
+  std::filesystem::path store(std::string_view folder) const { return qv::PathIn(dir(), std::string(folder) + ".qvs"); }
   std::string indexText(std::string_view folder) const { return qvtest::ReadFile(index(folder)); }
   std::string storeText(std::string_view folder) const { return qvtest::ReadFile(store(folder)); }
   const qvtest::TempDir& tmp() const { return tmp_; }

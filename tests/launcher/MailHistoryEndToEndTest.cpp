@@ -187,10 +187,10 @@ TEST_F(MailHistoryEndToEndTest, BothHistoriesAreReadThenWrittenFromTheTransferFo
   // back as it read before; the Kメール history is read back to show it.
   EXPECT_EQ(Sim().Info(), held);
   qv::IniFile(dir_ / "Quorvel.ini").WriteString("Mail", "KmailDXArchive", "0");
-  std::filesystem::remove(MailDir() / (J("受信簿") + ".qvm"));
-  std::filesystem::remove(MailDir() / (J("受信簿") + ".qvs"));
-  std::filesystem::remove(MailDir() / (J("送信簿") + ".qvm"));
-  std::filesystem::remove(MailDir() / (J("送信簿") + ".qvs"));
+  std::filesystem::remove(MailDir() / "受信簿.qvm");
+  std::filesystem::remove(MailDir() / "受信簿.qvs");
+  std::filesystem::remove(MailDir() / "送信簿.qvm");
+  std::filesystem::remove(MailDir() / "送信簿.qvs");
   CloseNoticeWindow();
   Trigger("actInportFromPHS");
   EXPECT_EQ(LastNotice(), "Kメール履歴を 2 件受信しました");

@@ -4,6 +4,7 @@
 #include "SessionFixture.h"
 #include "FileSizeLimit.h"
 #include "MailFolders.h"
+#include "platform/Paths.h"
 #include "core/data/CSVData.h"
 #include "core/data/HandsetExchange.h"
 #include "core/ui/QvWait30FRM.h"
@@ -194,15 +195,15 @@ TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   WriteSessionIni({{"Mail|AutoDelete", "1"}});
   StartSession();
   // An inbox that cannot be written: no call starts at all.
-  std::filesystem::create_directories(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::create_directories(qv::PathIn(MailDir(), kInbox + ".qvs"));
   TakeCalls();
   EXPECT_FALSE(launch_->RunMailSession(false, true, false, false, true)) << "a failure is no success";
   EXPECT_TRUE(Args("kwxConnectEMail").empty());
   ASSERT_FALSE(ErrorLogLines().empty());
   EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できないため、受信を始めません。")), std::string::npos);
-  EXPECT_NE(ErrorLogLines().back().find((MailDir() / (kInbox + ".qvs")).string()), std::string::npos)
+  EXPECT_NE(ErrorLogLines().back().find((qv::PathIn(MailDir(), kInbox + ".qvs")).string()), std::string::npos)
       << "the file at fault is named";
-  std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::remove_all(qv::PathIn(MailDir(), kInbox + ".qvs"));
 
   // One that fails while the session runs: nothing that is not stored is
   // deleted. Tiny mails with long rows, and room for the mails but not for
@@ -210,7 +211,7 @@ TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   qv::MailIndexRow row(16, "0");
   row[qv::kColSubject] = std::string(300, 's');
   for (int i = 0; i < 600; ++i) ASSERT_FALSE(AppendMail(kInbox, "x", row).empty());
-  const auto indexSize = std::filesystem::file_size(MailDir() / (kInbox + ".qvm"));
+  const auto indexSize = std::filesystem::file_size(qv::PathIn(MailDir(), kInbox + ".qvm"));
   QueueReply("kwxConnectEMail", kReceiveOpen);
   QueueReply("kwxAsyncGetEMailList", kListed, {ListPage({Line(1), Line(2)}, "end")});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(1)});
@@ -227,11 +228,11 @@ TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できませんでした")), std::string::npos);
   EXPECT_NE(ErrorLogLines().back().find(J("ディスクの空きがありません")), std::string::npos);
   EXPECT_EQ(Rows(kInbox).size(), 600u);
-  std::filesystem::remove(MailDir() / (kInbox + ".qvm"));
-  std::filesystem::remove(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::remove(qv::PathIn(MailDir(), kInbox + ".qvm"));
+  std::filesystem::remove(qv::PathIn(MailDir(), kInbox + ".qvs"));
 
   // Once the inbox can be written, the same mail is stored and then deleted.
-  std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::remove_all(qv::PathIn(MailDir(), kInbox + ".qvs"));
   QueueReply("kwxConnectEMail", kReceiveOpen);
   QueueReply("kwxAsyncGetEMailList", kListed, {ListPage({Line(1)}, "end")});
   QueueReply("kwxAsyncGetEMail", kListed, {Body(1)});
@@ -260,7 +261,7 @@ TEST_F(MailSessionTest, ASentMailWhoseCopyCannotBeKeptStaysInTheQueueMarkedSent)
   const std::string e1 = "To: friend1@example.jp\r\nSubject: first\r\n\r\nline one\r\n";
   QueueMail(3, e1);
   StartSession();
-  std::filesystem::create_directories(MailDir() / (kSent + ".qvs"));
+  std::filesystem::create_directories(qv::PathIn(MailDir(), kSent + ".qvs"));
   QueueReply("kwxConnectEMail", kSendOpen);
   // After the last mail of a send session the module closes by itself.
   QueueReply("kwxAsyncSendEMail", {{0, 32}, {3, 0}, {3, int32_t(e1.size())}, {1, 8}, {0, 35}, {8, 30}, {8, 31}});

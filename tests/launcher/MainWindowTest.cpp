@@ -321,7 +321,7 @@ TEST_F(LauncherTest, TheBannerPlaysTheCurrentThemeWithoutItsRestFrameAndTheTheme
   EXPECT_EQ(rows->currentRow(), 1);
   ASSERT_TRUE(list->grab().save(QString::fromStdString(ArtifactPath("theme-list-in-launcher.png").string())));
   qv::TBannerData made;
-  ASSERT_TRUE(qv::LoadBannerIndex(dir_ / "Theme" / J("夜空.qvt"), made));
+  ASSERT_TRUE(qv::LoadBannerIndex(dir_ / "Theme" / "夜空.qvt", made));
   auto showsMade = [&] {
     EXPECT_EQ(banner->FrameCount(), 3);
     EXPECT_EQ(banner->GetSpeed(), 100);

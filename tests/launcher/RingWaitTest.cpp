@@ -1,6 +1,7 @@
 // Ring-wait, the module's events and the incoming calls, against the
 // scriptable module: the events arrive as the module posts them.
 #include "SessionFixture.h"
+#include "platform/Paths.h"
 #include "controls/MultiButton.h"
 #include "core/data/HandsetExchange.h"
 #include "core/data/StoredMail.h"
@@ -195,7 +196,7 @@ TEST_F(RingWaitTest, AnIncomingDirectMailIsReceivedAndStoredWithTheCallersNumber
 
 TEST_F(RingWaitTest, ADirectMailThatCannotBeStoredIsReportedAndStoredAfterTheSession) {
   StartWaiting();
-  std::filesystem::create_directories(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::create_directories(qv::PathIn(MailDir(), kInbox + ".qvs"));
   SetParam(6, "09012345678");
   QueueReply("kwxReadySMail", {{0, 24}, {1, 5}, {1, 2}, {1, 12}, {0, 25}}, {"kept\r\n"});
   TakeCalls();
@@ -207,7 +208,7 @@ TEST_F(RingWaitTest, ADirectMailThatCannotBeStoredIsReportedAndStoredAfterTheSes
   EXPECT_NE(ErrorLogLines().back().find(J("保存できませんでした")), std::string::npos);
   EXPECT_NE(NoticeTexts().back(), "直送メール着信");
 
-  std::filesystem::remove_all(MailDir() / (kInbox + ".qvs"));
+  std::filesystem::remove_all(qv::PathIn(MailDir(), kInbox + ".qvs"));
   ArmOnStart();
   EXPECT_TRUE(launch_->RunMailSession(true, false, false, false, false));  // any session ends with a retry
   EXPECT_EQ(connecting_->KeptMailCount(), 0u);

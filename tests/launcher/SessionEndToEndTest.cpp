@@ -2,6 +2,7 @@
 // simulated handset and mail centre; the session dialog's dialogs are
 // answered from the test as a user would.
 #include "SessionFixture.h"
+#include "platform/Paths.h"
 #include "controls/BRVPanelEX.h"
 #include "controls/MultiButton.h"
 #include "core/data/CSVData.h"
@@ -107,7 +108,7 @@ TEST_F(EndToEndTest, SendAndReceiveSendsTheQueueAndBringsInEveryMailOfATwoPageLi
   EXPECT_EQ(Column(sent, qv::kColUnread), (std::vector<std::string>{"0", "0", "0", "0", "0"}));
   EXPECT_EQ(Column(sent, qv::kColTo)[3], "friend2@example.jp");
   EXPECT_EQ(sounds_, (std::vector<std::string>{"pipo.wav", "pipo.wav", "pipo.wav"}));
-  EXPECT_EQ(ReadFile(MailDir() / (kQueue + ".qvm")), "") << "every queued mail left the queue";
+  EXPECT_EQ(ReadFile(qv::PathIn(MailDir(), kQueue + ".qvm")), "") << "every queued mail left the queue";
   EXPECT_EQ(StoreBytes(kQueue), "");
   std::string centreBodies;
   for (const auto& m : centre.mails) centreBodies += m.body;

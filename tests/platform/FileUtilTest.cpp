@@ -1,6 +1,7 @@
 // Whole-file replacement and the user's private folders: what another local
 // user may have put in the way is never written through nor trusted.
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 
 #include "SpecialFiles.h"
@@ -167,8 +168,12 @@ TEST(FileUtil, ANameThatFitsIsWrittenWholeThoughItsTemporaryNameWouldNot) {
     if (!temp.starts_with(c.name + ".tmp")) {
       EXPECT_GT(c.name.size() + temp.size() - temp.rfind(".tmp"), qv::kMaxNameBytes) << "cut only when needed";
       EXPECT_LE(temp.size(), c.name.size());
+      // Cut where a character begins, so the temporary name is UTF-8 too.
       const std::string head = temp.substr(0, temp.rfind('~'));
       EXPECT_TRUE(c.name.starts_with(head));
+      if (c.name == kanji) {
+        EXPECT_EQ(head.size() % 3, 0u);
+      }
     }
     EXPECT_TRUE(qv::IsTemporarySiblingName(temp, c.name));
     EXPECT_FALSE(qv::IsTemporarySiblingName(temp, c.name.substr(0, c.name.size() - 1) + "x"));

@@ -4,6 +4,7 @@
 #include "core/data/HandsetExchange.h"
 #include "core/data/Settings.h"
 #include "platform/Cp932.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 #include <cstdio>
@@ -204,9 +205,10 @@ HistoryImport ImportHistoryFile(const std::filesystem::path& file, const RetryPo
 HistoryExport ExportHistoryFile(const std::filesystem::path& file, bool dx, const RetryPolicy& retry) {
   HistoryExport result;
   const std::string& name = FixedFolderName(FixedFolder::Transfer);
-  const std::string base = GetMailFolder() + name;
   std::error_code ec;
-  if (!std::filesystem::exists(base + ".qvm", ec) || !std::filesystem::exists(base + ".qvs", ec)) return result;
+  if (!std::filesystem::exists(PathIn(GetMailFolder(), name + ".qvm"), ec) ||
+      !std::filesystem::exists(PathIn(GetMailFolder(), name + ".qvs"), ec))
+    return result;
   std::vector<std::string> lines;
   {
     MailFolder f;

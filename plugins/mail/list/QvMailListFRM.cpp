@@ -5,6 +5,7 @@
 #include "core/ui/Dialogs.h"
 #include "core/ui/FormPosition.h"
 #include "core/data/HandsetExchange.h"
+#include "core/data/LegacyNames.h"
 #include "core/data/MailStore.h"
 #include "core/ui/QtText.h"
 #include "core/data/Settings.h"
@@ -12,6 +13,7 @@
 #include "core/data/TextFunctions.h"
 #include "platform/Cp932.h"
 #include "platform/FileUtil.h"
+#include "platform/Paths.h"
 #include "core/ui/Dialogs.h"
 #include "plugins/mail/history/MailHistory.h"
 #include "plugins/mail/MailHost.h"
@@ -75,8 +77,14 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// A folder's name as the window shows it: one whose file name has no CP932
+// form shows its file name.
+QString FolderCaption(std::string_view name) {
+  return IsRawName(name) ? QString::fromStdString(NativeName(name)) : ToQString(name);
+}
+
 std::filesystem::path FolderFile(std::string_view folder, const char* ext) {
-  return std::filesystem::path(GetMailFolder() + std::string(folder) + ext);
+  return PathIn(GetMailFolder(), std::string(folder) + ext);
 }
 
 bool Exists(const std::filesystem::path& p) {
@@ -429,8 +437,9 @@ void TfrmMailList::FormCreate() {
   // listing order of the file system is no order a user could follow).
   std::vector<std::string> names;
   std::error_code ec;
+  RenameLegacyMailNames(GetMailFolder());
   for (const auto& entry : std::filesystem::directory_iterator(GetMailFolder(), ec)) {
-    const std::string file = entry.path().filename().string();
+    const std::string file = StoredName(entry.path().filename().string());
     if (file.size() <= 4 || file.compare(file.size() - 4, 4, ".qvm") != 0) continue;
     std::string name = file.substr(0, file.size() - 4);
     bool isFixed = false;
@@ -452,7 +461,7 @@ void TfrmMailList::LoadPicText() {
 QTreeWidgetItem* TfrmMailList::AddFolderNode(const std::string& name, int image) {
   auto* node = new QTreeWidgetItem(trvFolder);
   const QSignalBlocker block(trvFolder);
-  node->setText(0, ToQString(name));
+  node->setText(0, FolderCaption(name));
   node->setData(0, kImageRole, image);
   node->setData(0, kNameRole, QByteArray::fromStdString(name));
   node->setIcon(0, ImageListIcon(*ImageList1, image));
@@ -474,7 +483,7 @@ std::string TfrmMailList::NodeName(const QTreeWidgetItem* node) {
 
 void TfrmMailList::SetListName(const std::string& name) {
   listName_ = name;
-  pnlListName->setText(ToQString(name));
+  pnlListName->setText(FolderCaption(name));
 }
 
 std::string TfrmMailList::ShownFolder() const { return TrimText(listName_); }
@@ -792,7 +801,7 @@ void TfrmMailList::FolderItemChanged(QTreeWidgetItem* node) {
   if (ownTreeChange_ || !node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
   // Only an edit that changed the text is a rename; the name's own bytes stay
   // when the text still shows them.
-  if (node->text(0) == ToQString(NodeName(node))) return;
+  if (node->text(0) == FolderCaption(NodeName(node))) return;
   RenameFolder(node, FromQString(node->text(0)));
 }
 
@@ -802,7 +811,7 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
   const std::string name = TrimText(newText);
   auto keep = [&] {
     ownTreeChange_ = true;
-    node->setText(0, ToQString(oldName));
+    node->setText(0, FolderCaption(oldName));
     ownTreeChange_ = false;
     return false;
   };
@@ -835,7 +844,7 @@ bool TfrmMailList::RenameFolder(QTreeWidgetItem* node, std::string_view newText)
     }
   }
   ownTreeChange_ = true;
-  node->setText(0, ToQString(name));
+  node->setText(0, FolderCaption(name));
   node->setData(0, kNameRole, QByteArray::fromStdString(name));
   ownTreeChange_ = false;
   SetListName(name);

@@ -6,6 +6,7 @@
 #include "ThemeFiles.h"
 #include "ThemeUser.h"
 #include "core/ui/Theme.h"
+#include "platform/Paths.h"
 
 #include <QTimer>
 #include <deque>
@@ -36,7 +37,8 @@ class ThemeWindowTest : public ::testing::Test {
   void TearDown() override;
 
   std::filesystem::path ThemeDir() const { return dir_ / "Theme"; }
-  std::filesystem::path ThemePath(const std::string& file) const { return ThemeDir() / file; }
+  // Where the theme file of a file name (CP932) is on disk.
+  std::filesystem::path ThemePath(const std::string& file) const { return qv::PathIn(ThemeDir(), file); }
   void WriteTheme(const std::string& file, const qv::TBannerData& data);
   void WriteIni(const char* section, const std::string& key, const std::string& value);
   std::string ReadIni(const char* section, const char* key) const;

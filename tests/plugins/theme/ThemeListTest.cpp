@@ -422,8 +422,9 @@ TEST_F(ThemeWindowTest, AFailedSaveKeepsTheOldFileAndTheListSaysSoAndGivesTheEdi
     const char* what;
     QString name;
     bool readOnly;
-  } cases[] = {{"a name too long for the file system", QString(300, QChar('n')), false},
-               {"a read-only folder", QStringLiteral("renamed"), true}};
+    const char* box;
+  } cases[] = {{"a name too long for the file system", QString(300, QChar('n')), false, "テーマ名が長すぎます。"},
+               {"a read-only folder", QStringLiteral("renamed"), true, "テーマを保存できませんでした。"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::unique_ptr<qvtest::ReadOnlyFolder> readOnly;
@@ -452,7 +453,7 @@ TEST_F(ThemeWindowTest, AFailedSaveKeepsTheOldFileAndTheListSaysSoAndGivesTheEdi
     EXPECT_EQ(RowNames(), (std::vector<std::string>{"x", "y"}));
     const auto boxes = TakeBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("テーマを保存できませんでした。", 0), 0u) << boxes[0];
+    EXPECT_EQ(boxes[0].rfind(c.box, 0), 0u) << boxes[0];
   }
   // A file that cannot be deleted stays listed, and says so.
   ClickRow(1);
@@ -463,6 +464,93 @@ TEST_F(ThemeWindowTest, AFailedSaveKeepsTheOldFileAndTheListSaysSoAndGivesTheEdi
   EXPECT_TRUE(std::filesystem::exists(ThemePath("y.qvt")));
   EXPECT_EQ(form.ItemCount(), 2);
   EXPECT_EQ(TakeBoxes().size(), 1u);
+}
+
+TEST_F(ThemeWindowTest, ANameWhoseFileNameFitsIsSavedAndOneThatDoesNotIsToldTooLong) {
+  auto kanji = [](int n) {
+    QString name;
+    for (int i = 0; i < n; ++i) name += QStringLiteral("漢");
+    return name;
+  };
+  struct Case {
+    const char* what;
+    QString name;
+    bool fits;
+  } cases[] = {
+      {"251 letters: the longest file name, no room for a temporary suffix", QString(251, QChar('L')), true},
+      {"83 kanji: 253 bytes on disk", kanji(83), true},
+      {"84 kanji: 172 bytes of CP932 but 256 on disk", kanji(84), false},
+  };
+  qv::TfrmBanner& form = Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool stayed = false;
+    user_->OnEditor([&](QDialog& dialog) {
+      TfrmBannerEdit& editor = Editor(dialog);
+      editor.SplitFrames(Strip(2));
+      SetEditorText(dialog, "edtName", c.name);
+      editor.actOK->trigger();
+    });
+    if (!c.fits)
+      user_->OnEditor([&](QDialog& dialog) {
+        stayed = dialog.isVisible();
+        EXPECT_TRUE(Editor(dialog).edtName->hasFocus());
+        dialog.done(2);
+      });
+    const int before = form.ItemCount();
+    form.actAdd->trigger();
+    EXPECT_FALSE(user_->StepsLeft());
+    const std::string file = qv::ThemeFileName(qv::cp932::FromUtf8(c.name.toStdString()));
+    TBannerData saved;
+    if (c.fits) {
+      EXPECT_TRUE(TakeBoxes().empty());
+      ASSERT_TRUE(qv::LoadBannerIndex(ThemePath(file), saved));
+      EXPECT_EQ(saved.Bitmap, Strip(2));
+      EXPECT_EQ(form.ItemCount(), before + 1);
+    } else {
+      EXPECT_TRUE(stayed);
+      EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"テーマ名が長すぎます。"});
+      EXPECT_EQ(form.ItemCount(), before);
+    }
+  }
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(ThemeDir())) entries += !e.path().empty();
+  EXPECT_EQ(entries, 2u) << "the two themes, no temporary file";
+}
+
+TEST_F(ThemeWindowTest, ThemeFilesUnderUtf8NamesAreListedLoadedAndChosenByTheirCp932Names) {
+  WriteTheme(Sjis("春.qvt"), Theme(Sjis("春"), 2));
+  // Put there by hand: under its UTF-8 name, and one CP932 has no form for.
+  ASSERT_TRUE(qv::SaveBannerIndex(ThemeDir() / "夏.qvt", Theme("", 3)));
+  ASSERT_TRUE(qv::SaveBannerIndex(ThemeDir() / "caf\xC3\xA9.qvt", Theme("cafe", 2)));
+  // Left by an earlier version under its CP932 name, and named in the list.
+  ASSERT_TRUE(qv::SaveBannerIndex(ThemeDir() / Sjis("冬.qvt"), Theme(Sjis("冬"), 2)));
+  WriteIni("ThemeList", "1", Sjis("冬.qvt"));
+  qv::TfrmBanner& form = Open();
+  std::vector<std::string> files = RowFiles();
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files[0], Sjis("冬.qvt"));
+  std::sort(files.begin() + 1, files.end());
+  EXPECT_EQ(std::vector<std::string>(files.begin() + 1, files.end()),
+            (std::vector<std::string>{Sjis("夏.qvt"), Sjis("春.qvt"), qv::StoredName("caf\xC3\xA9.qvt")}));
+  EXPECT_TRUE(std::filesystem::exists(ThemeDir() / "冬.qvt")) << "renamed to its UTF-8 name";
+  EXPECT_FALSE(std::filesystem::exists(ThemeDir() / Sjis("冬.qvt")));
+  auto rowOf = [&](const std::string& file) {
+    files = RowFiles();
+    return int(std::find(files.begin(), files.end(), file) - files.begin());
+  };
+  const int summer = rowOf(Sjis("夏.qvt"));
+  EXPECT_EQ(RowNames()[size_t(summer)], Sjis("夏")) << "a theme without a name takes its file's";
+  ClickRow(summer);
+  EXPECT_EQ(form.aniPreview->GetRowCount(), 3);
+  form.actSelectBanner->trigger();
+  EXPECT_EQ(ReadIni("Theme", "File"), Sjis("夏.qvt"));
+  TAnimationImage launcherBanner;
+  ASSERT_TRUE(qv::LoadThemeAnimation(launcherBanner));
+  EXPECT_EQ(launcherBanner.GetRowCount(), 3);
+  ClickRow(rowOf(qv::StoredName("caf\xC3\xA9.qvt")));
+  form.actDel->trigger();
+  EXPECT_FALSE(std::filesystem::exists(ThemeDir() / "caf\xC3\xA9.qvt"));
 }
 
 TEST_F(ThemeWindowTest, ThePreviewKeepsTheTimerWithinItsRange) {

@@ -9,6 +9,7 @@
 #include "plugins/mail/bitmapedit/SelectButton.h"
 
 #include "BitmapEditTestSupport.h"
+#include "SpecialFiles.h"
 #include "PanelTestSupport.h"
 #include "TestSupport.h"
 
@@ -493,6 +494,31 @@ TEST_F(BitmapEditDialogTest, StampAndPlacedPicture) {
   EXPECT_EQ(form->UserDrawPanel->GetDrawType(), P::mdtNone);
   EXPECT_EQ(form->UserDrawPanel->SelectionRect(), QRect(8, 4, 4, 2));
   EXPECT_TRUE(form->UserDrawPanel->Floating());
+}
+
+TEST_F(BitmapEditDialogTest, NamesThatAreNoFileAreRefusedUnreadAndNothingChanges) {
+  const QImage start = FromRows({"#o..", "b..#"});
+  auto form = Form(start);
+  const qvtest::NotFiles notFiles(dir_ / "special", ".bmp");
+  for (const qvtest::NotAFile& f : notFiles.list()) {
+    SCOPED_TRACE(f.what);
+    struct {
+      QAction* action;
+      size_t boxes;  // a stamp that does not load says nothing
+    } uses[] = {{form->mnuOpen, 1}, {form->mnuPlace, 1}, {form->mnuStampLoad, 0}};
+    for (const auto& use : uses) {
+      boxes_.clear();
+      nextOpen_ = f.path;
+      use.action->trigger();
+      ASSERT_EQ(boxes_.size(), use.boxes) << use.action->text().toStdString();
+      if (use.boxes) {
+        EXPECT_EQ(boxes_[0], QString::fromUtf8("画像ファイルを読み込めませんでした。\n") + QString::fromStdString(f.path.string()));
+      }
+      EXPECT_EQ(Art(form->UserDrawPanel->GetBitmap()), Art(start));
+      EXPECT_FALSE(form->UserDrawPanel->Floating());
+    }
+  }
+  EXPECT_FALSE(notFiles.FifoWaitedOn());
 }
 
 // Screenshots for review, with what they must show asserted.

@@ -270,7 +270,7 @@ TEST_F(HistoryExchangeTest, AMissingOrLockedStagingFolderAsksNothing) {
   Keep(true, true);
   Show();
   list_->actExportToPHS->trigger();
-  EXPECT_FALSE(std::filesystem::exists(App() / "MailLog" / (J("データ転送") + ".qvm")));
+  EXPECT_FALSE(std::filesystem::exists(App() / "MailLog" / "データ転送.qvm"));
   Stage(8, "41\r\n");
   Stage(1, "Subject: s\r\n\r\nb\r\n");
   {

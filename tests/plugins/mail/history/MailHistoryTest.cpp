@@ -323,7 +323,7 @@ TEST_F(MailHistoryTest, ThePeerIsCutToTheHandsetsThirtyTwoDigits) {
 TEST_F(MailHistoryTest, NothingIsWrittenWithoutTheStagingFolderOrWhileItIsHeld) {
   qvtest::WriteFile(File(), "earlier");
   EXPECT_EQ(qv::ExportHistoryFile(File(), true).lines, 0);
-  EXPECT_FALSE(std::filesystem::exists(tmp_.path() / "app" / "MailLog" / (J("データ転送") + ".qvm")));
+  EXPECT_FALSE(std::filesystem::exists(tmp_.path() / "app" / "MailLog" / "データ転送.qvm"));
   Stage(1, Mail("staged"));
   {
     qv::MailFolder held;

@@ -94,10 +94,10 @@ void MailListTest::TearDown() {
 }
 
 std::filesystem::path MailListTest::IndexFile(std::string_view folder) const {
-  return MailDir() / (J(folder) + ".qvm");
+  return MailDir() / (std::string(folder) + ".qvm");  // the folder's UTF-8 name
 }
 std::filesystem::path MailListTest::StoreFile(std::string_view folder) const {
-  return MailDir() / (J(folder) + ".qvs");
+  return MailDir() / (std::string(folder) + ".qvs");
 }
 
 void MailListTest::Load() {

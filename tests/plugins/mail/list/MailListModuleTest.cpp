@@ -63,7 +63,7 @@ TEST_F(MailListTest, TheTreeHoldsTheFixedFoldersThenEveryOtherIndexFileByName) {
   AddMail("家族", Text(10));
   AddMail("ゴミ箱", Text(10));
   qvtest::WriteFile(MailDir() / "notes.txt", "not a folder");
-  qvtest::WriteFile(MailDir() / J("メモ.qvs"), "a store without its index");
+  qvtest::WriteFile(MailDir() / "メモ.qvs", "a store without its index");
   Load();
   std::vector<std::string> expected = kFixedFolders;
   // By their CP932 bytes: 家 (89C6) before 仕 (8E64).
@@ -75,6 +75,36 @@ TEST_F(MailListTest, TheTreeHoldsTheFixedFoldersThenEveryOtherIndexFileByName) {
   // Only user folders can be renamed.
   for (int i = 0; i < Tree()->topLevelItemCount(); ++i)
     EXPECT_EQ(bool(Tree()->topLevelItem(i)->flags() & Qt::ItemIsEditable), i >= 6) << i;
+}
+
+TEST_F(MailListTest, UserFoldersAreTheFilesUnderTheirOwnNamesAndOldCp932NamesAreTakenOver) {
+  AddMail("友達", Text(10), {.subject = "friend"});
+  AddMail("旧友", Text(10), {.subject = "old friend"});
+  // The old one as an earlier version wrote it, under its CP932 bytes.
+  for (const char* ext : {".qvm", ".qvs"})
+    std::filesystem::rename(MailDir() / (std::string("旧友") + ext), MailDir() / (J("旧友") + ext));
+  // One made in a file manager, with a name CP932 has no form for.
+  AddMail("Friends", Text(10), {.subject = "cafe"});
+  for (const char* ext : {".qvm", ".qvs"})
+    std::filesystem::rename(MailDir() / (std::string("Friends") + ext), MailDir() / (std::string("Café") + ext));
+  Load();
+  std::vector<std::string> expected = kFixedFolders;
+  // By their CP932 bytes (旧 8B8C, 友 9746); a name without one comes last.
+  for (const char* user : {"旧友", "友達", "Café"}) expected.push_back(user);
+  EXPECT_EQ(FolderNodes(), expected);
+  EXPECT_TRUE(std::filesystem::exists(IndexFile("旧友")));
+  EXPECT_FALSE(std::filesystem::exists(MailDir() / (J("旧友") + ".qvm")));
+  for (const char* folder : {"友達", "旧友", "Café"}) {
+    SCOPED_TRACE(folder);
+    ClickFolder(folder);
+    EXPECT_EQ(ShownFolder(), folder);
+    EXPECT_EQ(CountText(), "1 件 ");
+  }
+  // Renamed in the tree, a folder takes the typed name on disk.
+  Node("Café")->setText(0, QStringLiteral("カフェ"));
+  EXPECT_TRUE(std::filesystem::exists(IndexFile("カフェ")));
+  EXPECT_FALSE(std::filesystem::exists(IndexFile("Café")));
+  EXPECT_EQ(Subjects(LiveMails("カフェ")), std::vector<std::string>{"cafe"});
 }
 
 TEST_F(MailListTest, EveryKindIsListedWithItsCaptionsMarksSizeAndDate) {
@@ -188,8 +218,8 @@ TEST_F(MailListTest, ADamagedFolderIsToldOnceAndKeepsEveryReadableMail) {
   EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"keep1", "keep2", "cut"}));
   EXPECT_EQ(Subjects(LiveMails("受信簿")), (std::vector<std::string>{"keep1", "keep2"}));
   // A folder whose index is a folder of that name cannot open at all.
-  std::filesystem::create_directories(MailDir() / J("仕事.qvm"));
-  qvtest::WriteFile(MailDir() / J("仕事.qvs"), "");
+  std::filesystem::create_directories(MailDir() / "仕事.qvm");
+  qvtest::WriteFile(MailDir() / "仕事.qvs", "");
   Unload();
   {
     BoxAnswers boxes({QMessageBox::Ok, QMessageBox::Ok});
