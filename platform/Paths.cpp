@@ -75,6 +75,21 @@ bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// Each name of a path on disk converted on its own, the separators kept.
+template <class Convert>
+std::string EachName(std::string_view native, Convert convert) {
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = std::min(native.find('/', start), native.size());
+    out += convert(native.substr(start, end - start));
+    if (end >= native.size()) break;
+    out += '/';
+    start = end + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::filesystem::path ProgramPath() {
@@ -135,17 +150,13 @@ std::string NativePath(std::string_view stored) {
   return out;
 }
 
-std::string StoredPath(std::string_view native) {
-  std::string out;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = std::min(native.find('/', start), native.size());
-    out += StoredName(native.substr(start, end - start));
-    if (end >= native.size()) break;
-    out += '/';
-    start = end + 1;
-  }
-  return out;
+std::string StoredPath(std::string_view native) { return EachName(native, StoredName); }
+
+std::string ShownPath(const std::filesystem::path& native) {
+  return EachName(native.string(), [](std::string_view name) {
+    std::string stored = StoredName(name);
+    return IsRawName(stored) ? cp932::FromUtf8(name) : stored;
+  });
 }
 
 std::filesystem::path PathIn(const std::filesystem::path& folder, std::string_view stored) {

@@ -39,6 +39,10 @@ std::string StoredName(std::string_view native);
 // Whether a stored name holds a name on disk that has no CP932 form; it is
 // no text to show, NativeName is.
 bool IsRawName(std::string_view stored);
+// A path on disk as CP932 text for a message or caption: what StoredPath
+// gives, except that a name with no CP932 form shows as much of it as CP932
+// holds ("?" for the rest) instead of its raw bytes.
+std::string ShownPath(const std::filesystem::path& native);
 // A stored name (or relative stored path) in a folder of the file system.
 std::filesystem::path PathIn(const std::filesystem::path& folder, std::string_view stored);
 // A stored name made absolute against the program's folder.

@@ -166,7 +166,7 @@ std::filesystem::path MailDir() { return std::filesystem::path(GetMailFolder());
 
 // Operations on what a folder holds need both its files.
 bool BothFilesExist(std::string_view folder) {
-  if (!ValidName(folder)) return SetError(MailStoreFault::Other, MailDir() / std::string(folder), EINVAL);
+  if (!ValidName(folder)) return SetError(MailStoreFault::Other, PathIn(MailDir(), folder), EINVAL);
   std::string base = FolderPathBase(MailDir(), folder);
   for (std::string_view ext : {kIndexExt, kStoreExt})
     if (!Exists(base + std::string(ext))) return Fail(ENOENT, base + std::string(ext));
@@ -336,10 +336,8 @@ std::string MailStoreErrorText(const MailStoreError& error) {
       break;
   }
   if (error.path.empty()) return cause;
-  // Folders the system made (a home folder) may have UTF-8 names; the text is CP932.
-  std::string path;
-  if (!cp932::TryFromUtf8(error.path, path)) path = error.path;
-  return path + "\r\n" + cause;
+  // Names on disk are UTF-8; the text is CP932.
+  return ShownPath(error.path) + "\r\n" + cause;
 }
 
 std::string MailStoreFailureText(std::string_view what) {

@@ -5,6 +5,7 @@
 
 #include "core/data/HandsetExchange.h"
 #include "platform/Cp932.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 #include <charconv>
@@ -125,7 +126,7 @@ SessionResult HandsetDataRead::Run() {
   lines_.resize(complete_);
   const std::string path = HandsetExchangeFile::PathFor(kind_);
   if (!HandsetExchangeFile::Write(path, lines_)) {
-    c_.host.ReportMessage(KindName(kind_) + Sjis("を保存できませんでした。") + "\r\n" + path, true);
+    c_.host.ReportMessage(KindName(kind_) + Sjis("を保存できませんでした。") + "\r\n" + ShownPath(path), true);
     return SessionResult::Aborted;
   }
   return result_;

@@ -32,11 +32,6 @@ namespace {
 
 constexpr const char* kCsvFilter = "CSVファイル (*.csv)|*.csv";
 
-// A path's bytes as CP932 text for captions and messages.
-std::string ShownPath(const std::filesystem::path& path) {
-  return FromQString(QFile::decodeName(QByteArray::fromStdString(path.string())));
-}
-
 }  // namespace
 
 TContactList::TContactList(const ContactListStyle& style, TContactListModel* model, QWidget* parent)

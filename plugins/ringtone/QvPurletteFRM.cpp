@@ -8,6 +8,7 @@
 #include "core/ui/QtText.h"
 #include "core/data/SettingsKeys.h"
 #include "platform/Cp932.h"
+#include "platform/Paths.h"
 #include "platform/FileUtil.h"
 #include "plugins/ringtone/GmProgramNames.h"
 
@@ -336,7 +337,7 @@ void TfrmPurlette::actSaveExecute() {
   const ConvertResult result = Convert();
   // The file is replaced whole or not at all.
   if (!result.ok || !WriteFileAtomically(target, result.ringtone))
-    ShowMessageBox(this, BoxKind::Error, Sjis("purletteファイルを保存できませんでした。\n") + target.string());
+    ShowMessageBox(this, BoxKind::Error, Sjis("purletteファイルを保存できませんでした。\n") + ShownPath(target));
 }
 
 void TfrmPurlette::actMidiPlayExecute() {

@@ -145,3 +145,20 @@ TEST(Paths, AFolderTheProgramMadeUnderItsCp932NameIsFoundUnderItsUtf8Name) {
   EXPECT_TRUE(Exists(dir / Sjis("テーマ")));
   EXPECT_FALSE(qv::RenameLegacyName(dir / "MailLog"));
 }
+
+TEST(Paths, APathInAMessageIsCp932TextEvenWhereANameHasNoCp932Form) {
+  const struct {
+    const char* what;
+    std::string native;
+    std::string shown;
+  } cases[] = {
+      {"Japanese names", "/home/u/メール/受信簿.qvm", "/home/u/" + Sjis("メール") + "/" + Sjis("受信簿.qvm")},
+      {"a character CP932 lacks", "/x/caf\xC3\xA9/a", "/x/caf?/a"},
+      {"no UTF-8", "/x/odd\xFD\xFE/" + std::string("友達"), "/x/odd??/" + Sjis("友達")},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = qv::ShownPath(c.native);
+    EXPECT_EQ(shown, c.shown) << c.what;
+    EXPECT_EQ(shown.find('\xFF'), std::string::npos) << c.what << ": no raw name in a text";
+  }
+}

@@ -83,6 +83,9 @@ QString FolderCaption(std::string_view name) {
   return IsRawName(name) ? QString::fromStdString(NativeName(name)) : ToQString(name);
 }
 
+// The same in a CP932 message.
+std::string FolderText(const std::string& name) { return IsRawName(name) ? ShownPath(NativeName(name)) : name; }
+
 std::filesystem::path FolderFile(std::string_view folder, const char* ext) {
   return PathIn(GetMailFolder(), std::string(folder) + ext);
 }
@@ -559,7 +562,7 @@ void TfrmMailList::TellDamaged(const std::string& folder, int damaged) {
   auto told = toldDamage_.find(folder);
   if (told != toldDamage_.end() && told->second == damaged) return;
   toldDamage_[folder] = damaged;
-  std::string text = Sjis("フォルダ「") + folder + Sjis("」は壊れています。") + "\r\n";
+  std::string text = Sjis("フォルダ「") + FolderText(folder) + Sjis("」は壊れています。") + "\r\n";
   if (damaged < 0)
     text += Sjis("フォルダのファイルを開けません。");
   else
@@ -769,7 +772,7 @@ void TfrmMailList::DeleteFolder() {
   QTreeWidgetItem* node = trvFolder->currentItem();
   if (!node || node->data(0, kImageRole).toInt() != kUserFolderImage) return;
   const std::string name = NodeName(node);
-  if (!AskWarningYesNo(this, name + Sjis("フォルダを削除してもよろしいですか？"))) return;
+  if (!AskWarningYesNo(this, FolderText(name) + Sjis("フォルダを削除してもよろしいですか？"))) return;
   {
     BusyCursor busy;
     // Files whose mails did not all reach the trash stay, with their node.

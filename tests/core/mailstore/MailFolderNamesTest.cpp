@@ -55,8 +55,47 @@ TEST(MailFolderNames, AMailFolderSettingThatNamesAJapaneseFolderIsThatFolder) {
   std::filesystem::create_directories(tmp / "app" / "メール" / "保存");
   ASSERT_TRUE(IniWrite(keys::MailFolder, Sjis("メール\\保存")));
   EXPECT_EQ(GetMailFolder(), (tmp / "app" / "メール" / "保存").string() + "/");
+  MailStoreError error;
+  ASSERT_TRUE(PrepareMailFolder(error)) << MailStoreErrorText(error);
   ASSERT_FALSE(Add(Sjis("受信簿"), "Subject: z\r\n\r\nbody").empty());
   EXPECT_TRUE(std::filesystem::is_regular_file(tmp / "app" / "メール" / "保存" / "受信簿.qvm"));
+  // No second folder under the setting's CP932 bytes.
+  EXPECT_EQ(Listing(tmp / "app"), (std::set<std::string>{"Quorvel.ini", "メール"}));
+  EXPECT_EQ(Listing(tmp / "app" / "メール"), (std::set<std::string>{"保存"}));
+}
+
+TEST(MailFolderNames, AtStartAnEarlierRunsMailIsFoundAgainAndNothingIsOverwritten) {
+  mailtest::MailDir mail;
+  const std::string received = Sjis("受信簿"), sent = Sjis("送信簿");
+  std::vector<std::string> texts;
+  for (int i = 0; i < 3; ++i) {
+    texts.push_back("Subject: " + std::to_string(i) + "\r\n\r\n" + Sjis("本文") + "\r\n");
+    ASSERT_FALSE(Add(received, texts.back()).empty());
+  }
+  ASSERT_FALSE(Add(sent, "Subject: legacy\r\n\r\nbody").empty());
+  // An earlier run's files under CP932 bytes, lock files among them.
+  for (const auto& name : Listing(mail.dir())) std::filesystem::rename(mail.dir() / name, mail.dir() / Sjis(name));
+  // Both names of the sent mail: the UTF-8 one was written since.
+  ASSERT_FALSE(Add(sent, "Subject: new\r\n\r\nbody").empty());
+  const std::string oldSentIndex = qvtest::ReadFile(mail.dir() / (sent + ".qvm"));
+  const std::string newSentIndex = mail.indexText(sent);
+  // The user's own files with CP932 names, one named like a folder.
+  const std::string own[] = {received + ".txt", Sjis("メモ"), Sjis("友達") + ".qvm.bak"};
+  for (const auto& name : own) qvtest::WriteFile(mail.dir() / name, "the user's " + name);
+
+  RenameLegacyDataNames();
+
+  const auto mails = LiveMails(received);
+  ASSERT_EQ(mails.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(mails[i].second, texts[i]) << i;
+  EXPECT_FALSE(std::filesystem::exists(mail.dir() / (received + ".qvm")));
+  EXPECT_FALSE(std::filesystem::exists(mail.dir() / (received + ".qvs")));
+  for (const auto& name : own) EXPECT_EQ(qvtest::ReadFile(mail.dir() / name), "the user's " + name) << name;
+  // Neither sent folder replaced the other.
+  EXPECT_EQ(mail.indexText(sent), newSentIndex);
+  EXPECT_EQ(qvtest::ReadFile(mail.dir() / (sent + ".qvm")), oldSentIndex);
+  ASSERT_EQ(LiveMails(sent).size(), 1u);
+  EXPECT_EQ(LiveMails(sent)[0].second, "Subject: new\r\n\r\nbody\r\n");
 }
 
 TEST(MailFolderNames, FolderFilesLeftUnderCp932NamesAreRenamedOnceAndReadAsBefore) {

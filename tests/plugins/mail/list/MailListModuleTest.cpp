@@ -107,6 +107,53 @@ TEST_F(MailListTest, UserFoldersAreTheFilesUnderTheirOwnNamesAndOldCp932NamesAre
   EXPECT_EQ(Subjects(LiveMails("カフェ")), std::vector<std::string>{"cafe"});
 }
 
+TEST_F(MailListTest, FolderFilesNamedNeitherInUtf8NorInCp932AreListedOpenedRenamedAndDeleted) {
+  // Names a file manager or another program may leave: no text in either code.
+  const std::string odd = "odd\xFD\xFE", bad = "bad\xFF\x80";
+  AddMail("Odd", Text(10), {.subject = "o1"});
+  AddMail("Odd", Text(10), {.subject = "o2"});
+  AddMail("Bad", Text(10), {.subject = "b1"});
+  for (const char* ext : {".qvm", ".qvs"}) {
+    std::filesystem::rename(IndexFile("Odd").replace_extension(ext), MailDir() / (odd + ext));
+    std::filesystem::rename(IndexFile("Bad").replace_extension(ext), MailDir() / (bad + ext));
+  }
+  Load();
+  // Shown as far as the bytes are text; the node still names those bytes.
+  const std::string oddCaption = QString::fromUtf8(odd).toStdString(), badCaption = QString::fromUtf8(bad).toStdString();
+  ASSERT_NE(Node(oddCaption), nullptr);
+  ASSERT_NE(Node(badCaption), nullptr);
+  ClickFolder(oddCaption);
+  EXPECT_EQ(CountText(), "2 件 ");
+  EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"o1", "o2"}));
+  SelectSubjects({"o1"});
+  Trigger("actMailOpen");
+  bool viewer = false;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "frmMailReceive" && w->isVisible()) {
+      viewer = true;
+      w->close();
+    }
+  EXPECT_TRUE(viewer) << "the mail opens";
+
+  Node(oddCaption)->setText(0, QStringLiteral("変な名前"));
+  EXPECT_EQ(ShownFolder(), "変な名前");
+  EXPECT_EQ(Subjects(LiveMails("変な名前")), (std::vector<std::string>{"o1", "o2"}));
+  EXPECT_FALSE(std::filesystem::exists(MailDir() / (odd + ".qvm")));
+  EXPECT_FALSE(std::filesystem::exists(MailDir() / (odd + ".qvs")));
+
+  ClickFolder(badCaption);
+  {
+    BoxAnswers boxes({QMessageBox::Yes});
+    Trigger("actDelFolder");
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_TRUE(boxes.Texts()[0].ends_with("フォルダを削除してもよろしいですか？")) << boxes.Texts()[0];
+  }
+  EXPECT_EQ(Node(badCaption), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(MailDir() / (bad + ".qvm")));
+  EXPECT_FALSE(std::filesystem::exists(MailDir() / (bad + ".qvs")));
+  EXPECT_EQ(Subjects(LiveMails("ゴミ箱")), std::vector<std::string>{"b1"});
+}
+
 TEST_F(MailListTest, EveryKindIsListedWithItsCaptionsMarksSizeAndDate) {
   struct Case {
     MailSpec spec;
