@@ -204,7 +204,7 @@ void BM_StoreInOpenFolder(benchmark::State& state) {
     if (!OpenAsSession(f, name)) state.SkipWithError("open failed");
     std::string id;
     for (auto _ : state)
-      if (!qv::StoreMessage(f, mail, row, id)) state.SkipWithError("store failed");
+      if (!qv::AppendMessage(f, mail, row, id) || !f.SaveIndex()) state.SkipWithError("append failed");
   }
   state.SetItemsProcessed(state.iterations());
   RemoveFolder(name);
