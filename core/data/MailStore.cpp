@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -498,15 +499,19 @@ bool MailboxStore::ReadRange(uint64_t start, uint64_t end, std::string& bytes) c
 bool MailFolder::Open(std::string_view name, const RetryPolicy& retry) { return OpenIn(MailDir(), name, retry); }
 
 bool MailFolder::OpenIn(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry) {
-  return OpenFolder(dir, name, retry, false);
+  return OpenFolder(dir, name, retry, OpenMode::Write);
 }
 
 bool MailFolder::OpenToRead(std::string_view name, const RetryPolicy& retry) {
-  return OpenFolder(MailDir(), name, retry, true);
+  return OpenFolder(MailDir(), name, retry, OpenMode::ReadOrWrite);
+}
+
+bool MailFolder::OpenToAppend(std::string_view name, const RetryPolicy& retry) {
+  return OpenFolder(MailDir(), name, retry, OpenMode::Append);
 }
 
 bool MailFolder::OpenFolder(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry,
-                            bool readOnlyAllowed) {
+                            OpenMode mode) {
   Close();
   ClearError();
   if (!ValidName(name)) return SetError(MailStoreFault::Other, dir / std::string(name), EINVAL);
@@ -514,6 +519,12 @@ bool MailFolder::OpenFolder(const std::filesystem::path& dir, std::string_view n
   const std::filesystem::path indexPath = base + std::string(kIndexExt), storePath = base + std::string(kStoreExt);
   bool ok = indexFile_.file_.Lock(indexPath, retry, false) && storeLock_.Lock(storePath, retry, false) && Recover() &&
             OpenStoreFile();
+  if (ok && mode == OpenMode::Append && ScanIndex()) {
+    name_ = name;
+    open_ = writable_ = true;
+    folderFlushPending_ = true;
+    return true;
+  }
   errno = 0;
   if (ok && !index_.LoadFromFile(IndexPath())) ok = Fail(errno ? errno : EISDIR, IndexPath());
   if (ok) {
@@ -526,7 +537,7 @@ bool MailFolder::OpenFolder(const std::filesystem::path& dir, std::string_view n
     return true;
   }
   Close();
-  if (!readOnlyAllowed || g_lastError.fault != MailStoreFault::NoPermission) return false;
+  if (mode != OpenMode::ReadOrWrite || g_lastError.fault != MailStoreFault::NoPermission) return false;
   if (!OpenReadOnly(indexPath, storePath, retry)) {
     Close();
     return false;
@@ -573,6 +584,7 @@ void MailFolder::Close() {
   idsValid_ = false;
   idSlots_.clear();
   idCount_ = 0;
+  lean_ = {};
   open_ = writable_ = false;
   disk_ = {};
 }
@@ -716,6 +728,7 @@ MailFolder::RowAppend MailFolder::AppendRowToIndex(int row) {
 bool MailFolder::SaveIndex() {
   if (!IsOpen()) return SetError(MailStoreFault::Other, IndexPath(), EBADF);
   if (!writable_) return SetError(MailStoreFault::NoPermission, IndexPath(), EACCES);
+  if (lean_.on) return SaveRowsOnDisk();
   if (!FlushStore()) return false;
   if (disk_.known && disk_.revision == index_.Revision() && index_.RowCount() == disk_.rows + 1 &&
       IsLiveRow(index_, disk_.rows)) {
@@ -738,6 +751,134 @@ bool MailFolder::SaveIndex() {
   folderFlushPending_ = true;
   keepEnd_ = LiveExtent(index_);
   NoteIndexOnDisk(true);
+  return true;
+}
+
+bool MailFolder::ScanIndex() {
+  lean_ = {};
+  const int fd = ::open(IndexPath().c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  // Whole rows at a time, cut after a CR LF outside quotes, so that each
+  // piece parses as it does within the whole file. The pieces stay small:
+  // a large table would ask for huge pages.
+  constexpr size_t kPiece = 256 * 1024;
+  RowsLeftOnDisk scan;
+  TCSVData rows;
+  std::string buffer;
+  uint64_t extent = 0, got = 0;
+  bool end = false, ok = true, lastRowAsWritten = true, lastRowLive = true;
+  while (ok) {
+    if (!end) {
+      const size_t have = buffer.size();
+      buffer.resize(have + kPiece);
+      const ssize_t n = ::read(fd, buffer.data() + have, kPiece);
+      if (n < 0 && errno == EINTR) {
+        buffer.resize(have);
+        continue;
+      }
+      ok = n >= 0;
+      buffer.resize(have + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+      got += static_cast<uint64_t>(std::max<ssize_t>(n, 0));
+      end = n <= 0;
+    }
+    const size_t cut = buffer.rfind("\r\n");
+    if (cut == std::string::npos) {
+      if (end) ok = ok && buffer.empty();  // a file that does not end with a row's end
+      if (end || !ok) break;
+      continue;
+    }
+    const std::string_view piece(buffer.data(), cut + 2);
+    // A lone CR or LF: the file is joined, and so rewritten, as a whole.
+    if (!IsJoinedCrLf(piece)) ok = false;
+    CsvTextFindings findings;
+    if (ok) rows.LoadFromText(piece, &findings);
+    if (ok && findings.openQuote) {
+      // The cut fell inside a quoted cell: read on to a later one.
+      if (end) ok = false;
+      continue;
+    }
+    for (int r = 0; ok && r < rows.RowCount(); ++r) {
+      uint64_t from = 0, to = 0;
+      if (IsLiveRow(rows, r) && RowRange(rows, r, from, to)) extent = std::max(extent, to);
+      scan.idHashes.push_back(static_cast<uint32_t>(IdHash(IndexCell(rows, r, kColId))));
+    }
+    if (!ok) break;
+    if (rows.RowCount() > 0) {
+      const int last = rows.RowCount() - 1;
+      scan.lastEndValid = ParseOffset(IndexCell(rows, last, kColEnd), scan.lastEnd);
+      const std::string flag = TrimText(IndexCell(rows, last, kColDeleted));
+      lastRowLive = flag != "1" && !flag.empty();
+      lastRowAsWritten = piece.ends_with(IndexRowText(rows, last));
+    } else {
+      lastRowAsWritten = false;  // bytes that hold no row
+    }
+    if (scan.idHashes.size() > static_cast<size_t>(INT_MAX / 2)) ok = false;
+    buffer.erase(0, cut + 2);
+    if (end && buffer.empty()) break;
+  }
+  ::close(fd);
+  // Loaded whole: a file that changed under the scan or is not as this
+  // program writes it, rows to trim at the end, or live rows past the end of
+  // a store cut short.
+  if (!ok || got != static_cast<uint64_t>(st.st_size) || !lastRowAsWritten || !lastRowLive ||
+      extent > store_.size_)
+    return false;
+  scan.on = true;
+  scan.rows = static_cast<int>(scan.idHashes.size());
+  std::sort(scan.idHashes.begin(), scan.idHashes.end());
+  scan.idHashes.shrink_to_fit();
+  lean_ = std::move(scan);
+  keepEnd_ = extent;
+  index_.Clear();
+  disk_ = {true, lean_.rows, static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(st.st_dev),
+           static_cast<uint64_t>(st.st_ino), index_.Revision()};
+  return true;
+}
+
+// The mail goes where AppendMessage puts it in a loaded folder: after the
+// last row's mail (bytes beyond it belong to no row), never below what a
+// live row names.
+bool MailFolder::AppendWithRowsOnDisk(std::string_view bytes, const MailIndexRow& row, std::string& id) {
+  // One row waits at a time, for SaveIndex.
+  if (index_.RowCount() != 0) return SetError(MailStoreFault::Other, IndexPath(), EBUSY);
+  if (row.empty() || row[kColDeleted] != "0") return SetError(MailStoreFault::Other, IndexPath(), EINVAL);
+  const uint64_t size = store_.Size();
+  uint64_t start = lean_.rows > 0 && lean_.lastEndValid && lean_.lastEnd <= size ? lean_.lastEnd : size;
+  start = std::max(start, keepEnd_);
+  if (!WriteStore(start, bytes)) return false;
+  const int r = index_.AddRow();
+  for (size_t c = 0; c < row.size(); ++c) SetIndexCell(index_, r, static_cast<int>(c), row[c]);
+  SetIndexCell(index_, r, kColStart, std::to_string(start));
+  SetIndexCell(index_, r, kColEnd, std::to_string(start + bytes.size()));
+  id = NewIdWithRowsOnDisk();
+  SetIndexCell(index_, r, kColId, id);
+  disk_.revision = index_.Revision();
+  return true;
+}
+
+bool MailFolder::SaveRowsOnDisk() {
+  if (!FlushStore()) return false;
+  if (index_.RowCount() == 0) return true;
+  switch (AppendRowToIndex(0)) {
+    case RowAppend::Done:
+      break;
+    case RowAppend::Failed:
+      return false;
+    case RowAppend::FileChanged:
+      // Its rows are not here to write it whole.
+      return SetError(MailStoreFault::Other, IndexPath(), ESTALE);
+  }
+  const uint32_t hash = static_cast<uint32_t>(IdHash(IndexCell(index_, 0, kColId)));
+  lean_.idHashes.insert(std::lower_bound(lean_.idHashes.begin(), lean_.idHashes.end(), hash), hash);
+  ++lean_.rows;
+  lean_.lastEndValid = ParseOffset(IndexCell(index_, 0, kColEnd), lean_.lastEnd);
+  index_.Clear();
+  disk_.revision = index_.Revision();
   return true;
 }
 
@@ -808,6 +949,20 @@ std::string MailFolder::NewId(int newRow) const {
     if (!IdTaken(candidate, newRow)) return candidate;
   }
   return stamp;  // unreachable
+}
+
+// As NewId, the new row counted among the rows.
+std::string MailFolder::NewIdWithRowsOnDisk() const {
+  const std::string stamp = IdTimeStamp();
+  const auto taken = [this](const std::string& candidate) {
+    return std::binary_search(lean_.idHashes.begin(), lean_.idHashes.end(),
+                              static_cast<uint32_t>(IdHash(candidate)));
+  };
+  for (int n = lean_.rows + 1; n >= 0; --n)
+    if (std::string candidate = stamp + std::to_string(n); !taken(candidate)) return candidate;
+  // Every candidate shares a hash with some id: count on past them.
+  for (int64_t n = int64_t{lean_.rows} + 2;; ++n)
+    if (std::string candidate = stamp + std::to_string(n); !taken(candidate)) return candidate;
 }
 
 void SetIdTimeStampForTesting(std::string stamp) { FixedIdTimeStamp() = std::move(stamp); }
@@ -884,6 +1039,7 @@ bool AppendMessage(MailFolder& folder, std::string_view text, const MailIndexRow
   const std::string bytes = JoinLinesCrLf(text);
   if (bytes.empty()) return false;
   if (!folder.writable_) return SetError(MailStoreFault::NoPermission, folder.StorePath(), EACCES);
+  if (folder.lean_.on) return folder.AppendWithRowsOnDisk(bytes, row, id);
   TCSVData& index = folder.index_;
   // Rows that point past the end of a store cut short are damaged; they stop
   // claiming bytes before the store grows into their ranges.
@@ -988,6 +1144,8 @@ bool CompactStore(MailFolder& folder) {
   ClearError();
   if (!folder.IsOpen()) return SetError(MailStoreFault::Other, {}, EBADF);
   if (!folder.writable_) return SetError(MailStoreFault::NoPermission, folder.IndexPath(), EACCES);
+  // Its rows are not here to move.
+  if (folder.lean_.on) return SetError(MailStoreFault::Other, folder.IndexPath(), ENOTSUP);
   const TCSVData& index = folder.index_;
   const uint64_t size = folder.store_.Size();
   // Every live row must lie inside the store, in storage order; anything else

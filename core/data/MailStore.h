@@ -178,6 +178,15 @@ class MailFolder {
   // can still save its marks); where it may not, read-only, with nothing
   // created or changed, under shared locks when its lock files are there.
   bool OpenToRead(std::string_view name, const RetryPolicy& retry = {});
+  // For a session's stores: as Open, but the rows stay on disk. Only what an
+  // append needs is kept (the row count, the ids' hashes, where the mails the
+  // rows name end), so memory does not grow with the folder: Index() holds
+  // no rows, and the folder takes new mails through StoreMessage only. A
+  // folder that needs more than an append (rows to trim or set aside, an
+  // index not as this program writes it) is loaded whole instead.
+  bool OpenToAppend(std::string_view name, const RetryPolicy& retry = {});
+  // Opened by OpenToAppend with its rows left on disk.
+  bool RowsOnDisk() const { return lean_.on; }
   // Leaves this thread's last failure as it is.
   void Close();
   bool IsOpen() const { return open_; }
@@ -205,8 +214,14 @@ class MailFolder {
  private:
   friend bool AppendMessage(MailFolder&, std::string_view, const MailIndexRow&, std::string&);
   friend bool CompactStore(MailFolder&);
-  bool OpenFolder(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry,
-                  bool readOnlyAllowed);
+  enum class OpenMode { Write, ReadOrWrite, Append };
+  bool OpenFolder(const std::filesystem::path& dir, std::string_view name, const RetryPolicy& retry, OpenMode mode);
+  // Reads the index file row by row for OpenToAppend; false where the folder
+  // is to be loaded whole.
+  bool ScanIndex();
+  bool AppendWithRowsOnDisk(std::string_view bytes, const MailIndexRow& row, std::string& id);
+  bool SaveRowsOnDisk();
+  std::string NewIdWithRowsOnDisk() const;
   bool OpenReadOnly(const std::filesystem::path& indexPath, const std::filesystem::path& storePath,
                     const RetryPolicy& retry);
   bool Recover();
@@ -230,6 +245,18 @@ class MailFolder {
   void AddId(std::string_view id, int row);
   bool IdTaken(std::string_view id, int skipRow) const;
   std::string NewId(int newRow) const;
+
+  // What an append needs of rows left on disk. The ids' hashes (cut to 32
+  // bits, sorted) only ever rule candidates out: a hash shared by another id
+  // costs a candidate, never a duplicate id.
+  struct RowsLeftOnDisk {
+    bool on = false;
+    int rows = 0;
+    uint64_t lastEnd = 0;  // the last row's end offset
+    bool lastEndValid = false;
+    std::vector<uint32_t> idHashes;
+  };
+  RowsLeftOnDisk lean_;
 
   std::vector<IdSlot> idSlots_;
   size_t idCount_ = 0;

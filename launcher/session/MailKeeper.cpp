@@ -15,7 +15,7 @@ bool MailKeeper::OpenFolder(const std::string& folder, const RetryPolicy& retry)
   if (open && open->IsOpen()) return true;
   open = std::make_unique<MailFolder>();
   // Room for a mail is tried too: a full disk only shows when bytes go out.
-  if (open->Open(folder, retry) && open->HasRoomFor(kRoomForMail)) return true;
+  if (open->OpenToAppend(folder, retry) && open->HasRoomFor(kRoomForMail)) return true;
   open_.erase(folder);
   return false;
 }

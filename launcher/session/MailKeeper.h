@@ -1,8 +1,8 @@
 #pragma once
 // The store of the mail a session sends and receives. The folders a session
-// opens here stay open, their indexes in memory, until it lets go, so that
-// storing a mail costs the same in a full folder as in an empty one; the mail
-// windows read them again once the session has let go.
+// opens here stay open, their rows left on disk, until it lets go, so that
+// storing a mail costs the same time and memory in a full folder as in an
+// empty one; the mail windows read them again once the session has let go.
 // A received mail is acknowledged by the module before it is stored, so one
 // that cannot be stored exists nowhere else: it is kept and stored again
 // after the session.

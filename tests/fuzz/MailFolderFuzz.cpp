@@ -1,10 +1,12 @@
 // A mail folder's index and store as found on disk: a mail that reads,
 // reads its own bytes; appending, saving and compacting never change a mail
-// that reads, never make a damaged row read, and store the new mail whole.
+// that reads, never make a damaged row read, and store the new mail whole; a
+// folder whose rows stay on disk stores a mail as the loaded folder does.
 #include "FuzzSupport.h"
 #include "core/data/MailStore.h"
 
 #include "core/data/CSVData.h"
+#include "platform/Paths.h"
 
 #include <map>
 
@@ -72,5 +74,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   f.Close();
   QV_FUZZ_CHECK(f.OpenIn(dir, "box", once));
   QV_FUZZ_CHECK(ReadMessageById(f, id, text));
+  f.Close();
+
+  // The same files, stored into once with the rows on disk and once loaded,
+  // in the mail folder of the settings (whose reading enters the program's
+  // folder: the fuzzer's own paths are relative to where it started).
+  const auto startedIn = std::filesystem::current_path();
+  qv::SetProgramPathForTesting(dir / "Quorvel");
+  const auto mailDir = dir / "MailLog";
+  std::filesystem::create_directories(mailDir);
+  SetIdTimeStampForTesting("240101000000000");
+  std::string ids[2];
+  for (int side = 0; side < 2; ++side) {
+    const std::string name = side == 0 ? "ondisk" : "loaded";
+    qvfuzz::WriteFile(mailDir / (name + ".qvm"), index);
+    qvfuzz::WriteFile(mailDir / (name + ".qvs"), store);
+    MailFolder g;
+    QV_FUZZ_CHECK(side == 0 ? g.OpenToAppend(name, once) : g.Open(name, once));
+    QV_FUZZ_CHECK(StoreMessage(g, added, row, ids[side]));
+  }
+  SetIdTimeStampForTesting("");
+  std::filesystem::current_path(startedIn);
+  QV_FUZZ_CHECK(ids[0] == ids[1]);
+  for (const char* ext : {".qvm", ".qvs"})
+    QV_FUZZ_CHECK(qvfuzz::ReadFile(mailDir / (std::string("ondisk") + ext)) ==
+                  qvfuzz::ReadFile(mailDir / (std::string("loaded") + ext)));
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <set>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -216,4 +217,112 @@ TEST_F(MailStoreAppendTest, WritersTakeTurnsWhileLockFilesComeAndGo) {
   }
   EXPECT_EQ(qvtest::ReadFile(counter), std::to_string(kWriters * kTurns));
   EXPECT_EQ(LockFiles(), std::vector<std::string>{});
+}
+
+namespace {
+
+// An index and a store of count mails as this program writes them: ids the
+// stamp's own candidates, every subject quoted over a line break.
+std::pair<std::string, std::string> WrittenFolder(int count, const std::string& stamp) {
+  TCSVData index;
+  std::string store;
+  for (int i = 0; i < count; ++i) {
+    const std::string text = "mail " + std::to_string(i) + "\r\n";
+    MailIndexRow row = Row("subject " + std::to_string(i) + "\r\nsecond line, \"quoted\"");
+    row[kColStart] = std::to_string(store.size());
+    row[kColEnd] = std::to_string(store.size() + text.size());
+    row[kColId] = stamp + std::to_string(i);
+    store += text;
+    const int r = index.AddRow();
+    for (size_t c = 0; c < row.size(); ++c) index.SetCell(r, static_cast<int>(c), row[c]);
+  }
+  return {index.SaveToText(), store};
+}
+
+}  // namespace
+
+TEST_F(MailStoreAppendTest, AFolderWhoseRowsStayOnDiskTakesEachMailAsALoadedOneWould) {
+  const std::string stamp = "240102030405678";
+  SetIdTimeStampForTesting(stamp);
+  const auto [many, manyStore] = WrittenFolder(4000, stamp);  // well past one piece of the scan
+  const auto [few, fewStore] = WrittenFolder(3, stamp);
+  const std::string row = "0,0,7,a1,3,0,1,0,0,0,0,f,t,one,d,\r\n";
+  struct Case {
+    const char* what;
+    std::string index, store;
+    bool rowsOnDisk;
+  } cases[] = {
+      {"no files yet", "", "", true},
+      {"an empty index over bytes of no row", "", "lost\r\n", true},
+      {"a few rows", few, fewStore, true},
+      {"thousands of rows, quoted line breaks across the pieces", many, manyStore, true},
+      {"bytes of a killed store after the last mail", few, fewStore + "half a mail", true},
+      {"an end offset that is no offset", "0,0,x,a1,3,0,1,0,0,0,0,f,t,one,d,\r\n", "first\r\n", true},
+      {"no line break after the last row", row.substr(0, row.size() - 2), "first\r\n", false},
+      {"line feeds only", "0,0,7,a1,3,0,1,0,0,0,0,f,t,one,d,\n", "first\r\n", false},
+      {"quotes no writer of ours puts", "0,0,7,a1,3,0,1,0,0,0,0,f,t,\"one\",d,\r\n", "first\r\n", false},
+      {"a quote left open over a line break", "0,0,7,a1,3,0,1,0,0,0,0,f,t,\"one\r\n", "first\r\n", false},
+      {"a deleted row at the end", row + "1,7,14,a2,3,0,1,0,0,0,0,f,t,two,d,\r\n", "first\r\nsecond\r\n", false},
+      {"a live row past the end of the store", row + "0,7,14,a2,3,0,1,0,0,0,0,f,t,two,d,\r\n", "first\r\n", false},
+  };
+  const std::vector<std::string> mails = {"new one", Sjis("新しい二通目"), "new\r\nthree"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> ids[2];
+    for (const char* folder : {"ondisk", "loaded"}) {
+      if (!c.index.empty() || !c.store.empty()) {
+        qvtest::WriteFile(mail.index(folder), c.index);
+        qvtest::WriteFile(mail.store(folder), c.store);
+      }
+      const bool onDisk = folder == std::string("ondisk");
+      MailFolder f;
+      ASSERT_TRUE(onDisk ? f.OpenToAppend(folder, Quick()) : f.Open(folder, Quick()));
+      EXPECT_EQ(f.RowsOnDisk(), onDisk && c.rowsOnDisk);
+      if (f.RowsOnDisk()) {
+        EXPECT_EQ(f.Index().RowCount(), 0) << "no row kept in memory";
+      }
+      for (size_t i = 0; i < mails.size(); ++i) {
+        std::string id;
+        ASSERT_TRUE(StoreMessage(f, mails[i], Row("s" + std::to_string(i)), id));
+        ids[onDisk ? 0 : 1].push_back(id);
+      }
+    }
+    EXPECT_EQ(ids[0], ids[1]);
+    EXPECT_EQ(mail.indexText("ondisk"), mail.indexText("loaded"));
+    EXPECT_EQ(mail.storeText("ondisk"), mail.storeText("loaded"));
+    // The ids stay unique, and the new mails read back after the old ones.
+    TCSVData index;
+    ASSERT_TRUE(index.LoadFromFile(mail.index("ondisk")));
+    std::set<std::string> unique;
+    for (int r = 0; r < index.RowCount(); ++r) unique.insert(std::string(index.GetCell(r, kColId)));
+    EXPECT_EQ(unique.size(), static_cast<size_t>(index.RowCount()));
+    const auto texts = Texts("ondisk");
+    ASSERT_GE(texts.size(), mails.size());
+    EXPECT_EQ(texts.back(), "new\r\nthree\r\n");
+    for (const char* folder : {"ondisk", "loaded"}) {
+      std::filesystem::remove(mail.index(folder));
+      std::filesystem::remove(mail.store(folder));
+    }
+  }
+}
+
+TEST_F(MailStoreAppendTest, AFolderWhoseRowsStayOnDiskIsNeverWrittenWhole) {
+  Add("box", "alpha");
+  Add("box", "beta");
+  const std::string index = mail.indexText("box"), store = mail.storeText("box");
+  MailFolder f;
+  ASSERT_TRUE(f.OpenToAppend("box", Quick()));
+  ASSERT_TRUE(f.RowsOnDisk());
+  // What needs the rows is refused, and the files stay as they were.
+  EXPECT_FALSE(CompactStore(f));
+  f.Index().Clear();
+  EXPECT_TRUE(f.SaveIndex()) << "nothing waits";
+  std::string id;
+  ASSERT_TRUE(AppendMessage(f, "gamma", Row(), id));
+  EXPECT_FALSE(AppendMessage(f, "delta", Row(), id)) << "one row waits at a time";
+  ASSERT_TRUE(f.SaveIndex());
+  f.Close();
+  EXPECT_EQ(Texts("box"), (std::vector<std::string>{"alpha\r\n", "beta\r\n", "gamma\r\n"}));
+  EXPECT_TRUE(mail.indexText("box").starts_with(index));
+  EXPECT_TRUE(mail.storeText("box").starts_with(store));
 }
