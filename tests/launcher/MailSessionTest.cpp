@@ -201,7 +201,7 @@ TEST_F(MailSessionTest, AMailThatCannotBeStoredStaysAtTheCentre) {
   EXPECT_TRUE(Args("kwxConnectEMail").empty());
   ASSERT_FALSE(ErrorLogLines().empty());
   EXPECT_NE(ErrorLogLines().back().find(J("受信簿に保存できないため、受信を始めません。")), std::string::npos);
-  EXPECT_NE(ErrorLogLines().back().find((qv::PathIn(MailDir(), kInbox + ".qvs")).string()), std::string::npos)
+  EXPECT_NE(ErrorLogLines().back().find(qv::ShownPath(qv::PathIn(MailDir(), kInbox + ".qvs"))), std::string::npos)
       << "the file at fault is named";
   std::filesystem::remove_all(qv::PathIn(MailDir(), kInbox + ".qvs"));
 

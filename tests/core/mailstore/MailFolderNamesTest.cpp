@@ -105,6 +105,7 @@ TEST(MailFolderNames, FolderFilesLeftUnderCp932NamesAreRenamedOnceAndReadAsBefor
   // As an earlier version left them: CP932 bytes, lock files and a
   // compaction's new index among them.
   qvtest::WriteFile(mail.dir() / "友達.qvm.new", qvtest::ReadFile(mail.index(friends)));
+  qvtest::WriteFile(mail.dir() / ".友達.qvs.lock", "");
   int old = 0;
   for (const auto& name : Listing(mail.dir()))
     if (name.find("友達") != std::string::npos) {

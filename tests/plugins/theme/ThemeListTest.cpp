@@ -384,8 +384,8 @@ TEST_F(ThemeWindowTest, ANameWhoseFileNameFitsIsSavedThoughItsTemporaryNameWould
     QString name;
   } cases[] = {
       {"251 letters: the longest file name", QString(251, QChar('L'))},
-      {"117 kanji: 238 bytes, too long for a temporary suffix", kanji(117)},
-      {"125 kanji: 254 bytes", kanji(125)},
+      {"79 kanji: 241 bytes on disk, too long for a temporary suffix", kanji(79)},
+      {"83 kanji: 253 bytes on disk", kanji(83)},
   };
   qv::TfrmBanner& form = Open();
   for (const Case& c : cases) {
