@@ -187,6 +187,9 @@ int RenameLegacyNames(const std::filesystem::path& folder, const std::function<b
 
 bool RenameLegacyName(const std::filesystem::path& path) {
   std::filesystem::path p = path.has_filename() ? path : path.parent_path();
+  // The folders on the way were made from the same setting: an earlier run
+  // made them under CP932 names too.
+  if (const auto parent = p.parent_path(); parent != p && !parent.empty() && !Exists(parent)) RenameLegacyName(parent);
   const std::string name = p.filename().string();
   std::string legacy;
   if (IsAscii(name) || !cp932::TryFromUtf8(name, legacy) || NativeName(legacy) != name) return false;

@@ -61,7 +61,8 @@ bool NameFitsOnDisk(std::string_view stored);
 int RenameLegacyNames(const std::filesystem::path& folder, const std::function<bool(std::string_view)>& isOwn);
 // The same for the last name of one path the program makes (a data folder, a
 // file the settings name): its CP932 form is renamed to it when that is there
-// and the path is not. True when renamed.
+// and the path is not, and so first the folders on its way that are missing.
+// True when its last name was renamed.
 bool RenameLegacyName(const std::filesystem::path& path);
 
 }  // namespace qv

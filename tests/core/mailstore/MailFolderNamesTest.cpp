@@ -148,3 +148,30 @@ TEST(MailFolderNames, AtStartTheDataFoldersAndTheProgramsFilesLeftUnderCp932Name
   EXPECT_EQ(Listing(app / "テーマ"), (std::set<std::string>{"夏.qvt", Sjis("絵") + ".bmp"}));
   EXPECT_EQ(qvtest::ReadFile(GetTempDataFile(1)), "phone book");
 }
+
+TEST(MailFolderNames, AMailFolderAnEarlierRunMadeDeepUnderCp932NamesIsFoundWithItsMail) {
+  qvtest::TempDir tmp;
+  qvtest::ScopedLauncherDir launcher(tmp / "app");
+  ASSERT_TRUE(IniWrite(keys::MailFolder, Sjis("データ\\メール")));
+  const auto app = tmp / "app";
+  // Both folders under CP932 names, an inbox with a mail inside.
+  const auto made = app / "データ" / "メール";
+  std::filesystem::create_directories(made);
+  {
+    MailFolder f;
+    std::string id;
+    ASSERT_TRUE(f.OpenIn(made, Sjis("受信簿")));
+    ASSERT_TRUE(StoreMessage(f, "Subject: kept\r\n\r\nbody", mailtest::Row(), id));
+  }
+  for (const auto& name : Listing(made)) std::filesystem::rename(made / name, made / Sjis(name));
+  std::filesystem::rename(made, app / "データ" / Sjis("メール"));
+  std::filesystem::rename(app / "データ", app / Sjis("データ"));
+
+  RenameLegacyDataNames();
+  EXPECT_EQ(Listing(app), (std::set<std::string>{"Quorvel.ini", "データ"}));
+  EXPECT_EQ(Listing(app / "データ"), (std::set<std::string>{"メール"}));
+  EXPECT_EQ(Listing(made), (std::set<std::string>{"受信簿.qvm", "受信簿.qvs"}));
+  const auto mails = LiveMails(Sjis("受信簿"));
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].second, "Subject: kept\r\n\r\nbody\r\n");
+}
