@@ -373,19 +373,20 @@ TEST_F(ThemeWindowTest, ATakenNameIsRefusedAndTheEditorStaysOpen) {
   }
 }
 
+namespace {
+
+QString Kanji(int n) { return QString(n, QChar(0x6F22)); }  // 漢
+
+}  // namespace
+
 TEST_F(ThemeWindowTest, ANameWhoseFileNameFitsIsSavedThoughItsTemporaryNameWouldNot) {
-  auto kanji = [](int n) {
-    QString name;
-    for (int i = 0; i < n; ++i) name += QStringLiteral("漢");
-    return name;
-  };
   struct Case {
     const char* what;
     QString name;
   } cases[] = {
       {"251 letters: the longest file name", QString(251, QChar('L'))},
-      {"79 kanji: 241 bytes on disk, too long for a temporary suffix", kanji(79)},
-      {"83 kanji: 253 bytes on disk", kanji(83)},
+      {"79 kanji: 241 bytes on disk, too long for a temporary suffix", Kanji(79)},
+      {"83 kanji: 253 bytes on disk", Kanji(83)},
   };
   qv::TfrmBanner& form = Open();
   for (const Case& c : cases) {
@@ -467,19 +468,14 @@ TEST_F(ThemeWindowTest, AFailedSaveKeepsTheOldFileAndTheListSaysSoAndGivesTheEdi
 }
 
 TEST_F(ThemeWindowTest, ANameWhoseFileNameFitsIsSavedAndOneThatDoesNotIsToldTooLong) {
-  auto kanji = [](int n) {
-    QString name;
-    for (int i = 0; i < n; ++i) name += QStringLiteral("漢");
-    return name;
-  };
   struct Case {
     const char* what;
     QString name;
     bool fits;
   } cases[] = {
       {"251 letters: the longest file name, no room for a temporary suffix", QString(251, QChar('L')), true},
-      {"83 kanji: 253 bytes on disk", kanji(83), true},
-      {"84 kanji: 172 bytes of CP932 but 256 on disk", kanji(84), false},
+      {"83 kanji: 253 bytes on disk", Kanji(83), true},
+      {"84 kanji: 172 bytes of CP932 but 256 on disk", Kanji(84), false},
   };
   qv::TfrmBanner& form = Open();
   for (const Case& c : cases) {
